@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Corvalle::BrickLink {
+
+// What the process-wide colour table holds per colour id.
+struct ColorData {
+  std::string name;
+  std::uint32_t rgb;  // 0xRRGGBB
+};
+
+// The handle of a marketplace colour. Names and RGB values live in one process-wide table,
+// filled by the colour cache at the start of a search on the search thread and only read
+// afterwards: the table has no lock, so it must not be written while other threads read it.
+class ColorInformation {
+ public:
+  static constexpr const char* kNoColorName = "N/A";
+  static constexpr const char* kUnknownColorName = "[Error retrieving color name]";
+
+  explicit ColorInformation(std::uint32_t id_) : id(id_) {}
+
+  std::uint32_t Id() const { return id; }
+  // "N/A" for id 0, the table's name for a known id, "[Error retrieving color name]" otherwise.
+  const std::string& Name() const;
+  // The table's value, or 0 for an id the table does not hold.
+  std::uint32_t Rgb() const;
+
+  // Inserts or replaces the table entry of one id.
+  static void SetColorData(std::uint32_t id, std::string name, std::uint32_t rgb);
+
+  friend bool operator==(const ColorInformation&, const ColorInformation&) = default;
+
+ private:
+  std::uint32_t id;
+};
+
+}  // namespace Corvalle::BrickLink

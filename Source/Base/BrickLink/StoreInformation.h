@@ -1,0 +1,50 @@
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string>
+
+namespace Corvalle::BrickLink {
+
+struct Country;
+
+// What is known of a store beyond its id.
+struct StoreMetadata {
+  std::string name;       // as the store page's title shows it
+  std::string countryId;  // the marketplace's two-letter country identifier
+
+  friend bool operator==(const StoreMetadata&, const StoreMetadata&) = default;
+};
+
+// The handle of a store: its marketplace number. Everything else is looked up by id in one
+// process-wide table, written on the search thread before the stores are pruned and only read
+// afterwards; the table has no lock and is never cleared.
+class StoreInformation {
+ public:
+  static constexpr const char* kUnknownStoreName = "[Error retrieving store name]";
+
+  explicit StoreInformation(std::uint32_t id_) : id(id_) {}
+
+  std::uint32_t Id() const { return id; }
+
+  // The table's name, or "[Error retrieving store name]" for a store without entry.
+  const std::string& Name() const;
+  // "http://" + the marketplace host + "/store.asp?sID=" + the id.
+  std::string StoreUrl() const;
+  // Throws std::runtime_error "Unknown country!" for a store without entry, and
+  // std::invalid_argument "Unknown country ID" when its identifier is not in the country table.
+  const Country& GetCountry() const;
+  // False for a store without entry; "Unknown country ID" still passes to the caller.
+  bool CountryIsValid() const;
+
+  // Sets the table entry of the id, replacing an earlier one.
+  static void SetStoreMetadata(std::uint32_t id, const StoreMetadata& metadata);
+
+  friend bool operator==(const StoreInformation&, const StoreInformation&) = default;
+  friend auto operator<=>(const StoreInformation&, const StoreInformation&) = default;
+
+ private:
+  std::uint32_t id;
+};
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "Corvalle.h"
+
+namespace Corvalle::BrickStore {
+
+// Reads a wanted list: the marketplace's wanted-list XML (root "INVENTORY") or the export of
+// the BrickStore and BrickStock programs (root "BrickStoreXML" or "BrickStockXML").
+class IXmlParser {
+ public:
+  virtual ~IXmlParser() = default;
+  IXmlParser(const IXmlParser&) = delete;
+  IXmlParser& operator=(const IXmlParser&) = delete;
+
+  // The items of the file in document order, never merged. Null when the file is missing, not
+  // well-formed XML or in neither format; an empty vector when the format was recognised but
+  // holds no item. A number that does not parse or does not fit 32 bits throws
+  // std::invalid_argument or std::out_of_range, as does a BrickStore item without ColorID, Qty
+  // or Condition: the list is then unreadable as a whole and nothing is returned.
+  virtual std::unique_ptr<std::vector<Item>> ParseItems(const char* path) const = 0;
+
+ protected:
+  IXmlParser() = default;
+};
+
+std::unique_ptr<IXmlParser> CreateXmlParser();
+
+}  // namespace Corvalle::BrickStore

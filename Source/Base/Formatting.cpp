@@ -1,0 +1,110 @@
+#include "Formatting.h"
+
+#include <boost/log/trivial.hpp>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
+
+namespace Utilities {
+
+namespace {
+
+constexpr const char* kHardcodedLocaleName = "en_US.UTF-8";
+
+// What en_US.UTF-8 would answer, for machines on which that locale is not installed.
+class GroupingByThrees : public std::numpunct<char> {
+ protected:
+  char do_thousands_sep() const override { return ','; }
+  std::string do_grouping() const override { return "\3"; }
+};
+
+// std::locale("") reads the same environment variables that setlocale(LC_ALL, "") would,
+// without changing the process's C locale under other threads. A variable that names a
+// locale which is not installed leaves the plain C locale.
+std::locale EnvironmentLocale() {
+  try {
+    return std::locale("");
+  } catch (const std::runtime_error&) {
+    return std::locale::classic();
+  }
+}
+
+bool IsPlainCLocale(const std::locale& locale) {
+  const std::string name = locale.name();
+  return name.size() <= 1 || name == "POSIX";
+}
+
+std::locale CountLocale() {
+  std::locale locale = EnvironmentLocale();
+  if (!IsPlainCLocale(locale)) {
+    return locale;
+  }
+  BOOST_LOG_TRIVIAL(debug) << "Hardcoding locale to: " << kHardcodedLocaleName
+                           << " due to OS bugs :(";
+  try {
+    return std::locale(kHardcodedLocaleName);
+  } catch (const std::runtime_error&) {
+    return std::locale(std::locale::classic(), new GroupingByThrees);
+  }
+}
+
+void AppendPart(std::ostringstream& text, std::uint64_t count, const char* unit) {
+  text << count << unit;
+  if (count >= 2) {
+    text << 's';
+  }
+}
+
+}  // namespace
+
+std::string FormatCount(std::uint64_t value) {
+  std::ostringstream text;
+  text.imbue(CountLocale());
+  text << value;
+  return text.str();
+}
+
+std::string FormatTimeRemaining(std::uint64_t s) {
+  if (s == 0) {
+    return {};
+  }
+  if (s <= 2) {
+    return "Almost done...";
+  }
+  std::ostringstream text;
+  text << "Estimated time remaining: ";
+  if (s <= 120) {
+    AppendPart(text, s, " second");
+    return text.str();
+  }
+  constexpr std::uint64_t kWeek = 604800;
+  constexpr std::uint64_t kDay = 86400;
+  constexpr std::uint64_t kHour = 3600;
+  constexpr std::uint64_t kMinute = 60;
+  bool minutesWanted = true;
+  if (s >= kWeek) {
+    AppendPart(text, s / kWeek, " week");
+    text << ", ";
+    s %= kWeek;
+    minutesWanted = false;
+  }
+  if (s >= kDay) {
+    AppendPart(text, s / kDay, " day");
+    text << ", ";
+    s %= kDay;
+    minutesWanted = false;
+  }
+  if (s >= kHour) {
+    AppendPart(text, s / kHour, " hour");
+    if (minutesWanted) {
+      text << ", ";
+    }
+    s %= kHour;
+  }
+  if (s >= kMinute && minutesWanted) {
+    AppendPart(text, s / kMinute, " minute");
+  }
+  return text.str();
+}
+
+}  // namespace Utilities

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Utilities {
+
+// The value in decimal with the digit grouping of the user's locale. The plain C locale groups
+// nothing, so there the grouping of en_US.UTF-8 is used (threes, separated by commas), and the
+// same grouping when even that locale is not installed.
+std::string FormatCount(std::uint64_t value);
+
+// The text under a progress bar for an estimate of the seconds still to go: empty for 0,
+// "Almost done..." for 1 or 2, else "Estimated time remaining: " with seconds up to 120,
+// then weeks, days, hours and minutes, coarser parts crowding out the finer ones.
+std::string FormatTimeRemaining(std::uint64_t secondsRemaining);
+
+}  // namespace Utilities

@@ -1,0 +1,46 @@
+#include "ListCommand.h"
+
+#include <cstdint>
+#include <iomanip>
+#include <ostream>
+#include <stdexcept>
+
+#include "BrickStore/XmlParser.h"
+#include "Formatting.h"
+
+namespace Corvalle::CommandLine {
+
+namespace {
+
+std::string TypeText(ItemType type) {
+  return type == ItemType::Invalid ? std::string("?") : std::string(1, ToCharacter(type));
+}
+
+}  // namespace
+
+int ListWantedList(const std::string& path, std::ostream& output, std::ostream& errors) {
+  std::unique_ptr<std::vector<Item>> items;
+  try {
+    items = BrickStore::CreateXmlParser()->ParseItems(path.c_str());
+  } catch (const std::exception& error) {
+    errors << "Unable to read the wanted list " << path << ": " << error.what() << '\n';
+    return 1;
+  }
+  if (!items) {
+    errors << "Unable to read the wanted list " << path << '\n';
+    return 1;
+  }
+
+  std::uint64_t pieces = 0;
+  for (const Item& item : *items) {
+    output << std::right << std::setw(6) << item.Quantity() << "  " << TypeText(item.Type())
+           << "  " << std::left << std::setw(5) << ToString(item.GetCondition()) << std::setw(12)
+           << item.Id() << " colour " << std::setw(4) << item.Color().Id() << ' '
+           << item.Name() << '\n';
+    pieces += item.Quantity();
+  }
+  output << items->size() << " lots, " << Utilities::FormatCount(pieces) << " pieces\n";
+  return 0;
+}
+
+}  // namespace Corvalle::CommandLine

@@ -1,0 +1,129 @@
+#include "BrickLink/Countries.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace Corvalle::BrickLink {
+namespace {
+
+template <typename Lookup>
+std::string MessageOf(Lookup lookup) {
+  try {
+    lookup();
+  } catch (const std::invalid_argument& error) {
+    return error.what();
+  }
+  return "no exception";
+}
+
+TEST(RegionTest, LookupIsExactAndMissesYieldNone) {
+  EXPECT_EQ(GetRegionByName("Europe"), Region::Europe);
+  EXPECT_EQ(GetRegionByName("Australia & Oceania"), Region::AustraliaAndOceania);
+  EXPECT_EQ(GetRegionByName("European Union"), Region::EuropeanUnion);
+  EXPECT_EQ(GetRegionByName("europe"), Region::None);
+  EXPECT_EQ(GetRegionByName("None"), Region::None);
+  EXPECT_EQ(GetRegionByName(""), Region::None);
+  EXPECT_EQ(GetRegionByName("Europe "), Region::None);
+
+  ASSERT_EQ(GetRegionNames().size(), 8u);
+  for (const std::string& name : GetRegionNames()) {
+    EXPECT_EQ(GetRegionName(GetRegionByName(name)), name);
+  }
+}
+
+TEST(CountryTest, TableHoldsSixtyEightUniqueCountriesInRegionOrder) {
+  const auto& countries = GetCountries();
+  ASSERT_EQ(countries.size(), 68u);
+  std::set<std::string> names;
+  std::set<std::string> ids;
+  for (const Country& country : countries) {
+    names.insert(country.name);
+    ids.insert(country.id);
+    EXPECT_EQ(std::string(country.id).size(), 2u) << country.name;
+    EXPECT_NE(country.region, Region::None) << country.name;
+    EXPECT_NE(country.region, Region::EuropeanUnion) << country.name;
+  }
+  EXPECT_EQ(names.size(), 68u);
+  EXPECT_EQ(ids.size(), 68u);
+  EXPECT_TRUE(std::is_sorted(countries.begin(), countries.end(),
+                             [](const Country& a, const Country& b) { return a.region < b.region; }));
+  EXPECT_STREQ(countries.front().name, "South Africa");
+  EXPECT_STREQ(countries.back().name, "Venezuela");
+
+  const auto inEuropeanUnion = std::count_if(countries.begin(), countries.end(), [](auto& c) {
+    return c.secondaryRegion == Region::EuropeanUnion;
+  });
+  EXPECT_EQ(inEuropeanUnion, 26);
+}
+
+TEST(CountryTest, LookupsByIdAndName) {
+  EXPECT_STREQ(GetCountryByID("UK").name, "United Kingdom");
+  EXPECT_STREQ(GetCountryByID("US").name, "USA");
+  EXPECT_STREQ(GetCountryByID("MO").name, "Macau");
+  EXPECT_EQ(MessageOf([] { GetCountryByID("GB"); }), "Unknown country ID");
+  EXPECT_EQ(MessageOf([] { GetCountryByID("us"); }), "Unknown country ID");
+  EXPECT_EQ(MessageOf([] { GetCountryByID(""); }), "Unknown country ID");
+
+  EXPECT_STREQ(GetCountryByName("USA").id, "US");
+  EXPECT_STREQ(GetCountryByName("Czech Republic").id, "CZ");
+  EXPECT_STREQ(GetCountryByName("Bosnia and Herzegovina").id, "BA");
+  EXPECT_EQ(MessageOf([] { GetCountryByName("United States"); }), "Unknown country name");
+  EXPECT_EQ(MessageOf([] { GetCountryByName("usa"); }), "Unknown country name");
+
+  // Callers that catch runtime errors must not swallow these.
+  EXPECT_THROW(GetCountryByID("GB"), std::logic_error);
+}
+
+TEST(CountryTest, RegionMembership) {
+  const Country& germany = GetCountryByName("Germany");
+  EXPECT_TRUE(CountryIsInRegion(germany, Region::Europe));
+  EXPECT_TRUE(CountryIsInRegion(germany, Region::EuropeanUnion));
+  EXPECT_FALSE(CountryIsInRegion(germany, Region::NorthAmerica));
+  for (const char* name : {"Switzerland", "Norway", "Russia", "Monaco", "San Marino", "Serbia",
+                           "Ukraine", "Belarus", "Bosnia and Herzegovina"}) {
+    const Country& country = GetCountryByName(name);
+    EXPECT_TRUE(CountryIsInRegion(country, Region::Europe)) << name;
+    EXPECT_FALSE(CountryIsInRegion(country, Region::EuropeanUnion)) << name;
+  }
+  EXPECT_TRUE(CountryIsInRegion(GetCountryByName("United Kingdom"), Region::EuropeanUnion));
+  EXPECT_TRUE(CountryIsInRegion(GetCountryByName("Turkey"), Region::MiddleEast));
+  EXPECT_TRUE(CountryIsInRegion(GetCountryByName("Mexico"), Region::NorthAmerica));
+  for (const Country& country : GetCountries()) {
+    EXPECT_FALSE(CountryIsInRegion(country, Region::None)) << country.name;
+    if (country.secondaryRegion == Region::EuropeanUnion) {
+      EXPECT_EQ(country.region, Region::Europe) << country.name;
+    }
+  }
+}
+
+TEST(CountryTest, SortByNameIsBytewise) {
+  std::vector<Country> sorted = GetCountries();
+  std::sort(sorted.begin(), sorted.end(), CompareCountriesByName);
+  std::vector<std::string> names;
+  for (const Country& country : sorted) {
+    names.emplace_back(country.name);
+  }
+  const std::vector<std::string> first(names.begin(), names.begin() + 5);
+  const std::vector<std::string> last(names.end() - 5, names.end());
+  EXPECT_EQ(first, (std::vector<std::string>{"Argentina", "Australia", "Austria", "Belarus",
+                                             "Belgium"}));
+  EXPECT_EQ(last, (std::vector<std::string>{"Turkey", "USA", "Ukraine", "United Kingdom",
+                                            "Venezuela"}));
+
+  // On a common prefix the shorter name sorts first; equal names are not "before".
+  const Country a{"Ab", "XA", Region::Asia, Region::None};
+  const Country b{"Abc", "XB", Region::Asia, Region::None};
+  const Country high{"\xC3\x85land", "XC", Region::Europe, Region::None};
+  EXPECT_TRUE(CompareCountriesByName(a, b));
+  EXPECT_FALSE(CompareCountriesByName(b, a));
+  EXPECT_FALSE(CompareCountriesByName(a, a));
+  // Bytes above 0x7F sort after ASCII letters, as unsigned bytes.
+  EXPECT_TRUE(CompareCountriesByName(b, high));
+}
+
+}  // namespace
+}  // namespace Corvalle::BrickLink

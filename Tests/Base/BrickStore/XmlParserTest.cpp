@@ -1,0 +1,270 @@
+#include "BrickStore/XmlParser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "LogCapture.h"
+#include "TemporaryDirectory.h"
+
+namespace Corvalle::BrickStore {
+namespace {
+
+class XmlParserTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<std::vector<Item>> Parse(const std::string& text) {
+    const auto path = directory.WriteFile("list-" + std::to_string(fileCount++) + ".xml", text);
+    return parser->ParseItems(path.c_str());
+  }
+
+  static std::string Marketplace(const std::string& items) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<INVENTORY>\n" + items + "</INVENTORY>\n";
+  }
+
+  static std::string BrickStore(const std::string& items, const char* root = "BrickStoreXML") {
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<") + root +
+           ">\n <Inventory>\n" + items + " </Inventory>\n</" + root + ">\n";
+  }
+
+  static std::string BrickStoreItem(const std::string& fields) {
+    return "  <Item>" + fields + "</Item>\n";
+  }
+
+  Testing::TemporaryDirectory directory;
+  std::unique_ptr<IXmlParser> parser = CreateXmlParser();
+  int fileCount = 0;
+};
+
+TEST_F(XmlParserTest, MarketplaceListReadsEveryField) {
+  const auto items = Parse(Marketplace(R"(
+  <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR><MINQTY>12</MINQTY>
+        <CONDITION>N</CONDITION><REMARKS>spare</REMARKS></ITEM>
+  <ITEM><ITEMTYPE>M</ITEMTYPE><ITEMID>cty0050</ITEMID><MINQTY>1</MINQTY><CONDITION>U</CONDITION></ITEM>
+  <ITEM><ITEMTYPE>S</ITEMTYPE><ITEMID>6020-1</ITEMID><MINQTY>2</MINQTY><CONDITION>X</CONDITION></ITEM>
+  <ITEM><ITEMTYPE>Part</ITEMTYPE><ITEMID>3003</ITEMID><COLOR>11abc</COLOR><MINQTY> 4294967295</MINQTY></ITEM>
+)"));
+  ASSERT_NE(items, nullptr);
+  ASSERT_EQ(items->size(), 4u);
+
+  const Item& brick = (*items)[0];
+  EXPECT_EQ(brick.Type(), ItemType::Part);
+  EXPECT_EQ(brick.Id(), "3001");
+  EXPECT_EQ(brick.Name(), "3001 (spare)");
+  EXPECT_EQ(brick.Color().Id(), 11u);
+  EXPECT_EQ(brick.GetCondition(), Condition::New);
+  EXPECT_EQ(brick.Quantity(), 12u);
+
+  EXPECT_EQ((*items)[1], Item(ItemType::Minifigure, "cty0050", "cty0050", 0, Condition::Used, 1));
+  EXPECT_EQ((*items)[2], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 2));
+  // Only the first letters of type and colour count; the number stops at the first non-digit.
+  EXPECT_EQ((*items)[3],
+            Item(ItemType::Part, "3003", "3003", 11, Condition::Used, 4294967295u));
+}
+
+TEST_F(XmlParserTest, MarketplaceItemsThatAreSkipped) {
+  Testing::LogCapture log;
+  const auto items = Parse(Marketplace(R"(
+  <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>1</ITEMID><COLOR>5</COLOR></ITEM>
+  <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>2</ITEMID><MINQTY>0</MINQTY></ITEM>
+  <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3</ITEMID><MINQTY></MINQTY></ITEM>
+  <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID></ITEMID><MINQTY>4</MINQTY></ITEM>
+  <ITEM><ITEMTYPE>p</ITEMTYPE><ITEMID>5</ITEMID><MINQTY>5</MINQTY></ITEM>
+  <ITEM><ITEMTYPE></ITEMTYPE><ITEMID>6</ITEMID><MINQTY>6</MINQTY></ITEM>
+  <ITEM><ITEMID>7</ITEMID><MINQTY>7</MINQTY><CONDITION>N</CONDITION></ITEM>
+)"));
+  ASSERT_NE(items, nullptr);
+  // No type letter at all still gives an item, of the type Invalid.
+  ASSERT_EQ(items->size(), 2u);
+  EXPECT_EQ((*items)[0], Item(ItemType::Invalid, "6", "6", 0, Condition::Used, 6));
+  EXPECT_EQ((*items)[1], Item(ItemType::Invalid, "7", "7", 0, Condition::New, 7));
+
+  EXPECT_TRUE(log.Contains("info", "ITEMID not populated!"));
+  EXPECT_TRUE(log.Contains("error", "Unknown item type: p"));
+  // Missing or zero quantities are skipped without a record of their own.
+  for (const std::string& record : log.Records()) {
+    EXPECT_EQ(record.find("ItemType: P, Item ID: 1"), std::string::npos) << record;
+    EXPECT_EQ(record.find("ItemType: P, Item ID: 2"), std::string::npos) << record;
+    EXPECT_EQ(record.find("Item ID: 3"), std::string::npos) << record;
+  }
+}
+
+TEST_F(XmlParserTest, IdenticalItemsStayTwoItems) {
+  const std::string line =
+      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR><MINQTY>3</MINQTY></ITEM>\n";
+  const auto items = Parse(Marketplace(line + line));
+  ASSERT_NE(items, nullptr);
+  ASSERT_EQ(items->size(), 2u);
+  EXPECT_EQ((*items)[0], (*items)[1]);
+}
+
+TEST_F(XmlParserTest, MarketplaceNumbersThatAreNotNumbersFailTheWholeRead) {
+  const auto item = [](const std::string& color, const std::string& quantity) {
+    return Marketplace("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY></ITEM>"
+                       "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><COLOR>" +
+                       color + "</COLOR><MINQTY>" + quantity + "</MINQTY></ITEM>");
+  };
+  EXPECT_THROW(Parse(item("Black", "1")), std::invalid_argument);
+  EXPECT_THROW(Parse(item("11", "many")), std::invalid_argument);
+  // Values beyond 32 bits are refused, not cut to another quantity or colour.
+  EXPECT_THROW(Parse(item("11", "10000000000")), std::out_of_range);
+  EXPECT_THROW(Parse(item("11", "4294967296")), std::out_of_range);
+  EXPECT_THROW(Parse(item("4294967296", "1")), std::out_of_range);
+  EXPECT_THROW(Parse(item("11", "99999999999999999999999")), std::out_of_range);
+  EXPECT_THROW(Parse(item("11", "-5")), std::out_of_range);
+}
+
+TEST_F(XmlParserTest, BrickStoreAndBrickStockExportsReadAlike) {
+  const std::string items =
+      BrickStoreItem("<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>11</ColorID>"
+                     "<ItemName>Brick 2 x 4</ItemName><Qty>8</Qty><Condition>N</Condition>") +
+      BrickStoreItem("<ItemID>970c00</ItemID><ItemTypeID>P</ItemTypeID><ColorID>0</ColorID>"
+                     "<ItemName>Hips &amp; Legs</ItemName><Qty>0</Qty><Condition>U</Condition>") +
+      BrickStoreItem("<ItemID>x</ItemID><ItemTypeID>Q</ItemTypeID><ColorID>1</ColorID>"
+                     "<Qty>1</Qty><Condition>N</Condition>") +
+      BrickStoreItem("<ColorID>1</ColorID><Qty>2</Qty><Condition>N</Condition>");
+  for (const char* root : {"BrickStoreXML", "BrickStockXML"}) {
+    Testing::LogCapture log;
+    const auto result = Parse(BrickStore(items, root));
+    ASSERT_NE(result, nullptr) << root;
+    ASSERT_EQ(result->size(), 3u) << root;
+    EXPECT_EQ((*result)[0], Item(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::New, 8));
+    // A quantity of 0 is kept in this format.
+    EXPECT_EQ((*result)[1], Item(ItemType::Part, "970c00", "Hips & Legs", 0, Condition::Used, 0));
+    // No type and no id still make an item.
+    EXPECT_EQ((*result)[2], Item(ItemType::Invalid, "", "", 1, Condition::New, 2));
+    EXPECT_TRUE(log.Contains("error", "Unknown item type: Q"));
+  }
+}
+
+TEST_F(XmlParserTest, BrickStoreWithoutInventoryIsEmptyNotNull) {
+  Testing::LogCapture log;
+  const auto items = Parse("<BrickStoreXML><Other/></BrickStoreXML>");
+  ASSERT_NE(items, nullptr);
+  EXPECT_TRUE(items->empty());
+  EXPECT_TRUE(log.Contains("error", "Can't find inventory"));
+  EXPECT_TRUE(log.Contains("warning", "No items found"));
+}
+
+TEST_F(XmlParserTest, BrickStoreItemsWithoutRequiredFieldsFailTheWholeRead) {
+  const std::string good = BrickStoreItem(
+      "<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>11</ColorID><Qty>1</Qty>"
+      "<Condition>N</Condition>");
+  const auto withBad = [&](const std::string& fields) {
+    return BrickStore(good + BrickStoreItem("<ItemID>3666</ItemID><ItemTypeID>P</ItemTypeID>" +
+                                            fields));
+  };
+  EXPECT_THROW(Parse(withBad("<Qty>1</Qty><Condition>N</Condition>")), std::invalid_argument);
+  EXPECT_THROW(Parse(withBad("<ColorID></ColorID><Qty>1</Qty><Condition>N</Condition>")),
+               std::invalid_argument);
+  EXPECT_THROW(Parse(withBad("<ColorID>1</ColorID><Condition>N</Condition>")),
+               std::invalid_argument);
+  EXPECT_THROW(Parse(withBad("<ColorID>1</ColorID><Qty>10000000000</Qty><Condition>N</Condition>")),
+               std::out_of_range);
+  for (const std::string& condition : {std::string(""), std::string("<Condition></Condition>")}) {
+    try {
+      Parse(withBad("<ColorID>1</ColorID><Qty>1</Qty>" + condition));
+      ADD_FAILURE() << "no exception";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_NE(std::string(error.what()).find("3666"), std::string::npos) << error.what();
+    }
+  }
+}
+
+TEST_F(XmlParserTest, UnreadableFilesGiveNull) {
+  {
+    Testing::LogCapture log;
+    const auto missing = directory.Path() / "no-such-file.xml";
+    EXPECT_EQ(parser->ParseItems(missing.c_str()), nullptr);
+    EXPECT_TRUE(log.Contains("error", "Error parsing XML: File was not found"));
+  }
+  EXPECT_EQ(Parse(""), nullptr);
+  EXPECT_EQ(Parse("<INVENTORY><ITEM>"), nullptr);
+  EXPECT_EQ(Parse(std::string("\x00\x01\xff\xfe\x89PNG\r\n\x1a\n garbage", 20)), nullptr);
+  {
+    Testing::LogCapture log;
+    EXPECT_EQ(Parse("<WANTEDLIST><ITEM><ITEMID>1</ITEMID></ITEM></WANTEDLIST>"), nullptr);
+    EXPECT_TRUE(log.Contains("error", "Not an understood XML file!"));
+  }
+  // Element names are case-sensitive.
+  EXPECT_EQ(Parse("<inventory><ITEM/></inventory>"), nullptr);
+  {
+    Testing::LogCapture log;
+    const auto empty = Parse("<INVENTORY></INVENTORY>");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_TRUE(empty->empty());
+    EXPECT_TRUE(log.Contains("warning", "No items found"));
+  }
+}
+
+TEST_F(XmlParserTest, BytesThatAreNotUtf8DoNotBreakTheRead) {
+  const auto items = Parse(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE>"
+      "<ITEMID>3001</ITEMID><REMARKS>caf\xe9 \xff\xfe</REMARKS><MINQTY>2</MINQTY></ITEM>"
+      "</INVENTORY>");
+  ASSERT_NE(items, nullptr);
+  ASSERT_EQ(items->size(), 1u);
+  EXPECT_EQ((*items)[0].Quantity(), 2u);
+  EXPECT_EQ((*items)[0].Name().rfind("3001 (caf", 0), 0u);
+}
+
+TEST_F(XmlParserTest, RealBrickStockExports) {
+  struct Expected {
+    const char* file;
+    std::size_t lots;
+    std::uint64_t pieces;
+  };
+  for (const Expected& expected : {Expected{"bsx_3180_tank_truck.bsx", 101, 215},
+                                   Expected{"bsx_60005_fire_boat.bsx", 125, 156},
+                                   Expected{"bsx_7286_prisoner_transport.bsx", 93, 48},
+                                   Expected{"bsx_7288_mobile_police_unit.bsx", 160, 337}}) {
+    const std::string path = std::string(CORVALLE_TEST_DATA_DIR) + "/real/" + expected.file;
+    const auto items = parser->ParseItems(path.c_str());
+    ASSERT_NE(items, nullptr) << expected.file;
+    EXPECT_EQ(items->size(), expected.lots) << expected.file;
+    std::uint64_t pieces = 0;
+    for (const Item& item : *items) {
+      pieces += item.Quantity();
+      EXPECT_EQ(item.Type(), ItemType::Part);
+      EXPECT_EQ(item.GetCondition(), Condition::New);
+    }
+    EXPECT_EQ(pieces, expected.pieces) << expected.file;
+  }
+
+  const std::string truck = std::string(CORVALLE_TEST_DATA_DIR) + "/real/bsx_3180_tank_truck.bsx";
+  const auto items = parser->ParseItems(truck.c_str());
+  ASSERT_NE(items, nullptr);
+  EXPECT_EQ(items->front(), Item(ItemType::Part, "52501",
+                                 "Slope, Inverted 45 6 x 1 Double with 1 x 4 Cutout", 85,
+                                 Condition::New, 2));
+  EXPECT_EQ(items->back().Name(),
+            "Torso Octan Logo and Upright Font 'OIL' Pattern / Blue Arms / Yellow Hands");
+}
+
+TEST_F(XmlParserTest, BundledSamplesAreReadable) {
+  std::size_t lists = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(CORVALLE_SAMPLES_DIR)) {
+    const auto extension = entry.path().extension();
+    if (extension != ".xml" && extension != ".bsx") {
+      continue;
+    }
+    ++lists;
+    const auto items = parser->ParseItems(entry.path().c_str());
+    ASSERT_NE(items, nullptr) << entry.path();
+    EXPECT_GE(items->size(), 10u) << entry.path();
+    bool hasNew = false;
+    bool hasUsed = false;
+    for (const Item& item : *items) {
+      EXPECT_NE(item.Type(), ItemType::Invalid) << entry.path() << " " << item.Id();
+      EXPECT_GT(item.Quantity(), 0u) << entry.path() << " " << item.Id();
+      hasNew |= item.GetCondition() == Condition::New;
+      hasUsed |= item.GetCondition() == Condition::Used;
+    }
+    EXPECT_TRUE(hasNew && hasUsed) << entry.path();
+  }
+  EXPECT_GE(lists, 3u);
+}
+
+}  // namespace
+}  // namespace Corvalle::BrickStore

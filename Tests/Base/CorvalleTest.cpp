@@ -1,0 +1,143 @@
+#include "Corvalle.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "LogCapture.h"
+
+namespace Corvalle {
+namespace {
+
+using BrickLink::ColorInformation;
+using BrickLink::PriceGuide;
+using BrickLink::PriceGuideDatum;
+using BrickLink::PriceGuideStatistics;
+
+TEST(ItemTypeTest, LettersRoundTripForTheEightRealTypes) {
+  const std::string letters = "SPMBGCIO";
+  for (std::uint32_t value = 0; value < letters.size(); ++value) {
+    const auto type = static_cast<ItemType>(value);
+    EXPECT_EQ(ToCharacter(type), letters[value]);
+    EXPECT_EQ(ToItemType(letters[value]), type);
+  }
+  EXPECT_EQ(ToItemType('P'), ItemType::Part);
+  EXPECT_EQ(ToItemType('O'), ItemType::Box);
+}
+
+TEST(ItemTypeTest, LettersOutsideTheTableThrowWithTheLetter) {
+  for (const char letter : {'s', 'p', 'X', ' ', 'N', '?'}) {
+    try {
+      ToItemType(letter);
+      ADD_FAILURE() << "no exception for " << static_cast<int>(letter);
+    } catch (const std::invalid_argument& error) {
+      EXPECT_EQ(error.what(), std::string("Unknown item type: ") + letter);
+    }
+  }
+}
+
+TEST(ItemTypeDeathTest, InvalidHasNoLetter) {
+  EXPECT_DEATH(ToCharacter(ItemType::Invalid), "Assertion failed: .*ToCharacter.*Corvalle.cpp");
+}
+
+TEST(ConditionTest, DisplayText) {
+  EXPECT_EQ(ToString(Condition::New), "New");
+  EXPECT_EQ(ToString(Condition::Used), "Used");
+  EXPECT_EQ(ToString(static_cast<Condition>(7)), "Used");
+}
+
+TEST(ItemTest, DescribeItemGivesLetterAndId) {
+  EXPECT_EQ(DescribeItem(Item(ItemType::Part, "3001", "3001", 11, Condition::New, 4)),
+            "ItemType: P, Item ID: 3001");
+  EXPECT_EQ(DescribeItem(Item(ItemType::Minifigure, "sw0001a", "Luke", 0, Condition::Used, 1)),
+            "ItemType: M, Item ID: sw0001a");
+
+  Testing::LogCapture log;
+  EXPECT_EQ(DescribeItem(Item(ItemType::Invalid, "3001", "3001", 0, Condition::New, 1)),
+            "ItemType: Invalid, Item ID: 3001");
+  EXPECT_TRUE(log.Contains("error", "Unknown item type"));
+}
+
+TEST(ItemTest, NewItemOwnsTwoEmptyPriceGuides) {
+  const Item item(ItemType::Part, "3001", "3001 (spare)", 5, Condition::Used, 12);
+  EXPECT_EQ(item.Type(), ItemType::Part);
+  EXPECT_EQ(item.Id(), "3001");
+  EXPECT_EQ(item.Name(), "3001 (spare)");
+  EXPECT_EQ(item.Color().Id(), 5u);
+  EXPECT_EQ(item.GetCondition(), Condition::Used);
+  EXPECT_EQ(item.Quantity(), 12u);
+  for (const PriceGuide* guide : {&item.PriceGuideNew(), &item.PriceGuideUsed()}) {
+    EXPECT_TRUE(guide->IsEmpty());
+    EXPECT_EQ(guide->CurrentStatistics(), PriceGuideStatistics{});
+    EXPECT_EQ(guide->SalesStatistics(), PriceGuideStatistics{});
+  }
+}
+
+TEST(ItemTest, SetPriceGuidesReplaceTheirOwnConditionOnly) {
+  Item item(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
+  PriceGuide::Lots lots;
+  lots.emplace_back(1001, 10, 0.25);
+  lots.emplace_back(1002, 3, 0.5);
+  const PriceGuideStatistics current{2, 13, 0.25, 0.375, 0.3077, 0.5};
+  item.SetPriceGuideNew(std::make_unique<PriceGuide>(std::move(lots), current,
+                                                     PriceGuideStatistics{}));
+  ASSERT_FALSE(item.PriceGuideNew().IsEmpty());
+  EXPECT_TRUE(item.PriceGuideUsed().IsEmpty());
+  EXPECT_EQ(item.PriceGuideNew().CurrentStatistics(), current);
+  std::vector<PriceGuideDatum> seen(item.PriceGuideNew().begin(), item.PriceGuideNew().end());
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], PriceGuideDatum(1001, 10, 0.25));
+  EXPECT_EQ(seen[1], PriceGuideDatum(1002, 3, 0.5));
+
+  item.SetPriceGuideNew(std::make_unique<PriceGuide>());
+  EXPECT_TRUE(item.PriceGuideNew().IsEmpty());
+
+  // A move takes both guides along.
+  PriceGuide::Lots usedLots;
+  usedLots.emplace_back(7, 1, 1.0);
+  item.SetPriceGuideUsed(
+      std::make_unique<PriceGuide>(std::move(usedLots), PriceGuideStatistics{}, current));
+  const Item moved(std::move(item));
+  EXPECT_FALSE(moved.PriceGuideUsed().IsEmpty());
+  EXPECT_EQ(moved.PriceGuideUsed().SalesStatistics(), current);
+}
+
+TEST(ItemTest, EqualityIgnoresPriceGuidesButNotOtherFields) {
+  const Item base(ItemType::Part, "3001", "3001", 11, Condition::New, 4);
+  Item withGuide(ItemType::Part, "3001", "3001", 11, Condition::New, 4);
+  PriceGuide::Lots lots;
+  lots.emplace_back(1, 1, 1.0);
+  withGuide.SetPriceGuideNew(
+      std::make_unique<PriceGuide>(std::move(lots), PriceGuideStatistics{}, PriceGuideStatistics{}));
+  EXPECT_TRUE(base == withGuide);
+
+  EXPECT_FALSE(base == Item(ItemType::Set, "3001", "3001", 11, Condition::New, 4));
+  EXPECT_FALSE(base == Item(ItemType::Part, "3002", "3001", 11, Condition::New, 4));
+  EXPECT_FALSE(base == Item(ItemType::Part, "3001", "3001 (spare)", 11, Condition::New, 4));
+  EXPECT_FALSE(base == Item(ItemType::Part, "3001", "3001", 5, Condition::New, 4));
+  EXPECT_FALSE(base == Item(ItemType::Part, "3001", "3001", 11, Condition::Used, 4));
+  EXPECT_FALSE(base == Item(ItemType::Part, "3001", "3001", 11, Condition::New, 5));
+}
+
+TEST(ColorInformationTest, NamesForNoColourKnownAndUnknownIds) {
+  EXPECT_EQ(ColorInformation(0).Name(), "N/A");
+  EXPECT_EQ(ColorInformation(0).Rgb(), 0u);
+  EXPECT_EQ(ColorInformation(4711).Name(), "[Error retrieving color name]");
+  EXPECT_EQ(ColorInformation(4711).Rgb(), 0u);
+
+  ColorInformation::SetColorData(11, "Black", 0x212121);
+  EXPECT_EQ(ColorInformation(11).Name(), "Black");
+  EXPECT_EQ(ColorInformation(11).Rgb(), 0x212121u);
+
+  // The later data of an id wins.
+  ColorInformation::SetColorData(11, "Black (new)", 0x05131D);
+  EXPECT_EQ(ColorInformation(11).Name(), "Black (new)");
+  EXPECT_EQ(ColorInformation(11).Rgb(), 0x05131Du);
+
+  // Id 0 stays "N/A" even when the table holds an entry for it.
+  ColorInformation::SetColorData(0, "(Not Applicable)", 0);
+  EXPECT_EQ(ColorInformation(0).Name(), "N/A");
+}
+
+}  // namespace
+}  // namespace Corvalle

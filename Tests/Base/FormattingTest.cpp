@@ -1,0 +1,56 @@
+#include "Formatting.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ScopedEnvironment.h"
+
+namespace Utilities {
+namespace {
+
+TEST(FormatTimeRemainingTest, ShortEstimates) {
+  EXPECT_EQ(FormatTimeRemaining(0), "");
+  EXPECT_EQ(FormatTimeRemaining(1), "Almost done...");
+  EXPECT_EQ(FormatTimeRemaining(2), "Almost done...");
+  EXPECT_EQ(FormatTimeRemaining(3), "Estimated time remaining: 3 seconds");
+  EXPECT_EQ(FormatTimeRemaining(120), "Estimated time remaining: 120 seconds");
+  EXPECT_EQ(FormatTimeRemaining(121), "Estimated time remaining: 2 minutes");
+  EXPECT_EQ(FormatTimeRemaining(179), "Estimated time remaining: 2 minutes");
+  EXPECT_EQ(FormatTimeRemaining(180), "Estimated time remaining: 3 minutes");
+}
+
+TEST(FormatTimeRemainingTest, CoarserPartsCrowdOutFinerOnes) {
+  EXPECT_EQ(FormatTimeRemaining(3600), "Estimated time remaining: 1 hour, ");
+  EXPECT_EQ(FormatTimeRemaining(3660), "Estimated time remaining: 1 hour, 1 minute");
+  EXPECT_EQ(FormatTimeRemaining(7325), "Estimated time remaining: 2 hours, 2 minutes");
+  EXPECT_EQ(FormatTimeRemaining(90061), "Estimated time remaining: 1 day, 1 hour");
+  EXPECT_EQ(FormatTimeRemaining(86400), "Estimated time remaining: 1 day, ");
+  EXPECT_EQ(FormatTimeRemaining(1209600), "Estimated time remaining: 2 weeks, ");
+  EXPECT_EQ(FormatTimeRemaining(604800 + 2 * 86400 + 3 * 3600 + 59),
+            "Estimated time remaining: 1 week, 2 days, 3 hours");
+  // The largest estimate is written without overflow.
+  EXPECT_EQ(FormatTimeRemaining(18446744073709551615ull).rfind("Estimated time remaining: ", 0),
+            0u);
+}
+
+using Testing::ScopedEnvironment;
+
+TEST(FormatCountTest, PlainCLocaleGroupsByThreesWithCommas) {
+  for (const char* plain : {"C", "POSIX"}) {
+    ScopedEnvironment locale("LC_ALL", plain);
+    EXPECT_EQ(FormatCount(0), "0");
+    EXPECT_EQ(FormatCount(999), "999");
+    EXPECT_EQ(FormatCount(1000), "1,000");
+    EXPECT_EQ(FormatCount(1234567), "1,234,567");
+    EXPECT_EQ(FormatCount(18446744073709551615ull), "18,446,744,073,709,551,615");
+  }
+}
+
+TEST(FormatCountTest, UninstalledLocaleFallsBackToTheSameGrouping) {
+  ScopedEnvironment locale("LC_ALL", "xx_NOWHERE.UTF-8");
+  EXPECT_EQ(FormatCount(1234567), "1,234,567");
+}
+
+}  // namespace
+}  // namespace Utilities
