@@ -11,6 +11,6 @@ namespace Utilities {
 
 }  // namespace Utilities
 
-#define CORVALLE_ASSERT(condition)                                                       \
-  ((condition) ? static_cast<void>(0)                                                    \
+#define CORVALLE_ASSERT(condition)    \
+  ((condition) ? static_cast<void>(0) \
                : ::Utilities::AssertionFailed(#condition, __func__, __FILE__, __LINE__))

@@ -29,8 +29,8 @@ enum class Condition : std::uint32_t { New = 0, Used = 1 };
 // vector and everything else refers to them.
 class Item {
  public:
-  Item(ItemType type, std::string id, std::string name, std::uint32_t colorId,
-       Condition condition, std::uint32_t quantity);
+  Item(ItemType type, std::string id, std::string name, std::uint32_t colorId, Condition condition,
+       std::uint32_t quantity);
   Item(Item&&) noexcept = default;
   Item& operator=(Item&&) noexcept = default;
   Item(const Item&) = delete;

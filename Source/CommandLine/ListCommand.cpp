@@ -33,10 +33,10 @@ int ListWantedList(const std::string& path, std::ostream& output, std::ostream& 
 
   std::uint64_t pieces = 0;
   for (const Item& item : *items) {
-    output << std::right << std::setw(6) << item.Quantity() << "  " << TypeText(item.Type())
-           << "  " << std::left << std::setw(5) << ToString(item.GetCondition()) << std::setw(12)
-           << item.Id() << " colour " << std::setw(4) << item.Color().Id() << ' '
-           << item.Name() << '\n';
+    output << std::right << std::setw(6) << item.Quantity() << "  " << TypeText(item.Type()) << "  "
+           << std::left << std::setw(5) << ToString(item.GetCondition()) << std::setw(12)
+           << item.Id() << " colour " << std::setw(4) << item.Color().Id() << ' ' << item.Name()
+           << '\n';
     pieces += item.Quantity();
   }
   output << items->size() << " lots, " << Utilities::FormatCount(pieces) << " pieces\n";

@@ -79,8 +79,8 @@ TEST(ItemTest, SetPriceGuidesReplaceTheirOwnConditionOnly) {
   lots.emplace_back(1001, 10, 0.25);
   lots.emplace_back(1002, 3, 0.5);
   const PriceGuideStatistics current{2, 13, 0.25, 0.375, 0.3077, 0.5};
-  item.SetPriceGuideNew(std::make_unique<PriceGuide>(std::move(lots), current,
-                                                     PriceGuideStatistics{}));
+  item.SetPriceGuideNew(
+      std::make_unique<PriceGuide>(std::move(lots), current, PriceGuideStatistics{}));
   ASSERT_FALSE(item.PriceGuideNew().IsEmpty());
   EXPECT_TRUE(item.PriceGuideUsed().IsEmpty());
   EXPECT_EQ(item.PriceGuideNew().CurrentStatistics(), current);
@@ -107,8 +107,8 @@ TEST(ItemTest, EqualityIgnoresPriceGuidesButNotOtherFields) {
   Item withGuide(ItemType::Part, "3001", "3001", 11, Condition::New, 4);
   PriceGuide::Lots lots;
   lots.emplace_back(1, 1, 1.0);
-  withGuide.SetPriceGuideNew(
-      std::make_unique<PriceGuide>(std::move(lots), PriceGuideStatistics{}, PriceGuideStatistics{}));
+  withGuide.SetPriceGuideNew(std::make_unique<PriceGuide>(std::move(lots), PriceGuideStatistics{},
+                                                          PriceGuideStatistics{}));
   EXPECT_TRUE(base == withGuide);
 
   EXPECT_FALSE(base == Item(ItemType::Set, "3001", "3001", 11, Condition::New, 4));

@@ -173,8 +173,7 @@ bool CompareCountriesByName(const Country& first, const Country& second) {
 
 bool CountryIsInRegion(const Country& country, Region region) {
   // A secondary region of None means "no second region", not membership of None.
-  return region != Region::None &&
-         (country.region == region || country.secondaryRegion == region);
+  return region != Region::None && (country.region == region || country.secondaryRegion == region);
 }
 
 }  // namespace Corvalle::BrickLink

@@ -20,9 +20,9 @@ enum class Region {
 };
 
 struct Country {
-  const char* name;  // English display name, unique
-  const char* id;    // the marketplace's two-letter identifier, unique ("UK", not GB)
-  Region region;     // never None
+  const char* name;        // English display name, unique
+  const char* id;          // the marketplace's two-letter identifier, unique ("UK", not GB)
+  Region region;           // never None
   Region secondaryRegion;  // EuropeanUnion for members of the European Union, else None
 };
 

@@ -49,8 +49,9 @@ TEST(CountryTest, TableHoldsSixtyEightUniqueCountriesInRegionOrder) {
   }
   EXPECT_EQ(names.size(), 68u);
   EXPECT_EQ(ids.size(), 68u);
-  EXPECT_TRUE(std::is_sorted(countries.begin(), countries.end(),
-                             [](const Country& a, const Country& b) { return a.region < b.region; }));
+  EXPECT_TRUE(
+      std::is_sorted(countries.begin(), countries.end(),
+                     [](const Country& a, const Country& b) { return a.region < b.region; }));
   EXPECT_STREQ(countries.front().name, "South Africa");
   EXPECT_STREQ(countries.back().name, "Venezuela");
 
@@ -109,10 +110,10 @@ TEST(CountryTest, SortByNameIsBytewise) {
   }
   const std::vector<std::string> first(names.begin(), names.begin() + 5);
   const std::vector<std::string> last(names.end() - 5, names.end());
-  EXPECT_EQ(first, (std::vector<std::string>{"Argentina", "Australia", "Austria", "Belarus",
-                                             "Belgium"}));
-  EXPECT_EQ(last, (std::vector<std::string>{"Turkey", "USA", "Ukraine", "United Kingdom",
-                                            "Venezuela"}));
+  EXPECT_EQ(first,
+            (std::vector<std::string>{"Argentina", "Australia", "Austria", "Belarus", "Belgium"}));
+  EXPECT_EQ(last,
+            (std::vector<std::string>{"Turkey", "USA", "Ukraine", "United Kingdom", "Venezuela"}));
 
   // On a common prefix the shorter name sorts first; equal names are not "before".
   const Country a{"Ab", "XA", Region::Asia, Region::None};

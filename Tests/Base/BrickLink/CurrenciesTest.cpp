@@ -62,7 +62,7 @@ TEST(CurrencyTest, DisplayConventions) {
   EXPECT_EQ(euro.thousandsSeparator, '.');
 
   const std::set<std::string> blankGrouped = {
-      "Australian Dollar", "Bulgarian Lev",   "Estonian Kroon", "Latvian Lats",   "Lithuanian Litai",
+      "Australian Dollar", "Bulgarian Lev",  "Estonian Kroon", "Latvian Lats",   "Lithuanian Litai",
       "Polish Zloty",      "Russian Rouble", "Swedish Krona",  "Ukraine Hryvnia"};
   for (const Currency& currency : GetCurrencies()) {
     EXPECT_EQ(currency.thousandsSeparator == ' ', blankGrouped.count(currency.name) == 1)

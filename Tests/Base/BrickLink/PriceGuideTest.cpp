@@ -22,7 +22,8 @@ TEST(StoredPriceTest, RoundsToTenThousandthsHalfUp) {
   }
   // Large prices below the limit keep their whole part.
   EXPECT_EQ(ToStoredPrice(9.0e11), 9000000000000000);
-  EXPECT_LT(9.0e11, static_cast<double>(std::numeric_limits<std::int64_t>::max() / PriceMultiplier) + 1);
+  EXPECT_LT(9.0e11,
+            static_cast<double>(std::numeric_limits<std::int64_t>::max() / PriceMultiplier) + 1);
 }
 
 TEST(PriceGuideRecordsTest, EqualityComparesEveryField) {

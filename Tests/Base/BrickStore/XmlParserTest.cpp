@@ -59,8 +59,7 @@ TEST_F(XmlParserTest, MarketplaceListReadsEveryField) {
   EXPECT_EQ((*items)[1], Item(ItemType::Minifigure, "cty0050", "cty0050", 0, Condition::Used, 1));
   EXPECT_EQ((*items)[2], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 2));
   // Only the first letters of type and colour count; the number stops at the first non-digit.
-  EXPECT_EQ((*items)[3],
-            Item(ItemType::Part, "3003", "3003", 11, Condition::Used, 4294967295u));
+  EXPECT_EQ((*items)[3], Item(ItemType::Part, "3003", "3003", 11, Condition::Used, 4294967295u));
 }
 
 TEST_F(XmlParserTest, MarketplaceItemsThatAreSkipped) {
@@ -92,7 +91,8 @@ TEST_F(XmlParserTest, MarketplaceItemsThatAreSkipped) {
 
 TEST_F(XmlParserTest, IdenticalItemsStayTwoItems) {
   const std::string line =
-      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR><MINQTY>3</MINQTY></ITEM>\n";
+      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR><MINQTY>3</MINQTY></"
+      "ITEM>\n";
   const auto items = Parse(Marketplace(line + line));
   ASSERT_NE(items, nullptr);
   ASSERT_EQ(items->size(), 2u);
@@ -101,9 +101,10 @@ TEST_F(XmlParserTest, IdenticalItemsStayTwoItems) {
 
 TEST_F(XmlParserTest, MarketplaceNumbersThatAreNotNumbersFailTheWholeRead) {
   const auto item = [](const std::string& color, const std::string& quantity) {
-    return Marketplace("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY></ITEM>"
-                       "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><COLOR>" +
-                       color + "</COLOR><MINQTY>" + quantity + "</MINQTY></ITEM>");
+    return Marketplace(
+        "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY></ITEM>"
+        "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><COLOR>" +
+        color + "</COLOR><MINQTY>" + quantity + "</MINQTY></ITEM>");
   };
   EXPECT_THROW(Parse(item("Black", "1")), std::invalid_argument);
   EXPECT_THROW(Parse(item("11", "many")), std::invalid_argument);
@@ -117,12 +118,15 @@ TEST_F(XmlParserTest, MarketplaceNumbersThatAreNotNumbersFailTheWholeRead) {
 
 TEST_F(XmlParserTest, BrickStoreAndBrickStockExportsReadAlike) {
   const std::string items =
-      BrickStoreItem("<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>11</ColorID>"
-                     "<ItemName>Brick 2 x 4</ItemName><Qty>8</Qty><Condition>N</Condition>") +
-      BrickStoreItem("<ItemID>970c00</ItemID><ItemTypeID>P</ItemTypeID><ColorID>0</ColorID>"
-                     "<ItemName>Hips &amp; Legs</ItemName><Qty>0</Qty><Condition>U</Condition>") +
-      BrickStoreItem("<ItemID>x</ItemID><ItemTypeID>Q</ItemTypeID><ColorID>1</ColorID>"
-                     "<Qty>1</Qty><Condition>N</Condition>") +
+      BrickStoreItem(
+          "<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>11</ColorID>"
+          "<ItemName>Brick 2 x 4</ItemName><Qty>8</Qty><Condition>N</Condition>") +
+      BrickStoreItem(
+          "<ItemID>970c00</ItemID><ItemTypeID>P</ItemTypeID><ColorID>0</ColorID>"
+          "<ItemName>Hips &amp; Legs</ItemName><Qty>0</Qty><Condition>U</Condition>") +
+      BrickStoreItem(
+          "<ItemID>x</ItemID><ItemTypeID>Q</ItemTypeID><ColorID>1</ColorID>"
+          "<Qty>1</Qty><Condition>N</Condition>") +
       BrickStoreItem("<ColorID>1</ColorID><Qty>2</Qty><Condition>N</Condition>");
   for (const char* root : {"BrickStoreXML", "BrickStockXML"}) {
     Testing::LogCapture log;
@@ -152,8 +156,8 @@ TEST_F(XmlParserTest, BrickStoreItemsWithoutRequiredFieldsFailTheWholeRead) {
       "<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>11</ColorID><Qty>1</Qty>"
       "<Condition>N</Condition>");
   const auto withBad = [&](const std::string& fields) {
-    return BrickStore(good + BrickStoreItem("<ItemID>3666</ItemID><ItemTypeID>P</ItemTypeID>" +
-                                            fields));
+    return BrickStore(good +
+                      BrickStoreItem("<ItemID>3666</ItemID><ItemTypeID>P</ItemTypeID>" + fields));
   };
   EXPECT_THROW(Parse(withBad("<Qty>1</Qty><Condition>N</Condition>")), std::invalid_argument);
   EXPECT_THROW(Parse(withBad("<ColorID></ColorID><Qty>1</Qty><Condition>N</Condition>")),
@@ -235,9 +239,9 @@ TEST_F(XmlParserTest, RealBrickStockExports) {
   const std::string truck = std::string(CORVALLE_TEST_DATA_DIR) + "/real/bsx_3180_tank_truck.bsx";
   const auto items = parser->ParseItems(truck.c_str());
   ASSERT_NE(items, nullptr);
-  EXPECT_EQ(items->front(), Item(ItemType::Part, "52501",
-                                 "Slope, Inverted 45 6 x 1 Double with 1 x 4 Cutout", 85,
-                                 Condition::New, 2));
+  EXPECT_EQ(items->front(),
+            Item(ItemType::Part, "52501", "Slope, Inverted 45 6 x 1 Double with 1 x 4 Cutout", 85,
+                 Condition::New, 2));
   EXPECT_EQ(items->back().Name(),
             "Torso Octan Logo and Upright Font 'OIL' Pattern / Blue Arms / Yellow Hands");
 }
