@@ -214,6 +214,22 @@ TEST_F(PriceGuideParserTest, ThousandsOfLotsOnLongLines) {
   EXPECT_EQ(guides.first->GetLots().back(), PriceGuideDatum(102999, 5, 2999.1234));
 }
 
+TEST_F(PriceGuideParserTest, LotWithoutPriceOnAVeryLongLine) {
+  // The lazy groups of a lot that never finds its price scan the rest of a long line.
+  using B = PageBuilder;
+  const std::string section =
+      "<B>Currently Available</B>\n<A HREF=\"/store.asp?sID=1&x\">box16Y"
+      "<TD>3</TD>&nbsp;" +
+      std::string(400000, 'y') + "\n" + B::Section({{2, 'Y', "4", "0.5000"}});
+  const auto guides =
+      parser->ParsePriceGuide(B::Page(B::Unavailable() + B::Unavailable() +
+                                          B::Box("Total Lots", "2", "1.00") + B::Unavailable(),
+                                      section),
+                              false);
+  ASSERT_TRUE(guides.first);
+  EXPECT_EQ(Lots(*guides.first), (std::vector<PriceGuideDatum>{{2, 4, 0.5}}));
+}
+
 TEST_F(PriceGuideParserTest, MutatedPagesNeverCrash) {
   const std::string page = ReadFile("price-guide-3001-black.html");
   std::mt19937 random(20261206);

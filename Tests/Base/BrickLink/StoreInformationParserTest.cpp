@@ -28,6 +28,20 @@ TEST(StoreInformationParserTest, NameFromTitleAndCountryFromLink) {
   EXPECT_EQ(*distant, (StoreMetadata{"Joe's <Bricks> \xE4\xB8\xAD", "US"}));
 }
 
+TEST(StoreInformationParserTest, LargePagesBetweenTitleAndLink) {
+  // Half a megabyte of store front between title and link, once on one line and once on many.
+  const auto parser = CreateStoreInformationParser();
+  std::string lines;
+  for (int line = 0; line < 5000; ++line) {
+    lines += "<TR><TD>Lot " + std::to_string(line) + " of this store's front page</TD></TR>\n";
+  }
+  for (const std::string& between : {std::string(500000, 'x'), lines}) {
+    const auto store = parser->ParseStoreInformation(StorePage("Big Store", between, "CA"));
+    ASSERT_TRUE(store);
+    EXPECT_EQ(*store, (StoreMetadata{"Big Store", "CA"}));
+  }
+}
+
 TEST(StoreInformationParserTest, PagesThatAreNotStorePages) {
   const auto parser = CreateStoreInformationParser();
   EXPECT_FALSE(parser->ParseStoreInformation(""));
