@@ -1,0 +1,48 @@
+#include "StoreMetadataCache.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "Assert.h"
+#include "SqliteWrapper.h"
+
+namespace Corvalle::BrickLink {
+
+StoreMetadataCache::StoreMetadataCache()
+    : database(Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str())) {
+  if (database->ColumnHasValues("StoreInformation", "Country")) {
+    database->DropTable("StoreInformation");
+  }
+  database->Execute(
+      "CREATE TABLE IF NOT EXISTS StoreInformation (StoreID INTEGER PRIMARY KEY NOT NULL, Name "
+      "TEXT NOT NULL, CountryID TEXT NOT NULL, Timestamp INTEGER NOT NULL)");
+  database->Execute(
+      "DELETE FROM StoreInformation WHERE Timestamp < strftime('%s', 'now', '-1 month')");
+}
+
+bool StoreMetadataCache::TryRetrieveStoreMetadata(std::uint32_t id, StoreMetadata& metadata) {
+  const auto readStatement =
+      database->CreateReadStatement("SELECT * FROM StoreInformation WHERE StoreID = ?");
+  readStatement->BindInteger64(0, static_cast<std::int64_t>(id));
+  const Sqlite::IRow* row = readStatement->AdvanceRow();
+  if (row == nullptr) {
+    return false;
+  }
+  metadata.name = row->GetText(1);
+  metadata.countryId = row->GetText(2);
+  CORVALLE_ASSERT(readStatement->AdvanceRow() == nullptr);
+  return true;
+}
+
+void StoreMetadataCache::InsertStoreMetadata(std::uint32_t id, const StoreMetadata& metadata) {
+  const auto statement =
+      database->CreateWriteStatement("INSERT INTO StoreInformation VALUES (?, ?, ?, ?)");
+  CORVALLE_ASSERT(id < static_cast<unsigned>(std::numeric_limits<int>::max()));
+  statement->BindInteger(0, static_cast<std::int32_t>(id));
+  statement->BindText(1, metadata.name.c_str());
+  statement->BindText(2, metadata.countryId.c_str());
+  statement->BindInteger64(3, database->ReadSingleInteger("SELECT strftime('%s', 'now')"));
+  statement->Execute();
+}
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,67 @@
+#pragma once
+
+// The user's search settings, kept as key-value rows (table Preferences) in the database file.
+// The main window reads them to preset its controls, each search writes the settings it starts
+// with, and the price formatting reads the chosen currency. Every user creates its own manager
+// (and with it its own connection) for as long as it needs it; the last SetPreferences wins for
+// every manager created later.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Sqlite {
+class IMutableDatabase;
+}
+
+namespace Corvalle {
+
+struct Preferences {
+  std::uint32_t storesPerCombination = 0;  // k, the stores in each combination searched
+  std::string country;                     // a country name of the country table
+  std::string currency;                    // a currency name of the currency table
+  std::vector<std::string> regions;        // region display names, in the order chosen; never
+                                           // empty when written
+};
+
+// Used by the thread that created it.
+class IPreferencesManager {
+ public:
+  IPreferencesManager() = default;
+  IPreferencesManager(const IPreferencesManager&) = delete;
+  IPreferencesManager& operator=(const IPreferencesManager&) = delete;
+  virtual ~IPreferencesManager() = default;
+
+  // Those read at construction, or those last set. Valid while the manager lives.
+  virtual const Preferences& GetPreferences() const = 0;
+  // Makes the record the current one, then writes all four rows in one transaction. On a
+  // database failure the rows are rolled back (the current record already holds the new
+  // values) and std::runtime_error with SQLite's text is thrown. Empty regions are a broken
+  // invariant.
+  virtual void SetPreferences(const Preferences& preferences) = 0;
+};
+
+class PreferencesManager : public IPreferencesManager {
+ public:
+  // Creates the table when missing and reads the four rows; on a database without any row it
+  // writes the defaults: 3 stores, "USA", "US Dollar" and the single region "North America".
+  // A stored count that is not a number makes construction fail with std::stoul's exception.
+  explicit PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase> database_);
+
+  const Preferences& GetPreferences() const override;
+  void SetPreferences(const Preferences& preferences) override;
+
+ private:
+  // The stored value of the key, or the empty string when there is none.
+  std::string ReadValue(const std::string& key) const;
+
+  std::shared_ptr<Sqlite::IMutableDatabase> database;
+  Preferences current;
+};
+
+// Opens the database file (Sqlite::GetDatabasePath()) and returns a manager on it. Throws
+// std::runtime_error with SQLite's text when the database cannot be opened.
+std::unique_ptr<IPreferencesManager> CreatePreferencesManager();
+
+}  // namespace Corvalle

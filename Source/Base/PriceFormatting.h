@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace Utilities {
+
+// The price with two decimals, written the way the currency that the user last saved in the
+// preferences is written: its decimal and thousands separators, the digit grouping of the
+// user's environment locale, and its symbol before the amount (symbols ending in a blank stand
+// apart by themselves) or after it, separated by one blank. Reads the preferences afresh on
+// every call and shares nothing, so any thread may call it. Throws std::invalid_argument
+// "Unknown currency name" when the saved currency is not in the currency table, and
+// std::runtime_error with SQLite's text when the preferences cannot be read.
+std::string FormatPrice(double price);
+
+}  // namespace Utilities

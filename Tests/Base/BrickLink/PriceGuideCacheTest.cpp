@@ -1,0 +1,244 @@
+#include "BrickLink/PriceGuideCache.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CacheTestDatabase.h"
+#include "Corvalle.h"
+#include "LogCapture.h"
+
+namespace Corvalle::BrickLink {
+namespace {
+
+using Testing::RuntimeErrorOf;
+
+constexpr std::uint32_t kUsDollar = 1;
+constexpr std::uint32_t kEuro = 2;
+
+std::unique_ptr<PriceGuide> Guide(PriceGuide::Lots lots) {
+  // Statistics are not stored; non-zero ones show that a guide read back does not carry them.
+  const PriceGuideStatistics statistics{3, 40, 0.01, 0.02, 0.03, 0.04};
+  return std::make_unique<PriceGuide>(std::move(lots), statistics, statistics);
+}
+
+Item MakeItem(const std::string& id, PriceGuide::Lots newLots, PriceGuide::Lots usedLots,
+              ItemType type = ItemType::Part, std::uint32_t color = 11) {
+  Item item(type, id, "Brick " + id, color, Condition::New, 5);
+  item.SetPriceGuideNew(Guide(std::move(newLots)));
+  item.SetPriceGuideUsed(Guide(std::move(usedLots)));
+  return item;
+}
+
+Item Blank(const std::string& id, ItemType type = ItemType::Part, std::uint32_t color = 11) {
+  return Item(type, id, "Brick " + id, color, Condition::New, 5);
+}
+
+const PriceGuide::Lots kNewLots = {{2001, 10, 0.12345}, {1001, 3, 0.00004}, {3001, 500, 12.5}};
+const PriceGuide::Lots kUsedLots = {{4001, 1, 0.07}, {1001, 2, 1234.56789}};
+
+class PriceGuideCacheTest : public ::testing::Test {
+ protected:
+  std::int64_t Entries() { return database.Count("SELECT COUNT(*) FROM PriceGuideItems"); }
+  std::int64_t Lots() { return database.Count("SELECT COUNT(*) FROM PriceGuideData"); }
+
+  Testing::CacheTestDatabase database;
+};
+
+TEST_F(PriceGuideCacheTest, RoundTripKeepsOrderAndRoundsToFourDecimals) {
+  PriceGuideCache cache;
+  cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+  EXPECT_EQ(database.Count("SELECT Price FROM PriceGuideData WHERE StoreID = 2001"), 1235);
+  EXPECT_EQ(database.Count("SELECT Price FROM PriceGuideData WHERE StoreID = 1001 AND "
+                           "Condition = 0"),
+            0);
+
+  Item item = Blank("3001");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
+  EXPECT_EQ(item.PriceGuideNew().GetLots(),
+            (PriceGuide::Lots{{2001, 10, 0.1235}, {1001, 3, 0.0}, {3001, 500, 12.5}}));
+  EXPECT_EQ(item.PriceGuideUsed().GetLots(),
+            (PriceGuide::Lots{{4001, 1, 0.07}, {1001, 2, 1234.5679}}));
+  for (const PriceGuide* guide : {&item.PriceGuideNew(), &item.PriceGuideUsed()}) {
+    EXPECT_EQ(guide->CurrentStatistics(), PriceGuideStatistics{});
+    EXPECT_EQ(guide->SalesStatistics(), PriceGuideStatistics{});
+  }
+}
+
+TEST_F(PriceGuideCacheTest, AHitNeedsLotsInBothConditions) {
+  PriceGuideCache cache;
+  cache.InsertPriceGuide(MakeItem("3001", kNewLots, {}), kUsDollar);
+  EXPECT_EQ(Entries(), 1);
+  EXPECT_EQ(Lots(), 3);
+
+  {
+    Testing::LogCapture log;
+    Item item = Blank("3001");
+    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar));
+    EXPECT_EQ(log.Records(), (std::vector<std::string>{
+                                 "info: Item 3001 with color: 11 in Used condition not found in "
+                                 "database"}));
+    EXPECT_EQ(item.PriceGuideNew().GetLots().size(), 3u);  // the new guide stays set
+    EXPECT_TRUE(item.PriceGuideUsed().IsEmpty());
+  }
+  {
+    Testing::LogCapture log;
+    Item item = Blank("3002");
+    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar));
+    // The used guide is not looked up after the new one was missing.
+    EXPECT_EQ(log.Records(), (std::vector<std::string>{
+                                 "info: Item 3002 with color: 11 in New condition not found in "
+                                 "database"}));
+  }
+}
+
+TEST_F(PriceGuideCacheTest, InsertingAgainReplacesLotsAndTimestamp) {
+  PriceGuideCache cache;
+  cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+  database.BackDate("PriceGuideItems", "-30 minutes");
+  const PriceGuide::Lots second = {{9001, 7, 0.5}};
+  cache.InsertPriceGuide(MakeItem("3001", second, second), kUsDollar);
+
+  EXPECT_EQ(Entries(), 1);
+  EXPECT_EQ(Lots(), 2);
+  EXPECT_GE(database.Count("SELECT Timestamp FROM PriceGuideItems"),
+            database.Count("SELECT strftime('%s', 'now', '-1 minute')"));
+  Item item = Blank("3001");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
+  EXPECT_EQ(item.PriceGuideNew().GetLots(), second);
+  EXPECT_EQ(item.PriceGuideUsed().GetLots(), second);
+}
+
+TEST_F(PriceGuideCacheTest, EntriesExpireAfterOneHourWithTheirLots) {
+  {
+    PriceGuideCache cache;
+    cache.InsertPriceGuide(MakeItem("old", kNewLots, kUsedLots), kUsDollar);
+    cache.InsertPriceGuide(MakeItem("recent", kNewLots, kUsedLots), kUsDollar);
+  }
+  database.BackDate("PriceGuideItems", "-61 minutes", "ItemID = 'old'");
+  database.BackDate("PriceGuideItems", "-59 minutes", "ItemID = 'recent'");
+
+  PriceGuideCache cache;
+  EXPECT_EQ(Entries(), 1);
+  EXPECT_EQ(Lots(), 5);
+  EXPECT_EQ(database.Count("SELECT COUNT(*) FROM PriceGuideData WHERE ItemID = 'old'"), 0);
+  Item old = Blank("old");
+  EXPECT_FALSE(cache.TryRetrievePriceGuide(old, kUsDollar));
+  Item recent = Blank("recent");
+  EXPECT_TRUE(cache.TryRetrievePriceGuide(recent, kUsDollar));
+}
+
+TEST_F(PriceGuideCacheTest, CurrencyTypeAndColorEachKeepTheirOwnEntry) {
+  PriceGuideCache cache;
+  const PriceGuide::Lots dollars = {{1001, 1, 1.0}};
+  const PriceGuide::Lots euros = {{1001, 1, 0.92}};
+  cache.InsertPriceGuide(MakeItem("3001", dollars, dollars), kUsDollar);
+
+  // After a currency switch the guide in the old currency is not served.
+  Item item = Blank("3001");
+  EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kEuro));
+  cache.InsertPriceGuide(MakeItem("3001", euros, euros), kEuro);
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kEuro));
+  EXPECT_EQ(item.PriceGuideNew().GetLots(), euros);
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
+  EXPECT_EQ(item.PriceGuideNew().GetLots(), dollars);
+
+  // A set and a part with the same number, and the part in another colour, are other entries.
+  Item set = Blank("3001", ItemType::Set, 0);
+  EXPECT_FALSE(cache.TryRetrievePriceGuide(set, kUsDollar));
+  Item otherColor = Blank("3001", ItemType::Part, 5);
+  EXPECT_FALSE(cache.TryRetrievePriceGuide(otherColor, kUsDollar));
+  const PriceGuide::Lots setLots = {{5001, 1, 99.99}};
+  cache.InsertPriceGuide(MakeItem("3001", setLots, setLots, ItemType::Set, 0), kUsDollar);
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(set, kUsDollar));
+  EXPECT_EQ(set.PriceGuideUsed().GetLots(), setLots);
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
+  EXPECT_EQ(item.PriceGuideUsed().GetLots(), dollars);
+  EXPECT_EQ(Entries(), 3);
+}
+
+TEST_F(PriceGuideCacheTest, ItemNumbersWithQuotesAndSqlStayData) {
+  PriceGuideCache cache;
+  const std::vector<std::string> ids = {"973pb0123c01'", "x' OR '1'='1",
+                                        "3001'; DROP TABLE PriceGuideItems; --"};
+  std::uint32_t store = 100;
+  for (const std::string& id : ids) {
+    const PriceGuide::Lots lots = {{++store, 1, 0.25}};
+    cache.InsertPriceGuide(MakeItem(id, lots, lots), kUsDollar);
+  }
+  cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+
+  EXPECT_EQ(Entries(), 4);
+  store = 100;
+  for (const std::string& id : ids) {
+    Item item = Blank(id);
+    ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar)) << id;
+    EXPECT_EQ(item.PriceGuideNew().GetLots(), (PriceGuide::Lots{{++store, 1, 0.25}})) << id;
+  }
+  // Re-inserting the crafted numbers deletes their own entries and nothing else.
+  for (const std::string& id : ids) {
+    const PriceGuide::Lots lots = {{7, 7, 7.0}};
+    cache.InsertPriceGuide(MakeItem(id, lots, lots), kUsDollar);
+  }
+  Item plain = Blank("3001");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(plain, kUsDollar));
+  EXPECT_EQ(plain.PriceGuideNew().GetLots().size(), 3u);
+  EXPECT_EQ(Entries(), 4);
+}
+
+TEST_F(PriceGuideCacheTest, AFailedInsertKeepsTheEarlierEntry) {
+  PriceGuideCache cache;
+  cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+  database.Sql().Execute(
+      "CREATE TRIGGER Refuse BEFORE INSERT ON PriceGuideData WHEN NEW.StoreID = 666 BEGIN "
+      "SELECT RAISE(ABORT, 'refused'); END");
+
+  const PriceGuide::Lots failing = {{1, 1, 1.0}, {666, 1, 1.0}};
+  EXPECT_EQ(RuntimeErrorOf(
+                [&] { cache.InsertPriceGuide(MakeItem("3001", failing, failing), kUsDollar); }),
+            "refused");
+  Item item = Blank("3001");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
+  EXPECT_EQ(item.PriceGuideNew().GetLots().size(), 3u);
+  EXPECT_EQ(Lots(), 5);
+}
+
+TEST_F(PriceGuideCacheTest, TablesOfTheEarlierLayoutAreReplaced) {
+  for (bool withRows : {true, false}) {
+    database.Sql().Execute(
+        "DROP TABLE IF EXISTS PriceGuideData; DROP TABLE IF EXISTS "
+        "PriceGuideItems");
+    database.Sql().Execute(
+        "CREATE TABLE PriceGuideItems (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Timestamp "
+        "INTEGER NOT NULL, PRIMARY KEY (ItemID, Color))");
+    database.Sql().Execute(
+        "CREATE TABLE PriceGuideData (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Condition "
+        "INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER "
+        "NOT NULL, FOREIGN KEY (ItemID, Color) REFERENCES PriceGuideItems(ItemID, Color) ON "
+        "DELETE CASCADE)");
+    if (withRows) {
+      database.Sql().Execute(
+          "INSERT INTO PriceGuideItems VALUES ('3001', 11, strftime('%s', 'now')); INSERT INTO "
+          "PriceGuideData VALUES ('3001', 11, 0, 1001, 1, 10000), ('3001', 11, 1, 1001, 1, "
+          "10000)");
+    }
+
+    PriceGuideCache cache;
+    EXPECT_EQ(Entries(), 0) << withRows;
+    EXPECT_EQ(Lots(), 0) << withRows;
+    Item item = Blank("3001");
+    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
+    cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+    EXPECT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
+  }
+  // A table of the current layout is kept as it is.
+  PriceGuideCache again;
+  Item item = Blank("3001");
+  EXPECT_TRUE(again.TryRetrievePriceGuide(item, kUsDollar));
+}
+
+}  // namespace
+}  // namespace Corvalle::BrickLink

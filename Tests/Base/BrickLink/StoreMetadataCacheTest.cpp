@@ -1,0 +1,108 @@
+#include "BrickLink/StoreMetadataCache.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "CacheTestDatabase.h"
+
+namespace Corvalle::BrickLink {
+namespace {
+
+using Testing::RuntimeErrorOf;
+
+class StoreMetadataCacheTest : public ::testing::Test {
+ protected:
+  std::int64_t Rows() { return database.Count("SELECT COUNT(*) FROM StoreInformation"); }
+
+  Testing::CacheTestDatabase database;
+};
+
+TEST_F(StoreMetadataCacheTest, RoundTripAndMiss) {
+  StoreMetadataCache cache;
+  StoreMetadata metadata{"untouched", "XX"};
+  EXPECT_FALSE(cache.TryRetrieveStoreMetadata(12345, metadata));
+  EXPECT_EQ(metadata, (StoreMetadata{"untouched", "XX"}));
+
+  cache.InsertStoreMetadata(12345, {"Bricks 'n' More", "DE"});
+  cache.InsertStoreMetadata(777, {"x'); DELETE FROM StoreInformation; --", "US"});
+  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(12345, metadata));
+  EXPECT_EQ(metadata, (StoreMetadata{"Bricks 'n' More", "DE"}));
+  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(777, metadata));
+  EXPECT_EQ(metadata, (StoreMetadata{"x'); DELETE FROM StoreInformation; --", "US"}));
+  EXPECT_EQ(Rows(), 2);
+
+  // A later cache object reads what an earlier one wrote.
+  StoreMetadataCache later;
+  StoreMetadata read;
+  EXPECT_TRUE(later.TryRetrieveStoreMetadata(12345, read));
+  EXPECT_EQ(read, (StoreMetadata{"Bricks 'n' More", "DE"}));
+  EXPECT_FALSE(later.TryRetrieveStoreMetadata(12346, read));
+}
+
+TEST_F(StoreMetadataCacheTest, RowsExpireAfterOneMonth) {
+  {
+    StoreMetadataCache cache;
+    cache.InsertStoreMetadata(1, {"Old", "DE"});
+    cache.InsertStoreMetadata(2, {"Recent", "FR"});
+  }
+  database.BackDate("StoreInformation", "-32 days", "StoreID = 1");
+  database.BackDate("StoreInformation", "-27 days", "StoreID = 2");
+
+  StoreMetadataCache cache;
+  StoreMetadata metadata;
+  EXPECT_FALSE(cache.TryRetrieveStoreMetadata(1, metadata));
+  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(2, metadata));
+  EXPECT_EQ(metadata.name, "Recent");
+  EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(StoreMetadataCacheTest, TableOfTheEarlierLayoutIsDropped) {
+  database.Sql().Execute(
+      "CREATE TABLE StoreInformation (StoreID INTEGER PRIMARY KEY NOT NULL, Name TEXT NOT NULL, "
+      "Country TEXT NOT NULL, Timestamp INTEGER NOT NULL)");
+  database.Sql().Execute(
+      "INSERT INTO StoreInformation VALUES (12345, 'Old', 'Germany', strftime('%s', 'now'))");
+
+  StoreMetadataCache cache;
+  EXPECT_EQ(Rows(), 0);
+  EXPECT_EQ(database.Count("SELECT COUNT(*) FROM pragma_table_info('StoreInformation') WHERE "
+                           "name = 'CountryID'"),
+            1);
+  cache.InsertStoreMetadata(12345, {"New", "DE"});
+  StoreMetadata metadata;
+  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(12345, metadata));
+  EXPECT_EQ(metadata, (StoreMetadata{"New", "DE"}));
+
+  // The current layout survives the next construction.
+  StoreMetadataCache again;
+  EXPECT_EQ(Rows(), 1);
+}
+
+TEST_F(StoreMetadataCacheTest, InsertingAStoredIdFailsAndKeepsTheFirstRow) {
+  StoreMetadataCache cache;
+  cache.InsertStoreMetadata(42, {"First", "DE"});
+  EXPECT_EQ(RuntimeErrorOf([&] {
+              cache.InsertStoreMetadata(42, {"Second", "FR"});
+            }),
+            "UNIQUE constraint failed: StoreInformation.StoreID");
+  StoreMetadata metadata;
+  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(42, metadata));
+  EXPECT_EQ(metadata, (StoreMetadata{"First", "DE"}));
+}
+
+TEST_F(StoreMetadataCacheTest, ADatabaseFileThatIsNotADatabaseIsReported) {
+  // The caches open the file of the data directory; garbage there must fail cleanly.
+  database.Sql();  // creates the file
+  database.Sql().Execute("PRAGMA user_version = 1");
+  {
+    std::FILE* file = std::fopen(Sqlite::GetDatabasePath().c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    std::fputs("this is not the header of a database file", file);
+    std::fclose(file);
+  }
+  EXPECT_EQ(RuntimeErrorOf([] { StoreMetadataCache cache; }), "file is not a database");
+}
+
+}  // namespace
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,186 @@
+#include "PreferencesManager.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BrickLink/PriceGuideCache.h"
+#include "Corvalle.h"
+#include "SqliteWrapper.h"
+#include "TemporaryDirectory.h"
+
+namespace Corvalle {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class PreferencesManagerTest : public ::testing::Test {
+ protected:
+  PreferencesManagerTest() { Sqlite::SetDataDirectory(directory.Path().string().c_str()); }
+
+  Sqlite::IMutableDatabase& Sql() {
+    if (!connection) {
+      connection = Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str());
+    }
+    return *connection;
+  }
+
+  std::string Row(const std::string& key) {
+    return Sql().ReadSingleString(
+        ("SELECT Value FROM Preferences WHERE Key = '" + key + "'").c_str());
+  }
+
+  // A table holding exactly the given rows, as an earlier run could have left it.
+  void WriteRows(const std::vector<std::pair<std::string, std::string>>& rows) {
+    Sql().Execute(
+        "CREATE TABLE IF NOT EXISTS Preferences (Key TEXT PRIMARY KEY NOT NULL, Value TEXT NOT "
+        "NULL); DELETE FROM Preferences");
+    const auto statement = Sql().CreateWriteStatement("INSERT INTO Preferences VALUES (?, ?)");
+    for (const auto& [key, value] : rows) {
+      statement->BindText(0, key.c_str());
+      statement->BindText(1, value.c_str());
+      statement->Execute();
+    }
+  }
+
+  Testing::TemporaryDirectory directory;
+  std::shared_ptr<Sqlite::IMutableDatabase> connection;
+};
+
+TEST_F(PreferencesManagerTest, FreshDatabaseGetsTheDefaults) {
+  const auto manager = CreatePreferencesManager();
+  const Preferences& preferences = manager->GetPreferences();
+  EXPECT_EQ(preferences.storesPerCombination, 3u);
+  EXPECT_EQ(preferences.country, "USA");
+  EXPECT_EQ(preferences.currency, "US Dollar");
+  EXPECT_EQ(preferences.regions, Strings{"North America"});
+
+  EXPECT_EQ(Sql().GetRowCount("Preferences"), 4);
+  EXPECT_EQ(Row("StoresPerCombination"), "3");
+  EXPECT_EQ(Row("Country"), "USA");
+  EXPECT_EQ(Row("Currency"), "US Dollar");
+  EXPECT_EQ(Row("Regions"), "North America");
+}
+
+TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
+  CreatePreferencesManager()->SetPreferences({2, "Germany", "Euro", {"Europe", "European Union"}});
+  EXPECT_EQ(Row("Regions"), "Europe,European Union");
+  EXPECT_EQ(Row("StoresPerCombination"), "2");
+
+  const auto manager = CreatePreferencesManager();
+  const Preferences& preferences = manager->GetPreferences();
+  EXPECT_EQ(preferences.storesPerCombination, 2u);
+  EXPECT_EQ(preferences.country, "Germany");
+  EXPECT_EQ(preferences.currency, "Euro");
+  EXPECT_EQ(preferences.regions, (Strings{"Europe", "European Union"}));
+
+  // The order chosen is kept, and the last writer wins.
+  manager->SetPreferences({11, "Switzerland", "Swiss Franc", {"European Union", "Asia", "Europe"}});
+  EXPECT_EQ(manager->GetPreferences().regions, (Strings{"European Union", "Asia", "Europe"}));
+  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().regions,
+            (Strings{"European Union", "Asia", "Europe"}));
+  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().storesPerCombination, 11u);
+  EXPECT_EQ(Sql().GetRowCount("Preferences"), 4);
+}
+
+TEST_F(PreferencesManagerTest, StoredRowsAreReadAsTheyAre) {
+  WriteRows({{"StoresPerCombination", "4"},
+             {"Country", "Japan"},
+             {"Currency", "Japanese Yen"},
+             {"Regions", ""}});
+  {
+    const auto manager = CreatePreferencesManager();
+    EXPECT_EQ(manager->GetPreferences().regions, Strings{"North America"});
+    EXPECT_EQ(manager->GetPreferences().country, "Japan");
+    EXPECT_EQ(Row("Regions"), "");  // the default region is not written back
+  }
+
+  WriteRows({{"StoresPerCombination", "2"},
+             {"Country", "Japan"},
+             {"Currency", "Euro"},
+             {"Regions", "Asia,,Europe"}});
+  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().regions, (Strings{"Asia", "", "Europe"}));
+
+  // Rows without a "Country" (or "Currency") row give empty names, passed on unchecked.
+  WriteRows({{"StoresPerCombination", "5"}, {"Regions", "Asia"}});
+  const auto manager = CreatePreferencesManager();
+  EXPECT_EQ(manager->GetPreferences().storesPerCombination, 5u);
+  EXPECT_EQ(manager->GetPreferences().country, "");
+  EXPECT_EQ(manager->GetPreferences().currency, "");
+  EXPECT_EQ(manager->GetPreferences().regions, Strings{"Asia"});
+  EXPECT_EQ(Sql().GetRowCount("Preferences"), 2);
+
+  WriteRows({{"StoresPerCombination", "many"}});
+  EXPECT_THROW(CreatePreferencesManager(), std::invalid_argument);
+  WriteRows({{"Country", "USA"}});
+  EXPECT_THROW(CreatePreferencesManager(), std::invalid_argument);
+}
+
+TEST_F(PreferencesManagerTest, AFailedSaveRollsBackEveryRow) {
+  const auto manager = CreatePreferencesManager();
+  Sql().Execute(
+      "CREATE TRIGGER Refuse BEFORE INSERT ON Preferences WHEN NEW.Key = 'Regions' BEGIN SELECT "
+      "RAISE(ABORT, 'refused'); END");
+  try {
+    manager->SetPreferences({2, "Germany", "Euro", {"Europe"}});
+    FAIL() << "no exception";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "refused");
+  }
+  // The record in memory holds the new values; the rows do not.
+  EXPECT_EQ(manager->GetPreferences().country, "Germany");
+  EXPECT_EQ(Row("Country"), "USA");
+  EXPECT_EQ(Row("StoresPerCombination"), "3");
+}
+
+TEST_F(PreferencesManagerTest, SavingWhileASearchWritesItsCacheDoesNotFail) {
+  // The desktop saves preferences on its own connection while a search's caches write theirs.
+  std::vector<Item> items;
+  for (int i = 0; i < 20; ++i) {
+    BrickLink::PriceGuide::Lots lots;
+    for (std::uint32_t store = 1; store <= 2000; ++store) {
+      lots.emplace_back(store, store % 7 + 1, store * 0.01);
+    }
+    Item& item = items.emplace_back(ItemType::Part, std::to_string(3000 + i), "Brick", 11,
+                                    Condition::New, 1);
+    item.SetPriceGuideNew(std::make_unique<BrickLink::PriceGuide>(
+        lots, BrickLink::PriceGuideStatistics{}, BrickLink::PriceGuideStatistics{}));
+    item.SetPriceGuideUsed(std::make_unique<BrickLink::PriceGuide>(
+        lots, BrickLink::PriceGuideStatistics{}, BrickLink::PriceGuideStatistics{}));
+  }
+  const auto manager = CreatePreferencesManager();
+  BrickLink::PriceGuideCache cache;
+
+  std::string searchFailure;
+  std::thread search([&] {
+    try {
+      for (const Item& item : items) {
+        cache.InsertPriceGuide(item, 1);
+      }
+    } catch (const std::exception& error) {
+      searchFailure = error.what();
+    }
+  });
+  std::string saveFailure;
+  try {
+    for (std::uint32_t k = 1; k <= 40; ++k) {
+      manager->SetPreferences({k, "USA", "US Dollar", {"North America"}});
+    }
+  } catch (const std::exception& error) {
+    saveFailure = error.what();
+  }
+  search.join();
+
+  EXPECT_EQ(searchFailure, "");
+  EXPECT_EQ(saveFailure, "");
+  EXPECT_EQ(Row("StoresPerCombination"), "40");
+  EXPECT_EQ(Sql().GetRowCount("PriceGuideData"), 20 * 2 * 2000);
+}
+
+}  // namespace
+}  // namespace Corvalle

@@ -1,0 +1,72 @@
+#include "PriceFormatting.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "PreferencesManager.h"
+#include "ScopedEnvironment.h"
+#include "SqliteWrapper.h"
+#include "TemporaryDirectory.h"
+
+namespace Utilities {
+namespace {
+
+class FormatPriceTest : public ::testing::Test {
+ protected:
+  FormatPriceTest() { Sqlite::SetDataDirectory(directory.Path().string().c_str()); }
+
+  void SaveCurrency(const std::string& currency) {
+    Corvalle::CreatePreferencesManager()->SetPreferences({3, "USA", currency, {"North America"}});
+  }
+
+  Testing::TemporaryDirectory directory;
+  // An environment that groups digits by threes.
+  Testing::ScopedEnvironment locale{"LC_ALL", "en_US.UTF-8"};
+};
+
+TEST_F(FormatPriceTest, EachCurrencyWritesItsOwnSeparatorsAndSymbol) {
+  // A fresh database formats in the default currency.
+  EXPECT_EQ(FormatPrice(1234.5), "$1,234.50");
+  EXPECT_EQ(FormatPrice(0.005), "$0.01");  // two decimals after rounding, never more
+  EXPECT_EQ(FormatPrice(0.0), "$0.00");
+
+  SaveCurrency("Euro");
+  EXPECT_EQ(FormatPrice(1234.5), "\u20AC1.234,50");
+  EXPECT_EQ(FormatPrice(1234567.891), "\u20AC1.234.567,89");
+  EXPECT_EQ(FormatPrice(0.005), "\u20AC0,01");
+
+  SaveCurrency("Swiss Franc");  // after the amount, one blank between
+  EXPECT_EQ(FormatPrice(1234.5), "1'234.50 Fr.");
+  EXPECT_EQ(FormatPrice(12.3), "12.30 Fr.");
+
+  SaveCurrency("Danish Krone");  // the symbol's own blank separates it
+  EXPECT_EQ(FormatPrice(1234.5), "kr 1.234,50");
+
+  SaveCurrency("Polish Zloty");
+  EXPECT_EQ(FormatPrice(1234.5), "1 234,50 z\u0142");
+
+  SaveCurrency("US Dollar");
+  EXPECT_EQ(FormatPrice(999.999), "$1,000.00");
+}
+
+TEST_F(FormatPriceTest, GroupingFollowsTheEnvironment) {
+  SaveCurrency("Euro");
+  Testing::ScopedEnvironment plain("LC_ALL", "C");
+  EXPECT_EQ(FormatPrice(1234.5), "\u20AC1234,50");
+}
+
+TEST_F(FormatPriceTest, UnknownSavedCurrencyIsRefused) {
+  SaveCurrency("Dollar");
+  try {
+    FormatPrice(1.0);
+    FAIL() << "no exception";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "Unknown currency name");
+  }
+}
+
+}  // namespace
+}  // namespace Utilities
