@@ -11,7 +11,6 @@
 
 namespace Corvalle::BrickLink {
 
-using ColorList = std::vector<std::tuple<std::uint32_t, ColorData>>;
 
 // Reads the marketplace's colour list page. Stateless; may be shared by const reference.
 class IColorInformationParser {
