@@ -67,10 +67,10 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
         priceGuideCache(priceGuideCache_),
         priceGuideParser(priceGuideParser_),
         cookies{{"isCountryID", countryId}, {"viewCurrencyID", std::to_string(currencyId_)}},
-        currencyId(currencyId_) {}
+        request{countryId, currencyId_} {}
 
   bool TryPopulatePriceGuides(Item& item) override {
-    if (priceGuideCache.TryRetrievePriceGuide(item, currencyId)) {
+    if (priceGuideCache.TryRetrievePriceGuide(item, request)) {
       return true;
     }
     const FileDownloader::Url url{GetMarketplaceHost(), PriceGuidePath(item)};
@@ -89,7 +89,7 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
     }
     item.SetPriceGuideNew(std::move(newGuide));
     item.SetPriceGuideUsed(std::move(usedGuide));
-    priceGuideCache.InsertPriceGuide(item, currencyId);
+    priceGuideCache.InsertPriceGuide(item, request);
     return true;
   }
 
@@ -98,7 +98,7 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
   IPriceGuideCache& priceGuideCache;
   const IPriceGuideParser& priceGuideParser;
   const FileDownloader::Cookies cookies;
-  const std::uint32_t currencyId;
+  const PriceGuideRequest request;
   DownloadWaiter waiter;
 };
 
