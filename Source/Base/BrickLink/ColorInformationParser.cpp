@@ -2,6 +2,7 @@
 
 #include <boost/log/trivial.hpp>
 #include <boost/regex.hpp>
+#include <stdexcept>
 
 #include "BrickLink/PageText.h"
 
@@ -51,9 +52,12 @@ class ColorInformationParser final : public IColorInformationParser {
     for (const auto& subMatch : match) {
       BOOST_LOG_TRIVIAL(trace) << "Match: " << subMatch.str();
     }
-    const std::uint32_t id = ParseUnsigned(match[1].str());
+    const std::uint32_t id = ParseIdentifier(match[1].str());
     const std::string rgbText = match[2].str();
     const std::uint32_t rgb = rgbText.empty() ? 0 : ParseHexadecimal(rgbText);
+    if (rgb > 0xFFFFFF) {
+      throw std::out_of_range("Not an RGB value: \"" + rgbText + "\"");
+    }
     colors.emplace_back(id, ColorData{match[3].str(), rgb});
   }
 };

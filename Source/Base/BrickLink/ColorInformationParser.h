@@ -11,7 +11,6 @@
 
 namespace Corvalle::BrickLink {
 
-
 // Reads the marketplace's colour list page. Stateless; may be shared by const reference.
 class IColorInformationParser {
  public:

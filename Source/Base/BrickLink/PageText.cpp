@@ -83,6 +83,14 @@ std::uint32_t ReferencedCodePoint(std::string_view body) {
 
 std::uint32_t ParseUnsigned(const std::string& text) { return ParseInBase(text, 10, "Number"); }
 
+std::uint32_t ParseIdentifier(const std::string& text) {
+  const std::uint32_t value = ParseUnsigned(text);
+  if (value >= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+    throw std::out_of_range("Identifier out of range: \"" + text + "\"");
+  }
+  return value;
+}
+
 std::uint32_t ParseHexadecimal(const std::string& text) {
   return ParseInBase(text, 16, "Hexadecimal number");
 }

@@ -13,6 +13,10 @@ namespace Corvalle::BrickLink {
 // the value must fit 32 bits.
 std::uint32_t ParseUnsigned(const std::string& text);
 
+// Store and colour ids as the database keeps them: below 2^31 - 1. A page that names a larger
+// one is unreadable (std::out_of_range), never a broken invariant further on.
+std::uint32_t ParseIdentifier(const std::string& text);
+
 // The same in base 16, for RGB values.
 std::uint32_t ParseHexadecimal(const std::string& text);
 

@@ -100,7 +100,7 @@ void ParsePrices(PriceGuide::Lots& lots, const std::string& page, std::size_t st
     if (skipLotsMarkedN && marker.length() > 0 && *marker.first == 'N') {
       continue;
     }
-    lots.emplace_back(ParseUnsigned((*match)[1].str()), ParseUnsigned((*match)[3].str()),
+    lots.emplace_back(ParseIdentifier((*match)[1].str()), ParseUnsigned((*match)[3].str()),
                       ParsePrice((*match)[6].str()));
   }
 }

@@ -43,6 +43,8 @@ TEST(ColorInformationParserTest, PagesWithoutColoursAndUnreadablePages) {
   EXPECT_FALSE(parser->ParseColorInformation(""));
   EXPECT_FALSE(parser->ParseColorInformation(Row("11", "#zzzzzz", "Black")));
   EXPECT_FALSE(parser->ParseColorInformation(Row("99999999999", "#212121", "Black")));
+  EXPECT_FALSE(parser->ParseColorInformation(Row("2147483647", "#212121", "Black")));
+  EXPECT_FALSE(parser->ParseColorInformation(Row("11", "#FFFFFFFF", "Black")));
 }
 
 }  // namespace

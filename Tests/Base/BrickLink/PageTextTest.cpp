@@ -17,6 +17,9 @@ TEST(PageTextTest, Numbers) {
   EXPECT_THROW(ParseUnsigned("-1"), std::invalid_argument);
   EXPECT_THROW(ParseUnsigned("x1"), std::invalid_argument);
 
+  EXPECT_EQ(ParseIdentifier("2147483646"), 2147483646u);
+  EXPECT_THROW(ParseIdentifier("2147483647"), std::out_of_range);
+
   EXPECT_EQ(ParseHexadecimal("05131D"), 0x05131Du);
   EXPECT_EQ(ParseHexadecimal("afb5c7"), 0xAFB5C7u);
   EXPECT_THROW(ParseHexadecimal("#05131D"), std::invalid_argument);

@@ -179,6 +179,10 @@ TEST_F(PriceGuideParserTest, UnreadablePagesGiveNoGuides) {
       {"quantity beyond 32 bits", B::Page(B::Unavailable() + B::Unavailable() +
                                               B::Box("Total Lots", "1", "1.00") + B::Unavailable(),
                                           B::Section({{1, 'Y', "99999999999", "1.0000"}}))},
+      {"store id the database cannot keep",
+       B::Page(B::Unavailable() + B::Unavailable() + B::Box("Total Lots", "1", "1.00") +
+                   B::Unavailable(),
+               B::Section({{4000000000u, 'Y', "1", "1.0000"}}))},
       {"count not a number", B::Page(B::Box("Times Sold", "many", "1.00") + B::Unavailable() +
                                          B::Unavailable() + B::Unavailable(),
                                      "")},
