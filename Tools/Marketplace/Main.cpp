@@ -5,6 +5,7 @@
 //     writes the world's JSON to standard output.
 
 #include <CLI/CLI.hpp>
+#include <boost/log/utility/setup/console.hpp>
 #include <csignal>
 #include <exception>
 #include <iostream>
@@ -88,8 +89,9 @@ int main(int argc, char** argv) {
                        "Wanted list whose items the world must offer (repeatable)");
 
   CLI11_PARSE(app, argc, argv);
-  // The wanted-list reader logs every item; the world goes to standard output, so only errors
-  // may be written there.
+  // The wanted-list reader logs every item: keep its errors, on standard error, because
+  // standard output carries the port or the world.
+  boost::log::add_console_log(std::cerr);
   Utilities::InitializeLogging(Utilities::Severity::error);
   try {
     if (serve->parsed()) {
