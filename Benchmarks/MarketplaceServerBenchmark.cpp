@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "BrickLink/MarketplaceHost.h"
 #include "MarketplaceServer.h"
 #include "PageRenderer.h"
 #include "WorldGenerator.h"
@@ -36,7 +37,8 @@ World ThousandLotWorld() {
     (index % 2 == 0 ? guide.newLots : guide.usedLots)
         .push_back({stores[index].id, quantity, price});
   }
-  return World("BrickLink Reference Catalog", DefaultRates(), {}, std::move(stores), {guide});
+  return World(Corvalle::BrickLink::kMarketplaceSiteName, DefaultRates(), {}, std::move(stores),
+               {guide});
 }
 
 const char* const kTarget =

@@ -13,8 +13,9 @@
 //   EXPECT_EQ(server.RequestLog().at(0).Cookie("isCountryID"), "US");
 //   server.Stop();                                       // or let the destructor do it
 //
-// The server writes no log records, so that tests which capture the client's log see only the
-// client's.
+// Every public operation may be called from any thread. The server writes no log records, so
+// that tests which capture the client's log see only the client's. Bytes that are not an HTTP
+// request are answered 400 and not recorded; methods other than GET are answered 405.
 
 #include <chrono>
 #include <cstdint>

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "BrickLink/MarketplaceHost.h"
 #include "ColorGuideData.h"
 
 namespace Corvalle::Marketplace {
@@ -134,7 +135,7 @@ World World::FromJson(const std::string& text) {
     Fail("the top level is not an object");
   }
 
-  std::string siteName = "BrickLink Reference Catalog";
+  std::string siteName = BrickLink::kMarketplaceSiteName;
   if (const auto entry = root.find("siteName"); entry != root.end()) {
     siteName = ToText(*entry, "siteName");
   }

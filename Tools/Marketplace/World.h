@@ -13,6 +13,8 @@
 //                     "new": [{"store": 1001, "quantity": 120, "price": 0.12}],
 //                     "used": [...], "soldNew": [{"quantity": 3, "price": 0.1}],
 //                     "soldUsed": [...]}]}
+// "siteName" defaults to the name that the client expects (kMarketplaceSiteName); a world may
+// change it to test a client against a site whose titles it does not know.
 // Prices are in US dollars. Without "colors" the colour page shows the bundled colour guide;
 // without "rates" only US dollars (id 1) can be shown.
 

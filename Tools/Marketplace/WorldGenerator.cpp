@@ -9,6 +9,7 @@
 
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
+#include "BrickLink/MarketplaceHost.h"
 
 namespace Corvalle::Marketplace {
 
@@ -446,7 +447,7 @@ World GenerateWorld(const GeneratorOptions& options) {
     guides.push_back(std::move(guide));
   }
 
-  return World("BrickLink Reference Catalog", DefaultRates(), {}, std::move(stores),
+  return World(BrickLink::kMarketplaceSiteName, DefaultRates(), {}, std::move(stores),
                std::move(guides));
 }
 

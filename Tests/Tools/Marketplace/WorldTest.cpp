@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "BrickLink/MarketplaceHost.h"
 #include "PageRenderer.h"
 #include "SiteRouter.h"
 
@@ -17,7 +18,7 @@ TEST(WorldTest, ReadsAWorldAndFindsItsEntries) {
                      "new": [{"store": 9, "quantity": 3, "price": 0.5}]},
                     {"type": "S", "id": "6842-1", "color": 4},
                     {"type": "P", "id": "3001", "color": 5}]})");
-  EXPECT_EQ(world.SiteName(), "BrickLink Reference Catalog");
+  EXPECT_EQ(world.SiteName(), Corvalle::BrickLink::kMarketplaceSiteName);
   EXPECT_EQ(world.Rates().at(1), 1.0);  // dollars need no rate
   ASSERT_NE(world.FindStore(9), nullptr);
   EXPECT_EQ(world.FindStore(9)->currencyId, 2U);
