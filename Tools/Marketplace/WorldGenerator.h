@@ -8,9 +8,10 @@
 // with several lots of one item; about a quarter of the stores shipping only to their own
 // country or region; sales statistics for most items.
 //
-// The same options give the same world, byte for byte, on every platform: the generator uses
-// its own number generator and distributions rather than the standard library's, whose
-// distributions differ between implementations.
+// The same options give the same world, byte for byte: the generator uses its own number
+// generator and distributions rather than the standard library's, whose distributions differ
+// between implementations. (The C library's exp, log and cos could still differ in the last bit
+// on another platform and move a price by 0.0001.)
 
 #include <cstdint>
 #include <map>
