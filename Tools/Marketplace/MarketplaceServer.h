@@ -39,7 +39,8 @@ struct Fault {
                          // half of the body, then close the connection
     Status,              // answer `statusCode` with a short error page
     InvalidStatusLine,   // the normal answer behind the status line `text`
-    WrongContentLength,  // the normal answer with "Content-Length: " + `text`
+    WrongContentLength,  // the normal answer with "Content-Length: " + `text`, which may be
+                         // any non-empty text: too large, too small, "abc", "99999999999"
     NoContentLength,     // the normal answer without a Content-Length header
     EmptyBody,           // status 200, "Content-Length: 0", no body
     GarbagePage,         // status 200 and 4096 bytes of deterministic noise (all byte values)
