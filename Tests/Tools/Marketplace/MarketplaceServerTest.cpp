@@ -1,0 +1,440 @@
+#include "MarketplaceServer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <regex>
+#include <thread>
+
+#include "BrickLink/MarketplaceHost.h"
+#include "ClientReading.h"
+#include "RawHttpClient.h"
+
+namespace {
+
+using namespace Corvalle::Marketplace;
+using Testing::Fetch;
+using Testing::RawResponse;
+
+// Three stores: one shipping everywhere, one to three European countries only, one to Canada
+// and the USA only. Prices are chosen to test rounding: 0.12345 lies just below the half in
+// binary, 1234.56785 needs grouping.
+constexpr const char* kWorld = R"({
+  "siteName": "BrickLink Reference Catalog",
+  "rates": {"1": 1.0, "2": 0.9, "74": 120.0, "136": 0.95},
+  "colors": [{"id": 11, "name": "Black", "rgb": "212121"},
+             {"id": 86, "name": "Light Bluish Gray", "rgb": "afb5c7"}],
+  "stores": [
+    {"id": 1001, "name": "Bricks & Pieces", "countryId": "US"},
+    {"id": 1002, "name": "Klötzchen's Laden", "countryId": "DE", "currencyId": 2,
+     "shipsTo": ["DE", "FR", "AT"]},
+    {"id": 1003, "name": "Maple Bricks", "countryId": "CA", "currencyId": 32,
+     "shipsTo": ["CA", "US"]}
+  ],
+  "priceGuides": [
+    {"type": "P", "id": "3001", "color": 11,
+     "new": [{"store": 1002, "quantity": 40, "price": 0.25},
+             {"store": 1001, "quantity": 120, "price": 0.12345},
+             {"store": 1003, "quantity": 3, "price": 0.3}],
+     "used": [{"store": 1003, "quantity": 1500, "price": 1234.56785},
+              {"store": 1001, "quantity": 2, "price": 0.1}],
+     "soldNew": [{"quantity": 10, "price": 0.2}, {"quantity": 30, "price": 0.1}]},
+    {"type": "P", "id": "3001", "color": 86,
+     "used": [{"store": 1002, "quantity": 5, "price": 0.5}]},
+    {"type": "M", "id": "cas001", "color": 0,
+     "new": [{"store": 1003, "quantity": 1, "price": 4.5}]},
+    {"type": "P", "id": "3003", "color": 5}
+  ]
+})";
+
+constexpr const char* kBlack3001 =
+    "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3001&colorID=11";
+
+class MarketplaceServerTest : public testing::Test {
+ protected:
+  void SetUp() override { port = server.Start(); }
+
+  RawResponse Get(const std::string& target, const std::string& cookies = "") {
+    return Fetch(port, target, cookies);
+  }
+
+  Testing::ReadPriceGuide ReadGuide(const std::string& target, const std::string& cookies) {
+    const RawResponse response = Get(target, cookies);
+    EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+    const auto guide = Testing::ReadPriceGuidePage(response.body);
+    EXPECT_TRUE(guide.has_value()) << response.body;
+    return guide.value_or(Testing::ReadPriceGuide{});
+  }
+
+  MarketplaceServer server{World::FromJson(kWorld)};
+  std::uint16_t port = 0;
+};
+
+std::vector<std::uint32_t> Stores(const std::vector<Testing::ReadLot>& lots) {
+  std::vector<std::uint32_t> stores;
+  for (const auto& lot : lots) {
+    stores.push_back(lot.store);
+  }
+  return stores;
+}
+
+std::string Markers(const std::vector<Testing::ReadLot>& lots) {
+  std::string markers;
+  for (const auto& lot : lots) {
+    markers += lot.marker;
+  }
+  return markers;
+}
+
+TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsExpressions) {
+  const auto guide = ReadGuide(kBlack3001, "isCountryID=US;viewCurrencyID=1;");
+
+  // Sold new: 2 sales, 40 pieces, mean 0.15, weighted (10*0.2 + 30*0.1) / 40 = 0.125.
+  EXPECT_TRUE(guide.blocks[0].available);
+  EXPECT_EQ(guide.blocks[0].lotCount, 2U);
+  EXPECT_EQ(guide.blocks[0].totalQuantity, 40U);
+  EXPECT_DOUBLE_EQ(guide.blocks[0].minPrice, 0.1);
+  EXPECT_DOUBLE_EQ(guide.blocks[0].averagePrice, 0.15);
+  EXPECT_DOUBLE_EQ(guide.blocks[0].quantityAveragePrice, 0.125);
+  EXPECT_DOUBLE_EQ(guide.blocks[0].maxPrice, 0.2);
+  EXPECT_FALSE(guide.blocks[1].available);
+  // Current new: mean (0.25 + 0.12345 + 0.3) / 3 = 0.224483..., weighted 25.714 / 163.
+  EXPECT_EQ(guide.blocks[2].lotCount, 3U);
+  EXPECT_EQ(guide.blocks[2].totalQuantity, 163U);
+  EXPECT_DOUBLE_EQ(guide.blocks[2].minPrice, 0.1235);
+  EXPECT_DOUBLE_EQ(guide.blocks[2].averagePrice, 0.2245);
+  EXPECT_DOUBLE_EQ(guide.blocks[2].quantityAveragePrice, 0.1578);
+  EXPECT_DOUBLE_EQ(guide.blocks[2].maxPrice, 0.3);
+  // Current used: the maximum is written "1,234.5679", which the statistics reading cuts at ",".
+  EXPECT_EQ(guide.blocks[3].lotCount, 2U);
+  EXPECT_EQ(guide.blocks[3].totalQuantity, 1502U);
+  EXPECT_DOUBLE_EQ(guide.blocks[3].minPrice, 0.1);
+  EXPECT_DOUBLE_EQ(guide.blocks[3].maxPrice, 1.0);
+
+  // Cheapest first; the German store does not ship to the USA.
+  EXPECT_EQ(Stores(guide.newLots), (std::vector<std::uint32_t>{1001, 1002, 1003}));
+  EXPECT_EQ(Markers(guide.newLots), "YNY");
+  EXPECT_EQ(guide.newLots[0].quantity, 120U);
+  EXPECT_DOUBLE_EQ(guide.newLots[0].price, 0.1235);
+  EXPECT_DOUBLE_EQ(guide.newLots[1].price, 0.25);
+  EXPECT_EQ(Stores(guide.usedLots), (std::vector<std::uint32_t>{1001, 1003}));
+  EXPECT_EQ(guide.usedLots[1].quantity, 1500U);
+  // Written "1,234.5679" like the marketplace did: the lot expression takes one separator only,
+  // so a client reads 1234 (the marketplace's own pages had the same effect).
+  EXPECT_DOUBLE_EQ(guide.usedLots[1].price, 1234.0);
+}
+
+TEST_F(MarketplaceServerTest, ShippingMarkersFollowTheBuyersCountry) {
+  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=DE;viewCurrencyID=1;").newLots), "YYN");
+  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=FR;viewCurrencyID=1;").newLots), "YYN");
+  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=CA;viewCurrencyID=1;").newLots), "YNY");
+  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=JP;viewCurrencyID=1;").newLots), "YNN");
+  // Without a buyer country nothing can be ruled out.
+  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "viewCurrencyID=1").newLots), "YYY");
+}
+
+TEST_F(MarketplaceServerTest, PricesAreConvertedAndRoundedPerCurrency) {
+  const RawResponse euro = Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;");
+  // 0.12345 * 0.9 = 0.111105; the German store prices in euros, so its lot is not converted.
+  EXPECT_NE(euro.body.find("&nbsp;~EUR&nbsp;0.1111&nbsp;"), std::string::npos);
+  EXPECT_NE(euro.body.find("&nbsp;EUR&nbsp;0.2250&nbsp;"), std::string::npos);
+  EXPECT_NE(euro.body.find("<B>~EUR&nbsp;0.1111</B>"), std::string::npos);
+  const auto euroGuide = Testing::ReadPriceGuidePage(euro.body);
+  ASSERT_TRUE(euroGuide);
+  EXPECT_DOUBLE_EQ(euroGuide->newLots[0].price, 0.1111);
+  EXPECT_DOUBLE_EQ(euroGuide->newLots[2].price, 0.27);
+  EXPECT_DOUBLE_EQ(euroGuide->blocks[0].averagePrice, 0.135);
+
+  // 1234.56785 * 120 = 148148.142 yen, grouped by thousands.
+  const RawResponse yen = Get(kBlack3001, "isCountryID=US;viewCurrencyID=74;");
+  EXPECT_NE(yen.body.find("~JPY&nbsp;148,148.1420&nbsp;"), std::string::npos);
+  const auto yenGuide = Testing::ReadPriceGuidePage(yen.body);
+  ASSERT_TRUE(yenGuide);
+  EXPECT_DOUBLE_EQ(yenGuide->usedLots[1].price, 148148.0);
+  EXPECT_DOUBLE_EQ(yenGuide->newLots[0].price, 14.814);  // 0.12345 * 120
+
+  const RawResponse dollars = Get(kBlack3001, "isCountryID=US;viewCurrencyID=1;");
+  EXPECT_NE(dollars.body.find("&nbsp;US&nbsp;$0.1235&nbsp;"), std::string::npos);
+  EXPECT_NE(dollars.body.find("&nbsp;~US&nbsp;$0.2500&nbsp;"), std::string::npos);
+  EXPECT_NE(Get(kBlack3001, "viewCurrencyID=136").body.find("~CHF&nbsp;0.1173"), std::string::npos);
+
+  // A currency without a rate, or unknown to the currency table, is refused, not shown in dollars.
+  EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=43").statusLine, "HTTP/1.0 400 Unknown currency");
+  EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=999").statusLine, "HTTP/1.0 400 Unknown currency");
+  EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=two").statusLine, "HTTP/1.0 400 Unknown currency");
+}
+
+TEST_F(MarketplaceServerTest, PagesWithMissingSectionsAreStillRead) {
+  // Used lots only: one "Currently Available" section, read as the used list.
+  const auto usedOnly = ReadGuide(
+      "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3001&colorID=86",
+      "isCountryID=DE;viewCurrencyID=1;");
+  EXPECT_TRUE(usedOnly.newLots.empty());
+  EXPECT_EQ(Stores(usedOnly.usedLots), std::vector<std::uint32_t>{1002});
+  EXPECT_FALSE(usedOnly.blocks[0].available);
+  EXPECT_FALSE(usedOnly.blocks[2].available);
+
+  // No lots at all: four unavailable boxes and no section.
+  const RawResponse empty =
+      Get("/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3003&colorID=5", "");
+  EXPECT_EQ(empty.body.find("Currently Available"), std::string::npos);
+  const auto emptyGuide = Testing::ReadPriceGuidePage(empty.body);
+  ASSERT_TRUE(emptyGuide);
+  for (const auto& block : emptyGuide->blocks) {
+    EXPECT_FALSE(block.available);
+  }
+
+  // Types other than parts ignore the colour.
+  const auto minifigure = ReadGuide(
+      "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=M&itemNo=cas001&colorID=7",
+      "isCountryID=US;viewCurrencyID=1;");
+  EXPECT_EQ(Stores(minifigure.newLots), std::vector<std::uint32_t>{1003});
+  EXPECT_DOUBLE_EQ(minifigure.newLots[0].price, 4.5);
+}
+
+TEST_F(MarketplaceServerTest, PriceGuideMarkersComeInTheOrderTheClientSearches) {
+  const std::string page = Get(kBlack3001, "isCountryID=US;viewCurrencyID=1;").body;
+  const std::size_t color = page.find("C0C0C0");
+  const std::size_t sold = page.find("Times Sold");
+  const std::size_t unavailable = page.find("Unavailable");
+  const std::size_t lots = page.find("Total Lots");
+  const std::size_t usedLots = page.find("Total Lots", lots + 1);
+  const std::size_t firstSection = page.find("Currently Available");
+  const std::size_t secondSection = page.find("Currently Available", firstSection + 1);
+  EXPECT_LT(color, sold);
+  EXPECT_LT(sold, unavailable);
+  EXPECT_LT(unavailable, lots);
+  EXPECT_LT(lots, usedLots);
+  EXPECT_LT(usedLots, firstSection);
+  EXPECT_LT(firstSection, secondSection);
+  EXPECT_EQ(page.find("Unavailable", unavailable + 1), std::string::npos);
+  EXPECT_EQ(page.find("Currently Available", secondSection + 1), std::string::npos);
+  EXPECT_NE(page.find("<TITLE>BrickLink Price Guide - Part 3001 - BrickLink Reference Catalog"),
+            std::string::npos);
+  // The store names appear escaped, as the marketplace wrote them.
+  EXPECT_NE(page.find("TITLE=\"Store: Bricks &amp; Pieces\""), std::string::npos);
+  EXPECT_NE(page.find("/store.asp?sID=1001&itemID=1\""), std::string::npos);
+}
+
+TEST_F(MarketplaceServerTest, StoreAndColorPagesAreReadByTheClientsExpressions) {
+  const auto store = Testing::ReadStorePage(Get("/store.asp?sID=1002").body,
+                                            Corvalle::BrickLink::kMarketplaceSiteName);
+  ASSERT_TRUE(store);
+  EXPECT_EQ(store->name, "Klötzchen's Laden");
+  EXPECT_EQ(store->countryId, "DE");
+  const auto escaped = Testing::ReadStorePage(Get("/store.asp?sID=1001").body,
+                                              Corvalle::BrickLink::kMarketplaceSiteName);
+  ASSERT_TRUE(escaped);
+  EXPECT_EQ(escaped->name, "Bricks &amp; Pieces");
+  EXPECT_EQ(escaped->countryId, "US");
+
+  const auto colors = Testing::ReadColorPage(Get("/catalogColors.asp").body);
+  ASSERT_EQ(colors.size(), 2U);
+  EXPECT_EQ(colors[0].id, 11U);
+  EXPECT_EQ(colors[0].rgb, 0x212121U);
+  EXPECT_EQ(colors[0].name, "Black");
+  EXPECT_EQ(colors[1].id, 86U);
+  EXPECT_EQ(colors[1].rgb, 0xAFB5C7U);
+  EXPECT_EQ(colors[1].name, "Light Bluish Gray");
+}
+
+TEST_F(MarketplaceServerTest, WorldWithoutColorsServesTheBundledColorGuide) {
+  server.SetWorld(World::FromJson(R"({"stores": [], "priceGuides": []})"));
+  const auto colors = Testing::ReadColorPage(Get("/catalogColors.asp").body);
+  // 155 colours in the guide, less colour 0, which has no RGB value.
+  ASSERT_EQ(colors.size(), 154U);
+  const auto black = std::find_if(colors.begin(), colors.end(),
+                                  [](const Testing::ReadColor& entry) { return entry.id == 11; });
+  ASSERT_NE(black, colors.end());
+  EXPECT_EQ(black->name, "Black");
+  EXPECT_EQ(black->rgb, 0x212121U);
+  const auto grey = std::find_if(colors.begin(), colors.end(),
+                                 [](const Testing::ReadColor& entry) { return entry.id == 85; });
+  ASSERT_NE(grey, colors.end());
+  EXPECT_EQ(grey->rgb, 0x595D60U);
+}
+
+TEST_F(MarketplaceServerTest, UnknownPagesItemsAndStoresAre404) {
+  const std::string prefix = "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2";
+  for (const std::string& target :
+       {prefix + "&itemType=P&itemNo=3001&colorID=5", prefix + "&itemType=P&itemNo=9999&colorID=11",
+        prefix + "&itemType=S&itemNo=3001", prefix + "&itemType=X&itemNo=3001",
+        prefix + "&itemType=P&colorID=11", prefix + "&itemType=P&itemNo=3001",
+        prefix + "&itemType=P&itemNo=3001&colorID=eleven", std::string("/store.asp?sID=42"),
+        std::string("/store.asp?sID="), std::string("/store.asp"),
+        std::string("/store.asp?sID=1001x"), std::string("/catalogList.asp"), std::string("/")}) {
+    const RawResponse response = Get(target, "isCountryID=US;viewCurrencyID=1;");
+    EXPECT_EQ(response.statusLine, "HTTP/1.0 404 Not Found") << target;
+    EXPECT_TRUE(response.closedByServer) << target;
+  }
+  EXPECT_EQ(Testing::Exchange(port, "NONSENSE\r\n\r\n").statusLine, "HTTP/1.0 400 Bad Request");
+}
+
+TEST_F(MarketplaceServerTest, RequestLogRecordsPathQueryCookiesAndHeaders) {
+  Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;");
+  Get("/store.asp?sID=1001");
+  ASSERT_EQ(server.RequestCount(), 2U);
+  const auto log = server.RequestLog();
+  EXPECT_EQ(log[0].method, "GET");
+  EXPECT_EQ(log[0].version, 10U);
+  EXPECT_EQ(log[0].target, kBlack3001);
+  EXPECT_EQ(log[0].path, "/catalogPG.asp");
+  EXPECT_EQ(log[0].Query("itemType"), "P");
+  EXPECT_EQ(log[0].Query("itemNo"), "3001");
+  EXPECT_EQ(log[0].Query("colorID"), "11");
+  EXPECT_EQ(log[0].cookieHeader, "isCountryID=US;viewCurrencyID=2;");
+  EXPECT_EQ(log[0].Cookie("isCountryID"), "US");
+  EXPECT_EQ(log[0].Cookie("viewCurrencyID"), "2");
+  EXPECT_EQ(log[0].Header("connection"), "close");
+  EXPECT_EQ(log[0].Header("Host"), "127.0.0.1:" + std::to_string(port));
+  EXPECT_EQ(log[1].path, "/store.asp");
+  EXPECT_EQ(log[1].Query("sID"), "1001");
+  EXPECT_TRUE(log[1].cookies.empty());
+  EXPECT_EQ(log[1].cookieHeader, "");
+  server.ClearRequestLog();
+  EXPECT_EQ(server.RequestCount(), 0U);
+}
+
+TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
+  const std::string normal = Get(kBlack3001, "viewCurrencyID=1").body;
+  ASSERT_GT(normal.size(), 1000U);
+
+  server.SetFault("itemNo=3001", Fault::Status(503));
+  EXPECT_EQ(Get(kBlack3001).statusLine, "HTTP/1.0 503 Service Unavailable");
+  // Only the matching targets misbehave.
+  EXPECT_EQ(Get("/store.asp?sID=1001").statusLine, "HTTP/1.0 200 OK");
+
+  server.SetFault("itemNo=3001", Fault::InvalidStatusLine());
+  RawResponse response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_EQ(response.statusLine, "ICY 200 OK");
+  EXPECT_EQ(response.body, normal);
+
+  server.SetFault("itemNo=3001", Fault::WrongContentLength("99999999"));
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_EQ(response.Header("Content-Length"), "99999999");
+  EXPECT_EQ(response.body, normal);
+
+  server.SetFault("itemNo=3001", Fault::NoContentLength());
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_FALSE(response.HasHeader("Content-Length"));
+  EXPECT_EQ(response.body, normal);
+
+  server.SetFault("itemNo=3001", Fault::EmptyBody());
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_EQ(response.Header("Content-Length"), "0");
+  EXPECT_TRUE(response.body.empty());
+  EXPECT_TRUE(response.closedByServer);
+
+  server.SetFault("itemNo=3001", Fault::GarbagePage());
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_EQ(response.body.size(), 4096U);
+  EXPECT_EQ(response.Header("Content-Length"), "4096");
+  EXPECT_FALSE(Testing::ReadPriceGuidePage(response.body));
+  EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=1").body, response.body);
+
+  server.SetFault("itemNo=3001", Fault::CloseMidBody());
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_TRUE(response.closedByServer);
+  EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
+  EXPECT_EQ(response.body, normal.substr(0, normal.size() / 2));
+
+  server.ClearFault("itemNo=3001");
+  EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=1").body, normal);
+}
+
+TEST_F(MarketplaceServerTest, FirstMatchingFaultWinsAndClearFaultsRestoresAll) {
+  server.SetFault("store\\.asp", Fault::Status(500));
+  server.SetFault("sID=1001", Fault::Status(403));
+  EXPECT_EQ(Get("/store.asp?sID=1001").statusLine, "HTTP/1.0 500 Internal Server Error");
+  server.SetFault("store\\.asp", Fault::Status(502));  // replaces, keeps its place
+  EXPECT_EQ(Get("/store.asp?sID=1001").statusLine, "HTTP/1.0 502 Bad Gateway");
+  server.ClearFault("store\\.asp");
+  EXPECT_EQ(Get("/store.asp?sID=1001").statusLine, "HTTP/1.0 403 Forbidden");
+  EXPECT_EQ(Get("/store.asp?sID=1002").statusLine, "HTTP/1.0 200 OK");
+  server.ClearFaults();
+  EXPECT_EQ(Get("/store.asp?sID=1001").statusLine, "HTTP/1.0 200 OK");
+  EXPECT_THROW(server.SetFault("(", Fault::Stall()), std::regex_error);
+}
+
+TEST_F(MarketplaceServerTest, DelayedAnswerComesAfterTheDelay) {
+  server.SetFault("sID=1001", Fault::Delay(std::chrono::milliseconds(300)));
+  const auto start = std::chrono::steady_clock::now();
+  const RawResponse response = Get("/store.asp?sID=1001");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_NE(response.body.find("<TITLE>Bricks &amp; Pieces - "), std::string::npos);
+  // Another target meanwhile is not held up by it.
+  server.SetFault("sID=1001", Fault::Delay(std::chrono::hours(1)));
+  auto delayed = std::async(std::launch::async, [this] { return Get("/store.asp?sID=1001"); });
+  while (server.RequestCount() < 2) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(Get("/store.asp?sID=1002").statusLine, "HTTP/1.0 200 OK");
+  // Stopping cancels the delay and closes the connection without an answer.
+  server.Stop();
+  const RawResponse cancelled = delayed.get();
+  EXPECT_TRUE(cancelled.closedByServer);
+  EXPECT_TRUE(cancelled.raw.empty());
+}
+
+TEST_F(MarketplaceServerTest, StalledConnectionStaysOpenUntilTheServerStops) {
+  server.SetFault("catalogColors", Fault::Stall());
+  const RawResponse waited = Fetch(port, "/catalogColors.asp", "", std::chrono::milliseconds(300));
+  EXPECT_TRUE(waited.connected);
+  EXPECT_FALSE(waited.closedByServer);
+  EXPECT_TRUE(waited.raw.empty());
+  EXPECT_EQ(server.RequestCount(), 1U);
+
+  auto stalled = std::async(std::launch::async, [this] { return Get("/catalogColors.asp"); });
+  while (server.RequestCount() < 2) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  server.Stop();
+  const RawResponse closed = stalled.get();
+  EXPECT_TRUE(closed.closedByServer);
+  EXPECT_TRUE(closed.raw.empty());
+  server.Stop();  // idempotent
+}
+
+TEST_F(MarketplaceServerTest, ConcurrentClientsAllGetWholePages) {
+  const std::string expected = Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;").body;
+  std::vector<std::future<int>> clients;
+  for (int client = 0; client < 8; ++client) {
+    clients.push_back(std::async(std::launch::async, [&] {
+      int whole = 0;
+      for (int request = 0; request < 20; ++request) {
+        whole += Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;").body == expected ? 1 : 0;
+      }
+      return whole;
+    }));
+  }
+  int whole = 0;
+  for (auto& client : clients) {
+    whole += client.get();
+  }
+  EXPECT_EQ(whole, 160);
+  EXPECT_EQ(server.RequestCount(), 161U);
+}
+
+TEST(MarketplaceServerLifetimeTest, StartReportsPortAndRefusesSecondStart) {
+  MarketplaceServer server(World::FromJson(kWorld), 1);
+  EXPECT_EQ(server.Port(), 0U);
+  const std::uint16_t port = server.Start();
+  EXPECT_NE(port, 0U);
+  EXPECT_EQ(server.Port(), port);
+  EXPECT_EQ(server.HostAndPort(), "127.0.0.1:" + std::to_string(port));
+  EXPECT_THROW(server.Start(), std::logic_error);
+  EXPECT_EQ(Fetch(port, "/store.asp?sID=1003").statusLine, "HTTP/1.0 200 OK");
+
+  // A second server cannot take the same port.
+  MarketplaceServer other(World::FromJson(kWorld));
+  EXPECT_THROW(other.Start(port), std::runtime_error);
+  server.Stop();
+  EXPECT_FALSE(Fetch(port, "/store.asp?sID=1003").connected);
+}
+
+}  // namespace

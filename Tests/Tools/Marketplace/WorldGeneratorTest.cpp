@@ -1,0 +1,232 @@
+#include "WorldGenerator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bitset>
+#include <map>
+#include <set>
+
+#include "BrickLink/Countries.h"
+#include "BrickStore/XmlParser.h"
+#include "LogCapture.h"
+
+namespace {
+
+using namespace Corvalle::Marketplace;
+using Corvalle::BrickLink::Region;
+
+bool InCountryTable(const std::string& id) {
+  for (const auto& country : Corvalle::BrickLink::GetCountries()) {
+    if (id == country.id) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TEST(WorldGeneratorTest, SameSeedSameWorldAndRequestedSizes) {
+  GeneratorOptions options;
+  options.seed = 7;
+  options.stores = 400;
+  options.items = 60;
+  const std::string first = GenerateWorld(options).ToJson();
+  EXPECT_EQ(GenerateWorld(options).ToJson(), first);
+  options.seed = 8;
+  EXPECT_NE(GenerateWorld(options).ToJson(), first);
+
+  options.seed = 7;
+  const World world = World::FromJson(first);  // the output is a valid world file
+  EXPECT_EQ(world.Stores().size(), 400U);
+  EXPECT_EQ(world.PriceGuides().size(), 60U);
+  EXPECT_EQ(world.Rates().size(), 40U);
+
+  options.stores = 3;
+  options.items = 0;
+  const World tiny = GenerateWorld(options);
+  EXPECT_EQ(tiny.Stores().size(), 3U);
+  EXPECT_TRUE(tiny.PriceGuides().empty());
+  options.stores = 0;
+  options.items = 1;
+  EXPECT_THROW(GenerateWorld(options), std::invalid_argument);
+}
+
+TEST(WorldGeneratorTest, WorldLooksLikeTheMarketplace) {
+  GeneratorOptions options;
+  options.seed = 7;
+  options.stores = 2000;
+  options.items = 150;
+  const World world = GenerateWorld(options);
+
+  std::map<std::string, int> countries;
+  int unlisted = 0;
+  int restricted = 0;
+  for (const WorldStore& store : world.Stores()) {
+    ++countries[store.countryId];
+    unlisted += InCountryTable(store.countryId) ? 0 : 1;
+    restricted += store.shipsTo ? 1 : 0;
+  }
+  // Mostly the USA, then Germany; a few outside the country table; some stores ship only nearby.
+  std::vector<std::pair<int, std::string>> ranking;
+  for (const auto& [country, count] : countries) {
+    ranking.emplace_back(count, country);
+  }
+  std::sort(ranking.rbegin(), ranking.rend());
+  EXPECT_EQ(ranking.at(0).second, "US");
+  EXPECT_EQ(ranking.at(1).second, "DE");
+  EXPECT_GT(countries.size(), 40U);
+  EXPECT_GE(unlisted, 2);
+  EXPECT_LE(unlisted, 40);
+  EXPECT_GT(restricted, 200);
+  EXPECT_LT(restricted, 1000);
+
+  std::size_t lots = 0;
+  std::size_t small = 0;
+  std::size_t large = 0;
+  std::size_t fewest = world.Stores().size();
+  std::size_t most = 0;
+  bool severalLotsOfOneStore = false;
+  std::set<char> types;
+  for (const WorldPriceGuide& guide : world.PriceGuides()) {
+    types.insert(guide.type);
+    std::set<std::uint32_t> offering;
+    for (const auto* list : {&guide.newLots, &guide.usedLots}) {
+      std::set<std::uint32_t> seen;
+      for (const WorldLot& lot : *list) {
+        ++lots;
+        small += lot.quantity >= 1 && lot.quantity <= 5 ? 1 : 0;
+        large += lot.quantity >= 500 ? 1 : 0;
+        EXPECT_GT(lot.price, 0.0);
+        severalLotsOfOneStore |= !seen.insert(lot.storeId).second;
+        offering.insert(lot.storeId);
+      }
+    }
+    fewest = std::min(fewest, offering.size());
+    most = std::max(most, offering.size());
+  }
+  EXPECT_GT(small, lots / 2);  // most lots hold 1 to 5 pieces
+  EXPECT_GT(large, 0U);        // with a long tail
+  EXPECT_LE(fewest, 10U);      // a handful of stores for some items,
+  EXPECT_GE(most, 1000U);      // a thousand and more for others
+  EXPECT_TRUE(severalLotsOfOneStore);
+  EXPECT_TRUE(types.count('P') != 0 && types.size() >= 3);
+}
+
+// Coverage bit sets: for each store, the items that it alone can supply to a buyer in
+// buyerCountry in the wanted quantity and condition.
+struct Coverage {
+  std::size_t itemCount = 0;
+  std::vector<std::bitset<64>> stores;
+};
+
+Coverage CoverageOf(const World& world, const std::vector<Corvalle::Item>& items,
+                    const std::string& buyerCountry) {
+  Coverage coverage;
+  coverage.itemCount = items.size();
+  std::map<std::uint32_t, std::bitset<64>> byStore;
+  for (std::size_t index = 0; index < items.size(); ++index) {
+    const Corvalle::Item& item = items[index];
+    const WorldPriceGuide* guide =
+        world.FindPriceGuide(Corvalle::ToCharacter(item.Type()), item.Id(), item.Color().Id());
+    EXPECT_NE(guide, nullptr) << item.Id();
+    if (guide == nullptr) {
+      continue;
+    }
+    EXPECT_FALSE(guide->newLots.empty()) << item.Id();
+    EXPECT_FALSE(guide->usedLots.empty()) << item.Id();
+    const auto& lots =
+        item.GetCondition() == Corvalle::Condition::New ? guide->newLots : guide->usedLots;
+    std::map<std::uint32_t, std::uint64_t> quantities;
+    for (const WorldLot& lot : lots) {
+      const WorldStore& store = *world.FindStore(lot.storeId);
+      const auto& country = Corvalle::BrickLink::GetCountryByID(store.countryId);
+      const bool inRegions = Corvalle::BrickLink::CountryIsInRegion(country, Region::Europe) ||
+                             Corvalle::BrickLink::CountryIsInRegion(country, Region::NorthAmerica);
+      if (inRegions && (!store.shipsTo || store.shipsTo->count(buyerCountry) != 0)) {
+        quantities[lot.storeId] += lot.quantity;
+      }
+    }
+    for (const auto& [store, quantity] : quantities) {
+      if (quantity >= item.Quantity()) {
+        byStore[store].set(index);
+      }
+    }
+  }
+  for (const auto& [store, bits] : byStore) {
+    coverage.stores.push_back(bits);
+  }
+  return coverage;
+}
+
+bool ThreeStoresSuffice(const Coverage& coverage) {
+  std::bitset<64> all;
+  for (std::size_t index = 0; index < coverage.itemCount; ++index) {
+    all.set(index);
+  }
+  const auto& stores = coverage.stores;
+  for (std::size_t first = 0; first < stores.size(); ++first) {
+    for (std::size_t second = first; second < stores.size(); ++second) {
+      for (std::size_t third = second; third < stores.size(); ++third) {
+        if ((stores[first] | stores[second] | stores[third]) == all) {
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
+TEST(SampleWorldTest, HoldsEveryBundledWantedListBuyableFromThreeStores) {
+  const Testing::LogCapture quiet;  // the wanted-list reader logs every item
+  const World world = World::FromFile(std::string(CORVALLE_SAMPLES_DIR) + "/world.json");
+  EXPECT_GE(world.Stores().size(), 200U);
+  EXPECT_LT(world.Stores().size(), 1000U);
+  const auto reader = Corvalle::BrickStore::CreateXmlParser();
+  for (const char* list : {"castle-wall.xml", "space-shuttle.xml", "town-corner.bsx"}) {
+    const auto items = reader->ParseItems((std::string(CORVALLE_SAMPLES_DIR) + "/" + list).c_str());
+    ASSERT_TRUE(items) << list;
+    ASSERT_LE(items->size(), 64U);
+    for (const char* buyer : {"US", "DE", "CA"}) {
+      EXPECT_TRUE(ThreeStoresSuffice(CoverageOf(world, *items, buyer))) << list << " " << buyer;
+    }
+  }
+  // Stores outside the country table exist but offer none of the wanted items.
+  bool unlistedStore = false;
+  for (const WorldStore& store : world.Stores()) {
+    unlistedStore |= !InCountryTable(store.countryId);
+  }
+  EXPECT_TRUE(unlistedStore);
+}
+
+TEST(WorldGeneratorTest, IncludedItemsAreOfferedOnlyByListedStores) {
+  GeneratorOptions options;
+  options.seed = 11;
+  options.stores = 600;
+  options.items = 5;
+  options.include = {
+      {'P', "3001", 11, 40, "Brick 2 x 4"}, {'M', "cas001", 99, 1, ""}, {'P', "3001", 11, 60, ""}};
+  const World world = GenerateWorld(options);
+  EXPECT_EQ(world.PriceGuides().size(), 5U);
+  const WorldPriceGuide* brick = world.FindPriceGuide('P', "3001", 11);
+  ASSERT_NE(brick, nullptr);
+  EXPECT_EQ(brick->name, "Brick 2 x 4");
+  EXPECT_EQ(world.PriceGuides().at(0).id, "3001");
+  EXPECT_EQ(world.PriceGuides().at(1).color, 0U);  // only parts keep a colour
+  std::uint32_t largest = 0;
+  for (const WorldPriceGuide* guide : {brick, world.FindPriceGuide('M', "cas001", 0)}) {
+    ASSERT_NE(guide, nullptr);
+    for (const auto* lots : {&guide->newLots, &guide->usedLots}) {
+      EXPECT_FALSE(lots->empty());
+      for (const WorldLot& lot : *lots) {
+        EXPECT_TRUE(InCountryTable(world.FindStore(lot.storeId)->countryId));
+        if (guide == brick) {
+          largest = std::max(largest, lot.quantity);
+        }
+      }
+    }
+  }
+  // The larger of the two wanted quantities counts.
+  EXPECT_GE(largest, 120U);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// corvalle-marketplace: plays the marketplace on a local address, or writes a world for it.
+//   corvalle-marketplace serve --world FILE [--port N] [--address A] [--threads T]
+//     prints the bound port on a line of its own, then serves until SIGINT or SIGTERM.
+//   corvalle-marketplace generate --seed S --stores N --items M [--include WANTED_LIST]...
+//     writes the world's JSON to standard output.
+
+#include <CLI/CLI.hpp>
+#include <boost/log/utility/setup/console.hpp>
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "BrickStore/XmlParser.h"
+#include "Logging.h"
+#include "MarketplaceServer.h"
+#include "WorldGenerator.h"
+
+namespace {
+
+using namespace Corvalle::Marketplace;
+
+int Serve(const std::string& worldPath, std::uint16_t port, const std::string& address,
+          unsigned threads) {
+  World world = World::FromFile(worldPath);
+  // The answering threads inherit this mask, so the signals reach sigwait below only.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  MarketplaceServer server(std::move(world), threads);
+  const std::uint16_t bound = server.Start(port, address);
+  std::cout << bound << std::endl;
+  int received = 0;
+  sigwait(&signals, &received);
+  server.Stop();
+  return 0;
+}
+
+int Generate(const GeneratorOptions& baseOptions, const std::vector<std::string>& includes) {
+  GeneratorOptions options = baseOptions;
+  const auto parser = Corvalle::BrickStore::CreateXmlParser();
+  for (const std::string& path : includes) {
+    const auto items = parser->ParseItems(path.c_str());
+    if (!items) {
+      std::cerr << "corvalle-marketplace: cannot read the wanted list " << path << "\n";
+      return 1;
+    }
+    for (const Corvalle::Item& item : *items) {
+      // Lists in the marketplace's own format carry no names; their reader gives the id.
+      const std::string name = item.Name() == item.Id() ? "" : item.Name();
+      options.include.push_back({Corvalle::ToCharacter(item.Type()), item.Id(), item.Color().Id(),
+                                 item.Quantity(), name});
+    }
+  }
+  std::cout << GenerateWorld(options).ToJson();
+  std::cout.flush();
+  return std::cout ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Plays the BrickLink marketplace on a local address for tests and demonstrations"};
+  app.require_subcommand(1);
+
+  std::string worldPath;
+  std::uint16_t port = 0;
+  std::string address = "127.0.0.1";
+  unsigned threads = 2;
+  CLI::App* serve = app.add_subcommand("serve", "Serve a world until interrupted");
+  serve->add_option("--world", worldPath, "World file (JSON)")->required();
+  serve->add_option("--port", port, "Port to listen on; 0 picks a free one")->capture_default_str();
+  serve->add_option("--address", address, "Address to listen on")->capture_default_str();
+  serve->add_option("--threads", threads, "Answering threads")
+      ->capture_default_str()
+      ->check(CLI::Range(1U, 64U));
+
+  GeneratorOptions options;
+  std::vector<std::string> includes;
+  CLI::App* generate = app.add_subcommand("generate", "Write a generated world to stdout");
+  generate->add_option("--seed", options.seed, "Seed of the generator")->required();
+  generate->add_option("--stores", options.stores, "Number of stores")->required();
+  generate->add_option("--items", options.items, "Number of price guides")->required();
+  generate->add_option("--include", includes,
+                       "Wanted list whose items the world must offer (repeatable)");
+
+  CLI11_PARSE(app, argc, argv);
+  // The wanted-list reader logs every item: keep its errors, on standard error, because
+  // standard output carries the port or the world.
+  boost::log::add_console_log(std::cerr);
+  Utilities::InitializeLogging(Utilities::Severity::error);
+  try {
+    if (serve->parsed()) {
+      return Serve(worldPath, port, address, threads);
+    }
+    return Generate(options, includes);
+  } catch (const std::exception& error) {
+    std::cerr << "corvalle-marketplace: " << error.what() << "\n";
+    return 1;
+  }
+}
