@@ -1,0 +1,414 @@
+// Validation runs one ValidCombinationCollector per worker of the combination generator.
+//
+// Speed comes from the generator's visit order: consecutive combinations share every store but
+// the last one for long runs. Each collector therefore caches, for the current prefix (the
+// first k - 1 stores), what the prefix leaves missing of each item and the prefix's cells of
+// each item already sorted by price. A new last store is then checked against the missing
+// quantities only, and priced by slotting its one cell into each item's sorted prefix. The
+// arithmetic is the purchase rule's, in the same order, so the cost is bit for bit the one that
+// StoreCombination::CalculateMinimumCost computes.
+//
+// The search works on a digest of the table built once per call: only the items wanted at
+// least once (the others neither restrict nor cost anything), quantities capped at the wanted
+// quantity (which changes neither validity nor purchases, and keeps sums far from overflow),
+// and cells in store-major order, so one store's cells are contiguous.
+//
+// Each collector keeps its cheapest combinations in a binary max-heap ordered by (cost, visit
+// number), whose top is the entry that the keep-the-cheapest rule replaces. Once the heap is
+// full, pricing stops as soon as the running cost exceeds the top's (with prices that are not
+// negative a running cost only grows), so most dropped combinations are never fully priced.
+//
+// Progress is counted per collector and added to the shared counter in batches, so the
+// workers do not fight over one cache line; every multiple of the reporting interval that a
+// batch crosses is reported with exactly the figures it would have had otherwise.
+
+#include "StoreCombinationValidator.h"
+
+#include <algorithm>
+#include <atomic>
+#include <boost/log/trivial.hpp>
+#include <chrono>
+#include <limits>
+#include <mutex>
+
+#include "Assert.h"
+#include "CombinationGenerator.h"
+#include "CombinationPricing.h"
+
+namespace Corvalle::BrickLink {
+
+namespace {
+
+constexpr std::uint64_t kProgressInterval = 5000000;
+// Combinations a collector counts before it adds them to the shared counter.
+constexpr std::uint64_t kProgressBatch = 1 << 16;
+constexpr std::int64_t kMinimumMicrosecondsForEstimate = 2000000;
+constexpr double kMinimumFractionForEstimate = 0.0001;
+
+class ICombinationAggregator {
+ public:
+  virtual void AggregateCombination(const StoreCombination& combination) = 0;
+
+ protected:
+  ~ICombinationAggregator() = default;
+};
+
+class IProgressUpdater {
+ public:
+  // Counts processed more combinations as handled.
+  virtual void UpdateProgress(std::uint64_t processed) = 0;
+
+ protected:
+  ~IProgressUpdater() = default;
+};
+
+// The table as the workers read it; built before they start and only read afterwards.
+struct SearchDigest {
+  SearchDigest(const std::vector<Item>& items, const ConsolidatedLotData& table) {
+    std::vector<std::uint32_t> activeItems;
+    for (std::uint32_t item = 0; item < items.size(); ++item) {
+      if (items[item].Quantity() != 0) {
+        activeItems.push_back(item);
+        wanted.push_back(items[item].Quantity());
+      }
+    }
+    itemCount = static_cast<std::uint32_t>(activeItems.size());
+    const std::uint32_t storeCount = table.StoreCount();
+    quantities.resize(static_cast<std::size_t>(storeCount) * itemCount);
+    prices.resize(quantities.size());
+    for (std::uint32_t active = 0; active < itemCount; ++active) {
+      const auto row = table.GetItemLotData(activeItems[active]);
+      for (std::uint32_t store = 0; store < storeCount; ++store) {
+        const LotData& cell = row[store];
+        const std::size_t at = static_cast<std::size_t>(store) * itemCount + active;
+        quantities[at] = std::min(cell.quantity, wanted[active]);
+        prices[at] = cell.price;
+        pricesNeverNegative = pricesNeverNegative && cell.price >= 0.0;
+      }
+    }
+  }
+
+  std::uint32_t itemCount = 0;  // items wanted at least once
+  std::vector<std::uint32_t> wanted;
+  std::vector<std::uint32_t> quantities;  // [store * itemCount + item], capped at wanted
+  std::vector<double> prices;             // [store * itemCount + item]
+  bool pricesNeverNegative = true;        // false also when a price is not a number
+};
+
+// The kept combinations of one worker: the cheapest, ordered by cost and then by visit.
+class CheapestCombinations {
+ public:
+  CheapestCombinations(std::uint32_t k_, std::size_t capacity_) : k(k_), capacity(capacity_) {
+    CORVALLE_ASSERT(capacity >= 1);
+  }
+
+  // The cost above which a new combination would surely be dropped; infinite while there is
+  // still room.
+  double DropThreshold() const {
+    return heap.size() < capacity ? std::numeric_limits<double>::infinity() : heap.front().cost;
+  }
+
+  // The keep-the-cheapest rule: below the capacity everything is kept; at or above it, a cost
+  // equal to the most expensive kept one is kept as well, a cheaper one replaces the most
+  // expensive kept one (of equal ones, the one visited last), and anything else is dropped.
+  void Offer(double cost, const std::uint32_t* combination) {
+    if (heap.size() <= capacity - 1) {
+      Insert(cost, combination);
+      return;
+    }
+    const Entry& top = heap.front();
+    if (top.cost == cost) {
+      Insert(cost, combination);
+    } else if (top.cost > cost) {
+      std::pop_heap(heap.begin(), heap.end(), Less);
+      Entry& replaced = heap.back();
+      replaced.cost = cost;
+      replaced.visit = nextVisit++;
+      std::copy_n(combination, k, &indices[replaced.slot * k]);
+      std::push_heap(heap.begin(), heap.end(), Less);
+    }
+  }
+
+  // Hands every kept combination over, ascending by cost, equal costs in visit order.
+  void Drain(ICombinationAggregator& aggregator) {
+    std::sort(heap.begin(), heap.end(), Less);
+    for (const Entry& entry : heap) {
+      const auto first = indices.begin() + static_cast<std::ptrdiff_t>(entry.slot * k);
+      aggregator.AggregateCombination(
+          StoreCombination(std::vector<std::uint32_t>(first, first + k), entry.cost));
+    }
+    heap.clear();
+    indices.clear();
+  }
+
+ private:
+  struct Entry {
+    double cost;
+    std::uint64_t visit;
+    std::size_t slot;  // where its k indices lie in indices
+  };
+
+  static bool Less(const Entry& first, const Entry& second) {
+    return first.cost < second.cost || (first.cost == second.cost && first.visit < second.visit);
+  }
+
+  void Insert(double cost, const std::uint32_t* combination) {
+    const std::size_t slot = heap.size();
+    indices.insert(indices.end(), combination, combination + k);
+    heap.push_back(Entry{cost, nextVisit++, slot});
+    std::push_heap(heap.begin(), heap.end(), Less);
+  }
+
+  std::uint32_t k;
+  std::size_t capacity;
+  std::uint64_t nextVisit = 0;
+  std::vector<Entry> heap;             // max-heap by (cost, visit)
+  std::vector<std::uint32_t> indices;  // k per slot; slots are reused on replacement
+};
+
+class ValidCombinationCollector final : public Combinations::IValidCombinationCollector {
+ public:
+  ValidCombinationCollector(ICombinationAggregator& aggregator_, IProgressUpdater& progressUpdater_,
+                            const std::vector<Item>& items_,
+                            const ConsolidatedLotData& consolidatedLotData_,
+                            const SearchDigest& digest_, std::uint32_t k_,
+                            std::size_t keptPerWorker)
+      : aggregator(aggregator_),
+        progressUpdater(progressUpdater_),
+        items(items_),
+        consolidatedLotData(consolidatedLotData_),
+        digest(digest_),
+        k(k_),
+        prefixLength(k_ == 0 ? 0 : k_ - 1),
+        best(k_, keptPerWorker),
+        prefix(prefixLength, std::numeric_limits<std::uint32_t>::max()),
+        deficientItems(digest_.itemCount),
+        deficientNeeds(digest_.itemCount),
+        prefixCells(static_cast<std::size_t>(digest_.itemCount) * prefixLength) {
+    CORVALLE_ASSERT(items.size() > 0);
+    CORVALLE_ASSERT(consolidatedLotData.ItemCount() == items.size());
+    CORVALLE_ASSERT(consolidatedLotData.StoreCount() > 0);
+  }
+
+  void HandleCombination(const Iterator& begin, const Iterator& end) override {
+    CORVALLE_ASSERT(static_cast<std::uint32_t>(end - begin) == k);
+    if (++pendingProgress == kProgressBatch) {
+      progressUpdater.UpdateProgress(pendingProgress);
+      pendingProgress = 0;
+    }
+    if (k == 0) {
+      // The one empty combination: valid when nothing is wanted, and then free.
+      if (digest.itemCount == 0) {
+        static constexpr std::uint32_t kNoStores[1] = {0};
+        best.Offer(0.0, kNoStores);
+      }
+      return;
+    }
+    const std::uint32_t* combination = &*begin;
+    if (!prefixLoaded || !std::equal(prefix.begin(), prefix.end(), combination)) {
+      LoadPrefix(combination);
+    }
+    const std::uint32_t last = combination[prefixLength];
+    const std::uint32_t* lastQuantities =
+        &digest.quantities[static_cast<std::size_t>(last) * digest.itemCount];
+    for (std::uint32_t d = 0; d < deficientCount; ++d) {
+      if (lastQuantities[deficientItems[d]] < deficientNeeds[d]) {
+        return;
+      }
+    }
+    double cost = 0.0;
+    if (PriceWithLast(last, best.DropThreshold(), cost)) {
+      best.Offer(cost, combination);
+    }
+  }
+
+  void Finish() override {
+    if (pendingProgress != 0) {
+      progressUpdater.UpdateProgress(pendingProgress);
+      pendingProgress = 0;
+    }
+    best.Drain(aggregator);
+  }
+
+ private:
+  // Caches what the first k - 1 stores of the combination leave missing of each item and their
+  // cells of each item, sorted by price with ties in column order.
+  void LoadPrefix(const std::uint32_t* combination) {
+    std::copy_n(combination, prefixLength, prefix.begin());
+    prefixLoaded = true;
+    deficientCount = 0;
+    for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
+      std::uint64_t held = 0;
+      Pricing::Cell* cells = &prefixCells[static_cast<std::size_t>(item) * prefixLength];
+      for (std::uint32_t position = 0; position < prefixLength; ++position) {
+        const std::size_t at = static_cast<std::size_t>(prefix[position]) * digest.itemCount + item;
+        held += digest.quantities[at];
+        cells[position] = Pricing::Cell{digest.quantities[at], digest.prices[at]};
+      }
+      // Sorting only; the cost added to the scratch value is discarded.
+      double unused = 0.0;
+      Pricing::BuyItem(cells, prefixLength, 0, unused);
+      if (held < digest.wanted[item]) {
+        deficientItems[deficientCount] = item;
+        deficientNeeds[deficientCount] = digest.wanted[item] - static_cast<std::uint32_t>(held);
+        ++deficientCount;
+      }
+    }
+  }
+
+  // The purchase rule over the cached prefix and the last store's cell, item by item, adding
+  // to cost in purchase order. Returns false, with cost incomplete, once the running cost
+  // exceeds threshold and can no longer come back (prices not negative).
+  bool PriceWithLast(std::uint32_t last, double threshold, double& cost) const {
+    const bool canStopEarly = digest.pricesNeverNegative;
+    const std::size_t lastAt = static_cast<std::size_t>(last) * digest.itemCount;
+    for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
+      const Pricing::Cell* cells = &prefixCells[static_cast<std::size_t>(item) * prefixLength];
+      const std::uint32_t lastQuantity = digest.quantities[lastAt + item];
+      const double lastPrice = digest.prices[lastAt + item];
+      std::uint32_t missing = digest.wanted[item];
+      std::uint32_t position = 0;
+      // The prefix cells that come before the last store's: those not dearer than it.
+      for (; position < prefixLength && missing != 0 && !(lastPrice < cells[position].price);
+           ++position) {
+        Buy(cells[position].quantity, cells[position].price, missing, cost);
+      }
+      Buy(lastQuantity, lastPrice, missing, cost);
+      for (; position < prefixLength && missing != 0; ++position) {
+        Buy(cells[position].quantity, cells[position].price, missing, cost);
+      }
+      if (canStopEarly && cost > threshold) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  static void Buy(std::uint32_t quantity, double price, std::uint32_t& missing, double& cost) {
+    const std::uint32_t taken = quantity < missing ? quantity : missing;
+    if (taken != 0) {
+      cost += static_cast<double>(taken) * price;
+      missing -= taken;
+    }
+  }
+
+  ICombinationAggregator& aggregator;
+  IProgressUpdater& progressUpdater;
+  const std::vector<Item>& items;
+  const ConsolidatedLotData& consolidatedLotData;
+  const SearchDigest& digest;
+  const std::uint32_t k;
+  const std::uint32_t prefixLength;
+  CheapestCombinations best;
+  std::uint64_t pendingProgress = 0;
+
+  // The cached prefix and what it leaves to the last store.
+  bool prefixLoaded = false;
+  std::vector<std::uint32_t> prefix;
+  std::uint32_t deficientCount = 0;
+  std::vector<std::uint32_t> deficientItems;
+  std::vector<std::uint32_t> deficientNeeds;
+  std::vector<Pricing::Cell> prefixCells;  // [item * prefixLength + position], by price
+};
+
+class StoreCombinationValidator final : public IStoreCombinationValidator,
+                                        public Combinations::ICombinationCollectorFactory,
+                                        public ICombinationAggregator,
+                                        public IProgressUpdater {
+ public:
+  StoreCombinationValidator(const std::vector<Item>& items_, std::size_t keptPerWorker_)
+      : items(&items_),
+        keptPerWorker(keptPerWorker_),
+        combinations(std::make_unique<std::vector<StoreCombination>>()) {
+    CORVALLE_ASSERT(keptPerWorker >= 1);
+  }
+
+  std::unique_ptr<std::vector<StoreCombination>> FindValidCombinations(
+      const ConsolidatedLotData& consolidatedLotData_, std::uint32_t storesPerCombination,
+      const CombinationProgress& progress, std::uint32_t threadCount) override;
+
+  std::unique_ptr<Combinations::IValidCombinationCollector> CreateCollector() override;
+  void AggregateCombination(const StoreCombination& combination) override;
+  void UpdateProgress(std::uint64_t processed) override;
+
+ private:
+  const std::vector<Item>* items;
+  const ConsolidatedLotData* consolidatedLotData = nullptr;
+  const std::size_t keptPerWorker;
+  std::uint32_t storesPerCombination = 0;
+  std::unique_ptr<SearchDigest> digest;
+  std::mutex aggregationMutex;  // guards combinations
+  std::mutex progressMutex;     // serialises the calls of progressCallback
+  CombinationProgress progressCallback;
+  std::uint64_t totalCount = 0;
+  std::atomic<std::uint64_t> processedCount{0};
+  std::chrono::system_clock::time_point startTime;
+  std::unique_ptr<std::vector<StoreCombination>> combinations;
+};
+
+std::unique_ptr<std::vector<StoreCombination>> StoreCombinationValidator::FindValidCombinations(
+    const ConsolidatedLotData& consolidatedLotData_, std::uint32_t storesPerCombination_,
+    const CombinationProgress& progress, std::uint32_t threadCount) {
+  progressCallback = progress;
+  consolidatedLotData = &consolidatedLotData_;
+  storesPerCombination = storesPerCombination_;
+  CORVALLE_ASSERT(consolidatedLotData_.StoreCount() >= storesPerCombination_);
+  totalCount =
+      Combinations::CountCombinations(consolidatedLotData_.StoreCount(), storesPerCombination_);
+  processedCount = 0;
+  startTime = std::chrono::system_clock::now();
+  digest = std::make_unique<SearchDigest>(*items, consolidatedLotData_);
+
+  const auto generator = Combinations::CreateCombinationGenerator();
+  generator->TryGenerateCombinations(consolidatedLotData_.StoreCount(), storesPerCombination_,
+                                     *this, threadCount);
+
+  BOOST_LOG_TRIVIAL(debug) << "Combination count: " << combinations->size();
+  auto result = std::move(combinations);
+  // A later call starts from an empty list again.
+  combinations = std::make_unique<std::vector<StoreCombination>>();
+  digest.reset();
+  return result;
+}
+
+std::unique_ptr<Combinations::IValidCombinationCollector>
+StoreCombinationValidator::CreateCollector() {
+  CORVALLE_ASSERT(consolidatedLotData != nullptr);
+  return std::make_unique<ValidCombinationCollector>(*this, *this, *items, *consolidatedLotData,
+                                                     *digest, storesPerCombination, keptPerWorker);
+}
+
+void StoreCombinationValidator::AggregateCombination(const StoreCombination& combination) {
+  std::lock_guard<std::mutex> lock(aggregationMutex);
+  combinations->push_back(combination);
+}
+
+void StoreCombinationValidator::UpdateProgress(std::uint64_t processed) {
+  const std::uint64_t before = processedCount.fetch_add(processed);
+  const std::uint64_t after = before + processed;
+  for (std::uint64_t reached = (before / kProgressInterval + 1) * kProgressInterval;
+       reached <= after; reached += kProgressInterval) {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::system_clock::now() - startTime)
+                             .count();
+    const auto seconds = static_cast<double>(elapsed / 1000000);
+    const double fraction = static_cast<double>(reached) / static_cast<double>(totalCount);
+    unsigned long long estimate = 0;
+    if (elapsed >= kMinimumMicrosecondsForEstimate && fraction >= kMinimumFractionForEstimate) {
+      estimate = static_cast<unsigned long long>(seconds / fraction - seconds);
+    }
+    if (progressCallback) {
+      progressCallback(fraction, estimate);
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<IStoreCombinationValidator> CreateStoreCombinationValidator(
+    const std::vector<Item>& items, std::size_t keptPerWorker) {
+  return std::make_unique<StoreCombinationValidator>(items, keptPerWorker);
+}
+
+}  // namespace Corvalle::BrickLink
