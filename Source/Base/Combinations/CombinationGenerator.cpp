@@ -80,46 +80,14 @@ bool CombinationGenerator::Generate(std::uint32_t n, std::uint32_t k,
   }
   BOOST_LOG_TRIVIAL(debug) << "Spawning " << (workerCount >= 2 ? workerCount : 0) << " new threads";
 
-  const std::uint64_t total = CountCombinations(n, k);
-  const std::uint64_t share = total / workerCount;
-  // cnt(j): the number of combinations whose smallest index is j.
-  const auto countStartingAt = [n, k](std::uint32_t j) {
-    return CountCombinations(n - 1 - j, k - 1);
-  };
+  const std::vector<IndexRange> ranges = SplitCombinations(n, k, workerCount);
 
   // One slot per worker for an exception that ends it; rethrown after every join.
   std::vector<std::exception_ptr> failures(workerCount);
-  std::uint32_t startIndex = 0;
-  std::uint32_t previousEnd = 0;
-  // Running count of combinations whose smallest index is below nextIndex.
-  std::uint64_t runningCount = 0;
-  std::uint32_t nextIndex = 0;
   try {
     for (std::uint32_t t = 0; t < workerCount; ++t) {
-      if (t > 0) {
-        startIndex = previousEnd + 1;
-      }
-      const std::uint64_t target = share * (t + 1);
-      // The smallest m >= 1 whose running count cnt(0) + ... + cnt(m - 1) reaches the target.
-      // Targets only grow from worker to worker, so the scan resumes where the last one ended.
-      if (nextIndex == 0) {
-        runningCount = countStartingAt(0);
-        nextIndex = 1;
-      }
-      while (runningCount < target) {
-        runningCount += countStartingAt(nextIndex);
-        ++nextIndex;
-      }
-      const std::uint32_t m = nextIndex;
-      std::uint32_t endIndex = m == 1 ? 0 : m - 2;
-      endIndex = std::max(endIndex, startIndex);
-      previousEnd = endIndex;
-      if (t + 1 == workerCount) {
-        endIndex = n - k;
-      } else {
-        CORVALLE_ASSERT(endIndex <= n - k);
-      }
-
+      const std::uint32_t startIndex = ranges[t].startIndex;
+      const std::uint32_t endIndex = ranges[t].endIndex;
       std::shared_ptr<IValidCombinationCollector> collector = collectorFactory.CreateCollector();
       if (workerCount == 1) {
         CORVALLE_ASSERT(endIndex == n - k);
@@ -229,6 +197,43 @@ void ProcessCombinations(std::uint32_t n, std::uint32_t k, std::uint32_t startIn
     }
   }
   sink.Finish();
+}
+
+std::vector<IndexRange> SplitCombinations(std::uint32_t n, std::uint32_t k,
+                                          std::uint32_t workerCount) {
+  CORVALLE_ASSERT(workerCount >= 1);
+  const std::uint64_t total = CountCombinations(n, k);
+  const std::uint64_t share = total / workerCount;
+  // cnt(j): the number of combinations whose smallest index is j.
+  const auto countStartingAt = [n, k](std::uint32_t j) {
+    return CountCombinations(n - 1 - j, k - 1);
+  };
+
+  std::vector<IndexRange> ranges;
+  std::uint32_t previousEnd = 0;
+  // cnt(0) + ... + cnt(nextIndex - 1).
+  std::uint64_t runningCount = countStartingAt(0);
+  std::uint32_t nextIndex = 1;
+  for (std::uint32_t t = 0; t < workerCount; ++t) {
+    const std::uint32_t startIndex = t == 0 ? 0 : previousEnd + 1;
+    const std::uint64_t target = share * (t + 1);
+    // The smallest m >= 1 whose running count reaches the target. Targets only grow from
+    // worker to worker, so the scan resumes where the previous one stopped.
+    while (runningCount < target) {
+      runningCount += countStartingAt(nextIndex);
+      ++nextIndex;
+    }
+    const std::uint32_t m = nextIndex;
+    std::uint32_t endIndex = std::max(m == 1 ? 0u : m - 2, startIndex);
+    previousEnd = endIndex;
+    if (t + 1 == workerCount) {
+      endIndex = n - k;
+    } else {
+      CORVALLE_ASSERT(endIndex <= n - k);
+    }
+    ranges.push_back(IndexRange{startIndex, endIndex});
+  }
+  return ranges;
 }
 
 std::uint64_t CountCombinations(std::uint32_t n, std::uint32_t k) {

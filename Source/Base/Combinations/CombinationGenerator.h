@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "CombinationCollector.h"
 
@@ -34,6 +35,21 @@ class ICombinationGenerator {
 };
 
 std::unique_ptr<ICombinationGenerator> CreateCombinationGenerator();
+
+// The run of smallest indices [startIndex, endIndex] of one worker.
+struct IndexRange {
+  std::uint32_t startIndex;
+  std::uint32_t endIndex;
+
+  friend bool operator==(const IndexRange&, const IndexRange&) = default;
+};
+
+// How TryGenerateCombinations splits C(n, k) between workerCount workers (at least 1): worker t
+// gets the smallest indices up to the last one whose running count of combinations stays below
+// (C(n, k) / workerCount) x (t + 1), at least one index, and the last worker the rest up to
+// n - k. Throws as CountCombinations does (k = 0 with n > 0 included).
+std::vector<IndexRange> SplitCombinations(std::uint32_t n, std::uint32_t k,
+                                          std::uint32_t workerCount);
 
 // The worker: visits, in lexicographic order of the ascending index tuples, every k-of-n
 // combination whose smallest index lies in [startIndex, endIndex], then calls Finish() once.
