@@ -20,10 +20,9 @@ void* Allocate(std::size_t size) {
     throw std::bad_alloc();
   }
   allocationCount.fetch_add(1, std::memory_order_relaxed);
-  const auto live =
-      liveByteCount.fetch_add(static_cast<std::int64_t>(malloc_usable_size(memory)),
-                              std::memory_order_relaxed) +
-      static_cast<std::int64_t>(malloc_usable_size(memory));
+  const auto live = liveByteCount.fetch_add(static_cast<std::int64_t>(malloc_usable_size(memory)),
+                                            std::memory_order_relaxed) +
+                    static_cast<std::int64_t>(malloc_usable_size(memory));
   auto peak = peakByteCount.load(std::memory_order_relaxed);
   while (live > peak && !peakByteCount.compare_exchange_weak(peak, live)) {
   }

@@ -159,10 +159,10 @@ void BM_ValidateValidHeavy(benchmark::State& state) {
           for (std::uint32_t d = c + 1; d < n; ++d) {
             bool ok = true;
             for (std::uint32_t item = 0; ok && item < table.ItemCount(); ++item) {
-              const std::uint64_t sum =
-                  std::uint64_t{table.GetLotData(item, a).quantity} +
-                  table.GetLotData(item, b).quantity + table.GetLotData(item, c).quantity +
-                  table.GetLotData(item, d).quantity;
+              const std::uint64_t sum = std::uint64_t{table.GetLotData(item, a).quantity} +
+                                        table.GetLotData(item, b).quantity +
+                                        table.GetLotData(item, c).quantity +
+                                        table.GetLotData(item, d).quantity;
               ok = sum >= search.items[item].Quantity();
             }
             count += ok ? 1 : 0;
@@ -172,10 +172,10 @@ void BM_ValidateValidHeavy(benchmark::State& state) {
     }
     return count;
   }();
-  state.counters["valid_per_worker"] = benchmark::Counter(
-      static_cast<double>(valid) * static_cast<double>(state.iterations()) /
-          Workers(80, 4, static_cast<std::uint32_t>(state.range(0))),
-      benchmark::Counter::kIsRate);
+  state.counters["valid_per_worker"] =
+      benchmark::Counter(static_cast<double>(valid) * static_cast<double>(state.iterations()) /
+                             Workers(80, 4, static_cast<std::uint32_t>(state.range(0))),
+                         benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ValidateValidHeavy)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 

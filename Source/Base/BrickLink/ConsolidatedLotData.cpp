@@ -34,6 +34,11 @@ ConsolidatedLotData::ItemRow ConsolidatedLotData::GetItemLotData(std::uint32_t i
   return data[boost::indices[static_cast<Array::index>(itemIndex)][Range()]];
 }
 
+const LotData* ConsolidatedLotData::GetItemLotDataBegin(std::uint32_t itemIndex) const {
+  CORVALLE_ASSERT(itemIndex < ItemCount());
+  return data.data() + static_cast<std::size_t>(itemIndex) * data.shape()[1];
+}
+
 LotData ConsolidatedLotData::GetLotData(std::uint32_t itemIndex, std::uint32_t storeIndex) const {
   CORVALLE_ASSERT(itemIndex < ItemCount());
   CORVALLE_ASSERT(storeIndex < StoreCount());

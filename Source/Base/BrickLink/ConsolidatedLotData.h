@@ -28,6 +28,9 @@ class ConsolidatedLotData {
   // A read-only view of one item's cells in every store, in column order.
   ItemRow GetItemLotData(std::uint32_t itemIndex) const;
   LotData GetLotData(std::uint32_t itemIndex, std::uint32_t storeIndex) const;
+  // The first of the StoreCount() contiguous cells of one item, for loops that visit many
+  // cells of a row and cannot afford a view per row.
+  const LotData* GetItemLotDataBegin(std::uint32_t itemIndex) const;
 
  private:
   Array data;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <thread>
 #include <utility>
 
 #include "Assert.h"
@@ -10,6 +11,11 @@
 namespace Corvalle::BrickLink {
 
 namespace {
+
+// Below this many entries per thread, pricing again is not worth a thread.
+constexpr std::size_t kMinimumEntriesPerThread = 20000;
+// Worker blocks are merged when there are at most this many sorted runs; else sorted.
+constexpr std::size_t kMostRunsToMerge = 64;
 
 class MinimumCostFinder final : public IMinimumCostFinder {
  public:
@@ -29,6 +35,7 @@ class MinimumCostFinder final : public IMinimumCostFinder {
   }
   std::uint64_t CollectValidCombinations(const CombinationProgress& progress,
                                          std::uint32_t threadCount) override {
+    workerCount = threadCount;
     validCombinations = validator->FindValidCombinations(*consolidatedLotData, storesPerCombination,
                                                          progress, threadCount);
     return validCombinations->size();
@@ -42,6 +49,7 @@ class MinimumCostFinder final : public IMinimumCostFinder {
   const std::vector<Item>* items;
   std::uint32_t storesPerCombination;
   std::unique_ptr<std::vector<StoreCombination>> validCombinations;
+  std::uint32_t workerCount = 1;  // the thread count of the last search, for CalculateCosts
 };
 
 std::uint32_t MinimumCostFinder::FindMinimumStoresRequired() const {
@@ -84,16 +92,56 @@ std::uint32_t MinimumCostFinder::FindMinimumStoresRequired() const {
 
 void MinimumCostFinder::CalculateCosts() {
   CORVALLE_ASSERT(validCombinations);
-  for (StoreCombination& combination : *validCombinations) {
-    combination.CalculateMinimumCost(*items, *consolidatedLotData);
+  std::vector<StoreCombination>& combinations = *validCombinations;
+
+  // Pricing again is independent per entry: spread it over the workers of the search.
+  const std::size_t threads = std::clamp<std::size_t>(
+      std::min<std::size_t>(workerCount, combinations.size() / kMinimumEntriesPerThread), 1,
+      std::max(1u, std::thread::hardware_concurrency()));
+  const auto priceRange = [&](std::size_t begin, std::size_t end) {
+    for (std::size_t index = begin; index < end; ++index) {
+      combinations[index].CalculateMinimumCost(*items, *consolidatedLotData);
+    }
+  };
+  std::vector<std::thread> pricers;
+  const std::size_t chunk = combinations.size() / threads;
+  for (std::size_t thread = 1; thread < threads; ++thread) {
+    const std::size_t end = thread + 1 == threads ? combinations.size() : (thread + 1) * chunk;
+    pricers.emplace_back(priceRange, thread * chunk, end);
   }
-  std::sort(validCombinations->begin(), validCombinations->end(),
-            [](const StoreCombination& first, const StoreCombination& second) {
-              if (first.Cost() != second.Cost()) {
-                return first.Cost() < second.Cost();
-              }
-              return first.StoreIndices() < second.StoreIndices();
-            });
+  priceRange(0, threads == 1 ? combinations.size() : chunk);
+  for (auto& pricer : pricers) {
+    pricer.join();
+  }
+
+  // Cheapest first; equal costs by their columns, a total order, so the ranking is the same
+  // however the workers split the search. Each worker's block already arrives in this order
+  // (ascending cost, ties in visit order, which is column order), so merging the runs
+  // suffices; anything else is sorted outright.
+  const auto byCostThenColumns = [](const StoreCombination& first, const StoreCombination& second) {
+    if (first.Cost() != second.Cost()) {
+      return first.Cost() < second.Cost();
+    }
+    return first.StoreIndices() < second.StoreIndices();
+  };
+  std::vector<std::size_t> runEnds;
+  for (auto runBegin = combinations.begin(); runBegin != combinations.end();) {
+    const auto runEnd = std::is_sorted_until(runBegin, combinations.end(), byCostThenColumns);
+    runEnds.push_back(static_cast<std::size_t>(runEnd - combinations.begin()));
+    runBegin = runEnd;
+    if (runEnds.size() > kMostRunsToMerge) {
+      break;
+    }
+  }
+  if (runEnds.size() > kMostRunsToMerge) {
+    std::sort(combinations.begin(), combinations.end(), byCostThenColumns);
+    return;
+  }
+  for (std::size_t run = 1; run < runEnds.size(); ++run) {
+    std::inplace_merge(
+        combinations.begin(), combinations.begin() + static_cast<std::ptrdiff_t>(runEnds[run - 1]),
+        combinations.begin() + static_cast<std::ptrdiff_t>(runEnds[run]), byCostThenColumns);
+  }
 }
 
 std::unique_ptr<ICombinationData> MinimumCostFinder::CreateCombinationData(

@@ -32,7 +32,7 @@ void StoreCombination::CalculateMinimumCost(const std::vector<Item>& items,
   double total = 0.0;
   for (std::uint32_t itemIndex = 0; itemIndex < items.size(); ++itemIndex) {
     const Item& item = items[itemIndex];
-    const auto row = consolidatedLotData.GetItemLotData(itemIndex);
+    const LotData* row = consolidatedLotData.GetItemLotDataBegin(itemIndex);
     for (std::uint32_t position = 0; position < storeCount; ++position) {
       const LotData& cell = row[storeIndices[position]];
       cells[position] = Pricing::Cell{cell.quantity, cell.price};

@@ -28,6 +28,8 @@
 #include <atomic>
 #include <boost/log/trivial.hpp>
 #include <chrono>
+#include <cmath>
+#include <iterator>
 #include <limits>
 #include <mutex>
 
@@ -48,6 +50,8 @@ constexpr double kMinimumFractionForEstimate = 0.0001;
 class ICombinationAggregator {
  public:
   virtual void AggregateCombination(const StoreCombination& combination) = 0;
+  // Appends a whole block, in order and without interruption by other workers' entries.
+  virtual void AggregateCombinations(std::vector<StoreCombination>&& block) = 0;
 
  protected:
   ~ICombinationAggregator() = default;
@@ -84,6 +88,7 @@ struct SearchDigest {
         quantities[at] = std::min(cell.quantity, wanted[active]);
         prices[at] = cell.price;
         pricesNeverNegative = pricesNeverNegative && cell.price >= 0.0;
+        pricesAreNumbers = pricesAreNumbers && !std::isnan(cell.price);
       }
     }
   }
@@ -93,9 +98,14 @@ struct SearchDigest {
   std::vector<std::uint32_t> quantities;  // [store * itemCount + item], capped at wanted
   std::vector<double> prices;             // [store * itemCount + item]
   bool pricesNeverNegative = true;        // false also when a price is not a number
+  bool pricesAreNumbers = true;           // no price is NaN: prices are totally ordered
 };
 
 // The kept combinations of one worker: the cheapest, ordered by cost and then by visit.
+//
+// A 4-ary max-heap of 16-byte entries: a replacement walks about half as many levels as in a
+// binary heap and each level's four children share one cache line. The visit numbers, needed
+// only to break ties, live beside the heap, indexed like the indices by slot.
 class CheapestCombinations {
  public:
   CheapestCombinations(std::uint32_t k_, std::size_t capacity_) : k(k_), capacity(capacity_) {
@@ -116,53 +126,100 @@ class CheapestCombinations {
       Insert(cost, combination);
       return;
     }
-    const Entry& top = heap.front();
+    const Entry top = heap.front();
     if (top.cost == cost) {
       Insert(cost, combination);
     } else if (top.cost > cost) {
-      std::pop_heap(heap.begin(), heap.end(), Less);
-      Entry& replaced = heap.back();
-      replaced.cost = cost;
-      replaced.visit = nextVisit++;
-      std::copy_n(combination, k, &indices[replaced.slot * k]);
-      std::push_heap(heap.begin(), heap.end(), Less);
+      // The most expensive entry gives its slot to the new one, which then sinks into place.
+      heap.front().cost = cost;
+      visits[top.slot] = nextVisit++;
+      std::copy_n(combination, k, &indices[static_cast<std::size_t>(top.slot) * k]);
+      SiftDown(0);
     }
   }
 
-  // Hands every kept combination over, ascending by cost, equal costs in visit order.
+  // Hands every kept combination over as one block, ascending by cost, equal costs in visit
+  // order (which is the lexicographic order of their columns).
   void Drain(ICombinationAggregator& aggregator) {
-    std::sort(heap.begin(), heap.end(), Less);
+    std::sort(heap.begin(), heap.end(),
+              [this](const Entry& first, const Entry& second) { return Before(first, second); });
+    std::vector<StoreCombination> block;
+    block.reserve(heap.size());
     for (const Entry& entry : heap) {
-      const auto first = indices.begin() + static_cast<std::ptrdiff_t>(entry.slot * k);
-      aggregator.AggregateCombination(
-          StoreCombination(std::vector<std::uint32_t>(first, first + k), entry.cost));
+      const auto first = indices.begin() + static_cast<std::ptrdiff_t>(entry.slot) * k;
+      block.emplace_back(std::vector<std::uint32_t>(first, first + k), entry.cost);
     }
     heap.clear();
+    visits.clear();
     indices.clear();
+    aggregator.AggregateCombinations(std::move(block));
   }
 
  private:
   struct Entry {
     double cost;
-    std::uint64_t visit;
-    std::size_t slot;  // where its k indices lie in indices
+    std::uint32_t slot;  // where its visit number and its k indices lie
   };
 
-  static bool Less(const Entry& first, const Entry& second) {
-    return first.cost < second.cost || (first.cost == second.cost && first.visit < second.visit);
+  // Cheaper first; of equal costs, the one visited first.
+  bool Before(const Entry& first, const Entry& second) const {
+    return first.cost < second.cost ||
+           (first.cost == second.cost && visits[first.slot] < visits[second.slot]);
   }
 
   void Insert(double cost, const std::uint32_t* combination) {
-    const std::size_t slot = heap.size();
+    CORVALLE_ASSERT(heap.size() < std::numeric_limits<std::uint32_t>::max());
+    const auto slot = static_cast<std::uint32_t>(heap.size());
     indices.insert(indices.end(), combination, combination + k);
-    heap.push_back(Entry{cost, nextVisit++, slot});
-    std::push_heap(heap.begin(), heap.end(), Less);
+    visits.push_back(nextVisit++);
+    heap.push_back(Entry{cost, slot});
+    SiftUp(heap.size() - 1);
   }
+
+  void SiftUp(std::size_t position) {
+    const Entry entry = heap[position];
+    while (position > 0) {
+      const std::size_t parent = (position - 1) / kArity;
+      if (!Before(heap[parent], entry)) {
+        break;
+      }
+      heap[position] = heap[parent];
+      position = parent;
+    }
+    heap[position] = entry;
+  }
+
+  void SiftDown(std::size_t position) {
+    const Entry entry = heap[position];
+    const std::size_t size = heap.size();
+    for (;;) {
+      const std::size_t firstChild = kArity * position + 1;
+      if (firstChild >= size) {
+        break;
+      }
+      const std::size_t endChild = std::min(firstChild + kArity, size);
+      std::size_t largest = firstChild;
+      for (std::size_t child = firstChild + 1; child < endChild; ++child) {
+        if (Before(heap[largest], heap[child])) {
+          largest = child;
+        }
+      }
+      if (!Before(entry, heap[largest])) {
+        break;
+      }
+      heap[position] = heap[largest];
+      position = largest;
+    }
+    heap[position] = entry;
+  }
+
+  static constexpr std::size_t kArity = 4;
 
   std::uint32_t k;
   std::size_t capacity;
   std::uint64_t nextVisit = 0;
   std::vector<Entry> heap;             // max-heap by (cost, visit)
+  std::vector<std::uint64_t> visits;   // per slot
   std::vector<std::uint32_t> indices;  // k per slot; slots are reused on replacement
 };
 
@@ -184,7 +241,8 @@ class ValidCombinationCollector final : public Combinations::IValidCombinationCo
         prefix(prefixLength, std::numeric_limits<std::uint32_t>::max()),
         deficientItems(digest_.itemCount),
         deficientNeeds(digest_.itemCount),
-        prefixCells(static_cast<std::size_t>(digest_.itemCount) * prefixLength) {
+        prefixCells(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
+        heads(digest_.itemCount) {
     CORVALLE_ASSERT(items.size() > 0);
     CORVALLE_ASSERT(consolidatedLotData.ItemCount() == items.size());
     CORVALLE_ASSERT(consolidatedLotData.StoreCount() > 0);
@@ -205,7 +263,7 @@ class ValidCombinationCollector final : public Combinations::IValidCombinationCo
       return;
     }
     const std::uint32_t* combination = &*begin;
-    if (!prefixLoaded || !std::equal(prefix.begin(), prefix.end(), combination)) {
+    if (!prefixLoaded || !SamePrefix(combination)) {
       LoadPrefix(combination);
     }
     const std::uint32_t last = combination[prefixLength];
@@ -231,6 +289,16 @@ class ValidCombinationCollector final : public Combinations::IValidCombinationCo
   }
 
  private:
+  // Whether the combination starts with the cached prefix; a plain loop, as k - 1 is at most 10.
+  bool SamePrefix(const std::uint32_t* combination) const {
+    for (std::uint32_t position = prefixLength; position-- > 0;) {
+      if (prefix[position] != combination[position]) {
+        return false;
+      }
+    }
+    return true;
+  }
+
   // Caches what the first k - 1 stores of the combination leave missing of each item and their
   // cells of each item, sorted by price with ties in column order.
   void LoadPrefix(const std::uint32_t* combination) {
@@ -248,6 +316,17 @@ class ValidCombinationCollector final : public Combinations::IValidCombinationCo
       // Sorting only; the cost added to the scratch value is discarded.
       double unused = 0.0;
       Pricing::BuyItem(cells, prefixLength, 0, unused);
+      // The first cell of the prefix that gives anything (empty cells sort first, at price 0,
+      // but take nothing) and whether it alone covers the item; capped quantities equal the
+      // wanted quantity exactly when they cover it.
+      heads[item] = Head{std::numeric_limits<double>::infinity(), false};
+      for (std::uint32_t position = 0; position < prefixLength; ++position) {
+        if (cells[position].quantity != 0) {
+          heads[item] =
+              Head{cells[position].price, cells[position].quantity == digest.wanted[item]};
+          break;
+        }
+      }
       if (held < digest.wanted[item]) {
         deficientItems[deficientCount] = item;
         deficientNeeds[deficientCount] = digest.wanted[item] - static_cast<std::uint32_t>(held);
@@ -261,12 +340,25 @@ class ValidCombinationCollector final : public Combinations::IValidCombinationCo
   // exceeds threshold and can no longer come back (prices not negative).
   bool PriceWithLast(std::uint32_t last, double threshold, double& cost) const {
     const bool canStopEarly = digest.pricesNeverNegative;
+    const bool canTakeShortcut = digest.pricesAreNumbers;
     const std::size_t lastAt = static_cast<std::size_t>(last) * digest.itemCount;
     for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
       const Pricing::Cell* cells = &prefixCells[static_cast<std::size_t>(item) * prefixLength];
       const std::uint32_t lastQuantity = digest.quantities[lastAt + item];
       const double lastPrice = digest.prices[lastAt + item];
-      std::uint32_t missing = digest.wanted[item];
+      const std::uint32_t wanted = digest.wanted[item];
+      // The common case: whichever cell is the first to give anything covers the item alone
+      // (the last store's cell is first only when it is not empty and strictly cheaper). A
+      // selection, not a branch: which one comes first is a coin toss for the predictor.
+      const bool lastFirst = lastQuantity != 0 && lastPrice < heads[item].price;
+      if (canTakeShortcut && (lastFirst ? lastQuantity == wanted : heads[item].coversAll)) {
+        cost += static_cast<double>(wanted) * (lastFirst ? lastPrice : heads[item].price);
+        if (canStopEarly && cost > threshold) {
+          return false;
+        }
+        continue;
+      }
+      std::uint32_t missing = wanted;
       std::uint32_t position = 0;
       // The prefix cells that come before the last store's: those not dearer than it.
       for (; position < prefixLength && missing != 0 && !(lastPrice < cells[position].price);
@@ -309,6 +401,12 @@ class ValidCombinationCollector final : public Combinations::IValidCombinationCo
   std::vector<std::uint32_t> deficientItems;
   std::vector<std::uint32_t> deficientNeeds;
   std::vector<Pricing::Cell> prefixCells;  // [item * prefixLength + position], by price
+  // Per item, the prefix's cheapest cell: its price and whether it alone covers the item.
+  struct Head {
+    double price;
+    bool coversAll;
+  };
+  std::vector<Head> heads;
 };
 
 class StoreCombinationValidator final : public IStoreCombinationValidator,
@@ -329,6 +427,7 @@ class StoreCombinationValidator final : public IStoreCombinationValidator,
 
   std::unique_ptr<Combinations::IValidCombinationCollector> CreateCollector() override;
   void AggregateCombination(const StoreCombination& combination) override;
+  void AggregateCombinations(std::vector<StoreCombination>&& block) override;
   void UpdateProgress(std::uint64_t processed) override;
 
  private:
@@ -381,6 +480,16 @@ StoreCombinationValidator::CreateCollector() {
 void StoreCombinationValidator::AggregateCombination(const StoreCombination& combination) {
   std::lock_guard<std::mutex> lock(aggregationMutex);
   combinations->push_back(combination);
+}
+
+void StoreCombinationValidator::AggregateCombinations(std::vector<StoreCombination>&& block) {
+  std::lock_guard<std::mutex> lock(aggregationMutex);
+  if (combinations->empty()) {
+    *combinations = std::move(block);
+  } else {
+    combinations->insert(combinations->end(), std::make_move_iterator(block.begin()),
+                         std::make_move_iterator(block.end()));
+  }
 }
 
 void StoreCombinationValidator::UpdateProgress(std::uint64_t processed) {
