@@ -30,8 +30,7 @@ const StoreInformation& ConsolidatedLotData::GetStore(std::uint32_t storeIndex) 
 
 ConsolidatedLotData::ItemRow ConsolidatedLotData::GetItemLotData(std::uint32_t itemIndex) const {
   CORVALLE_ASSERT(itemIndex < ItemCount());
-  using Range = boost::multi_array_types::index_range;
-  return data[boost::indices[static_cast<Array::index>(itemIndex)][Range()]];
+  return data[static_cast<Array::index>(itemIndex)];
 }
 
 const LotData* ConsolidatedLotData::GetItemLotDataBegin(std::uint32_t itemIndex) const {

@@ -17,7 +17,7 @@ class ConsolidatedLotData {
  public:
   // Rows are items, columns stores; C storage order, so a row is one contiguous run of cells.
   using Array = boost::multi_array<LotData, 2>;
-  using ItemRow = Array::const_array_view<1>::type;
+  using ItemRow = Array::const_reference;  // a read-only one-dimensional view
 
   // Copies the array and takes over the stores, one per column.
   ConsolidatedLotData(const Array& data_, std::vector<StoreInformation>&& stores_);
