@@ -100,5 +100,76 @@ TEST(MinimumCostFinderTest, RanksTheValidCombinationsAndBuildsTheirPlans) {
   EXPECT_THROW(tooFew->CountPossibleCombinations(), std::invalid_argument);
 }
 
+// Hands over a fixed list, in whatever order the test chose.
+class FixedValidator final : public IStoreCombinationValidator {
+ public:
+  explicit FixedValidator(std::vector<StoreCombination> list_) : list(std::move(list_)) {}
+  std::unique_ptr<std::vector<StoreCombination>> FindValidCombinations(const ConsolidatedLotData&,
+                                                                       std::uint32_t,
+                                                                       const CombinationProgress&,
+                                                                       std::uint32_t) override {
+    return std::make_unique<std::vector<StoreCombination>>(list);
+  }
+
+ private:
+  std::vector<StoreCombination> list;
+};
+
+// One item wanted once, one unit per store at a price that repeats every 97 stores, so that
+// many combinations tie.
+std::shared_ptr<const ConsolidatedLotData> ManyStores(std::uint32_t count) {
+  std::vector<LotData> row;
+  for (std::uint32_t store = 0; store < count; ++store) {
+    row.push_back({1, 0.01 * static_cast<double>((store * 31) % 97)});
+  }
+  return MakeTable({row}, Testing::ConsecutiveIds(1, count));
+}
+
+std::vector<StoreCombination> Ranked(IMinimumCostFinder& finder, std::uint64_t count) {
+  std::vector<StoreCombination> ranked;
+  for (std::uint32_t rank = 1; rank <= count; ++rank) {
+    const auto plan = finder.CreateCombinationData(rank);
+    std::vector<std::uint32_t> columns;
+    for (const auto& store : plan->Stores()) {
+      columns.push_back(store.Id() - 1);
+    }
+    ranked.emplace_back(std::move(columns), plan->Cost());
+  }
+  return ranked;
+}
+
+TEST(MinimumCostFinderTest, RankingDoesNotDependOnTheWorkersOrTheOrderHandedOver) {
+  const auto items = Testing::MakeItems({1});
+  const auto table = ManyStores(90000);
+  const auto validator = CreateStoreCombinationValidator(items);
+  // Enough entries for the costs to be computed again on two threads.
+  const auto one = CreateMinimumCostFinder(table, *validator, items, 1);
+  ASSERT_EQ(one->CollectValidCombinations(nullptr, 1), 90000u);
+  one->CalculateCosts();
+  const auto two = CreateMinimumCostFinder(table, *validator, items, 1);
+  ASSERT_EQ(two->CollectValidCombinations(nullptr, 2), 90000u);
+  two->CalculateCosts();
+  const auto expected = Ranked(*one, 90000);
+  EXPECT_EQ(Ranked(*two, 90000), expected);
+  for (std::size_t rank = 1; rank < expected.size(); ++rank) {
+    const auto& before = expected[rank - 1];
+    const auto& after = expected[rank];
+    ASSERT_TRUE(before.Cost() < after.Cost() ||
+                (before.Cost() == after.Cost() && before.StoreIndices() < after.StoreIndices()))
+        << "rank " << rank;
+  }
+
+  // A list in no order at all, with wrong costs that pricing again must put right.
+  std::vector<StoreCombination> shuffled;
+  for (std::uint32_t store = 0; store < 90000; ++store) {
+    shuffled.emplace_back(std::vector<std::uint32_t>{(store * 7919) % 90000}, -1.0);
+  }
+  FixedValidator fixed(std::move(shuffled));
+  const auto fromFixed = CreateMinimumCostFinder(table, fixed, items, 1);
+  ASSERT_EQ(fromFixed->CollectValidCombinations(nullptr, 2), 90000u);
+  fromFixed->CalculateCosts();
+  EXPECT_EQ(Ranked(*fromFixed, 90000), expected);
+}
+
 }  // namespace
 }  // namespace Corvalle::BrickLink
