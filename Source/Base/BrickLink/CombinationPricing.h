@@ -14,11 +14,8 @@ struct Cell {
   double price;
 };
 
-// Sorts the cells stably by price (insertion sort: k is at most 11), then buys the wanted
-// quantity from the cheapest cells first, adding units x price of every purchase to cost in
-// purchase order. Cells that give nothing add nothing. Returns the quantity bought, which is
-// the wanted quantity unless the cells together offer less.
-inline std::uint32_t BuyItem(Cell* cells, std::uint32_t count, std::uint32_t wanted, double& cost) {
+// Sorts the cells stably by price: insertion sort, as k is at most 11.
+inline void SortByPrice(Cell* cells, std::uint32_t count) {
   for (std::uint32_t i = 1; i < count; ++i) {
     const Cell cell = cells[i];
     std::uint32_t j = i;
@@ -28,6 +25,33 @@ inline std::uint32_t BuyItem(Cell* cells, std::uint32_t count, std::uint32_t wan
     }
     cells[j] = cell;
   }
+}
+
+// Buys the wanted quantity from the cells in purchase order: by unit price, equal prices in
+// the given order, taking from each the smaller of its quantity and what is still missing.
+// Adds units x price of every purchase to cost, in purchase order; cells that give nothing add
+// nothing. Returns the quantity bought, which is the wanted quantity unless the cells together
+// offer less. May reorder the cells.
+inline std::uint32_t BuyItem(Cell* cells, std::uint32_t count, std::uint32_t wanted, double& cost) {
+  if (wanted == 0) {
+    return 0;
+  }
+  // The common case first: the first cell that gives anything (the cheapest non-empty one,
+  // the earliest of equal ones) covers the item alone. Any price that is not a number takes
+  // the general path, whose order such a price would disturb.
+  std::uint32_t first = count;
+  bool ordered = true;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    ordered = ordered && cells[i].price == cells[i].price;
+    if (cells[i].quantity != 0 && (first == count || cells[i].price < cells[first].price)) {
+      first = i;
+    }
+  }
+  if (ordered && first != count && cells[first].quantity >= wanted) {
+    cost += static_cast<double>(wanted) * cells[first].price;
+    return wanted;
+  }
+  SortByPrice(cells, count);
   std::uint32_t missing = wanted;
   for (std::uint32_t i = 0; i < count && missing != 0; ++i) {
     const std::uint32_t taken = cells[i].quantity < missing ? cells[i].quantity : missing;

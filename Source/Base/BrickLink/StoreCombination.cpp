@@ -29,10 +29,13 @@ void StoreCombination::CalculateMinimumCost(const std::vector<Item>& items,
     cells = heapCells.data();
   }
 
+  CORVALLE_ASSERT(consolidatedLotData.ItemCount() == items.size());
+  const std::size_t rowLength = consolidatedLotData.StoreCount();
+  const LotData* firstRow = items.empty() ? nullptr : consolidatedLotData.GetItemLotDataBegin(0);
   double total = 0.0;
   for (std::uint32_t itemIndex = 0; itemIndex < items.size(); ++itemIndex) {
     const Item& item = items[itemIndex];
-    const LotData* row = consolidatedLotData.GetItemLotDataBegin(itemIndex);
+    const LotData* row = firstRow + itemIndex * rowLength;
     for (std::uint32_t position = 0; position < storeCount; ++position) {
       const LotData& cell = row[storeIndices[position]];
       cells[position] = Pricing::Cell{cell.quantity, cell.price};

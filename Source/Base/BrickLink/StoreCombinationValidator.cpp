@@ -103,9 +103,10 @@ struct SearchDigest {
 
 // The kept combinations of one worker: the cheapest, ordered by cost and then by visit.
 //
-// A 4-ary max-heap of 16-byte entries: a replacement walks about half as many levels as in a
-// binary heap and each level's four children share one cache line. The visit numbers, needed
-// only to break ties, live beside the heap, indexed like the indices by slot.
+// A 4-ary max-heap of 16-byte (cost, visit) keys: a replacement walks about half as many levels
+// as in a binary heap, each level's four children share one cache line, and ties (frequent:
+// prices are in cents) are broken without leaving it. Where each entry's k indices lie (its
+// slot) moves along in a parallel array.
 class CheapestCombinations {
  public:
   CheapestCombinations(std::uint32_t k_, std::size_t capacity_) : k(k_), capacity(capacity_) {
@@ -115,83 +116,88 @@ class CheapestCombinations {
   // The cost above which a new combination would surely be dropped; infinite while there is
   // still room.
   double DropThreshold() const {
-    return heap.size() < capacity ? std::numeric_limits<double>::infinity() : heap.front().cost;
+    return keys.size() < capacity ? std::numeric_limits<double>::infinity() : keys.front().cost;
   }
 
   // The keep-the-cheapest rule: below the capacity everything is kept; at or above it, a cost
   // equal to the most expensive kept one is kept as well, a cheaper one replaces the most
   // expensive kept one (of equal ones, the one visited last), and anything else is dropped.
   void Offer(double cost, const std::uint32_t* combination) {
-    if (heap.size() <= capacity - 1) {
+    if (keys.size() <= capacity - 1) {
       Insert(cost, combination);
       return;
     }
-    const Entry top = heap.front();
-    if (top.cost == cost) {
+    const double topCost = keys.front().cost;
+    if (topCost == cost) {
       Insert(cost, combination);
-    } else if (top.cost > cost) {
+    } else if (topCost > cost) {
       // The most expensive entry gives its slot to the new one, which then sinks into place.
-      heap.front().cost = cost;
-      visits[top.slot] = nextVisit++;
-      std::copy_n(combination, k, &indices[static_cast<std::size_t>(top.slot) * k]);
-      SiftDown(0);
+      std::copy_n(combination, k, &indices[static_cast<std::size_t>(slots.front()) * k]);
+      SiftDown(Key{cost, nextVisit++}, slots.front());
     }
   }
 
   // Hands every kept combination over as one block, ascending by cost, equal costs in visit
   // order (which is the lexicographic order of their columns).
   void Drain(ICombinationAggregator& aggregator) {
-    std::sort(heap.begin(), heap.end(),
-              [this](const Entry& first, const Entry& second) { return Before(first, second); });
-    std::vector<StoreCombination> block;
-    block.reserve(heap.size());
-    for (const Entry& entry : heap) {
-      const auto first = indices.begin() + static_cast<std::ptrdiff_t>(entry.slot) * k;
-      block.emplace_back(std::vector<std::uint32_t>(first, first + k), entry.cost);
+    std::vector<std::pair<Key, std::uint32_t>> entries;
+    entries.reserve(keys.size());
+    for (std::size_t position = 0; position < keys.size(); ++position) {
+      entries.emplace_back(keys[position], slots[position]);
     }
-    heap.clear();
-    visits.clear();
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& first, const auto& second) { return first.first < second.first; });
+    std::vector<StoreCombination> block;
+    block.reserve(entries.size());
+    for (const auto& [key, slot] : entries) {
+      const auto first = indices.begin() + static_cast<std::ptrdiff_t>(slot) * k;
+      block.emplace_back(std::vector<std::uint32_t>(first, first + k), key.cost);
+    }
+    keys.clear();
+    slots.clear();
     indices.clear();
     aggregator.AggregateCombinations(std::move(block));
   }
 
  private:
-  struct Entry {
+  struct Key {
     double cost;
-    std::uint32_t slot;  // where its visit number and its k indices lie
+    std::uint64_t visit;
+
+    // Cheaper first; of equal costs, the one visited first.
+    bool operator<(const Key& other) const {
+      return cost < other.cost || (cost == other.cost && visit < other.visit);
+    }
   };
 
-  // Cheaper first; of equal costs, the one visited first.
-  bool Before(const Entry& first, const Entry& second) const {
-    return first.cost < second.cost ||
-           (first.cost == second.cost && visits[first.slot] < visits[second.slot]);
-  }
-
   void Insert(double cost, const std::uint32_t* combination) {
-    CORVALLE_ASSERT(heap.size() < std::numeric_limits<std::uint32_t>::max());
-    const auto slot = static_cast<std::uint32_t>(heap.size());
+    CORVALLE_ASSERT(keys.size() < std::numeric_limits<std::uint32_t>::max());
+    const auto slot = static_cast<std::uint32_t>(keys.size());
     indices.insert(indices.end(), combination, combination + k);
-    visits.push_back(nextVisit++);
-    heap.push_back(Entry{cost, slot});
-    SiftUp(heap.size() - 1);
+    keys.emplace_back();
+    slots.emplace_back();
+    SiftUp(keys.size() - 1, Key{cost, nextVisit++}, slot);
   }
 
-  void SiftUp(std::size_t position) {
-    const Entry entry = heap[position];
+  // Places (key, slot) at position or above it.
+  void SiftUp(std::size_t position, Key key, std::uint32_t slot) {
     while (position > 0) {
       const std::size_t parent = (position - 1) / kArity;
-      if (!Before(heap[parent], entry)) {
+      if (!(keys[parent] < key)) {
         break;
       }
-      heap[position] = heap[parent];
+      keys[position] = keys[parent];
+      slots[position] = slots[parent];
       position = parent;
     }
-    heap[position] = entry;
+    keys[position] = key;
+    slots[position] = slot;
   }
 
-  void SiftDown(std::size_t position) {
-    const Entry entry = heap[position];
-    const std::size_t size = heap.size();
+  // Places (key, slot) at the top or below it.
+  void SiftDown(Key key, std::uint32_t slot) {
+    const std::size_t size = keys.size();
+    std::size_t position = 0;
     for (;;) {
       const std::size_t firstChild = kArity * position + 1;
       if (firstChild >= size) {
@@ -200,17 +206,19 @@ class CheapestCombinations {
       const std::size_t endChild = std::min(firstChild + kArity, size);
       std::size_t largest = firstChild;
       for (std::size_t child = firstChild + 1; child < endChild; ++child) {
-        if (Before(heap[largest], heap[child])) {
+        if (keys[largest] < keys[child]) {
           largest = child;
         }
       }
-      if (!Before(entry, heap[largest])) {
+      if (!(key < keys[largest])) {
         break;
       }
-      heap[position] = heap[largest];
+      keys[position] = keys[largest];
+      slots[position] = slots[largest];
       position = largest;
     }
-    heap[position] = entry;
+    keys[position] = key;
+    slots[position] = slot;
   }
 
   static constexpr std::size_t kArity = 4;
@@ -218,8 +226,8 @@ class CheapestCombinations {
   std::uint32_t k;
   std::size_t capacity;
   std::uint64_t nextVisit = 0;
-  std::vector<Entry> heap;             // max-heap by (cost, visit)
-  std::vector<std::uint64_t> visits;   // per slot
+  std::vector<Key> keys;               // max-heap by (cost, visit)
+  std::vector<std::uint32_t> slots;    // the slot of the entry at each heap position
   std::vector<std::uint32_t> indices;  // k per slot; slots are reused on replacement
 };
 
@@ -313,9 +321,7 @@ class ValidCombinationCollector final : public Combinations::IValidCombinationCo
         held += digest.quantities[at];
         cells[position] = Pricing::Cell{digest.quantities[at], digest.prices[at]};
       }
-      // Sorting only; the cost added to the scratch value is discarded.
-      double unused = 0.0;
-      Pricing::BuyItem(cells, prefixLength, 0, unused);
+      Pricing::SortByPrice(cells, prefixLength);
       // The first cell of the prefix that gives anything (empty cells sort first, at price 0,
       // but take nothing) and whether it alone covers the item; capped quantities equal the
       // wanted quantity exactly when they cover it.
