@@ -456,6 +456,8 @@ std::unique_ptr<std::vector<StoreCombination>> StoreCombinationValidator::FindVa
     const CombinationProgress& progress, std::uint32_t threadCount) {
   progressCallback = progress;
   consolidatedLotData = &consolidatedLotData_;
+  // Nothing of an earlier call, not even of one that ended in an exception, carries over.
+  combinations = std::make_unique<std::vector<StoreCombination>>();
   storesPerCombination = storesPerCombination_;
   CORVALLE_ASSERT(consolidatedLotData_.StoreCount() >= storesPerCombination_);
   totalCount =
@@ -469,11 +471,8 @@ std::unique_ptr<std::vector<StoreCombination>> StoreCombinationValidator::FindVa
                                      *this, threadCount);
 
   BOOST_LOG_TRIVIAL(debug) << "Combination count: " << combinations->size();
-  auto result = std::move(combinations);
-  // A later call starts from an empty list again.
-  combinations = std::make_unique<std::vector<StoreCombination>>();
   digest.reset();
-  return result;
+  return std::move(combinations);
 }
 
 std::unique_ptr<Combinations::IValidCombinationCollector>

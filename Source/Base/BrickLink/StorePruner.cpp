@@ -181,6 +181,7 @@ std::vector<Region> RegionNamesToRegions(const std::vector<std::string>& regionN
 
 std::shared_ptr<const ConsolidatedLotData> StorePruner::PruneExtraneousStores(
     const ConsolidatedLotData& consolidatedLotData_, const std::vector<Item>& items_) {
+  CORVALLE_ASSERT(consolidatedLotData_.ItemCount() == items_.size());
   const std::uint32_t storeCount = consolidatedLotData_.StoreCount();
   if (storeCount == 0) {
     return CreatePrunedLotData({}, consolidatedLotData_);
