@@ -159,11 +159,16 @@ TEST(StoreCombinationValidatorTest, TwelveStoresGiveNothingAndHugeCountsThrow) {
 TEST(StoreCombinationValidatorTest, AnExceptionOfTheProgressCallbackReachesTheCaller) {
   const auto items = MakeItems({1000});
   const auto table = OneUnitPerStore(std::vector<double>(400, 1.0));
+  const auto validator = CreateStoreCombinationValidator(items);
   EXPECT_THROW(
-      CreateStoreCombinationValidator(items)->FindValidCombinations(
+      validator->FindValidCombinations(
           *table, 3, [](double, unsigned long long) { throw std::runtime_error("receiver gone"); },
           2),
       std::runtime_error);
+  // The validator stays usable, and nothing of the failed search leaks into the next one.
+  const auto small = MakeTable({{{1000, 2.0}, {1000, 1.0}}}, {1, 2});
+  const auto valid = validator->FindValidCombinations(*small, 1, nullptr, 1);
+  EXPECT_EQ(IndicesOf(*valid), (std::vector<Indices>{{1}, {0}}));
 }
 
 }  // namespace
