@@ -70,7 +70,8 @@ struct SyntheticSearch {
 class CountingFactory final : public Combinations::ICombinationCollectorFactory {
  public:
   std::unique_ptr<Combinations::IValidCombinationCollector> CreateCollector() override {
-    class Collector final : public Combinations::IValidCombinationCollector {
+    // Aligned to a cache line, so that two workers' counters never share one.
+    class alignas(64) Collector final : public Combinations::IValidCombinationCollector {
      public:
       explicit Collector(std::atomic<std::uint64_t>& total_) : total(total_) {}
       void HandleCombination(const Iterator&, const Iterator&) override { ++count; }

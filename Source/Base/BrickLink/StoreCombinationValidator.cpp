@@ -231,7 +231,10 @@ class CheapestCombinations {
   std::vector<std::uint32_t> indices;  // k per slot; slots are reused on replacement
 };
 
-class ValidCombinationCollector final : public Combinations::IValidCombinationCollector {
+// Aligned to a cache line: collectors of different workers are allocated one after the other
+// and must not share a line that one of them writes for every combination.
+class alignas(64) ValidCombinationCollector final
+    : public Combinations::IValidCombinationCollector {
  public:
   ValidCombinationCollector(ICombinationAggregator& aggregator_, IProgressUpdater& progressUpdater_,
                             const std::vector<Item>& items_,
