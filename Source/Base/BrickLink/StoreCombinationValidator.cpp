@@ -285,6 +285,9 @@ class alignas(64) ValidCombinationCollector final
         return;
       }
     }
+    if (!pricingPrepared) {
+      PreparePricing();
+    }
     double cost = 0.0;
     if (PriceWithLast(last, best.DropThreshold(), cost)) {
       best.Offer(cost, combination);
@@ -310,23 +313,40 @@ class alignas(64) ValidCombinationCollector final
     return true;
   }
 
-  // Caches what the first k - 1 stores of the combination leave missing of each item and their
-  // cells of each item, sorted by price with ties in column order.
+  // Caches what the first k - 1 stores of the combination leave missing of each item. Their
+  // sorted cells are prepared only when a combination with this prefix proves valid: on
+  // tables where most combinations are invalid, most prefixes never need them.
   void LoadPrefix(const std::uint32_t* combination) {
     std::copy_n(combination, prefixLength, prefix.begin());
     prefixLoaded = true;
+    pricingPrepared = false;
     deficientCount = 0;
     for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
       std::uint64_t held = 0;
+      for (std::uint32_t position = 0; position < prefixLength; ++position) {
+        held +=
+            digest.quantities[static_cast<std::size_t>(prefix[position]) * digest.itemCount + item];
+      }
+      if (held < digest.wanted[item]) {
+        deficientItems[deficientCount] = item;
+        deficientNeeds[deficientCount] = digest.wanted[item] - static_cast<std::uint32_t>(held);
+        ++deficientCount;
+      }
+    }
+  }
+
+  // The prefix's cells of each item, sorted by price with ties in column order, and the first
+  // of them that gives anything.
+  void PreparePricing() {
+    pricingPrepared = true;
+    for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
       Pricing::Cell* cells = &prefixCells[static_cast<std::size_t>(item) * prefixLength];
       for (std::uint32_t position = 0; position < prefixLength; ++position) {
         const std::size_t at = static_cast<std::size_t>(prefix[position]) * digest.itemCount + item;
-        held += digest.quantities[at];
         cells[position] = Pricing::Cell{digest.quantities[at], digest.prices[at]};
       }
       Pricing::SortByPrice(cells, prefixLength);
-      // The first cell of the prefix that gives anything (empty cells sort first, at price 0,
-      // but take nothing) and whether it alone covers the item; capped quantities equal the
+      // Empty cells sort first, at price 0, but take nothing; capped quantities equal the
       // wanted quantity exactly when they cover it.
       heads[item] = Head{std::numeric_limits<double>::infinity(), false};
       for (std::uint32_t position = 0; position < prefixLength; ++position) {
@@ -335,11 +355,6 @@ class alignas(64) ValidCombinationCollector final
               Head{cells[position].price, cells[position].quantity == digest.wanted[item]};
           break;
         }
-      }
-      if (held < digest.wanted[item]) {
-        deficientItems[deficientCount] = item;
-        deficientNeeds[deficientCount] = digest.wanted[item] - static_cast<std::uint32_t>(held);
-        ++deficientCount;
       }
     }
   }
@@ -405,6 +420,7 @@ class alignas(64) ValidCombinationCollector final
 
   // The cached prefix and what it leaves to the last store.
   bool prefixLoaded = false;
+  bool pricingPrepared = false;
   std::vector<std::uint32_t> prefix;
   std::uint32_t deficientCount = 0;
   std::vector<std::uint32_t> deficientItems;
