@@ -132,7 +132,7 @@ class CheapestCombinations {
       Insert(cost, combination);
     } else if (topCost > cost) {
       // The most expensive entry gives its slot to the new one, which then sinks into place.
-      std::copy_n(combination, k, &indices[static_cast<std::size_t>(slots.front()) * k]);
+      std::copy_n(combination, k, indices.data() + static_cast<std::size_t>(slots.front()) * k);
       SiftDown(Key{cost, nextVisit++}, slots.front());
     }
   }
@@ -279,7 +279,7 @@ class alignas(64) ValidCombinationCollector final
     }
     const std::uint32_t last = combination[prefixLength];
     const std::uint32_t* lastQuantities =
-        &digest.quantities[static_cast<std::size_t>(last) * digest.itemCount];
+        digest.quantities.data() + static_cast<std::size_t>(last) * digest.itemCount;
     for (std::uint32_t d = 0; d < deficientCount; ++d) {
       if (lastQuantities[deficientItems[d]] < deficientNeeds[d]) {
         return;
@@ -340,7 +340,7 @@ class alignas(64) ValidCombinationCollector final
   void PreparePricing() {
     pricingPrepared = true;
     for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
-      Pricing::Cell* cells = &prefixCells[static_cast<std::size_t>(item) * prefixLength];
+      Pricing::Cell* cells = prefixCells.data() + static_cast<std::size_t>(item) * prefixLength;
       for (std::uint32_t position = 0; position < prefixLength; ++position) {
         const std::size_t at = static_cast<std::size_t>(prefix[position]) * digest.itemCount + item;
         cells[position] = Pricing::Cell{digest.quantities[at], digest.prices[at]};
@@ -367,7 +367,8 @@ class alignas(64) ValidCombinationCollector final
     const bool canTakeShortcut = digest.pricesAreNumbers;
     const std::size_t lastAt = static_cast<std::size_t>(last) * digest.itemCount;
     for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
-      const Pricing::Cell* cells = &prefixCells[static_cast<std::size_t>(item) * prefixLength];
+      const Pricing::Cell* cells =
+          prefixCells.data() + static_cast<std::size_t>(item) * prefixLength;
       const std::uint32_t lastQuantity = digest.quantities[lastAt + item];
       const double lastPrice = digest.prices[lastAt + item];
       const std::uint32_t wanted = digest.wanted[item];

@@ -53,15 +53,15 @@ class DominanceDigest {
   // For every item that x offers, y has a unit price no higher than x's and can supply the
   // whole wanted quantity alone.
   bool IsDominatedBy(std::uint32_t x, std::uint32_t y) const {
-    const std::uint64_t* xOffered = &offered[static_cast<std::size_t>(x) * wordCount];
-    const std::uint64_t* ySupplies = &suppliesAll[static_cast<std::size_t>(y) * wordCount];
+    const std::uint64_t* xOffered = offered.data() + static_cast<std::size_t>(x) * wordCount;
+    const std::uint64_t* ySupplies = suppliesAll.data() + static_cast<std::size_t>(y) * wordCount;
     for (std::uint32_t word = 0; word < wordCount; ++word) {
       if ((xOffered[word] & ~ySupplies[word]) != 0) {
         return false;
       }
     }
-    const double* xPrices = &prices[static_cast<std::size_t>(x) * itemCount];
-    const double* yPrices = &prices[static_cast<std::size_t>(y) * itemCount];
+    const double* xPrices = prices.data() + static_cast<std::size_t>(x) * itemCount;
+    const double* yPrices = prices.data() + static_cast<std::size_t>(y) * itemCount;
     for (std::uint32_t word = 0; word < wordCount; ++word) {
       for (std::uint64_t bits = xOffered[word]; bits != 0; bits &= bits - 1) {
         const std::uint32_t item = word * 64 + static_cast<std::uint32_t>(__builtin_ctzll(bits));
