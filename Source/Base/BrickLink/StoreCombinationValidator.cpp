@@ -2,21 +2,23 @@
 //
 // Speed comes from the generator's visit order: consecutive combinations share every store but
 // the last one for long runs. Each collector therefore caches, for the current prefix (the
-// first k - 1 stores), what the prefix leaves missing of each item and the prefix's cells of
-// each item already sorted by price. A new last store is then checked against the missing
-// quantities only, and priced by slotting its one cell into each item's sorted prefix. The
-// arithmetic is the purchase rule's, in the same order, so the cost is bit for bit the one that
-// StoreCombination::CalculateMinimumCost computes.
+// first k - 1 stores), what the prefix leaves missing of each item, and, once a combination
+// with that prefix proves valid, the prefix's cells of each item sorted by price. A new last
+// store is then checked against the missing quantities only, and priced by slotting its one
+// cell into each item's sorted prefix. The arithmetic is the purchase rule's, in the same
+// order, so the cost is bit for bit the one that StoreCombination::CalculateMinimumCost
+// computes.
 //
 // The search works on a digest of the table built once per call: only the items wanted at
 // least once (the others neither restrict nor cost anything), quantities capped at the wanted
 // quantity (which changes neither validity nor purchases, and keeps sums far from overflow),
 // and cells in store-major order, so one store's cells are contiguous.
 //
-// Each collector keeps its cheapest combinations in a binary max-heap ordered by (cost, visit
+// Each collector keeps its cheapest combinations in a max-heap ordered by (cost, visit
 // number), whose top is the entry that the keep-the-cheapest rule replaces. Once the heap is
 // full, pricing stops as soon as the running cost exceeds the top's (with prices that are not
 // negative a running cost only grows), so most dropped combinations are never fully priced.
+// At the end each collector hands its entries over as one block, in (cost, visit) order.
 //
 // Progress is counted per collector and added to the shared counter in batches, so the
 // workers do not fight over one cache line; every multiple of the reporting interval that a
@@ -252,6 +254,7 @@ class alignas(64) ValidCombinationCollector final
         prefix(prefixLength, std::numeric_limits<std::uint32_t>::max()),
         deficientItems(digest_.itemCount),
         deficientNeeds(digest_.itemCount),
+        levelHeld(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
         prefixCells(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
         heads(digest_.itemCount) {
     CORVALLE_ASSERT(items.size() > 0);
@@ -317,21 +320,45 @@ class alignas(64) ValidCombinationCollector final
   // sorted cells are prepared only when a combination with this prefix proves valid: on
   // tables where most combinations are invalid, most prefixes never need them.
   void LoadPrefix(const std::uint32_t* combination) {
+    // Only the positions from the first one that changed are summed again: usually just the
+    // last position of the prefix moves on.
+    std::uint32_t changed = 0;
+    if (prefixLoaded) {
+      while (changed < prefixLength && prefix[changed] == combination[changed]) {
+        ++changed;
+      }
+    }
     std::copy_n(combination, prefixLength, prefix.begin());
     prefixLoaded = true;
     pricingPrepared = false;
+    const std::size_t itemCount = digest.itemCount;
+    for (std::uint32_t position = changed; position < prefixLength; ++position) {
+      std::uint64_t* held = levelHeld.data() + position * itemCount;
+      const std::uint32_t* quantities =
+          digest.quantities.data() + static_cast<std::size_t>(prefix[position]) * itemCount;
+      if (position == 0) {
+        for (std::size_t item = 0; item < itemCount; ++item) {
+          held[item] = quantities[item];
+        }
+      } else {
+        const std::uint64_t* before = held - itemCount;
+        for (std::size_t item = 0; item < itemCount; ++item) {
+          held[item] = before[item] + quantities[item];
+        }
+      }
+    }
+    // What the whole prefix holds; nothing at all without a prefix (k = 1).
+    const std::uint64_t* held =
+        prefixLength == 0 ? nullptr : levelHeld.data() + (prefixLength - 1) * itemCount;
     deficientCount = 0;
-    for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
-      std::uint64_t held = 0;
-      for (std::uint32_t position = 0; position < prefixLength; ++position) {
-        held +=
-            digest.quantities[static_cast<std::size_t>(prefix[position]) * digest.itemCount + item];
-      }
-      if (held < digest.wanted[item]) {
-        deficientItems[deficientCount] = item;
-        deficientNeeds[deficientCount] = digest.wanted[item] - static_cast<std::uint32_t>(held);
-        ++deficientCount;
-      }
+    for (std::uint32_t item = 0; item < itemCount; ++item) {
+      const std::uint64_t have = held == nullptr ? 0 : held[item];
+      const std::uint32_t wanted = digest.wanted[item];
+      // Written without a branch: whether an item is short is a coin toss for the predictor.
+      deficientItems[deficientCount] = item;
+      deficientNeeds[deficientCount] =
+          wanted - static_cast<std::uint32_t>(std::min<std::uint64_t>(have, wanted));
+      deficientCount += have < wanted ? 1 : 0;
     }
   }
 
@@ -426,6 +453,8 @@ class alignas(64) ValidCombinationCollector final
   std::uint32_t deficientCount = 0;
   std::vector<std::uint32_t> deficientItems;
   std::vector<std::uint32_t> deficientNeeds;
+  // [position * itemCount + item]: what prefix positions 0 ... position hold of the item.
+  std::vector<std::uint64_t> levelHeld;
   std::vector<Pricing::Cell> prefixCells;  // [item * prefixLength + position], by price
   // Per item, the prefix's cheapest cell: its price and whether it alone covers the item.
   struct Head {
