@@ -202,8 +202,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   High(5, "Pruning stores...");
   validator = BrickLink::CreateStoreCombinationValidator(items);
   UseTable(consolidated);
-  ReportPossibleCombinations("Maximum possible combinations: ",
-                             "Possibly too many combinations!");
+  ReportPossibleCombinations("Maximum possible combinations: ", "Possibly too many combinations!");
 
   Low(StatusUpdate(StatusState::InProgress,
                    "Filtering stores to those in the selected regions only..."));
@@ -215,8 +214,9 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   UseTable(storePruner->PruneExtraneousStores(*table, items));
   if (!ReportPossibleCombinations("Maximum possible combinations after pruning extraneous stores: ",
                                   "Too many combinations!")) {
-    Fail("Too many possible combinations to process.\nTry reducing the number of stores per "
-         "combination.");
+    Fail(
+        "Too many possible combinations to process.\nTry reducing the number of stores per "
+        "combination.");
     Low(StatusUpdate(StatusState::Idle));
     return false;
   }
@@ -227,8 +227,9 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   const std::uint32_t minimumStores = minimumCostFinder->FindMinimumStoresRequired();
   Statistic("Minimum required stores: " + FormatCount(minimumStores));
   if (minimumStores == 0) {
-    Fail("No possible combinations.\nTry removing rare parts from the wanted list or selecting "
-         "more regions to ship from.");
+    Fail(
+        "No possible combinations.\nTry removing rare parts from the wanted list or selecting "
+        "more regions to ship from.");
     Low(StatusUpdate(StatusState::Idle));
     return false;
   }
@@ -252,8 +253,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   minimumCostFinder->CalculateCosts();
 
   // 11. The plans of the cheapest distinct combinations.
-  High(9, "Creating combination data for " + std::to_string(kMaximumResults) +
-              " combinations...");
+  High(9, "Creating combination data for " + std::to_string(kMaximumResults) + " combinations...");
   for (std::uint32_t rank = 1; combinationData.size() < kMaximumResults; ++rank) {
     auto data = minimumCostFinder->CreateCombinationData(rank);
     if (!data) {
@@ -333,8 +333,8 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               std::uint32_t currencyId,
                                               const std::vector<std::string>& regions,
                                               CostFinderCallbacks callbacks) {
-  return std::make_unique<CostFinder>(wantedListPath, storesPerCombination, countryId,
-                                      currencyId, regions, std::move(callbacks));
+  return std::make_unique<CostFinder>(wantedListPath, storesPerCombination, countryId, currencyId,
+                                      regions, std::move(callbacks));
 }
 
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
@@ -343,8 +343,8 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
   CreatePreferencesManager()->SetPreferences(preferences);
   const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
-  return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id,
-                          currency.id, preferences.regions, std::move(callbacks));
+  return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id, currency.id,
+                          preferences.regions, std::move(callbacks));
 }
 
 }  // namespace Corvalle

@@ -13,8 +13,8 @@ int RunDemo(const std::string& worldPath, FindOptions options, std::ostream& out
             std::ostream& errors, bool terminal) {
   std::unique_ptr<Marketplace::MarketplaceServer> server;
   try {
-    server = std::make_unique<Marketplace::MarketplaceServer>(
-        Marketplace::World::FromFile(worldPath));
+    server =
+        std::make_unique<Marketplace::MarketplaceServer>(Marketplace::World::FromFile(worldPath));
     server->Start();
     const std::string demoDirectory = Sqlite::GetDefaultDataDirectory() + "demo/";
     std::filesystem::create_directories(demoDirectory);

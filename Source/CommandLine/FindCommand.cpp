@@ -85,8 +85,7 @@ std::string AcceptedCurrencies() {
 
 std::string AcceptedRegions() { return JoinNames(BrickLink::GetRegionNames()); }
 
-int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors,
-            bool terminal) {
+int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal) {
   Preferences preferences;
   std::unique_ptr<ICostFinder> costFinder;
   ProgressReporter reporter(errors, terminal, options.verbose);

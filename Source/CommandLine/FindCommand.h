@@ -35,7 +35,6 @@ std::string AcceptedRegions();
 // Runs one search in the data directory already set and writes the plans (or JSON) to output,
 // progress and errors to errors. terminal: whether errors is a terminal (progress is redrawn in
 // place). Saves the settings used as the user's preferences. Returns an exit status.
-int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors,
-            bool terminal);
+int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal);
 
 }  // namespace Corvalle::CommandLine

@@ -51,9 +51,8 @@ void WritePlans(const Plans& plans, std::ostream& output) {
         const Item& item = line->GetItem();
         output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
                << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price)
-               << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12)
-               << item.Id() << ' ' << std::setw(20) << item.Color().Name() << ' ' << item.Name()
-               << '\n';
+               << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12) << item.Id()
+               << ' ' << std::setw(20) << item.Color().Name() << ' ' << item.Name() << '\n';
       }
     }
     output << '\n';
@@ -88,8 +87,9 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
       for (auto line = begin; line != end; ++line) {
         const Item& item = line->GetItem();
         storeJson["lots"].push_back({
-            {"itemType", item.Type() == ItemType::Invalid ? std::string()
-                                                          : std::string(1, ToCharacter(item.Type()))},
+            {"itemType", item.Type() == ItemType::Invalid
+                             ? std::string()
+                             : std::string(1, ToCharacter(item.Type()))},
             {"itemId", item.Id()},
             {"name", item.Name()},
             {"color", item.Color().Id()},
@@ -104,8 +104,7 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
     document["plans"].push_back(std::move(planJson));
   }
   // Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
-  output << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-         << '\n';
+  output << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 std::vector<std::string> ExportWantedLists(const BrickLink::ICombinationData& plan,
@@ -117,9 +116,9 @@ std::vector<std::string> ExportWantedLists(const BrickLink::ICombinationData& pl
     if (plan.LotsDataBegin(store.Id()) == plan.LotsDataEnd(store.Id())) {
       continue;
     }
-    const auto path = std::filesystem::path(directory) /
-                      ("plan-" + std::to_string(rank) + "-store-" + std::to_string(store.Id()) +
-                       ".xml");
+    const auto path =
+        std::filesystem::path(directory) /
+        ("plan-" + std::to_string(rank) + "-store-" + std::to_string(store.Id()) + ".xml");
     std::ofstream file(path, std::ios::binary);
     file << plan.CreateWantedListXml(store.Id(), wantedListId);
     file.close();

@@ -18,7 +18,7 @@ void WritePlans(const Plans& plans, std::ostream& output);
 
 struct SearchOutcome {
   bool succeeded;
-  std::string message;  // the failure text, or "No combinations found :(", or empty
+  std::string message;   // the failure text, or "No combinations found :(", or empty
   std::string currency;  // the currency name the prices are in
   std::vector<std::string> statistics;
 };

@@ -8,18 +8,27 @@ namespace Corvalle::CommandLine {
 
 namespace {
 
-constexpr int kBarWidth = 24;
+constexpr std::size_t kBarWidth = 24;
 
 std::string Bar(double progress) {
   if (progress < 0.0 || std::isnan(progress)) {
-    return "[" + std::string(kBarWidth, '.') + "]    ";
+    std::string bar;
+    bar += '[';
+    bar.append(kBarWidth, '.');
+    bar += "]     ";
+    return bar;
   }
   const double fraction = std::clamp(progress, 0.0, 1.0);
-  const int filled = static_cast<int>(fraction * kBarWidth);
-  std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] ";
-  const int percent = static_cast<int>(fraction * 100.0);
-  std::string text = std::to_string(percent) + "%";
-  return bar + std::string(4 - std::min<std::size_t>(4, text.size()), ' ') + text;
+  const auto filled = static_cast<std::size_t>(fraction * kBarWidth);
+  std::string bar;
+  bar += '[';
+  bar.append(filled, '#');
+  bar.append(kBarWidth - filled, '.');
+  bar += "] ";
+  const std::string percent = std::to_string(static_cast<int>(fraction * 100.0)) + '%';
+  bar.append(4 - std::min<std::size_t>(4, percent.size()), ' ');
+  bar += percent;
+  return bar;
 }
 
 }  // namespace

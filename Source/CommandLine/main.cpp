@@ -14,11 +14,13 @@ using Corvalle::CommandLine::FindOptions;
 
 // The options that find and demo share.
 void AddSearchOptions(CLI::App& command, FindOptions& options) {
-  command.add_option("--stores,-k", options.storesPerCombination,
-                     "Stores per combination, 1 to 11 (default: the saved setting, 3 at first)")
+  command
+      .add_option("--stores,-k", options.storesPerCombination,
+                  "Stores per combination, 1 to 11 (default: the saved setting, 3 at first)")
       ->check(CLI::Range(1, 11));
-  command.add_option("--threads,-t", options.threadCount,
-                     "Worker threads of the combination search (default: hardware threads - 1)")
+  command
+      .add_option("--threads,-t", options.threadCount,
+                  "Worker threads of the combination search (default: hardware threads - 1)")
       ->check(CLI::Range(1, 1024));
   command.add_option("--country", options.country,
                      "Your country, as the marketplace names it (default: the saved setting, "
