@@ -160,7 +160,7 @@ TEST_F(PreferencesManagerTest, SavingWhileASearchWritesItsCacheDoesNotFail) {
   std::thread search([&] {
     try {
       for (const Item& item : items) {
-        cache.InsertPriceGuide(item, 1);
+        cache.InsertPriceGuide(item, {"US", 1});
       }
     } catch (const std::exception& error) {
       searchFailure = error.what();

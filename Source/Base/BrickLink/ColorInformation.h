@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace Corvalle::BrickLink {
 
@@ -35,5 +37,8 @@ class ColorInformation {
  private:
   std::uint32_t id;
 };
+
+// A colour list as the marketplace's colour page gives it: (colour id, data) in page order.
+using ColorList = std::vector<std::tuple<std::uint32_t, ColorData>>;
 
 }  // namespace Corvalle::BrickLink

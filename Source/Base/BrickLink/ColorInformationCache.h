@@ -20,7 +20,6 @@ class IMutableDatabase;
 namespace Corvalle::BrickLink {
 
 // A colour list as the colour page's parser produces it: (colour id, name and RGB value).
-using ColorList = std::vector<std::tuple<std::uint32_t, ColorData>>;
 
 // Used by the search thread only (one connection per cache object).
 class IColorInformationCache {

@@ -17,10 +17,10 @@ namespace {
 // text in it, stays data.
 constexpr const char* kSelectLots =
     "SELECT StoreID, Quantity, Price FROM PriceGuideData WHERE ItemType = ? AND ItemID = ? AND "
-    "Color = ? AND Currency = ? AND Condition = ? ORDER BY rowid";
+    "Color = ? AND Country = ? AND Currency = ? AND Condition = ? ORDER BY rowid";
 constexpr const char* kDeleteItem =
     "DELETE FROM PriceGuideItems WHERE ItemType = ? AND ItemID = ? AND Color = ? AND "
-    "Currency = ?";
+    "Country = ? AND Currency = ?";
 
 // Whether the table exists without the given column, that is, in an earlier layout.
 bool TableLacksColumn(const Sqlite::IDatabase& database, const std::string& table,
@@ -33,19 +33,20 @@ bool TableLacksColumn(const Sqlite::IDatabase& database, const std::string& tabl
   return columns > 0 && matching == 0;
 }
 
-// Binds the key of an entry at positions 0 to 3.
-void BindKey(Sqlite::IStatement& statement, const Item& item, std::uint32_t currencyId) {
+// Binds the key of an entry at positions 0 to 4.
+void BindKey(Sqlite::IStatement& statement, const Item& item, const PriceGuideRequest& request) {
   statement.BindInteger(0, static_cast<std::int32_t>(item.Type()));
   statement.BindText(1, item.Id().c_str());
   statement.BindInteger(2, static_cast<std::int32_t>(item.Color().Id()));
-  statement.BindInteger(3, static_cast<std::int32_t>(currencyId));
+  statement.BindText(3, request.countryId.c_str());
+  statement.BindInteger(4, static_cast<std::int32_t>(request.currencyId));
 }
 
 std::unique_ptr<PriceGuide> ReadPriceGuide(const Sqlite::IDatabase& database, const Item& item,
-                                           std::uint32_t currencyId, Condition condition) {
+                                           const PriceGuideRequest& request, Condition condition) {
   const auto statement = database.CreateReadStatement(kSelectLots);
-  BindKey(*statement, item, currencyId);
-  statement->BindInteger(4, static_cast<std::int32_t>(condition));
+  BindKey(*statement, item, request);
+  statement->BindInteger(5, static_cast<std::int32_t>(condition));
   PriceGuide::Lots lots;
   while (const Sqlite::IRow* row = statement->AdvanceRow()) {
     lots.emplace_back(static_cast<std::uint32_t>(row->GetInteger(0)),
@@ -65,48 +66,48 @@ void BindRow(Sqlite::IWriteStatement& statement, Condition condition,
              const PriceGuideDatum& datum) {
   CORVALLE_ASSERT(
       (datum.lotData.price < (std::numeric_limits<int64_t>::max() / PriceMultiplier) + 1));
-  statement.BindInteger(4, static_cast<std::int32_t>(condition));
-  statement.BindInteger(5, static_cast<std::int32_t>(datum.store.Id()));
-  statement.BindInteger(6, static_cast<std::int32_t>(datum.lotData.quantity));
-  statement.BindInteger64(7, ToStoredPrice(datum.lotData.price));
+  statement.BindInteger(5, static_cast<std::int32_t>(condition));
+  statement.BindInteger(6, static_cast<std::int32_t>(datum.store.Id()));
+  statement.BindInteger(7, static_cast<std::int32_t>(datum.lotData.quantity));
+  statement.BindInteger64(8, ToStoredPrice(datum.lotData.price));
 }
 
 }  // namespace
 
 PriceGuideCache::PriceGuideCache()
     : database(Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str())) {
-  if (TableLacksColumn(*database, "PriceGuideItems", "Currency") ||
-      TableLacksColumn(*database, "PriceGuideData", "Currency")) {
+  if (TableLacksColumn(*database, "PriceGuideItems", "Country") ||
+      TableLacksColumn(*database, "PriceGuideData", "Country")) {
     BOOST_LOG_TRIVIAL(info) << "Replacing the price guide tables of an earlier layout";
     database->DropTable("PriceGuideData");
     database->DropTable("PriceGuideItems");
   }
   database->Execute(
       "CREATE TABLE IF NOT EXISTS PriceGuideItems (ItemType INTEGER NOT NULL, ItemID TEXT NOT "
-      "NULL, Color INTEGER NOT NULL, Currency INTEGER NOT NULL, Timestamp INTEGER NOT NULL, "
-      "PRIMARY KEY (ItemType, ItemID, Color, Currency))");
+      "NULL, Color INTEGER NOT NULL, Country TEXT NOT NULL, Currency INTEGER NOT NULL, Timestamp "
+      "INTEGER NOT NULL, PRIMARY KEY (ItemType, ItemID, Color, Country, Currency))");
   database->Execute(
       "CREATE TABLE IF NOT EXISTS PriceGuideData (ItemType INTEGER NOT NULL, ItemID TEXT NOT "
-      "NULL, Color INTEGER NOT NULL, Currency INTEGER NOT NULL, Condition INTEGER NOT NULL, "
-      "StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER NOT NULL, FOREIGN KEY "
-      "(ItemType, ItemID, Color, Currency) REFERENCES PriceGuideItems(ItemType, ItemID, Color, "
-      "Currency) ON DELETE CASCADE)");
+      "NULL, Color INTEGER NOT NULL, Country TEXT NOT NULL, Currency INTEGER NOT NULL, Condition "
+      "INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER NOT "
+      "NULL, FOREIGN KEY (ItemType, ItemID, Color, Country, Currency) REFERENCES "
+      "PriceGuideItems(ItemType, ItemID, Color, Country, Currency) ON DELETE CASCADE)");
   // Serves both the lookups of one condition and the cascade, which would otherwise scan every
   // stored lot for each deleted entry.
   database->Execute(
       "CREATE INDEX IF NOT EXISTS PriceGuideDataByEntry ON PriceGuideData (ItemType, ItemID, "
-      "Color, Currency, Condition)");
+      "Color, Country, Currency, Condition)");
   database->Execute(
       "DELETE FROM PriceGuideItems WHERE Timestamp < strftime('%s', 'now', '-1 hour')");
 }
 
-bool PriceGuideCache::TryRetrievePriceGuide(Item& item, std::uint32_t currencyId) {
-  auto priceGuideNew = ReadPriceGuide(*database, item, currencyId, Condition::New);
+bool PriceGuideCache::TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) {
+  auto priceGuideNew = ReadPriceGuide(*database, item, request, Condition::New);
   if (!priceGuideNew) {
     return false;
   }
   item.SetPriceGuideNew(std::move(priceGuideNew));
-  auto priceGuideUsed = ReadPriceGuide(*database, item, currencyId, Condition::Used);
+  auto priceGuideUsed = ReadPriceGuide(*database, item, request, Condition::Used);
   if (!priceGuideUsed) {
     return false;
   }
@@ -114,22 +115,22 @@ bool PriceGuideCache::TryRetrievePriceGuide(Item& item, std::uint32_t currencyId
   return true;
 }
 
-void PriceGuideCache::InsertPriceGuide(const Item& item, std::uint32_t currencyId) {
+void PriceGuideCache::InsertPriceGuide(const Item& item, const PriceGuideRequest& request) {
   const auto transaction = database->BeginTransaction();
 
   const auto deleteStatement = database->CreateWriteStatement(kDeleteItem);
-  BindKey(*deleteStatement, item, currencyId);
+  BindKey(*deleteStatement, item, request);
   deleteStatement->Execute();
 
   const auto itemStatement =
-      database->CreateWriteStatement("INSERT INTO PriceGuideItems VALUES (?, ?, ?, ?, ?)");
-  BindKey(*itemStatement, item, currencyId);
-  itemStatement->BindInteger64(4, database->ReadSingleInteger("SELECT strftime('%s', 'now')"));
+      database->CreateWriteStatement("INSERT INTO PriceGuideItems VALUES (?, ?, ?, ?, ?, ?)");
+  BindKey(*itemStatement, item, request);
+  itemStatement->BindInteger64(5, database->ReadSingleInteger("SELECT strftime('%s', 'now')"));
   itemStatement->Execute();
 
-  const auto dataStatement =
-      database->CreateWriteStatement("INSERT INTO PriceGuideData VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-  BindKey(*dataStatement, item, currencyId);
+  const auto dataStatement = database->CreateWriteStatement(
+      "INSERT INTO PriceGuideData VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  BindKey(*dataStatement, item, request);
   for (const PriceGuideDatum& datum : item.PriceGuideNew()) {
     BindRow(*dataStatement, Condition::New, datum);
     dataStatement->Execute();

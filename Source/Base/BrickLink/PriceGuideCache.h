@@ -2,12 +2,13 @@
 
 // The lots of the price guides fetched in the last hour, in the database file.
 //
-// Key: an entry is one item type, item number, colour and currency, the currency being the
-// marketplace's number of the currency that the guides were requested in (the retriever's
-// "viewCurrencyID"). A guide fetched in one currency is never served for another, and items of
-// different types that share a number keep separate entries. Tables of the earlier layout,
-// keyed by item number and colour only, are dropped at construction: a one-hour cache loses
-// nothing of value.
+// Key: an entry is one item type, item number, colour, buyer's country and currency: the
+// country and currency under which the guides were requested from the marketplace (the
+// retriever's "isCountryID" and "viewCurrencyID"). The country decides which lots count (stores
+// that do not ship there are left out) and the currency the prices, so a guide fetched for one
+// is never served for another; items of different types that share a number keep separate
+// entries too. Tables of an earlier layout, keyed without country or currency, are dropped at
+// construction: a one-hour cache loses nothing of value.
 //
 // Expiry: entries older than one hour by SQLite's clock are deleted only when a cache object
 // is constructed, that is, once when a search is set up; an entry stays valid for the rest of
@@ -18,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace Sqlite {
 class IMutableDatabase;
@@ -29,8 +31,14 @@ class Item;
 
 namespace Corvalle::BrickLink {
 
+// What a price guide page depends on besides the item.
+struct PriceGuideRequest {
+  std::string countryId;     // the buyer's two-letter country identifier
+  std::uint32_t currencyId;  // the marketplace's number of the display currency
+};
+
 // Used by the search thread only (one connection per cache object). Every operation takes the
-// currency id under which the caller requests price guides from the marketplace.
+// country and currency under which the caller requests price guides from the marketplace.
 class IPriceGuideCache {
  public:
   IPriceGuideCache() = default;
@@ -38,17 +46,17 @@ class IPriceGuideCache {
   IPriceGuideCache& operator=(const IPriceGuideCache&) = delete;
   virtual ~IPriceGuideCache() = default;
 
-  // When lots of both conditions are stored for the item's type, number and colour in that
-  // currency, sets both guides on the item (new first, lots in insertion order, zero
+  // When lots of both conditions are stored for the item's type, number and colour under that
+  // country and currency, sets both guides on the item (new first, lots in insertion order, zero
   // statistics) and returns true. Otherwise returns false after an informational log record
   // naming the first condition that was missing; the new guide stays set on the item when only
   // the used one was missing. Database failures throw std::runtime_error with SQLite's text.
-  virtual bool TryRetrievePriceGuide(Item& item, std::uint32_t currencyId) = 0;
-  // Replaces the entry of the item's type, number, colour and currency with the lots of both of
-  // the item's guides, in one transaction; on a database failure nothing changes and
+  virtual bool TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) = 0;
+  // Replaces the entry of the item's type, number, colour, country and currency with the lots of
+  // both of the item's guides, in one transaction; on a database failure nothing changes and
   // std::runtime_error with SQLite's text is thrown. Prices must be below
   // (int64 max / PriceMultiplier) + 1 (broken invariant otherwise).
-  virtual void InsertPriceGuide(const Item& item, std::uint32_t currencyId) = 0;
+  virtual void InsertPriceGuide(const Item& item, const PriceGuideRequest& request) = 0;
 };
 
 class PriceGuideCache : public IPriceGuideCache {
@@ -57,8 +65,8 @@ class PriceGuideCache : public IPriceGuideCache {
   // deletes the entries older than one hour. Throws std::runtime_error with SQLite's text.
   PriceGuideCache();
 
-  bool TryRetrievePriceGuide(Item& item, std::uint32_t currencyId) override;
-  void InsertPriceGuide(const Item& item, std::uint32_t currencyId) override;
+  bool TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) override;
+  void InsertPriceGuide(const Item& item, const PriceGuideRequest& request) override;
 
  private:
   std::shared_ptr<Sqlite::IMutableDatabase> database;

@@ -16,8 +16,9 @@ namespace {
 
 using Testing::RuntimeErrorOf;
 
-constexpr std::uint32_t kUsDollar = 1;
-constexpr std::uint32_t kEuro = 2;
+const PriceGuideRequest kUsDollar{"US", 1};
+const PriceGuideRequest kEuro{"US", 2};
+const PriceGuideRequest kUsDollarInGermany{"DE", 1};
 
 std::unique_ptr<PriceGuide> Guide(PriceGuide::Lots lots) {
   // Statistics are not stored; non-zero ones show that a guide read back does not carry them.
@@ -131,7 +132,7 @@ TEST_F(PriceGuideCacheTest, EntriesExpireAfterOneHourWithTheirLots) {
   EXPECT_TRUE(cache.TryRetrievePriceGuide(recent, kUsDollar));
 }
 
-TEST_F(PriceGuideCacheTest, CurrencyTypeAndColorEachKeepTheirOwnEntry) {
+TEST_F(PriceGuideCacheTest, CountryCurrencyTypeAndColorEachKeepTheirOwnEntry) {
   PriceGuideCache cache;
   const PriceGuide::Lots dollars = {{1001, 1, 1.0}};
   const PriceGuide::Lots euros = {{1001, 1, 0.92}};
@@ -146,6 +147,16 @@ TEST_F(PriceGuideCacheTest, CurrencyTypeAndColorEachKeepTheirOwnEntry) {
   ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
   EXPECT_EQ(item.PriceGuideNew().GetLots(), dollars);
 
+  // After a country switch neither is served: which stores ship there decides the lots.
+  EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollarInGermany));
+  const PriceGuide::Lots shippingToGermany = {{2002, 4, 1.5}};
+  cache.InsertPriceGuide(MakeItem("3001", shippingToGermany, shippingToGermany),
+                         kUsDollarInGermany);
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollarInGermany));
+  EXPECT_EQ(item.PriceGuideNew().GetLots(), shippingToGermany);
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
+  EXPECT_EQ(item.PriceGuideNew().GetLots(), dollars);
+
   // A set and a part with the same number, and the part in another colour, are other entries.
   Item set = Blank("3001", ItemType::Set, 0);
   EXPECT_FALSE(cache.TryRetrievePriceGuide(set, kUsDollar));
@@ -157,7 +168,7 @@ TEST_F(PriceGuideCacheTest, CurrencyTypeAndColorEachKeepTheirOwnEntry) {
   EXPECT_EQ(set.PriceGuideUsed().GetLots(), setLots);
   ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
   EXPECT_EQ(item.PriceGuideUsed().GetLots(), dollars);
-  EXPECT_EQ(Entries(), 3);
+  EXPECT_EQ(Entries(), 4);
 }
 
 TEST_F(PriceGuideCacheTest, ItemNumbersWithQuotesAndSqlStayData) {
@@ -206,33 +217,49 @@ TEST_F(PriceGuideCacheTest, AFailedInsertKeepsTheEarlierEntry) {
   EXPECT_EQ(Lots(), 5);
 }
 
-TEST_F(PriceGuideCacheTest, TablesOfTheEarlierLayoutAreReplaced) {
-  for (bool withRows : {true, false}) {
-    database.Sql().Execute(
-        "DROP TABLE IF EXISTS PriceGuideData; DROP TABLE IF EXISTS "
-        "PriceGuideItems");
-    database.Sql().Execute(
-        "CREATE TABLE PriceGuideItems (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Timestamp "
-        "INTEGER NOT NULL, PRIMARY KEY (ItemID, Color))");
-    database.Sql().Execute(
-        "CREATE TABLE PriceGuideData (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Condition "
-        "INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER "
-        "NOT NULL, FOREIGN KEY (ItemID, Color) REFERENCES PriceGuideItems(ItemID, Color) ON "
-        "DELETE CASCADE)");
-    if (withRows) {
+TEST_F(PriceGuideCacheTest, TablesOfEarlierLayoutsAreReplaced) {
+  // Keyed by item number and colour only, and keyed without the buyer's country.
+  const char* const itemTables[] = {
+      "CREATE TABLE PriceGuideItems (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Timestamp "
+      "INTEGER NOT NULL, PRIMARY KEY (ItemID, Color))",
+      "CREATE TABLE PriceGuideItems (ItemType INTEGER NOT NULL, ItemID TEXT NOT NULL, Color "
+      "INTEGER NOT NULL, Currency INTEGER NOT NULL, Timestamp INTEGER NOT NULL, PRIMARY KEY "
+      "(ItemType, ItemID, Color, Currency))"};
+  const char* const dataTables[] = {
+      "CREATE TABLE PriceGuideData (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Condition "
+      "INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER "
+      "NOT NULL, FOREIGN KEY (ItemID, Color) REFERENCES PriceGuideItems(ItemID, Color) ON "
+      "DELETE CASCADE)",
+      "CREATE TABLE PriceGuideData (ItemType INTEGER NOT NULL, ItemID TEXT NOT NULL, Color "
+      "INTEGER NOT NULL, Currency INTEGER NOT NULL, Condition INTEGER NOT NULL, StoreID INTEGER "
+      "NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER NOT NULL, FOREIGN KEY (ItemType, "
+      "ItemID, Color, Currency) REFERENCES PriceGuideItems(ItemType, ItemID, Color, Currency) "
+      "ON DELETE CASCADE)"};
+  const char* const rows[] = {
+      "INSERT INTO PriceGuideItems VALUES ('3001', 11, strftime('%s', 'now')); INSERT INTO "
+      "PriceGuideData VALUES ('3001', 11, 0, 1001, 1, 10000), ('3001', 11, 1, 1001, 1, 10000)",
+      "INSERT INTO PriceGuideItems VALUES (1, '3001', 11, 1, strftime('%s', 'now')); INSERT INTO "
+      "PriceGuideData VALUES (1, '3001', 11, 1, 0, 1001, 1, 10000), (1, '3001', 11, 1, 1, 1001, "
+      "1, 10000)"};
+  for (int layout = 0; layout < 2; ++layout) {
+    for (bool withRows : {true, false}) {
       database.Sql().Execute(
-          "INSERT INTO PriceGuideItems VALUES ('3001', 11, strftime('%s', 'now')); INSERT INTO "
-          "PriceGuideData VALUES ('3001', 11, 0, 1001, 1, 10000), ('3001', 11, 1, 1001, 1, "
-          "10000)");
-    }
+          "DROP TABLE IF EXISTS PriceGuideData; DROP TABLE IF EXISTS "
+          "PriceGuideItems");
+      database.Sql().Execute(itemTables[layout]);
+      database.Sql().Execute(dataTables[layout]);
+      if (withRows) {
+        database.Sql().Execute(rows[layout]);
+      }
 
-    PriceGuideCache cache;
-    EXPECT_EQ(Entries(), 0) << withRows;
-    EXPECT_EQ(Lots(), 0) << withRows;
-    Item item = Blank("3001");
-    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
-    cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
-    EXPECT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
+      PriceGuideCache cache;
+      EXPECT_EQ(Entries(), 0) << withRows;
+      EXPECT_EQ(Lots(), 0) << withRows;
+      Item item = Blank("3001");
+      EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
+      cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+      EXPECT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
+    }
   }
   // A table of the current layout is kept as it is.
   PriceGuideCache again;

@@ -1,0 +1,63 @@
+#include "ColorInformationRetriever.h"
+
+#include <boost/log/trivial.hpp>
+#include <sstream>
+
+#include "BrickLink/ColorInformationCache.h"
+#include "BrickLink/ColorInformationParser.h"
+#include "BrickLink/DownloadWaiter.h"
+#include "BrickLink/MarketplaceHost.h"
+#include "FileDownloader/FileDownloader.h"
+
+namespace Corvalle::BrickLink {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class ColorInformationRetriever final : public IColorInformationRetriever {
+ public:
+  ColorInformationRetriever(FileDownloader::IFileDownloader& fileDownloader_,
+                            IColorInformationCache& colorInformationCache_,
+                            const IColorInformationParser& colorInformationParser_)
+      : fileDownloader(fileDownloader_),
+        colorInformationCache(colorInformationCache_),
+        colorInformationParser(colorInformationParser_) {}
+
+  bool TryPopulateColorInformation() override {
+    if (colorInformationCache.TryRetrieveColorInformation()) {
+      return true;
+    }
+    const FileDownloader::Url url{GetMarketplaceHost(), "catalogColors.asp"};
+    BOOST_LOG_TRIVIAL(debug) << url.host << "/" << url.path;
+    std::ostringstream page;
+    waiter.ExpectDownload(url.host + "/" + url.path);
+    fileDownloader.Download(url, page, waiter.Callback());
+    if (!waiter.WaitForEnd(50ms)) {
+      return false;
+    }
+    const auto colors = colorInformationParser.ParseColorInformation(page.str());
+    if (!colors) {
+      return false;
+    }
+    colorInformationCache.InsertColorData(*colors);
+    return true;
+  }
+
+ private:
+  FileDownloader::IFileDownloader& fileDownloader;
+  IColorInformationCache& colorInformationCache;
+  const IColorInformationParser& colorInformationParser;
+  DownloadWaiter waiter;
+};
+
+}  // namespace
+
+std::unique_ptr<IColorInformationRetriever> CreateColorInformationRetriever(
+    FileDownloader::IFileDownloader& fileDownloader, IColorInformationCache& colorInformationCache,
+    const IColorInformationParser& colorInformationParser) {
+  return std::make_unique<ColorInformationRetriever>(fileDownloader, colorInformationCache,
+                                                     colorInformationParser);
+}
+
+}  // namespace Corvalle::BrickLink

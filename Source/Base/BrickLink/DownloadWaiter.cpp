@@ -1,0 +1,44 @@
+#include "DownloadWaiter.h"
+
+#include <boost/log/trivial.hpp>
+#include <thread>
+
+#include "Assert.h"
+
+namespace Corvalle::BrickLink {
+
+void DownloadWaiter::ExpectDownload(std::string url_) {
+  CORVALLE_ASSERT(!downloadEnded);
+  CORVALLE_ASSERT(!downloadSuccessful);
+  url = std::move(url_);
+}
+
+Utilities::StatusCallback DownloadWaiter::Callback() {
+  return [this](const Utilities::IStatusUpdate& status) { HandleDownloadStatus(status); };
+}
+
+bool DownloadWaiter::WaitForEnd(std::chrono::milliseconds interval) {
+  while (!downloadEnded) {
+    std::this_thread::sleep_for(interval);
+  }
+  const bool successful = downloadSuccessful;
+  downloadSuccessful = false;
+  downloadEnded = false;
+  return successful;
+}
+
+void DownloadWaiter::HandleDownloadStatus(const Utilities::IStatusUpdate& status) {
+  if (!status.IsFinished()) {
+    BOOST_LOG_TRIVIAL(debug) << status.Progress() << "%";
+    return;
+  }
+  downloadSuccessful = !status.IsFailed();
+  if (status.IsFailed()) {
+    BOOST_LOG_TRIVIAL(error) << "Error retrieving " << url << " (" << status.Message() << ")";
+  } else {
+    BOOST_LOG_TRIVIAL(trace) << "Success!";
+  }
+  downloadEnded = true;
+}
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <string>
+
+#include "StatusUpdate.h"
+
+namespace Corvalle::BrickLink {
+
+// The part that every retriever shares: the status callback of a download, which runs on the
+// download thread, and the wait for it on the retrieving thread. Only the two atomic flags
+// cross threads; the success flag is stored before the end flag, so whoever sees the end also
+// sees the right outcome.
+class DownloadWaiter {
+ public:
+  DownloadWaiter() = default;
+  DownloadWaiter(const DownloadWaiter&) = delete;
+  DownloadWaiter& operator=(const DownloadWaiter&) = delete;
+
+  // Call before a download starts; both flags must be down (a broken invariant otherwise).
+  void ExpectDownload(std::string url_);
+  // The status callback of the download.
+  Utilities::StatusCallback Callback();
+  // Polls every interval until the final status has arrived; returns whether it succeeded and
+  // lowers both flags for the next download.
+  bool WaitForEnd(std::chrono::milliseconds interval);
+
+ private:
+  void HandleDownloadStatus(const Utilities::IStatusUpdate& status);
+
+  std::atomic<bool> downloadEnded{false};
+  std::atomic<bool> downloadSuccessful{false};
+  std::string url;  // written before the download starts, read by its callback
+};
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,207 @@
+// The page is read with substring searches for its markers and two kinds of regular
+// expressions: one per statistics box and one per lot. The markers must come in this order:
+// "C0C0C0"; the sales boxes (new, used: "Times Sold" or "Unavailable"); the current boxes (new,
+// used: "Total Lots" or "Unavailable"); then one "Currently Available" section per condition
+// that has lots, new before used, each lot on one line.
+//
+// The expressions run on Boost.Regex, whose matcher does not recurse: the standard library's
+// exhausts the stack on the long lines of a page with thousands of lots. With
+// match_not_dot_newline, "." stays off line breaks as it does in ECMAScript.
+
+#include "PriceGuideParser.h"
+
+#include <boost/log/trivial.hpp>
+#include <boost/regex.hpp>
+#include <stdexcept>
+
+#include "BrickLink/PageText.h"
+
+namespace Corvalle::BrickLink {
+
+namespace {
+
+constexpr const char* kSalesLabel = "Times Sold";
+constexpr const char* kLotsLabel = "Total Lots";
+constexpr const char* kListMarker = "Currently Available";
+const auto kMatchFlags = boost::match_default | boost::match_not_dot_newline;
+
+const std::string& StatisticsPattern() {
+  static const std::string pattern =
+      ":.*?<B>(.*?)</B>.*?Total Qty:.*?<B>(.*?)</B>.*?Min Price:.*?<B>(.*?)&.*?;(.*?)(\\d*[.,]\\d*)"
+      ".*?Avg Price:.*?<B>(.*?)&.*?;(.*?)(\\d*[.,]\\d*).*?Qty Avg Price:.*?<B>(.*?)&.*?;(.*?)"
+      "(\\d*[.,]\\d*).*?Max Price:.*?<B>(.*?)&.*?;(.*?)(\\d*[.,]\\d*)";
+  return pattern;
+}
+
+const boost::regex& SalesExpression() {
+  static const boost::regex expression(kSalesLabel + StatisticsPattern(), boost::regex::ECMAScript);
+  return expression;
+}
+
+const boost::regex& LotsExpression() {
+  static const boost::regex expression(kLotsLabel + StatisticsPattern(), boost::regex::ECMAScript);
+  return expression;
+}
+
+// The price group takes the whole number, grouping commas and decimals included.
+const boost::regex& LotExpression() {
+  static const boost::regex expression(
+      "/store\\.asp\\?sID=(.*?)&.*?box16(.?).*?<TD>(.*?)</TD>.*?;(.*?)&.*?;(.*?)"
+      "(\\d[\\d,]*(?:\\.\\d*)?|\\.\\d+)",
+      boost::regex::ECMAScript);
+  return expression;
+}
+
+class UnreadablePage : public std::runtime_error {
+ public:
+  UnreadablePage() : std::runtime_error("Unable to parse price guide!") {}
+};
+
+using Iterator = std::string::const_iterator;
+
+PriceGuideStatistics ParseStatistics(const boost::match_results<Iterator>& match) {
+  if (match.size() != 15) {
+    BOOST_LOG_TRIVIAL(error) << "Unexpected statistics entry match count!";
+    return {};
+  }
+  BOOST_LOG_TRIVIAL(trace) << "Statistics matches:";
+  for (const auto& subMatch : match) {
+    BOOST_LOG_TRIVIAL(trace) << "Match: " << subMatch.str();
+  }
+  PriceGuideStatistics statistics;
+  statistics.lotCount = ParseUnsigned(match[1].str());
+  statistics.totalQuantity = ParseUnsigned(match[2].str());
+  statistics.minPrice = ParseLeadingDecimal(match[5].str());
+  statistics.averagePrice = ParseLeadingDecimal(match[8].str());
+  statistics.quantityAveragePrice = ParseLeadingDecimal(match[11].str());
+  statistics.maxPrice = ParseLeadingDecimal(match[14].str());
+  return statistics;
+}
+
+void ParsePrices(PriceGuide::Lots& lots, const std::string& page, std::size_t startPosition,
+                 std::size_t endPosition, bool skipLotsMarkedN) {
+  if (startPosition == std::string::npos || startPosition > endPosition ||
+      endPosition > page.size()) {
+    throw UnreadablePage();
+  }
+  const Iterator begin = page.begin() + static_cast<std::ptrdiff_t>(startPosition);
+  const Iterator end = page.begin() + static_cast<std::ptrdiff_t>(endPosition);
+  for (boost::sregex_iterator match(begin, end, LotExpression(), kMatchFlags), last; match != last;
+       ++match) {
+    if (match->size() != 7) {
+      BOOST_LOG_TRIVIAL(error) << "Unexpected price list entry match count!";
+      throw UnreadablePage();
+    }
+    BOOST_LOG_TRIVIAL(trace) << "Price list matches:";
+    for (const auto& subMatch : *match) {
+      BOOST_LOG_TRIVIAL(trace) << "Match: " << subMatch.str();
+    }
+    const auto& marker = (*match)[2];
+    if (skipLotsMarkedN && marker.length() > 0 && *marker.first == 'N') {
+      continue;
+    }
+    lots.emplace_back(ParseIdentifier((*match)[1].str()), ParseUnsigned((*match)[3].str()),
+                      ParsePrice((*match)[6].str()));
+  }
+}
+
+class PriceGuideParser final : public IPriceGuideParser {
+ public:
+  PriceGuidePair ParsePriceGuide(const std::string& rawPriceGuide,
+                                 bool skipLotsMarkedN) const override;
+
+ private:
+  static PriceGuidePair Parse(const std::string& page, bool skipLotsMarkedN);
+};
+
+PriceGuidePair PriceGuideParser::ParsePriceGuide(const std::string& rawPriceGuide,
+                                                 bool skipLotsMarkedN) const {
+  if (rawPriceGuide.empty()) {
+    BOOST_LOG_TRIVIAL(error) << "Unable to parse price guide! The page is empty.";
+    return {};
+  }
+  try {
+    return Parse(rawPriceGuide, skipLotsMarkedN);
+  } catch (const std::exception& error) {
+    // Regular expression failures, markers out of place and numbers that do not convert all
+    // mean the same to the caller: this page cannot be read.
+    BOOST_LOG_TRIVIAL(error) << "Unable to parse price guide! " << error.what();
+    return {};
+  }
+}
+
+PriceGuidePair PriceGuideParser::Parse(const std::string& page, bool skipLotsMarkedN) {
+  const std::size_t firstList = page.find(kListMarker);
+  const std::size_t listStart = firstList == std::string::npos ? page.size() : firstList;
+
+  std::size_t position = page.find("C0C0C0");
+  if (position == std::string::npos) {
+    throw UnreadablePage();
+  }
+
+  struct Block {
+    const char* label;
+    const boost::regex& expression;
+  };
+  const Block blocks[] = {{kSalesLabel, SalesExpression()},
+                          {kSalesLabel, SalesExpression()},
+                          {kLotsLabel, LotsExpression()},
+                          {kLotsLabel, LotsExpression()}};
+  PriceGuideStatistics statistics[4];
+  for (int index = 0; index < 4; ++index) {
+    const std::size_t unavailable = page.find("Unavailable", position);
+    const std::size_t label = page.find(blocks[index].label, position);
+    if (unavailable < label) {
+      position = unavailable + 1;
+      continue;
+    }
+    if (label == std::string::npos || label >= listStart) {
+      throw UnreadablePage();
+    }
+    boost::match_results<Iterator> match;
+    if (!boost::regex_search(page.begin() + static_cast<std::ptrdiff_t>(label),
+                             page.begin() + static_cast<std::ptrdiff_t>(listStart), match,
+                             blocks[index].expression, kMatchFlags)) {
+      throw UnreadablePage();
+    }
+    statistics[index] = ParseStatistics(match);
+    position = label + 1;
+  }
+
+  const bool newHasLots = statistics[2].lotCount != 0;
+  const bool usedHasLots = statistics[3].lotCount != 0;
+  PriceGuide::Lots newLots;
+  PriceGuide::Lots usedLots;
+  if (newHasLots && usedHasLots) {
+    const std::size_t secondList =
+        firstList == std::string::npos ? std::string::npos : page.find(kListMarker, firstList + 1);
+    ParsePrices(newLots, page, firstList, secondList, skipLotsMarkedN);
+    ParsePrices(usedLots, page, secondList, page.size(), skipLotsMarkedN);
+  } else if (usedHasLots) {
+    ParsePrices(usedLots, page, firstList, page.size(), skipLotsMarkedN);
+  } else if (newHasLots) {
+    ParsePrices(newLots, page, firstList, page.size(), skipLotsMarkedN);
+  }
+
+  return {std::make_unique<PriceGuide>(std::move(newLots), statistics[2], statistics[0]),
+          std::make_unique<PriceGuide>(std::move(usedLots), statistics[3], statistics[1])};
+}
+
+}  // namespace
+
+double ParsePrice(const std::string& priceText) {
+  std::string digits;
+  digits.reserve(priceText.size());
+  for (const char character : priceText) {
+    if (character != ',') {
+      digits += character;
+    }
+  }
+  return ParseLeadingDecimal(digits);
+}
+
+std::unique_ptr<IPriceGuideParser> CreatePriceGuideParser() {
+  return std::make_unique<PriceGuideParser>();
+}
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "BrickLink/PriceGuide.h"
+
+namespace Corvalle::BrickLink {
+
+using PriceGuidePair = std::pair<std::unique_ptr<PriceGuide>, std::unique_ptr<PriceGuide>>;
+
+// Reads the marketplace's price guide page of one item: the statistics boxes of past sales and
+// of current lots per condition, and the lots under "Currently Available". Stateless; may be
+// shared by const reference between threads.
+class IPriceGuideParser {
+ public:
+  virtual ~IPriceGuideParser() = default;
+  IPriceGuideParser(const IPriceGuideParser&) = delete;
+  IPriceGuideParser& operator=(const IPriceGuideParser&) = delete;
+
+  // (new-condition guide, used-condition guide), both present, or both empty when the page is
+  // unreadable: empty, markers missing or out of order, a statistics box that does not match,
+  // or a number that does not convert. With skipLotsMarkedN, lots whose store does not ship to
+  // the buyer (marker "N" after "box16") are left out.
+  virtual PriceGuidePair ParsePriceGuide(const std::string& rawPriceGuide,
+                                         bool skipLotsMarkedN) const = 0;
+
+ protected:
+  IPriceGuideParser() = default;
+};
+
+std::unique_ptr<IPriceGuideParser> CreatePriceGuideParser();
+
+// A lot's unit price as the page writes it, grouping commas included: "1,234.5678" is 1234.5678.
+double ParsePrice(const std::string& priceText);
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,125 @@
+#include "PriceGuideRetriever.h"
+
+#include <boost/log/trivial.hpp>
+#include <sstream>
+#include <stdexcept>
+
+#include "BrickLink/DownloadWaiter.h"
+#include "BrickLink/MarketplaceHost.h"
+#include "BrickLink/PriceGuideCache.h"
+#include "BrickLink/PriceGuideParser.h"
+#include "FileDownloader/FileDownloader.h"
+
+namespace Corvalle::BrickLink {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* ItemTypeParameter(ItemType type) {
+  switch (type) {
+    case ItemType::Set:
+      return "&itemType=S";
+    case ItemType::Part:
+      return "&itemType=P";
+    case ItemType::Minifigure:
+      return "&itemType=M";
+    case ItemType::Book:
+      return "&itemType=B";
+    case ItemType::Gear:
+      return "&itemType=G";
+    case ItemType::Catalog:
+      return "&itemType=C";
+    case ItemType::Instruction:
+      return "&itemType=I";
+    case ItemType::Box:
+      return "&itemType=O";
+    case ItemType::Invalid:
+      break;
+  }
+  throw std::logic_error("Unsupported type: " + std::to_string(static_cast<std::uint32_t>(type)));
+}
+
+// An id from a user's file must not end the request line, add a header or another parameter.
+std::string EncodeQueryValue(const std::string& value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const char character : value) {
+    const auto byte = static_cast<unsigned char>(character);
+    if (byte <= 0x20 || byte >= 0x7F || byte == '%' || byte == '&' || byte == '#' || byte == '+') {
+      encoded += '%';
+      encoded += kHex[byte >> 4];
+      encoded += kHex[byte & 0x0F];
+    } else {
+      encoded += character;
+    }
+  }
+  return encoded;
+}
+
+class PriceGuideRetriever final : public IPriceGuideRetriever {
+ public:
+  PriceGuideRetriever(FileDownloader::IFileDownloader& fileDownloader_,
+                      IPriceGuideCache& priceGuideCache_,
+                      const IPriceGuideParser& priceGuideParser_, const std::string& countryId,
+                      std::uint32_t currencyId_)
+      : fileDownloader(fileDownloader_),
+        priceGuideCache(priceGuideCache_),
+        priceGuideParser(priceGuideParser_),
+        cookies{{"isCountryID", countryId}, {"viewCurrencyID", std::to_string(currencyId_)}},
+        request{countryId, currencyId_} {}
+
+  bool TryPopulatePriceGuides(Item& item) override {
+    if (priceGuideCache.TryRetrievePriceGuide(item, request)) {
+      return true;
+    }
+    const FileDownloader::Url url{GetMarketplaceHost(), PriceGuidePath(item)};
+    BOOST_LOG_TRIVIAL(debug) << url.host << "/" << url.path;
+    std::ostringstream page;
+    waiter.ExpectDownload(url.host + "/" + url.path);
+    fileDownloader.Download(url, cookies, page, waiter.Callback());
+    if (!waiter.WaitForEnd(10ms)) {
+      return false;
+    }
+
+    auto [newGuide, usedGuide] = priceGuideParser.ParsePriceGuide(page.str(), true);
+    if (!newGuide || !usedGuide) {
+      BOOST_LOG_TRIVIAL(error) << "Unreadable price guide page for " << DescribeItem(item);
+      return false;
+    }
+    item.SetPriceGuideNew(std::move(newGuide));
+    item.SetPriceGuideUsed(std::move(usedGuide));
+    priceGuideCache.InsertPriceGuide(item, request);
+    return true;
+  }
+
+ private:
+  FileDownloader::IFileDownloader& fileDownloader;
+  IPriceGuideCache& priceGuideCache;
+  const IPriceGuideParser& priceGuideParser;
+  const FileDownloader::Cookies cookies;
+  const PriceGuideRequest request;
+  DownloadWaiter waiter;
+};
+
+}  // namespace
+
+std::string PriceGuidePath(const Item& item) {
+  std::string path = "catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2";
+  path += ItemTypeParameter(item.Type());
+  path += "&itemNo=" + EncodeQueryValue(item.Id());
+  if (item.Type() == ItemType::Part) {
+    path += "&colorID=" + std::to_string(item.Color().Id());
+  }
+  return path;
+}
+
+std::unique_ptr<IPriceGuideRetriever> CreatePriceGuideRetriever(
+    FileDownloader::IFileDownloader& fileDownloader, IPriceGuideCache& priceGuideCache,
+    const IPriceGuideParser& priceGuideParser, const std::string& countryId,
+    std::uint32_t currencyId) {
+  return std::make_unique<PriceGuideRetriever>(fileDownloader, priceGuideCache, priceGuideParser,
+                                               countryId, currencyId);
+}
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Corvalle.h"
+#include "RetrieverStatus.h"
+
+namespace Corvalle {
+
+namespace BrickStore {
+class IXmlParser;
+}
+namespace BrickLink {
+class IPriceGuideRetriever;
+}
+
+// The items of one search: read from the wanted-list file, then given their price guides.
+// Used by the search thread only.
+class WantedList {
+ public:
+  WantedList(const BrickStore::IXmlParser& xmlParser_,
+             BrickLink::IPriceGuideRetriever& priceGuideRetriever_);
+  WantedList(const WantedList&) = delete;
+  WantedList& operator=(const WantedList&) = delete;
+
+  // Replaces the items with the file's; an empty list counts as read. On an unreadable file
+  // (null result or any exception) returns false and keeps what it held.
+  bool ReadItems(const char* path);
+  // The items; the vector's address stays valid for the life of the wanted list.
+  std::vector<Item>& Items();
+  std::uint32_t TotalQuantity() const;
+  // Gets every item's price guides, in list order, reporting each item before it is requested
+  // and a closing "Done!". Stops at the first item that cannot be had (false); an item without
+  // type letter throws std::logic_error.
+  bool RetrievePriceGuides(const RetrieverStatusCallback& statusCallback);
+
+ private:
+  std::vector<Item> items;
+  const BrickStore::IXmlParser& xmlParser;
+  BrickLink::IPriceGuideRetriever& priceGuideRetriever;
+};
+
+}  // namespace Corvalle

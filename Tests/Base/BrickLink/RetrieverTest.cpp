@@ -1,0 +1,329 @@
+// The retrievers against the local marketplace server, with the caches in a temporary data
+// directory: what they ask for, what they make of the answers, and when they ask nothing.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "BrickLink/ColorInformationCache.h"
+#include "BrickLink/ColorInformationParser.h"
+#include "BrickLink/ColorInformationRetriever.h"
+#include "BrickLink/PriceGuideCache.h"
+#include "BrickLink/PriceGuideParser.h"
+#include "BrickLink/PriceGuideRetriever.h"
+#include "BrickLink/StoreInformationParser.h"
+#include "BrickLink/StoreInformationRetriever.h"
+#include "BrickLink/StoreMetadataCache.h"
+#include "BrickStore/XmlParser.h"
+#include "FileDownloader/FileDownloader.h"
+#include "LogCapture.h"
+#include "MarketplaceServer.h"
+#include "SQLite/SqliteWrapper.h"
+#include "ScopedEnvironment.h"
+#include "TemporaryDirectory.h"
+#include "WantedList.h"
+
+namespace Corvalle::BrickLink {
+namespace {
+
+using Marketplace::Fault;
+using namespace std::chrono_literals;
+
+constexpr const char* kWorld = R"({
+  "rates": {"1": 1.0, "2": 0.5},
+  "colors": [{"id": 11, "name": "Black", "rgb": "212121"}, {"id": 5, "name": "Red", "rgb": "C91A09"}],
+  "stores": [
+    {"id": 1001, "name": "Bricks & More", "countryId": "DE"},
+    {"id": 1002, "name": "Joe's <Bricks>", "countryId": "US", "shipsTo": ["US", "CA"]},
+    {"id": 1003, "name": "Far Away", "countryId": "XX"}
+  ],
+  "priceGuides": [
+    {"type": "P", "id": "3001", "color": 11,
+     "new": [{"store": 1001, "quantity": 10, "price": 0.12}, {"store": 1002, "quantity": 4, "price": 0.1}],
+     "used": [{"store": 1002, "quantity": 30, "price": 0.05}]},
+    {"type": "P", "id": "3001", "color": 5,
+     "new": [{"store": 1001, "quantity": 2, "price": 2468.0}], "used": []},
+    {"type": "S", "id": "6020-1",
+     "new": [{"store": 1003, "quantity": 1, "price": 25.0}],
+     "used": [{"store": 1001, "quantity": 1, "price": 15.0}]}
+  ]
+})";
+
+class RetrieverTest : public ::testing::Test {
+ protected:
+  RetrieverTest()
+      : server(Marketplace::World::FromJson(kWorld)),
+        host("CORVALLE_MARKETPLACE_HOST", HostOf(server).c_str()) {
+    Sqlite::SetDataDirectory(dataDirectory.Path().c_str());
+  }
+
+  static std::string HostOf(Marketplace::MarketplaceServer& marketplace) {
+    marketplace.Start();
+    return marketplace.HostAndPort();
+  }
+
+  std::size_t Requests() const { return server.RequestCount(); }
+
+  Testing::TemporaryDirectory dataDirectory;
+  Marketplace::MarketplaceServer server;
+  Testing::ScopedEnvironment host;
+  std::unique_ptr<FileDownloader::IFileDownloader> downloader =
+      FileDownloader::CreateFileDownloader({2000ms, 2000ms});
+};
+
+TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
+  const auto parser = CreateColorInformationParser();
+  {
+    ColorInformationCache cache;
+    const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser);
+    EXPECT_TRUE(retriever->TryPopulateColorInformation());
+    ASSERT_EQ(Requests(), 1u);
+    EXPECT_EQ(server.RequestLog()[0].target, "/catalogColors.asp");
+    EXPECT_EQ(ColorInformation(5).Name(), "Red");
+    EXPECT_EQ(ColorInformation(11).Rgb(), 0x212121u);
+  }
+  ColorInformation::SetColorData(5, "changed in memory", 0);
+  ColorInformationCache cache;
+  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser);
+  EXPECT_TRUE(retriever->TryPopulateColorInformation());
+  EXPECT_TRUE(retriever->TryPopulateColorInformation());
+  EXPECT_EQ(Requests(), 1u) << "the cached list must be used";
+  EXPECT_EQ(ColorInformation(5).Name(), "Red");
+}
+
+TEST_F(RetrieverTest, ColourFailuresAreReported) {
+  const auto parser = CreateColorInformationParser();
+  ColorInformationCache cache;
+  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser);
+  Testing::LogCapture log;
+  server.SetFault("catalogColors", Fault::Status(503));
+  EXPECT_FALSE(retriever->TryPopulateColorInformation());
+  bool logged = false;
+  for (const std::string& record : log.Records()) {
+    logged |= record.rfind("error: Error retrieving " + server.HostAndPort() +
+                               "/catalogColors.asp (Error downloading",
+                           0) == 0;
+  }
+  EXPECT_TRUE(logged);
+  // An empty page is no colour list, and nothing is stored from it.
+  server.SetFault("catalogColors", Fault::EmptyBody());
+  EXPECT_FALSE(retriever->TryPopulateColorInformation());
+  server.ClearFaults();
+  EXPECT_TRUE(retriever->TryPopulateColorInformation());
+}
+
+TEST_F(RetrieverTest, PriceGuidesAreRequestedWithCookiesAndCached) {
+  const auto parser = CreatePriceGuideParser();
+  PriceGuideCache cache;
+  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "CA", 2);
+
+  Item part(ItemType::Part, "3001", "3001", 11, Condition::New, 5);
+  ASSERT_TRUE(retriever->TryPopulatePriceGuides(part));
+  ASSERT_EQ(Requests(), 1u);
+  const auto request = server.RequestLog()[0];
+  EXPECT_EQ(request.target,
+            "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3001&colorID=11");
+  EXPECT_EQ(request.cookieHeader, "isCountryID=CA;viewCurrencyID=2;");
+  EXPECT_EQ(request.Header("Host"), server.HostAndPort());
+  // Prices are in the requested currency, cheapest first as the page lists them.
+  EXPECT_EQ(part.PriceGuideNew().GetLots(), (PriceGuide::Lots{{1002, 4, 0.05}, {1001, 10, 0.06}}));
+  EXPECT_EQ(part.PriceGuideUsed().GetLots(), (PriceGuide::Lots{{1002, 30, 0.025}}));
+
+  // Within the hour the same item costs no request.
+  Item again(ItemType::Part, "3001", "3001", 11, Condition::Used, 1);
+  ASSERT_TRUE(retriever->TryPopulatePriceGuides(again));
+  EXPECT_EQ(Requests(), 1u);
+  EXPECT_EQ(again.PriceGuideNew().GetLots(), part.PriceGuideNew().GetLots());
+
+  // A set carries no colour; a price of thousands keeps its grouping.
+  Item set(ItemType::Set, "6020-1", "6020-1", 0, Condition::New, 1);
+  ASSERT_TRUE(retriever->TryPopulatePriceGuides(set));
+  EXPECT_EQ(server.RequestLog().back().target,
+            "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=S&itemNo=6020-1");
+  Item red(ItemType::Part, "3001", "3001", 5, Condition::New, 1);
+  ASSERT_TRUE(retriever->TryPopulatePriceGuides(red));
+  EXPECT_EQ(red.PriceGuideNew().GetLots(), (PriceGuide::Lots{{1001, 2, 1234.0}}));
+  EXPECT_TRUE(red.PriceGuideUsed().IsEmpty());
+  // A cached entry counts only with lots in both conditions: this one is asked for again.
+  const std::size_t before = Requests();
+  ASSERT_TRUE(retriever->TryPopulatePriceGuides(red));
+  EXPECT_EQ(Requests(), before + 1);
+
+  // Stores that do not ship to the buyer are left out: 1002 ships to the US and Canada only.
+  const auto german = CreatePriceGuideRetriever(*downloader, cache, *parser, "DE", 2);
+  Item inGermany(ItemType::Part, "3001", "3001", 11, Condition::New, 5);
+  ASSERT_TRUE(german->TryPopulatePriceGuides(inGermany));
+  EXPECT_EQ(server.RequestLog().back().cookieHeader, "isCountryID=DE;viewCurrencyID=2;");
+  EXPECT_EQ(inGermany.PriceGuideNew().GetLots(), (PriceGuide::Lots{{1001, 10, 0.06}}));
+  EXPECT_TRUE(inGermany.PriceGuideUsed().IsEmpty());
+}
+
+TEST_F(RetrieverTest, PriceGuideFailures) {
+  const auto parser = CreatePriceGuideParser();
+  PriceGuideCache cache;
+  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
+  Item unknown(ItemType::Part, "99999", "99999", 11, Condition::New, 1);
+  EXPECT_FALSE(retriever->TryPopulatePriceGuides(unknown));
+
+  for (const Fault& fault : {Fault::EmptyBody(), Fault::GarbagePage(), Fault::CloseMidBody(),
+                             Fault::InvalidStatusLine()}) {
+    server.SetFault("itemNo=3001", fault);
+    Item item(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
+    EXPECT_FALSE(retriever->TryPopulatePriceGuides(item));
+    EXPECT_TRUE(item.PriceGuideNew().IsEmpty());
+  }
+  server.ClearFaults();
+  // Nothing was cached from the failures: the next retrieval asks again and succeeds.
+  const std::size_t before = Requests();
+  Item item(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
+  EXPECT_TRUE(retriever->TryPopulatePriceGuides(item));
+  EXPECT_EQ(Requests(), before + 1);
+
+  Item invalid(ItemType::Invalid, "3001", "3001", 11, Condition::New, 1);
+  try {
+    retriever->TryPopulatePriceGuides(invalid);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::logic_error& error) {
+    EXPECT_STREQ(error.what(), "Unsupported type: 8");
+  }
+}
+
+TEST_F(RetrieverTest, ItemIdsCannotAddParametersOrHeaders) {
+  Item odd(ItemType::Part, "30 01&colorID=5\r\nX: y", "odd", 11, Condition::New, 1);
+  EXPECT_EQ(PriceGuidePath(odd),
+            "catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=30%2001%26colorID=5"
+            "%0D%0AX:%20y&colorID=11");
+  const auto parser = CreatePriceGuideParser();
+  PriceGuideCache cache;
+  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
+  EXPECT_FALSE(retriever->TryPopulatePriceGuides(odd));
+  ASSERT_EQ(Requests(), 1u);
+  const auto request = server.RequestLog()[0];
+  EXPECT_EQ(request.Query("itemNo"), "30 01&colorID=5\r\nX: y");
+  EXPECT_EQ(request.Query("colorID"), "11");
+  EXPECT_EQ(request.Header("X"), "");
+}
+
+TEST_F(RetrieverTest, StoresComeFromTheirPageOnceAndFromTheCacheAfter) {
+  const auto parser = CreateStoreInformationParser();
+  StoreMetadataCache cache;
+  const auto retriever = CreateStoreInformationRetriever(*downloader, cache, *parser);
+  const auto bricks = retriever->TryRetrieveStoreInformation(1001);
+  ASSERT_TRUE(bricks);
+  EXPECT_EQ(*bricks, (StoreMetadata{"Bricks & More", "DE"}));
+  const auto joe = retriever->TryRetrieveStoreInformation(1002);
+  ASSERT_TRUE(joe);
+  EXPECT_EQ(*joe, (StoreMetadata{"Joe's <Bricks>", "US"}));
+  EXPECT_EQ(server.RequestLog()[0].target, "/store.asp?sID=1001");
+  ASSERT_EQ(Requests(), 2u);
+
+  StoreMetadataCache laterCache;
+  const auto later = CreateStoreInformationRetriever(*downloader, laterCache, *parser);
+  const auto cached = later->TryRetrieveStoreInformation(1001);
+  ASSERT_TRUE(cached);
+  EXPECT_EQ(*cached, *bricks);
+  EXPECT_EQ(Requests(), 2u);
+
+  EXPECT_FALSE(retriever->TryRetrieveStoreInformation(4242)) << "404";
+  server.SetFault("sID=1003", Fault::GarbagePage());
+  EXPECT_FALSE(retriever->TryRetrieveStoreInformation(1003));
+  server.SetFault("sID=1003", Fault::EmptyBody());
+  EXPECT_FALSE(retriever->TryRetrieveStoreInformation(1003));
+}
+
+TEST_F(RetrieverTest, WantedListRetrievalReportsEachItemAndStopsAtTheFirstFailure) {
+  ColorInformation::SetColorData(11, "Black", 0x212121);
+  const auto xmlParser = BrickStore::CreateXmlParser();
+  const auto parser = CreatePriceGuideParser();
+  PriceGuideCache cache;
+  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
+  WantedList wantedList(*xmlParser, *retriever);
+
+  const auto write = [&](const std::string& items) {
+    return dataDirectory.WriteFile("list.xml", "<INVENTORY>" + items + "</INVENTORY>").string();
+  };
+  ASSERT_TRUE(wantedList.ReadItems(
+      write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></"
+            "ITEM>"
+            "<ITEM><ITEMTYPE>S</ITEMTYPE><ITEMID>6020-1</ITEMID><MINQTY>1</MINQTY></ITEM>")
+          .c_str()));
+  EXPECT_EQ(wantedList.TotalQuantity(), 4u);
+  std::vector<RetrieverStatus> statuses;
+  const auto record = [&](RetrieverStatus status) { statuses.push_back(status); };
+  ASSERT_TRUE(wantedList.RetrievePriceGuides(record));
+  ASSERT_EQ(statuses.size(), 3u);
+  EXPECT_EQ(statuses[0].current, 0u);
+  EXPECT_EQ(statuses[0].total, 2u);
+  EXPECT_EQ(statuses[0].name, "3001");
+  EXPECT_EQ(statuses[0].colorName, "Black");
+  EXPECT_EQ(statuses[1].colorName, "") << "no colour, no colour name";
+  EXPECT_EQ(statuses[2].current, 2u);
+  EXPECT_EQ(statuses[2].name, "Done!");
+
+  // The first item that fails ends the loop; the next is neither requested nor reported.
+  ASSERT_TRUE(wantedList.ReadItems(write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</"
+                                         "ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></ITEM>"
+                                         "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</"
+                                         "ITEMID><COLOR>5</COLOR><MINQTY>1</MINQTY></ITEM>")
+                                       .c_str()));
+  statuses.clear();
+  const std::size_t before = Requests();
+  Testing::LogCapture log;
+  EXPECT_FALSE(wantedList.RetrievePriceGuides(record));
+  EXPECT_EQ(statuses.size(), 1u);
+  EXPECT_EQ(Requests(), before + 1);
+  EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 404"));
+
+  // An unreadable file keeps what was read before; a list without items retrieves nothing.
+  EXPECT_FALSE(wantedList.ReadItems((dataDirectory.Path() / "missing.xml").c_str()));
+  EXPECT_EQ(wantedList.Items().size(), 2u);
+  ASSERT_TRUE(wantedList.ReadItems(write("").c_str()));
+  statuses.clear();
+  EXPECT_TRUE(wantedList.RetrievePriceGuides(record));
+  EXPECT_TRUE(statuses.empty());
+  EXPECT_EQ(wantedList.TotalQuantity(), 0u);
+}
+
+TEST_F(RetrieverTest, DownloaderFailureMessagesAgainstTheMarketplace) {
+  struct Case {
+    Fault fault;
+    std::string prefix;
+  };
+  const std::vector<Case> cases = {
+      {Fault::Status(404), "Error downloading " + server.HostAndPort() +
+                               "/store.asp?sID=1001\nError: Response returned with status code:  "
+                               "\"404\""},
+      {Fault::InvalidStatusLine(), "Error: Invalid response"},
+      {Fault::CloseMidBody(), "Content error: "},
+      {Fault::Stall(), "Timeout error: no data for 300 milliseconds"},
+  };
+  auto quick = FileDownloader::CreateFileDownloader({1000ms, 300ms});
+  for (const Case& test : cases) {
+    server.SetFault("sID=1001", test.fault);
+    std::ostringstream output;
+    std::atomic<bool> ended{false};
+    std::string message;
+    std::vector<double> progress;
+    quick->Download({server.HostAndPort(), "store.asp?sID=1001"}, output,
+                    [&](const Utilities::IStatusUpdate& status) {
+                      if (status.IsFinished()) {
+                        message = status.Message();
+                        ended = true;
+                      } else {
+                        progress.push_back(status.Progress());
+                      }
+                    });
+    for (int wait = 0; wait < 500 && !ended; ++wait) {
+      std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(message.rfind(test.prefix, 0), 0u) << message;
+    for (const double fraction : progress) {
+      EXPECT_LT(fraction, 1.0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,60 @@
+#include "FileDownloader/HttpMessage.h"
+
+#include <gtest/gtest.h>
+
+namespace Corvalle::FileDownloader {
+namespace {
+
+TEST(HttpMessageTest, RequestCarriesCookiesOnlyWhenThereAreSome) {
+  EXPECT_EQ(PrepareRequest("www.example.com", "catalogColors.asp", {}),
+            "GET /catalogColors.asp HTTP/1.0\r\nHost: www.example.com\r\nAccept: */*\r\n"
+            "Connection: close\r\n\r\n");
+  EXPECT_EQ(PrepareRequest("127.0.0.1:8080", "catalogPG.asp?itemType=P&itemNo=3001",
+                           {{"isCountryID", "US"}, {"viewCurrencyID", "1"}}),
+            "GET /catalogPG.asp?itemType=P&itemNo=3001 HTTP/1.0\r\nHost: 127.0.0.1:8080\r\n"
+            "Accept: */*\r\nCookie: isCountryID=US;viewCurrencyID=1;\r\n"
+            "Connection: close\r\n\r\n");
+}
+
+TEST(HttpMessageTest, HostSplitsIntoNameAndService) {
+  using Split = std::pair<std::string, std::string>;
+  EXPECT_EQ(SplitHostAndService("www.example.com"), (Split{"www.example.com", "http"}));
+  EXPECT_EQ(SplitHostAndService("127.0.0.1:8080"), (Split{"127.0.0.1", "8080"}));
+  EXPECT_EQ(SplitHostAndService("localhost:0"), (Split{"localhost", "0"}));
+  EXPECT_EQ(SplitHostAndService("[::1]:8080"), (Split{"::1", "8080"}));
+  EXPECT_EQ(SplitHostAndService("[::1]"), (Split{"::1", "http"}));
+  EXPECT_EQ(SplitHostAndService("::1"), (Split{"::1", "http"}));
+  // Something after the colon that is not a port stays part of the name.
+  EXPECT_EQ(SplitHostAndService("host:http"), (Split{"host:http", "http"}));
+  EXPECT_EQ(SplitHostAndService("host:123456"), (Split{"host:123456", "http"}));
+}
+
+TEST(HttpMessageTest, StatusLines) {
+  const auto ok = ParseStatusLine("HTTP/1.1 200 OK\r");
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->version, "HTTP/1.1");
+  EXPECT_EQ(ok->code, 200u);
+  EXPECT_EQ(ok->message, " OK\r");
+  EXPECT_EQ(ParseStatusLine("HTTP/1.0 404 Not Found\r")->code, 404u);
+  EXPECT_FALSE(ParseStatusLine("FTP/1.0 200 OK\r"));
+  EXPECT_FALSE(ParseStatusLine("HTTP 200 OK\r"));
+  EXPECT_FALSE(ParseStatusLine("HTTP/1.0 OK\r"));
+  EXPECT_FALSE(ParseStatusLine(""));
+  EXPECT_FALSE(ParseStatusLine("<html>\r"));
+}
+
+TEST(HttpMessageTest, ContentLength) {
+  EXPECT_EQ(ParseContentLength("Content-Type: text/html\rContent-Length: 1234\r"), 1234u);
+  EXPECT_EQ(ParseContentLength("Content-Length:17\r"), 17u);
+  EXPECT_EQ(ParseContentLength("Content-Length: 0\r"), 0u);
+  EXPECT_EQ(ParseContentLength("Content-Length: 5000000000\r"), 5000000000u);
+  EXPECT_EQ(ParseContentLength("Content-Length: 42abc\r"), 42u);
+  EXPECT_FALSE(ParseContentLength("Content-Type: text/html\r"));
+  EXPECT_FALSE(ParseContentLength("content-length: 12\r"));
+  EXPECT_FALSE(ParseContentLength("Content-Length: lots\r"));
+  EXPECT_FALSE(ParseContentLength("Content-Length: -5\r"));
+  EXPECT_FALSE(ParseContentLength("Content-Length: 99999999999999999999999\r"));
+}
+
+}  // namespace
+}  // namespace Corvalle::FileDownloader
