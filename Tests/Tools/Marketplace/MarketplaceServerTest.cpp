@@ -150,7 +150,7 @@ TEST_F(MarketplaceServerTest, PricesAreConvertedAndRoundedPerCurrency) {
   EXPECT_NE(yen.body.find("~JPY&nbsp;148,148.1420&nbsp;"), std::string::npos);
   const auto yenGuide = Testing::ReadPriceGuidePage(yen.body);
   ASSERT_TRUE(yenGuide);
-  EXPECT_DOUBLE_EQ(yenGuide->usedLots[1].price, 148148.0);
+  EXPECT_DOUBLE_EQ(yenGuide->usedLots[1].price, 148148.142);
   EXPECT_DOUBLE_EQ(yenGuide->newLots[0].price, 14.814);  // 0.12345 * 120
 
   const RawResponse dollars = Get(kBlack3001, "isCountryID=US;viewCurrencyID=1;");
