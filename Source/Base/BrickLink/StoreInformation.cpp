@@ -50,6 +50,12 @@ bool StoreInformation::CountryIsValid() const {
   }
 }
 
+const std::string& StoreInformation::CountryId() const {
+  static const std::string noCountryId;
+  const StoreMetadata* metadata = FindStoreMetadata(id);
+  return metadata == nullptr ? noCountryId : metadata->countryId;
+}
+
 void StoreInformation::SetStoreMetadata(std::uint32_t id, const StoreMetadata& metadata) {
   StoreMetadataTable().insert_or_assign(id, metadata);
 }

@@ -36,6 +36,9 @@ class StoreInformation {
   const Country& GetCountry() const;
   // False for a store without entry; "Unknown country ID" still passes to the caller.
   bool CountryIsValid() const;
+  // The country identifier as the store's page gave it (which the country table need not
+  // know), or an empty text for a store without entry.
+  const std::string& CountryId() const;
 
   // Sets the table entry of the id, replacing an earlier one.
   static void SetStoreMetadata(std::uint32_t id, const StoreMetadata& metadata);

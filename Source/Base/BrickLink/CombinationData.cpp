@@ -1,0 +1,143 @@
+#include "CombinationData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <locale>
+#include <sstream>
+#include <utility>
+
+#include "Assert.h"
+
+namespace Corvalle::BrickLink {
+
+namespace {
+
+// Plans whose costs differ by less than this are the same plan.
+constexpr double kCostTolerance = 0.001;
+
+// The three characters that would break the markup of an element's text; everything else,
+// quotation marks included, is written as it is.
+void WriteEscaped(std::ostream& stream, const std::string& text) {
+  for (const char character : text) {
+    switch (character) {
+      case '&':
+        stream << "&amp;";
+        break;
+      case '<':
+        stream << "&lt;";
+        break;
+      case '>':
+        stream << "&gt;";
+        break;
+      default:
+        stream << character;
+    }
+  }
+}
+
+class CombinationData final : public ICombinationData {
+ public:
+  CombinationData(const std::vector<StoreInformation>& stores_, double cost_,
+                  std::unique_ptr<LotsData> lotsData_);
+
+  const std::vector<StoreInformation>& Stores() const override { return stores; }
+  double Cost() const override { return cost; }
+  std::uint64_t LotsDataCount() const override { return lotsData->size(); }
+  ConstIterator LotsDataBegin() const override { return lotsData->cbegin(); }
+  ConstIterator LotsDataEnd() const override { return lotsData->cend(); }
+  ConstIterator LotsDataBegin(std::uint32_t storeId) const override;
+  ConstIterator LotsDataEnd(std::uint32_t storeId) const override;
+  std::string CreateWantedListXml(std::uint32_t storeId, std::uint32_t wantedListId) const override;
+
+ private:
+  std::vector<StoreInformation> stores;
+  double cost;
+  std::unique_ptr<LotsData> lotsData;
+};
+
+CombinationData::CombinationData(const std::vector<StoreInformation>& stores_, double cost_,
+                                 std::unique_ptr<LotsData> lotsData_)
+    : stores(stores_), cost(cost_) {
+  CORVALLE_ASSERT(lotsData_);
+  // Stable in both passes, so lines of one store with the same item id keep the wanted-list
+  // order and equal plans always come out line for line alike.
+  std::stable_sort(lotsData_->begin(), lotsData_->end(),
+                   [](const CombinationLotData& first, const CombinationLotData& second) {
+                     return first.GetItem().Id() < second.GetItem().Id();
+                   });
+  std::stable_sort(lotsData_->begin(), lotsData_->end(),
+                   [](const CombinationLotData& first, const CombinationLotData& second) {
+                     return first.store.Id() < second.store.Id();
+                   });
+  lotsData = std::move(lotsData_);
+  std::erase_if(stores, [this](const StoreInformation& store) {
+    return LotsDataBegin(store.Id()) == LotsDataEnd(store.Id());
+  });
+}
+
+ICombinationData::ConstIterator CombinationData::LotsDataBegin(std::uint32_t storeId) const {
+  return std::find_if(
+      lotsData->cbegin(), lotsData->cend(),
+      [storeId](const CombinationLotData& line) { return line.store.Id() == storeId; });
+}
+
+ICombinationData::ConstIterator CombinationData::LotsDataEnd(std::uint32_t storeId) const {
+  return std::find_if(
+      LotsDataBegin(storeId), lotsData->cend(),
+      [storeId](const CombinationLotData& line) { return line.store.Id() != storeId; });
+}
+
+std::string CombinationData::CreateWantedListXml(std::uint32_t storeId,
+                                                 std::uint32_t wantedListId) const {
+  std::ostringstream xml;
+  xml.imbue(std::locale::classic());
+  xml << "<INVENTORY>\n";
+  const auto end = LotsDataEnd(storeId);
+  for (auto line = LotsDataBegin(storeId); line != end; ++line) {
+    const Item& item = line->GetItem();
+    xml << " <ITEM>\n";
+    xml << "  <ITEMID>";
+    WriteEscaped(xml, item.Id());
+    xml << "</ITEMID>\n";
+    xml << "  <ITEMTYPE>" << ToCharacter(item.Type()) << "</ITEMTYPE>\n";
+    xml << "  <COLOR>" << item.Color().Id() << "</COLOR>\n";
+    xml << "  <MINQTY>" << line->lotData.quantity << "</MINQTY>\n";
+    xml << "  <WANTEDLISTID>" << wantedListId << "</WANTEDLISTID>\n";
+    xml << " </ITEM>\n";
+  }
+  xml << "</INVENTORY>";
+  return xml.str();
+}
+
+}  // namespace
+
+bool operator==(const CombinationLotData& left, const CombinationLotData& right) {
+  return left.GetItem() == right.GetItem() && left.store.Id() == right.store.Id() &&
+         left.lotData == right.lotData;
+}
+
+bool operator==(const ICombinationData& left, const ICombinationData& right) {
+  if (left.LotsDataCount() != right.LotsDataCount()) {
+    return false;
+  }
+  if (!(std::abs(left.Cost() - right.Cost()) < kCostTolerance)) {
+    return false;
+  }
+  auto rightLot = right.LotsDataBegin();
+  for (auto leftLot = left.LotsDataBegin(); leftLot != left.LotsDataEnd(); ++leftLot) {
+    CORVALLE_ASSERT(rightLot != right.LotsDataEnd());
+    if (!(*leftLot == *rightLot)) {
+      return false;
+    }
+    ++rightLot;
+  }
+  return true;
+}
+
+std::unique_ptr<ICombinationData> CreateCombinationData(
+    const std::vector<StoreInformation>& stores, double cost,
+    std::unique_ptr<ICombinationData::LotsData> lotsData) {
+  return std::make_unique<CombinationData>(stores, cost, std::move(lotsData));
+}
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Corvalle.h"
+#include "PriceGuide.h"
+#include "StoreInformation.h"
+
+namespace Corvalle::BrickLink {
+
+// One line of a purchase plan: buy lotData.quantity units of the item from the store at
+// lotData.price each. Refers to a wanted item, which must outlive it.
+struct CombinationLotData {
+  CombinationLotData(const Item& item_, StoreInformation store_, LotData lotData_)
+      : item(item_), store(store_), lotData(lotData_) {}
+
+  const Item& GetItem() const { return item.get(); }
+
+  std::reference_wrapper<const Item> item;
+  StoreInformation store;
+  LotData lotData;
+};
+
+// Same item (Item's equality), same store id, same quantity and same unit price.
+bool operator==(const CombinationLotData& left, const CombinationLotData& right);
+
+// What the user sees of one store combination: the stores bought from, the total cost and the
+// purchase plan, grouped by store (ascending id) and, within a store, by item id. Immutable;
+// created on the search thread and read by the interface after the search, without locking.
+class ICombinationData {
+ public:
+  using LotsData = std::vector<CombinationLotData>;
+  using ConstIterator = LotsData::const_iterator;
+
+  virtual ~ICombinationData() = default;
+  ICombinationData(const ICombinationData&) = delete;
+  ICombinationData& operator=(const ICombinationData&) = delete;
+
+  // The stores from which something is bought, in the combination's column order.
+  virtual const std::vector<StoreInformation>& Stores() const = 0;
+  virtual double Cost() const = 0;
+  virtual std::uint64_t LotsDataCount() const = 0;
+  virtual ConstIterator LotsDataBegin() const = 0;
+  virtual ConstIterator LotsDataEnd() const = 0;
+  // The lines of one store: from its first line (LotsDataEnd() when it has none) to past its
+  // last one.
+  virtual ConstIterator LotsDataBegin(std::uint32_t storeId) const = 0;
+  virtual ConstIterator LotsDataEnd(std::uint32_t storeId) const = 0;
+  // The store's part of the plan in the marketplace's wanted-list XML, for the existing wanted
+  // list wantedListId: one ITEM element per line of the store with its MINQTY to buy there.
+  // Item ids are escaped (&, <, >); the text has no declaration and no final line end.
+  virtual std::string CreateWantedListXml(std::uint32_t storeId,
+                                          std::uint32_t wantedListId) const = 0;
+
+ protected:
+  ICombinationData() = default;
+};
+
+// Equal plans: as many lines, costs within 0.001 of each other and the lines pairwise equal in
+// order. The store lists are not compared, so two combinations that differ only in stores that
+// supply nothing have equal plans.
+bool operator==(const ICombinationData& left, const ICombinationData& right);
+
+// Orders the plan (item id, then store id; lines of one store and item id keep their order),
+// and drops from the stores those from which nothing is bought.
+std::unique_ptr<ICombinationData> CreateCombinationData(
+    const std::vector<StoreInformation>& stores, double cost,
+    std::unique_ptr<ICombinationData::LotsData> lotsData);
+
+}  // namespace Corvalle::BrickLink

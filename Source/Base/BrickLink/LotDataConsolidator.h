@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "ConsolidatedLotData.h"
+#include "Corvalle.h"
+
+namespace Corvalle::BrickLink {
+
+// Builds the item-by-store table of a search from the wanted items and their price guides.
+class ILotDataConsolidator {
+ public:
+  virtual ~ILotDataConsolidator() = default;
+  ILotDataConsolidator(const ILotDataConsolidator&) = delete;
+  ILotDataConsolidator& operator=(const ILotDataConsolidator&) = delete;
+
+  // One row per item in list order, one column per store that offers any counted lot, in
+  // ascending store id. The lots that count for an item are its new lots and, only when it is
+  // wanted Used, its used lots as well. A store with one lot of an item keeps that lot as it
+  // is; several lots of one store are folded into one cell: the cheapest units, at most the
+  // wanted quantity of them, at their mean price. Logs "Consolidating item i of N" per item.
+  // Runs on the search thread; the result is never changed afterwards.
+  virtual std::shared_ptr<ConsolidatedLotData> ConsolidateLotData(
+      const std::vector<Item>& items) const = 0;
+
+ protected:
+  ILotDataConsolidator() = default;
+};
+
+std::unique_ptr<ILotDataConsolidator> CreateLotDataConsolidator();
+
+}  // namespace Corvalle::BrickLink

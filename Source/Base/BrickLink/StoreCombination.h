@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "CombinationData.h"
+#include "ConsolidatedLotData.h"
+#include "Corvalle.h"
+
+namespace Corvalle::BrickLink {
+
+// One set of store columns of a consolidated table and the lowest cost at which the whole
+// wanted list can be bought from them. A value type.
+class StoreCombination {
+ public:
+  // Takes over the columns, ascending. The cost is the largest finite double until
+  // CalculateMinimumCost has run.
+  explicit StoreCombination(std::vector<std::uint32_t>&& storeIndices_);
+  // A combination whose cost has already been computed by the purchase rule.
+  StoreCombination(std::vector<std::uint32_t>&& storeIndices_, double cost_);
+
+  double Cost() const { return cost; }
+  const std::vector<std::uint32_t>& StoreIndices() const { return storeIndices; }
+
+  // Prices the combination by the purchase rule: for each item, the combination's cells by
+  // unit price (ties: the lower column first), bought from greedily up to the wanted quantity.
+  // The rows of the table must be the items; the combination must be able to supply every item
+  // (a broken invariant otherwise). Safe on distinct objects from several threads at once.
+  void CalculateMinimumCost(const std::vector<Item>& items,
+                            const ConsolidatedLotData& consolidatedLotData);
+  // The purchase plan of the combination under the same rule, with this combination's cost.
+  std::unique_ptr<ICombinationData> CreateCombinationLotsData(
+      const std::vector<Item>& items, const ConsolidatedLotData& consolidatedLotData) const;
+
+  friend bool operator==(const StoreCombination&, const StoreCombination&) = default;
+
+ private:
+  std::vector<std::uint32_t> storeIndices;
+  double cost;
+};
+
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,577 @@
+// Validation runs one ValidCombinationCollector per worker of the combination generator.
+//
+// Speed comes from the generator's visit order: consecutive combinations share every store but
+// the last one for long runs. Each collector therefore caches, for the current prefix (the
+// first k - 1 stores), what the prefix leaves missing of each item, and, once a combination
+// with that prefix proves valid, the prefix's cells of each item sorted by price. A new last
+// store is then checked against the missing quantities only, and priced by slotting its one
+// cell into each item's sorted prefix. The arithmetic is the purchase rule's, in the same
+// order, so the cost is bit for bit the one that StoreCombination::CalculateMinimumCost
+// computes.
+//
+// The search works on a digest of the table built once per call: only the items wanted at
+// least once (the others neither restrict nor cost anything), quantities capped at the wanted
+// quantity (which changes neither validity nor purchases, and keeps sums far from overflow),
+// and cells in store-major order, so one store's cells are contiguous.
+//
+// Each collector keeps its cheapest combinations in a max-heap ordered by (cost, visit
+// number), whose top is the entry that the keep-the-cheapest rule replaces. Once the heap is
+// full, pricing stops as soon as the running cost exceeds the top's (with prices that are not
+// negative a running cost only grows), so most dropped combinations are never fully priced.
+// At the end each collector hands its entries over as one block, in (cost, visit) order.
+//
+// Progress is counted per collector and added to the shared counter in batches, so the
+// workers do not fight over one cache line; every multiple of the reporting interval that a
+// batch crosses is reported with exactly the figures it would have had otherwise.
+
+#include "StoreCombinationValidator.h"
+
+#include <algorithm>
+#include <atomic>
+#include <boost/log/trivial.hpp>
+#include <chrono>
+#include <cmath>
+#include <iterator>
+#include <limits>
+#include <mutex>
+
+#include "Assert.h"
+#include "CombinationGenerator.h"
+#include "CombinationPricing.h"
+
+namespace Corvalle::BrickLink {
+
+namespace {
+
+constexpr std::uint64_t kProgressInterval = 5000000;
+// Combinations a collector counts before it adds them to the shared counter.
+constexpr std::uint64_t kProgressBatch = 1 << 16;
+constexpr std::int64_t kMinimumMicrosecondsForEstimate = 2000000;
+constexpr double kMinimumFractionForEstimate = 0.0001;
+
+class ICombinationAggregator {
+ public:
+  virtual void AggregateCombination(const StoreCombination& combination) = 0;
+  // Appends a whole block, in order and without interruption by other workers' entries.
+  virtual void AggregateCombinations(std::vector<StoreCombination>&& block) = 0;
+
+ protected:
+  ~ICombinationAggregator() = default;
+};
+
+class IProgressUpdater {
+ public:
+  // Counts processed more combinations as handled.
+  virtual void UpdateProgress(std::uint64_t processed) = 0;
+
+ protected:
+  ~IProgressUpdater() = default;
+};
+
+// The table as the workers read it; built before they start and only read afterwards.
+struct SearchDigest {
+  SearchDigest(const std::vector<Item>& items, const ConsolidatedLotData& table) {
+    std::vector<std::uint32_t> activeItems;
+    for (std::uint32_t item = 0; item < items.size(); ++item) {
+      if (items[item].Quantity() != 0) {
+        activeItems.push_back(item);
+        wanted.push_back(items[item].Quantity());
+      }
+    }
+    itemCount = static_cast<std::uint32_t>(activeItems.size());
+    const std::uint32_t storeCount = table.StoreCount();
+    quantities.resize(static_cast<std::size_t>(storeCount) * itemCount);
+    prices.resize(quantities.size());
+    for (std::uint32_t active = 0; active < itemCount; ++active) {
+      const auto row = table.GetItemLotData(activeItems[active]);
+      for (std::uint32_t store = 0; store < storeCount; ++store) {
+        const LotData& cell = row[store];
+        const std::size_t at = static_cast<std::size_t>(store) * itemCount + active;
+        quantities[at] = std::min(cell.quantity, wanted[active]);
+        prices[at] = cell.price;
+        pricesNeverNegative = pricesNeverNegative && cell.price >= 0.0;
+        pricesAreNumbers = pricesAreNumbers && !std::isnan(cell.price);
+      }
+    }
+  }
+
+  std::uint32_t itemCount = 0;  // items wanted at least once
+  std::vector<std::uint32_t> wanted;
+  std::vector<std::uint32_t> quantities;  // [store * itemCount + item], capped at wanted
+  std::vector<double> prices;             // [store * itemCount + item]
+  bool pricesNeverNegative = true;        // false also when a price is not a number
+  bool pricesAreNumbers = true;           // no price is NaN: prices are totally ordered
+};
+
+// The kept combinations of one worker: the cheapest, ordered by cost and then by visit.
+//
+// A 4-ary max-heap of 16-byte (cost, visit) keys: a replacement walks about half as many levels
+// as in a binary heap, each level's four children share one cache line, and ties (frequent:
+// prices are in cents) are broken without leaving it. Where each entry's k indices lie (its
+// slot) moves along in a parallel array.
+class CheapestCombinations {
+ public:
+  CheapestCombinations(std::uint32_t k_, std::size_t capacity_) : k(k_), capacity(capacity_) {
+    CORVALLE_ASSERT(capacity >= 1);
+  }
+
+  // The cost above which a new combination would surely be dropped; infinite while there is
+  // still room.
+  double DropThreshold() const {
+    return keys.size() < capacity ? std::numeric_limits<double>::infinity() : keys.front().cost;
+  }
+
+  // The keep-the-cheapest rule: below the capacity everything is kept; at or above it, a cost
+  // equal to the most expensive kept one is kept as well, a cheaper one replaces the most
+  // expensive kept one (of equal ones, the one visited last), and anything else is dropped.
+  void Offer(double cost, const std::uint32_t* combination) {
+    if (keys.size() <= capacity - 1) {
+      Insert(cost, combination);
+      return;
+    }
+    const double topCost = keys.front().cost;
+    if (topCost == cost) {
+      Insert(cost, combination);
+    } else if (topCost > cost) {
+      // The most expensive entry gives its slot to the new one, which then sinks into place.
+      std::copy_n(combination, k, indices.data() + static_cast<std::size_t>(slots.front()) * k);
+      SiftDown(Key{cost, nextVisit++}, slots.front());
+    }
+  }
+
+  // Hands every kept combination over as one block, ascending by cost, equal costs in visit
+  // order (which is the lexicographic order of their columns).
+  void Drain(ICombinationAggregator& aggregator) {
+    std::vector<std::pair<Key, std::uint32_t>> entries;
+    entries.reserve(keys.size());
+    for (std::size_t position = 0; position < keys.size(); ++position) {
+      entries.emplace_back(keys[position], slots[position]);
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& first, const auto& second) { return first.first < second.first; });
+    std::vector<StoreCombination> block;
+    block.reserve(entries.size());
+    for (const auto& [key, slot] : entries) {
+      const auto first = indices.begin() + static_cast<std::ptrdiff_t>(slot) * k;
+      block.emplace_back(std::vector<std::uint32_t>(first, first + k), key.cost);
+    }
+    keys.clear();
+    slots.clear();
+    indices.clear();
+    aggregator.AggregateCombinations(std::move(block));
+  }
+
+ private:
+  struct Key {
+    double cost;
+    std::uint64_t visit;
+
+    // Cheaper first; of equal costs, the one visited first.
+    bool operator<(const Key& other) const {
+      return cost < other.cost || (cost == other.cost && visit < other.visit);
+    }
+  };
+
+  void Insert(double cost, const std::uint32_t* combination) {
+    CORVALLE_ASSERT(keys.size() < std::numeric_limits<std::uint32_t>::max());
+    const auto slot = static_cast<std::uint32_t>(keys.size());
+    indices.insert(indices.end(), combination, combination + k);
+    keys.emplace_back();
+    slots.emplace_back();
+    SiftUp(keys.size() - 1, Key{cost, nextVisit++}, slot);
+  }
+
+  // Places (key, slot) at position or above it.
+  void SiftUp(std::size_t position, Key key, std::uint32_t slot) {
+    while (position > 0) {
+      const std::size_t parent = (position - 1) / kArity;
+      if (!(keys[parent] < key)) {
+        break;
+      }
+      keys[position] = keys[parent];
+      slots[position] = slots[parent];
+      position = parent;
+    }
+    keys[position] = key;
+    slots[position] = slot;
+  }
+
+  // Places (key, slot) at the top or below it.
+  void SiftDown(Key key, std::uint32_t slot) {
+    const std::size_t size = keys.size();
+    std::size_t position = 0;
+    for (;;) {
+      const std::size_t firstChild = kArity * position + 1;
+      if (firstChild >= size) {
+        break;
+      }
+      const std::size_t endChild = std::min(firstChild + kArity, size);
+      std::size_t largest = firstChild;
+      for (std::size_t child = firstChild + 1; child < endChild; ++child) {
+        if (keys[largest] < keys[child]) {
+          largest = child;
+        }
+      }
+      if (!(key < keys[largest])) {
+        break;
+      }
+      keys[position] = keys[largest];
+      slots[position] = slots[largest];
+      position = largest;
+    }
+    keys[position] = key;
+    slots[position] = slot;
+  }
+
+  static constexpr std::size_t kArity = 4;
+
+  std::uint32_t k;
+  std::size_t capacity;
+  std::uint64_t nextVisit = 0;
+  std::vector<Key> keys;               // max-heap by (cost, visit)
+  std::vector<std::uint32_t> slots;    // the slot of the entry at each heap position
+  std::vector<std::uint32_t> indices;  // k per slot; slots are reused on replacement
+};
+
+// Aligned to a cache line: collectors of different workers are allocated one after the other
+// and must not share a line that one of them writes for every combination.
+class alignas(64) ValidCombinationCollector final
+    : public Combinations::IValidCombinationCollector {
+ public:
+  ValidCombinationCollector(ICombinationAggregator& aggregator_, IProgressUpdater& progressUpdater_,
+                            const std::vector<Item>& items_,
+                            const ConsolidatedLotData& consolidatedLotData_,
+                            const SearchDigest& digest_, std::uint32_t k_,
+                            std::size_t keptPerWorker)
+      : aggregator(aggregator_),
+        progressUpdater(progressUpdater_),
+        items(items_),
+        consolidatedLotData(consolidatedLotData_),
+        digest(digest_),
+        k(k_),
+        prefixLength(k_ == 0 ? 0 : k_ - 1),
+        best(k_, keptPerWorker),
+        prefix(prefixLength, std::numeric_limits<std::uint32_t>::max()),
+        deficientItems(digest_.itemCount),
+        deficientNeeds(digest_.itemCount),
+        levelHeld(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
+        prefixCells(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
+        heads(digest_.itemCount) {
+    CORVALLE_ASSERT(items.size() > 0);
+    CORVALLE_ASSERT(consolidatedLotData.ItemCount() == items.size());
+    CORVALLE_ASSERT(consolidatedLotData.StoreCount() > 0);
+  }
+
+  void HandleCombination(const Iterator& begin, const Iterator& end) override {
+    CORVALLE_ASSERT(static_cast<std::uint32_t>(end - begin) == k);
+    if (++pendingProgress == kProgressBatch) {
+      progressUpdater.UpdateProgress(pendingProgress);
+      pendingProgress = 0;
+    }
+    if (k == 0) {
+      // The one empty combination: valid when nothing is wanted, and then free.
+      if (digest.itemCount == 0) {
+        static constexpr std::uint32_t kNoStores[1] = {0};
+        best.Offer(0.0, kNoStores);
+      }
+      return;
+    }
+    const std::uint32_t* combination = &*begin;
+    if (!prefixLoaded || !SamePrefix(combination)) {
+      LoadPrefix(combination);
+    }
+    const std::uint32_t last = combination[prefixLength];
+    const std::uint32_t* lastQuantities =
+        digest.quantities.data() + static_cast<std::size_t>(last) * digest.itemCount;
+    for (std::uint32_t d = 0; d < deficientCount; ++d) {
+      if (lastQuantities[deficientItems[d]] < deficientNeeds[d]) {
+        return;
+      }
+    }
+    if (!pricingPrepared) {
+      PreparePricing();
+    }
+    double cost = 0.0;
+    if (PriceWithLast(last, best.DropThreshold(), cost)) {
+      best.Offer(cost, combination);
+    }
+  }
+
+  void Finish() override {
+    if (pendingProgress != 0) {
+      progressUpdater.UpdateProgress(pendingProgress);
+      pendingProgress = 0;
+    }
+    best.Drain(aggregator);
+  }
+
+ private:
+  // Whether the combination starts with the cached prefix; a plain loop, as k - 1 is at most 10.
+  bool SamePrefix(const std::uint32_t* combination) const {
+    for (std::uint32_t position = prefixLength; position-- > 0;) {
+      if (prefix[position] != combination[position]) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Caches what the first k - 1 stores of the combination leave missing of each item. Their
+  // sorted cells are prepared only when a combination with this prefix proves valid: on
+  // tables where most combinations are invalid, most prefixes never need them.
+  void LoadPrefix(const std::uint32_t* combination) {
+    // Only the positions from the first one that changed are summed again: usually just the
+    // last position of the prefix moves on.
+    std::uint32_t changed = 0;
+    if (prefixLoaded) {
+      while (changed < prefixLength && prefix[changed] == combination[changed]) {
+        ++changed;
+      }
+    }
+    std::copy_n(combination, prefixLength, prefix.begin());
+    prefixLoaded = true;
+    pricingPrepared = false;
+    const std::size_t itemCount = digest.itemCount;
+    for (std::uint32_t position = changed; position < prefixLength; ++position) {
+      std::uint64_t* held = levelHeld.data() + position * itemCount;
+      const std::uint32_t* quantities =
+          digest.quantities.data() + static_cast<std::size_t>(prefix[position]) * itemCount;
+      if (position == 0) {
+        for (std::size_t item = 0; item < itemCount; ++item) {
+          held[item] = quantities[item];
+        }
+      } else {
+        const std::uint64_t* before = held - itemCount;
+        for (std::size_t item = 0; item < itemCount; ++item) {
+          held[item] = before[item] + quantities[item];
+        }
+      }
+    }
+    // What the whole prefix holds; nothing at all without a prefix (k = 1).
+    const std::uint64_t* held =
+        prefixLength == 0 ? nullptr : levelHeld.data() + (prefixLength - 1) * itemCount;
+    deficientCount = 0;
+    for (std::uint32_t item = 0; item < itemCount; ++item) {
+      const std::uint64_t have = held == nullptr ? 0 : held[item];
+      const std::uint32_t wanted = digest.wanted[item];
+      // Written without a branch: whether an item is short is a coin toss for the predictor.
+      deficientItems[deficientCount] = item;
+      deficientNeeds[deficientCount] =
+          wanted - static_cast<std::uint32_t>(std::min<std::uint64_t>(have, wanted));
+      deficientCount += have < wanted ? 1 : 0;
+    }
+  }
+
+  // The prefix's cells of each item, sorted by price with ties in column order, and the first
+  // of them that gives anything.
+  void PreparePricing() {
+    pricingPrepared = true;
+    for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
+      Pricing::Cell* cells = prefixCells.data() + static_cast<std::size_t>(item) * prefixLength;
+      for (std::uint32_t position = 0; position < prefixLength; ++position) {
+        const std::size_t at = static_cast<std::size_t>(prefix[position]) * digest.itemCount + item;
+        cells[position] = Pricing::Cell{digest.quantities[at], digest.prices[at]};
+      }
+      Pricing::SortByPrice(cells, prefixLength);
+      // Empty cells sort first, at price 0, but take nothing; capped quantities equal the
+      // wanted quantity exactly when they cover it.
+      heads[item] = Head{std::numeric_limits<double>::infinity(), false};
+      for (std::uint32_t position = 0; position < prefixLength; ++position) {
+        if (cells[position].quantity != 0) {
+          heads[item] =
+              Head{cells[position].price, cells[position].quantity == digest.wanted[item]};
+          break;
+        }
+      }
+    }
+  }
+
+  // The purchase rule over the cached prefix and the last store's cell, item by item, adding
+  // to cost in purchase order. Returns false, with cost incomplete, once the running cost
+  // exceeds threshold and can no longer come back (prices not negative).
+  bool PriceWithLast(std::uint32_t last, double threshold, double& cost) const {
+    const bool canStopEarly = digest.pricesNeverNegative;
+    const bool canTakeShortcut = digest.pricesAreNumbers;
+    const std::size_t lastAt = static_cast<std::size_t>(last) * digest.itemCount;
+    for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
+      const Pricing::Cell* cells =
+          prefixCells.data() + static_cast<std::size_t>(item) * prefixLength;
+      const std::uint32_t lastQuantity = digest.quantities[lastAt + item];
+      const double lastPrice = digest.prices[lastAt + item];
+      const std::uint32_t wanted = digest.wanted[item];
+      // The common case: whichever cell is the first to give anything covers the item alone
+      // (the last store's cell is first only when it is not empty and strictly cheaper). A
+      // selection, not a branch: which one comes first is a coin toss for the predictor.
+      const bool lastFirst = lastQuantity != 0 && lastPrice < heads[item].price;
+      if (canTakeShortcut && (lastFirst ? lastQuantity == wanted : heads[item].coversAll)) {
+        cost += static_cast<double>(wanted) * (lastFirst ? lastPrice : heads[item].price);
+        if (canStopEarly && cost > threshold) {
+          return false;
+        }
+        continue;
+      }
+      std::uint32_t missing = wanted;
+      std::uint32_t position = 0;
+      // The prefix cells that come before the last store's: those not dearer than it.
+      for (; position < prefixLength && missing != 0 && !(lastPrice < cells[position].price);
+           ++position) {
+        Buy(cells[position].quantity, cells[position].price, missing, cost);
+      }
+      Buy(lastQuantity, lastPrice, missing, cost);
+      for (; position < prefixLength && missing != 0; ++position) {
+        Buy(cells[position].quantity, cells[position].price, missing, cost);
+      }
+      if (canStopEarly && cost > threshold) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  static void Buy(std::uint32_t quantity, double price, std::uint32_t& missing, double& cost) {
+    const std::uint32_t taken = quantity < missing ? quantity : missing;
+    if (taken != 0) {
+      cost += static_cast<double>(taken) * price;
+      missing -= taken;
+    }
+  }
+
+  ICombinationAggregator& aggregator;
+  IProgressUpdater& progressUpdater;
+  const std::vector<Item>& items;
+  const ConsolidatedLotData& consolidatedLotData;
+  const SearchDigest& digest;
+  const std::uint32_t k;
+  const std::uint32_t prefixLength;
+  CheapestCombinations best;
+  std::uint64_t pendingProgress = 0;
+
+  // The cached prefix and what it leaves to the last store.
+  bool prefixLoaded = false;
+  bool pricingPrepared = false;
+  std::vector<std::uint32_t> prefix;
+  std::uint32_t deficientCount = 0;
+  std::vector<std::uint32_t> deficientItems;
+  std::vector<std::uint32_t> deficientNeeds;
+  // [position * itemCount + item]: what prefix positions 0 ... position hold of the item.
+  std::vector<std::uint64_t> levelHeld;
+  std::vector<Pricing::Cell> prefixCells;  // [item * prefixLength + position], by price
+  // Per item, the prefix's cheapest cell: its price and whether it alone covers the item.
+  struct Head {
+    double price;
+    bool coversAll;
+  };
+  std::vector<Head> heads;
+};
+
+class StoreCombinationValidator final : public IStoreCombinationValidator,
+                                        public Combinations::ICombinationCollectorFactory,
+                                        public ICombinationAggregator,
+                                        public IProgressUpdater {
+ public:
+  StoreCombinationValidator(const std::vector<Item>& items_, std::size_t keptPerWorker_)
+      : items(&items_),
+        keptPerWorker(keptPerWorker_),
+        combinations(std::make_unique<std::vector<StoreCombination>>()) {
+    CORVALLE_ASSERT(keptPerWorker >= 1);
+  }
+
+  std::unique_ptr<std::vector<StoreCombination>> FindValidCombinations(
+      const ConsolidatedLotData& consolidatedLotData_, std::uint32_t storesPerCombination,
+      const CombinationProgress& progress, std::uint32_t threadCount) override;
+
+  std::unique_ptr<Combinations::IValidCombinationCollector> CreateCollector() override;
+  void AggregateCombination(const StoreCombination& combination) override;
+  void AggregateCombinations(std::vector<StoreCombination>&& block) override;
+  void UpdateProgress(std::uint64_t processed) override;
+
+ private:
+  const std::vector<Item>* items;
+  const ConsolidatedLotData* consolidatedLotData = nullptr;
+  const std::size_t keptPerWorker;
+  std::uint32_t storesPerCombination = 0;
+  std::unique_ptr<SearchDigest> digest;
+  std::mutex aggregationMutex;  // guards combinations
+  std::mutex progressMutex;     // serialises the calls of progressCallback
+  CombinationProgress progressCallback;
+  std::uint64_t totalCount = 0;
+  std::atomic<std::uint64_t> processedCount{0};
+  std::chrono::system_clock::time_point startTime;
+  std::unique_ptr<std::vector<StoreCombination>> combinations;
+};
+
+std::unique_ptr<std::vector<StoreCombination>> StoreCombinationValidator::FindValidCombinations(
+    const ConsolidatedLotData& consolidatedLotData_, std::uint32_t storesPerCombination_,
+    const CombinationProgress& progress, std::uint32_t threadCount) {
+  progressCallback = progress;
+  consolidatedLotData = &consolidatedLotData_;
+  // Nothing of an earlier call, not even of one that ended in an exception, carries over.
+  combinations = std::make_unique<std::vector<StoreCombination>>();
+  storesPerCombination = storesPerCombination_;
+  CORVALLE_ASSERT(consolidatedLotData_.StoreCount() >= storesPerCombination_);
+  totalCount =
+      Combinations::CountCombinations(consolidatedLotData_.StoreCount(), storesPerCombination_);
+  processedCount = 0;
+  startTime = std::chrono::system_clock::now();
+  digest = std::make_unique<SearchDigest>(*items, consolidatedLotData_);
+
+  const auto generator = Combinations::CreateCombinationGenerator();
+  generator->TryGenerateCombinations(consolidatedLotData_.StoreCount(), storesPerCombination_,
+                                     *this, threadCount);
+
+  BOOST_LOG_TRIVIAL(debug) << "Combination count: " << combinations->size();
+  digest.reset();
+  return std::move(combinations);
+}
+
+std::unique_ptr<Combinations::IValidCombinationCollector>
+StoreCombinationValidator::CreateCollector() {
+  CORVALLE_ASSERT(consolidatedLotData != nullptr);
+  return std::make_unique<ValidCombinationCollector>(*this, *this, *items, *consolidatedLotData,
+                                                     *digest, storesPerCombination, keptPerWorker);
+}
+
+void StoreCombinationValidator::AggregateCombination(const StoreCombination& combination) {
+  std::lock_guard<std::mutex> lock(aggregationMutex);
+  combinations->push_back(combination);
+}
+
+void StoreCombinationValidator::AggregateCombinations(std::vector<StoreCombination>&& block) {
+  std::lock_guard<std::mutex> lock(aggregationMutex);
+  if (combinations->empty()) {
+    *combinations = std::move(block);
+  } else {
+    combinations->insert(combinations->end(), std::make_move_iterator(block.begin()),
+                         std::make_move_iterator(block.end()));
+  }
+}
+
+void StoreCombinationValidator::UpdateProgress(std::uint64_t processed) {
+  const std::uint64_t before = processedCount.fetch_add(processed);
+  const std::uint64_t after = before + processed;
+  for (std::uint64_t reached = (before / kProgressInterval + 1) * kProgressInterval;
+       reached <= after; reached += kProgressInterval) {
+    std::lock_guard<std::mutex> lock(progressMutex);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::system_clock::now() - startTime)
+                             .count();
+    const auto seconds = static_cast<double>(elapsed / 1000000);
+    const double fraction = static_cast<double>(reached) / static_cast<double>(totalCount);
+    unsigned long long estimate = 0;
+    if (elapsed >= kMinimumMicrosecondsForEstimate && fraction >= kMinimumFractionForEstimate) {
+      estimate = static_cast<unsigned long long>(seconds / fraction - seconds);
+    }
+    if (progressCallback) {
+      progressCallback(fraction, estimate);
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<IStoreCombinationValidator> CreateStoreCombinationValidator(
+    const std::vector<Item>& items, std::size_t keptPerWorker) {
+  return std::make_unique<StoreCombinationValidator>(items, keptPerWorker);
+}
+
+}  // namespace Corvalle::BrickLink

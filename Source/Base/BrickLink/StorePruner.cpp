@@ -1,0 +1,256 @@
+// Redundant stores are found over all pairs of columns (a, b), a < b, visited in lexicographic
+// order by the combination generator on one worker, with SubsetFinder as the collector: a is
+// removed when b dominates it, else b when a dominates it, and pairs with a removed store are
+// skipped. The order makes the outcome depend on the table alone.
+//
+// The dominance test runs on a per-call digest of the table: for every store, one bit set of
+// the items it offers and one of the items it alone can supply in full, then its prices in
+// store-major order. x can only be dominated by y when x's offered set lies inside y's
+// full-supply set (a few word operations), and only then are the prices compared.
+
+#include "StorePruner.h"
+
+#include <algorithm>
+#include <boost/log/trivial.hpp>
+#include <cstdint>
+#include <stdexcept>
+
+#include "Assert.h"
+#include "CombinationGenerator.h"
+
+namespace Corvalle::BrickLink {
+
+namespace {
+
+class StorePruner;
+
+// The table reorganised for the pairwise dominance test; built once per call.
+class DominanceDigest {
+ public:
+  DominanceDigest(const ConsolidatedLotData& table, const std::vector<Item>& items)
+      : itemCount(table.ItemCount()),
+        wordCount((itemCount + 63) / 64),
+        offered(static_cast<std::size_t>(table.StoreCount()) * wordCount, 0),
+        suppliesAll(static_cast<std::size_t>(table.StoreCount()) * wordCount, 0),
+        prices(static_cast<std::size_t>(table.StoreCount()) * itemCount) {
+    for (std::uint32_t item = 0; item < itemCount; ++item) {
+      const auto row = table.GetItemLotData(item);
+      const std::uint64_t bit = std::uint64_t{1} << (item % 64);
+      for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
+        const LotData& cell = row[store];
+        const std::size_t word = static_cast<std::size_t>(store) * wordCount + item / 64;
+        if (cell.quantity != 0) {
+          offered[word] |= bit;
+        }
+        if (cell.quantity >= items[item].Quantity()) {
+          suppliesAll[word] |= bit;
+        }
+        prices[static_cast<std::size_t>(store) * itemCount + item] = cell.price;
+      }
+    }
+  }
+
+  // For every item that x offers, y has a unit price no higher than x's and can supply the
+  // whole wanted quantity alone.
+  bool IsDominatedBy(std::uint32_t x, std::uint32_t y) const {
+    const std::uint64_t* xOffered = offered.data() + static_cast<std::size_t>(x) * wordCount;
+    const std::uint64_t* ySupplies = suppliesAll.data() + static_cast<std::size_t>(y) * wordCount;
+    for (std::uint32_t word = 0; word < wordCount; ++word) {
+      if ((xOffered[word] & ~ySupplies[word]) != 0) {
+        return false;
+      }
+    }
+    const double* xPrices = prices.data() + static_cast<std::size_t>(x) * itemCount;
+    const double* yPrices = prices.data() + static_cast<std::size_t>(y) * itemCount;
+    for (std::uint32_t word = 0; word < wordCount; ++word) {
+      for (std::uint64_t bits = xOffered[word]; bits != 0; bits &= bits - 1) {
+        const std::uint32_t item = word * 64 + static_cast<std::uint32_t>(__builtin_ctzll(bits));
+        if (!(yPrices[item] <= xPrices[item])) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::uint32_t itemCount;
+  std::uint32_t wordCount;
+  std::vector<std::uint64_t> offered;
+  std::vector<std::uint64_t> suppliesAll;
+  std::vector<double> prices;
+};
+
+class StorePruner final : public IStorePruner, public Combinations::ICombinationCollectorFactory {
+ public:
+  std::shared_ptr<const ConsolidatedLotData> PruneExtraneousStores(
+      const ConsolidatedLotData& consolidatedLotData_, const std::vector<Item>& items_) override;
+  std::shared_ptr<const ConsolidatedLotData> PruneStoresByCountry(const ConsolidatedLotData& table,
+                                                                  const Country& country) override;
+  std::shared_ptr<const ConsolidatedLotData> PruneStoresByRegions(
+      const ConsolidatedLotData& table, const std::vector<std::string>& regionNames) override;
+
+  std::unique_ptr<Combinations::IValidCombinationCollector> CreateCollector() override;
+
+  // Called by the collector's Finish: the columns that survive, ascending.
+  void SetKeptStores(std::vector<std::uint32_t>&& keptStores_) {
+    keptStores = std::move(keptStores_);
+  }
+
+ private:
+  const ConsolidatedLotData* consolidatedLotData = nullptr;
+  const std::vector<Item>* items = nullptr;
+  std::vector<std::uint32_t> keptStores;
+};
+
+// The collector of the pair enumeration; runs on the pruner's own thread.
+class SubsetFinder final : public Combinations::IValidCombinationCollector {
+ public:
+  SubsetFinder(StorePruner& storePruner_, const ConsolidatedLotData& consolidatedLotData_,
+               const std::vector<Item>& items_)
+      : storePruner(storePruner_),
+        consolidatedLotData(consolidatedLotData_),
+        items(items_),
+        digest(consolidatedLotData_, items_),
+        isExtraneous(consolidatedLotData_.StoreCount(), false) {}
+
+  void HandleCombination(const Iterator& begin, const Iterator& end) override {
+    CORVALLE_ASSERT(end - begin == 2);
+    const std::uint32_t a = begin[0];
+    const std::uint32_t b = begin[1];
+    if (isExtraneous[a] || isExtraneous[b]) {
+      return;
+    }
+    if (digest.IsDominatedBy(a, b)) {
+      MarkExtraneous(a);
+    } else if (digest.IsDominatedBy(b, a)) {
+      MarkExtraneous(b);
+    }
+  }
+
+  void Finish() override {
+    std::vector<std::uint32_t> kept;
+    for (std::uint32_t store = 0; store < consolidatedLotData.StoreCount(); ++store) {
+      if (!isExtraneous[store]) {
+        kept.push_back(store);
+      }
+    }
+    storePruner.SetKeptStores(std::move(kept));
+  }
+
+ private:
+  void MarkExtraneous(std::uint32_t store) {
+    extraneous.push_back(store);
+    isExtraneous[store] = true;
+  }
+
+  StorePruner& storePruner;
+  const ConsolidatedLotData& consolidatedLotData;
+  const std::vector<Item>& items;
+  DominanceDigest digest;
+  // The columns found redundant, in the order found, and the same as flags for the skip test.
+  std::vector<std::uint32_t> extraneous;
+  std::vector<bool> isExtraneous;
+};
+
+// The store's country, or null when the country table does not know its identifier (the
+// marketplace has far more countries than the table); such a store lies in no region.
+const Country* FindCountry(const ConsolidatedLotData& consolidatedLotData,
+                           std::uint32_t storeIndex) {
+  const StoreInformation& store = consolidatedLotData.GetStore(storeIndex);
+  try {
+    CORVALLE_ASSERT(consolidatedLotData.GetStore(storeIndex).CountryIsValid());
+    return &store.GetCountry();
+  } catch (const std::invalid_argument&) {
+    BOOST_LOG_TRIVIAL(warning) << "Store " << store.Id() << " (" << store.Name()
+                               << ") has the unknown country ID \"" << store.CountryId()
+                               << "\"; it lies in no region and is filtered out";
+    return nullptr;
+  }
+}
+
+std::vector<Region> RegionNamesToRegions(const std::vector<std::string>& regionNames) {
+  std::vector<Region> regions;
+  for (const std::string& name : regionNames) {
+    const Region region = GetRegionByName(name);
+    CORVALLE_ASSERT(region != Region::None);
+    regions.push_back(region);
+  }
+  return regions;
+}
+
+std::shared_ptr<const ConsolidatedLotData> StorePruner::PruneExtraneousStores(
+    const ConsolidatedLotData& consolidatedLotData_, const std::vector<Item>& items_) {
+  CORVALLE_ASSERT(consolidatedLotData_.ItemCount() == items_.size());
+  const std::uint32_t storeCount = consolidatedLotData_.StoreCount();
+  if (storeCount == 0) {
+    return CreatePrunedLotData({}, consolidatedLotData_);
+  }
+  if (storeCount == 1) {
+    return CreatePrunedLotData({0}, consolidatedLotData_);
+  }
+  consolidatedLotData = &consolidatedLotData_;
+  items = &items_;
+  keptStores.clear();
+  const auto generator = Combinations::CreateCombinationGenerator();
+  generator->TryGenerateCombinations(storeCount, 2, *this);
+  return CreatePrunedLotData(keptStores, consolidatedLotData_);
+}
+
+std::shared_ptr<const ConsolidatedLotData> StorePruner::PruneStoresByCountry(
+    const ConsolidatedLotData& table, const Country& country) {
+  std::vector<std::uint32_t> kept;
+  for (std::uint32_t storeIndex = 0; storeIndex < table.StoreCount(); ++storeIndex) {
+    if (FindCountry(table, storeIndex) == &country) {
+      kept.push_back(storeIndex);
+    }
+  }
+  return CreatePrunedLotData(kept, table);
+}
+
+std::shared_ptr<const ConsolidatedLotData> StorePruner::PruneStoresByRegions(
+    const ConsolidatedLotData& table, const std::vector<std::string>& regionNames) {
+  const std::vector<Region> regions = RegionNamesToRegions(regionNames);
+  std::vector<std::uint32_t> kept;
+  for (std::uint32_t storeIndex = 0; storeIndex < table.StoreCount(); ++storeIndex) {
+    const Country* country = FindCountry(table, storeIndex);
+    if (country == nullptr) {
+      continue;
+    }
+    const bool inChosenRegion = std::any_of(regions.begin(), regions.end(), [&](Region region) {
+      return country->region == region || country->secondaryRegion == region;
+    });
+    if (inChosenRegion) {
+      kept.push_back(storeIndex);
+    }
+  }
+  return CreatePrunedLotData(kept, table);
+}
+
+std::unique_ptr<Combinations::IValidCombinationCollector> StorePruner::CreateCollector() {
+  CORVALLE_ASSERT(consolidatedLotData != nullptr);
+  CORVALLE_ASSERT(items != nullptr);
+  return std::make_unique<SubsetFinder>(*this, *consolidatedLotData, *items);
+}
+
+}  // namespace
+
+std::unique_ptr<IStorePruner> CreateStorePruner() { return std::make_unique<StorePruner>(); }
+
+std::shared_ptr<const ConsolidatedLotData> CreatePrunedLotData(
+    const std::vector<std::uint32_t>& keptStores, const ConsolidatedLotData& consolidatedLotData) {
+  const std::uint32_t itemCount = consolidatedLotData.ItemCount();
+  ConsolidatedLotData::Array data(boost::extents[itemCount][keptStores.size()]);
+  std::vector<StoreInformation> stores;
+  stores.reserve(keptStores.size());
+  for (std::size_t column = 0; column < keptStores.size(); ++column) {
+    const std::uint32_t storeIndex = keptStores[column];
+    stores.push_back(consolidatedLotData.GetStore(storeIndex));
+    for (std::uint32_t item = 0; item < itemCount; ++item) {
+      data[item][column] = consolidatedLotData.GetLotData(item, storeIndex);
+    }
+  }
+  return std::make_shared<const ConsolidatedLotData>(data, std::move(stores));
+}
+
+}  // namespace Corvalle::BrickLink

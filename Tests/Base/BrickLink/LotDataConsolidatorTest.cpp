@@ -1,0 +1,122 @@
+#include "BrickLink/LotDataConsolidator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "LogCapture.h"
+
+namespace Corvalle::BrickLink {
+namespace {
+
+std::unique_ptr<PriceGuide> Guide(std::list<PriceGuideDatum> lots) {
+  return std::make_unique<PriceGuide>(std::move(lots), PriceGuideStatistics{},
+                                      PriceGuideStatistics{});
+}
+
+Item MakeItem(const std::string& id, Condition condition, std::uint32_t quantity,
+              std::list<PriceGuideDatum> newLots, std::list<PriceGuideDatum> usedLots = {}) {
+  Item item(ItemType::Part, id, id, 5, condition, quantity);
+  item.SetPriceGuideNew(Guide(std::move(newLots)));
+  item.SetPriceGuideUsed(Guide(std::move(usedLots)));
+  return item;
+}
+
+TEST(LotDataConsolidatorTest, BuildsOneColumnPerStoreInIdOrder) {
+  std::vector<Item> items;
+  // Store 30 sells one big lot: kept whole, beyond the wanted quantity.
+  items.push_back(MakeItem("a", Condition::New, 10, {{30, 500, 0.25}, {7, 2, 1.5}}));
+  // Wanted New: the used lot of store 99 does not count and 99 is no column.
+  items.push_back(MakeItem("b", Condition::New, 1, {{7, 1, 2.0}}, {{99, 4, 0.1}}));
+  // Wanted Used: new and used lots both count.
+  items.push_back(MakeItem("c", Condition::Used, 3, {{30, 1, 1.0}}, {{12, 2, 0.5}}));
+  items.push_back(MakeItem("d", Condition::New, 3, {}));  // no lots at all
+
+  Testing::LogCapture log;
+  const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
+  ASSERT_EQ(table->ItemCount(), 4u);
+  ASSERT_EQ(table->StoreCount(), 3u);
+  EXPECT_EQ(table->GetStore(0).Id(), 7u);
+  EXPECT_EQ(table->GetStore(1).Id(), 12u);
+  EXPECT_EQ(table->GetStore(2).Id(), 30u);
+  EXPECT_EQ(table->GetLotData(0, 2), (LotData{500, 0.25}));
+  EXPECT_EQ(table->GetLotData(0, 0), (LotData{2, 1.5}));
+  EXPECT_EQ(table->GetLotData(0, 1), LotData{});
+  EXPECT_EQ(table->GetLotData(1, 0), (LotData{1, 2.0}));
+  EXPECT_EQ(table->GetLotData(2, 1), (LotData{2, 0.5}));
+  EXPECT_EQ(table->GetLotData(2, 2), (LotData{1, 1.0}));
+  for (std::uint32_t store = 0; store < 3; ++store) {
+    EXPECT_EQ(table->GetLotData(3, store).quantity, 0u);
+  }
+  const auto row = table->GetItemLotData(0);
+  ASSERT_EQ(row.size(), 3u);
+  EXPECT_EQ(row[2], (LotData{500, 0.25}));
+
+  const auto records = log.Records();
+  const std::vector<std::string> expected{
+      "info: Consolidating item 1 of 4", "info: Consolidating item 2 of 4",
+      "info: Consolidating item 3 of 4", "info: Consolidating item 4 of 4"};
+  EXPECT_EQ(records, expected);
+}
+
+TEST(LotDataConsolidatorTest, FoldsSeveralLotsOfOneStoreIntoTheCheapestUnits) {
+  for (const std::uint32_t wanted : {5u, 20u}) {
+    std::vector<Item> items;
+    items.push_back(MakeItem("a", Condition::New, wanted, {{8, 3, 1.00}, {8, 10, 2.00}}));
+    const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
+    ASSERT_EQ(table->StoreCount(), 1u);
+    const LotData cell = table->GetLotData(0, 0);
+    if (wanted == 5) {
+      EXPECT_EQ(cell.quantity, 5u);
+      EXPECT_DOUBLE_EQ(cell.price, 1.40);
+    } else {
+      EXPECT_EQ(cell.quantity, 13u);
+      EXPECT_DOUBLE_EQ(cell.price, (3.00 + 20.00) / 13);
+    }
+  }
+  // A store with a new and a used lot of an item wanted Used is folded as well, and an item
+  // wanted zero times leaves an empty cell rather than a mean of no prices.
+  std::vector<Item> items;
+  items.push_back(MakeItem("a", Condition::Used, 4, {{8, 2, 3.0}}, {{8, 5, 1.0}}));
+  items.push_back(MakeItem("b", Condition::New, 0, {{8, 2, 3.0}, {8, 1, 1.0}}));
+  const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
+  EXPECT_EQ(table->GetLotData(0, 0).quantity, 4u);
+  EXPECT_DOUBLE_EQ(table->GetLotData(0, 0).price, 1.0);
+  EXPECT_EQ(table->GetLotData(1, 0), LotData{});
+}
+
+TEST(LotDataConsolidatorTest, ResultDoesNotDependOnTheOrderOfLots) {
+  std::mt19937 random(7);
+  std::list<PriceGuideDatum> lots;
+  for (int lot = 0; lot < 12; ++lot) {
+    lots.emplace_back(100 + random() % 3, 1 + random() % 4, 0.25 * (1 + random() % 8));
+  }
+  std::vector<PriceGuideDatum> shuffled(lots.begin(), lots.end());
+  std::shuffle(shuffled.begin(), shuffled.end(), random);
+  std::vector<Item> first;
+  first.push_back(MakeItem("a", Condition::New, 6, lots));
+  std::vector<Item> second;
+  second.push_back(MakeItem("a", Condition::New, 6,
+                            std::list<PriceGuideDatum>(shuffled.begin(), shuffled.end())));
+  const auto consolidator = CreateLotDataConsolidator();
+  const auto one = consolidator->ConsolidateLotData(first);
+  const auto two = consolidator->ConsolidateLotData(second);
+  ASSERT_EQ(one->StoreCount(), two->StoreCount());
+  for (std::uint32_t store = 0; store < one->StoreCount(); ++store) {
+    EXPECT_EQ(one->GetLotData(0, store), two->GetLotData(0, store));
+  }
+}
+
+TEST(LotDataConsolidatorTest, ItemsWithoutLotsGiveATableWithoutStores) {
+  std::vector<Item> items;
+  items.push_back(MakeItem("a", Condition::New, 2, {}));
+  items.push_back(MakeItem("b", Condition::Used, 2, {}));
+  const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
+  EXPECT_EQ(table->ItemCount(), 2u);
+  EXPECT_EQ(table->StoreCount(), 0u);
+  EXPECT_EQ(CreateLotDataConsolidator()->ConsolidateLotData({})->StoreCount(), 0u);
+}
+
+}  // namespace
+}  // namespace Corvalle::BrickLink

@@ -1,0 +1,52 @@
+#pragma once
+
+// Small builders shared by the tests of the combination search.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BrickLink/ConsolidatedLotData.h"
+#include "Corvalle.h"
+
+namespace Testing {
+
+// A table from rows of cells (one row per item, one cell per store) and the stores' ids.
+inline std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> MakeTable(
+    const std::vector<std::vector<Corvalle::BrickLink::LotData>>& rows,
+    const std::vector<std::uint32_t>& storeIds) {
+  using Corvalle::BrickLink::ConsolidatedLotData;
+  ConsolidatedLotData::Array data(boost::extents[rows.size()][storeIds.size()]);
+  for (std::size_t item = 0; item < rows.size(); ++item) {
+    for (std::size_t store = 0; store < storeIds.size(); ++store) {
+      data[item][store] = rows[item].at(store);
+    }
+  }
+  std::vector<Corvalle::BrickLink::StoreInformation> stores;
+  for (const std::uint32_t id : storeIds) {
+    stores.emplace_back(id);
+  }
+  return std::make_shared<const ConsolidatedLotData>(data, std::move(stores));
+}
+
+// Parts "item0", "item1", ... in colour 1, wanted New, with the given quantities.
+inline std::vector<Corvalle::Item> MakeItems(const std::vector<std::uint32_t>& quantities) {
+  std::vector<Corvalle::Item> items;
+  for (std::size_t index = 0; index < quantities.size(); ++index) {
+    items.emplace_back(Corvalle::ItemType::Part, "item" + std::to_string(index),
+                       "Item " + std::to_string(index), 1, Corvalle::Condition::New,
+                       quantities[index]);
+  }
+  return items;
+}
+
+inline std::vector<std::uint32_t> ConsecutiveIds(std::uint32_t first, std::uint32_t count) {
+  std::vector<std::uint32_t> ids;
+  for (std::uint32_t index = 0; index < count; ++index) {
+    ids.push_back(first + index);
+  }
+  return ids;
+}
+
+}  // namespace Testing

@@ -1,0 +1,324 @@
+#include "CombinationGenerator.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "LogCapture.h"
+
+namespace Combinations {
+namespace {
+
+using Combination = std::vector<std::uint32_t>;
+
+// Every k-of-n combination in lexicographic order, built by plain recursion.
+void AppendAllCombinations(std::uint32_t n, std::uint32_t k, Combination& current,
+                           std::vector<Combination>& all) {
+  if (current.size() == k) {
+    all.push_back(current);
+    return;
+  }
+  const std::uint32_t from = current.empty() ? 0 : current.back() + 1;
+  for (std::uint32_t index = from; index < n; ++index) {
+    current.push_back(index);
+    AppendAllCombinations(n, k, current, all);
+    current.pop_back();
+  }
+}
+
+std::vector<Combination> AllCombinations(std::uint32_t n, std::uint32_t k) {
+  std::vector<Combination> all;
+  Combination current;
+  AppendAllCombinations(n, k, current, all);
+  return all;
+}
+
+// C(n, k) from Pascal's triangle; empty when it does not fit 64 bits.
+std::optional<std::uint64_t> PascalCount(std::uint32_t n, std::uint32_t k) {
+  std::vector<std::optional<std::uint64_t>> row{std::uint64_t{1}};
+  for (std::uint32_t line = 1; line <= n; ++line) {
+    std::vector<std::optional<std::uint64_t>> next(line + 1);
+    next.front() = 1;
+    next.back() = 1;
+    for (std::uint32_t i = 1; i < line; ++i) {
+      if (row[i - 1] && row[i] &&
+          *row[i - 1] <= std::numeric_limits<std::uint64_t>::max() - *row[i]) {
+        next[i] = *row[i - 1] + *row[i];
+      }
+    }
+    row = std::move(next);
+  }
+  return row[k];
+}
+
+// Records what one worker saw.
+struct WorkerLog {
+  std::vector<Combination> combinations;
+  int finishCalls = 0;
+  bool sawCombinationAfterFinish = false;
+  std::thread::id thread;
+};
+
+class RecordingCollector final : public IValidCombinationCollector {
+ public:
+  explicit RecordingCollector(WorkerLog& log_) : log(log_) {}
+  void HandleCombination(const Iterator& begin, const Iterator& end) override {
+    log.thread = std::this_thread::get_id();
+    if (log.finishCalls != 0) {
+      log.sawCombinationAfterFinish = true;
+    }
+    log.combinations.emplace_back(begin, end);
+  }
+  void Finish() override { ++log.finishCalls; }
+
+ private:
+  WorkerLog& log;
+};
+
+class RecordingFactory final : public ICombinationCollectorFactory {
+ public:
+  std::unique_ptr<IValidCombinationCollector> CreateCollector() override {
+    logs.push_back(std::make_unique<WorkerLog>());
+    return std::make_unique<RecordingCollector>(*logs.back());
+  }
+  // Every worker's combinations, worker after worker.
+  std::vector<Combination> Concatenated() const {
+    std::vector<Combination> all;
+    for (const auto& log : logs) {
+      all.insert(all.end(), log->combinations.begin(), log->combinations.end());
+    }
+    return all;
+  }
+
+  std::vector<std::unique_ptr<WorkerLog>> logs;
+};
+
+TEST(CombinationCountTest, AgreesWithPascalsTriangleAndReportsOverflow) {
+  for (std::uint32_t n = 0; n <= 70; ++n) {
+    for (std::uint32_t k = 0; k <= n; ++k) {
+      const auto expected = PascalCount(n, k);
+      if (expected) {
+        EXPECT_EQ(CountCombinations(n, k), *expected) << n << " choose " << k;
+        EXPECT_EQ(count_each_combination(n - k, k), *expected);
+      } else {
+        EXPECT_THROW(CountCombinations(n, k), std::overflow_error) << n << " choose " << k;
+      }
+    }
+  }
+  try {
+    count_each_combination(34, 34);  // C(68, 34) is just beyond 64 bits
+    FAIL() << "no overflow";
+  } catch (const std::overflow_error& error) {
+    EXPECT_STREQ(error.what(), "overflow in count_each_combination");
+  }
+  // The sum of the two arguments alone overflows.
+  EXPECT_THROW(count_each_combination(std::numeric_limits<std::uint64_t>::max(), 1),
+               std::overflow_error);
+  EXPECT_EQ(count_each_combination(std::numeric_limits<std::uint64_t>::max(), 0), 1u);
+  try {
+    CountCombinations(2, 3);
+    FAIL() << "n < k accepted";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "k must be less than or equal to n");
+  }
+}
+
+TEST(CombinationSplitTest, GivesTheDocumentedRanges) {
+  EXPECT_THAT(SplitCombinations(30, 2, 4),
+              ::testing::ElementsAre(IndexRange{0, 2}, IndexRange{3, 7}, IndexRange{8, 13},
+                                     IndexRange{14, 28}));
+  EXPECT_THAT(SplitCombinations(10, 3, 2),
+              ::testing::ElementsAre(IndexRange{0, 0}, IndexRange{1, 7}));
+  EXPECT_THAT(SplitCombinations(10, 3, 4),
+              ::testing::ElementsAre(IndexRange{0, 0}, IndexRange{1, 1}, IndexRange{2, 2},
+                                     IndexRange{3, 7}));
+  EXPECT_THAT(SplitCombinations(5, 5, 1), ::testing::ElementsAre(IndexRange{0, 0}));
+  EXPECT_THROW(SplitCombinations(5, 0, 1), std::invalid_argument);
+}
+
+TEST(ProcessCombinationsTest, VisitsItsRangeInLexicographicOrder) {
+  auto log = std::make_unique<WorkerLog>();
+  const std::shared_ptr<IValidCombinationCollector> collector =
+      std::make_shared<RecordingCollector>(*log);
+  ProcessCombinations(6, 3, 1, 3, collector);
+  const std::vector<Combination> expected{{1, 2, 3}, {1, 2, 4}, {1, 2, 5}, {1, 3, 4}, {1, 3, 5},
+                                          {1, 4, 5}, {2, 3, 4}, {2, 3, 5}, {2, 4, 5}, {3, 4, 5}};
+  EXPECT_EQ(log->combinations, expected);
+  EXPECT_EQ(log->finishCalls, 1);
+}
+
+TEST(ProcessCombinationsTest, RejectsImpossibleRequests) {
+  WorkerLog log;
+  const std::shared_ptr<IValidCombinationCollector> collector =
+      std::make_shared<RecordingCollector>(log);
+  try {
+    ProcessCombinations(3, 4, 0, 0, collector);
+    FAIL() << "n < k accepted";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "k must be less than or equal to n");
+  }
+  try {
+    ProcessCombinations(6, 3, 0, 4, collector);  // five smallest indices, only four exist
+    FAIL() << "range accepted";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "requested index range exceeds number of indices");
+  }
+  EXPECT_TRUE(log.combinations.empty());
+  EXPECT_EQ(log.finishCalls, 0);
+}
+
+// Over the split ranges, the workers together visit every combination exactly once, each in
+// its own range and in lexicographic order, so that their logs laid end to end are the whole
+// lexicographic sequence.
+TEST(ProcessCombinationsTest, SplitRangesCoverEveryCombinationOnce) {
+  for (std::uint32_t n = 1; n <= 13; ++n) {
+    for (std::uint32_t k = 1; k <= std::min(n, 11u); ++k) {
+      const std::vector<Combination> expected = AllCombinations(n, k);
+      for (std::uint32_t workers = 1; workers <= std::max(1u, std::min(n - k, 6u)); ++workers) {
+        const auto ranges = SplitCombinations(n, k, workers);
+        ASSERT_EQ(ranges.size(), workers);
+        std::vector<Combination> visited;
+        for (const IndexRange& range : ranges) {
+          WorkerLog log;
+          ProcessCombinations(n, k, range.startIndex, range.endIndex,
+                              std::make_shared<RecordingCollector>(log));
+          EXPECT_EQ(log.finishCalls, 1);
+          for (const Combination& combination : log.combinations) {
+            EXPECT_GE(combination.front(), range.startIndex);
+            EXPECT_LE(combination.front(), range.endIndex);
+          }
+          visited.insert(visited.end(), log.combinations.begin(), log.combinations.end());
+        }
+        ASSERT_EQ(visited, expected) << n << " choose " << k << " on " << workers << " workers";
+      }
+    }
+  }
+}
+
+TEST(CombinationGeneratorTest, WorkersTogetherVisitEveryCombinationOnce) {
+  const auto generator = CreateCombinationGenerator();
+  const std::uint32_t hardware = std::max(1u, std::thread::hardware_concurrency());
+  for (const auto& [n, k] : std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+           {1, 1}, {7, 7}, {9, 1}, {12, 2}, {15, 4}, {20, 11}, {25, 3}}) {
+    for (std::uint32_t requested : {0u, 1u, 2u, 4u}) {
+      RecordingFactory factory;
+      ASSERT_TRUE(generator->TryGenerateCombinations(n, k, factory, requested));
+      const std::uint32_t workers = std::max(1u, std::min({n - k, hardware, requested}));
+      ASSERT_EQ(factory.logs.size(), workers) << n << " " << k << " " << requested;
+      EXPECT_EQ(factory.Concatenated(), AllCombinations(n, k));
+      // Collectors are made in worker order; each worker keeps to its share of the split.
+      const auto ranges = SplitCombinations(n, k, workers);
+      for (std::size_t t = 0; t < factory.logs.size(); ++t) {
+        const WorkerLog& log = *factory.logs[t];
+        EXPECT_EQ(log.finishCalls, 1);
+        EXPECT_FALSE(log.sawCombinationAfterFinish);
+        for (const Combination& combination : log.combinations) {
+          ASSERT_GE(combination.front(), ranges[t].startIndex);
+          ASSERT_LE(combination.front(), ranges[t].endIndex);
+        }
+      }
+    }
+  }
+  // The single-worker overload runs on the calling thread.
+  RecordingFactory factory;
+  ASSERT_TRUE(generator->TryGenerateCombinations(8, 3, factory));
+  ASSERT_EQ(factory.logs.size(), 1u);
+  EXPECT_EQ(factory.logs[0]->thread, std::this_thread::get_id());
+  EXPECT_EQ(factory.Concatenated(), AllCombinations(8, 3));
+}
+
+TEST(CombinationGeneratorTest, RefusesTwelveStoresAndZeroStores) {
+  const auto generator = CreateCombinationGenerator();
+  {
+    Testing::LogCapture log;
+    RecordingFactory factory;
+    EXPECT_FALSE(generator->TryGenerateCombinations(14, 12, factory, 2));
+    EXPECT_TRUE(factory.logs.empty());
+    EXPECT_TRUE(log.Contains("warning", "K only goes to 11!"));
+  }
+  {
+    RecordingFactory factory;
+    EXPECT_TRUE(generator->TryGenerateCombinations(12, 11, factory, 1));
+    EXPECT_EQ(factory.Concatenated(), AllCombinations(12, 11));
+  }
+  {
+    RecordingFactory factory;
+    try {
+      generator->TryGenerateCombinations(5, 0, factory, 2);
+      FAIL() << "k = 0 accepted";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_STREQ(error.what(), "k must be less than or equal to n");
+    }
+    EXPECT_TRUE(factory.logs.empty());
+  }
+  {
+    RecordingFactory factory;
+    EXPECT_THROW(generator->TryGenerateCombinations(5000, 11, factory, 2), std::overflow_error)
+        << "C(5000, 11) exceeds 64 bits";
+    EXPECT_TRUE(factory.logs.empty());
+  }
+}
+
+// A collector that throws at one combination; the others count what they see.
+class ThrowingFactory final : public ICombinationCollectorFactory {
+ public:
+  explicit ThrowingFactory(Combination poisoned_) : poisoned(std::move(poisoned_)) {}
+
+  std::unique_ptr<IValidCombinationCollector> CreateCollector() override {
+    class Collector final : public IValidCombinationCollector {
+     public:
+      explicit Collector(ThrowingFactory& factory_) : factory(factory_) {}
+      void HandleCombination(const Iterator& begin, const Iterator& end) override {
+        if (Combination(begin, end) == factory.poisoned) {
+          throw std::runtime_error("collector failed");
+        }
+        ++factory.handled;
+      }
+      void Finish() override { ++factory.finished; }
+
+     private:
+      ThrowingFactory& factory;
+    };
+    return std::make_unique<Collector>(*this);
+  }
+
+  Combination poisoned;
+  std::atomic<int> handled{0};
+  std::atomic<int> finished{0};
+};
+
+TEST(CombinationGeneratorTest, AnExceptionOfAWorkerReachesTheCaller) {
+  const auto generator = CreateCombinationGenerator();
+  const std::uint32_t workers = std::min(2u, std::max(1u, std::thread::hardware_concurrency()));
+  // {0, 1} is the first combination of the first worker: it ends at once, the other goes on.
+  ThrowingFactory factory({0, 1});
+  try {
+    generator->TryGenerateCombinations(20, 2, factory, 2);
+    FAIL() << "exception lost";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "collector failed");
+  }
+  if (workers == 2) {
+    EXPECT_EQ(factory.finished.load(), 1);  // the other worker ran to its end
+    EXPECT_GT(factory.handled.load(), 0);
+  }
+  // The generator is still usable afterwards.
+  RecordingFactory recording;
+  EXPECT_TRUE(generator->TryGenerateCombinations(6, 2, recording, 2));
+  EXPECT_EQ(recording.Concatenated(), AllCombinations(6, 2));
+
+  ThrowingFactory single({2, 3});
+  EXPECT_THROW(generator->TryGenerateCombinations(6, 2, single), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace Combinations
