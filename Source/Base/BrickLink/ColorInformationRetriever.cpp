@@ -1,7 +1,5 @@
 #include "ColorInformationRetriever.h"
 
-#include <boost/log/trivial.hpp>
-#include <sstream>
 
 #include "BrickLink/ColorInformationCache.h"
 #include "BrickLink/ColorInformationParser.h"
@@ -28,15 +26,12 @@ class ColorInformationRetriever final : public IColorInformationRetriever {
     if (colorInformationCache.TryRetrieveColorInformation()) {
       return true;
     }
-    const FileDownloader::Url url{GetMarketplaceHost(), "catalogColors.asp"};
-    BOOST_LOG_TRIVIAL(debug) << url.host << "/" << url.path;
-    std::ostringstream page;
-    waiter.ExpectDownload(url.host + "/" + url.path);
-    fileDownloader.Download(url, page, waiter.Callback());
-    if (!waiter.WaitForEnd(50ms)) {
+    const auto page =
+        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), "catalogColors.asp"}, {}, 50ms);
+    if (!page) {
       return false;
     }
-    const auto colors = colorInformationParser.ParseColorInformation(page.str());
+    const auto colors = colorInformationParser.ParseColorInformation(*page);
     if (!colors) {
       return false;
     }

@@ -1,11 +1,27 @@
 #include "DownloadWaiter.h"
 
 #include <boost/log/trivial.hpp>
+#include <sstream>
 #include <thread>
 
 #include "Assert.h"
 
 namespace Corvalle::BrickLink {
+
+std::optional<std::string> DownloadWaiter::Fetch(FileDownloader::IFileDownloader& fileDownloader,
+                                                 const FileDownloader::Url& url_,
+                                                 const FileDownloader::Cookies& cookies,
+                                                 std::chrono::milliseconds interval) {
+  const std::string address = url_.host + "/" + url_.path;
+  BOOST_LOG_TRIVIAL(debug) << address;
+  std::ostringstream page;
+  ExpectDownload(address);
+  fileDownloader.Download(url_, cookies, page, Callback());
+  if (!WaitForEnd(interval)) {
+    return std::nullopt;
+  }
+  return page.str();
+}
 
 void DownloadWaiter::ExpectDownload(std::string url_) {
   CORVALLE_ASSERT(!downloadEnded);

@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <string>
 
+#include "FileDownloader/FileDownloader.h"
 #include "StatusUpdate.h"
 
 namespace Corvalle::BrickLink {
@@ -18,6 +20,14 @@ class DownloadWaiter {
   DownloadWaiter(const DownloadWaiter&) = delete;
   DownloadWaiter& operator=(const DownloadWaiter&) = delete;
 
+  // Downloads the page on the downloader's thread and waits for it here, looking every
+  // interval: the page's text, or empty when the download failed (the reason is logged).
+  std::optional<std::string> Fetch(FileDownloader::IFileDownloader& fileDownloader,
+                                   const FileDownloader::Url& url,
+                                   const FileDownloader::Cookies& cookies,
+                                   std::chrono::milliseconds interval);
+
+ private:
   // Call before a download starts; both flags must be down (a broken invariant otherwise).
   void ExpectDownload(std::string url_);
   // The status callback of the download.
@@ -25,8 +35,6 @@ class DownloadWaiter {
   // Polls every interval until the final status has arrived; returns whether it succeeded and
   // lowers both flags for the next download.
   bool WaitForEnd(std::chrono::milliseconds interval);
-
- private:
   void HandleDownloadStatus(const Utilities::IStatusUpdate& status);
 
   std::atomic<bool> downloadEnded{false};

@@ -1,7 +1,6 @@
 #include "PriceGuideRetriever.h"
 
 #include <boost/log/trivial.hpp>
-#include <sstream>
 #include <stdexcept>
 
 #include "BrickLink/DownloadWaiter.h"
@@ -73,16 +72,12 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
     if (priceGuideCache.TryRetrievePriceGuide(item, request)) {
       return true;
     }
-    const FileDownloader::Url url{GetMarketplaceHost(), PriceGuidePath(item)};
-    BOOST_LOG_TRIVIAL(debug) << url.host << "/" << url.path;
-    std::ostringstream page;
-    waiter.ExpectDownload(url.host + "/" + url.path);
-    fileDownloader.Download(url, cookies, page, waiter.Callback());
-    if (!waiter.WaitForEnd(10ms)) {
+    const auto page =
+        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), PriceGuidePath(item)}, cookies, 10ms);
+    if (!page) {
       return false;
     }
-
-    auto [newGuide, usedGuide] = priceGuideParser.ParsePriceGuide(page.str(), true);
+    auto [newGuide, usedGuide] = priceGuideParser.ParsePriceGuide(*page, true);
     if (!newGuide || !usedGuide) {
       BOOST_LOG_TRIVIAL(error) << "Unreadable price guide page for " << DescribeItem(item);
       return false;

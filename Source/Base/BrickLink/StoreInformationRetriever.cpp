@@ -1,7 +1,5 @@
 #include "StoreInformationRetriever.h"
 
-#include <boost/log/trivial.hpp>
-#include <sstream>
 
 #include "BrickLink/DownloadWaiter.h"
 #include "BrickLink/MarketplaceHost.h"
@@ -29,15 +27,13 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
     if (storeMetadataCache.TryRetrieveStoreMetadata(storeId, metadata)) {
       return std::make_unique<const StoreMetadata>(std::move(metadata));
     }
-    const FileDownloader::Url url{GetMarketplaceHost(), "store.asp?sID=" + std::to_string(storeId)};
-    BOOST_LOG_TRIVIAL(debug) << url.host << "/" << url.path;
-    std::ostringstream page;
-    waiter.ExpectDownload(url.host + "/" + url.path);
-    fileDownloader.Download(url, page, waiter.Callback());
-    if (!waiter.WaitForEnd(10ms)) {
+    const auto page =
+        waiter.Fetch(fileDownloader,
+                     {GetMarketplaceHost(), "store.asp?sID=" + std::to_string(storeId)}, {}, 10ms);
+    if (!page) {
       return nullptr;
     }
-    auto parsed = storeInformationParser.ParseStoreInformation(page.str());
+    auto parsed = storeInformationParser.ParseStoreInformation(*page);
     if (!parsed) {
       return nullptr;
     }

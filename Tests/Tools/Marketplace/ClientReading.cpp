@@ -10,7 +10,7 @@ namespace {
 const std::string kStatisticsPattern =
     R"(:.*?<B>(.*?)</B>.*?Total Qty:.*?<B>(.*?)</B>.*?Min Price:.*?<B>(.*?)&.*?;(.*?)(\d*[.,]\d*).*?Avg Price:.*?<B>(.*?)&.*?;(.*?)(\d*[.,]\d*).*?Qty Avg Price:.*?<B>(.*?)&.*?;(.*?)(\d*[.,]\d*).*?Max Price:.*?<B>(.*?)&.*?;(.*?)(\d*[.,]\d*))";
 const std::regex kLotExpression(
-    R"(/store\.asp\?sID=(.*?)&.*?box16(.?).*?<TD>(.*?)</TD>.*?;(.*?)&.*?;(.*?)(\d*[.,]\d*))");
+    R"(/store\.asp\?sID=(.*?)&.*?box16(.?).*?<TD>(.*?)</TD>.*?;(.*?)&.*?;(.*?)(\d[\d,]*(?:\.\d*)?|\.\d+))");
 const std::regex kColorExpression(R"(>([0-9]+)&nbsp;</TD>.*?=\"#?(.*?)\">.*?\"2\">(.*?)&)");
 
 ReadStatistics ToStatistics(const std::smatch& match) {

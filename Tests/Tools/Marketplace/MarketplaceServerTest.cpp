@@ -120,9 +120,8 @@ TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsExpressions) {
   EXPECT_DOUBLE_EQ(guide.newLots[1].price, 0.25);
   EXPECT_EQ(Stores(guide.usedLots), (std::vector<std::uint32_t>{1001, 1003}));
   EXPECT_EQ(guide.usedLots[1].quantity, 1500U);
-  // Written "1,234.5679" like the marketplace did: the lot expression takes one separator only,
-  // so a client reads 1234 (the marketplace's own pages had the same effect).
-  EXPECT_DOUBLE_EQ(guide.usedLots[1].price, 1234.0);
+  // Written "1,234.5679" like the marketplace did; the client reads the whole number.
+  EXPECT_DOUBLE_EQ(guide.usedLots[1].price, 1234.5679);
 }
 
 TEST_F(MarketplaceServerTest, ShippingMarkersFollowTheBuyersCountry) {
@@ -151,7 +150,7 @@ TEST_F(MarketplaceServerTest, PricesAreConvertedAndRoundedPerCurrency) {
   EXPECT_NE(yen.body.find("~JPY&nbsp;148,148.1420&nbsp;"), std::string::npos);
   const auto yenGuide = Testing::ReadPriceGuidePage(yen.body);
   ASSERT_TRUE(yenGuide);
-  EXPECT_DOUBLE_EQ(yenGuide->usedLots[1].price, 148148.0);
+  EXPECT_DOUBLE_EQ(yenGuide->usedLots[1].price, 148148.142);
   EXPECT_DOUBLE_EQ(yenGuide->newLots[0].price, 14.814);  // 0.12345 * 120
 
   const RawResponse dollars = Get(kBlack3001, "isCountryID=US;viewCurrencyID=1;");
