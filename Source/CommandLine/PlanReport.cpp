@@ -50,7 +50,7 @@ void WritePlans(const Plans& plans, std::ostream& output) {
       for (auto line = begin; line != end; ++line) {
         const Item& item = line->GetItem();
         output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
-               << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price)
+               << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price, 4)
                << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12) << item.Id()
                << ' ' << std::setw(20) << item.Color().Name() << ' ' << item.Name() << '\n';
       }
