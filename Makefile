@@ -22,7 +22,7 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
 demo: build
-	$(CORVALLE) list Samples/castle-wall.xml
+	$(CORVALLE) demo
 
 bench: build
 	$(BUILD_DIR)/Benchmarks/corvalle-bench

@@ -45,7 +45,9 @@ std::locale EnvironmentLocale() {
 
 }  // namespace
 
-std::string FormatPrice(double price) {
+std::string FormatPrice(double price) { return FormatPrice(price, 2); }
+
+std::string FormatPrice(double price, int decimals) {
   const std::string currencyName = Corvalle::CreatePreferencesManager()->GetPreferences().currency;
   const Corvalle::BrickLink::Currency& currency =
       Corvalle::BrickLink::GetCurrencyByName(currencyName);
@@ -57,7 +59,7 @@ std::string FormatPrice(double price) {
       environment,
       new CurrencyNumpunct(currency.decimalSeparator, currency.thousandsSeparator, grouping)));
   amount << std::fixed;
-  amount.precision(2);
+  amount.precision(decimals);
   amount << price;
 
   if (currency.symbolAfterAmount != 0) {

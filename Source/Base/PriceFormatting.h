@@ -12,5 +12,8 @@ namespace Utilities {
 // "Unknown currency name" when the saved currency is not in the currency table, and
 // std::runtime_error with SQLite's text when the preferences cannot be read.
 std::string FormatPrice(double price);
+// The same with as many decimals as asked for: unit prices of a few hundredths of a cent need
+// four to be told apart.
+std::string FormatPrice(double price, int decimals);
 
 }  // namespace Utilities

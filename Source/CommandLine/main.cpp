@@ -1,32 +1,106 @@
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "DemoCommand.h"
+#include "FindCommand.h"
 #include "ListCommand.h"
 #include "Logging.h"
 
-int main(int argc, char** argv) {
-  Utilities::InitializeLogging(Utilities::Severity::warning);
+namespace {
 
+using Corvalle::CommandLine::FindOptions;
+
+// The options that find and demo share.
+void AddSearchOptions(CLI::App& command, FindOptions& options) {
+  command
+      .add_option("--stores,-k", options.storesPerCombination,
+                  "Stores per combination, 1 to 11 (default: the saved setting, 3 at first)")
+      ->check(CLI::Range(1, 11));
+  command
+      .add_option("--threads,-t", options.threadCount,
+                  "Worker threads of the combination search (default: hardware threads - 1)")
+      ->check(CLI::Range(1, 1024));
+  command.add_option("--country", options.country,
+                     "Your country, as the marketplace names it (default: the saved setting, "
+                     "USA at first). Accepted: " +
+                         Corvalle::CommandLine::AcceptedCountries());
+  command.add_option("--currency", options.currency,
+                     "Currency of the prices (default: the saved setting, US Dollar at first). "
+                     "Accepted: " +
+                         Corvalle::CommandLine::AcceptedCurrencies());
+  command.add_option("--region", options.regions,
+                     "A shipping region whose stores you accept; repeat for several (default: the "
+                     "saved setting, North America at first). Accepted: " +
+                         Corvalle::CommandLine::AcceptedRegions());
+  command.add_flag("--json", options.json, "Write the outcome as one JSON document");
+  command.add_flag("--verbose,-v", options.verbose, "Also show statistics and informational log");
+  auto* exportOption = command.add_option(
+      "--export", options.exportDirectory,
+      "Write the cheapest plan's share of each store as wanted-list XML files into this folder");
+  command
+      .add_option("--wanted-list-id", options.wantedListId,
+                  "Marketplace wanted list number written into the exported XML")
+      ->needs(exportOption);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   CLI::App app{"Corvalle: the cheapest ways to buy a wanted list from at most k stores"};
   app.require_subcommand(1);
 
-  std::string wantedListPath;
+  std::string listPath;
   CLI::App* list = app.add_subcommand("list", "Print the items of a wanted list");
-  list->add_option("WANTED_LIST", wantedListPath,
-                   "Wanted list: the marketplace's wanted-list XML or a BrickStore/BrickStock "
-                   "export (.bsx)")
+  list->add_option("WANTED_LIST", listPath,
+                   "The marketplace's wanted-list XML or a BrickStore/BrickStock export (.bsx)")
       ->required()
       ->check(CLI::ExistingFile);
+
+  FindOptions findOptions;
+  CLI::App* find = app.add_subcommand(
+      "find", "Find the 25 cheapest ways to buy a wanted list on the marketplace");
+  find->add_option("WANTED_LIST", findOptions.wantedListPath,
+                   "The marketplace's wanted-list XML or a BrickStore/BrickStock export (.bsx)")
+      ->required();
+  AddSearchOptions(*find, findOptions);
+
+  FindOptions demoOptions;
+  demoOptions.wantedListPath = std::string(CORVALLE_SAMPLES_DIR) + "/castle-wall.xml";
+  demoOptions.storesPerCombination = 3;
+  demoOptions.country = "USA";
+  demoOptions.currency = "US Dollar";
+  std::string worldPath = std::string(CORVALLE_SAMPLES_DIR) + "/world.json";
+  CLI::App* demo = app.add_subcommand(
+      "demo", "Run a real search against a sample marketplace served on this machine");
+  demo->add_option("--world", worldPath, "World file the local marketplace serves")
+      ->check(CLI::ExistingFile)
+      ->capture_default_str();
+  demo->add_option("--wanted-list", demoOptions.wantedListPath, "Wanted list to search for")
+      ->check(CLI::ExistingFile)
+      ->capture_default_str();
+  AddSearchOptions(*demo, demoOptions);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
-    return status == 0 ? 0 : 2;
+    return status == 0 ? 0 : Corvalle::CommandLine::kUsageError;
   }
 
+  const bool verbose = findOptions.verbose || demoOptions.verbose;
+  Utilities::InitializeLogging(verbose ? Utilities::Severity::info : Utilities::Severity::warning);
+  const bool terminal = isatty(STDERR_FILENO) == 1;
+
   if (*list) {
-    return Corvalle::CommandLine::ListWantedList(wantedListPath, std::cout, std::cerr);
+    return Corvalle::CommandLine::ListWantedList(listPath, std::cout, std::cerr);
   }
-  return 2;
+  if (*find) {
+    return Corvalle::CommandLine::RunFind(findOptions, std::cout, std::cerr, terminal);
+  }
+  if (demoOptions.regions.empty()) {
+    demoOptions.regions = {"North America", "Europe"};
+  }
+  return Corvalle::CommandLine::RunDemo(worldPath, demoOptions, std::cout, std::cerr, terminal);
 }

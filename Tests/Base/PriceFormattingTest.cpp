@@ -38,6 +38,9 @@ TEST_F(FormatPriceTest, EachCurrencyWritesItsOwnSeparatorsAndSymbol) {
   EXPECT_EQ(FormatPrice(1234567.891), "\u20AC1.234.567,89");
   EXPECT_EQ(FormatPrice(0.005), "\u20AC0,01");
 
+  EXPECT_EQ(FormatPrice(0.0041, 4), "\u20AC0,0041");
+  EXPECT_EQ(FormatPrice(1234.56789, 4), "\u20AC1.234,5679");
+
   SaveCurrency("Swiss Franc");  // after the amount, one blank between
   EXPECT_EQ(FormatPrice(1234.5), "1'234.50 Fr.");
   EXPECT_EQ(FormatPrice(12.3), "12.30 Fr.");

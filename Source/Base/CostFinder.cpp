@@ -1,0 +1,350 @@
+// The stages of a search, each announced as stage i of 10: colours (failures ignored), the
+// wanted list, price guides, the item-by-store table, store metadata, pruning (by region, then
+// of stores another store makes redundant) with a count of the possible combinations after each
+// table stage, the lower bound on the stores needed, the valid combinations on the worker
+// threads, their costs, and the purchase plans of the cheapest ones. Whenever a table shrinks,
+// the stores per combination are lowered to its store count.
+
+#include "CostFinder.h"
+
+#include <boost/log/trivial.hpp>
+#include <stdexcept>
+
+#include "BrickLink/ColorInformationCache.h"
+#include "BrickLink/ColorInformationParser.h"
+#include "BrickLink/ColorInformationRetriever.h"
+#include "BrickLink/Countries.h"
+#include "BrickLink/Currencies.h"
+#include "BrickLink/LotDataConsolidator.h"
+#include "BrickLink/MinimumCostFinder.h"
+#include "BrickLink/PriceGuideCache.h"
+#include "BrickLink/PriceGuideParser.h"
+#include "BrickLink/PriceGuideRetriever.h"
+#include "BrickLink/StoreCombinationValidator.h"
+#include "BrickLink/StoreInformationParser.h"
+#include "BrickLink/StoreInformationRetriever.h"
+#include "BrickLink/StoreMetadataCache.h"
+#include "BrickLink/StoreMetadataPopulator.h"
+#include "BrickLink/StorePruner.h"
+#include "BrickStore/XmlParser.h"
+#include "FileDownloader/FileDownloader.h"
+#include "Formatting.h"
+#include "WantedList.h"
+
+namespace Corvalle {
+
+namespace {
+
+using Utilities::FormatCount;
+using Utilities::StatusState;
+using Utilities::StatusUpdate;
+
+constexpr std::uint32_t kStageCount = 10;
+constexpr std::uint32_t kMaximumResults = 25;
+
+class CostFinder final : public ICostFinder {
+ public:
+  CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombination_,
+             const std::string& countryId, std::uint32_t currencyId,
+             std::vector<std::string> regions_, CostFinderCallbacks callbacks);
+
+  void FindMinimumCostCombinations(std::uint32_t threadCount) override;
+  const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetCombinationData()
+      const override;
+
+ private:
+  // False when the search ended early; the failure has then been reported.
+  bool RunSearch(std::uint32_t threadCount);
+  // Lowers k to the table's store count and makes a minimum cost finder for the table.
+  void UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table);
+  // The statistics line of a count of possible combinations; false when the count overflows.
+  bool ReportPossibleCombinations(const std::string& label, const char* overflowText);
+
+  void High(std::uint32_t stage, const std::string& text) const;
+  void Fail(const std::string& text) const;
+  void Low(const StatusUpdate& update) const;
+  void Statistic(const std::string& text) const;
+
+  void HandleRetrieverStatus(const RetrieverStatus& status) const;
+  void HandleProgress(double progress) const;
+  void HandleCombinationProgress(double progress, unsigned long long secondsRemaining) const;
+
+  const std::string wantedListPath;
+  std::uint32_t storesPerCombination;
+  const std::vector<std::string> regions;
+  const Utilities::StatusCallback highLevelStatusCallback;
+  const Utilities::StatusCallback lowLevelStatusCallback;
+  const Utilities::StatisticsCallback statisticsCallback;
+
+  std::unique_ptr<FileDownloader::IFileDownloader> fileDownloader;
+  std::unique_ptr<BrickLink::IColorInformationCache> colorInformationCache;
+  std::unique_ptr<BrickLink::IColorInformationParser> colorInformationParser;
+  std::unique_ptr<BrickLink::IColorInformationRetriever> colorInformationRetriever;
+  std::unique_ptr<BrickLink::IPriceGuideCache> priceGuideCache;
+  std::unique_ptr<BrickLink::IPriceGuideParser> priceGuideParser;
+  std::unique_ptr<BrickLink::IPriceGuideRetriever> priceGuideRetriever;
+  std::unique_ptr<BrickStore::IXmlParser> xmlParser;
+  std::unique_ptr<WantedList> wantedList;
+  std::unique_ptr<BrickLink::IStoreMetadataCache> storeMetadataCache;
+  std::unique_ptr<BrickLink::IStoreInformationParser> storeInformationParser;
+  std::unique_ptr<BrickLink::IStoreInformationRetriever> storeInformationRetriever;
+  std::unique_ptr<BrickLink::IStoreMetadataPopulator> storeMetadataPopulator;
+  std::unique_ptr<BrickLink::ILotDataConsolidator> lotDataConsolidator;
+  std::unique_ptr<BrickLink::IStorePruner> storePruner;
+  std::vector<std::unique_ptr<BrickLink::ICombinationData>> combinationData;
+
+  // The search's working state.
+  std::shared_ptr<const BrickLink::ConsolidatedLotData> table;
+  std::unique_ptr<BrickLink::IStoreCombinationValidator> validator;
+  std::unique_ptr<BrickLink::IMinimumCostFinder> minimumCostFinder;
+  std::uint64_t possibleCombinations = 0;
+};
+
+CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombination_,
+                       const std::string& countryId, std::uint32_t currencyId,
+                       std::vector<std::string> regions_, CostFinderCallbacks callbacks)
+    : wantedListPath(std::move(wantedListPath_)),
+      storesPerCombination(storesPerCombination_),
+      regions(std::move(regions_)),
+      highLevelStatusCallback(std::move(callbacks.highLevelStatus)),
+      lowLevelStatusCallback(std::move(callbacks.lowLevelStatus)),
+      statisticsCallback(std::move(callbacks.statistics)),
+      fileDownloader(FileDownloader::CreateFileDownloader()),
+      colorInformationCache(std::make_unique<BrickLink::ColorInformationCache>()),
+      colorInformationParser(BrickLink::CreateColorInformationParser()),
+      colorInformationRetriever(BrickLink::CreateColorInformationRetriever(
+          *fileDownloader, *colorInformationCache, *colorInformationParser)),
+      priceGuideCache(std::make_unique<BrickLink::PriceGuideCache>()),
+      priceGuideParser(BrickLink::CreatePriceGuideParser()),
+      priceGuideRetriever(BrickLink::CreatePriceGuideRetriever(
+          *fileDownloader, *priceGuideCache, *priceGuideParser, countryId, currencyId)),
+      xmlParser(BrickStore::CreateXmlParser()),
+      wantedList(std::make_unique<WantedList>(*xmlParser, *priceGuideRetriever)),
+      storeMetadataCache(std::make_unique<BrickLink::StoreMetadataCache>()),
+      storeInformationParser(BrickLink::CreateStoreInformationParser()),
+      storeInformationRetriever(BrickLink::CreateStoreInformationRetriever(
+          *fileDownloader, *storeMetadataCache, *storeInformationParser)),
+      storeMetadataPopulator(BrickLink::CreateStoreMetadataPopulator(*storeInformationRetriever)),
+      lotDataConsolidator(BrickLink::CreateLotDataConsolidator()),
+      storePruner(BrickLink::CreateStorePruner()) {}
+
+void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
+  try {
+    if (RunSearch(threadCount)) {
+      BOOST_LOG_TRIVIAL(info) << "Done!";
+      highLevelStatusCallback(StatusUpdate(StatusState::Succeeded));
+      Low(StatusUpdate(StatusState::Idle));
+    }
+  } catch (const std::exception& error) {
+    // An item without type, a failing database, a store in a country outside the table: none
+    // of them may take the program down, and no half-made plan may be shown.
+    BOOST_LOG_TRIVIAL(error) << "The search failed: " << error.what();
+    combinationData.clear();
+    Fail(error.what());
+    Low(StatusUpdate(StatusState::Idle));
+  }
+  BOOST_LOG_TRIVIAL(info) << "Bye!";
+}
+
+bool CostFinder::RunSearch(std::uint32_t threadCount) {
+  combinationData.clear();
+
+  // 1. Colours: without them names read "[Error retrieving color name]", which is no reason to
+  // stop.
+  highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Retrieving color data..."));
+  Low(StatusUpdate(StatusState::InProgress));
+  try {
+    colorInformationRetriever->TryPopulateColorInformation();
+  } catch (const std::exception& error) {
+    BOOST_LOG_TRIVIAL(error) << "Ignoring the failed colour retrieval: " << error.what();
+  }
+
+  // 2. The wanted list.
+  High(1, "Parsing wanted list \"" + wantedListPath + "\"...");
+  if (!wantedList->ReadItems(wantedListPath.c_str())) {
+    Fail("Unable to read items from file :(");
+    return false;
+  }
+  const std::vector<Item>& items = wantedList->Items();
+
+  // 3. A list of two pieces never needs three stores.
+  storesPerCombination = std::min(storesPerCombination, wantedList->TotalQuantity());
+
+  // 4. Price guides.
+  High(2, "Retrieving price guide data...");
+  if (!wantedList->RetrievePriceGuides(
+          [this](RetrieverStatus status) { HandleRetrieverStatus(status); })) {
+    Fail("Unable to retrieve price guide data for all items!  Aborting.");
+    Low(StatusUpdate(StatusState::Idle));
+    return false;
+  }
+  Low(StatusUpdate(StatusState::Succeeded));
+
+  // 5. The item-by-store table.
+  High(3, "Consolidating lot data...");
+  Low(StatusUpdate(StatusState::InProgress));
+  const std::shared_ptr<const BrickLink::ConsolidatedLotData> consolidated =
+      lotDataConsolidator->ConsolidateLotData(items);
+
+  // 6. Store names and countries.
+  High(4, "Retrieving metadata for " + FormatCount(consolidated->StoreCount()) + " stores...");
+  try {
+    storeMetadataPopulator->PopulateStoreMetadata(
+        *consolidated, [this](double progress) { HandleProgress(progress); });
+  } catch (const std::runtime_error& error) {
+    BOOST_LOG_TRIVIAL(error) << error.what();
+    Fail("Unable to retrieve store information. Please try again.");
+    Low(StatusUpdate(StatusState::Idle));
+    return false;
+  }
+
+  // 7. Pruning.
+  High(5, "Pruning stores...");
+  validator = BrickLink::CreateStoreCombinationValidator(items);
+  UseTable(consolidated);
+  ReportPossibleCombinations("Maximum possible combinations: ", "Possibly too many combinations!");
+
+  Low(StatusUpdate(StatusState::InProgress,
+                   "Filtering stores to those in the selected regions only..."));
+  UseTable(storePruner->PruneStoresByRegions(*table, regions));
+  ReportPossibleCombinations("Maximum possible combinations after filtering by region: ",
+                             "Possibly too many combinations!");
+
+  Low(StatusUpdate(StatusState::InProgress, "Pruning extraneous subsets of stores..."));
+  UseTable(storePruner->PruneExtraneousStores(*table, items));
+  if (!ReportPossibleCombinations("Maximum possible combinations after pruning extraneous stores: ",
+                                  "Too many combinations!")) {
+    Fail(
+        "Too many possible combinations to process.\nTry reducing the number of stores per "
+        "combination.");
+    Low(StatusUpdate(StatusState::Idle));
+    return false;
+  }
+
+  // 8. The fewest stores that can supply the list.
+  High(6, "Finding minimum stores required...");
+  Low(StatusUpdate(StatusState::InProgress));
+  const std::uint32_t minimumStores = minimumCostFinder->FindMinimumStoresRequired();
+  Statistic("Minimum required stores: " + FormatCount(minimumStores));
+  if (minimumStores == 0) {
+    Fail(
+        "No possible combinations.\nTry removing rare parts from the wanted list or selecting "
+        "more regions to ship from.");
+    Low(StatusUpdate(StatusState::Idle));
+    return false;
+  }
+
+  // 9. The valid combinations.
+  Low(StatusUpdate(StatusState::InProgress));
+  High(7, "Finding valid combinations of " + std::to_string(storesPerCombination) + " out of " +
+              std::to_string(table->StoreCount()) + " stores (" +
+              FormatCount(possibleCombinations) + " possible combinations)...");
+  const std::uint64_t validCombinations = minimumCostFinder->CollectValidCombinations(
+      [this](double progress, unsigned long long secondsRemaining) {
+        HandleCombinationProgress(progress, secondsRemaining);
+      },
+      threadCount);
+  Low(StatusUpdate(StatusState::Succeeded));
+  Statistic("Valid combinations: " + FormatCount(validCombinations));
+
+  // 10. Costs.
+  High(8, "Calculating valid combinations costs...");
+  Low(StatusUpdate(StatusState::InProgress));
+  minimumCostFinder->CalculateCosts();
+
+  // 11. The plans of the cheapest distinct combinations.
+  High(9, "Creating combination data for " + std::to_string(kMaximumResults) + " combinations...");
+  for (std::uint32_t rank = 1; combinationData.size() < kMaximumResults; ++rank) {
+    auto data = minimumCostFinder->CreateCombinationData(rank);
+    if (!data) {
+      break;
+    }
+    bool seen = false;
+    for (const auto& kept : combinationData) {
+      if (*kept == *data) {
+        seen = true;
+        break;
+      }
+    }
+    if (!seen) {
+      combinationData.push_back(std::move(data));
+    }
+  }
+  return true;
+}
+
+void CostFinder::UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table_) {
+  table = std::move(table_);
+  storesPerCombination = std::min(storesPerCombination, table->StoreCount());
+  minimumCostFinder = BrickLink::CreateMinimumCostFinder(table, *validator, wantedList->Items(),
+                                                         storesPerCombination);
+}
+
+bool CostFinder::ReportPossibleCombinations(const std::string& label, const char* overflowText) {
+  const std::string stores = " (" + FormatCount(table->StoreCount()) + " stores)";
+  try {
+    possibleCombinations = minimumCostFinder->CountPossibleCombinations();
+  } catch (const std::overflow_error&) {
+    Statistic(overflowText + stores);
+    return false;
+  }
+  Statistic(label + FormatCount(possibleCombinations) + stores);
+  return true;
+}
+
+void CostFinder::High(std::uint32_t stage, const std::string& text) const {
+  highLevelStatusCallback(StatusUpdate(stage, kStageCount, text));
+}
+
+void CostFinder::Fail(const std::string& text) const {
+  highLevelStatusCallback(StatusUpdate(StatusState::Failed, text));
+}
+
+void CostFinder::Low(const StatusUpdate& update) const { lowLevelStatusCallback(update); }
+
+void CostFinder::Statistic(const std::string& text) const { statisticsCallback(text); }
+
+void CostFinder::HandleRetrieverStatus(const RetrieverStatus& status) const {
+  if (status.current == status.total) {
+    return;
+  }
+  Low(StatusUpdate(status.current, status.total,
+                   "Requesting data for: " + status.colorName + " " + status.name + "..."));
+}
+
+void CostFinder::HandleProgress(double progress) const { Low(StatusUpdate(progress)); }
+
+void CostFinder::HandleCombinationProgress(double progress,
+                                           unsigned long long secondsRemaining) const {
+  Low(StatusUpdate(Utilities::FormatTimeRemaining(secondsRemaining), progress));
+}
+
+const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& CostFinder::GetCombinationData()
+    const {
+  BOOST_LOG_TRIVIAL(info) << "Retrieving!";
+  return combinationData;
+}
+
+}  // namespace
+
+std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
+                                              std::uint32_t storesPerCombination,
+                                              const std::string& countryId,
+                                              std::uint32_t currencyId,
+                                              const std::vector<std::string>& regions,
+                                              CostFinderCallbacks callbacks) {
+  return std::make_unique<CostFinder>(wantedListPath, storesPerCombination, countryId, currencyId,
+                                      regions, std::move(callbacks));
+}
+
+std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
+                                              const Preferences& preferences,
+                                              CostFinderCallbacks callbacks) {
+  CreatePreferencesManager()->SetPreferences(preferences);
+  const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
+  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
+  return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id, currency.id,
+                          preferences.regions, std::move(callbacks));
+}
+
+}  // namespace Corvalle

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BrickLink/CombinationData.h"
+#include "PreferencesManager.h"
+#include "StatusUpdate.h"
+
+namespace Corvalle {
+
+// Runs one search, from the wanted-list file to the cheapest purchase plans, and keeps the
+// plans. Every outcome is reported through the callbacks: one high-level update per stage (a
+// failed one carries the text to show the user), low-level updates inside a stage and
+// statistics lines. Used by one thread at a time; the callbacks run on that thread, except the
+// combination stage's progress, which comes from its worker threads.
+class ICostFinder {
+ public:
+  virtual ~ICostFinder() = default;
+  ICostFinder(const ICostFinder&) = delete;
+  ICostFinder& operator=(const ICostFinder&) = delete;
+
+  // Runs the whole search once with threadCount worker threads for the combination stage.
+  // Never throws: an unexpected failure ends the search as a failed high-level update.
+  virtual void FindMinimumCostCombinations(std::uint32_t threadCount) = 0;
+  // The plans, cheapest first, at most 25, all different; empty when the search failed or
+  // found nothing. Valid until the cost finder is destroyed.
+  virtual const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetCombinationData()
+      const = 0;
+
+ protected:
+  ICostFinder() = default;
+};
+
+struct CostFinderCallbacks {
+  Utilities::StatusCallback highLevelStatus;
+  Utilities::StatusCallback lowLevelStatus;
+  Utilities::StatisticsCallback statistics;
+};
+
+// Creates the components of a search and nothing else: no file is read and nothing is
+// downloaded before FindMinimumCostCombinations. countryId is a country table identifier,
+// currencyId a currency table number, regions region display names. The caches open the
+// database in the data directory that the front end has set.
+std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
+                                              std::uint32_t storesPerCombination,
+                                              const std::string& countryId,
+                                              std::uint32_t currencyId,
+                                              const std::vector<std::string>& regions,
+                                              CostFinderCallbacks callbacks);
+
+// What the front ends call: saves the preferences as the user's, looks the country and
+// currency names up and creates the cost finder. Throws std::invalid_argument for a name that
+// is not in its table and std::runtime_error when the database fails.
+std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
+                                              const Preferences& preferences,
+                                              CostFinderCallbacks callbacks);
+
+}  // namespace Corvalle

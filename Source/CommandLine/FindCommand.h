@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Corvalle::CommandLine {
+
+// A search as the user asked for it; what he left out comes from the saved preferences.
+struct FindOptions {
+  std::string wantedListPath;
+  std::optional<std::uint32_t> storesPerCombination;
+  std::optional<std::uint32_t> threadCount;
+  std::optional<std::string> country;
+  std::optional<std::string> currency;
+  std::vector<std::string> regions;
+  bool json = false;
+  bool verbose = false;
+  std::string exportDirectory;
+  std::optional<std::uint32_t> wantedListId;
+};
+
+// Exit statuses of the program.
+inline constexpr int kPlansFound = 0;
+inline constexpr int kNoPlans = 1;
+inline constexpr int kUsageError = 2;
+
+// The accepted names, for --help texts and refusals.
+std::string AcceptedCountries();
+std::string AcceptedCurrencies();
+std::string AcceptedRegions();
+
+// Runs one search in the data directory already set and writes the plans (or JSON) to output,
+// progress and errors to errors. terminal: whether errors is a terminal (progress is redrawn in
+// place). Saves the settings used as the user's preferences. Returns an exit status.
+int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal);
+
+}  // namespace Corvalle::CommandLine

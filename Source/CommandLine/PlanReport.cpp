@@ -1,0 +1,133 @@
+#include "PlanReport.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <stdexcept>
+
+#include "BrickLink/Countries.h"
+#include "PriceFormatting.h"
+
+namespace Corvalle::CommandLine {
+
+namespace {
+
+// The country's name, or the store's own identifier when the country table lacks it.
+std::string CountryText(const BrickLink::StoreInformation& store) {
+  try {
+    return store.GetCountry().name;
+  } catch (const std::exception&) {
+    return "country unknown";
+  }
+}
+
+std::string CountryId(const BrickLink::StoreInformation& store) {
+  try {
+    return store.GetCountry().id;
+  } catch (const std::exception&) {
+    return "";
+  }
+}
+
+}  // namespace
+
+void WritePlans(const Plans& plans, std::ostream& output) {
+  std::uint32_t rank = 0;
+  for (const auto& plan : plans) {
+    ++rank;
+    output << "Combination #" << rank << " - Total Cost: " << Utilities::FormatPrice(plan->Cost())
+           << '\n';
+    for (const BrickLink::StoreInformation& store : plan->Stores()) {
+      const auto begin = plan->LotsDataBegin(store.Id());
+      const auto end = plan->LotsDataEnd(store.Id());
+      if (begin == end) {
+        continue;
+      }
+      output << "  " << store.Name() << " (" << CountryText(store) << ")  " << store.StoreUrl()
+             << '\n';
+      for (auto line = begin; line != end; ++line) {
+        const Item& item = line->GetItem();
+        output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
+               << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price, 4)
+               << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12) << item.Id()
+               << ' ' << std::setw(20) << item.Color().Name() << ' ' << item.Name() << '\n';
+      }
+    }
+    output << '\n';
+  }
+}
+
+void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& output) {
+  nlohmann::ordered_json document;
+  document["status"] = outcome.succeeded ? "succeeded" : "failed";
+  document["message"] = outcome.message;
+  document["currency"] = outcome.currency;
+  document["statistics"] = outcome.statistics;
+  document["plans"] = nlohmann::ordered_json::array();
+  std::uint32_t rank = 0;
+  for (const auto& plan : plans) {
+    nlohmann::ordered_json planJson;
+    planJson["rank"] = ++rank;
+    planJson["cost"] = plan->Cost();
+    planJson["stores"] = nlohmann::ordered_json::array();
+    for (const BrickLink::StoreInformation& store : plan->Stores()) {
+      const auto begin = plan->LotsDataBegin(store.Id());
+      const auto end = plan->LotsDataEnd(store.Id());
+      if (begin == end) {
+        continue;
+      }
+      nlohmann::ordered_json storeJson;
+      storeJson["id"] = store.Id();
+      storeJson["name"] = store.Name();
+      storeJson["countryId"] = CountryId(store);
+      storeJson["url"] = store.StoreUrl();
+      storeJson["lots"] = nlohmann::ordered_json::array();
+      for (auto line = begin; line != end; ++line) {
+        const Item& item = line->GetItem();
+        storeJson["lots"].push_back({
+            {"itemType", item.Type() == ItemType::Invalid
+                             ? std::string()
+                             : std::string(1, ToCharacter(item.Type()))},
+            {"itemId", item.Id()},
+            {"name", item.Name()},
+            {"color", item.Color().Id()},
+            {"colorName", item.Color().Name()},
+            {"condition", ToString(item.GetCondition())},
+            {"quantity", line->lotData.quantity},
+            {"price", line->lotData.price},
+        });
+      }
+      planJson["stores"].push_back(std::move(storeJson));
+    }
+    document["plans"].push_back(std::move(planJson));
+  }
+  // Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
+  output << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+std::vector<std::string> ExportWantedLists(const BrickLink::ICombinationData& plan,
+                                           std::uint32_t rank, const std::string& directory,
+                                           std::uint32_t wantedListId) {
+  std::filesystem::create_directories(directory);
+  std::vector<std::string> written;
+  for (const BrickLink::StoreInformation& store : plan.Stores()) {
+    if (plan.LotsDataBegin(store.Id()) == plan.LotsDataEnd(store.Id())) {
+      continue;
+    }
+    const auto path =
+        std::filesystem::path(directory) /
+        ("plan-" + std::to_string(rank) + "-store-" + std::to_string(store.Id()) + ".xml");
+    std::ofstream file(path, std::ios::binary);
+    file << plan.CreateWantedListXml(store.Id(), wantedListId);
+    file.close();
+    if (!file) {
+      throw std::runtime_error("Unable to write " + path.string());
+    }
+    written.push_back(path.string());
+  }
+  return written;
+}
+
+}  // namespace Corvalle::CommandLine

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BrickLink/CombinationData.h"
+
+namespace Corvalle::CommandLine {
+
+using Plans = std::vector<std::unique_ptr<BrickLink::ICombinationData>>;
+
+// The plans as text, cheapest first: rank and total cost, then per store its name, country and
+// page address, then its lines (quantity, unit price, condition, item id, colour, item name).
+// Prices are written in the saved currency.
+void WritePlans(const Plans& plans, std::ostream& output);
+
+struct SearchOutcome {
+  bool succeeded;
+  std::string message;   // the failure text, or "No combinations found :(", or empty
+  std::string currency;  // the currency name the prices are in
+  std::vector<std::string> statistics;
+};
+
+// The whole outcome as one JSON document (numbers at full precision).
+void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& output);
+
+// Writes one wanted-list file per store of the plan into directory, named
+// "plan-RANK-store-ID.xml", creating the directory when missing. Returns the paths written;
+// throws std::runtime_error when a file cannot be written.
+std::vector<std::string> ExportWantedLists(const BrickLink::ICombinationData& plan,
+                                           std::uint32_t rank, const std::string& directory,
+                                           std::uint32_t wantedListId);
+
+}  // namespace Corvalle::CommandLine

@@ -1,0 +1,379 @@
+// Whole searches against the local marketplace: the stages as the user sees them, the cheapest
+// plan checked against a brute-force search written here, the caches on a second search, and
+// every way a search can end early.
+
+#include "CostFinder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+
+#include "BrickLink/Countries.h"
+#include "LiveMarketplace.h"
+#include "LogCapture.h"
+
+namespace Corvalle {
+namespace {
+
+struct Lot {
+  std::uint32_t store;
+  bool used;
+  std::uint32_t quantity;
+  double price;
+};
+
+struct WantedItem {
+  std::string id;
+  std::uint32_t color;
+  bool used;  // the condition wanted
+  std::uint32_t quantity;
+  std::vector<Lot> lots;
+};
+
+struct TestWorld {
+  std::vector<std::pair<std::uint32_t, std::string>> stores;  // id, country id
+  std::vector<WantedItem> items;
+
+  std::string Json() const {
+    nlohmann::json world;
+    world["stores"] = nlohmann::json::array();
+    for (const auto& [id, country] : stores) {
+      world["stores"].push_back(
+          {{"id", id}, {"name", "Store " + std::to_string(id)}, {"countryId", country}});
+    }
+    world["priceGuides"] = nlohmann::json::array();
+    for (const WantedItem& item : items) {
+      nlohmann::json guide = {{"type", "P"}, {"id", item.id}, {"color", item.color}};
+      guide["new"] = nlohmann::json::array();
+      guide["used"] = nlohmann::json::array();
+      for (const Lot& lot : item.lots) {
+        guide[lot.used ? "used" : "new"].push_back(
+            {{"store", lot.store}, {"quantity", lot.quantity}, {"price", lot.price}});
+      }
+      world["priceGuides"].push_back(guide);
+    }
+    return world.dump();
+  }
+
+  std::string WantedList() const {
+    std::string text = "<INVENTORY>";
+    for (const WantedItem& item : items) {
+      text += "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>" + item.id + "</ITEMID><COLOR>" +
+              std::to_string(item.color) + "</COLOR><MINQTY>" + std::to_string(item.quantity) +
+              "</MINQTY><CONDITION>" + (item.used ? "U" : "N") + "</CONDITION></ITEM>";
+    }
+    return text + "</INVENTORY>";
+  }
+
+  // The cheapest way to buy every item from at most k stores of the accepted regions, each
+  // item bought from its cheapest offers first; a negative cost when there is none.
+  double BruteForceCheapest(std::uint32_t k, const std::vector<BrickLink::Region>& regions) const {
+    std::vector<std::uint32_t> eligible;
+    for (const auto& [id, country] : stores) {
+      const auto& record = BrickLink::GetCountryByID(country);
+      if (std::any_of(regions.begin(), regions.end(), [&](BrickLink::Region region) {
+            return BrickLink::CountryIsInRegion(record, region);
+          })) {
+        eligible.push_back(id);
+      }
+    }
+    double best = -1.0;
+    const std::uint32_t n = static_cast<std::uint32_t>(eligible.size());
+    for (std::uint32_t mask = 1; mask < (1u << n); ++mask) {
+      if (static_cast<std::uint32_t>(__builtin_popcount(mask)) > k) {
+        continue;
+      }
+      std::set<std::uint32_t> chosen;
+      for (std::uint32_t bit = 0; bit < n; ++bit) {
+        if (mask & (1u << bit)) {
+          chosen.insert(eligible[bit]);
+        }
+      }
+      double cost = 0.0;
+      bool valid = true;
+      for (const WantedItem& item : items) {
+        std::vector<std::pair<double, std::uint32_t>> offers;
+        for (const Lot& lot : item.lots) {
+          if (chosen.count(lot.store) && (item.used || !lot.used)) {
+            offers.emplace_back(lot.price, lot.quantity);
+          }
+        }
+        std::sort(offers.begin(), offers.end());
+        std::uint32_t missing = item.quantity;
+        for (const auto& [price, quantity] : offers) {
+          const std::uint32_t bought = std::min(missing, quantity);
+          cost += bought * price;
+          missing -= bought;
+        }
+        valid = valid && missing == 0;
+      }
+      if (valid && (best < 0.0 || cost < best)) {
+        best = cost;
+      }
+    }
+    return best;
+  }
+};
+
+// Stores in the USA, Canada, Germany and Japan; each offers some items, new or used, one lot
+// per item, so that a store's cell is its lot.
+TestWorld RandomWorld(std::mt19937& random, std::uint32_t storeCount, std::uint32_t itemCount) {
+  static const char* const countries[] = {"US", "CA", "DE", "JP"};
+  TestWorld world;
+  for (std::uint32_t store = 0; store < storeCount; ++store) {
+    world.stores.emplace_back(1000 + store, countries[random() % 4]);
+  }
+  for (std::uint32_t index = 0; index < itemCount; ++index) {
+    WantedItem item{std::to_string(3010 + index),
+                    11,
+                    random() % 2 == 0,
+                    1 + static_cast<std::uint32_t>(random() % 8),
+                    {}};
+    for (const auto& [id, country] : world.stores) {
+      if (random() % 3 != 0) {
+        item.lots.push_back({id, random() % 3 == 0, 1 + static_cast<std::uint32_t>(random() % 10),
+                             static_cast<double>(1 + random() % 400) / 100.0});
+      }
+    }
+    world.items.push_back(item);
+  }
+  return world;
+}
+
+struct Recorded {
+  std::vector<std::string> highTexts;
+  std::vector<std::string> statistics;
+  std::string failure;
+  bool succeeded = false;
+};
+
+class CostFinderTest : public ::testing::Test {
+ protected:
+  void Serve(const TestWorld& world_) {
+    world = world_;
+    costFinder.reset();
+    // The old marketplace puts the host variable back as it found it: it must go first.
+    marketplace.reset();
+    marketplace = std::make_unique<Testing::LiveMarketplace>(world.Json());
+    wantedListPath = marketplace->Directory().WriteFile("wanted.xml", world.WantedList());
+  }
+
+  Recorded Search(std::uint32_t k, std::vector<std::string> regions, std::uint32_t threads = 2,
+                  const std::string& path = "") {
+    Recorded recorded;
+    costFinder = CreateCostFinder(
+        path.empty() ? wantedListPath.string() : path, k, "US", 1, regions,
+        {[&recorded](const Utilities::IStatusUpdate& update) {
+           if (update.IsFailed()) {
+             recorded.failure = update.Message();
+           } else if (update.IsFinished() && !update.HasMessage()) {
+             recorded.succeeded = true;
+           } else {
+             recorded.highTexts.push_back(update.Message());
+           }
+         },
+         [](const Utilities::IStatusUpdate&) {},
+         [&recorded](const std::string& text) { recorded.statistics.push_back(text); }});
+    costFinder->FindMinimumCostCombinations(threads);
+    return recorded;
+  }
+
+  TestWorld world;
+  std::unique_ptr<Testing::LiveMarketplace> marketplace;
+  std::filesystem::path wantedListPath;
+  std::unique_ptr<ICostFinder> costFinder;
+};
+
+TEST_F(CostFinderTest, StagesStatisticsAndResultsOfASearch) {
+  std::mt19937 random(7);
+  Serve(RandomWorld(random, 10, 5));
+  const Recorded recorded = Search(3, {"North America", "Europe"});
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  ASSERT_EQ(recorded.highTexts.size(), 10u);
+  EXPECT_EQ(recorded.highTexts[0], "Retrieving color data...");
+  EXPECT_EQ(recorded.highTexts[1], "Parsing wanted list \"" + wantedListPath.string() + "\"...");
+  EXPECT_EQ(recorded.highTexts[2], "Retrieving price guide data...");
+  EXPECT_EQ(recorded.highTexts[3], "Consolidating lot data...");
+  EXPECT_EQ(recorded.highTexts[4], "Retrieving metadata for 10 stores...");
+  EXPECT_EQ(recorded.highTexts[5], "Pruning stores...");
+  EXPECT_EQ(recorded.highTexts[6], "Finding minimum stores required...");
+  EXPECT_EQ(recorded.highTexts[7].rfind("Finding valid combinations of 3 out of ", 0), 0u);
+  EXPECT_EQ(recorded.highTexts[8], "Calculating valid combinations costs...");
+  EXPECT_EQ(recorded.highTexts[9], "Creating combination data for 25 combinations...");
+
+  ASSERT_EQ(recorded.statistics.size(), 5u);
+  EXPECT_EQ(recorded.statistics[0], "Maximum possible combinations: 120 (10 stores)");
+  EXPECT_EQ(
+      recorded.statistics[1].rfind("Maximum possible combinations after filtering by region: ", 0),
+      0u);
+  EXPECT_EQ(recorded.statistics[2].rfind(
+                "Maximum possible combinations after pruning extraneous stores: ", 0),
+            0u);
+  EXPECT_EQ(recorded.statistics[3].rfind("Minimum required stores: ", 0), 0u);
+  EXPECT_EQ(recorded.statistics[4].rfind("Valid combinations: ", 0), 0u);
+
+  const auto& plans = costFinder->GetCombinationData();
+  ASSERT_FALSE(plans.empty());
+  EXPECT_LE(plans.size(), 25u);
+  for (std::size_t rank = 1; rank < plans.size(); ++rank) {
+    EXPECT_LE(plans[rank - 1]->Cost(), plans[rank]->Cost());
+    for (std::size_t earlier = 0; earlier < rank; ++earlier) {
+      EXPECT_FALSE(*plans[earlier] == *plans[rank]) << "plans " << earlier << " and " << rank;
+    }
+  }
+  // Stores of the plans lie in the accepted regions and carry their names.
+  for (const auto& store : plans[0]->Stores()) {
+    EXPECT_NE(std::string(store.GetCountry().id), "JP");
+    EXPECT_EQ(store.Name(), "Store " + std::to_string(store.Id()));
+  }
+}
+
+TEST_F(CostFinderTest, CheapestPlanMatchesABruteForceSearchAndTheSecondSearchUsesTheCaches) {
+  std::mt19937 random(20261206);
+  int checked = 0;
+  for (int round = 0; round < 8; ++round) {
+    Serve(RandomWorld(random, 9, 4));
+    const std::uint32_t k = 1 + static_cast<std::uint32_t>(round % 3);
+    const Recorded recorded = Search(k, {"North America", "Europe"});
+    const double expected =
+        world.BruteForceCheapest(k, {BrickLink::Region::NorthAmerica, BrickLink::Region::Europe});
+    if (expected < 0.0) {
+      EXPECT_TRUE(costFinder->GetCombinationData().empty()) << round;
+      continue;
+    }
+    ASSERT_TRUE(recorded.succeeded) << round << ": " << recorded.failure;
+    ASSERT_FALSE(costFinder->GetCombinationData().empty()) << round;
+    EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), expected, 1e-9) << round;
+    ++checked;
+
+    // The same search again within the hour asks the marketplace only for the guides that the
+    // cache cannot hold: an entry counts only with lots in both conditions.
+    std::size_t oneSided = 0;
+    for (const WantedItem& item : world.items) {
+      const auto used = std::count_if(item.lots.begin(), item.lots.end(),
+                                      [](const Lot& lot) { return lot.used; });
+      oneSided += (used == 0 || used == static_cast<long>(item.lots.size())) ? 1 : 0;
+    }
+    const std::size_t requests = marketplace->Server().RequestCount();
+    const Recorded again = Search(k, {"North America", "Europe"}, 1);
+    EXPECT_TRUE(again.succeeded) << round;
+    const auto log = marketplace->Server().RequestLog();
+    EXPECT_EQ(log.size(), requests + oneSided) << round;
+    for (std::size_t index = requests; index < log.size(); ++index) {
+      EXPECT_EQ(log[index].path, "/catalogPG.asp") << round;
+    }
+    ASSERT_FALSE(costFinder->GetCombinationData().empty());
+    EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), expected, 1e-9) << round;
+  }
+  EXPECT_GE(checked, 4) << "too few worlds had a plan to compare";
+}
+
+TEST_F(CostFinderTest, StoresPerCombinationAreLoweredToWhatTheSearchCanUse) {
+  // Two pieces in all: pairs of stores, never triples.
+  TestWorld small;
+  small.stores = {{1, "US"}, {2, "US"}, {3, "US"}};
+  small.items = {{"3001", 11, false, 1, {{1, false, 1, 1.0}, {2, false, 1, 0.5}}},
+                 {"3003", 11, false, 1, {{2, false, 1, 2.0}, {3, false, 1, 1.0}}}};
+  Serve(small);
+  Recorded recorded = Search(3, {"North America"});
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  EXPECT_EQ(recorded.highTexts[7].rfind("Finding valid combinations of 2 out of ", 0), 0u)
+      << recorded.highTexts[7];
+  EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), 1.5, 1e-9);
+
+  // Fewer stores than asked for: k becomes the store count before the first count.
+  TestWorld two;
+  two.stores = {{1, "US"}, {2, "CA"}};
+  two.items = {{"3001", 11, false, 5, {{1, false, 5, 1.0}}},
+               {"3003", 11, false, 5, {{2, false, 5, 1.0}}}};
+  Serve(two);
+  recorded = Search(4, {"North America"});
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  EXPECT_EQ(recorded.statistics[0], "Maximum possible combinations: 1 (2 stores)");
+  EXPECT_EQ(recorded.highTexts[7],
+            "Finding valid combinations of 2 out of 2 stores (1 possible combinations)...");
+}
+
+TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
+  TestWorld world_;
+  world_.stores = {{1, "US"}, {2, "DE"}, {3, "JP"}};
+  world_.items = {{"3001", 11, false, 2, {{1, false, 5, 1.0}, {2, false, 5, 0.9}}},
+                  {"3003", 11, true, 1, {{3, true, 1, 0.5}}}};
+  Serve(world_);
+  const auto expectFailure = [&](const Recorded& recorded, const std::string& text) {
+    EXPECT_FALSE(recorded.succeeded) << text;
+    EXPECT_EQ(recorded.failure, text);
+    EXPECT_TRUE(costFinder->GetCombinationData().empty()) << text;
+  };
+
+  // Only Japan sells 3003.
+  expectFailure(Search(3, {"North America", "Europe"}),
+                "No possible combinations.\nTry removing rare parts from the wanted list or "
+                "selecting more regions to ship from.");
+  EXPECT_TRUE(Search(3, {"North America", "Asia"}).succeeded);
+
+  const auto garbage = marketplace->Directory().WriteFile("garbage.xml", "\x01\x02 not xml");
+  expectFailure(Search(3, {"Asia"}, 1, garbage.string()), "Unable to read items from file :(");
+
+  const auto unknownItem = marketplace->Directory().WriteFile(
+      "unknown.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</ITEMID><MINQTY>1</MINQTY></ITEM>"
+      "</INVENTORY>");
+  expectFailure(Search(3, {"Asia"}, 1, unknownItem.string()),
+                "Unable to retrieve price guide data for all items!  Aborting.");
+
+  // An item without type letter ends the search with the reason, not the program.
+  const auto invalid = marketplace->Directory().WriteFile(
+      "invalid.xml", "<INVENTORY><ITEM><ITEMID>777</ITEMID><MINQTY>1</MINQTY></ITEM></INVENTORY>");
+  expectFailure(Search(3, {"Asia"}, 1, invalid.string()), "Unsupported type: 8");
+
+  // Store pages that cannot be had. The price guides are cached by now; the stores are not.
+  marketplace->Server().SetFault("store\\.asp", Marketplace::Fault::Status(404));
+  TestWorld fresh = world_;
+  fresh.stores.emplace_back(4, "US");
+  fresh.items[0].lots.push_back({4, false, 2, 0.1});
+  marketplace->Server().SetWorld(Marketplace::World::FromJson(fresh.Json()));
+  const auto freshList = marketplace->Directory().WriteFile(
+      "fresh.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>1</MINQTY><CONDITION>U</CONDITION></ITEM></INVENTORY>");
+  expectFailure(Search(3, {"Asia"}, 1, freshList.string()),
+                "Unable to retrieve store information. Please try again.");
+  marketplace->Server().ClearFaults();
+
+  // A list without items is read; with nothing to buy there is no combination.
+  const auto empty = marketplace->Directory().WriteFile("empty.xml", "<INVENTORY></INVENTORY>");
+  const Recorded nothing = Search(3, {"Asia"}, 1, empty.string());
+  EXPECT_FALSE(nothing.succeeded);
+  EXPECT_TRUE(costFinder->GetCombinationData().empty());
+  EXPECT_GE(nothing.highTexts.size(), 2u) << "the search goes on past the wanted list";
+}
+
+TEST_F(CostFinderTest, TooManyCombinationsEndTheSearch) {
+  // 320 stores, each with 10 of one of 16 items wanted 40 times: no store alone supplies an
+  // item, so none makes another redundant, and C(320, 11) does not fit 64 bits.
+  TestWorld crowded;
+  for (std::uint32_t index = 0; index < 16; ++index) {
+    crowded.items.push_back({std::to_string(9000 + index), 11, false, 40, {}});
+  }
+  for (std::uint32_t index = 0; index < 320; ++index) {
+    crowded.stores.emplace_back(5000 + index, "US");
+    crowded.items[index % 16].lots.push_back({5000 + index, false, 10, 0.25});
+  }
+  Serve(crowded);
+  const Recorded recorded = Search(11, {"North America"}, 1);
+  EXPECT_EQ(recorded.failure,
+            "Too many possible combinations to process.\nTry reducing the number of stores per "
+            "combination.");
+  ASSERT_GE(recorded.statistics.size(), 3u);
+  EXPECT_EQ(recorded.statistics[0], "Possibly too many combinations! (320 stores)");
+  EXPECT_EQ(recorded.statistics[2], "Too many combinations! (320 stores)");
+  EXPECT_TRUE(costFinder->GetCombinationData().empty());
+}
+
+}  // namespace
+}  // namespace Corvalle

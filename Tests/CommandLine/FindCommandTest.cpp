@@ -1,0 +1,147 @@
+#include "FindCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "LiveMarketplace.h"
+#include "PreferencesManager.h"
+
+namespace Corvalle::CommandLine {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+class FindCommandTest : public ::testing::Test {
+ protected:
+  FindCommandTest() : marketplace(ReadFile(std::string(CORVALLE_SAMPLES_DIR) + "/world.json")) {}
+
+  FindOptions Options(const std::string& list = "castle-wall.xml") const {
+    FindOptions options;
+    options.wantedListPath = std::string(CORVALLE_SAMPLES_DIR) + "/" + list;
+    options.storesPerCombination = 3;
+    options.threadCount = 2;
+    options.regions = {"North America", "Europe"};
+    return options;
+  }
+
+  int Run(const FindOptions& options) {
+    output.str("");
+    errors.str("");
+    return RunFind(options, output, errors, false);
+  }
+
+  Testing::LiveMarketplace marketplace;
+  std::ostringstream output;
+  std::ostringstream errors;
+};
+
+TEST_F(FindCommandTest, JsonDocumentOfASuccessfulSearch) {
+  FindOptions options = Options("town-corner.bsx");
+  options.json = true;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const auto document = nlohmann::json::parse(output.str());
+  EXPECT_EQ(document["status"], "succeeded");
+  EXPECT_EQ(document["message"], "");
+  EXPECT_EQ(document["currency"], "US Dollar");
+  EXPECT_GE(document["statistics"].size(), 5u);
+  const auto& plans = document["plans"];
+  ASSERT_FALSE(plans.empty());
+  EXPECT_LE(plans.size(), 25u);
+  double previous = 0.0;
+  for (std::size_t index = 0; index < plans.size(); ++index) {
+    EXPECT_EQ(plans[index]["rank"], index + 1);
+    const double cost = plans[index]["cost"];
+    EXPECT_GE(cost, previous);
+    previous = cost;
+    ASSERT_LE(plans[index]["stores"].size(), 3u);
+    double sum = 0.0;
+    for (const auto& store : plans[index]["stores"]) {
+      EXPECT_NE(store["url"].get<std::string>().find("/store.asp?sID="), std::string::npos);
+      for (const auto& lot : store["lots"]) {
+        sum += lot["quantity"].get<double>() * lot["price"].get<double>();
+        EXPECT_EQ(lot["itemType"].get<std::string>().size(), 1u);
+      }
+    }
+    EXPECT_NEAR(sum, cost, 1e-6);
+  }
+}
+
+TEST_F(FindCommandTest, TextOutputExportAndSavedSettings) {
+  const Testing::TemporaryDirectory exports;
+  FindOptions options = Options();
+  options.country = "Germany";
+  options.currency = "Euro";
+  options.exportDirectory = (exports.Path() / "lists").string();
+  options.wantedListId = 12345;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  EXPECT_EQ(output.str().rfind("Combination #1 - Total Cost: \xE2\x82\xAC", 0), 0u)
+      << output.str().substr(0, 200);
+  EXPECT_NE(output.str().find("Combination #2 - Total Cost: "), std::string::npos);
+
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(options.exportDirectory)) {
+    ++files;
+    EXPECT_EQ(entry.path().filename().string().rfind("plan-1-store-", 0), 0u);
+    const std::string xml = ReadFile(entry.path().string());
+    EXPECT_NE(xml.find("12345"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<ITEM>"), std::string::npos) << xml;
+  }
+  EXPECT_GE(files, 1u);
+  EXPECT_LE(files, 3u);
+
+  // What was used is saved as the user's settings for the next search.
+  const Preferences saved = CreatePreferencesManager()->GetPreferences();
+  EXPECT_EQ(saved.country, "Germany");
+  EXPECT_EQ(saved.currency, "Euro");
+  EXPECT_EQ(saved.storesPerCombination, 3u);
+  EXPECT_EQ(saved.regions, (std::vector<std::string>{"North America", "Europe"}));
+}
+
+TEST_F(FindCommandTest, RefusalsAndFailures) {
+  FindOptions options = Options();
+  options.country = "United States";
+  EXPECT_EQ(Run(options), kUsageError);
+  EXPECT_NE(errors.str().find("Unknown country \"United States\". Accepted: Argentina, Australia"),
+            std::string::npos)
+      << errors.str();
+  options = Options();
+  options.currency = "Dollar";
+  EXPECT_EQ(Run(options), kUsageError);
+  EXPECT_NE(errors.str().find("US Dollar"), std::string::npos);
+  options = Options();
+  options.regions = {"Europe", "Atlantis"};
+  EXPECT_EQ(Run(options), kUsageError);
+  EXPECT_NE(errors.str().find("Unknown region \"Atlantis\""), std::string::npos);
+
+  const Testing::TemporaryDirectory files;
+  options = Options();
+  options.wantedListPath = files.WriteFile("broken.xml", "<INVENTORY><ITEM>").string();
+  options.json = true;
+  EXPECT_EQ(Run(options), kNoPlans);
+  // The stages went by as plain lines; the failure text ends the output.
+  const std::string failure = "\nUnable to read items from file :(\n";
+  EXPECT_EQ(errors.str().substr(errors.str().size() - failure.size()), failure) << errors.str();
+  EXPECT_EQ(errors.str().rfind("Retrieving color data...\n", 0), 0u);
+  const auto document = nlohmann::json::parse(output.str());
+  EXPECT_EQ(document["status"], "failed");
+  EXPECT_EQ(document["message"], "Unable to read items from file :(");
+  EXPECT_TRUE(document["plans"].empty());
+
+  // Only Asia accepted: nothing of the sample world lies there.
+  options = Options();
+  options.regions = {"Asia"};
+  EXPECT_EQ(Run(options), kNoPlans);
+  EXPECT_NE(errors.str().find("No possible combinations."), std::string::npos) << errors.str();
+}
+
+}  // namespace
+}  // namespace Corvalle::CommandLine
