@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include "BrickLink/PriceGuideParser.h"
-#include "Logging.h"
 
 namespace {
 
@@ -38,7 +37,6 @@ std::string BigPriceGuidePage() {
 }
 
 void BM_ParsePriceGuide3000Lots(benchmark::State& state) {
-  Utilities::InitializeLogging(Utilities::Severity::warning);
   const std::string page = BigPriceGuidePage();
   const auto parser = Corvalle::BrickLink::CreatePriceGuideParser();
   for (auto _ : state) {

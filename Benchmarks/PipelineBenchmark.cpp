@@ -12,7 +12,6 @@
 #include <random>
 
 #include "CostFinder.h"
-#include "Logging.h"
 #include "MarketplaceServer.h"
 #include "SQLite/SqliteWrapper.h"
 #include "WorldGenerator.h"
@@ -74,7 +73,6 @@ StageTimes TimedSearch(const std::string& wantedList) {
 }
 
 void BM_WholeSearch(benchmark::State& state) {
-  Utilities::InitializeLogging(Utilities::Severity::error);
   Corvalle::Marketplace::GeneratorOptions options;
   options.seed = 7;
   options.stores = 2000;

@@ -16,7 +16,6 @@
 #include "BrickLink/MinimumCostFinder.h"
 #include "BrickLink/StorePruner.h"
 #include "CombinationGenerator.h"
-#include "Logging.h"
 
 namespace {
 
@@ -24,14 +23,6 @@ using Corvalle::Item;
 using Corvalle::BrickLink::ConsolidatedLotData;
 using Corvalle::BrickLink::LotData;
 using Corvalle::BrickLink::StoreInformation;
-
-void QuietLogging() {
-  static const bool initialised = [] {
-    Utilities::InitializeLogging(Utilities::Severity::warning);
-    return true;
-  }();
-  static_cast<void>(initialised);
-}
 
 std::uint32_t Workers(std::uint32_t n, std::uint32_t k, std::uint32_t requested) {
   return std::max(1u, std::min({n - k, std::thread::hardware_concurrency(), requested}));
@@ -91,7 +82,6 @@ class CountingFactory final : public Combinations::ICombinationCollectorFactory 
 
 // Enumeration alone: the generator with a collector that only counts.
 void BM_Enumerate(benchmark::State& state) {
-  QuietLogging();
   const std::uint32_t n = 160;
   const std::uint32_t k = 4;
   const auto threads = static_cast<std::uint32_t>(state.range(0));
@@ -106,11 +96,15 @@ void BM_Enumerate(benchmark::State& state) {
   state.counters["per_worker"] = benchmark::Counter(
       static_cast<double>(combinations) / Workers(n, k, threads), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Enumerate)->Arg(1)->Arg(2)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Enumerate)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // FindValidCombinations (through CollectValidCombinations) and CalculateCosts on one table.
 void RunValidation(benchmark::State& state, const SyntheticSearch& search, std::uint32_t k) {
-  QuietLogging();
   const auto threads = static_cast<std::uint32_t>(state.range(0));
   const std::uint32_t n = search.table->StoreCount();
   std::uint64_t combinations = 0;
@@ -145,7 +139,12 @@ void BM_ValidateInvalidHeavy(benchmark::State& state) {
   static const SyntheticSearch search(60, 120, 0.5, 3, 10, 11);
   RunValidation(state, search, 3);
 }
-BENCHMARK(BM_ValidateInvalidHeavy)->Arg(1)->Arg(2)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateInvalidHeavy)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // 20 items, 80 stores, k = 4: nearly every combination is valid and must be priced.
 void BM_ValidateValidHeavy(benchmark::State& state) {
@@ -180,12 +179,16 @@ void BM_ValidateValidHeavy(benchmark::State& state) {
                              Workers(80, 4, static_cast<std::uint32_t>(state.range(0))),
                          benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ValidateValidHeavy)->Arg(1)->Arg(2)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidateValidHeavy)
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 // PruneExtraneousStores on 2000 stores x 100 items; the pair enumeration runs on one worker by
 // design, so the only argument is 1.
 void BM_PruneExtraneous(benchmark::State& state) {
-  QuietLogging();
   static const SyntheticSearch search(100, 2000, 0.1, 5, 20, 13);
   const auto pruner = Corvalle::BrickLink::CreateStorePruner();
   std::uint64_t stores = 0;
@@ -197,6 +200,10 @@ void BM_PruneExtraneous(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(stores));
   state.counters["kept_stores"] = kept;
 }
-BENCHMARK(BM_PruneExtraneous)->Arg(1)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PruneExtraneous)
+    ->Arg(1)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

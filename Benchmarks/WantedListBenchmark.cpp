@@ -3,13 +3,11 @@
 #include <string>
 
 #include "BrickStore/XmlParser.h"
-#include "Logging.h"
 
 namespace {
 
 // Reading a real 160-lot BrickStock export: the first thing every search does.
 void BM_ParseWantedList(benchmark::State& state) {
-  Utilities::InitializeLogging(Utilities::Severity::warning);
   const std::string path =
       std::string(CORVALLE_BENCHMARK_DATA_DIR) + "/real/bsx_7288_mobile_police_unit.bsx";
   const auto parser = Corvalle::BrickStore::CreateXmlParser();
