@@ -11,7 +11,7 @@ namespace Corvalle::Desktop {
 
 QUrl UsageHelpPageUrl() {
   const QStringList candidates{QDir(QCoreApplication::applicationDirPath())
-                                   .filePath(QStringLiteral("../share/corvalle/help/index.html")),
+                                   .filePath(QStringLiteral(CORVALLE_HELP_PAGE_INSTALLED)),
                                QStringLiteral(CORVALLE_HELP_PAGE_SOURCE)};
   for (const QString& candidate : candidates) {
     const QFileInfo file(candidate);

@@ -1,4 +1,6 @@
+#include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,6 +19,17 @@ using Utilities::StatusState;
 using Utilities::StatusUpdate;
 
 namespace {
+
+// Records the addresses that the program asks the platform to open.
+class UrlRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> opened;
+
+ public slots:
+  void open(const QUrl& url) { opened.append(url); }
+};
 
 class RecordingErrorHandler : public IErrorHandler {
  public:
@@ -39,6 +52,7 @@ class StatusViewTest : public QObject {
   void progressBarsFollowTheUpdates();
   void failureLeavesTheLinesAndCallsTheHandler();
   void relaunchStartsTheProgramAgain();
+  void helpOpensTheShippedPage();
 
  private:
   QLabel* Field(const char* name) const {
@@ -145,6 +159,22 @@ void StatusViewTest::relaunchStartsTheProgramAgain() {
                         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   QVERIFY(RelaunchApplication(QString::fromStdString(program.string())));
   QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+}
+
+void StatusViewTest::helpOpensTheShippedPage() {
+  UrlRecorder recorder;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+  view->findChild<QPushButton*>(QStringLiteral("helpButton"))->click();
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  QCOMPARE(recorder.opened.size(), 1);
+  const QFileInfo page(recorder.opened.first().toLocalFile());
+  QVERIFY(page.isFile());
+  QFile file(page.filePath());
+  QVERIFY(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  for (const char* topic : {"Stores per combination", "Ship From Regions", "XML", "Cancel"}) {
+    QVERIFY2(text.contains(topic), topic);
+  }
 }
 
 QTEST_MAIN(StatusViewTest)
