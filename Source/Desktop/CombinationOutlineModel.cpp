@@ -129,6 +129,10 @@ QVariant CombinationOutlineModel::data(const QModelIndex& index, int role) const
   if (node == nullptr) {
     return {};
   }
+  if (role == Qt::TextAlignmentRole && node->kind == RowKind::Lot &&
+      (index.column() == QuantityColumn || index.column() == PriceColumn)) {
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  }
   if (role == Qt::ToolTipRole && node->kind == RowKind::Store && index.column() == 0) {
     return static_cast<const StoreWrapper*>(node->wrapper)->storeUrl();
   }

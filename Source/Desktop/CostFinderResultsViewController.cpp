@@ -82,6 +82,7 @@ CostFinderResultsViewController::CostFinderResultsViewController(Combinations co
   outLineView_->setModel(model_);
   outLineView_->setItemDelegate(new OutlineRowDelegate(*model_, outLineView_));
   outLineView_->setUniformRowHeights(false);
+  outLineView_->setIndentation(16);
   outLineView_->setAlternatingRowColors(true);
   outLineView_->setSelectionMode(QAbstractItemView::SingleSelection);
   outLineView_->header()->setStretchLastSection(true);
@@ -158,7 +159,7 @@ void CostFinderResultsViewController::createCellViews() {
       outLineView_->setIndexWidget(storeIndex, cell);
     }
   }
-  outLineView_->header()->resizeSection(CombinationOutlineModel::QuantityColumn, 70);
+  outLineView_->header()->resizeSection(CombinationOutlineModel::QuantityColumn, 100);
   outLineView_->header()->resizeSection(CombinationOutlineModel::PriceColumn, 90);
   outLineView_->header()->resizeSection(CombinationOutlineModel::ConditionColumn, 80);
   outLineView_->header()->resizeSection(CombinationOutlineModel::PartNumberColumn, 90);

@@ -53,6 +53,9 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
 
  public slots:
   void showOpenWantedListPanel();
+  // What confirming the open panel does: shows the path, scrolled to its end, and enables the
+  // find button.
+  void wantedListChosen(const QString& path);
   void handleRegionSelection(QAction* chosen);
   void launchFindCombinations();
   void setConfigurationControlsEnabled(bool enabled);
@@ -77,7 +80,6 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void populateCurrencyPicker();
   void populatePreferences();
   void setMinimumWindowSize();
-  void wantedListChosen(const QString& path);
   void showViewFromViewController(QWidget* viewController);
   void adjustSize(QWidget* newView);
   void showNextAlert();
