@@ -1,3 +1,4 @@
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
 #include <QFileDialog>
@@ -236,6 +237,9 @@ void WindowTest::searchesAgainstALiveMarketplace() {
   QVERIFY(!plans.empty());
 
   CombinationOutlineModel* model = results->model();
+  // Checks the model on real plans, through the clearing and refilling of the searches below.
+  const QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
   QCOMPARE(static_cast<std::size_t>(model->rowCount()), plans.size());
   const QModelIndex first = model->index(0, 0);
   const QString firstText = model->data(first).toString();
