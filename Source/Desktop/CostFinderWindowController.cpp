@@ -138,8 +138,10 @@ void CostFinderWindowController::awakeFromNib() {
   statusViewController_->hide();
   statusViewController_->setErrorHandler(this);
   currentViewController_ = statusViewController_;
-  hostView->resize(statusViewController_->size());
-  resize(std::max(sizeHint().width(), statusViewController_->width() + 24), sizeHint().height());
+  // The window's first size fits the controls and the status view.
+  hostView->layout()->addWidget(statusViewController_);
+  statusViewController_->show();
+  resize(sizeHint().expandedTo(QSize(statusViewController_->width(), 0)));
   setMinimumWindowSize();
   displayStatusView();
 }

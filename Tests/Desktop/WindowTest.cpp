@@ -158,6 +158,10 @@ void WindowTest::firstStartOnAFreshDatabase() {
   QVERIFY(window.statusViewController()->isVisibleTo(&window));
   QVERIFY(!Control<QPushButton>(window, "findCombinations")->isEnabled());
   QCOMPARE(window.maximumHeight(), window.height());
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QVERIFY(window.statusViewController()->height() >=
+          window.statusViewController()->minimumSizeHint().height());
 
   // The defaults were written for the next start.
   const Preferences saved = CreatePreferencesManager()->GetPreferences();
@@ -300,6 +304,9 @@ void WindowTest::searchesAgainstALiveMarketplace() {
   QVERIFY(ControlsEnabled(window));
   QCOMPARE(window.currentViewController(), window.statusViewController());
   QVERIFY(window.statusViewController()->isVisible());
+  QCOMPARE(window.maximumHeight(), window.height());
+  QTRY_VERIFY(window.statusViewController()->height() >=
+              window.statusViewController()->minimumSizeHint().height());
   QCOMPARE(Control<QLabel>(*window.statusViewController(), "highLevelStatus")->text(), QString());
   QVERIFY(!Control<QPushButton>(*window.statusViewController(), "cancelButton")->isEnabled());
 
