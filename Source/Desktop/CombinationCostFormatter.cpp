@@ -1,5 +1,7 @@
 #include "CombinationCostFormatter.h"
 
+#include <algorithm>
+
 #include "CombinationWrapper.h"
 
 namespace Corvalle::Desktop {

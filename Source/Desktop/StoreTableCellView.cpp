@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "HyperlinkTextField.h"
 #include "StoreWrapper.h"
