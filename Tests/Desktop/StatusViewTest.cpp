@@ -1,10 +1,14 @@
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "ApplicationRelauncher.h"
@@ -53,6 +57,7 @@ class StatusViewTest : public QObject {
   void failureLeavesTheLinesAndCallsTheHandler();
   void relaunchStartsTheProgramAgain();
   void helpOpensTheShippedPage();
+  void cancelRestartsTheProgramAtOnce();
 
  private:
   QLabel* Field(const char* name) const {
@@ -177,5 +182,62 @@ void StatusViewTest::helpOpensTheShippedPage() {
   }
 }
 
-QTEST_MAIN(StatusViewTest)
+void StatusViewTest::cancelRestartsTheProgramAtOnce() {
+  // This program, started again in probe mode, presses cancel while a thread that never ends
+  // runs; the instance that cancel starts says so through a second file.
+  const Testing::TemporaryDirectory directory;
+  const QString marker = QString::fromStdString((directory.Path() / "probe").string());
+  QProcess probe;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("CORVALLE_CANCEL_PROBE"), marker);
+  probe.setProcessEnvironment(environment);
+  // The relaunched instance inherits the output channels; keep them open after the probe ends.
+  probe.setProcessChannelMode(QProcess::ForwardedChannels);
+  probe.start(QCoreApplication::applicationFilePath(), QStringList());
+  QVERIFY(probe.waitForFinished(10000));
+  QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(probe.exitCode(), 0);
+  QVERIFY(QFile::exists(marker));
+  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker + QStringLiteral(".relaunched")), 10000);
+}
+
+namespace {
+
+void Touch(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    std::abort();
+  }
+}
+
+// The first instance presses cancel with a busy search thread; the relaunched one reports.
+int RunCancelProbe(int argc, char* argv[], const QString& marker) {
+  QApplication application(argc, argv);
+  if (QFile::exists(marker)) {
+    Touch(marker + QStringLiteral(".relaunched"));
+    return 0;
+  }
+  Touch(marker);
+  std::thread search([] {
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+  });
+  CostFinderStatusViewController view;
+  view.prepareForStatusUpdates();
+  view.findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+  search.join();
+  return 3;  // not reached: cancel ends the process
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (const char* marker = std::getenv("CORVALLE_CANCEL_PROBE")) {
+    return RunCancelProbe(argc, argv, QString::fromLocal8Bit(marker));
+  }
+  QApplication application(argc, argv);
+  StatusViewTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "StatusViewTest.moc"
