@@ -31,6 +31,7 @@ namespace Corvalle::Desktop {
 namespace {
 
 constexpr int kMaximumStoresPerCombination = 11;
+constexpr int kDefaultStoresPerCombination = 3;
 
 const QString kRegionsTitle = QStringLiteral("Ship From Regions");
 
@@ -185,8 +186,27 @@ void CostFinderWindowController::populatePreferences() {
       }
     }
   } catch (const std::exception& exception) {
-    // The window must still come up; the controls keep their first entries.
+    // The window must still come up.
     BOOST_LOG_TRIVIAL(error) << "Unable to read the preferences: " << exception.what();
+  }
+  // A stored value that no entry shows (a count out of range, a name the tables do not know,
+  // no known region) would start a search that cannot run; such a control shows the value of a
+  // first start instead.
+  if (storesPerCombination->currentIndex() < 0) {
+    storesPerCombination->setCurrentIndex(kDefaultStoresPerCombination - 1);
+  }
+  if (country->currentIndex() < 0) {
+    country->setCurrentIndex(country->findText(QStringLiteral("USA")));
+  }
+  if (currency->currentIndex() < 0) {
+    currency->setCurrentIndex(currency->findText(QStringLiteral("US Dollar")));
+  }
+  const QList<QAction*> entries = regions->menu()->actions();
+  if (std::none_of(entries.begin() + 1, entries.end(),
+                   [](const QAction* entry) { return entry->isChecked(); })) {
+    for (QAction* entry : entries) {
+      entry->setChecked(entry->isCheckable() && entry->text() == QStringLiteral("North America"));
+    }
   }
 }
 

@@ -125,6 +125,7 @@ class WindowTest : public QObject {
 
  private slots:
   void firstStartOnAFreshDatabase();
+  void storedValuesThatNoEntryShowsFallBack();
   void lastCheckedRegionStaysChecked();
   void choosingAFileEnablesTheSearch();
   void searchesAgainstALiveMarketplace();
@@ -167,6 +168,29 @@ void WindowTest::firstStartOnAFreshDatabase() {
   const Preferences saved = CreatePreferencesManager()->GetPreferences();
   QCOMPARE(saved.country, std::string("USA"));
   QCOMPARE(saved.storesPerCombination, 3u);
+}
+
+void WindowTest::storedValuesThatNoEntryShowsFallBack() {
+  const FreshCache cache;
+  {
+    CostFinderWindowController first;  // fixes the data directory
+  }
+  CreatePreferencesManager()->SetPreferences({5, "Germany", "Euro", {"Europe", "Asia"}});
+  {
+    CostFinderWindowController window;
+    QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
+             QStringLiteral("5"));
+    QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("Germany"));
+    QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("Euro"));
+    QCOMPARE(CheckedRegions(window), (QStringList{"Asia", "Europe"}));
+  }
+  // Values from elsewhere that no entry shows: a search started with them could not run.
+  CreatePreferencesManager()->SetPreferences({40, "Atlantis", "Doubloon", {"Lemuria", ""}});
+  CostFinderWindowController window;
+  QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(), QStringLiteral("3"));
+  QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
+  QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
+  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
 }
 
 void WindowTest::lastCheckedRegionStaysChecked() {
