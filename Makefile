@@ -5,7 +5,7 @@ BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc)
 CORVALLE := $(BUILD_DIR)/Source/CommandLine/corvalle
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test demo bench screenshots clean
 
 all: build
 
@@ -26,6 +26,14 @@ demo: build
 
 bench: build
 	$(BUILD_DIR)/Benchmarks/corvalle-bench
+
+# The README's picture of the desktop program with results, made on a virtual X server against
+# the sample world.
+screenshots: build
+	mkdir -p Documentation
+	xvfb-run -a -s "-screen 0 1280x1024x24" \
+	  $(BUILD_DIR)/Source/Desktop/corvalle-desktop-screenshot \
+	  Samples/world.json Samples/castle-wall.xml Documentation/corvalle-desktop.png
 
 clean:
 	rm -rf $(BUILD_DIR)

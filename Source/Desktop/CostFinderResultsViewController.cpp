@@ -1,0 +1,318 @@
+#include "CostFinderResultsViewController.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "CombinationOutlineModel.h"
+#include "HelpPage.h"
+#include "Logging.h"
+#include "StoreTableCellView.h"
+
+namespace Corvalle::Desktop {
+
+namespace {
+
+constexpr int kGroupRowHeight = 19;
+constexpr int kLotRowHeight = 15;
+
+// Row heights of the outline: 19 pixels for combination and store rows, 15 for plan lines.
+class OutlineRowDelegate : public QStyledItemDelegate {
+ public:
+  OutlineRowDelegate(const CombinationOutlineModel& model_, QObject* parent)
+      : QStyledItemDelegate(parent), model(model_) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(model.kindOf(index) == CombinationOutlineModel::RowKind::Lot ? kLotRowHeight
+                                                                                : kGroupRowHeight);
+    return size;
+  }
+
+ private:
+  const CombinationOutlineModel& model;
+};
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseWantedListId(const QString& text) {
+  QStringView digits = QStringView(text).trimmed();
+  if (digits.startsWith(QLatin1Char('+'))) {
+    digits = digits.mid(1);
+  }
+  if (digits.isEmpty()) {
+    return std::nullopt;
+  }
+  std::uint64_t value = 0;
+  for (const QChar character : digits) {
+    if (character < QLatin1Char('0') || character > QLatin1Char('9')) {
+      return std::nullopt;
+    }
+    value = value * 10 + static_cast<std::uint64_t>(character.unicode() - u'0');
+    if (value > 0xFFFFFFFFull) {
+      return std::nullopt;
+    }
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+CostFinderResultsViewController::CostFinderResultsViewController(Combinations combinations,
+                                                                 TipTargets tipTargets_,
+                                                                 QWidget* parent)
+    : QWidget(parent),
+      tipTargets(std::move(tipTargets_)),
+      model_(new CombinationOutlineModel(this)),
+      outLineView_(new QTreeView(this)),
+      formatter(std::make_unique<CombinationCostFormatter>()) {
+  createWantedListXmlSheet_ = createXmlSheet();
+  tipSheet_ = createTipSheet();
+  setObjectName(QStringLiteral("CostFinderResultsViewController"));
+  outLineView_->setObjectName(QStringLiteral("outLineView"));
+  outLineView_->setModel(model_);
+  outLineView_->setItemDelegate(new OutlineRowDelegate(*model_, outLineView_));
+  outLineView_->setUniformRowHeights(false);
+  outLineView_->setIndentation(16);
+  outLineView_->setAlternatingRowColors(true);
+  outLineView_->setSelectionMode(QAbstractItemView::SingleSelection);
+  outLineView_->header()->setStretchLastSection(true);
+
+  auto* helpButton = new QPushButton(QStringLiteral("Help"), this);
+  helpButton->setObjectName(QStringLiteral("helpButton"));
+  auto* tipButton = new QPushButton(QStringLiteral("Tip the Maker..."), this);
+  tipButton->setObjectName(QStringLiteral("tipButton"));
+  connect(helpButton, &QPushButton::clicked, this, &CostFinderResultsViewController::help);
+  connect(tipButton, &QPushButton::clicked, this, &CostFinderResultsViewController::showTipSheet);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(tipButton);
+  buttons->addWidget(helpButton);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(outLineView_, 1);
+  layout->addLayout(buttons);
+  resize(760, 420);
+
+  model_->setCombinations(std::move(combinations));
+  createCellViews();
+  awakeFromNib();
+}
+
+CostFinderResultsViewController::~CostFinderResultsViewController() = default;
+
+const Combinations& CostFinderResultsViewController::combinations() const {
+  return model_->combinations();
+}
+
+void CostFinderResultsViewController::setCombinations(Combinations combinations) {
+  formatter = std::make_unique<CombinationCostFormatter>();
+  _selectedStore = nullptr;
+  model_->setCombinations(std::move(combinations));
+  createCellViews();
+  expandCombinations();
+}
+
+void CostFinderResultsViewController::awakeFromNib() {
+  if (expansionScheduled) {
+    return;
+  }
+  QTimer::singleShot(0, this, &CostFinderResultsViewController::expandCombinations);
+  expansionScheduled = true;
+}
+
+void CostFinderResultsViewController::expandCombinations() {
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    outLineView_->expand(model_->index(row, 0));
+  }
+}
+
+// The group rows' own views: the combination text with its cost in bold, and the store cell
+// with its link, country and XML button. Both span the row.
+void CostFinderResultsViewController::createCellViews() {
+  for (int row = 0; row < model_->rowCount(); ++row) {
+    const QModelIndex combinationIndex = model_->index(row, 0);
+    outLineView_->setFirstColumnSpanned(row, QModelIndex(), true);
+    auto* label = new QLabel;
+    label->setObjectName(QStringLiteral("CombinationGroup"));
+    label->setAutoFillBackground(true);
+    label->setFixedHeight(kGroupRowHeight);
+    label->setTextFormat(Qt::RichText);
+    label->setText(CombinationCostFormatter::ToHtml(
+        formatter->attributedStringForObjectValue(model_->combinationAt(combinationIndex))));
+    outLineView_->setIndexWidget(combinationIndex, label);
+    for (int storeRow = 0; storeRow < model_->rowCount(combinationIndex); ++storeRow) {
+      const QModelIndex storeIndex = model_->index(storeRow, 0, combinationIndex);
+      outLineView_->setFirstColumnSpanned(storeRow, combinationIndex, true);
+      auto* cell = new StoreTableCellView(*model_->storeAt(storeIndex), storeIndex);
+      connect(cell, &StoreTableCellView::createWantedListXml, this,
+              &CostFinderResultsViewController::createWantedListXml);
+      outLineView_->setIndexWidget(storeIndex, cell);
+    }
+  }
+  outLineView_->header()->resizeSection(CombinationOutlineModel::QuantityColumn, 100);
+  outLineView_->header()->resizeSection(CombinationOutlineModel::PriceColumn, 90);
+  outLineView_->header()->resizeSection(CombinationOutlineModel::ConditionColumn, 80);
+  outLineView_->header()->resizeSection(CombinationOutlineModel::PartNumberColumn, 90);
+  outLineView_->header()->resizeSection(CombinationOutlineModel::ColorColumn, 130);
+}
+
+StoreTableCellView* CostFinderResultsViewController::storeCellView(const QModelIndex& index) const {
+  return qobject_cast<StoreTableCellView*>(outLineView_->indexWidget(index));
+}
+
+void CostFinderResultsViewController::createWantedListXml(StoreTableCellView* sender) {
+  if (sender == nullptr || !sender->row().isValid()) {
+    return;
+  }
+  _selectedStore = model_->storeAt(sender->row());
+  if (_selectedStore == nullptr) {
+    return;
+  }
+  _enteredWantedListID = kSheetOpenWantedListID;
+  BOOST_LOG_TRIVIAL(info) << "Store: " << _selectedStore->storeID();
+  createWantedListXmlSheet_->open();
+}
+
+void CostFinderResultsViewController::copyWantedListXml() {
+  const std::optional<std::uint32_t> wantedListId =
+      ParseWantedListId(wantedListIdTextField_->text());
+  if (!wantedListId || _selectedStore == nullptr) {
+    QApplication::beep();
+    emit wantedListIdRejected();
+    return;
+  }
+  _enteredWantedListID = *wantedListId;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  clipboard->setText(_selectedStore->CreateWantedListXml(*wantedListId));
+  createWantedListXmlSheet_->accept();
+  wantedListIdTextField_->clear();
+}
+
+void CostFinderResultsViewController::endCopyWantedListXmlSheet() {
+  createWantedListXmlSheet_->reject();
+}
+
+QDialog* CostFinderResultsViewController::createXmlSheet() {
+  auto* sheet = new QDialog(this);
+  sheet->setObjectName(QStringLiteral("createWantedListXmlSheet"));
+  sheet->setWindowTitle(QStringLiteral("Wanted List XML"));
+  sheet->setWindowModality(Qt::WindowModal);
+  auto* prompt = new QLabel(
+      QStringLiteral("Number of the existing wanted list on the marketplace to add these items "
+                     "to:"),
+      sheet);
+  prompt->setWordWrap(true);
+  wantedListIdTextField_ = new QLineEdit(sheet);
+  wantedListIdTextField_->setObjectName(QStringLiteral("wantedListIdTextField"));
+  auto* copyButton = new QPushButton(QStringLiteral("Copy"), sheet);
+  copyButton->setObjectName(QStringLiteral("copyButton"));
+  copyButton->setDefault(true);
+  auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), sheet);
+  cancelButton->setObjectName(QStringLiteral("cancelButton"));
+  connect(copyButton, &QPushButton::clicked, this,
+          &CostFinderResultsViewController::copyWantedListXml);
+  connect(cancelButton, &QPushButton::clicked, this,
+          &CostFinderResultsViewController::endCopyWantedListXmlSheet);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(cancelButton);
+  buttons->addWidget(copyButton);
+  auto* layout = new QVBoxLayout(sheet);
+  layout->addWidget(prompt);
+  layout->addWidget(wantedListIdTextField_);
+  layout->addLayout(buttons);
+  return sheet;
+}
+
+QDialog* CostFinderResultsViewController::createTipSheet() {
+  auto* sheet = new QDialog(this);
+  sheet->setObjectName(QStringLiteral("tipSheet"));
+  sheet->setWindowTitle(QStringLiteral("Tip the Maker"));
+  sheet->setWindowModality(Qt::WindowModal);
+  auto* layout = new QVBoxLayout(sheet);
+  layout->addWidget(
+      new QLabel(QStringLiteral("If Corvalle saved you money, you can tip its maker:"), sheet));
+  struct Target {
+    const char* name;
+    const char* title;
+    bool configured;
+    void (CostFinderResultsViewController::*action)();
+  };
+  const Target targets[] = {
+      {"dogecoinButton", "Dogecoin", !tipTargets.DogecoinUrl().isEmpty(),
+       &CostFinderResultsViewController::tipViaDogecoin},
+      {"bitcoinButton", "Bitcoin", !tipTargets.BitcoinUrl().isEmpty(),
+       &CostFinderResultsViewController::tipViaBitcoin},
+      {"payPalButton", "PayPal", !tipTargets.PayPalUrl().isEmpty(),
+       &CostFinderResultsViewController::tipViaPayPal},
+  };
+  auto* buttons = new QHBoxLayout;
+  bool anyConfigured = false;
+  for (const Target& target : targets) {
+    auto* button = new QPushButton(QString::fromLatin1(target.title), sheet);
+    button->setObjectName(QString::fromLatin1(target.name));
+    // A target without an address must not be offered: nobody would receive the money.
+    button->setEnabled(target.configured);
+    anyConfigured = anyConfigured || target.configured;
+    connect(button, &QPushButton::clicked, this, target.action);
+    buttons->addWidget(button);
+  }
+  layout->addLayout(buttons);
+  if (!anyConfigured) {
+    layout->addWidget(new QLabel(QStringLiteral("This build has no tip addresses."), sheet));
+  }
+  auto* closeButton = new QPushButton(QStringLiteral("Close"), sheet);
+  closeButton->setObjectName(QStringLiteral("closeButton"));
+  connect(closeButton, &QPushButton::clicked, this, &CostFinderResultsViewController::endTipSheet);
+  layout->addWidget(closeButton, 0, Qt::AlignRight);
+  return sheet;
+}
+
+void CostFinderResultsViewController::showTipSheet() { tipSheet_->open(); }
+
+void CostFinderResultsViewController::endTipSheet() { tipSheet_->reject(); }
+
+void CostFinderResultsViewController::tipViaDogecoin() {
+  openTipAddress(tipTargets.DogecoinUrl(), QStringLiteral("Dogecoin client"));
+}
+
+void CostFinderResultsViewController::tipViaBitcoin() {
+  openTipAddress(tipTargets.BitcoinUrl(), QStringLiteral("Bitcoin client"));
+}
+
+void CostFinderResultsViewController::tipViaPayPal() {
+  openTipAddress(tipTargets.PayPalUrl(), QStringLiteral("web browser"));
+}
+
+void CostFinderResultsViewController::openTipAddress(const QUrl& address,
+                                                     const QString& clientName) {
+  endTipSheet();
+  if (address.isEmpty()) {
+    return;
+  }
+  if (!QDesktopServices::openUrl(address)) {
+    auto* alert = new QMessageBox(this);
+    alert->setObjectName(QStringLiteral("tipAlert"));
+    alert->setText(QStringLiteral("Please install a %1.").arg(clientName));
+    alert->setInformativeText(QString());
+    alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
+  }
+}
+
+void CostFinderResultsViewController::help() { OpenUsageHelpPage(); }
+
+}  // namespace Corvalle::Desktop

@@ -1,0 +1,135 @@
+#include "CostFinderStatusViewController.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
+
+#include "ApplicationRelauncher.h"
+#include "ErrorHandler.h"
+#include "HelpPage.h"
+#include "Logging.h"
+#include "StatusUpdate.h"
+
+namespace Corvalle::Desktop {
+
+namespace {
+
+QProgressBar* CreateProgressBar(const QString& name, QWidget* parent) {
+  auto* bar = new QProgressBar(parent);
+  bar->setObjectName(name);
+  bar->setRange(0, CostFinderStatusViewController::kProgressScale);
+  bar->setValue(static_cast<int>(0.001 * CostFinderStatusViewController::kProgressScale));
+  bar->setTextVisible(false);
+  return bar;
+}
+
+QLabel* CreateTextField(const QString& name, QWidget* parent) {
+  auto* field = new QLabel(parent);
+  field->setObjectName(name);
+  field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  field->setMinimumWidth(200);
+  return field;
+}
+
+// Posts one change of a control to the main thread; dropped if the control is gone by then.
+template <typename Change>
+void Post(QObject* control, Change change) {
+  QMetaObject::invokeMethod(control, std::move(change), Qt::QueuedConnection);
+}
+
+}  // namespace
+
+CostFinderStatusViewController::CostFinderStatusViewController(QWidget* parent)
+    : QWidget(parent),
+      highLevelStatus(CreateTextField(QStringLiteral("highLevelStatus"), this)),
+      highLevelProgress(CreateProgressBar(QStringLiteral("highLevelProgress"), this)),
+      lowLevelStatus(CreateTextField(QStringLiteral("lowLevelStatus"), this)),
+      lowLevelProgress(CreateProgressBar(QStringLiteral("lowLevelProgress"), this)),
+      cancelButton(new QPushButton(QStringLiteral("Cancel"), this)),
+      helpButton(new QPushButton(QStringLiteral("Help"), this)) {
+  setObjectName(QStringLiteral("CostFinderStatusViewController"));
+  cancelButton->setObjectName(QStringLiteral("cancelButton"));
+  helpButton->setObjectName(QStringLiteral("helpButton"));
+  cancelButton->setEnabled(false);
+
+  auto* layout = new QGridLayout(this);
+  layout->addWidget(highLevelStatus, 0, 0);
+  layout->addWidget(highLevelProgress, 1, 0);
+  layout->addWidget(lowLevelStatus, 2, 0);
+  layout->addWidget(lowLevelProgress, 3, 0);
+  layout->addWidget(cancelButton, 1, 1);
+  layout->addWidget(helpButton, 3, 1);
+  layout->setColumnStretch(0, 1);
+
+  connect(cancelButton, &QPushButton::clicked, this, &CostFinderStatusViewController::cancel);
+  connect(helpButton, &QPushButton::clicked, this, &CostFinderStatusViewController::help);
+  resize(640, 130);
+}
+
+void CostFinderStatusViewController::setErrorHandler(IErrorHandler* handler) {
+  errorHandler = handler;
+}
+
+void CostFinderStatusViewController::reset() {
+  for (QLabel* field : {highLevelStatus, lowLevelStatus}) {
+    field->clear();
+  }
+  for (QProgressBar* bar : {highLevelProgress, lowLevelProgress}) {
+    bar->setRange(0, kProgressScale);
+    bar->setValue(static_cast<int>(0.001 * kProgressScale));
+  }
+  cancelButton->setEnabled(false);
+}
+
+void CostFinderStatusViewController::prepareForStatusUpdates() { cancelButton->setEnabled(true); }
+
+void CostFinderStatusViewController::updateHighLevelStatus(
+    const Utilities::IStatusUpdate& statusUpdate) {
+  updateStatusWithStatusUpdate(statusUpdate, highLevelStatus, highLevelProgress);
+}
+
+void CostFinderStatusViewController::updateLowLevelStatus(
+    const Utilities::IStatusUpdate& statusUpdate) {
+  updateStatusWithStatusUpdate(statusUpdate, lowLevelStatus, lowLevelProgress);
+}
+
+void CostFinderStatusViewController::updateStatusWithStatusUpdate(
+    const Utilities::IStatusUpdate& statusUpdate, QLabel* textField,
+    QProgressBar* progressIndicator) {
+  if (statusUpdate.IsFailed()) {
+    if (errorHandler != nullptr) {
+      errorHandler->handleError(QString::fromStdString(statusUpdate.Message()));
+    }
+    return;
+  }
+  const QString text =
+      statusUpdate.HasMessage() ? QString::fromStdString(statusUpdate.Message()) : QString();
+  Post(textField, [textField, text] { textField->setText(text); });
+  if (statusUpdate.IsProgressIndeterminate()) {
+    // A busy bar animates by itself.
+    Post(progressIndicator, [progressIndicator] { progressIndicator->setRange(0, 0); });
+  } else {
+    const double progress = statusUpdate.Progress() == 0.0 ? 0.001 : statusUpdate.Progress();
+    const int value =
+        static_cast<int>(std::lround(std::clamp(progress, 0.0, 1.0) * kProgressScale));
+    Post(progressIndicator,
+         [progressIndicator] { progressIndicator->setRange(0, kProgressScale); });
+    Post(progressIndicator, [progressIndicator, value] { progressIndicator->setValue(value); });
+  }
+  if (statusUpdate.IsFinished()) {
+    BOOST_LOG_TRIVIAL(info) << "Operation completed successfully!";
+  }
+}
+
+void CostFinderStatusViewController::cancel() {
+  RelaunchApplication(QCoreApplication::applicationFilePath());
+  TerminateApplication();
+}
+
+void CostFinderStatusViewController::help() { OpenUsageHelpPage(); }
+
+}  // namespace Corvalle::Desktop

@@ -1,0 +1,422 @@
+#include "CostFinderWindowController.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <exception>
+
+#include "ApplicationRelauncher.h"
+#include "BrickLink/Countries.h"
+#include "BrickLink/Currencies.h"
+#include "CostFinder.h"
+#include "CostFinderResultsViewController.h"
+#include "CostFinderStatusViewController.h"
+#include "Logging.h"
+#include "SQLite/SqliteWrapper.h"
+#include "TipTargets.h"
+
+namespace Corvalle::Desktop {
+
+namespace {
+
+constexpr int kMaximumStoresPerCombination = 11;
+constexpr int kDefaultStoresPerCombination = 3;
+
+const QString kRegionsTitle = QStringLiteral("Ship From Regions");
+
+// Runs a change on the main thread, after the events already queued; dropped when the window
+// is gone by then.
+template <typename Change>
+void PostToMainThread(QObject* context, Change change) {
+  QMetaObject::invokeMethod(context, std::move(change), Qt::QueuedConnection);
+}
+
+}  // namespace
+
+CostFinderWindowController::CostFinderWindowController(QWidget* parent)
+    : QMainWindow(parent),
+      filenameTextField(new QLineEdit),
+      selectWantedList(new QPushButton(QStringLiteral("Select Wanted List..."))),
+      findCombinations(new QPushButton(QStringLiteral("Find Combinations"))),
+      storesPerCombination(new QComboBox),
+      numberOfThreads(new QComboBox),
+      country(new QComboBox),
+      currency(new QComboBox),
+      regions(new QToolButton),
+      hostView(new QWidget) {
+  setObjectName(QStringLiteral("CostFinderWindowController"));
+  setWindowTitle(QStringLiteral("Corvalle"));
+  filenameTextField->setObjectName(QStringLiteral("filenameTextField"));
+  filenameTextField->setReadOnly(true);
+  filenameTextField->setPlaceholderText(QStringLiteral("Choose a wanted list (.xml or .bsx)"));
+  filenameTextField->setMinimumWidth(320);
+  selectWantedList->setObjectName(QStringLiteral("selectWantedList"));
+  findCombinations->setObjectName(QStringLiteral("findCombinations"));
+  findCombinations->setEnabled(false);
+  findCombinations->setDefault(true);
+  storesPerCombination->setObjectName(QStringLiteral("storesPerCombination"));
+  numberOfThreads->setObjectName(QStringLiteral("numberOfThreads"));
+  country->setObjectName(QStringLiteral("country"));
+  currency->setObjectName(QStringLiteral("currency"));
+  regions->setObjectName(QStringLiteral("regions"));
+  hostView->setObjectName(QStringLiteral("hostView"));
+
+  for (int stores = 1; stores <= kMaximumStoresPerCombination; ++stores) {
+    storesPerCombination->addItem(QString::number(stores));
+  }
+  // Entry 0 of the pull-down is its title; the regions follow, each with its check mark.
+  auto* regionsMenu = new QMenu(regions);
+  regionsMenu->setObjectName(QStringLiteral("regionsMenu"));
+  QAction* title = regionsMenu->addAction(kRegionsTitle);
+  title->setEnabled(false);
+  for (const std::string& name : BrickLink::GetRegionNames()) {
+    QAction* entry = regionsMenu->addAction(QString::fromStdString(name));
+    entry->setCheckable(true);
+  }
+  regions->setText(kRegionsTitle);
+  regions->setMenu(regionsMenu);
+  regions->setPopupMode(QToolButton::InstantPopup);
+  regions->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  connect(regionsMenu, &QMenu::triggered, this, &CostFinderWindowController::handleRegionSelection);
+  connect(selectWantedList, &QPushButton::clicked, this,
+          &CostFinderWindowController::showOpenWantedListPanel);
+  connect(findCombinations, &QPushButton::clicked, this,
+          &CostFinderWindowController::launchFindCombinations);
+
+  auto* controls = new QGridLayout;
+  controls->addWidget(new QLabel(QStringLiteral("Wanted list:")), 0, 0);
+  controls->addWidget(filenameTextField, 0, 1, 1, 3);
+  controls->addWidget(selectWantedList, 0, 4);
+  controls->addWidget(new QLabel(QStringLiteral("Stores per combination:")), 1, 0);
+  controls->addWidget(storesPerCombination, 1, 1);
+  controls->addWidget(new QLabel(QStringLiteral("Threads:")), 1, 2);
+  controls->addWidget(numberOfThreads, 1, 3);
+  controls->addWidget(regions, 1, 4);
+  controls->addWidget(new QLabel(QStringLiteral("Country:")), 2, 0);
+  controls->addWidget(country, 2, 1);
+  controls->addWidget(new QLabel(QStringLiteral("Currency:")), 2, 2);
+  controls->addWidget(currency, 2, 3);
+  controls->addWidget(findCombinations, 2, 4);
+  controls->setColumnStretch(1, 1);
+  controls->setColumnStretch(3, 1);
+
+  auto* hostLayout = new QVBoxLayout(hostView);
+  hostLayout->setContentsMargins(0, 0, 0, 0);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->addLayout(controls);
+  layout->addWidget(hostView, 1);
+  setCentralWidget(central);
+
+  awakeFromNib();
+}
+
+CostFinderWindowController::~CostFinderWindowController() {
+  if (searchThread.joinable()) {
+    searchThread.join();
+  }
+}
+
+void CostFinderWindowController::awakeFromNib() {
+  Sqlite::SetDataDirectory(Sqlite::GetDefaultDataDirectory().c_str());
+  populateThreadPicker();
+  populateCountryPicker();
+  populateCurrencyPicker();
+  populatePreferences();
+  statusViewController_ = new CostFinderStatusViewController(hostView);
+  statusViewController_->hide();
+  statusViewController_->setErrorHandler(this);
+  currentViewController_ = statusViewController_;
+  // The window's first size fits the controls and the status view.
+  hostView->layout()->addWidget(statusViewController_);
+  statusViewController_->show();
+  resize(sizeHint().expandedTo(QSize(statusViewController_->width(), 0)));
+  setMinimumWindowSize();
+  displayStatusView();
+}
+
+void CostFinderWindowController::populateThreadPicker() {
+  const unsigned hardwareThreads = std::thread::hardware_concurrency();
+  BOOST_LOG_TRIVIAL(info) << "Maximum number of threads: " << hardwareThreads;
+  // A machine that reports no count still gets one entry: a search needs a thread.
+  for (unsigned threads = 1; threads <= std::max(1u, hardwareThreads); ++threads) {
+    numberOfThreads->addItem(QString::number(threads));
+  }
+  numberOfThreads->setCurrentIndex(std::max(0, numberOfThreads->count() - 2));
+}
+
+void CostFinderWindowController::populateCountryPicker() {
+  std::vector<BrickLink::Country> countries = BrickLink::GetCountries();
+  std::sort(countries.begin(), countries.end(), BrickLink::CompareCountriesByName);
+  for (const BrickLink::Country& entry : countries) {
+    country->addItem(QString::fromUtf8(entry.name));
+  }
+}
+
+void CostFinderWindowController::populateCurrencyPicker() {
+  for (const BrickLink::Currency& entry : BrickLink::GetCurrencies()) {
+    currency->addItem(QString::fromUtf8(entry.name));
+  }
+}
+
+void CostFinderWindowController::populatePreferences() {
+  try {
+    const Preferences preferences = CreatePreferencesManager()->GetPreferences();
+    storesPerCombination->setCurrentIndex(static_cast<int>(preferences.storesPerCombination) - 1);
+    country->setCurrentIndex(country->findText(QString::fromStdString(preferences.country)));
+    currency->setCurrentIndex(currency->findText(QString::fromStdString(preferences.currency)));
+    const QList<QAction*> entries = regions->menu()->actions();
+    for (qsizetype index = 1; index < entries.size(); ++index) {
+      for (const std::string& name : preferences.regions) {
+        if (entries[index]->text() == QString::fromStdString(name)) {
+          entries[index]->setChecked(true);
+        }
+      }
+    }
+  } catch (const std::exception& exception) {
+    // The window must still come up.
+    BOOST_LOG_TRIVIAL(error) << "Unable to read the preferences: " << exception.what();
+  }
+  // A stored value that no entry shows (a count out of range, a name the tables do not know,
+  // no known region) would start a search that cannot run; such a control shows the value of a
+  // first start instead.
+  if (storesPerCombination->currentIndex() < 0) {
+    storesPerCombination->setCurrentIndex(kDefaultStoresPerCombination - 1);
+  }
+  if (country->currentIndex() < 0) {
+    country->setCurrentIndex(country->findText(QStringLiteral("USA")));
+  }
+  if (currency->currentIndex() < 0) {
+    currency->setCurrentIndex(currency->findText(QStringLiteral("US Dollar")));
+  }
+  const QList<QAction*> entries = regions->menu()->actions();
+  if (std::none_of(entries.begin() + 1, entries.end(),
+                   [](const QAction* entry) { return entry->isChecked(); })) {
+    for (QAction* entry : entries) {
+      entry->setChecked(entry->isCheckable() && entry->text() == QStringLiteral("North America"));
+    }
+  }
+}
+
+void CostFinderWindowController::setMinimumWindowSize() {
+  setMinimumSize(currentViewController_->width(), height());
+}
+
+void CostFinderWindowController::showOpenWantedListPanel() {
+  auto* panel = new QFileDialog(this, QStringLiteral("Choose a Wanted List"), QString(),
+                                QStringLiteral("Wanted lists (*.bsx *.xml)"));
+  panel->setObjectName(QStringLiteral("openWantedListPanel"));
+  panel->setFileMode(QFileDialog::ExistingFile);
+  panel->setAcceptMode(QFileDialog::AcceptOpen);
+  panel->setWindowModality(Qt::WindowModal);
+  panel->setAttribute(Qt::WA_DeleteOnClose);
+  connect(panel, &QFileDialog::fileSelected, this, &CostFinderWindowController::wantedListChosen);
+  panel->open();
+}
+
+void CostFinderWindowController::wantedListChosen(const QString& path) {
+  filenameTextField->selectAll();
+  filenameTextField->setText(path);
+  // The end of a long path is what tells lists apart.
+  filenameTextField->end(false);
+  findCombinations->setEnabled(true);
+}
+
+void CostFinderWindowController::handleRegionSelection(QAction* chosen) {
+  const QList<QAction*> entries = regions->menu()->actions();
+  if (entries.indexOf(chosen) < 1) {
+    return;
+  }
+  // The menu has already flipped the entry; decide from the state before the choice.
+  const bool wasChecked = !chosen->isChecked();
+  chosen->setChecked(wasChecked);
+  if (wasChecked) {
+    const auto checked = std::count_if(entries.begin() + 1, entries.end(),
+                                       [](const QAction* entry) { return entry->isChecked(); });
+    if (checked >= 2) {
+      chosen->setChecked(false);
+    }
+  } else {
+    chosen->setChecked(true);
+  }
+}
+
+CostFinderWindowController::SearchSettings CostFinderWindowController::currentSettings() const {
+  SearchSettings settings;
+  const QList<QAction*> entries = regions->menu()->actions();
+  for (qsizetype index = 1; index < entries.size(); ++index) {
+    if (entries[index]->isChecked()) {
+      settings.preferences.regions.push_back(entries[index]->text().toStdString());
+    }
+  }
+  settings.preferences.storesPerCombination = storesPerCombination->currentText().toUInt();
+  settings.preferences.country = country->currentText().toStdString();
+  settings.preferences.currency = currency->currentText().toStdString();
+  settings.wantedListPath = filenameTextField->text().toStdString();
+  settings.threadCount = std::max(1u, numberOfThreads->currentText().toUInt());
+  return settings;
+}
+
+void CostFinderWindowController::launchFindCombinations() {
+  if (searchRunning) {
+    return;
+  }
+  statusViewController_->prepareForStatusUpdates();
+  displayStatusView();
+  setConfigurationControlsEnabled(false);
+  // The plans shown so far belong to the cost finder that this search replaces.
+  if (resultsViewController_ != nullptr) {
+    resultsViewController_->setCombinations({});
+  }
+  if (searchThread.joinable()) {
+    searchThread.join();
+  }
+  searchRunning = true;
+  searchThread =
+      std::thread([this, settings = currentSettings()] { findMinimumCostCombinations(settings); });
+}
+
+void CostFinderWindowController::findMinimumCostCombinations(const SearchSettings& settings) {
+  CostFinderStatusViewController* status = statusViewController_;
+  CostFinderCallbacks callbacks{
+      [status](const Utilities::IStatusUpdate& update) { status->updateHighLevelStatus(update); },
+      [status](const Utilities::IStatusUpdate& update) { status->updateLowLevelStatus(update); },
+      [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; }};
+  Combinations combinations;
+  try {
+    currentCostFinder.reset();
+    currentCostFinder = CreateCostFinder(settings.wantedListPath, settings.preferences, callbacks);
+    currentCostFinder->FindMinimumCostCombinations(settings.threadCount);
+    const auto& results = currentCostFinder->GetCombinationData();
+    std::uint32_t index = 0;
+    for (const auto& result : results) {
+      combinations.push_back(std::make_shared<const CombinationWrapper>(++index, *result));
+    }
+  } catch (const std::exception& exception) {
+    // Nothing may leave the search thread; the user learns what went wrong.
+    BOOST_LOG_TRIVIAL(error) << "The search failed: " << exception.what();
+    combinations.clear();
+    handleError(QString::fromUtf8(exception.what()));
+  }
+  if (combinations.empty()) {
+    PostToMainThread(this, [this] {
+      searchRunning = false;
+      statusViewController_->reset();
+      handleError(QStringLiteral("No combinations found :("));
+    });
+  } else {
+    PostToMainThread(this, [this, combinations] {
+      searchRunning = false;
+      displayResultsView(combinations);
+      setConfigurationControlsEnabled(true);
+    });
+  }
+}
+
+void CostFinderWindowController::setConfigurationControlsEnabled(bool enabled) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{selectWantedList, findCombinations, storesPerCombination,
+                                       numberOfThreads, country, currency, regions}) {
+    control->setEnabled(enabled);
+  }
+}
+
+void CostFinderWindowController::enableConfigurationControls() {
+  setConfigurationControlsEnabled(true);
+  displayStatusView();
+}
+
+void CostFinderWindowController::handleError(const QString& message) {
+  PostToMainThread(this, [this, message] {
+    pendingAlerts.push_back(message);
+    showNextAlert();
+  });
+}
+
+void CostFinderWindowController::showNextAlert() {
+  if (alertShown || pendingAlerts.empty()) {
+    return;
+  }
+  alertShown = true;
+  auto* alert = new QMessageBox(this);
+  alert->setObjectName(QStringLiteral("errorAlert"));
+  alert->setText(pendingAlerts.front());
+  alert->setInformativeText(QString());
+  alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  alert->setWindowModality(Qt::WindowModal);
+  alert->setAttribute(Qt::WA_DeleteOnClose);
+  pendingAlerts.pop_front();
+  connect(alert, &QMessageBox::finished, this, [this] {
+    alertShown = false;
+    enableConfigurationControls();
+    showNextAlert();
+  });
+  alert->open();
+}
+
+void CostFinderWindowController::displayStatusView() {
+  showViewFromViewController(statusViewController_);
+  setMaximumSize(QWIDGETSIZE_MAX, height());
+}
+
+void CostFinderWindowController::displayResultsView(const Combinations& combinations) {
+  if (resultsViewController_ == nullptr) {
+    resultsViewController_ =
+        new CostFinderResultsViewController(combinations, TipTargets::FromBuild(), hostView);
+    resultsViewController_->hide();
+  } else {
+    resultsViewController_->setCombinations(combinations);
+  }
+  showViewFromViewController(resultsViewController_);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+void CostFinderWindowController::showViewFromViewController(QWidget* viewController) {
+  auto* hostLayout = hostView->layout();
+  if (currentViewController_ != nullptr && currentViewController_ != viewController) {
+    hostLayout->removeWidget(currentViewController_);
+    currentViewController_->hide();
+  }
+  adjustSize(viewController);
+  if (hostLayout->indexOf(viewController) < 0) {
+    hostLayout->addWidget(viewController);
+  }
+  viewController->show();
+  currentViewController_ = viewController;
+}
+
+void CostFinderWindowController::adjustSize(QWidget* newView) {
+  const int delta = newView->height() - hostView->height();
+  if (delta == 0) {
+    return;
+  }
+  // The top edge stays; the bottom edge moves.
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  QRect frame = geometry();
+  frame.setHeight(std::max(minimumHeight(), frame.height() + delta));
+  setGeometry(frame);
+  newView->setGeometry(hostView->rect());
+}
+
+void CostFinderWindowController::closeEvent(QCloseEvent* event) {
+  if (searchRunning) {
+    // A search cannot be stopped from inside and the window owns what it works on: end the
+    // process at once, as cancelling does.
+    TerminateApplication();
+  }
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace Corvalle::Desktop

@@ -1,0 +1,17 @@
+#include "LotDataWrapper.h"
+
+#include "BrickLink/CombinationData.h"
+#include "Corvalle.h"
+#include "PriceFormatting.h"
+
+namespace Corvalle::Desktop {
+
+LotDataWrapper::LotDataWrapper(const BrickLink::CombinationLotData& lotData)
+    : quantity_(QString::number(lotData.lotData.quantity)),
+      price_(QString::fromStdString(Utilities::FormatPrice(lotData.lotData.price))),
+      condition_(QString::fromStdString(ToString(lotData.GetItem().GetCondition()))),
+      partNumber_(QString::fromStdString(lotData.GetItem().Id())),
+      color_(QString::fromStdString(lotData.GetItem().Color().Name())),
+      part_(QString::fromStdString(lotData.GetItem().Name())) {}
+
+}  // namespace Corvalle::Desktop

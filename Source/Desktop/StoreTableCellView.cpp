@@ -1,0 +1,54 @@
+#include "StoreTableCellView.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+
+#include "HyperlinkTextField.h"
+#include "StoreWrapper.h"
+
+namespace Corvalle::Desktop {
+
+StoreTableCellView::StoreTableCellView(const StoreWrapper& store,
+                                       const QPersistentModelIndex& outlineRow, QWidget* parent)
+    : QWidget(parent),
+      storeLink_(new HyperlinkTextField(this)),
+      countryLabel_(new QLabel(this)),
+      xmlButton_(new QPushButton(QStringLiteral("XML"), this)),
+      row_(outlineRow) {
+  setObjectName(QStringLiteral("StoreGroup"));
+  setAutoFillBackground(true);
+  setFixedHeight(kRowHeight);
+  storeLink_->setObjectName(QStringLiteral("storeLink"));
+  storeLink_->setGeometry(0, 0, 10, kRowHeight);
+  storeLink_->assignStoreName(store.store(), store.storeUrl());
+  QFont labelFont = countryLabel_->font();
+  labelFont.setPixelSize(12);
+  countryLabel_->setFont(labelFont);
+  countryLabel_->setObjectName(QStringLiteral("countryLabel"));
+  countryLabel_->setText(QStringLiteral(" (%1)").arg(store.country()));
+  xmlButton_->setObjectName(QStringLiteral("xmlButton"));
+  xmlButton_->setToolTip(QStringLiteral("Copy this store's part of the wanted list as XML"));
+  xmlButton_->setFixedHeight(kRowHeight - 2);
+  connect(xmlButton_, &QPushButton::clicked, this, [this] { emit createWantedListXml(this); });
+  layOut();
+}
+
+QSize StoreTableCellView::sizeHint() const {
+  return {countryLabel_->geometry().right() + 12 + xmlButton_->sizeHint().width(), kRowHeight};
+}
+
+void StoreTableCellView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  layOut();
+}
+
+void StoreTableCellView::layOut() {
+  storeLink_->setGeometry(0, 0, storeLink_->width(), height());
+  const int labelWidth = countryLabel_->sizeHint().width();
+  countryLabel_->setGeometry(storeLink_->width(), 0, labelWidth, height());
+  const int buttonWidth = std::max(44, xmlButton_->sizeHint().width());
+  xmlButton_->setGeometry(storeLink_->width() + labelWidth + 12, 1, buttonWidth, height() - 2);
+}
+
+}  // namespace Corvalle::Desktop
