@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "ExceptionMessage.h"
 #include "SqliteWrapper.h"
 #include "TemporaryDirectory.h"
 
@@ -40,16 +41,5 @@ class CacheTestDatabase {
   TemporaryDirectory directory;
   std::shared_ptr<Sqlite::IMutableDatabase> connection;
 };
-
-// The message of the std::runtime_error that the call throws, or "no exception".
-template <typename Call>
-std::string RuntimeErrorOf(Call&& call) {
-  try {
-    call();
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "no exception";
-}
 
 }  // namespace Testing

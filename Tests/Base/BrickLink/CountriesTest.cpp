@@ -7,17 +7,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "ExceptionMessage.h"
+
 namespace Corvalle::BrickLink {
 namespace {
 
 template <typename Lookup>
 std::string MessageOf(Lookup lookup) {
-  try {
-    lookup();
-  } catch (const std::invalid_argument& error) {
-    return error.what();
-  }
-  return "no exception";
+  return Testing::MessageOf<std::invalid_argument>(lookup);
 }
 
 TEST(RegionTest, LookupIsExactAndMissesYieldNone) {

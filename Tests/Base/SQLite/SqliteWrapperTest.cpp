@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "ExceptionMessage.h"
 #include "ScopedEnvironment.h"
 #include "TemporaryDirectory.h"
 
@@ -19,17 +20,7 @@ namespace Sqlite {
 namespace {
 
 using ::testing::HasSubstr;
-
-// The message of the std::runtime_error that the call throws, or "no exception".
-template <typename Call>
-std::string RuntimeErrorOf(Call&& call) {
-  try {
-    call();
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "no exception";
-}
+using Testing::RuntimeErrorOf;
 
 template <typename Call>
 std::string InvalidArgumentOf(Call&& call) {
