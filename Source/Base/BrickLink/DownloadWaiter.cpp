@@ -2,7 +2,6 @@
 
 #include <boost/log/trivial.hpp>
 #include <sstream>
-#include <thread>
 
 #include "Assert.h"
 
@@ -34,8 +33,12 @@ Utilities::StatusCallback DownloadWaiter::Callback() {
 }
 
 bool DownloadWaiter::WaitForEnd(std::chrono::milliseconds interval) {
-  while (!downloadEnded) {
-    std::this_thread::sleep_for(interval);
+  {
+    // Woken by the final status; the interval only bounds each look at the flag.
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!downloadEnded) {
+      ended.wait_for(lock, interval);
+    }
   }
   const bool successful = downloadSuccessful;
   downloadSuccessful = false;
@@ -54,7 +57,11 @@ void DownloadWaiter::HandleDownloadStatus(const Utilities::IStatusUpdate& status
   } else {
     BOOST_LOG_TRIVIAL(trace) << "Success!";
   }
+  // Notified under the lock: the waiter cannot go on, and perhaps destroy this object, before
+  // the notification is done.
+  std::lock_guard<std::mutex> lock(mutex);
   downloadEnded = true;
+  ended.notify_all();
 }
 
 }  // namespace Corvalle::BrickLink

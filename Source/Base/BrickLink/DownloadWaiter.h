@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -11,9 +13,11 @@
 namespace Corvalle::BrickLink {
 
 // The part that every retriever shares: the status callback of a download, which runs on the
-// download thread, and the wait for it on the retrieving thread. Only the two atomic flags
-// cross threads; the success flag is stored before the end flag, so whoever sees the end also
-// sees the right outcome.
+// download thread, and the wait for it on the retrieving thread. The success flag is stored
+// before the end flag, so whoever sees the end also sees the right outcome. The waiting thread
+// is woken by the final status instead of finding it at its next look: a fixed sleep between
+// looks put a floor of one interval under every page, which made a search's thousands of store
+// pages take seconds longer than the pages themselves.
 class DownloadWaiter {
  public:
   DownloadWaiter() = default;
@@ -32,11 +36,13 @@ class DownloadWaiter {
   void ExpectDownload(std::string url_);
   // The status callback of the download.
   Utilities::StatusCallback Callback();
-  // Polls every interval until the final status has arrived; returns whether it succeeded and
-  // lowers both flags for the next download.
+  // Waits until the final status has arrived, looking at least every interval; returns whether
+  // the download succeeded and lowers both flags for the next download.
   bool WaitForEnd(std::chrono::milliseconds interval);
   void HandleDownloadStatus(const Utilities::IStatusUpdate& status);
 
+  std::mutex mutex;  // guards the wait for downloadEnded
+  std::condition_variable ended;
   std::atomic<bool> downloadEnded{false};
   std::atomic<bool> downloadSuccessful{false};
   std::string url;  // written before the download starts, read by its callback
