@@ -62,6 +62,8 @@ class CostFinder final : public ICostFinder {
 
   void High(std::uint32_t stage, const std::string& text) const;
   void Fail(const std::string& text) const;
+  // A failed stage: the failure text, and the low-level line back to idle.
+  void Abort(const std::string& text) const;
   void Low(const StatusUpdate& update) const;
   void Statistic(const std::string& text) const;
 
@@ -140,8 +142,7 @@ void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
     // of them may take the program down, and no half-made plan may be shown.
     BOOST_LOG_TRIVIAL(error) << "The search failed: " << error.what();
     combinationData.clear();
-    Fail(error.what());
-    Low(StatusUpdate(StatusState::Idle));
+    Abort(error.what());
   }
   BOOST_LOG_TRIVIAL(info) << "Bye!";
 }
@@ -174,8 +175,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   High(2, "Retrieving price guide data...");
   if (!wantedList->RetrievePriceGuides(
           [this](RetrieverStatus status) { HandleRetrieverStatus(status); })) {
-    Fail("Unable to retrieve price guide data for all items!  Aborting.");
-    Low(StatusUpdate(StatusState::Idle));
+    Abort("Unable to retrieve price guide data for all items!  Aborting.");
     return false;
   }
   Low(StatusUpdate(StatusState::Succeeded));
@@ -193,8 +193,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
         *consolidated, [this](double progress) { HandleProgress(progress); });
   } catch (const std::runtime_error& error) {
     BOOST_LOG_TRIVIAL(error) << error.what();
-    Fail("Unable to retrieve store information. Please try again.");
-    Low(StatusUpdate(StatusState::Idle));
+    Abort("Unable to retrieve store information. Please try again.");
     return false;
   }
 
@@ -214,10 +213,9 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   UseTable(storePruner->PruneExtraneousStores(*table, items));
   if (!ReportPossibleCombinations("Maximum possible combinations after pruning extraneous stores: ",
                                   "Too many combinations!")) {
-    Fail(
+    Abort(
         "Too many possible combinations to process.\nTry reducing the number of stores per "
         "combination.");
-    Low(StatusUpdate(StatusState::Idle));
     return false;
   }
 
@@ -227,10 +225,9 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   const std::uint32_t minimumStores = minimumCostFinder->FindMinimumStoresRequired();
   Statistic("Minimum required stores: " + FormatCount(minimumStores));
   if (minimumStores == 0) {
-    Fail(
+    Abort(
         "No possible combinations.\nTry removing rare parts from the wanted list or selecting "
         "more regions to ship from.");
-    Low(StatusUpdate(StatusState::Idle));
     return false;
   }
 
@@ -298,6 +295,11 @@ void CostFinder::High(std::uint32_t stage, const std::string& text) const {
 
 void CostFinder::Fail(const std::string& text) const {
   highLevelStatusCallback(StatusUpdate(StatusState::Failed, text));
+}
+
+void CostFinder::Abort(const std::string& text) const {
+  Fail(text);
+  Low(StatusUpdate(StatusState::Idle));
 }
 
 void CostFinder::Low(const StatusUpdate& update) const { lowLevelStatusCallback(update); }

@@ -42,9 +42,6 @@ void WritePlans(const Plans& plans, std::ostream& output) {
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
       const auto begin = plan->LotsDataBegin(store.Id());
       const auto end = plan->LotsDataEnd(store.Id());
-      if (begin == end) {
-        continue;
-      }
       output << "  " << store.Name() << " (" << CountryText(store) << ")  " << store.StoreUrl()
              << '\n';
       for (auto line = begin; line != end; ++line) {
@@ -75,9 +72,6 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
       const auto begin = plan->LotsDataBegin(store.Id());
       const auto end = plan->LotsDataEnd(store.Id());
-      if (begin == end) {
-        continue;
-      }
       nlohmann::ordered_json storeJson;
       storeJson["id"] = store.Id();
       storeJson["name"] = store.Name();
@@ -113,9 +107,6 @@ std::vector<std::string> ExportWantedLists(const BrickLink::ICombinationData& pl
   std::filesystem::create_directories(directory);
   std::vector<std::string> written;
   for (const BrickLink::StoreInformation& store : plan.Stores()) {
-    if (plan.LotsDataBegin(store.Id()) == plan.LotsDataEnd(store.Id())) {
-      continue;
-    }
     const auto path =
         std::filesystem::path(directory) /
         ("plan-" + std::to_string(rank) + "-store-" + std::to_string(store.Id()) + ".xml");

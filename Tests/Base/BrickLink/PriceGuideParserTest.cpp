@@ -41,6 +41,11 @@ struct PageBuilder {
 
   static std::string Unavailable() { return "<TD ALIGN=\"CENTER\">(Unavailable)</TD>\n"; }
 
+  // The boxes of a page with current lots in the new condition only.
+  static std::string NewLotsOnly(const std::string& count, const std::string& price) {
+    return Unavailable() + Unavailable() + Box("Total Lots", count, price) + Unavailable();
+  }
+
   static std::string Section(const std::vector<Lot>& lots) {
     std::string text = "<TABLE><TR><TD><B>Currently Available</B></TD></TR>\n";
     for (const Lot& lot : lots) {
@@ -132,8 +137,7 @@ TEST_F(PriceGuideParserTest, LotPricesReadTheWholeNumber) {
   using B = PageBuilder;
   const auto guides = parser->ParsePriceGuide(
       B::Page(
-          B::Unavailable() + B::Unavailable() + B::Box("Total Lots", "3", "1,234.00") +
-              B::Unavailable(),
+          B::NewLotsOnly("3", "1,234.00"),
           B::Section({{1, 'Y', "1", "1,234"}, {2, 'Y', "2", "1,234.5678"}, {3, 'Y', "5", "7.25"}})),
       true);
   ASSERT_TRUE(guides.first);
@@ -147,11 +151,7 @@ TEST_F(PriceGuideParserTest, LotAcrossALineBreakIsAbsent) {
   std::string section = B::Section({{1, 'Y', "1", "1.0000"}, {2, 'Y', "2", "2.0000"}});
   const auto split = section.find("<TD>2</TD>");
   section.insert(split, 1, '\n');
-  const auto guides =
-      parser->ParsePriceGuide(B::Page(B::Unavailable() + B::Unavailable() +
-                                          B::Box("Total Lots", "2", "1.00") + B::Unavailable(),
-                                      section),
-                              false);
+  const auto guides = parser->ParsePriceGuide(B::Page(B::NewLotsOnly("2", "1.00"), section), false);
   ASSERT_TRUE(guides.first);
   EXPECT_EQ(Lots(*guides.first), (std::vector<PriceGuideDatum>{{1, 1, 1.0}}));
 }
@@ -171,17 +171,13 @@ TEST_F(PriceGuideParserTest, UnreadablePagesGiveNoGuides) {
                                           B::Unavailable() + B::Unavailable(),
                                       "")},
       {"store id not a number",
-       B::Page(B::Unavailable() + B::Unavailable() + B::Box("Total Lots", "1", "1.00") +
-                   B::Unavailable(),
+       B::Page(B::NewLotsOnly("1", "1.00"),
                "Currently Available <A "
                "HREF=\"/store.asp?sID=abc&x\">box16Y<TD>1</TD>&nbsp;US&nbsp;$1.00")},
-      {"quantity beyond 32 bits", B::Page(B::Unavailable() + B::Unavailable() +
-                                              B::Box("Total Lots", "1", "1.00") + B::Unavailable(),
-                                          B::Section({{1, 'Y', "99999999999", "1.0000"}}))},
+      {"quantity beyond 32 bits",
+       B::Page(B::NewLotsOnly("1", "1.00"), B::Section({{1, 'Y', "99999999999", "1.0000"}}))},
       {"store id the database cannot keep",
-       B::Page(B::Unavailable() + B::Unavailable() + B::Box("Total Lots", "1", "1.00") +
-                   B::Unavailable(),
-               B::Section({{4000000000u, 'Y', "1", "1.0000"}}))},
+       B::Page(B::NewLotsOnly("1", "1.00"), B::Section({{4000000000u, 'Y', "1", "1.0000"}}))},
       {"count not a number", B::Page(B::Box("Times Sold", "many", "1.00") + B::Unavailable() +
                                          B::Unavailable() + B::Unavailable(),
                                      "")},
@@ -224,11 +220,7 @@ TEST_F(PriceGuideParserTest, LotWithoutPriceOnAVeryLongLine) {
       "<B>Currently Available</B>\n<A HREF=\"/store.asp?sID=1&x\">box16Y"
       "<TD>3</TD>&nbsp;" +
       std::string(400000, 'y') + "\n" + B::Section({{2, 'Y', "4", "0.5000"}});
-  const auto guides =
-      parser->ParsePriceGuide(B::Page(B::Unavailable() + B::Unavailable() +
-                                          B::Box("Total Lots", "2", "1.00") + B::Unavailable(),
-                                      section),
-                              false);
+  const auto guides = parser->ParsePriceGuide(B::Page(B::NewLotsOnly("2", "1.00"), section), false);
   ASSERT_TRUE(guides.first);
   EXPECT_EQ(Lots(*guides.first), (std::vector<PriceGuideDatum>{{2, 4, 0.5}}));
 }
