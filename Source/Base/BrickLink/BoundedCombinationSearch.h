@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ConsolidatedLotData.h"
+#include "Corvalle.h"
+#include "StoreCombination.h"
+#include "StoreCombinationValidator.h"
+
+namespace Corvalle::BrickLink {
+
+// What a bounded search did, for the statistics lines.
+struct BoundedSearchStatistics {
+  // Nodes of the search tree visited (sets of chosen stores looked at).
+  std::uint64_t nodes = 0;
+  // Store sets whose cost was computed by the purchase rule.
+  std::uint64_t combinationsPriced = 0;
+  // k-store combinations settled without being priced: a bound proved that none of them can be
+  // among the cheapest plans, that they cannot supply the list, or that they only repeat a plan
+  // of fewer stores. A floating-point count, as it may exceed 64 bits.
+  double combinationsRuledOut = 0.0;
+};
+
+// Finds the cheapest distinct purchase plans of k stores without visiting every combination:
+// the same plans as enumerating every k-store combination, pricing each and keeping the
+// cheapest distinct plans, found by a branch and bound over store sets whose every pruning rule
+// only discards sets that provably cannot be among them.
+//
+// The plan of a k-store combination is the plan of the stores in it that buy something, so the
+// candidate plans are the store sets T whose every store buys something, that can supply every
+// wanted quantity, and that either have k stores or leave at least k - |T| stores of the table
+// outside T that would buy nothing next to T.
+class IBoundedCombinationSearch {
+ public:
+  virtual ~IBoundedCombinationSearch() = default;
+  IBoundedCombinationSearch(const IBoundedCombinationSearch&) = delete;
+  IBoundedCombinationSearch& operator=(const IBoundedCombinationSearch&) = delete;
+
+  // The maximumPlans cheapest candidate plans (all of them when there are fewer), each as the
+  // combination of its buying stores only, priced bit for bit as
+  // StoreCombination::CalculateMinimumCost prices it, cheapest first and equal costs by their
+  // columns. The result is the same on any number of workers. Reports the share of the k-store
+  // combinations settled so far and an estimate of the seconds remaining, from any worker
+  // thread; progress may be empty. The table must have at least storesPerCombination stores
+  // (at most 11) and one row per item; maximumPlans must be at least 1.
+  virtual std::vector<StoreCombination> FindCheapestCombinations(
+      const ConsolidatedLotData& consolidatedLotData, std::uint32_t storesPerCombination,
+      std::size_t maximumPlans, const CombinationProgress& progress, std::uint32_t threadCount) = 0;
+
+  // The figures of the last FindCheapestCombinations.
+  virtual BoundedSearchStatistics Statistics() const = 0;
+
+ protected:
+  IBoundedCombinationSearch() = default;
+};
+
+// Whether the bounded search can rank the table: every offered price is a finite number that
+// is not negative. (Its bounds rest on buying more never costing less.)
+bool BoundedSearchAccepts(const ConsolidatedLotData& consolidatedLotData);
+
+// The items must outlive the search.
+std::unique_ptr<IBoundedCombinationSearch> CreateBoundedCombinationSearch(
+    const std::vector<Item>& items);
+
+}  // namespace Corvalle::BrickLink
