@@ -1,13 +1,15 @@
 // The stages of a search, each announced as stage i of 10: colours (failures ignored), the
 // wanted list, price guides, the item-by-store table, store metadata, pruning (by region, then
 // of stores another store makes redundant) with a count of the possible combinations after each
-// table stage, the lower bound on the stores needed, the valid combinations on the worker
-// threads, their costs, and the purchase plans of the cheapest ones. Whenever a table shrinks,
-// the stores per combination are lowered to its store count.
+// table stage, the lower bound on the stores needed, the combination search on the worker
+// threads (the bounded search's cheapest combinations, or every valid one when enumerating),
+// their costs, and the purchase plans of the cheapest ones. Whenever a table shrinks, the stores
+// per combination are lowered to its store count.
 
 #include "CostFinder.h"
 
 #include <boost/log/trivial.hpp>
+#include <limits>
 #include <stdexcept>
 
 #include "BrickLink/ColorInformationCache.h"
@@ -46,7 +48,8 @@ class CostFinder final : public ICostFinder {
  public:
   CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombination_,
              const std::string& countryId, std::uint32_t currencyId,
-             std::vector<std::string> regions_, CostFinderCallbacks callbacks);
+             std::vector<std::string> regions_, CostFinderCallbacks callbacks,
+             SearchMethod searchMethod_);
 
   void FindMinimumCostCombinations(std::uint32_t threadCount) override;
   const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetCombinationData()
@@ -59,6 +62,8 @@ class CostFinder final : public ICostFinder {
   void UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table);
   // The statistics line of a count of possible combinations; false when the count overflows.
   bool ReportPossibleCombinations(const std::string& label, const char* overflowText);
+  // The last count of possible combinations, or what is known of it beyond 64 bits.
+  std::string PossibleCombinationsText() const;
 
   void High(std::uint32_t stage, const std::string& text) const;
   void Fail(const std::string& text) const;
@@ -73,6 +78,7 @@ class CostFinder final : public ICostFinder {
 
   const std::string wantedListPath;
   std::uint32_t storesPerCombination;
+  const SearchMethod searchMethod;
   const std::vector<std::string> regions;
   const Utilities::StatusCallback highLevelStatusCallback;
   const Utilities::StatusCallback lowLevelStatusCallback;
@@ -100,13 +106,16 @@ class CostFinder final : public ICostFinder {
   std::unique_ptr<BrickLink::IStoreCombinationValidator> validator;
   std::unique_ptr<BrickLink::IMinimumCostFinder> minimumCostFinder;
   std::uint64_t possibleCombinations = 0;
+  bool possibleCombinationsOverflow = false;
 };
 
 CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombination_,
                        const std::string& countryId, std::uint32_t currencyId,
-                       std::vector<std::string> regions_, CostFinderCallbacks callbacks)
+                       std::vector<std::string> regions_, CostFinderCallbacks callbacks,
+                       SearchMethod searchMethod_)
     : wantedListPath(std::move(wantedListPath_)),
       storesPerCombination(storesPerCombination_),
+      searchMethod(searchMethod_),
       regions(std::move(regions_)),
       highLevelStatusCallback(std::move(callbacks.highLevelStatus)),
       lowLevelStatusCallback(std::move(callbacks.lowLevelStatus)),
@@ -211,8 +220,10 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
 
   Low(StatusUpdate(StatusState::InProgress, "Pruning extraneous subsets of stores..."));
   UseTable(storePruner->PruneExtraneousStores(*table, items));
+  // Only the enumeration needs the count to fit: the bounded search never visits them all.
   if (!ReportPossibleCombinations("Maximum possible combinations after pruning extraneous stores: ",
-                                  "Too many combinations!")) {
+                                  "Too many combinations!") &&
+      searchMethod == SearchMethod::Exhaustive) {
     Abort(
         "Too many possible combinations to process.\nTry reducing the number of stores per "
         "combination.");
@@ -231,18 +242,29 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
-  // 9. The valid combinations.
+  // 9. The valid combinations, or with the bounded search the cheapest ones only.
   Low(StatusUpdate(StatusState::InProgress));
   High(7, "Finding valid combinations of " + std::to_string(storesPerCombination) + " out of " +
-              std::to_string(table->StoreCount()) + " stores (" +
-              FormatCount(possibleCombinations) + " possible combinations)...");
-  const std::uint64_t validCombinations = minimumCostFinder->CollectValidCombinations(
-      [this](double progress, unsigned long long secondsRemaining) {
-        HandleCombinationProgress(progress, secondsRemaining);
-      },
-      threadCount);
-  Low(StatusUpdate(StatusState::Succeeded));
-  Statistic("Valid combinations: " + FormatCount(validCombinations));
+              std::to_string(table->StoreCount()) + " stores (" + PossibleCombinationsText() +
+              " possible combinations)...");
+  const BrickLink::CombinationProgress progress = [this](double fraction,
+                                                         unsigned long long secondsRemaining) {
+    HandleCombinationProgress(fraction, secondsRemaining);
+  };
+  if (searchMethod == SearchMethod::Exhaustive) {
+    const std::uint64_t validCombinations =
+        minimumCostFinder->CollectValidCombinations(progress, threadCount);
+    Low(StatusUpdate(StatusState::Succeeded));
+    Statistic("Valid combinations: " + FormatCount(validCombinations));
+  } else {
+    const BrickLink::BoundedSearchStatistics searched =
+        minimumCostFinder->CollectCheapestCombinations(progress, threadCount, kMaximumResults);
+    Low(StatusUpdate(StatusState::Succeeded));
+    Statistic("Search nodes: " + FormatCount(searched.nodes));
+    Statistic("Combinations priced: " + FormatCount(searched.combinationsPriced));
+    Statistic("Combinations ruled out by bounds: " +
+              Utilities::FormatApproximateCount(searched.combinationsRuledOut));
+  }
 
   // 10. Costs.
   High(8, "Calculating valid combinations costs...");
@@ -279,14 +301,25 @@ void CostFinder::UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> 
 
 bool CostFinder::ReportPossibleCombinations(const std::string& label, const char* overflowText) {
   const std::string stores = " (" + FormatCount(table->StoreCount()) + " stores)";
+  possibleCombinationsOverflow = false;
   try {
     possibleCombinations = minimumCostFinder->CountPossibleCombinations();
   } catch (const std::overflow_error&) {
-    Statistic(overflowText + stores);
+    possibleCombinationsOverflow = true;
+    // The bounded search goes on past any count, so it tells the count as it is.
+    Statistic((searchMethod == SearchMethod::Bounded ? label + PossibleCombinationsText()
+                                                      : std::string(overflowText)) +
+              stores);
     return false;
   }
   Statistic(label + FormatCount(possibleCombinations) + stores);
   return true;
+}
+
+std::string CostFinder::PossibleCombinationsText() const {
+  return possibleCombinationsOverflow
+             ? "more than " + FormatCount(std::numeric_limits<std::uint64_t>::max())
+             : FormatCount(possibleCombinations);
 }
 
 void CostFinder::High(std::uint32_t stage, const std::string& text) const {
@@ -334,19 +367,21 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const std::string& countryId,
                                               std::uint32_t currencyId,
                                               const std::vector<std::string>& regions,
-                                              CostFinderCallbacks callbacks) {
+                                              CostFinderCallbacks callbacks,
+                                              SearchMethod searchMethod) {
   return std::make_unique<CostFinder>(wantedListPath, storesPerCombination, countryId, currencyId,
-                                      regions, std::move(callbacks));
+                                      regions, std::move(callbacks), searchMethod);
 }
 
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
-                                              CostFinderCallbacks callbacks) {
+                                              CostFinderCallbacks callbacks,
+                                              SearchMethod searchMethod) {
   CreatePreferencesManager()->SetPreferences(preferences);
   const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
   return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id, currency.id,
-                          preferences.regions, std::move(callbacks));
+                          preferences.regions, std::move(callbacks), searchMethod);
 }
 
 }  // namespace Corvalle

@@ -34,6 +34,11 @@ class ICostFinder {
   ICostFinder() = default;
 };
 
+// How the cheapest plans are found: by a bounded search that proves which combinations cannot
+// be among them without visiting them (the default), or by enumerating and pricing every
+// combination of k stores, which is refused beyond 64 bits of combinations.
+enum class SearchMethod { Bounded, Exhaustive };
+
 struct CostFinderCallbacks {
   Utilities::StatusCallback highLevelStatus;
   Utilities::StatusCallback lowLevelStatus;
@@ -49,13 +54,15 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const std::string& countryId,
                                               std::uint32_t currencyId,
                                               const std::vector<std::string>& regions,
-                                              CostFinderCallbacks callbacks);
+                                              CostFinderCallbacks callbacks,
+                                              SearchMethod searchMethod = SearchMethod::Bounded);
 
 // What the front ends call: saves the preferences as the user's, looks the country and
 // currency names up and creates the cost finder. Throws std::invalid_argument for a name that
 // is not in its table and std::runtime_error when the database fails.
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
-                                              CostFinderCallbacks callbacks);
+                                              CostFinderCallbacks callbacks,
+                                              SearchMethod searchMethod = SearchMethod::Bounded);
 
 }  // namespace Corvalle

@@ -1,6 +1,8 @@
 #include "Formatting.h"
 
 #include <boost/log/trivial.hpp>
+#include <cmath>
+#include <cstdio>
 #include <locale>
 #include <sstream>
 #include <stdexcept>
@@ -62,6 +64,25 @@ std::string FormatCount(std::uint64_t value) {
   text.imbue(CountLocale());
   text << value;
   return text.str();
+}
+
+std::string FormatApproximateCount(double value) {
+  constexpr double kLargestExact = 9007199254740992.0;  // 2^53
+  if (!(value > 0.0)) {
+    return FormatCount(0);
+  }
+  if (value < kLargestExact) {
+    return FormatCount(static_cast<std::uint64_t>(std::llround(value)));
+  }
+  int exponent = static_cast<int>(std::floor(std::log10(value)));
+  double mantissa = std::round(value / std::pow(10.0, exponent) * 100.0) / 100.0;
+  if (mantissa >= 10.0) {
+    mantissa /= 10.0;
+    ++exponent;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "about %.2f x 10^%d", mantissa, exponent);
+  return text;
 }
 
 std::string FormatTimeRemaining(std::uint64_t s) {

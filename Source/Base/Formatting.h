@@ -10,6 +10,10 @@ namespace Utilities {
 // same grouping when even that locale is not installed.
 std::string FormatCount(std::uint64_t value);
 
+// A count held in floating point: exact as FormatCount below 2^53, where every whole number is
+// exact; beyond, three significant digits, as "about 2.07 x 10^19".
+std::string FormatApproximateCount(double value);
+
 // The text under a progress bar for an estimate of the seconds still to go: empty for 0,
 // "Almost done..." for 1 or 2, else "Estimated time remaining: " with seconds up to 120,
 // then weeks, days, hours and minutes, coarser parts crowding out the finer ones.

@@ -99,7 +99,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
         options.wantedListPath, preferences,
         {[&reporter](const Utilities::IStatusUpdate& update) { reporter.HighLevel(update); },
          [&reporter](const Utilities::IStatusUpdate& update) { reporter.LowLevel(update); },
-         [&reporter](const std::string& text) { reporter.Statistic(text); }});
+         [&reporter](const std::string& text) { reporter.Statistic(text); }},
+        options.searchMethod);
   } catch (const std::exception& error) {
     errors << "Unable to start the search: " << error.what() << '\n';
     return kNoPlans;

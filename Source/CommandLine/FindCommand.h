@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "CostFinder.h"
+
 namespace Corvalle::CommandLine {
 
 // A search as the user asked for it; what he left out comes from the saved preferences.
@@ -20,6 +22,7 @@ struct FindOptions {
   bool verbose = false;
   std::string exportDirectory;
   std::optional<std::uint32_t> wantedListId;
+  SearchMethod searchMethod = SearchMethod::Bounded;
 };
 
 // Exit statuses of the program.

@@ -34,6 +34,20 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
                      "A shipping region whose stores you accept; repeat for several (default: the "
                      "saved setting, North America at first). Accepted: " +
                          Corvalle::CommandLine::AcceptedRegions());
+  command
+      .add_option_function<std::string>(
+          "--search",
+          [&options](const std::string& name) {
+            options.searchMethod = name == "exhaustive" ? Corvalle::SearchMethod::Exhaustive
+                                                        : Corvalle::SearchMethod::Bounded;
+          },
+          "How to search (default: bounded). bounded finds the same cheapest plans as exhaustive "
+          "without visiting every combination: it proves with lower bounds on cost and coverage "
+          "which ones cannot be among them; with --verbose it reports its search nodes, the "
+          "combinations (store sets) it priced and the k-store combinations it ruled out without "
+          "pricing them. exhaustive enumerates and prices every combination of k stores and "
+          "reports the valid ones; it refuses more than 2^64 combinations.")
+      ->check(CLI::IsMember({"bounded", "exhaustive"}));
   command.add_flag("--json", options.json, "Write the outcome as one JSON document");
   command.add_flag("--verbose,-v", options.verbose, "Also show statistics and informational log");
   auto* exportOption = command.add_option(

@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "BrickLink/Countries.h"
+#include "Formatting.h"
 #include "LiveMarketplace.h"
 #include "LogCapture.h"
 
@@ -163,7 +166,8 @@ class CostFinderTest : public ::testing::Test {
   }
 
   Recorded Search(std::uint32_t k, std::vector<std::string> regions, std::uint32_t threads = 2,
-                  const std::string& path = "") {
+                  const std::string& path = "",
+                  SearchMethod searchMethod = SearchMethod::Bounded) {
     Recorded recorded;
     costFinder = CreateCostFinder(
         path.empty() ? wantedListPath.string() : path, k, "US", 1, regions,
@@ -177,7 +181,8 @@ class CostFinderTest : public ::testing::Test {
            }
          },
          [](const Utilities::IStatusUpdate&) {},
-         [&recorded](const std::string& text) { recorded.statistics.push_back(text); }});
+         [&recorded](const std::string& text) { recorded.statistics.push_back(text); }},
+        searchMethod);
     costFinder->FindMinimumCostCombinations(threads);
     return recorded;
   }
@@ -205,7 +210,7 @@ TEST_F(CostFinderTest, StagesStatisticsAndResultsOfASearch) {
   EXPECT_EQ(recorded.highTexts[8], "Calculating valid combinations costs...");
   EXPECT_EQ(recorded.highTexts[9], "Creating combination data for 25 combinations...");
 
-  ASSERT_EQ(recorded.statistics.size(), 5u);
+  ASSERT_EQ(recorded.statistics.size(), 7u);
   EXPECT_EQ(recorded.statistics[0], "Maximum possible combinations: 120 (10 stores)");
   EXPECT_EQ(
       recorded.statistics[1].rfind("Maximum possible combinations after filtering by region: ", 0),
@@ -214,7 +219,9 @@ TEST_F(CostFinderTest, StagesStatisticsAndResultsOfASearch) {
                 "Maximum possible combinations after pruning extraneous stores: ", 0),
             0u);
   EXPECT_EQ(recorded.statistics[3].rfind("Minimum required stores: ", 0), 0u);
-  EXPECT_EQ(recorded.statistics[4].rfind("Valid combinations: ", 0), 0u);
+  EXPECT_EQ(recorded.statistics[4].rfind("Search nodes: ", 0), 0u);
+  EXPECT_EQ(recorded.statistics[5].rfind("Combinations priced: ", 0), 0u);
+  EXPECT_EQ(recorded.statistics[6].rfind("Combinations ruled out by bounds: ", 0), 0u);
 
   const auto& plans = costFinder->GetCombinationData();
   ASSERT_FALSE(plans.empty());
@@ -353,7 +360,45 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
   EXPECT_GE(nothing.highTexts.size(), 2u) << "the search goes on past the wanted list";
 }
 
-TEST_F(CostFinderTest, TooManyCombinationsEndTheSearch) {
+TEST_F(CostFinderTest, TheExhaustiveSearchFindsTheSamePlansAndCountsTheValidOnes) {
+  std::mt19937 random(7);
+  Serve(RandomWorld(random, 12, 6));
+  const Recorded bounded = Search(3, {"North America", "Europe"});
+  ASSERT_TRUE(bounded.succeeded) << bounded.failure;
+  // The plans outlive neither their cost finder nor its items: keep what they say.
+  using Line = std::tuple<std::string, std::uint32_t, std::uint32_t, std::uint32_t, double>;
+  const auto describe = [this] {
+    std::vector<std::pair<double, std::vector<Line>>> described;
+    for (const auto& plan : costFinder->GetCombinationData()) {
+      std::vector<Line> lines;
+      for (auto line = plan->LotsDataBegin(); line != plan->LotsDataEnd(); ++line) {
+        lines.emplace_back(line->item.get().Id(), line->item.get().Color().Id(),
+                           line->store.Id(), line->lotData.quantity, line->lotData.price);
+      }
+      described.emplace_back(plan->Cost(), std::move(lines));
+    }
+    return described;
+  };
+  const auto boundedPlans = describe();
+  const Recorded exhaustive =
+      Search(3, {"North America", "Europe"}, 2, "", SearchMethod::Exhaustive);
+  ASSERT_TRUE(exhaustive.succeeded) << exhaustive.failure;
+  ASSERT_EQ(exhaustive.statistics.size(), 5u);
+  EXPECT_EQ(exhaustive.statistics[4].rfind("Valid combinations: ", 0), 0u);
+  const auto exhaustivePlans = describe();
+  ASSERT_EQ(exhaustivePlans.size(), boundedPlans.size());
+  ASSERT_FALSE(exhaustivePlans.empty());
+  for (std::size_t rank = 0; rank < exhaustivePlans.size(); ++rank) {
+    EXPECT_NEAR(exhaustivePlans[rank].first, boundedPlans[rank].first, 1e-9) << "rank " << rank;
+    // Plans of equal cost may come in either order.
+    EXPECT_NE(std::find_if(boundedPlans.begin(), boundedPlans.end(),
+                           [&](const auto& plan) { return plan.second == exhaustivePlans[rank].second; }),
+              boundedPlans.end())
+        << "rank " << rank;
+  }
+}
+
+TEST_F(CostFinderTest, TooManyCombinationsEndOnlyTheExhaustiveSearch) {
   // 320 stores, each with 10 of one of 16 items wanted 40 times: no store alone supplies an
   // item, so none makes another redundant, and C(320, 11) does not fit 64 bits.
   TestWorld crowded;
@@ -365,13 +410,29 @@ TEST_F(CostFinderTest, TooManyCombinationsEndTheSearch) {
     crowded.items[index % 16].lots.push_back({5000 + index, false, 10, 0.25});
   }
   Serve(crowded);
-  const Recorded recorded = Search(11, {"North America"}, 1);
+  const Recorded recorded = Search(11, {"North America"}, 1, "", SearchMethod::Exhaustive);
   EXPECT_EQ(recorded.failure,
             "Too many possible combinations to process.\nTry reducing the number of stores per "
             "combination.");
   ASSERT_GE(recorded.statistics.size(), 3u);
   EXPECT_EQ(recorded.statistics[0], "Possibly too many combinations! (320 stores)");
   EXPECT_EQ(recorded.statistics[2], "Too many combinations! (320 stores)");
+  EXPECT_TRUE(costFinder->GetCombinationData().empty());
+
+  // The bounded search never enumerates them: it tells the count as it is and goes on, to find
+  // that 11 stores of 10 units cannot supply 16 items wanted 40 times each.
+  const Recorded bounded = Search(11, {"North America"}, 1);
+  EXPECT_TRUE(bounded.failure.empty()) << bounded.failure;
+  EXPECT_TRUE(bounded.succeeded);
+  ASSERT_EQ(bounded.statistics.size(), 7u);
+  const std::string beyond = "more than " + Utilities::FormatCount(UINT64_MAX) + " (320 stores)";
+  EXPECT_EQ(bounded.statistics[0], "Maximum possible combinations: " + beyond);
+  EXPECT_EQ(bounded.statistics[2],
+            "Maximum possible combinations after pruning extraneous stores: " + beyond);
+  EXPECT_EQ(bounded.highTexts[7], "Finding valid combinations of 11 out of 320 stores (" +
+                                      beyond.substr(0, beyond.find(" (")) +
+                                      " possible combinations)...");
+  EXPECT_EQ(bounded.statistics[5], "Combinations priced: 0");
   EXPECT_TRUE(costFinder->GetCombinationData().empty());
 }
 

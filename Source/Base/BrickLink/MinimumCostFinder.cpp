@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -39,6 +40,21 @@ class MinimumCostFinder final : public IMinimumCostFinder {
     validCombinations = validator->FindValidCombinations(*consolidatedLotData, storesPerCombination,
                                                          progress, threadCount);
     return validCombinations->size();
+  }
+  BoundedSearchStatistics CollectCheapestCombinations(const CombinationProgress& progress,
+                                                      std::uint32_t threadCount,
+                                                      std::size_t maximumPlans) override {
+    if (!BoundedSearchAccepts(*consolidatedLotData)) {
+      throw std::runtime_error(
+          "Some offered prices are negative or not numbers, which the bounded search cannot "
+          "rank.\nTry the exhaustive search.");
+    }
+    workerCount = threadCount;
+    const auto search = CreateBoundedCombinationSearch(*items);
+    validCombinations = std::make_unique<std::vector<StoreCombination>>(
+        search->FindCheapestCombinations(*consolidatedLotData, storesPerCombination, maximumPlans,
+                                         progress, threadCount));
+    return search->Statistics();
   }
   void CalculateCosts() override;
   std::unique_ptr<ICombinationData> CreateCombinationData(std::uint32_t rank) const override;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "BoundedCombinationSearch.h"
 #include "CombinationData.h"
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
@@ -33,6 +34,14 @@ class IMinimumCostFinder {
   // replacing an earlier one, and returns the number of entries.
   virtual std::uint64_t CollectValidCombinations(const CombinationProgress& progress,
                                                  std::uint32_t threadCount) = 0;
+  // Runs the bounded search over the table (see IBoundedCombinationSearch) for the cheapest
+  // maximumPlans distinct plans, keeps them as the list, replacing an earlier one, and returns
+  // what the search did. Unlike the enumeration it takes any number of combinations. Throws
+  // std::runtime_error when a price of the table is negative or not a number, which its bounds
+  // cannot rank.
+  virtual BoundedSearchStatistics CollectCheapestCombinations(const CombinationProgress& progress,
+                                                              std::uint32_t threadCount,
+                                                              std::size_t maximumPlans) = 0;
   // Prices the kept combinations again and ranks them by cost, cheapest first (equal costs by
   // their store columns, so the ranking does not depend on the worker count). Must follow
   // CollectValidCombinations.
