@@ -353,26 +353,13 @@ class Worker {
     }
   }
 
-  // Where subtrees stop being explored and become tasks instead; 0 explores everything.
-  void SplitAt(std::uint32_t depth, std::vector<Task>* tasks_) {
-    splitDepth = depth;
-    tasks = tasks_;
-    pendingSettled = 0.0;
-    pricedLeaves = 0.0;
-  }
-  void StopSplitting() { tasks = nullptr; }
-
   // The root: no store chosen, every store a candidate, item prices where the cheapest
   // wanted units of all stores end.
-  void ExploreRoot() {
-    Level& root = levels[0];
-    root.chosen.clear();
+  Task RootTask() const {
+    Task root;
+    root.multipliers.assign(table.itemCount, 0.0);
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      root.cellCount[item] = 0;
-      root.missing[item] = table.wanted[item];
-      root.itemCost[item] = 0.0;
       std::uint32_t supplied = 0;
-      root.multipliers[item] = 0.0;
       for (const Offer& offer : table.OffersOfItem(item)) {
         supplied += offer.quantity;
         root.multipliers[item] = offer.price;
@@ -381,13 +368,20 @@ class Worker {
         }
       }
     }
-    root.missingItems = table.itemCount;
-    std::fill(root.coverWeights.begin(), root.coverWeights.end(), 1.0);
+    root.candidates.resize(table.storeCount);
     for (std::uint32_t store = 0; store < table.storeCount; ++store) {
       root.candidates[store] = store;
     }
-    root.candidateCount = table.storeCount;
-    Explore(0, shared.binomials(table.storeCount, k));
+    root.combinations = shared.binomials(table.storeCount, k);
+    return root;
+  }
+
+  // Explores a task's node only, handing its children over as tasks.
+  void ExpandTask(const Task& task, std::vector<Task>& children) {
+    splitDepth = static_cast<std::uint32_t>(task.chosen.size()) + 1;
+    tasks = &children;
+    ExploreTask(task);
+    tasks = nullptr;
   }
 
   void ExploreTask(const Task& task) {
@@ -397,6 +391,7 @@ class Worker {
     levels[depth].candidateCount = static_cast<std::uint32_t>(task.candidates.size());
     std::copy(task.multipliers.begin(), task.multipliers.end(),
               levels[depth].multipliers.begin());
+    std::fill(levels[depth].coverWeights.begin(), levels[depth].coverWeights.end(), 1.0);
     Explore(depth, task.combinations);
   }
 
@@ -819,8 +814,7 @@ class Worker {
   // Counts a node's settled combinations, and now and then reports progress.
   void Settle(double combinations) {
     pendingSettled += combinations;
-    // While the tree is being cut into tasks, a cut may be tried again: nothing is counted yet.
-    if (++nodesSinceReport >= kNodesPerProgressCheck && tasks == nullptr) {
+    if (++nodesSinceReport >= kNodesPerProgressCheck) {
       Flush();
     }
   }
@@ -1213,28 +1207,32 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
 
   Worker main(shared);
   main.OfferHeuristicPlans(static_cast<std::uint32_t>(4 * maximumPlans));
+  const Task root = main.RootTask();
 
   const std::uint32_t workerCount = std::max(
       1u, std::min(threadCount, std::max(1u, std::thread::hardware_concurrency())));
   double pricedLeaves = 0.0;
-  if (workerCount == 1 || k <= 1) {
-    main.ExploreRoot();
+  if (workerCount == 1) {
+    main.ExploreTask(root);
     main.Flush();
     pricedLeaves = main.pricedLeaves;
     statistics = main.statistics;
   } else {
-    // Subtrees at the shallowest depth that gives every worker enough of them.
-    std::vector<Task> tasks;
-    for (std::uint32_t depth = 1; depth <= k; ++depth) {
-      tasks.clear();
-      main.SplitAt(depth, &tasks);
-      main.ExploreRoot();
-      if (tasks.size() >= kTasksPerWorker * workerCount || depth == k) {
-        break;
+    // The shallowest nodes are explored here, level by level, until there are subtrees enough
+    // for every worker to take its share as they come.
+    std::vector<Task> tasks{root};
+    for (std::uint32_t depth = 0;
+         depth < k && !tasks.empty() && tasks.size() < kTasksPerWorker * workerCount; ++depth) {
+      std::vector<Task> deeper;
+      for (Task& task : tasks) {
+        if (task.chosen.size() == depth) {
+          main.ExpandTask(task, deeper);
+        } else {
+          deeper.push_back(std::move(task));
+        }
       }
+      tasks = std::move(deeper);
     }
-    // Only the last cut's settled combinations count; earlier attempts settled the same.
-    main.StopSplitting();
     main.Flush();
     statistics = main.statistics;
     pricedLeaves = main.pricedLeaves;
