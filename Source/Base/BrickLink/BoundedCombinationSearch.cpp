@@ -58,9 +58,9 @@ constexpr double kRelativeTolerance = 1e-9;
 // Subgradient steps at the root and at every other node.
 constexpr int kRootIterations = 250;
 constexpr int kNodeIterations = 4;
-// Steps of the fractional coverage bound at the root and at every other node.
+// Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
 constexpr int kRootCoverIterations = 40;
-constexpr int kNodeCoverIterations = 3;
+constexpr int kNodeCoverIterations = 2;
 // Nodes a worker visits between two looks at the clock for progress.
 constexpr std::uint32_t kNodesPerProgressCheck = 256;
 constexpr double kSecondsBetweenReports = 0.2;
@@ -347,7 +347,11 @@ class Worker {
         selectedValues(kMaximumStores + 1),
         selectedPositions(kMaximumStores + 1),
         gradient(table.itemCount, 0.0),
-        shares(table.itemCount, 0.0) {
+        shares(table.itemCount, 0.0),
+        storeShares(table.storeCount, 0.0),
+        touchedAt(table.storeCount, 0) {
+    missingList.reserve(table.itemCount);
+    touched.reserve(table.storeCount);
     for (std::uint32_t depth = 0; depth <= k; ++depth) {
       levels.emplace_back(table.itemCount, table.storeCount, k);
     }
@@ -859,6 +863,11 @@ class Worker {
       return;
     }
 
+    if (!supplied && r == 1) {
+      CompleteWithOneStore(depth, level, handedOn);
+      return;
+    }
+
     // Candidates that would buy nothing next to the chosen stores never will below them.
     std::uint32_t kept = 0;
     for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
@@ -897,7 +906,7 @@ class Worker {
       }
     } else if (!Coverable(level, r) ||
                !FractionallyCoverable(level, r, depth == 0 ? kRootCoverIterations
-                                                           : kNodeCoverIterations)) {
+                                                           : kNodeCoverIterations * r)) {
       return;
     }
 
@@ -982,25 +991,44 @@ class Worker {
   // The weights move towards the items that the best r leave short.
   bool FractionallyCoverable(Level& level, std::uint32_t r, int iterations) {
     std::vector<double>& weights = level.coverWeights;
+    missingList.clear();
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      shares[item] = level.missing[item] == 0 ? 0.0 : 1.0 / level.missing[item];
-      if (level.missing[item] != 0 && !(weights[item] > 1e-6)) {
-        weights[item] = 1e-6;
+      if (level.missing[item] != 0) {
+        missingList.push_back(item);
+        shares[item] = 1.0 / level.missing[item];
+        weights[item] = std::max(weights[item], 1e-6);
       }
+    }
+    // Only the candidates offering a missing item count, found through the items' offers.
+    ++stamp;
+    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+      marks[level.candidates[position]] = stamp;
     }
     for (int iteration = 0; iteration < iterations; ++iteration) {
       double total = 0.0;
-      for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-        total += shares[item] == 0.0 ? 0.0 : weights[item];
-      }
-      std::uint32_t selected = 0;
-      for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-        double value = 0.0;
-        for (const Offer& offer : table.OffersOfStore(level.candidates[position])) {
-          value += weights[offer.other] *
-                   std::min(1.0, static_cast<double>(offer.quantity) * shares[offer.other]);
+      touched.clear();
+      for (const std::uint32_t item : missingList) {
+        total += weights[item];
+        for (const Offer& offer : table.OffersOfItem(item)) {
+          if (marks[offer.other] != stamp) {
+            continue;
+          }
+          const double share = weights[item] *
+                               std::min(1.0, static_cast<double>(offer.quantity) * shares[item]);
+          if (touchedAt[offer.other] != touchStamp) {
+            touchedAt[offer.other] = touchStamp;
+            storeShares[offer.other] = share;
+            touched.push_back(offer.other);
+          } else {
+            storeShares[offer.other] += share;
+          }
         }
-        if (value > 0.0 && (selected < r || value > selectedValues[selected - 1])) {
+      }
+      ++touchStamp;
+      std::uint32_t selected = 0;
+      for (const std::uint32_t store : touched) {
+        const double value = storeShares[store];
+        if (selected < r || value > selectedValues[selected - 1]) {
           std::uint32_t at = selected < r ? selected++ : r - 1;
           while (at > 0 && value > selectedValues[at - 1]) {
             selectedValues[at] = selectedValues[at - 1];
@@ -1008,7 +1036,7 @@ class Worker {
             --at;
           }
           selectedValues[at] = value;
-          selectedPositions[at] = position;
+          selectedPositions[at] = store;
         }
       }
       double most = 0.0;
@@ -1022,28 +1050,63 @@ class Worker {
         break;
       }
       // Weigh up the items that the best r leave short, down the ones they cover over.
-      std::fill(gradient.begin(), gradient.end(), 0.0);
+      for (const std::uint32_t item : missingList) {
+        gradient[item] = 0.0;
+      }
       for (std::uint32_t index = 0; index < selected; ++index) {
-        for (const Offer& offer :
-             table.OffersOfStore(level.candidates[selectedPositions[index]])) {
-          gradient[offer.other] +=
-              std::min(1.0, static_cast<double>(offer.quantity) * shares[offer.other]);
+        for (const Offer& offer : table.OffersOfStore(selectedPositions[index])) {
+          if (level.missing[offer.other] != 0) {
+            gradient[offer.other] +=
+                std::min(1.0, static_cast<double>(offer.quantity) * shares[offer.other]);
+          }
         }
       }
       double sum = 0.0;
-      std::uint32_t missingCount = 0;
-      for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-        if (shares[item] != 0.0) {
-          weights[item] *= std::exp(0.7 * (1.0 - std::min(gradient[item], 2.0)));
-          sum += weights[item];
-          ++missingCount;
-        }
+      for (const std::uint32_t item : missingList) {
+        weights[item] *= std::exp(0.7 * (1.0 - std::min(gradient[item], 2.0)));
+        sum += weights[item];
       }
-      for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-        weights[item] *= static_cast<double>(missingCount) / sum;
+      for (const std::uint32_t item : missingList) {
+        weights[item] *= static_cast<double>(missingList.size()) / sum;
       }
     }
     return true;
+  }
+
+  // With one store to go, only a candidate that completes every missing item alone can make a
+  // plan: each such one is a leaf, found among the offers of the item with the fewest.
+  void CompleteWithOneStore(std::uint32_t depth, Level& level, double& handedOn) {
+    std::uint32_t rarest = table.itemCount;
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      if (level.missing[item] != 0 &&
+          (rarest == table.itemCount ||
+           table.OffersOfItem(item).size() < table.OffersOfItem(rarest).size())) {
+        rarest = item;
+      }
+    }
+    ++stamp;
+    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+      marks[level.candidates[position]] = stamp;
+    }
+    for (const Offer& offer : table.OffersOfItem(rarest)) {
+      if (marks[offer.other] != stamp || offer.quantity < level.missing[rarest]) {
+        continue;
+      }
+      std::uint32_t completed = 0;
+      for (const Offer& other : table.OffersOfStore(offer.other)) {
+        completed += level.missing[other.other] != 0 &&
+                             other.quantity >= level.missing[other.other]
+                         ? 1
+                         : 0;
+      }
+      if (completed != level.missingItems) {
+        continue;
+      }
+      MakeChild(depth, offer.other);
+      levels[depth + 1].candidateCount = 0;
+      handedOn += 1.0;
+      Descend(depth + 1, 1.0);
+    }
   }
 
   // Children while an item is missing: each takes one of the item's candidates, dropping the
@@ -1154,7 +1217,12 @@ class Worker {
   std::vector<double> selectedValues;
   std::vector<std::uint32_t> selectedPositions;
   std::vector<double> gradient;
-  std::vector<double> shares;
+  std::vector<double> shares;  // per missing item, 1 / missing units
+  std::vector<std::uint32_t> missingList;
+  std::vector<double> storeShares;  // per store, its weighted shares of the missing items
+  std::vector<std::uint32_t> touchedAt;
+  std::uint32_t touchStamp = 1;
+  std::vector<std::uint32_t> touched;
   std::vector<double> bestMultipliers = std::vector<double>(table.itemCount, 0.0);
   std::vector<double> penalties;
   std::uint32_t splitDepth = 0;
