@@ -60,7 +60,7 @@ constexpr int kRootIterations = 250;
 constexpr int kNodeIterations = 4;
 // Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
 constexpr int kRootCoverIterations = 40;
-constexpr int kNodeCoverIterations = 2;
+constexpr int kNodeCoverIterations = 4;
 // Nodes a worker visits between two looks at the clock for progress.
 constexpr std::uint32_t kNodesPerProgressCheck = 256;
 constexpr double kSecondsBetweenReports = 0.2;
@@ -632,6 +632,10 @@ class Worker {
     double best = -Infinity();
     double step = 1.0;
     int sinceImprovement = 0;
+    ++stamp;
+    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+      marks[level.candidates[position]] = stamp;
+    }
     for (int iteration = 0; iteration < iterations; ++iteration) {
       double bound = 0.0;
       for (std::uint32_t item = 0; item < table.itemCount; ++item) {
@@ -640,11 +644,33 @@ class Worker {
       for (const std::uint32_t store : level.chosen) {
         bound += StoreValue(u, store);
       }
+      // Only offers below the item price count, and the items' offers come cheapest first: the
+      // candidates' values are gathered from the head of each item's offers.
+      ++touchStamp;
+      touched.clear();
+      for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+        const double price = u[item];
+        for (const Offer& offer : table.OffersOfItem(item)) {
+          if (!(offer.price < price)) {
+            break;
+          }
+          if (marks[offer.other] != stamp) {
+            continue;
+          }
+          const double value = static_cast<double>(offer.quantity) * (offer.price - price);
+          if (touchedAt[offer.other] != touchStamp) {
+            touchedAt[offer.other] = touchStamp;
+            storeShares[offer.other] = value;
+            touched.push_back(offer.other);
+          } else {
+            storeShares[offer.other] += value;
+          }
+        }
+      }
       // The r most negative candidate values, kept sorted in a small array.
       std::uint32_t selected = 0;
-      for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-        const double value = StoreValue(u, level.candidates[position]);
-        level.values[position] = value;
+      for (const std::uint32_t store : touched) {
+        const double value = storeShares[store];
         if (value < 0.0 && r > 0 && (selected < r || value < selectedValues[selected - 1])) {
           std::uint32_t at = selected < r ? selected++ : r - 1;
           while (at > 0 && value < selectedValues[at - 1]) {
@@ -653,7 +679,7 @@ class Worker {
             --at;
           }
           selectedValues[at] = value;
-          selectedPositions[at] = position;
+          selectedPositions[at] = store;
         }
       }
       for (std::uint32_t index = 0; index < selected; ++index) {
@@ -662,7 +688,10 @@ class Worker {
       if (bound > best) {
         best = bound;
         sinceImprovement = 0;
-        std::copy_n(level.values.begin(), level.candidateCount, level.bestValues.begin());
+        for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+          const std::uint32_t store = level.candidates[position];
+          level.bestValues[position] = touchedAt[store] == touchStamp ? storeShares[store] : 0.0;
+        }
         std::copy(u.begin(), u.end(), bestMultipliers.begin());
         selectedWorst = selected == r ? selectedValues[r - 1] : 0.0;
       } else if (++sinceImprovement >= 5) {
@@ -689,7 +718,7 @@ class Worker {
         subtract(store);
       }
       for (std::uint32_t index = 0; index < selected; ++index) {
-        subtract(level.candidates[selectedPositions[index]]);
+        subtract(selectedPositions[index]);
       }
       double norm = 0.0;
       for (std::uint32_t item = 0; item < table.itemCount; ++item) {
@@ -701,7 +730,8 @@ class Worker {
       const double target = std::isinf(threshold)
                                 ? bound + std::max(1.0, std::abs(bound) * 0.05)
                                 : threshold;
-      const double length = step * std::max(target - bound, 1e-9 * std::max(1.0, std::abs(bound))) / norm;
+      const double length =
+          step * std::max(target - bound, 1e-9 * std::max(1.0, std::abs(bound))) / norm;
       for (std::uint32_t item = 0; item < table.itemCount; ++item) {
         u[item] = std::max(0.0, u[item] + length * gradient[item]);
       }
@@ -1006,6 +1036,7 @@ class Worker {
     }
     for (int iteration = 0; iteration < iterations; ++iteration) {
       double total = 0.0;
+      ++touchStamp;
       touched.clear();
       for (const std::uint32_t item : missingList) {
         total += weights[item];
@@ -1024,7 +1055,6 @@ class Worker {
           }
         }
       }
-      ++touchStamp;
       std::uint32_t selected = 0;
       for (const std::uint32_t store : touched) {
         const double value = storeShares[store];
