@@ -57,7 +57,7 @@ constexpr std::uint32_t kMaximumStores = 11;
 constexpr double kRelativeTolerance = 1e-9;
 // Subgradient steps at the root and at every other node.
 constexpr int kRootIterations = 250;
-constexpr int kNodeIterations = 4;
+constexpr int kNodeIterations = 32;
 // Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
 constexpr int kRootCoverIterations = 40;
 constexpr int kNodeCoverIterations = 4;
