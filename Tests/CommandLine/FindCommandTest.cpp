@@ -106,6 +106,32 @@ TEST_F(FindCommandTest, TextOutputExportAndSavedSettings) {
   EXPECT_EQ(saved.regions, (std::vector<std::string>{"North America", "Europe"}));
 }
 
+TEST_F(FindCommandTest, BothSearchesPrintTheSamePlans) {
+  FindOptions options = Options("space-shuttle.xml");
+  options.storesPerCombination = 4;
+  options.json = true;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const auto bounded = nlohmann::json::parse(output.str());
+  options.searchMethod = SearchMethod::Exhaustive;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const auto exhaustive = nlohmann::json::parse(output.str());
+
+  EXPECT_EQ(bounded["plans"], exhaustive["plans"]);
+  EXPECT_EQ(bounded["plans"].size(), 25u);
+  const auto hasLine = [](const nlohmann::json& document, const std::string& prefix) {
+    for (const auto& line : document["statistics"]) {
+      if (line.get<std::string>().rfind(prefix, 0) == 0) {
+        return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_TRUE(hasLine(bounded, "Combinations ruled out by bounds: "));
+  EXPECT_FALSE(hasLine(bounded, "Valid combinations: "));
+  EXPECT_TRUE(hasLine(exhaustive, "Valid combinations: "));
+  EXPECT_FALSE(hasLine(exhaustive, "Search nodes: "));
+}
+
 TEST_F(FindCommandTest, RefusalsAndFailures) {
   FindOptions options = Options();
   options.country = "United States";
