@@ -99,6 +99,7 @@ Corvalle::Marketplace::GeneratorOptions MarketplaceWorldOptions() {
   options.seed = 7;
   options.stores = 1500;
   options.items = 150;
+  options.storeSizes = true;
   for (const WantedLot& lot : MarketplaceWantedList()) {
     options.include.push_back({'P', lot.id, lot.color, lot.quantity, ""});
   }

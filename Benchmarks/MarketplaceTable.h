@@ -1,9 +1,10 @@
 #pragma once
 
 // The wanted list and the generated world that the search benchmarks share, shaped like the real
-// marketplace (about 1500 stores, a 60-lot list of common parts), and the item-by-store table that
-// a search builds from them: the table the combination search sees after fetching the pages,
-// with US dollar prices, a buyer in the USA and the regions North America and Europe.
+// marketplace (about 1500 stores of very different sizes, a 60-lot list of common parts that a
+// few hundred stores offer each), and the item-by-store table that a search builds from them: the
+// table the combination search sees after fetching the pages, with US dollar prices, a buyer in
+// the USA and the regions North America and Europe.
 
 #include <cstdint>
 #include <memory>
@@ -30,7 +31,8 @@ const std::vector<WantedLot>& MarketplaceWantedList();
 // The list as a wanted-list file's text.
 std::string MarketplaceWantedListXml();
 
-// Seed 7, 1500 stores, 150 price guides with the wanted list's parts among them.
+// Seed 7, 1500 stores with sizes, 150 price guides with the wanted list's parts among them. The
+// table keeps about 630 stores, 200 of them per lot at the median, and the list needs 3 stores.
 Corvalle::Marketplace::GeneratorOptions MarketplaceWorldOptions();
 
 // The buyer's country and regions of every marketplace benchmark.

@@ -2,6 +2,7 @@
 //   corvalle-marketplace serve --world FILE [--port N] [--address A] [--threads T]
 //     prints the bound port on a line of its own, then serves until SIGINT or SIGTERM.
 //   corvalle-marketplace generate --seed S --stores N --items M [--include WANTED_LIST]...
+//                                 [--store-sizes]
 //     writes the world's JSON to standard output.
 
 #include <CLI/CLI.hpp>
@@ -87,6 +88,8 @@ int main(int argc, char** argv) {
   generate->add_option("--items", options.items, "Number of price guides")->required();
   generate->add_option("--include", includes,
                        "Wanted list whose items the world must offer (repeatable)");
+  generate->add_flag("--store-sizes", options.storeSizes,
+                     "Stores of very different sizes, a few large ones carrying most items");
 
   CLI11_PARSE(app, argc, argv);
   // The wanted-list reader logs every item: keep its errors, on standard error, because

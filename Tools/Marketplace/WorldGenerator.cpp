@@ -283,6 +283,47 @@ double LotPrice(Random& random, double value) {
   return RoundPrice(price);
 }
 
+// Store sizes: log-normal around 1, one store in a hundred is a hundred times the median.
+constexpr double kSizeSigma = 2.0;
+// Stores from this size on ship everywhere, as the marketplace's large sellers do.
+constexpr double kWorldwideSize = 10.0;
+// Included items are offered by between kIncludedShare / kIncludedRange and kIncludedShare of
+// the stores that the type's popularity gives, generated ones by up to kGeneratedShare of them:
+// wanted lists hold common items, while most of the catalogue is carried by few stores.
+constexpr double kIncludedShare = 0.6;
+constexpr double kIncludedRange = 6.0;
+constexpr double kGeneratedShare = 0.5;
+// From size 1 to this size, a store's reach grows from 0 to 1 with the logarithm of its size:
+// its chance of stocking both conditions of an item it offers, and twice its chance of one lot
+// more in a condition.
+constexpr double kFullReachSize = 1000.0;
+constexpr double kExtraLotChance = 0.5;
+// A store of size s sells at s^-kDiscountExponent times the price: large stores a little
+// cheaper, small ones a little dearer.
+constexpr double kDiscountExponent = 0.05;
+
+// The `count` candidates (indices into sizes) that offer an item, each drawn with a probability
+// proportional to its size and without replacement, ascending. Each candidate draws one key,
+// an exponential variable of rate its size, and the smallest keys win (Efraimidis and Spirakis);
+// ties go to the lower index so that the choice does not depend on the sort.
+std::vector<std::size_t> WeightedChoice(Random& random, const std::vector<std::size_t>& candidates,
+                                        const std::vector<double>& sizes, std::size_t count) {
+  std::vector<std::pair<double, std::size_t>> keys;
+  keys.reserve(candidates.size());
+  for (const std::size_t candidate : candidates) {
+    keys.emplace_back(-std::log(1.0 - random.Uniform()) / sizes[candidate], candidate);
+  }
+  count = std::min(count, keys.size());
+  std::nth_element(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count), keys.end());
+  std::vector<std::size_t> chosen;
+  chosen.reserve(count);
+  for (std::size_t index = 0; index < count; ++index) {
+    chosen.push_back(keys[index].second);
+  }
+  std::sort(chosen.begin(), chosen.end());
+  return chosen;
+}
+
 std::vector<WorldSale> Sales(Random& random, char type, double value, std::size_t lots) {
   std::vector<WorldSale> sales;
   if (!random.Chance(0.7)) {
@@ -319,6 +360,15 @@ World GenerateWorld(const GeneratorOptions& options) {
     throw std::invalid_argument("A world with items needs at least one store");
   }
   std::vector<WorldStore> stores = GenerateStores(random, options.stores);
+  std::vector<double> sizes;
+  if (options.storeSizes) {
+    for (WorldStore& store : stores) {
+      sizes.push_back(random.LogNormal(1.0, kSizeSigma));
+      if (sizes.back() >= kWorldwideSize) {
+        store.shipsTo.reset();
+      }
+    }
+  }
 
   // Which items, in which order: the included ones first, then generated ones.
   struct Planned {
@@ -366,7 +416,7 @@ World GenerateWorld(const GeneratorOptions& options) {
     }
   }
   std::vector<std::size_t> anchors;
-  if (!options.include.empty()) {
+  if (!options.include.empty() && !options.storeSizes) {
     for (const char* country : {"US", "DE", "CA", "UK"}) {
       for (const std::size_t index : listedStores) {
         if (stores[index].countryId == country &&
@@ -396,33 +446,57 @@ World GenerateWorld(const GeneratorOptions& options) {
     guide.name = item.name;
     const double value = random.LogNormal(profile.medianPrice, 0.9);
 
-    // Log-uniform between a handful and the type's share of the stores.
-    const double most = std::max(1.0, profile.popularity * static_cast<double>(candidates.size()));
-    const double least = std::min(most, included ? 10.0 : 3.0);
+    // Log-uniform between a handful and the type's share of the stores; with sizes, see the
+    // shares above.
+    double most = std::max(1.0, profile.popularity * static_cast<double>(candidates.size()));
+    double least = std::min(most, included ? 10.0 : 3.0);
+    if (included && options.storeSizes) {
+      most = std::max(1.0, most * kIncludedShare);
+      least = std::min(most, std::max(10.0, most / kIncludedRange));
+    } else if (options.storeSizes) {
+      most = std::max(least, most * kGeneratedShare);
+    }
     const std::size_t offering = std::min<std::size_t>(
         candidates.size(),
         static_cast<std::size_t>(std::llround(
             std::exp(std::log(least) + random.Uniform() * (std::log(most) - std::log(least))))));
-    // The first `offering` entries of a partial shuffle are the offering stores.
-    std::vector<std::size_t> order = candidates;
-    for (std::size_t index = 0; index < offering; ++index) {
-      std::swap(order[index], order[random.Between(index, order.size() - 1)]);
+    std::vector<std::size_t> order;
+    if (options.storeSizes) {
+      order = WeightedChoice(random, candidates, sizes, offering);
+    } else {
+      // The first `offering` entries of a partial shuffle are the offering stores.
+      order = candidates;
+      for (std::size_t index = 0; index < offering; ++index) {
+        std::swap(order[index], order[random.Between(index, order.size() - 1)]);
+      }
+      std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(offering));
     }
-    std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(offering));
     for (std::size_t position = 0; position < offering; ++position) {
       const WorldStore& store = stores[order[position]];
+      const double size = sizes.empty() ? 1.0 : sizes[order[position]];
+      const double storeValue = sizes.empty() ? value : value * std::pow(size, -kDiscountExponent);
       bool offersNew = random.Chance(0.6);
-      const bool offersUsed = random.Chance(0.55) || !offersNew;
+      bool offersUsed = random.Chance(0.55) || !offersNew;
+      // Large stores stock both conditions, and several lots of an item, more often.
+      const double reach =
+          size > 1.0 ? std::min(1.0, std::log(size) / std::log(kFullReachSize)) : 0.0;
+      if (reach > 0.0 && !(offersNew && offersUsed) && random.Chance(reach)) {
+        offersNew = true;
+        offersUsed = true;
+      }
       for (const bool used : {false, true}) {
         if (used ? !offersUsed : !offersNew) {
           continue;
         }
         const double draw = random.Uniform();
-        const int lots = draw < 0.85 ? 1 : draw < 0.97 ? 2 : 3;
+        int lots = draw < 0.85 ? 1 : draw < 0.97 ? 2 : 3;
+        if (reach > 0.0 && random.Chance(reach * kExtraLotChance)) {
+          ++lots;
+        }
         for (int lot = 0; lot < lots; ++lot) {
           (used ? guide.usedLots : guide.newLots)
               .push_back({store.id, LotQuantity(random, item.type),
-                          LotPrice(random, value * (used ? 0.7 : 1.0))});
+                          LotPrice(random, storeValue * (used ? 0.7 : 1.0))});
         }
       }
     }

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <bitset>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "BrickLink/Countries.h"
 #include "BrickStore/XmlParser.h"
@@ -119,8 +121,9 @@ struct Coverage {
   std::vector<std::bitset<64>> stores;
 };
 
+// With newLotsServeUsed, an item wanted used may also be bought new, as the program does.
 Coverage CoverageOf(const World& world, const std::vector<Corvalle::Item>& items,
-                    const std::string& buyerCountry) {
+                    const std::string& buyerCountry, bool newLotsServeUsed = false) {
   Coverage coverage;
   coverage.itemCount = items.size();
   std::map<std::uint32_t, std::bitset<64>> byStore;
@@ -134,8 +137,11 @@ Coverage CoverageOf(const World& world, const std::vector<Corvalle::Item>& items
     }
     EXPECT_FALSE(guide->newLots.empty()) << item.Id();
     EXPECT_FALSE(guide->usedLots.empty()) << item.Id();
-    const auto& lots =
+    std::vector<WorldLot> lots =
         item.GetCondition() == Corvalle::Condition::New ? guide->newLots : guide->usedLots;
+    if (newLotsServeUsed && item.GetCondition() == Corvalle::Condition::Used) {
+      lots.insert(lots.end(), guide->newLots.begin(), guide->newLots.end());
+    }
     std::map<std::uint32_t, std::uint64_t> quantities;
     for (const WorldLot& lot : lots) {
       const WorldStore& store = *world.FindStore(lot.storeId);
@@ -174,6 +180,34 @@ bool ThreeStoresSuffice(const Coverage& coverage) {
     }
   }
   return false;
+}
+
+// How many stores picking greedily the one that supplies the most missing items takes to supply
+// every item, each from one store: at least the fewest that can. The coverage's store count when
+// all of them cannot.
+std::size_t GreedyStoreCount(const Coverage& coverage) {
+  std::bitset<64> missing;
+  for (std::size_t index = 0; index < coverage.itemCount; ++index) {
+    missing.set(index);
+  }
+  std::size_t picked = 0;
+  while (missing.any()) {
+    std::size_t best = 0;
+    for (const auto& store : coverage.stores) {
+      best = std::max(best, (store & missing).count());
+    }
+    if (best == 0) {
+      return coverage.stores.size();
+    }
+    for (const auto& store : coverage.stores) {
+      if ((store & missing).count() == best) {
+        missing &= ~store;
+        break;
+      }
+    }
+    ++picked;
+  }
+  return picked;
 }
 
 TEST(SampleWorldTest, HoldsEveryBundledWantedListBuyableFromThreeStores) {
@@ -227,6 +261,142 @@ TEST(WorldGeneratorTest, IncludedItemsAreOfferedOnlyByListedStores) {
   }
   // The larger of the two wanted quantities counts.
   EXPECT_GE(largest, 120U);
+}
+
+// A list of 60 common parts, as a wanted list would hold them: colours among the most offered
+// ones, quantities 1 to 12, every third lot wanted used.
+std::vector<Corvalle::Item> CommonParts() {
+  static const std::uint32_t colors[] = {11, 86, 85, 5, 1, 7, 3, 2};
+  std::vector<Corvalle::Item> items;
+  for (std::uint32_t index = 0; index < 60; ++index) {
+    items.emplace_back(
+        Corvalle::ItemType::Part, std::to_string(3001 + index * 7), "", colors[index % 8],
+        index % 3 == 0 ? Corvalle::Condition::Used : Corvalle::Condition::New, 1 + index % 12);
+  }
+  return items;
+}
+
+GeneratorOptions SizedOptions(const std::vector<Corvalle::Item>& items) {
+  GeneratorOptions options;
+  options.seed = 7;
+  options.stores = 1500;
+  options.items = 150;
+  options.storeSizes = true;
+  for (const Corvalle::Item& item : items) {
+    options.include.push_back({'P', item.Id(), item.Color().Id(), item.Quantity(), ""});
+  }
+  return options;
+}
+
+TEST(WorldGeneratorTest, StoreSizesMakeAFewLargeStoresAndCommonWantedItems) {
+  const std::vector<Corvalle::Item> items = CommonParts();
+  const World world = GenerateWorld(SizedOptions(items));
+  ASSERT_EQ(world.Stores().size(), 1500U);
+
+  std::map<std::uint32_t, std::size_t> lotsOfStore;
+  for (const WorldStore& store : world.Stores()) {
+    lotsOfStore[store.id] = 0;
+  }
+  std::vector<std::size_t> offeringIncluded;
+  for (std::size_t index = 0; index < world.PriceGuides().size(); ++index) {
+    const WorldPriceGuide& guide = world.PriceGuides()[index];
+    std::set<std::uint32_t> offering;
+    for (const auto* list : {&guide.newLots, &guide.usedLots}) {
+      for (const WorldLot& lot : *list) {
+        ++lotsOfStore.at(lot.storeId);
+        offering.insert(lot.storeId);
+        if (index < items.size()) {
+          EXPECT_TRUE(InCountryTable(world.FindStore(lot.storeId)->countryId));
+        }
+      }
+    }
+    if (index < items.size()) {
+      EXPECT_FALSE(guide.newLots.empty()) << guide.id;
+      EXPECT_FALSE(guide.usedLots.empty()) << guide.id;
+      offeringIncluded.push_back(offering.size());
+    }
+  }
+  std::vector<std::size_t> sizes;
+  for (const auto& [store, lots] : lotsOfStore) {
+    sizes.push_back(lots);
+  }
+  std::sort(sizes.begin(), sizes.end());
+  const std::size_t median = sizes[sizes.size() / 2];
+  // A heavy tail: the largest stores offer tens of times the median store's lots, and they are
+  // few, where uniformly drawn stores all come out near the mean.
+  EXPECT_GE(median, 1U);
+  EXPECT_GE(sizes.back(), 20 * median);
+  const auto large = std::count_if(sizes.begin(), sizes.end(),
+                                   [&](std::size_t lots) { return lots >= 10 * median; });
+  EXPECT_GE(large, 5);
+  EXPECT_LE(large, 150);
+
+  // Wanted items are common: a few hundred stores each at the median.
+  std::sort(offeringIncluded.begin(), offeringIncluded.end());
+  EXPECT_GE(offeringIncluded[offeringIncluded.size() / 2], 200U);
+  EXPECT_LE(offeringIncluded[offeringIncluded.size() / 2], 600U);
+  EXPECT_GE(offeringIncluded.front(), 50U);
+
+  // No store carries the whole list, but a few of the large ones of North America and Europe
+  // do between them, for a buyer on either side of the Atlantic.
+  for (const char* buyer : {"US", "DE"}) {
+    const Coverage lenient = CoverageOf(world, items, buyer, true);
+    std::bitset<64> all;
+    for (std::size_t index = 0; index < items.size(); ++index) {
+      all.set(index);
+    }
+    for (const auto& store : lenient.stores) {
+      EXPECT_NE(store, all) << buyer;
+    }
+    EXPECT_LE(GreedyStoreCount(CoverageOf(world, items, buyer)), 6U) << buyer;
+  }
+}
+
+TEST(WorldGeneratorTest, WithoutStoreSizesTheWorldIsTheOneAlwaysGenerated) {
+  const Testing::LogCapture quiet;  // the wanted-list reader logs every item
+  GeneratorOptions options;
+  options.seed = 2015;
+  options.stores = 300;
+  options.items = 100;
+  const auto reader = Corvalle::BrickStore::CreateXmlParser();
+  for (const char* list : {"castle-wall.xml", "space-shuttle.xml", "town-corner.bsx"}) {
+    const auto items = reader->ParseItems((std::string(CORVALLE_SAMPLES_DIR) + "/" + list).c_str());
+    ASSERT_TRUE(items) << list;
+    for (const Corvalle::Item& item : *items) {
+      options.include.push_back({Corvalle::ToCharacter(item.Type()), item.Id(), item.Color().Id(),
+                                 item.Quantity(), item.Name() == item.Id() ? "" : item.Name()});
+    }
+  }
+  // The sample world was generated before stores had sizes, by the README's recipe.
+  std::ifstream sample(std::string(CORVALLE_SAMPLES_DIR) + "/world.json", std::ios::binary);
+  std::ostringstream expected;
+  expected << sample.rdbuf();
+  options.storeSizes = false;
+  const std::string off = GenerateWorld(options).ToJson();
+  EXPECT_EQ(off, expected.str());
+  EXPECT_EQ(GenerateWorld(options).ToJson(), off);
+
+  GeneratorOptions small;
+  small.seed = 5;
+  small.stores = 40;
+  small.items = 12;
+  small.include = {{'P', "3001", 11, 4, ""}, {'M', "cas001", 0, 1, ""}};
+  GeneratorOptions smallOff = small;
+  smallOff.storeSizes = false;
+  EXPECT_EQ(GenerateWorld(smallOff).ToJson(), GenerateWorld(small).ToJson());
+
+  // On, the same stores offer other things: sizes are drawn after the stores.
+  GeneratorOptions smallOn = small;
+  smallOn.storeSizes = true;
+  const World sized = GenerateWorld(smallOn);
+  const World plain = GenerateWorld(small);
+  EXPECT_NE(sized.ToJson(), plain.ToJson());
+  ASSERT_EQ(sized.Stores().size(), plain.Stores().size());
+  for (std::size_t index = 0; index < plain.Stores().size(); ++index) {
+    EXPECT_EQ(sized.Stores()[index].id, plain.Stores()[index].id);
+    EXPECT_EQ(sized.Stores()[index].name, plain.Stores()[index].name);
+    EXPECT_EQ(sized.Stores()[index].countryId, plain.Stores()[index].countryId);
+  }
 }
 
 }  // namespace
