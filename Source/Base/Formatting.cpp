@@ -3,9 +3,13 @@
 #include <boost/log/trivial.hpp>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <locale>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace Utilities {
 
@@ -19,17 +23,6 @@ class GroupingByThrees : public std::numpunct<char> {
   char do_thousands_sep() const override { return ','; }
   std::string do_grouping() const override { return "\3"; }
 };
-
-// std::locale("") reads the same environment variables that setlocale(LC_ALL, "") would,
-// without changing the process's C locale under other threads. A variable that names a
-// locale which is not installed leaves the plain C locale.
-std::locale EnvironmentLocale() {
-  try {
-    return std::locale("");
-  } catch (const std::runtime_error&) {
-    return std::locale::classic();
-  }
-}
 
 bool IsPlainCLocale(const std::locale& locale) {
   const std::string name = locale.name();
@@ -58,6 +51,32 @@ void AppendPart(std::ostringstream& text, std::uint64_t count, const char* unit)
 }
 
 }  // namespace
+
+// std::locale("") reads the same environment variables that setlocale(LC_ALL, "") would,
+// without changing the process's C locale under other threads.
+std::locale EnvironmentLocale() {
+  static constexpr const char* kVariables[] = {"LC_ALL",     "LC_CTYPE",   "LC_NUMERIC",
+                                               "LC_TIME",    "LC_COLLATE", "LC_MONETARY",
+                                               "LC_MESSAGES", "LANG"};
+  std::string key;
+  for (const char* variable : kVariables) {
+    const char* value = std::getenv(variable);
+    key.append(value == nullptr ? "" : value).push_back('\n');
+  }
+  static std::mutex mutex;
+  static std::string cachedKey;
+  static std::optional<std::locale> cached;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (!cached || key != cachedKey) {
+    try {
+      cached = std::locale("");
+    } catch (const std::runtime_error&) {
+      cached = std::locale::classic();
+    }
+    cachedKey = std::move(key);
+  }
+  return *cached;
+}
 
 std::string FormatCount(std::uint64_t value) {
   std::ostringstream text;

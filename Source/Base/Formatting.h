@@ -1,9 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <locale>
 #include <string>
 
 namespace Utilities {
+
+// The locale that the environment names (LC_ALL, the LC_ variables, LANG), or the plain C
+// locale when it names one that is not installed. Read without touching the process's C
+// locale; made again only when those variables change, as making it reads a dozen files.
+std::locale EnvironmentLocale();
 
 // The value in decimal with the digit grouping of the user's locale. The plain C locale groups
 // nothing, so there the grouping of en_US.UTF-8 is used (threes, separated by commas), and the

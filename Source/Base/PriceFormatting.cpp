@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "BrickLink/Currencies.h"
+#include "Formatting.h"
 #include "PreferencesManager.h"
 
 namespace Utilities {
@@ -33,25 +34,17 @@ class CurrencyNumpunct : public std::numpunct<char> {
   std::string grouping;
 };
 
-// std::locale("") reads the environment without touching the process's C locale; a locale
-// that is not installed leaves the plain C locale, which groups nothing.
-std::locale EnvironmentLocale() {
-  try {
-    return std::locale("");
-  } catch (const std::runtime_error&) {
-    return std::locale::classic();
-  }
-}
-
 }  // namespace
 
 std::string FormatPrice(double price) { return FormatPrice(price, 2); }
 
 std::string FormatPrice(double price, int decimals) {
   const std::string currencyName = Corvalle::CreatePreferencesManager()->GetPreferences().currency;
-  const Corvalle::BrickLink::Currency& currency =
-      Corvalle::BrickLink::GetCurrencyByName(currencyName);
+  return FormatPrice(price, decimals, Corvalle::BrickLink::GetCurrencyByName(currencyName));
+}
 
+std::string FormatPrice(double price, int decimals, const Corvalle::BrickLink::Currency& currency) {
+  // A locale that is not installed leaves the plain C locale, which groups nothing.
   const std::locale environment = EnvironmentLocale();
   const std::string grouping = std::use_facet<std::numpunct<char>>(environment).grouping();
   std::ostringstream amount;

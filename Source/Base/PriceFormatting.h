@@ -2,6 +2,10 @@
 
 #include <string>
 
+namespace Corvalle::BrickLink {
+struct Currency;
+}
+
 namespace Utilities {
 
 // The price with two decimals, written the way the currency that the user last saved in the
@@ -15,5 +19,8 @@ std::string FormatPrice(double price);
 // The same with as many decimals as asked for: unit prices of a few hundredths of a cent need
 // four to be told apart.
 std::string FormatPrice(double price, int decimals);
+// The same in the given currency, for callers that write many prices of one search and have
+// read the saved currency once.
+std::string FormatPrice(double price, int decimals, const Corvalle::BrickLink::Currency& currency);
 
 }  // namespace Utilities

@@ -8,6 +8,8 @@
 #include <stdexcept>
 
 #include "BrickLink/Countries.h"
+#include "BrickLink/Currencies.h"
+#include "PreferencesManager.h"
 #include "PriceFormatting.h"
 
 namespace Corvalle::CommandLine {
@@ -34,11 +36,17 @@ std::string CountryId(const BrickLink::StoreInformation& store) {
 }  // namespace
 
 void WritePlans(const Plans& plans, std::ostream& output) {
+  if (plans.empty()) {
+    return;
+  }
+  // One search's plans are all in one currency: read it once, not for each of their prices.
+  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
+      CreatePreferencesManager()->GetPreferences().currency);
   std::uint32_t rank = 0;
   for (const auto& plan : plans) {
     ++rank;
-    output << "Combination #" << rank << " - Total Cost: " << Utilities::FormatPrice(plan->Cost())
-           << '\n';
+    output << "Combination #" << rank
+           << " - Total Cost: " << Utilities::FormatPrice(plan->Cost(), 2, currency) << '\n';
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
       const auto begin = plan->LotsDataBegin(store.Id());
       const auto end = plan->LotsDataEnd(store.Id());
@@ -47,7 +55,7 @@ void WritePlans(const Plans& plans, std::ostream& output) {
       for (auto line = begin; line != end; ++line) {
         const Item& item = line->GetItem();
         output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
-               << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price, 4)
+               << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price, 4, currency)
                << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12) << item.Id()
                << ' ' << std::setw(20) << item.Color().Name() << ' ' << item.Name() << '\n';
       }
