@@ -363,7 +363,7 @@ class Worker {
     Task root;
     root.multipliers.assign(table.itemCount, 0.0);
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      std::uint32_t supplied = 0;
+      std::uint64_t supplied = 0;  // capped offers of up to 2^32 - 1 units each
       for (const Offer& offer : table.OffersOfItem(item)) {
         supplied += offer.quantity;
         root.multipliers[item] = offer.price;
