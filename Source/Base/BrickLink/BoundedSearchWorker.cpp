@@ -1,0 +1,885 @@
+#include "BoundedSearchWorker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "StoreCombination.h"
+
+namespace Corvalle::BrickLink::BoundedSearch {
+
+namespace {
+
+// Subgradient steps at the root and at every other node.
+constexpr int kRootIterations = 250;
+constexpr int kNodeIterations = 32;
+// Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
+constexpr int kRootCoverIterations = 40;
+constexpr int kNodeCoverIterations = 4;
+// Nodes a worker visits between two looks at the clock for progress.
+constexpr std::uint32_t kNodesPerProgressCheck = 256;
+
+}  // namespace
+
+Level::Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k)
+    : cells(static_cast<std::size_t>(itemCount) * std::max(k, 1u)),
+      cellCount(itemCount, 0),
+      missing(itemCount, 0),
+      fill(itemCount, 0),
+      fillTaken(itemCount, 0),
+      itemCost(itemCount, 0.0),
+      candidates(storeCount),
+      values(storeCount),
+      savings(storeCount),
+      order(storeCount),
+      dropped(storeCount, 0),
+      multipliers(itemCount, 0.0),
+      coverWeights(itemCount, 1.0),
+      bestValues(storeCount) {
+  chosen.reserve(k);
+}
+
+Worker::Worker(const Shared& shared_)
+    : shared(shared_),
+      table(shared_.table),
+      k(shared_.k),
+      stride(std::max(shared_.k, 1u)),
+      marks(table.storeCount, 0),
+      selectedValues(kMaximumStores + 1),
+      selectedPositions(kMaximumStores + 1),
+      gradient(table.itemCount, 0.0),
+      shares(table.itemCount, 0.0),
+      storeShares(table.storeCount, 0.0),
+      touchedAt(table.storeCount, 0) {
+  missingList.reserve(table.itemCount);
+  touched.reserve(table.storeCount);
+  for (std::uint32_t depth = 0; depth <= k; ++depth) {
+    levels.emplace_back(table.itemCount, table.storeCount, k);
+  }
+}
+
+Task Worker::RootTask() const {
+  Task root;
+  root.multipliers.assign(table.itemCount, 0.0);
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    std::uint64_t supplied = 0;  // capped offers of up to 2^32 - 1 units each
+    for (const Offer& offer : table.OffersOfItem(item)) {
+      supplied += offer.quantity;
+      root.multipliers[item] = offer.price;
+      if (supplied >= table.wanted[item]) {
+        break;
+      }
+    }
+  }
+  root.candidates.resize(table.storeCount);
+  for (std::uint32_t store = 0; store < table.storeCount; ++store) {
+    root.candidates[store] = store;
+  }
+  root.combinations = shared.binomials(table.storeCount, k);
+  return root;
+}
+
+void Worker::ExpandTask(const Task& task, std::vector<Task>& children) {
+  splitDepth = static_cast<std::uint32_t>(task.chosen.size()) + 1;
+  tasks = &children;
+  ExploreTask(task);
+  tasks = nullptr;
+}
+
+void Worker::ExploreTask(const Task& task) {
+  const auto depth = static_cast<std::uint32_t>(task.chosen.size());
+  Load(levels[depth], task.chosen);
+  std::copy(task.candidates.begin(), task.candidates.end(), levels[depth].candidates.begin());
+  levels[depth].candidateCount = static_cast<std::uint32_t>(task.candidates.size());
+  std::copy(task.multipliers.begin(), task.multipliers.end(),
+            levels[depth].multipliers.begin());
+  std::fill(levels[depth].coverWeights.begin(), levels[depth].coverWeights.end(), 1.0);
+  Explore(depth, task.combinations);
+}
+
+void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
+  if (k == 0) {
+    return;
+  }
+  penalties.assign(table.itemCount, 0.0);
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    double dearest = 0.0;
+    for (const Offer& offer : table.OffersOfItem(item)) {
+      dearest = std::max(dearest, offer.price);
+    }
+    penalties[item] = 4.0 * dearest + 1.0;
+  }
+  std::vector<std::uint32_t> chosen;
+  Level& work = levels[0];
+  for (std::uint32_t step = 0; step < k; ++step) {
+    Load(work, chosen);
+    const double current = PenalizedCost(work);
+    double bestCost = current;
+    std::uint32_t best = table.storeCount;
+    for (std::uint32_t store = 0; store < table.storeCount; ++store) {
+      if (std::find(chosen.begin(), chosen.end(), store) != chosen.end()) {
+        continue;
+      }
+      const double cost = current + PenalizedChange(work, store);
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = store;
+      }
+    }
+    if (best == table.storeCount) {
+      break;
+    }
+    chosen.push_back(best);
+  }
+  struct Swap {
+    double cost;
+    std::uint32_t out;
+    std::uint32_t in;
+  };
+  std::vector<Swap> swaps;
+  for (int round = 0; round < 50 && !chosen.empty(); ++round) {
+    swaps.clear();
+    Load(work, chosen);
+    const double current = PenalizedCost(work);
+    std::vector<std::uint32_t> without;
+    for (std::uint32_t out = 0; out < chosen.size(); ++out) {
+      without = chosen;
+      without.erase(without.begin() + out);
+      Load(work, without);
+      const double base = PenalizedCost(work);
+      for (std::uint32_t store = 0; store < table.storeCount; ++store) {
+        if (std::find(chosen.begin(), chosen.end(), store) != chosen.end()) {
+          continue;
+        }
+        swaps.push_back({base + PenalizedChange(work, store), out, store});
+      }
+    }
+    const auto best = std::min_element(swaps.begin(), swaps.end(), [](const Swap& a, const Swap& b) {
+      return a.cost < b.cost;
+    });
+    if (best == swaps.end() || !(best->cost < current - 1e-12 * std::max(1.0, current))) {
+      break;
+    }
+    chosen[best->out] = best->in;
+  }
+  OfferSet(chosen);
+  const std::size_t count = std::min<std::size_t>(swaps.size(), neighbours);
+  std::partial_sort(swaps.begin(), swaps.begin() + static_cast<std::ptrdiff_t>(count),
+                    swaps.end(), [](const Swap& a, const Swap& b) { return a.cost < b.cost; });
+  std::vector<std::uint32_t> neighbour;
+  for (std::size_t index = 0; index < count; ++index) {
+    neighbour = chosen;
+    neighbour[swaps[index].out] = swaps[index].in;
+    OfferSet(neighbour);
+  }
+  for (std::uint32_t out = 0; out < chosen.size(); ++out) {
+    neighbour = chosen;
+    neighbour.erase(neighbour.begin() + out);
+    OfferSet(neighbour);
+  }
+}
+
+void Worker::Load(Level& level, const std::vector<std::uint32_t>& stores) {
+  level.chosen.clear();
+  std::fill(level.cellCount.begin(), level.cellCount.end(), 0);
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    level.missing[item] = table.wanted[item];
+    level.itemCost[item] = 0.0;
+  }
+  level.missingItems = table.itemCount;
+  for (const std::uint32_t store : stores) {
+    AddStore(level, store);
+  }
+}
+
+void Worker::AddStore(Level& level, std::uint32_t store) {
+  level.chosen.push_back(store);
+  for (const Offer& offer : table.OffersOfStore(store)) {
+    const std::uint32_t item = offer.other;
+    ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
+    std::uint32_t position = level.cellCount[item];
+    while (position > 0 && Before(offer.price, store, cells[position - 1].price,
+                                  cells[position - 1].store)) {
+      cells[position] = cells[position - 1];
+      --position;
+    }
+    cells[position] = ChosenCell{offer.price, store, offer.quantity};
+    ++level.cellCount[item];
+    const bool wasMissing = level.missing[item] != 0;
+    Purchase(level, item);
+    if (wasMissing && level.missing[item] == 0) {
+      --level.missingItems;
+    }
+  }
+}
+
+void Worker::Purchase(Level& level, std::uint32_t item) const {
+  const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
+  std::uint32_t remaining = table.wanted[item];
+  double cost = 0.0;
+  for (std::uint32_t position = 0; position < level.cellCount[item]; ++position) {
+    const std::uint32_t taken = std::min(cells[position].quantity, remaining);
+    cost += static_cast<double>(taken) * cells[position].price;
+    remaining -= taken;
+    if (remaining == 0) {
+      level.fill[item] = static_cast<std::uint8_t>(position);
+      level.fillTaken[item] = taken;
+      break;
+    }
+  }
+  level.missing[item] = remaining;
+  level.itemCost[item] = cost;
+}
+
+void Worker::MakeChild(std::uint32_t depth, std::uint32_t store) {
+  const Level& parent = levels[depth];
+  Level& child = levels[depth + 1];
+  child.cells = parent.cells;  // same size: copies without allocating
+  child.cellCount = parent.cellCount;
+  child.missing = parent.missing;
+  child.fill = parent.fill;
+  child.fillTaken = parent.fillTaken;
+  child.itemCost = parent.itemCost;
+  child.missingItems = parent.missingItems;
+  child.chosen = parent.chosen;
+  child.multipliers = parent.multipliers;
+  child.coverWeights = parent.coverWeights;
+  AddStore(child, store);
+}
+
+bool Worker::StoreBuys(const Level& level, std::uint32_t store) const {
+  for (const Offer& offer : table.OffersOfStore(store)) {
+    const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(offer.other) * stride;
+    if (Buys(level, cells, offer.other, offer.price, store)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+double Worker::Saving(const Level& level, std::uint32_t store, bool& buys) const {
+  double saving = 0.0;
+  buys = false;
+  for (const Offer& offer : table.OffersOfStore(store)) {
+    const std::uint32_t item = offer.other;
+    const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
+    std::uint32_t position = level.fill[item];
+    if (!Before(offer.price, store, cells[position].price, cells[position].store)) {
+      continue;
+    }
+    buys = true;
+    std::uint32_t remaining = offer.quantity;
+    std::uint32_t available = level.fillTaken[item];
+    for (;;) {
+      const std::uint32_t moved = std::min(remaining, available);
+      saving += static_cast<double>(moved) * (cells[position].price - offer.price);
+      remaining -= moved;
+      if (remaining == 0 || position == 0) {
+        break;
+      }
+      --position;
+      if (!Before(offer.price, store, cells[position].price, cells[position].store)) {
+        break;
+      }
+      available = cells[position].quantity;
+    }
+  }
+  return saving;
+}
+
+double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const {
+  double value = 0.0;
+  for (const Offer& offer : table.OffersOfStore(store)) {
+    value += static_cast<double>(offer.quantity) *
+             std::min(0.0, offer.price - multipliers[offer.other]);
+  }
+  return value;
+}
+
+double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
+                               double& selectedWorst) {
+  std::vector<double>& u = level.multipliers;
+  double best = -Infinity();
+  double step = 1.0;
+  int sinceImprovement = 0;
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  for (int iteration = 0; iteration < iterations; ++iteration) {
+    double bound = 0.0;
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      bound += u[item] * static_cast<double>(table.wanted[item]);
+    }
+    for (const std::uint32_t store : level.chosen) {
+      bound += StoreValue(u, store);
+    }
+    // Only offers below the item price count, and the items' offers come cheapest first: the
+    // candidates' values are gathered from the head of each item's offers.
+    ++touchStamp;
+    touched.clear();
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      const double price = u[item];
+      for (const Offer& offer : table.OffersOfItem(item)) {
+        if (!(offer.price < price)) {
+          break;
+        }
+        if (marks[offer.other] != stamp) {
+          continue;
+        }
+        const double value = static_cast<double>(offer.quantity) * (offer.price - price);
+        if (touchedAt[offer.other] != touchStamp) {
+          touchedAt[offer.other] = touchStamp;
+          storeShares[offer.other] = value;
+          touched.push_back(offer.other);
+        } else {
+          storeShares[offer.other] += value;
+        }
+      }
+    }
+    // The r most negative candidate values, kept sorted in a small array.
+    std::uint32_t selected = 0;
+    for (const std::uint32_t store : touched) {
+      const double value = storeShares[store];
+      if (value < 0.0 && r > 0 && (selected < r || value < selectedValues[selected - 1])) {
+        std::uint32_t at = selected < r ? selected++ : r - 1;
+        while (at > 0 && value < selectedValues[at - 1]) {
+          selectedValues[at] = selectedValues[at - 1];
+          selectedPositions[at] = selectedPositions[at - 1];
+          --at;
+        }
+        selectedValues[at] = value;
+        selectedPositions[at] = store;
+      }
+    }
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      bound += selectedValues[index];
+    }
+    if (bound > best) {
+      best = bound;
+      sinceImprovement = 0;
+      for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+        const std::uint32_t store = level.candidates[position];
+        level.bestValues[position] = touchedAt[store] == touchStamp ? storeShares[store] : 0.0;
+      }
+      std::copy(u.begin(), u.end(), bestMultipliers.begin());
+      selectedWorst = selected == r ? selectedValues[r - 1] : 0.0;
+    } else if (++sinceImprovement >= 5) {
+      step /= 2.0;
+      sinceImprovement = 0;
+    }
+    const double threshold = shared.plans.Threshold();
+    if (Exceeds(best, threshold) || iteration + 1 == iterations) {
+      break;
+    }
+    // The subgradient: wanted units less those that the chosen and selected stores would
+    // supply below the item prices.
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      gradient[item] = static_cast<double>(table.wanted[item]);
+    }
+    const auto subtract = [&](std::uint32_t store) {
+      for (const Offer& offer : table.OffersOfStore(store)) {
+        if (offer.price < u[offer.other]) {
+          gradient[offer.other] -= static_cast<double>(offer.quantity);
+        }
+      }
+    };
+    for (const std::uint32_t store : level.chosen) {
+      subtract(store);
+    }
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      subtract(selectedPositions[index]);
+    }
+    double norm = 0.0;
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      norm += gradient[item] * gradient[item];
+    }
+    if (norm == 0.0) {
+      break;  // the prices are optimal
+    }
+    const double target = std::isinf(threshold)
+                              ? bound + std::max(1.0, std::abs(bound) * 0.05)
+                              : threshold;
+    const double length =
+        step * std::max(target - bound, 1e-9 * std::max(1.0, std::abs(bound))) / norm;
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      u[item] = std::max(0.0, u[item] + length * gradient[item]);
+    }
+  }
+  std::copy(bestMultipliers.begin(), bestMultipliers.end(), u.begin());
+  return best;
+}
+
+double Worker::LevelCost(const Level& level) const {
+  double cost = 0.0;
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    cost += level.itemCost[item];
+  }
+  return cost;
+}
+
+void Worker::OfferLevel(const Level& level, double approximateCost) {
+  if (Exceeds(approximateCost, shared.plans.Threshold())) {
+    return;
+  }
+  const auto size = static_cast<std::uint32_t>(level.chosen.size());
+  if (size < k) {
+    std::uint32_t idle = 0;
+    for (std::uint32_t store = 0; store < table.storeCount && idle < k - size; ++store) {
+      if (std::find(level.chosen.begin(), level.chosen.end(), store) == level.chosen.end() &&
+          !StoreBuys(level, store)) {
+        ++idle;
+      }
+    }
+    if (idle < k - size) {
+      return;
+    }
+  }
+  std::vector<std::uint32_t> columns(level.chosen);
+  std::sort(columns.begin(), columns.end());
+  StoreCombination combination(std::move(columns));
+  combination.CalculateMinimumCost(shared.items, shared.consolidatedLotData);
+  const double cost = combination.Cost();
+  std::vector<std::uint32_t> indices = combination.StoreIndices();
+  shared.plans.Offer(std::move(indices), cost);
+}
+
+void Worker::OfferSet(const std::vector<std::uint32_t>& stores) {
+  Level& work = levels[0];
+  Load(work, stores);
+  if (work.missingItems != 0) {
+    return;
+  }
+  std::vector<std::uint32_t> buying;
+  for (const std::uint32_t store : stores) {
+    if (StoreBuys(work, store)) {
+      buying.push_back(store);
+    }
+  }
+  if (buying.size() != stores.size()) {
+    Load(work, buying);
+  }
+  OfferLevel(work, LevelCost(work));
+}
+
+double Worker::PenalizedCost(const Level& level) const {
+  double cost = 0.0;
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    cost += ItemPenalizedCost(level, item, nullptr, 0);
+  }
+  return cost;
+}
+
+double Worker::PenalizedChange(const Level& level, std::uint32_t store) const {
+  double change = 0.0;
+  for (const Offer& offer : table.OffersOfStore(store)) {
+    change += ItemPenalizedCost(level, offer.other, &offer, store) -
+              ItemPenalizedCost(level, offer.other, nullptr, 0);
+  }
+  return change;
+}
+
+double Worker::ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
+                                 std::uint32_t extraStore) const {
+  const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
+  std::uint32_t remaining = table.wanted[item];
+  double cost = 0.0;
+  bool extraUsed = extra == nullptr;
+  const auto take = [&](std::uint32_t quantity, double price) {
+    const std::uint32_t taken = std::min(quantity, remaining);
+    cost += static_cast<double>(taken) * price;
+    remaining -= taken;
+  };
+  for (std::uint32_t position = 0; position < level.cellCount[item] && remaining != 0;
+       ++position) {
+    if (!extraUsed &&
+        Before(extra->price, extraStore, cells[position].price, cells[position].store)) {
+      take(extra->quantity, extra->price);
+      extraUsed = true;
+      if (remaining == 0) {
+        break;
+      }
+    }
+    take(cells[position].quantity, cells[position].price);
+  }
+  if (!extraUsed && remaining != 0) {
+    take(extra->quantity, extra->price);
+  }
+  return cost + static_cast<double>(remaining) * penalties[item];
+}
+
+void Worker::Settle(double combinations) {
+  pendingSettled += combinations;
+  if (++nodesSinceReport >= kNodesPerProgressCheck) {
+    Flush();
+  }
+}
+
+void Worker::Flush() {
+  shared.progress.Add(pendingSettled);
+  pendingSettled = 0.0;
+  nodesSinceReport = 0;
+  shared.progress.Report(false);
+}
+
+void Worker::Explore(std::uint32_t depth, double combinations) {
+  ++statistics.nodes;
+  Level& level = levels[depth];
+  const std::uint32_t r = k - depth;
+  double handedOn = 0.0;
+  ExploreNode(depth, level, r, handedOn);
+  Settle(combinations - handedOn);
+}
+
+void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn) {
+  for (const std::uint32_t store : level.chosen) {
+    if (!StoreBuys(level, store)) {
+      return;  // its plans are those of the sets without it
+    }
+  }
+  const bool supplied = level.missingItems == 0;
+  double cost = Infinity();
+  if (supplied) {
+    ++statistics.combinationsPriced;
+    cost = LevelCost(level);
+    OfferLevel(level, cost);
+    if (r == 0) {
+      pricedLeaves += 1.0;
+    }
+  }
+  if (r == 0) {
+    return;
+  }
+
+  if (!supplied && r == 1) {
+    CompleteWithOneStore(depth, level, handedOn);
+    return;
+  }
+
+  // Candidates that would buy nothing next to the chosen stores never will below them. Their
+  // savings tell it for free once everything is supplied; before, the bounds below drop them
+  // as well, and looking for them would cost more than it cuts.
+  std::uint32_t kept = 0;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    const std::uint32_t store = level.candidates[position];
+    bool buys = true;
+    double saving = 0.0;
+    if (supplied) {
+      saving = Saving(level, store, buys);
+    }
+    if (buys) {
+      level.candidates[kept] = store;
+      level.savings[kept] = saving;
+      ++kept;
+    }
+  }
+  level.candidateCount = kept;
+  if (kept == 0) {
+    return;
+  }
+
+  double threshold = shared.plans.Threshold();
+  if (supplied) {
+    // No plan below costs less than cost minus the r largest single savings.
+    std::copy_n(level.savings.begin(), kept, level.values.begin());
+    const std::uint32_t top = std::min(r, kept);
+    std::nth_element(level.values.begin(), level.values.begin() + (top - 1),
+                     level.values.begin() + kept, std::greater<>());
+    double largest = 0.0;
+    for (std::uint32_t index = 0; index < top; ++index) {
+      largest += level.values[index];
+    }
+    if (Exceeds(cost - largest, threshold)) {
+      return;
+    }
+  } else if (!Coverable(level, r) ||
+             !FractionallyCoverable(level, r, depth == 0 ? kRootCoverIterations
+                                                         : kNodeCoverIterations * r)) {
+    return;
+  }
+
+  double selectedWorst = 0.0;
+  const double bound =
+      LagrangianBound(level, r, depth == 0 ? kRootIterations : kNodeIterations, selectedWorst);
+  threshold = shared.plans.Threshold();
+  if (Exceeds(bound, threshold)) {
+    return;
+  }
+  // A candidate whose inclusion alone lifts the bound above the threshold is dropped.
+  kept = 0;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    if (!Exceeds(bound + level.bestValues[position] - selectedWorst, threshold)) {
+      level.candidates[kept] = level.candidates[position];
+      level.savings[kept] = level.savings[position];
+      level.bestValues[kept] = level.bestValues[position];
+      ++kept;
+    }
+  }
+  level.candidateCount = kept;
+  if (kept == 0) {
+    return;
+  }
+
+  if (supplied) {
+    BranchOnSavings(depth, level, r, cost, handedOn);
+  } else {
+    BranchOnMissingItem(depth, level, r, handedOn);
+  }
+}
+
+bool Worker::Coverable(Level& level, std::uint32_t r) {
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+  std::uint32_t largest[kMaximumStores];
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] == 0) {
+      continue;
+    }
+    std::uint32_t count = 0;
+    std::uint32_t held = 0;
+    for (const Offer& offer : table.OffersOfItem(item)) {
+      if (marks[offer.other] != stamp) {
+        continue;
+      }
+      ++count;
+      // The r largest quantities, sorted descending.
+      if (held < r || offer.quantity > largest[held - 1]) {
+        std::uint32_t at = held < r ? held++ : r - 1;
+        while (at > 0 && offer.quantity > largest[at - 1]) {
+          largest[at] = largest[at - 1];
+          --at;
+        }
+        largest[at] = offer.quantity;
+      }
+    }
+    std::uint64_t most = 0;
+    for (std::uint32_t index = 0; index < held; ++index) {
+      most += largest[index];
+    }
+    if (most < level.missing[item]) {
+      return false;
+    }
+    if (count < fewest) {
+      fewest = count;
+      branchItem = item;
+    }
+  }
+  return true;
+}
+
+bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations) {
+  std::vector<double>& weights = level.coverWeights;
+  missingList.clear();
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] != 0) {
+      missingList.push_back(item);
+      shares[item] = 1.0 / level.missing[item];
+      weights[item] = std::max(weights[item], 1e-6);
+    }
+  }
+  // Only the candidates offering a missing item count, found through the items' offers.
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  for (int iteration = 0; iteration < iterations; ++iteration) {
+    double total = 0.0;
+    ++touchStamp;
+    touched.clear();
+    for (const std::uint32_t item : missingList) {
+      total += weights[item];
+      for (const Offer& offer : table.OffersOfItem(item)) {
+        if (marks[offer.other] != stamp) {
+          continue;
+        }
+        const double share = weights[item] *
+                             std::min(1.0, static_cast<double>(offer.quantity) * shares[item]);
+        if (touchedAt[offer.other] != touchStamp) {
+          touchedAt[offer.other] = touchStamp;
+          storeShares[offer.other] = share;
+          touched.push_back(offer.other);
+        } else {
+          storeShares[offer.other] += share;
+        }
+      }
+    }
+    std::uint32_t selected = 0;
+    for (const std::uint32_t store : touched) {
+      const double value = storeShares[store];
+      if (selected < r || value > selectedValues[selected - 1]) {
+        std::uint32_t at = selected < r ? selected++ : r - 1;
+        while (at > 0 && value > selectedValues[at - 1]) {
+          selectedValues[at] = selectedValues[at - 1];
+          selectedPositions[at] = selectedPositions[at - 1];
+          --at;
+        }
+        selectedValues[at] = value;
+        selectedPositions[at] = store;
+      }
+    }
+    double most = 0.0;
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      most += selectedValues[index];
+    }
+    if (most < total * (1.0 - kRelativeTolerance)) {
+      return false;
+    }
+    if (iteration + 1 == iterations) {
+      break;
+    }
+    // Weigh up the items that the best r leave short, down the ones they cover over.
+    for (const std::uint32_t item : missingList) {
+      gradient[item] = 0.0;
+    }
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      for (const Offer& offer : table.OffersOfStore(selectedPositions[index])) {
+        if (level.missing[offer.other] != 0) {
+          gradient[offer.other] +=
+              std::min(1.0, static_cast<double>(offer.quantity) * shares[offer.other]);
+        }
+      }
+    }
+    double sum = 0.0;
+    for (const std::uint32_t item : missingList) {
+      weights[item] *= std::exp(0.7 * (1.0 - std::min(gradient[item], 2.0)));
+      sum += weights[item];
+    }
+    for (const std::uint32_t item : missingList) {
+      weights[item] *= static_cast<double>(missingList.size()) / sum;
+    }
+  }
+  return true;
+}
+
+void Worker::CompleteWithOneStore(std::uint32_t depth, Level& level, double& handedOn) {
+  std::uint32_t rarest = table.itemCount;
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] != 0 &&
+        (rarest == table.itemCount ||
+         table.OffersOfItem(item).size() < table.OffersOfItem(rarest).size())) {
+      rarest = item;
+    }
+  }
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  for (const Offer& offer : table.OffersOfItem(rarest)) {
+    if (marks[offer.other] != stamp || offer.quantity < level.missing[rarest]) {
+      continue;
+    }
+    std::uint32_t completed = 0;
+    for (const Offer& other : table.OffersOfStore(offer.other)) {
+      completed += level.missing[other.other] != 0 &&
+                           other.quantity >= level.missing[other.other]
+                       ? 1
+                       : 0;
+    }
+    if (completed != level.missingItems) {
+      continue;
+    }
+    MakeChild(depth, offer.other);
+    levels[depth + 1].candidateCount = 0;
+    handedOn += 1.0;
+    Descend(depth + 1, 1.0);
+  }
+}
+
+void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_t r,
+                                 double& handedOn) {
+  const std::uint32_t item = branchItem;
+  // Positions of the candidates offering the item.
+  ++stamp;
+  for (const Offer& offer : table.OffersOfItem(item)) {
+    marks[offer.other] = stamp;
+  }
+  std::uint32_t count = 0;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    if (marks[level.candidates[position]] == stamp) {
+      level.order[count++] = position;
+    }
+  }
+  std::sort(level.order.begin(), level.order.begin() + count,
+            [&](std::uint32_t first, std::uint32_t second) {
+              return level.bestValues[first] != level.bestValues[second]
+                         ? level.bestValues[first] < level.bestValues[second]
+                         : first < second;
+            });
+  // The children below overwrite the marks, so the level keeps its own.
+  std::fill_n(level.dropped.begin(), level.candidateCount, 0);
+  std::uint32_t remaining = level.candidateCount;
+  for (std::uint32_t child = 0; child < count; ++child) {
+    const std::uint32_t store = level.candidates[level.order[child]];
+    level.dropped[level.order[child]] = 1;
+    --remaining;
+    const double combinations = shared.binomials(remaining, r - 1);
+    MakeChild(depth, store);
+    Level& next = levels[depth + 1];
+    std::uint32_t nextCount = 0;
+    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+      if (level.dropped[position] == 0) {
+        next.candidates[nextCount++] = level.candidates[position];
+      }
+    }
+    next.candidateCount = nextCount;
+    handedOn += combinations;
+    Descend(depth + 1, combinations);
+  }
+}
+
+void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r, double cost,
+                             double& handedOn) {
+  const std::uint32_t count = level.candidateCount;
+  for (std::uint32_t position = 0; position < count; ++position) {
+    level.order[position] = position;
+  }
+  std::sort(level.order.begin(), level.order.begin() + count,
+            [&](std::uint32_t first, std::uint32_t second) {
+              return level.savings[first] != level.savings[second]
+                         ? level.savings[first] > level.savings[second]
+                         : first < second;
+            });
+  // window = the savings of children j ... j + r - 1.
+  double window = 0.0;
+  for (std::uint32_t index = 0; index < std::min(r, count); ++index) {
+    window += level.savings[level.order[index]];
+  }
+  for (std::uint32_t child = 0; child < count; ++child) {
+    if (Exceeds(cost - window, shared.plans.Threshold())) {
+      return;
+    }
+    const std::uint32_t store = level.candidates[level.order[child]];
+    const std::uint32_t remaining = count - child - 1;
+    const double combinations = shared.binomials(remaining, r - 1);
+    MakeChild(depth, store);
+    Level& next = levels[depth + 1];
+    for (std::uint32_t index = 0; index < remaining; ++index) {
+      next.candidates[index] = level.candidates[level.order[child + 1 + index]];
+    }
+    next.candidateCount = remaining;
+    handedOn += combinations;
+    Descend(depth + 1, combinations);
+    window -= level.savings[level.order[child]];
+    if (child + r < count) {
+      window += level.savings[level.order[child + r]];
+    }
+  }
+}
+
+void Worker::Descend(std::uint32_t depth, double combinations) {
+  if (depth == splitDepth && tasks != nullptr) {
+    const Level& level = levels[depth];
+    tasks->push_back(Task{level.chosen,
+                          std::vector<std::uint32_t>(level.candidates.begin(),
+                                                     level.candidates.begin() + level.candidateCount),
+                          level.multipliers, combinations});
+    return;
+  }
+  Explore(depth, combinations);
+}
+
+}  // namespace Corvalle::BrickLink::BoundedSearch

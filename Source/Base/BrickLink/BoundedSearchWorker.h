@@ -1,0 +1,205 @@
+#pragma once
+
+// The search's depth-first walk over store sets, as one worker does it; the bounds it cuts the
+// tree by are explained at the top of BoundedCombinationSearch.cpp. Internal to
+// BoundedCombinationSearch.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "BoundedCombinationSearch.h"
+#include "BoundedSearchBinomials.h"
+#include "BoundedSearchProgress.h"
+#include "BoundedSearchTable.h"
+#include "CheapestPlans.h"
+#include "ConsolidatedLotData.h"
+#include "Corvalle.h"
+
+namespace Corvalle::BrickLink::BoundedSearch {
+
+// The largest k the search takes; a worker sizes its small per-node arrays by it.
+inline constexpr std::uint32_t kMaximumStores = 11;
+
+// A subtree handed to a worker: its chosen stores, its candidates, the item prices to start
+// the Lagrangian bound from, and the combinations it stands for.
+struct Task {
+  std::vector<std::uint32_t> chosen;
+  std::vector<std::uint32_t> candidates;
+  std::vector<double> multipliers;
+  double combinations = 0.0;
+};
+
+// One of the chosen stores' offers of an item.
+struct ChosenCell {
+  double price;
+  std::uint32_t store;
+  std::uint32_t quantity;
+};
+
+// What the search knows at one depth: the chosen stores' offers of each item in purchase
+// order and what they buy, and the node's candidates. Sized once; nothing is allocated per
+// node.
+struct Level {
+  Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k);
+
+  std::vector<ChosenCell> cells;  // [item * k + position], in purchase order
+  std::vector<std::uint8_t> cellCount;
+  std::vector<std::uint32_t> missing;  // units the chosen stores cannot supply
+  // For an item supplied in full: the position of the last cell bought from, and how much of
+  // it is bought.
+  std::vector<std::uint8_t> fill;
+  std::vector<std::uint32_t> fillTaken;
+  std::vector<double> itemCost;  // of the units bought
+  std::uint32_t missingItems = 0;
+  std::vector<std::uint32_t> chosen;
+
+  std::vector<std::uint32_t> candidates;
+  std::uint32_t candidateCount = 0;
+  std::vector<double> values;   // Lagrangian value per candidate position
+  std::vector<double> savings;  // per candidate position
+  std::vector<std::uint32_t> order;
+  std::vector<std::uint8_t> dropped;  // per candidate position, while branching
+  std::vector<double> multipliers;
+  std::vector<double> coverWeights;  // per item, for the fractional coverage bound
+  std::vector<double> bestValues;
+};
+
+// What every worker of one search reads, and the kept plans and progress they all add to.
+struct Shared {
+  const std::vector<Item>& items;
+  const ConsolidatedLotData& consolidatedLotData;
+  const SearchTable& table;
+  const Binomials& binomials;
+  std::uint32_t k;
+  CheapestPlans& plans;
+  ProgressMeter& progress;
+};
+
+// Explores subtrees of the search, one at a time, on one thread; several workers share the
+// plans and the progress of one search.
+class Worker {
+ public:
+  explicit Worker(const Shared& shared_);
+
+  // The root: no store chosen, every store a candidate, item prices where the cheapest
+  // wanted units of all stores end.
+  Task RootTask() const;
+  // Explores a task's node only, handing its children over as tasks.
+  void ExpandTask(const Task& task, std::vector<Task>& children);
+  void ExploreTask(const Task& task);
+  // A quick good set of stores: added greedily, then improved by swapping stores while that
+  // helps. It and its neighbours are offered as plans, so that the threshold is tight from the
+  // start.
+  void OfferHeuristicPlans(std::uint32_t neighbours);
+  void Flush();
+
+  BoundedSearchStatistics statistics;
+  double pricedLeaves = 0.0;
+
+ private:
+  // The helpers below are defined in BoundedSearchWorker.cpp and only called there. Declared
+  // inline so that the compiler may fold them into their callers as freely as it would
+  // functions private to that file: the search spends its time in them, node after node.
+
+  // Fills a level from scratch with the offers of the given stores.
+  inline void Load(Level& level, const std::vector<std::uint32_t>& stores);
+  // Adds a store's offers to the level's items and works out their purchases again.
+  inline void AddStore(Level& level, std::uint32_t store);
+  // The purchase rule for one item over the chosen stores' offers.
+  inline void Purchase(Level& level, std::uint32_t item) const;
+  // Makes the child level: the parent's purchases with one more store.
+  inline void MakeChild(std::uint32_t depth, std::uint32_t store);
+
+  // Whether an offer would come before the last unit bought of its item (or the item still
+  // misses units): then the store buys something there.
+  static bool Buys(const Level& level, const ChosenCell* cells, std::uint32_t item, double price,
+                   std::uint32_t store) {
+    if (level.missing[item] != 0) {
+      return true;
+    }
+    const ChosenCell& last = cells[level.fill[item]];
+    return Before(price, store, last.price, last.store) ||
+           (price == last.price && store == last.store);
+  }
+
+  inline bool StoreBuys(const Level& level, std::uint32_t store) const;
+  // What a store would save next to a level that supplies everything: the units it would
+  // take over, each at the price difference to the dearest units bought now. Also tells
+  // whether it would buy anything at all.
+  inline double Saving(const Level& level, std::uint32_t store, bool& buys) const;
+  inline double StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const;
+  // Improves the level's item prices by a few subgradient steps and returns the best bound
+  // found; the candidates' values at the best prices are in bestValues, and selectedWorst is
+  // the r-th most negative of them (0 when fewer are negative).
+  inline double LagrangianBound(Level& level, std::uint32_t r, int iterations,
+                                double& selectedWorst);
+  // The cost of a level that supplies everything, as the purchase rule adds it up.
+  inline double LevelCost(const Level& level) const;
+  // Offers the chosen stores as a plan when the rules allow: all of them buy (checked by the
+  // caller), and with fewer than k of them, at least k - |C| other stores of the table would
+  // buy nothing next to them.
+  inline void OfferLevel(const Level& level, double approximateCost);
+  // Offers the plan of a store set (of its buying stores), if it supplies everything.
+  inline void OfferSet(const std::vector<std::uint32_t>& stores);
+  // Cost of the level with unsupplied units at a penalty.
+  inline double PenalizedCost(const Level& level) const;
+  inline double PenalizedChange(const Level& level, std::uint32_t store) const;
+  // One item's purchases over the level's offers and, if given, one more offer.
+  inline double ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
+                                  std::uint32_t extraStore) const;
+  // Counts a node's settled combinations, and now and then reports progress.
+  inline void Settle(double combinations);
+  // Explores the node at depth whose level is loaded; it stands for `combinations` k-store
+  // combinations. Whatever it does not hand to a child it settles.
+  inline void Explore(std::uint32_t depth, double combinations);
+  inline void ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn);
+  // Whether the r candidates offering most of each missing item can complete it; picks the
+  // missing item with the fewest candidates for branching.
+  inline bool Coverable(Level& level, std::uint32_t r);
+  // A bound on covering the missing items with r candidates, for item weights w: a store
+  // completes the share min(1, offered / missing) of each missing item, and r stores that
+  // complete every item together complete at least sum(w) of weighted shares. So when the r
+  // candidates with the largest weighted shares fall short of sum(w), no r of them can do it.
+  // The weights move towards the items that the best r leave short.
+  inline bool FractionallyCoverable(Level& level, std::uint32_t r, int iterations);
+  // With one store to go, only a candidate that completes every missing item alone can make a
+  // plan: each such one is a leaf, found among the offers of the item with the fewest.
+  inline void CompleteWithOneStore(std::uint32_t depth, Level& level, double& handedOn);
+  // Children while an item is missing: each takes one of the item's candidates, dropping the
+  // ones before it; the best by Lagrangian value first.
+  inline void BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_t r,
+                                  double& handedOn);
+  // Children once everything is supplied: by falling savings, each taking one candidate and
+  // dropping the ones before it. Stops at the first child whose savings bound exceeds the
+  // threshold: the bounds of later ones are higher still.
+  inline void BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r, double cost,
+                              double& handedOn);
+  inline void Descend(std::uint32_t depth, double combinations);
+
+  const Shared& shared;
+  const SearchTable& table;
+  const std::uint32_t k;
+  const std::uint32_t stride;
+  std::vector<Level> levels;
+  std::vector<std::uint32_t> marks;
+  std::uint32_t stamp = 0;
+  std::uint32_t branchItem = 0;
+  std::vector<double> selectedValues;
+  std::vector<std::uint32_t> selectedPositions;
+  std::vector<double> gradient;
+  std::vector<double> shares;  // per missing item, 1 / missing units
+  std::vector<std::uint32_t> missingList;
+  std::vector<double> storeShares;  // per store, its weighted shares of the missing items
+  std::vector<std::uint32_t> touchedAt;
+  std::uint32_t touchStamp = 1;
+  std::vector<std::uint32_t> touched;
+  std::vector<double> bestMultipliers = std::vector<double>(table.itemCount, 0.0);
+  std::vector<double> penalties;
+  std::uint32_t splitDepth = 0;
+  std::vector<Task>* tasks = nullptr;
+  double pendingSettled = 0.0;
+  std::uint32_t nodesSinceReport = 0;
+};
+
+}  // namespace Corvalle::BrickLink::BoundedSearch
