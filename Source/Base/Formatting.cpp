@@ -147,4 +147,24 @@ std::string FormatTimeRemaining(std::uint64_t s) {
   return text.str();
 }
 
+std::string ShowControlCharacters(std::string_view text) {
+  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+      shown += kReplacement;
+    } else if (byte == 0xC2 && at + 1 < text.size() &&
+               static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[at + 1]) <= 0x9F) {
+      shown += kReplacement;  // U+0080 to U+009F, which some terminals obey as controls
+      ++at;
+    } else {
+      shown += text[at];
+    }
+  }
+  return shown;
+}
+
 }  // namespace Utilities

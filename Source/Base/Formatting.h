@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <locale>
 #include <string>
+#include <string_view>
 
 namespace Utilities {
 
@@ -19,6 +20,11 @@ std::string FormatCount(std::uint64_t value);
 // A count held in floating point: exact as FormatCount below 2^53, where every whole number is
 // exact; beyond, three significant digits, as "about 2.07 x 10^19".
 std::string FormatApproximateCount(double value);
+
+// Text from a page, a file or the database as a terminal may show it: every control character
+// but the tab (C0, DEL, and C1 written in UTF-8) becomes U+FFFD, so that no escape sequence
+// in a store's name can recolour, retitle or clear the terminal. Other bytes pass unchanged.
+std::string ShowControlCharacters(std::string_view text);
 
 // The text under a progress bar for an estimate of the seconds still to go: empty for 0,
 // "Almost done..." for 1 or 2, else "Estimated time remaining: " with seconds up to 120,

@@ -9,6 +9,7 @@
 
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
+#include "Formatting.h"
 #include "PreferencesManager.h"
 #include "PriceFormatting.h"
 
@@ -50,14 +51,20 @@ void WritePlans(const Plans& plans, std::ostream& output) {
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
       const auto begin = plan->LotsDataBegin(store.Id());
       const auto end = plan->LotsDataEnd(store.Id());
-      output << "  " << store.Name() << " (" << CountryText(store) << ")  " << store.StoreUrl()
+      // Names, ids and remarks come from pages and files: no escape sequence of theirs may
+      // reach the terminal.
+      using Utilities::ShowControlCharacters;
+      output << "  " << ShowControlCharacters(store.Name()) << " ("
+             << ShowControlCharacters(CountryText(store)) << ")  " << store.StoreUrl()
              << '\n';
       for (auto line = begin; line != end; ++line) {
         const Item& item = line->GetItem();
         output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
                << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price, 4, currency)
-               << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12) << item.Id()
-               << ' ' << std::setw(20) << item.Color().Name() << ' ' << item.Name() << '\n';
+               << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12)
+               << ShowControlCharacters(item.Id()) << ' ' << std::setw(20)
+               << ShowControlCharacters(item.Color().Name()) << ' '
+               << ShowControlCharacters(item.Name()) << '\n';
       }
     }
     output << '\n';

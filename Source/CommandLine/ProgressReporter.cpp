@@ -4,6 +4,8 @@
 #include <cmath>
 #include <ostream>
 
+#include "Formatting.h"
+
 namespace Corvalle::CommandLine {
 
 namespace {
@@ -51,7 +53,7 @@ void ProgressReporter::HighLevel(const Utilities::IStatusUpdate& update) {
   if (terminal) {
     Draw();
   } else {
-    output << stage << '\n';
+    output << Utilities::ShowControlCharacters(stage) << '\n';
   }
 }
 
@@ -65,7 +67,7 @@ void ProgressReporter::LowLevel(const Utilities::IStatusUpdate& update) {
   if (terminal) {
     Draw();
   } else if (newStep && !step.empty()) {
-    output << "  " << step << '\n';
+    output << "  " << Utilities::ShowControlCharacters(step) << '\n';
   }
 }
 
@@ -79,7 +81,7 @@ void ProgressReporter::Statistic(const std::string& text) {
     output << "\r\033[K";
     lineOpen = false;
   }
-  output << "Statistic: " << text << '\n';
+  output << "Statistic: " << Utilities::ShowControlCharacters(text) << '\n';
   if (terminal) {
     Draw();
   }
@@ -109,7 +111,8 @@ void ProgressReporter::Draw() {
   if (!step.empty()) {
     line += "  " + step;
   }
-  output << "\r\033[K" << Bar(progress) << ' ' << line << std::flush;
+  output << "\r\033[K" << Bar(progress) << ' ' << Utilities::ShowControlCharacters(line)
+         << std::flush;
   lineOpen = true;
 }
 

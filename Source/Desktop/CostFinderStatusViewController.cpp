@@ -30,6 +30,9 @@ QProgressBar* CreateProgressBar(const QString& name, QWidget* parent) {
 QLabel* CreateTextField(const QString& name, QWidget* parent) {
   auto* field = new QLabel(parent);
   field->setObjectName(name);
+  // The lines show names and remarks from the wanted list and the marketplace: as rich text a
+  // remark's <img src=...> would make Qt read local files.
+  field->setTextFormat(Qt::PlainText);
   field->setTextInteractionFlags(Qt::TextSelectableByMouse);
   field->setMinimumWidth(200);
   return field;

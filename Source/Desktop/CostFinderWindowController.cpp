@@ -352,6 +352,8 @@ void CostFinderWindowController::showNextAlert() {
   alertShown = true;
   auto* alert = new QMessageBox(this);
   alert->setObjectName(QStringLiteral("errorAlert"));
+  // Failure texts may quote the wanted list's path, ids and names.
+  alert->setTextFormat(Qt::PlainText);
   alert->setText(pendingAlerts.front());
   alert->setInformativeText(QString());
   alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);

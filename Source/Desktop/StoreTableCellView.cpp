@@ -26,6 +26,7 @@ StoreTableCellView::StoreTableCellView(const StoreWrapper& store,
   labelFont.setPixelSize(12);
   countryLabel_->setFont(labelFont);
   countryLabel_->setObjectName(QStringLiteral("countryLabel"));
+  countryLabel_->setTextFormat(Qt::PlainText);
   countryLabel_->setText(QStringLiteral(" (%1)").arg(store.country()));
   xmlButton_->setObjectName(QStringLiteral("xmlButton"));
   xmlButton_->setToolTip(QStringLiteral("Copy this store's part of the wanted list as XML"));

@@ -54,3 +54,33 @@ TEST(FormatCountTest, UninstalledLocaleFallsBackToTheSameGrouping) {
 
 }  // namespace
 }  // namespace Utilities
+
+namespace Utilities {
+namespace {
+
+TEST(FormatApproximateCountTest, ExactBelowTwoToTheFiftyThirdThenThreeDigits) {
+  ScopedEnvironment locale("LC_ALL", "C");
+  EXPECT_EQ(FormatApproximateCount(0.0), "0");
+  EXPECT_EQ(FormatApproximateCount(-3.0), "0");
+  EXPECT_EQ(FormatApproximateCount(1234567.0), "1,234,567");
+  EXPECT_EQ(FormatApproximateCount(9007199254740991.0), "9,007,199,254,740,991");
+  EXPECT_EQ(FormatApproximateCount(2.0699e19), "about 2.07 x 10^19");
+  // Rounding up to ten moves the exponent rather than writing 10.00.
+  EXPECT_EQ(FormatApproximateCount(9.999e20), "about 1.00 x 10^21");
+}
+
+TEST(ShowControlCharactersTest, EveryControlButTabBecomesAReplacement) {
+  const std::string replacement = "\xEF\xBF\xBD";
+  EXPECT_EQ(ShowControlCharacters("Anna's Blocks"), "Anna's Blocks");
+  EXPECT_EQ(ShowControlCharacters("a\tb"), "a\tb");
+  EXPECT_EQ(ShowControlCharacters("\x1b[2J\x1b]0;owned\x07"),
+            replacement + "[2J" + replacement + "]0;owned" + replacement);
+  EXPECT_EQ(ShowControlCharacters(std::string("x\0y\r\n\x7f", 6)),
+            "x" + replacement + "y" + replacement + replacement + replacement);
+  // C1 controls in UTF-8 (U+009B is a one-character CSI), while other accented letters pass.
+  EXPECT_EQ(ShowControlCharacters("\xC2\x9B" "31m Tom\xC3\xA1\xC5\xA1"), replacement + "31m Tom\xC3\xA1\xC5\xA1");
+  EXPECT_EQ(ShowControlCharacters("\xC2\xA0" "end\xC2"), "\xC2\xA0" "end\xC2");
+}
+
+}  // namespace
+}  // namespace Utilities

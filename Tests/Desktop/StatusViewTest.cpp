@@ -92,6 +92,12 @@ void StatusViewTest::startsEmptyAndResets() {
   view->updateHighLevelStatus(StatusUpdate(3, 10, "Consolidating lot data..."));
   view->updateLowLevelStatus(StatusUpdate(StatusState::InProgress, "Pruning..."));
   QTRY_COMPARE(Field("lowLevelStatus")->text(), QStringLiteral("Pruning..."));
+  // A remark of the wanted list is shown as it is written, never as markup.
+  const std::string remark = "Requesting data for: <img src=\"/etc/passwd\"> <b>3001</b>...";
+  view->updateLowLevelStatus(StatusUpdate(StatusState::InProgress, remark));
+  QTRY_COMPARE(Field("lowLevelStatus")->text(), QString::fromStdString(remark));
+  QCOMPARE(Field("lowLevelStatus")->textFormat(), Qt::PlainText);
+  QCOMPARE(Field("highLevelStatus")->textFormat(), Qt::PlainText);
   view->reset();
   QCOMPARE(Field("highLevelStatus")->text(), QString());
   QCOMPARE(Field("lowLevelStatus")->text(), QString());
