@@ -25,6 +25,10 @@ struct Preferences {
                                            // empty when written
 };
 
+// What a first start shows and saves, and what replaces a stored value that cannot be used:
+// 3 stores, "USA", "US Dollar" and the single region "North America".
+Preferences FirstStartPreferences();
+
 // Used by the thread that created it.
 class IPreferencesManager {
  public:
@@ -45,8 +49,10 @@ class IPreferencesManager {
 class PreferencesManager : public IPreferencesManager {
  public:
   // Creates the table when missing and reads the four rows; on a database without any row it
-  // writes the defaults: 3 stores, "USA", "US Dollar" and the single region "North America".
-  // A stored count that is not a number makes construction fail with std::stoul's exception.
+  // writes the first-start values. A stored value that cannot be used (a count that is not a
+  // number from 1 to 11, a country or currency the tables do not know, a region list with an
+  // empty or unknown name) is replaced by its first-start value, with a warning; the next
+  // SetPreferences writes it over.
   explicit PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase> database_);
 
   const Preferences& GetPreferences() const override;

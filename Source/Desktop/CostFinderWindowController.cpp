@@ -31,7 +31,6 @@ namespace Corvalle::Desktop {
 namespace {
 
 constexpr int kMaximumStoresPerCombination = 11;
-constexpr int kDefaultStoresPerCombination = 3;
 
 const QString kRegionsTitle = QStringLiteral("Ship From Regions");
 
@@ -172,6 +171,7 @@ void CostFinderWindowController::populateCurrencyPicker() {
 }
 
 void CostFinderWindowController::populatePreferences() {
+  const Preferences firstStart = FirstStartPreferences();
   try {
     const Preferences preferences = CreatePreferencesManager()->GetPreferences();
     storesPerCombination->setCurrentIndex(static_cast<int>(preferences.storesPerCombination) - 1);
@@ -186,26 +186,31 @@ void CostFinderWindowController::populatePreferences() {
       }
     }
   } catch (const std::exception& exception) {
-    // The window must still come up.
+    // The window must still come up, and with the values of a first start, not with the first
+    // entry of each list.
     BOOST_LOG_TRIVIAL(error) << "Unable to read the preferences: " << exception.what();
+    storesPerCombination->setCurrentIndex(-1);
+    country->setCurrentIndex(-1);
+    currency->setCurrentIndex(-1);
   }
   // A stored value that no entry shows (a count out of range, a name the tables do not know,
   // no known region) would start a search that cannot run; such a control shows the value of a
   // first start instead.
   if (storesPerCombination->currentIndex() < 0) {
-    storesPerCombination->setCurrentIndex(kDefaultStoresPerCombination - 1);
+    storesPerCombination->setCurrentIndex(static_cast<int>(firstStart.storesPerCombination) - 1);
   }
   if (country->currentIndex() < 0) {
-    country->setCurrentIndex(country->findText(QStringLiteral("USA")));
+    country->setCurrentIndex(country->findText(QString::fromStdString(firstStart.country)));
   }
   if (currency->currentIndex() < 0) {
-    currency->setCurrentIndex(currency->findText(QStringLiteral("US Dollar")));
+    currency->setCurrentIndex(currency->findText(QString::fromStdString(firstStart.currency)));
   }
   const QList<QAction*> entries = regions->menu()->actions();
   if (std::none_of(entries.begin() + 1, entries.end(),
                    [](const QAction* entry) { return entry->isChecked(); })) {
     for (QAction* entry : entries) {
-      entry->setChecked(entry->isCheckable() && entry->text() == QStringLiteral("North America"));
+      entry->setChecked(entry->isCheckable() &&
+                        entry->text() == QString::fromStdString(firstStart.regions.front()));
     }
   }
 }

@@ -88,37 +88,55 @@ TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
   EXPECT_EQ(Sql().GetRowCount("Preferences"), 4);
 }
 
-TEST_F(PreferencesManagerTest, StoredRowsAreReadAsTheyAre) {
+TEST_F(PreferencesManagerTest, StoredValuesThatCannotBeUsedFallBackToTheFirstStart) {
   WriteRows({{"StoresPerCombination", "4"},
              {"Country", "Japan"},
              {"Currency", "Japanese Yen"},
-             {"Regions", ""}});
+             {"Regions", "Asia,Europe"}});
   {
-    const auto manager = CreatePreferencesManager();
-    EXPECT_EQ(manager->GetPreferences().regions, Strings{"North America"});
-    EXPECT_EQ(manager->GetPreferences().country, "Japan");
-    EXPECT_EQ(Row("Regions"), "");  // the default region is not written back
+    const Preferences preferences = CreatePreferencesManager()->GetPreferences();
+    EXPECT_EQ(preferences.storesPerCombination, 4u);
+    EXPECT_EQ(preferences.country, "Japan");
+    EXPECT_EQ(preferences.currency, "Japanese Yen");
+    EXPECT_EQ(preferences.regions, (Strings{"Asia", "Europe"}));
   }
 
-  WriteRows({{"StoresPerCombination", "2"},
-             {"Country", "Japan"},
-             {"Currency", "Euro"},
-             {"Regions", "Asia,,Europe"}});
-  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().regions, (Strings{"Asia", "", "Europe"}));
+  // Each unusable value is replaced on its own, and only in memory until the next save.
+  for (const char* count : {"many", "0", "12", "-1", "3x", ""}) {
+    WriteRows({{"StoresPerCombination", count},
+               {"Country", "Narnia"},
+               {"Currency", "Japanese Yen"},
+               {"Regions", "Asia,,Europe"}});
+    const auto manager = CreatePreferencesManager();
+    const Preferences& preferences = manager->GetPreferences();
+    EXPECT_EQ(preferences.storesPerCombination, 3u) << count;
+    EXPECT_EQ(preferences.country, "USA");
+    EXPECT_EQ(preferences.currency, "Japanese Yen");
+    EXPECT_EQ(preferences.regions, Strings{"North America"});
+    EXPECT_EQ(Row("Country"), "Narnia");
+  }
+  WriteRows({{"StoresPerCombination", "11"}, {"Currency", "Gold"}, {"Regions", "Narnia"}});
+  {
+    const auto manager = CreatePreferencesManager();
+    EXPECT_EQ(manager->GetPreferences().storesPerCombination, 11u);
+    EXPECT_EQ(manager->GetPreferences().country, "USA");
+    EXPECT_EQ(manager->GetPreferences().currency, "US Dollar");
+    EXPECT_EQ(manager->GetPreferences().regions, Strings{"North America"});
+    // The next save writes every row over.
+    manager->SetPreferences(manager->GetPreferences());
+    EXPECT_EQ(Row("Currency"), "US Dollar");
+    EXPECT_EQ(Row("Regions"), "North America");
+  }
 
-  // Rows without a "Country" (or "Currency") row give empty names, passed on unchecked.
-  WriteRows({{"StoresPerCombination", "5"}, {"Regions", "Asia"}});
-  const auto manager = CreatePreferencesManager();
-  EXPECT_EQ(manager->GetPreferences().storesPerCombination, 5u);
-  EXPECT_EQ(manager->GetPreferences().country, "");
-  EXPECT_EQ(manager->GetPreferences().currency, "");
-  EXPECT_EQ(manager->GetPreferences().regions, Strings{"Asia"});
-  EXPECT_EQ(Sql().GetRowCount("Preferences"), 2);
-
-  WriteRows({{"StoresPerCombination", "many"}});
-  EXPECT_THROW(CreatePreferencesManager(), std::invalid_argument);
-  WriteRows({{"Country", "USA"}});
-  EXPECT_THROW(CreatePreferencesManager(), std::invalid_argument);
+  // A table that is not ours may hold a key twice: the row written last counts.
+  Sql().Execute(
+      "DROP TABLE Preferences; CREATE TABLE Preferences (Key TEXT NOT NULL, Value TEXT NOT NULL);"
+      "INSERT INTO Preferences VALUES ('StoresPerCombination', '2'), ('Country', 'Japan'),"
+      "('StoresPerCombination', '5')");
+  const Preferences preferences = CreatePreferencesManager()->GetPreferences();
+  EXPECT_EQ(preferences.storesPerCombination, 5u);
+  EXPECT_EQ(preferences.country, "Japan");
+  EXPECT_EQ(FirstStartPreferences().regions, Strings{"North America"});
 }
 
 TEST_F(PreferencesManagerTest, AFailedSaveRollsBackEveryRow) {

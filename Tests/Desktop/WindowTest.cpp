@@ -26,6 +26,7 @@
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
 #include "PriceFormatting.h"
+#include "SQLite/SqliteWrapper.h"
 #include "ScopedEnvironment.h"
 #include "StoreTableCellView.h"
 #include "TemporaryDirectory.h"
@@ -186,6 +187,17 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
   }
   // Values from elsewhere that no entry shows: a search started with them could not run.
   CreatePreferencesManager()->SetPreferences({40, "Atlantis", "Doubloon", {"Lemuria", ""}});
+  {
+    CostFinderWindowController window;
+    QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
+             QStringLiteral("3"));
+    QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
+    QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
+    QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
+  }
+  // A database that cannot be read at all: the first start's values, not each list's first
+  // entry (1 store, Argentina, Argentine Peso).
+  std::ofstream(Sqlite::GetDatabasePath(), std::ios::trunc) << std::string(8192, 'x');
   CostFinderWindowController window;
   QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(), QStringLiteral("3"));
   QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
