@@ -129,7 +129,15 @@ CostFinderWindowController::~CostFinderWindowController() {
 }
 
 void CostFinderWindowController::awakeFromNib() {
-  Sqlite::SetDataDirectory(Sqlite::GetDefaultDataDirectory().c_str());
+  try {
+    Sqlite::SetDataDirectory(Sqlite::GetDefaultDataDirectory().c_str());
+  } catch (const std::exception& error) {
+    // HOME unset, the cache path a file: the window still comes up and says why no search
+    // can keep its caches, instead of the program ending before any window.
+    BOOST_LOG_TRIVIAL(error) << error.what();
+    handleError(QStringLiteral("Corvalle cannot use its data directory.\n%1")
+                    .arg(QString::fromStdString(error.what())));
+  }
   populateThreadPicker();
   populateCountryPicker();
   populateCurrencyPicker();

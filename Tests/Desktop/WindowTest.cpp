@@ -127,6 +127,7 @@ class WindowTest : public QObject {
  private slots:
   void firstStartOnAFreshDatabase();
   void storedValuesThatNoEntryShowsFallBack();
+  void aDataDirectoryThatCannotBeMadeIsToldInAnAlert();
   void lastCheckedRegionStaysChecked();
   void choosingAFileEnablesTheSearch();
   void searchesAgainstALiveMarketplace();
@@ -203,6 +204,19 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
   QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
   QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
   QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
+}
+
+void WindowTest::aDataDirectoryThatCannotBeMadeIsToldInAnAlert() {
+  const Testing::TemporaryDirectory directory;
+  const auto file = directory.WriteFile("not-a-directory", "x");
+  const Testing::ScopedEnvironment cacheHome("XDG_CACHE_HOME", file.string().c_str());
+  CostFinderWindowController window;
+  window.show();
+  QMessageBox* alert = nullptr;
+  QTRY_VERIFY((alert = window.findChild<QMessageBox*>(QStringLiteral("errorAlert"))) != nullptr);
+  QVERIFY(alert->text().startsWith(QStringLiteral("Corvalle cannot use its data directory.\n")));
+  QVERIFY(alert->text().contains(QString::fromStdString(file.string())));
+  alert->buttons().front()->click();
 }
 
 void WindowTest::lastCheckedRegionStaysChecked() {

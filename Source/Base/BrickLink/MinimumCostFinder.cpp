@@ -120,15 +120,25 @@ void MinimumCostFinder::CalculateCosts() {
     }
   };
   std::vector<std::thread> pricers;
+  const auto joinAll = [&pricers] {
+    for (auto& pricer : pricers) {
+      pricer.join();
+    }
+  };
   const std::size_t chunk = combinations.size() / threads;
-  for (std::size_t thread = 1; thread < threads; ++thread) {
-    const std::size_t end = thread + 1 == threads ? combinations.size() : (thread + 1) * chunk;
-    pricers.emplace_back(priceRange, thread * chunk, end);
+  try {
+    for (std::size_t thread = 1; thread < threads; ++thread) {
+      const std::size_t end = thread + 1 == threads ? combinations.size() : (thread + 1) * chunk;
+      pricers.emplace_back(priceRange, thread * chunk, end);
+    }
+  } catch (...) {
+    // A thread that cannot be started must not leave the started ones unjoined: destroying a
+    // joinable thread ends the program.
+    joinAll();
+    throw;
   }
   priceRange(0, threads == 1 ? combinations.size() : chunk);
-  for (auto& pricer : pricers) {
-    pricer.join();
-  }
+  joinAll();
 
   // Cheapest first; equal costs by their columns, a total order, so the ranking is the same
   // however the workers split the search. Each worker's block already arrives in this order
