@@ -43,8 +43,10 @@ void ColorInformationCache::InsertColorData(const ColorList& colors) {
   timestampStatement->BindInteger64(0, now);
   timestampStatement->Execute();
 
+  // Another search on the same cache may have stored the colours meanwhile: its rows are
+  // replaced, not an error.
   const auto colorStatement =
-      database->CreateWriteStatement("INSERT INTO ColorInformation VALUES (?, ?, ?)");
+      database->CreateWriteStatement("INSERT OR REPLACE INTO ColorInformation VALUES (?, ?, ?)");
   for (const auto& [id, data] : colors) {
     const std::uint32_t rgbValue = data.rgb;
     CORVALLE_ASSERT(id < static_cast<unsigned>(std::numeric_limits<int32_t>::max()));

@@ -35,8 +35,10 @@ bool StoreMetadataCache::TryRetrieveStoreMetadata(std::uint32_t id, StoreMetadat
 }
 
 void StoreMetadataCache::InsertStoreMetadata(std::uint32_t id, const StoreMetadata& metadata) {
-  const auto statement =
-      database->CreateWriteStatement("INSERT INTO StoreInformation VALUES (?, ?, ?, ?)");
+  // Another search on the same cache (a second process, the window and the command line) may
+  // have stored the store meanwhile: the newer row is as good, not an error.
+  const auto statement = database->CreateWriteStatement(
+      "INSERT OR REPLACE INTO StoreInformation VALUES (?, ?, ?, ?)");
   CORVALLE_ASSERT(id < static_cast<unsigned>(std::numeric_limits<int>::max()));
   statement->BindInteger(0, static_cast<std::int32_t>(id));
   statement->BindText(1, metadata.name.c_str());
