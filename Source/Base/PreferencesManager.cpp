@@ -131,7 +131,7 @@ void PreferencesManager::SetPreferences(const Preferences& preferences) {
 
 std::unique_ptr<IPreferencesManager> CreatePreferencesManager() {
   return std::make_unique<PreferencesManager>(
-      Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str()));
+      Sqlite::OpenCacheDatabase());
 }
 
 }  // namespace Corvalle

@@ -7,6 +7,8 @@
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
 #include "CostFinder.h"
+#include "Formatting.h"
+#include "SQLite/SqliteWrapper.h"
 #include "PlanReport.h"
 #include "PreferencesManager.h"
 #include "ProgressReporter.h"
@@ -108,6 +110,9 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
 
   costFinder->FindMinimumCostCombinations(options.threadCount.value_or(DefaultThreadCount()));
   reporter.Finish();
+  if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
+    errors << Utilities::ShowControlCharacters(notice) << '\n';
+  }
 
   const Plans& plans = costFinder->GetCombinationData();
   std::string message = reporter.FailureText();

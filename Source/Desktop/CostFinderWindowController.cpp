@@ -142,6 +142,9 @@ void CostFinderWindowController::awakeFromNib() {
   populateCountryPicker();
   populateCurrencyPicker();
   populatePreferences();
+  if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
+    handleError(QString::fromStdString(notice));
+  }
   statusViewController_ = new CostFinderStatusViewController(hostView);
   statusViewController_->hide();
   statusViewController_->setErrorHandler(this);

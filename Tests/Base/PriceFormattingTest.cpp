@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BrickLink/Currencies.h"
 #include "PreferencesManager.h"
 #include "ScopedEnvironment.h"
 #include "SqliteWrapper.h"
@@ -61,14 +62,11 @@ TEST_F(FormatPriceTest, GroupingFollowsTheEnvironment) {
   EXPECT_EQ(FormatPrice(1234.5), "\u20AC1234,50");
 }
 
-TEST_F(FormatPriceTest, UnknownSavedCurrencyIsRefused) {
+TEST_F(FormatPriceTest, AnUnknownSavedCurrencyGivesWayToTheFirstStartOne) {
   SaveCurrency("Dollar");
-  try {
-    FormatPrice(1.0);
-    FAIL() << "no exception";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_STREQ(error.what(), "Unknown currency name");
-  }
+  EXPECT_EQ(FormatPrice(1.0), "$1.00");
+  // Asked for a currency outside the table, the lookup still refuses it.
+  EXPECT_THROW(Corvalle::BrickLink::GetCurrencyByName("Dollar"), std::invalid_argument);
 }
 
 }  // namespace

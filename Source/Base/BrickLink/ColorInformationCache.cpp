@@ -9,7 +9,7 @@
 namespace Corvalle::BrickLink {
 
 ColorInformationCache::ColorInformationCache()
-    : database(Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str())) {
+    : database(Sqlite::OpenCacheDatabase()) {
   database->Execute(
       "CREATE TABLE IF NOT EXISTS ColorInformation (ColorID INTEGER PRIMARY KEY NOT NULL, Name "
       "TEXT NOT NULL, RgbValue INTEGER NOT NULL)");

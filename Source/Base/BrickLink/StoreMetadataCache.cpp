@@ -9,7 +9,7 @@
 namespace Corvalle::BrickLink {
 
 StoreMetadataCache::StoreMetadataCache()
-    : database(Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str())) {
+    : database(Sqlite::OpenCacheDatabase()) {
   if (database->ColumnHasValues("StoreInformation", "Country")) {
     database->DropTable("StoreInformation");
   }

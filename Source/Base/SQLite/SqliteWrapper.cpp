@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -53,6 +55,66 @@ std::shared_ptr<IMutableDatabase> OpenMutableDatabase(const char* path) {
   }
   // The Database owns the handle from here on, also when its constructor throws.
   return std::make_shared<Database>(handle.release());
+}
+
+namespace {
+
+std::mutex noticeMutex;
+std::string pendingNotice;
+
+bool IsDamagedDatabase(const std::runtime_error& error) {
+  const std::string_view text = error.what();
+  return text == "file is not a database" || text == "database disk image is malformed";
+}
+
+std::string NowForFileName() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  localtime_r(&now, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &parts);
+  return text;
+}
+
+}  // namespace
+
+std::shared_ptr<IMutableDatabase> OpenCacheDatabase() {
+  const std::string path = GetDatabasePath();
+  try {
+    return OpenMutableDatabase(path.c_str());
+  } catch (const std::runtime_error& error) {
+    if (!IsDamagedDatabase(error)) {
+      throw;
+    }
+    // Serialised, and tried again first: another connection of this process may have made a
+    // fresh file already.
+    std::lock_guard lock(noticeMutex);
+    try {
+      return OpenMutableDatabase(path.c_str());
+    } catch (const std::runtime_error& again) {
+      if (!IsDamagedDatabase(again)) {
+        throw;
+      }
+    }
+    const std::string aside = path + ".damaged-" + NowForFileName();
+    std::error_code failure;
+    std::filesystem::rename(path, aside, failure);
+    if (failure) {
+      throw std::runtime_error("The cache " + path + " is damaged (" + error.what() +
+                               ") and cannot be moved aside: " + failure.message());
+    }
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+      std::filesystem::rename(path + suffix, aside + suffix, failure);  // absent is fine
+    }
+    pendingNotice = "The cache " + path + " was damaged (" + error.what() + "). It was moved to " +
+                    aside + " and a fresh one was made.";
+    return OpenMutableDatabase(path.c_str());
+  }
+}
+
+std::string TakeDatabaseNotice() {
+  std::lock_guard lock(noticeMutex);
+  return std::exchange(pendingNotice, std::string());
 }
 
 void SetDataDirectory(const char* directory) {

@@ -135,6 +135,16 @@ class IMutableDatabase : public IDatabase {
 // connection behind. Foreign keys are enforced and a busy timeout is set on every connection.
 std::shared_ptr<IMutableDatabase> OpenMutableDatabase(const char* path);
 
+// Opens the cache database, GetDatabasePath(). The file is only a cache: when it is damaged
+// ("file is not a database", "database disk image is malformed"), it is moved aside as
+// "Corvalle.sqlite.damaged-YYYYMMDD-HHMMSS" (its -wal and -shm files with it), a fresh one is
+// made, and a notice naming both paths waits for TakeDatabaseNotice. Other failures throw as
+// OpenMutableDatabase does.
+std::shared_ptr<IMutableDatabase> OpenCacheDatabase();
+// The notice of a damaged cache moved aside since the last call, once; empty otherwise. Any
+// thread may call it.
+std::string TakeDatabaseNotice();
+
 // The directory that holds the database file, always ending in "/". SetDataDirectory appends
 // the "/" when missing. Until it is called, GetDataDirectory answers the platform's default,
 // $XDG_CACHE_HOME/corvalle/ (~/.cache/corvalle/ when XDG_CACHE_HOME is unset or empty), and

@@ -91,8 +91,8 @@ TEST_F(StoreMetadataCacheTest, AStoreStoredMeanwhileByAnotherSearchIsNoError) {
   EXPECT_EQ(database.Count("SELECT COUNT(*) FROM StoreInformation WHERE StoreID = 42"), 1);
 }
 
-TEST_F(StoreMetadataCacheTest, ADatabaseFileThatIsNotADatabaseIsReported) {
-  // The caches open the file of the data directory; garbage there must fail cleanly.
+TEST_F(StoreMetadataCacheTest, ADamagedCacheIsMovedAsideForAFreshOne) {
+  // The caches open the file of the data directory; garbage there must not block the search.
   database.Sql();  // creates the file
   database.Sql().Execute("PRAGMA user_version = 1");
   {
@@ -101,7 +101,15 @@ TEST_F(StoreMetadataCacheTest, ADatabaseFileThatIsNotADatabaseIsReported) {
     std::fputs("this is not the header of a database file", file);
     std::fclose(file);
   }
-  EXPECT_EQ(RuntimeErrorOf([] { StoreMetadataCache cache; }), "file is not a database");
+  StoreMetadataCache cache;
+  cache.InsertStoreMetadata(7, {"Fresh", "NL"});
+  StoreMetadata metadata;
+  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(7, metadata));
+  const std::string notice = Sqlite::TakeDatabaseNotice();
+  EXPECT_NE(notice.find(Sqlite::GetDatabasePath() + " was damaged (file is not a database)"),
+            std::string::npos)
+      << notice;
+  EXPECT_TRUE(Sqlite::TakeDatabaseNotice().empty()) << "told once";
 }
 
 }  // namespace

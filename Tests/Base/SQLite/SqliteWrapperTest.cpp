@@ -81,6 +81,42 @@ TEST_F(SqliteWrapperTest, OpenFailuresCarrySqlitesText) {
             "database disk image is malformed");
 }
 
+TEST_F(SqliteWrapperTest, ADamagedCacheIsMovedAsideOnceAndTold) {
+  const std::string previous = GetDataDirectory();
+  const Testing::TemporaryDirectory data;
+  SetDataDirectory(data.Path().string().c_str());
+  TakeDatabaseNotice();
+  const std::string cache = GetDatabasePath();
+  for (const std::string damage : {"garbage", "truncated"}) {
+    if (damage == "garbage") {
+      data.WriteFile("Corvalle.sqlite", std::string(4096, 'x'));
+    } else {
+      OpenCacheDatabase()->Execute("CREATE TABLE T (A); INSERT INTO T VALUES (1)");
+      std::filesystem::resize_file(cache, 100);
+    }
+    const auto fresh = OpenCacheDatabase();
+    fresh->Execute("CREATE TABLE Fresh (A)");
+    EXPECT_EQ(fresh->GetRowCount("Fresh"), 0) << damage;
+    const std::string notice = TakeDatabaseNotice();
+    EXPECT_EQ(notice.rfind("The cache " + cache + " was damaged (", 0), 0u) << notice;
+    // The damaged file is kept where the notice says, whole.
+    const std::string aside = notice.substr(notice.find("moved to ") + 9,
+                                            notice.find(" and a fresh") - notice.find("moved to ") - 9);
+    EXPECT_EQ(aside.rfind(cache + ".damaged-", 0), 0u) << aside;
+    EXPECT_TRUE(std::filesystem::exists(aside)) << aside;
+    EXPECT_EQ(std::filesystem::file_size(aside), damage == "garbage" ? 4096u : 100u);
+    EXPECT_TRUE(TakeDatabaseNotice().empty());
+    std::filesystem::remove(aside);
+  }
+  // A sound cache is opened as it is, and other failures are not taken for damage.
+  OpenCacheDatabase();
+  EXPECT_TRUE(TakeDatabaseNotice().empty());
+  SetDataDirectory((data.Path() / "missing").string().c_str());
+  EXPECT_EQ(RuntimeErrorOf([] { OpenCacheDatabase(); }), "unable to open database file");
+  EXPECT_TRUE(TakeDatabaseNotice().empty());
+  SetDataDirectory(previous.c_str());
+}
+
 TEST_F(SqliteWrapperTest, PrepareBindAndStepFailuresCarrySqlitesText) {
   EXPECT_THAT(RuntimeErrorOf([&] { database->CreateReadStatement("SELECT FROM Numbers"); }),
               HasSubstr("syntax error"));
