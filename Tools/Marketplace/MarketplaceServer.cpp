@@ -90,6 +90,31 @@ Fault Fault::GarbagePage() {
   return fault;
 }
 
+Fault Fault::KeepOpen() {
+  Fault fault;
+  fault.kind = Kind::KeepOpen;
+  return fault;
+}
+
+Fault Fault::EndlessBody() {
+  Fault fault;
+  fault.kind = Kind::EndlessBody;
+  return fault;
+}
+
+Fault Fault::Trickle(std::chrono::milliseconds delay_) {
+  Fault fault;
+  fault.kind = Kind::Trickle;
+  fault.delay = delay_;
+  return fault;
+}
+
+Fault Fault::Chunked() {
+  Fault fault;
+  fault.kind = Kind::Chunked;
+  return fault;
+}
+
 namespace {
 
 std::string FindValue(const std::vector<std::pair<std::string, std::string>>& pairs,
@@ -155,6 +180,40 @@ std::string Garbage(const std::string& seedText) {
     byte = static_cast<char>(state >> 56);
   }
   return garbage;
+}
+
+// The body in the chunked transfer coding: four chunks of about equal size (fewer for a short
+// body), the second carrying an extension that a decoder must skip, then the last chunk with a
+// trailer field.
+std::string ChunkedBody(const std::string& body) {
+  const auto hex = [](std::size_t value) {
+    static const char* const kDigits = "0123456789abcdef";
+    std::string digits;
+    do {
+      digits.insert(digits.begin(), kDigits[value % 16]);
+      value /= 16;
+    } while (value != 0);
+    return digits;
+  };
+  const std::size_t size = std::max<std::size_t>(1, (body.size() + 3) / 4);
+  std::string chunked;
+  for (std::size_t start = 0, index = 0; start < body.size(); start += size, ++index) {
+    const std::string chunk = body.substr(start, size);
+    chunked += hex(chunk.size()) + (index == 1 ? ";note=\"x\"" : "") + "\r\n" + chunk + "\r\n";
+  }
+  return chunked + "0\r\nX-Trailer: end\r\n\r\n";
+}
+
+// A block of page text for the endless body; its size divides nothing in particular.
+const std::string& EndlessBlock() {
+  static const std::string block = [] {
+    std::string text;
+    while (text.size() < 60000) {
+      text += "<TR><TD>endless row " + std::to_string(text.size()) + "</TD></TR>\n";
+    }
+    return text;
+  }();
+  return block;
 }
 
 }  // namespace
@@ -407,6 +466,28 @@ class MarketplaceServer::Impl::Session : public std::enable_shared_from_this<Ses
         Write(StatusLine(200, "OK") + Headers(std::to_string(garbage.size())) + garbage);
         return;
       }
+      case Fault::Kind::KeepOpen:
+        Write(StatusLine(answer.statusCode, answer.reason) +
+                  Headers(std::to_string(answer.body.size())) + answer.body,
+              AfterWrite::Stall);
+        return;
+      case Fault::Kind::EndlessBody:
+        Write(StatusLine(200, "OK") + Headers(""), AfterWrite::Endless);
+        return;
+      case Fault::Kind::Trickle:
+        trickleBody = std::move(answer.body);
+        trickleDelay = fault->delay;
+        Write(StatusLine(answer.statusCode, answer.reason) +
+                  Headers(std::to_string(trickleBody.size())),
+              AfterWrite::Trickle);
+        return;
+      case Fault::Kind::Chunked: {
+        std::string headers = Headers("");
+        headers.insert(headers.size() - 2, "Transfer-Encoding: chunked\r\n");
+        Write("HTTP/1.1 " + std::to_string(answer.statusCode) + " " + answer.reason + "\r\n" +
+              headers + ChunkedBody(answer.body));
+        return;
+      }
     }
   }
 
@@ -419,11 +500,45 @@ class MarketplaceServer::Impl::Session : public std::enable_shared_from_this<Ses
           Headers(std::to_string(answer.body.size())) + answer.body);
   }
 
-  void Write(std::string bytes) {
+  enum class AfterWrite { Close, Stall, Endless, Trickle };
+
+  void Write(std::string bytes, AfterWrite next = AfterWrite::Close) {
     response = std::move(bytes);
-    asio::async_write(
-        socket, asio::buffer(response),
-        [self = shared_from_this()](beast::error_code, std::size_t) { self->Close(); });
+    asio::async_write(socket, asio::buffer(response),
+                      [self = shared_from_this(), next](beast::error_code error, std::size_t) {
+                        if (error || next == AfterWrite::Close) {
+                          self->Close();
+                        } else if (next == AfterWrite::Stall) {
+                          self->Stall();
+                        } else if (next == AfterWrite::Endless) {
+                          self->Write(EndlessBlock(), AfterWrite::Endless);
+                        } else {
+                          self->TrickleNextByte(0);
+                        }
+                      });
+  }
+
+  void TrickleNextByte(std::size_t index) {
+    if (index >= trickleBody.size()) {
+      Close();
+      return;
+    }
+    timer.expires_after(trickleDelay);
+    timer.async_wait([self = shared_from_this(), index](beast::error_code timerError) {
+      if (timerError) {
+        self->Close();
+        return;
+      }
+      self->response.assign(1, self->trickleBody[index]);
+      asio::async_write(self->socket, asio::buffer(self->response),
+                        [self, index](beast::error_code error, std::size_t) {
+                          if (error) {
+                            self->Close();
+                          } else {
+                            self->TrickleNextByte(index + 1);
+                          }
+                        });
+    });
   }
 
   // Keeps the connection open without answering, until the client goes or the server stops.
@@ -450,6 +565,8 @@ class MarketplaceServer::Impl::Session : public std::enable_shared_from_this<Ses
   beast::flat_buffer buffer;
   http::request_parser<http::empty_body> parser;
   std::string response;
+  std::string trickleBody;
+  std::chrono::milliseconds trickleDelay{0};
   std::array<char, 512> drain{};
 };
 

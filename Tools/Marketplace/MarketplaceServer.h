@@ -44,6 +44,17 @@ struct Fault {
     NoContentLength,     // the normal answer without a Content-Length header
     EmptyBody,           // status 200, "Content-Length: 0", no body
     GarbagePage,         // status 200 and 4096 bytes of deterministic noise (all byte values)
+    KeepOpen,            // the normal answer with its Content-Length, then the connection stays
+                         // open, as after a keep-alive answer, until the client closes it or
+                         // the server stops
+    EndlessBody,         // status 200 without Content-Length and a body that never ends: page
+                         // text repeated until the client closes the connection or the server
+                         // stops
+    Trickle,             // the status line and headers of the normal answer at once, then its
+                         // body one byte every `delay`
+    Chunked,             // the normal answer as HTTP/1.1 with "Transfer-Encoding: chunked": the
+                         // body in four chunks, the second with a chunk extension, then the
+                         // last chunk and a trailer field
   };
 
   Kind kind = Kind::Delay;
@@ -60,6 +71,10 @@ struct Fault {
   static Fault NoContentLength();
   static Fault EmptyBody();
   static Fault GarbagePage();
+  static Fault KeepOpen();
+  static Fault EndlessBody();
+  static Fault Trickle(std::chrono::milliseconds delay);
+  static Fault Chunked();
 };
 
 // One request as the server received it; recorded before any fault acts.

@@ -1,14 +1,21 @@
 // One download is a chain of Asio completion handlers on an I/O loop that lives for that
 // download only: resolve, connect, write the request, read the status line, read the headers,
-// then read the body in chunks of at most 16384 bytes until the server closes the connection.
-// Each handler checks its error first and ends the download through FinishDownload, which
-// cleans up before it delivers the one final status. A steady timer guards the chain: it is
-// armed for the connection and re-armed after every completed read or write, so a silent or
-// stalled server ends the download instead of holding the waiting retriever for ever.
+// then read the body in chunks of at most 16384 bytes until it is complete: at its announced
+// length, at the last chunk of a chunked body, or else when the server closes the connection.
+// A server may keep the connection open after a complete answer, so the announced end, not the
+// end of the connection, ends the download. Chunked bodies go through Beast's parser, which
+// knows the coding's corners (extensions, trailers, sizes split across reads) better than a
+// hand-written decoder would. Each handler checks its error first and ends the download through
+// FinishDownload, which cleans up before it delivers the one final status. Two steady timers
+// guard the chain: the idle one is armed for the connection and re-armed whenever bytes arrive,
+// so a silent or stalled server ends the download; the page one is armed once, so that a
+// server dripping a byte now and then cannot hold the waiting retriever for hours either. The
+// page size limit keeps an endless body from eating the memory of the caller's stream.
 
 #include "FileDownloader.h"
 
 #include <boost/asio.hpp>
+#include <boost/beast/http.hpp>
 #include <boost/log/trivial.hpp>
 #include <istream>
 #include <ostream>
@@ -19,6 +26,7 @@ namespace Corvalle::FileDownloader {
 namespace {
 
 namespace asio = boost::asio;
+namespace http = boost::beast::http;
 using asio::ip::tcp;
 using Utilities::StatusState;
 using Utilities::StatusUpdate;
@@ -40,9 +48,17 @@ std::string DescribeDuration(std::chrono::milliseconds duration) {
   return std::to_string(milliseconds) + " milliseconds";
 }
 
+std::string DescribeSize(std::uint64_t bytes) {
+  constexpr std::uint64_t kMebibyte = 1024 * 1024;
+  if (bytes != 0 && bytes % kMebibyte == 0) {
+    return std::to_string(bytes / kMebibyte) + " MiB";
+  }
+  return std::to_string(bytes) + " bytes";
+}
+
 class FileDownloader final : public IFileDownloader {
  public:
-  explicit FileDownloader(DownloadTimeouts timeouts_);
+  FileDownloader(DownloadTimeouts timeouts_, DownloadLimits limits_);
   ~FileDownloader() override;
 
   void Download(const Url& url, std::ostream& output,
@@ -61,16 +77,21 @@ class FileDownloader final : public IFileDownloader {
   void StatusLineHandler(const boost::system::error_code& error);
   void HeadersHandler(const boost::system::error_code& error);
   void ContentHandler(const boost::system::error_code& error, std::size_t bytes);
-  void ReadContent(std::size_t atLeast);
-  void WriteBufferedBody();
+  void ReadContent();
+  bool TakeBody(bool reportProgress);
+  bool TakeIdentityBody(bool reportProgress);
+  bool TakeChunkedBody(bool reportProgress);
+  void FailTooLarge();
   void ArmDeadline(std::chrono::milliseconds timeout, std::string what);
   void ArmIdleDeadline();
+  void ArmPageDeadline();
   void DeadlineHandler(const boost::system::error_code& error);
   void Fail(const std::string& prefix, const boost::system::error_code& error);
   void FinishDownload(const StatusUpdate& status);
   void Cleanup();
 
   const DownloadTimeouts timeouts;
+  const DownloadLimits limits;
 
   // Everything below is touched only by the download thread while a download runs, and by
   // Download and the destructor only after that thread has been joined.
@@ -82,16 +103,20 @@ class FileDownloader final : public IFileDownloader {
   std::shared_ptr<tcp::resolver> resolver;
   std::shared_ptr<tcp::socket> socket;
   std::shared_ptr<asio::steady_timer> deadline;
+  std::shared_ptr<asio::steady_timer> pageDeadline;
   std::string request;
   std::shared_ptr<asio::streambuf> responseBuffer;
   std::ostream* output = nullptr;
   std::optional<std::uint64_t> contentLength;
-  std::uint64_t bytesRead = 0;
-  std::string timedOut;  // what timed out, once the deadline has passed
+  // Decodes the body when it comes chunked; empty for a body sent as it is.
+  std::unique_ptr<http::response_parser<http::string_body>> chunkedParser;
+  std::uint64_t bytesRead = 0;  // body bytes written to the output, decoded ones when chunked
+  std::string timedOut;         // what timed out, once the deadline has passed
   bool finished = false;
 };
 
-FileDownloader::FileDownloader(DownloadTimeouts timeouts_) : timeouts(timeouts_) {
+FileDownloader::FileDownloader(DownloadTimeouts timeouts_, DownloadLimits limits_)
+    : timeouts(timeouts_), limits(limits_) {
   BOOST_LOG_TRIVIAL(trace) << "FileDownloader constructor!";
 }
 
@@ -142,6 +167,7 @@ void FileDownloader::PerformDownload(const Url& url_, const Cookies& cookies, st
   output = &output_;
 
   const auto [name, service] = SplitHostAndService(url_.host);
+  ArmPageDeadline();
   ArmDeadline(timeouts.connectTimeout, "no connection to " + url_.host + " within " +
                                            DescribeDuration(timeouts.connectTimeout));
   resolver->async_resolve(
@@ -164,6 +190,7 @@ void FileDownloader::PerformDownload(const Url& url_, const Cookies& cookies, st
 
 void FileDownloader::Reset() {
   contentLength.reset();
+  chunkedParser.reset();
   bytesRead = 0;
   timedOut.clear();
   finished = false;
@@ -171,10 +198,12 @@ void FileDownloader::Reset() {
   socket.reset();
   resolver.reset();
   deadline.reset();
+  pageDeadline.reset();
   ioContext = std::make_shared<asio::io_context>();
   resolver = std::make_shared<tcp::resolver>(*ioContext);
   socket = std::make_shared<tcp::socket>(*ioContext);
   deadline = std::make_shared<asio::steady_timer>(*ioContext);
+  pageDeadline = std::make_shared<asio::steady_timer>(*ioContext);
   responseBuffer = std::make_shared<asio::streambuf>(kChunkSize);
   state = DownloaderState::Ready;
 }
@@ -274,16 +303,53 @@ void FileDownloader::HeadersHandler(const boost::system::error_code& error) {
     headerText += line;
   }
   BOOST_LOG_TRIVIAL(trace) << headerText;
-  contentLength = ParseContentLength(headerText);
-  if (!contentLength && headerText.find("Content-Length:") != std::string::npos) {
-    BOOST_LOG_TRIVIAL(warning) << "Ignoring an unreadable Content-Length from " << url;
+  if (const auto transferEncoding = FindHeaderValue(headerText, "Transfer-Encoding")) {
+    if (!IsChunkedOnly(*transferEncoding)) {
+      FinishDownload(StatusUpdate(StatusState::Failed,
+                                  "Content error: unsupported transfer "
+                                  "encoding \"" +
+                                      *transferEncoding + "\""));
+      return;
+    }
+    // The header has been read and judged already; the parser is primed with a header of its
+    // own so that it reads only the chunked body that follows. A Content-Length beside the
+    // chunked coding is ignored, as HTTP/1.1 demands.
+    chunkedParser = std::make_unique<http::response_parser<http::string_body>>();
+    chunkedParser->eager(true);
+    chunkedParser->body_limit(limits.maxPageBytes);
+    static const std::string kPrimer = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    boost::system::error_code primeError;
+    chunkedParser->put(asio::buffer(kPrimer), primeError);
+    if (primeError) {
+      FinishDownload(StatusUpdate(StatusState::Failed, "Error: " + primeError.message()));
+      return;
+    }
+  } else {
+    contentLength = ParseContentLength(headerText);
+    if (!contentLength && headerText.find("Content-Length:") != std::string::npos) {
+      BOOST_LOG_TRIVIAL(warning) << "Ignoring an unreadable Content-Length from " << url;
+    }
+    if (contentLength && *contentLength > limits.maxPageBytes) {
+      FailTooLarge();
+      return;
+    }
   }
-  // Body bytes that came in with the headers.
-  WriteBufferedBody();
-  ReadContent(1);
+  // Body bytes that came in with the headers; they may already be the whole body.
+  if (TakeBody(false)) {
+    ReadContent();
+  }
 }
 
-void FileDownloader::ReadContent(std::size_t atLeast) {
+void FileDownloader::ReadContent() {
+  // A chunked body or the rest of an announced one may be shorter than a chunk, and a server
+  // that keeps the connection open would never fill the chunk: ask only for what must come.
+  std::size_t atLeast = kChunkSize;
+  if (chunkedParser) {
+    atLeast = 1;
+  } else if (contentLength) {
+    atLeast = static_cast<std::size_t>(
+        std::min<std::uint64_t>(atLeast, *contentLength - std::min(bytesRead, *contentLength)));
+  }
   ArmIdleDeadline();
   // Like transfer_at_least, but every arrival of bytes re-arms the deadline: a chunk may take
   // long to fill from a slow server that is still sending.
@@ -308,26 +374,23 @@ void FileDownloader::ArmIdleDeadline() {
 
 void FileDownloader::ContentHandler(const boost::system::error_code& error, std::size_t) {
   if (!error) {
-    const std::size_t chunk = responseBuffer->size();
-    bytesRead += chunk;
-    if (contentLength) {
-      // A progress update never reads as finished: only the final status ends a download.
-      if (bytesRead < *contentLength) {
-        statusCallback(
-            StatusUpdate(static_cast<double>(bytesRead) / static_cast<double>(*contentLength)));
-      }
-    } else {
-      statusCallback(StatusUpdate(StatusState::InProgress));
+    if (TakeBody(true)) {
+      ReadContent();
     }
-    *output << responseBuffer.get();
-    output->flush();
-    ReadContent(kChunkSize);
     return;
   }
   if (error == asio::error::eof) {
-    WriteBufferedBody();
+    if (!TakeBody(false)) {
+      return;
+    }
     BOOST_LOG_TRIVIAL(trace) << "\nReached the end of the file";
-    // A connection closed before the announced length means a cut page, not a success.
+    // A connection closed before the announced length or the last chunk means a cut page, not
+    // a success.
+    if (chunkedParser) {
+      FinishDownload(StatusUpdate(StatusState::Failed,
+                                  "Content error: connection closed before the last chunk"));
+      return;
+    }
     if (contentLength && bytesRead < *contentLength) {
       FinishDownload(
           StatusUpdate(StatusState::Failed, "Content error: " + std::to_string(bytesRead) + " of " +
@@ -340,14 +403,99 @@ void FileDownloader::ContentHandler(const boost::system::error_code& error, std:
   Fail("Content error: ", error);
 }
 
-void FileDownloader::WriteBufferedBody() {
+// Moves the body bytes of the response buffer to the output. False when that ended the
+// download, with the whole body or with a failure.
+bool FileDownloader::TakeBody(bool reportProgress) {
+  return chunkedParser ? TakeChunkedBody(reportProgress) : TakeIdentityBody(reportProgress);
+}
+
+bool FileDownloader::TakeIdentityBody(bool reportProgress) {
   const std::size_t buffered = responseBuffer->size();
-  if (buffered == 0) {
-    return;
+  std::size_t taken = buffered;
+  if (contentLength) {
+    // Bytes past the announced end belong to no page.
+    taken = static_cast<std::size_t>(std::min<std::uint64_t>(taken, *contentLength - bytesRead));
   }
-  bytesRead += buffered;
-  *output << responseBuffer.get();
-  output->flush();
+  if (bytesRead + taken > limits.maxPageBytes) {
+    FailTooLarge();
+    return false;
+  }
+  bytesRead += taken;
+  if (reportProgress) {
+    if (contentLength) {
+      // A progress update never reads as finished: only the final status ends a download.
+      if (bytesRead < *contentLength) {
+        statusCallback(
+            StatusUpdate(static_cast<double>(bytesRead) / static_cast<double>(*contentLength)));
+      }
+    } else {
+      statusCallback(StatusUpdate(StatusState::InProgress));
+    }
+  }
+  if (taken > 0) {
+    output->write(static_cast<const char*>(responseBuffer->data().data()),
+                  static_cast<std::streamsize>(taken));
+    output->flush();
+  }
+  responseBuffer->consume(buffered);
+  if (contentLength && bytesRead == *contentLength) {
+    FinishDownload(StatusUpdate(StatusState::Succeeded, "Success!"));
+    return false;
+  }
+  return true;
+}
+
+bool FileDownloader::TakeChunkedBody(bool reportProgress) {
+  std::string& decoded = chunkedParser->get().body();
+  while (responseBuffer->size() > 0 && !chunkedParser->is_done()) {
+    boost::system::error_code error;
+    const std::size_t used = chunkedParser->put(responseBuffer->data(), error);
+    responseBuffer->consume(used);
+    if (error == http::error::need_more) {
+      // A chunk size line that does not fit the buffer would never complete.
+      if (responseBuffer->size() >= responseBuffer->max_size()) {
+        FinishDownload(
+            StatusUpdate(StatusState::Failed, "Content error: chunk size line too long"));
+        return false;
+      }
+      break;
+    }
+    if (error == http::error::body_limit) {
+      FailTooLarge();
+      return false;
+    }
+    if (error) {
+      FinishDownload(
+          StatusUpdate(StatusState::Failed, "Content error: bad chunked body: " + error.message()));
+      return false;
+    }
+    if (used == 0) {
+      break;
+    }
+  }
+  if (bytesRead + decoded.size() > limits.maxPageBytes) {
+    FailTooLarge();
+    return false;
+  }
+  bytesRead += decoded.size();
+  if (reportProgress) {
+    statusCallback(StatusUpdate(StatusState::InProgress));
+  }
+  if (!decoded.empty()) {
+    output->write(decoded.data(), static_cast<std::streamsize>(decoded.size()));
+    output->flush();
+    decoded.clear();
+  }
+  if (chunkedParser->is_done()) {
+    FinishDownload(StatusUpdate(StatusState::Succeeded, "Success!"));
+    return false;
+  }
+  return true;
+}
+
+void FileDownloader::FailTooLarge() {
+  FinishDownload(StatusUpdate(
+      StatusState::Failed, "Content error: page larger than " + DescribeSize(limits.maxPageBytes)));
 }
 
 void FileDownloader::ArmDeadline(std::chrono::milliseconds timeout, std::string what) {
@@ -356,7 +504,23 @@ void FileDownloader::ArmDeadline(std::chrono::milliseconds timeout, std::string 
     if (error == asio::error::operation_aborted || finished) {
       return;  // re-armed or done
     }
-    timedOut = what;
+    if (timedOut.empty()) {
+      timedOut = what;
+    }
+    DeadlineHandler(error);
+  });
+}
+
+void FileDownloader::ArmPageDeadline() {
+  pageDeadline->expires_after(timeouts.pageTimeout);
+  pageDeadline->async_wait([this](const boost::system::error_code& error) {
+    if (error == asio::error::operation_aborted || finished) {
+      return;
+    }
+    if (timedOut.empty()) {
+      timedOut =
+          "no complete page from " + url + " within " + DescribeDuration(timeouts.pageTimeout);
+    }
     DeadlineHandler(error);
   });
 }
@@ -390,6 +554,9 @@ void FileDownloader::Cleanup() {
   if (deadline) {
     deadline->cancel();
   }
+  if (pageDeadline) {
+    pageDeadline->cancel();
+  }
   if (socket && socket->is_open()) {
     boost::system::error_code ignored;
     socket->shutdown(tcp::socket::shutdown_both, ignored);
@@ -407,8 +574,9 @@ void FileDownloader::Cleanup() {
 
 }  // namespace
 
-std::unique_ptr<IFileDownloader> CreateFileDownloader(DownloadTimeouts timeouts) {
-  return std::make_unique<FileDownloader>(timeouts);
+std::unique_ptr<IFileDownloader> CreateFileDownloader(DownloadTimeouts timeouts,
+                                                      DownloadLimits limits) {
+  return std::make_unique<FileDownloader>(timeouts, limits);
 }
 
 }  // namespace Corvalle::FileDownloader

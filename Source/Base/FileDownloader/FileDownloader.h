@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <iosfwd>
 #include <memory>
 
@@ -11,7 +12,10 @@
 namespace Corvalle::FileDownloader {
 
 // Fetches one document at a time over HTTP/1.0 and writes its body into a stream the caller
-// owns.
+// owns. The body ends where its Content-Length says, whether or not the server then closes the
+// connection; without a length, at the end of the connection. A body in the chunked transfer
+// coding is decoded; any other transfer coding is refused with a failed status
+// "Content error: ...".
 //
 // Download returns at once; the exchange runs on a thread of the downloader's own. On that
 // thread the callback receives any number of progress updates (never a finished one) and then
@@ -36,13 +40,23 @@ class IFileDownloader {
 };
 
 // How long a download may wait. A server that does not accept the connection within
-// connectTimeout, or that sends nothing for idleTimeout once connected, ends the download with
-// a failed status "Timeout error: ...".
+// connectTimeout, that sends nothing for idleTimeout once connected, or that has not delivered
+// the whole page within pageTimeout of the start (a trickle of bytes keeps the idle deadline
+// away for ever) ends the download with a failed status "Timeout error: ...".
 struct DownloadTimeouts {
   std::chrono::milliseconds connectTimeout{std::chrono::seconds(30)};
   std::chrono::milliseconds idleTimeout{std::chrono::seconds(30)};
+  std::chrono::milliseconds pageTimeout{std::chrono::minutes(5)};
 };
 
-std::unique_ptr<IFileDownloader> CreateFileDownloader(DownloadTimeouts timeouts = {});
+// How much a download may bring. A body larger than maxPageBytes, announced or received, ends
+// the download with a failed status "Content error: page larger than ..." instead of growing
+// the caller's stream without end; what was written before stays in the stream.
+struct DownloadLimits {
+  std::uint64_t maxPageBytes = std::uint64_t{64} * 1024 * 1024;
+};
+
+std::unique_ptr<IFileDownloader> CreateFileDownloader(DownloadTimeouts timeouts = {},
+                                                      DownloadLimits limits = {});
 
 }  // namespace Corvalle::FileDownloader

@@ -1,5 +1,7 @@
 #include "HttpMessage.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <limits>
 #include <sstream>
@@ -94,6 +96,41 @@ std::optional<std::uint64_t> ParseContentLength(const std::string& headerText) {
     return std::nullopt;
   }
   return value;
+}
+
+namespace {
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) {
+    return "";
+  }
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::optional<std::string> FindHeaderValue(const std::string& headerText, const std::string& name) {
+  std::size_t start = 0;
+  while (start < headerText.size()) {
+    auto end = headerText.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      end = headerText.size();
+    }
+    const std::string line = headerText.substr(start, end - start);
+    const auto colon = line.find(':');
+    if (colon == name.size() && strncasecmp(line.c_str(), name.c_str(), name.size()) == 0) {
+      return Trim(line.substr(colon + 1));
+    }
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+bool IsChunkedOnly(const std::string& transferEncoding) {
+  const std::string value = Trim(transferEncoding);
+  return value.size() == 7 && strncasecmp(value.c_str(), "chunked", 7) == 0;
 }
 
 }  // namespace Corvalle::FileDownloader

@@ -38,4 +38,13 @@ std::optional<StatusLine> ParseStatusLine(const std::string& line);
 // server closes the connection, as it does anyway under HTTP/1.0.
 std::optional<std::uint64_t> ParseContentLength(const std::string& headerText);
 
+// The value of the first header field of that name in the header text (lines ended by "\r",
+// "\n" or both), the name compared without regard to case and blanks around the value removed.
+// Empty when there is no such field.
+std::optional<std::string> FindHeaderValue(const std::string& headerText, const std::string& name);
+
+// Whether a Transfer-Encoding value is the chunked coding alone, the only one the downloader
+// decodes ("chunked", "Chunked"; not "gzip, chunked").
+bool IsChunkedOnly(const std::string& transferEncoding);
+
 }  // namespace Corvalle::FileDownloader

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <thread>
 
+#include "MarketplaceServer.h"
+
 namespace Corvalle::FileDownloader {
 namespace {
 
@@ -148,15 +150,25 @@ std::string Body(std::size_t size) {
   return body;
 }
 
-// The final status of a download against a server following the script.
-Update FinalStatus(const Script& script, DownloadTimeouts timeouts = {}) {
+// The final status of a download against a server following the script, and what the
+// download wrote.
+struct Outcome {
+  Update final;
+  std::string page;
+};
+
+Outcome Download(const Script& script, DownloadTimeouts timeouts = {}, DownloadLimits limits = {}) {
   ScriptedServer server(script);
-  auto downloader = CreateFileDownloader(timeouts);
+  auto downloader = CreateFileDownloader(timeouts, limits);
   Recorder recorder;
   downloader->Download({server.Host(), "page.asp"}, recorder.output, recorder.Callback());
   const auto updates = recorder.WaitForEnd();
   EXPECT_FALSE(updates.empty());
-  return updates.empty() ? Update{} : updates.back();
+  return {updates.empty() ? Update{} : updates.back(), recorder.output.str()};
+}
+
+Update FinalStatus(const Script& script, DownloadTimeouts timeouts = {}) {
+  return Download(script, timeouts).final;
 }
 
 TEST(FileDownloaderTest, BodyOfTheAnnouncedLengthArrivesWithProgressThenSuccess) {
@@ -321,6 +333,186 @@ TEST(FileDownloaderTest, DownloadsRunOneAfterAnother) {
   const auto thirdUpdates = third.WaitForEnd();
   ASSERT_FALSE(thirdUpdates.empty());
   EXPECT_EQ(thirdUpdates.back().message, "Success!");
+}
+
+// Timeouts that a test may reach: an unexpected wait ends in a timeout well before the
+// recorder gives up, and the failed status names it.
+constexpr DownloadTimeouts kTestTimeouts{2000ms, 5000ms, 8000ms};
+
+TEST(FileDownloaderBodyEndTest, AnnouncedLengthEndsThePageThoughTheConnectionStaysOpen) {
+  // The server keeps the connection open after the answer, as after a keep-alive one.
+  const Outcome open =
+      Download({{{0ms, Response(Body(3000), "Content-Length: 3000\r\n")}}, true}, kTestTimeouts);
+  EXPECT_EQ(open.final.message, "Success!");
+  EXPECT_EQ(open.page, Body(3000));
+  // The whole body came with the headers, or in a later part.
+  const Outcome split =
+      Download({{{0ms, Response("", "Content-Length: 20000\r\n")}, {10ms, Body(20000)}}, true},
+               kTestTimeouts);
+  EXPECT_EQ(split.final.message, "Success!");
+  EXPECT_EQ(split.page, Body(20000));
+  const Outcome empty =
+      Download({{{0ms, Response("", "Content-Length: 0\r\n")}}, true}, kTestTimeouts);
+  EXPECT_EQ(empty.final.message, "Success!");
+  EXPECT_TRUE(empty.page.empty());
+  // Bytes after the announced end are not part of the page.
+  const Outcome extra = Download(
+      {{{0ms, Response("hello", "Content-Length: 5\r\n")}, {10ms, "world"}}}, kTestTimeouts);
+  EXPECT_EQ(extra.final.message, "Success!");
+  EXPECT_EQ(extra.page, "hello");
+}
+
+TEST(FileDownloaderBodyEndTest, PagesOverTheSizeLimitFail) {
+  const DownloadLimits limits{10000};
+  // Announced too large: refused before the body is read.
+  const Outcome announced = Download({{{0ms, Response(Body(20000), "Content-Length: 20000\r\n")}}},
+                                     kTestTimeouts, limits);
+  EXPECT_TRUE(announced.final.failed);
+  EXPECT_EQ(announced.final.message, "Content error: page larger than 10000 bytes");
+  EXPECT_TRUE(announced.page.empty());
+  // Without a length the limit is found while reading.
+  const Outcome unannounced =
+      Download({{{0ms, Response("", "")}, {10ms, Body(40000)}}}, kTestTimeouts, limits);
+  EXPECT_TRUE(unannounced.final.failed);
+  EXPECT_EQ(unannounced.final.message, "Content error: page larger than 10000 bytes");
+  EXPECT_LE(unannounced.page.size(), 10000u);
+  // A page of exactly the limit is whole.
+  const Outcome exact = Download({{{0ms, Response(Body(10000), "")}}}, kTestTimeouts, limits);
+  EXPECT_EQ(exact.final.message, "Success!");
+  EXPECT_EQ(exact.page, Body(10000));
+}
+
+TEST(FileDownloaderBodyEndTest, PageDeadlineEndsADownloadThatNeverCompletes) {
+  // Bytes keep coming, each well within the idle deadline, but the page never completes.
+  Script trickle;
+  trickle.parts.push_back({0ms, Response("", "Content-Length: 1000\r\n")});
+  for (int part = 0; part < 40; ++part) {
+    trickle.parts.push_back({20ms, "x"});
+  }
+  const Outcome slow = Download(trickle, {2000ms, 3000ms, 300ms});
+  EXPECT_TRUE(slow.final.failed);
+  EXPECT_EQ(slow.final.message.rfind("Timeout error: no complete page from 127.0.0.1:", 0), 0u)
+      << slow.final.message;
+  EXPECT_NE(slow.final.message.find("/page.asp within 300 milliseconds"), std::string::npos)
+      << slow.final.message;
+}
+
+TEST(FileDownloaderChunkedTest, ChunkedBodyIsDecoded) {
+  const std::string body = Body(30000);
+  // Upper- and lower-case sizes, an extension, a trailer; a size line and the chunks split
+  // across parts; the connection left open after the last chunk.
+  const std::string chunked = "1F4;name=\"value\"\r\n" + body.substr(0, 500) + "\r\n" + "733c\r\n" +
+                              body.substr(500) + "\r\n" + "0\r\nX-Trailer: end\r\n\r\n";
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const Outcome open = Download({{{0ms, head + chunked.substr(0, 2)},
+                                  {10ms, chunked.substr(2, 1000)},
+                                  {10ms, chunked.substr(1002)}},
+                                 true},
+                                kTestTimeouts);
+  EXPECT_EQ(open.final.message, "Success!");
+  EXPECT_TRUE(open.page == body) << open.page.size();
+  // A Content-Length beside the chunked coding does not count; the answer may be HTTP/1.0.
+  const Outcome withLength =
+      Download({{{0ms,
+                  "HTTP/1.0 200 OK\r\nContent-Length: 3\r\ntransfer-encoding: Chunked\r\n\r\n"
+                  "5\r\nhello\r\n0\r\n\r\n"}}},
+               kTestTimeouts);
+  EXPECT_EQ(withLength.final.message, "Success!");
+  EXPECT_EQ(withLength.page, "hello");
+}
+
+TEST(FileDownloaderChunkedTest, BrokenOrUnknownCodingsFail) {
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const Outcome badSize = Download({{{0ms, head + "zz\r\nhello\r\n0\r\n\r\n"}}}, kTestTimeouts);
+  EXPECT_TRUE(badSize.final.failed);
+  EXPECT_EQ(badSize.final.message.rfind("Content error: bad chunked body: ", 0), 0u)
+      << badSize.final.message;
+  EXPECT_EQ(badSize.page.find("zz"), std::string::npos);
+
+  const Outcome cut = Download({{{0ms, head + "5\r\nhello\r\n3\r\nwo"}}}, kTestTimeouts);
+  EXPECT_TRUE(cut.final.failed);
+  EXPECT_EQ(cut.final.message, "Content error: connection closed before the last chunk");
+
+  const Outcome gzip = Download(
+      {{{0ms,
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"}}},
+      kTestTimeouts);
+  EXPECT_TRUE(gzip.final.failed);
+  EXPECT_EQ(gzip.final.message, "Content error: unsupported transfer encoding \"gzip, chunked\"");
+  EXPECT_TRUE(gzip.page.empty());
+
+  const Outcome large = Download({{{0ms, head + "2710\r\n" + Body(10000) + "\r\n0\r\n\r\n"}}},
+                                 kTestTimeouts, DownloadLimits{5000});
+  EXPECT_TRUE(large.final.failed);
+  EXPECT_EQ(large.final.message, "Content error: page larger than 5000 bytes");
+  EXPECT_LE(large.page.size(), 5000u);
+}
+
+// The same faults as the local marketplace plays them.
+constexpr const char* kWorld = R"({
+  "stores": [{"id": 1001, "name": "Bricks & Pieces", "countryId": "US"},
+             {"id": 1002, "name": "Maple Bricks", "countryId": "CA"}],
+  "priceGuides": [
+    {"type": "P", "id": "3001", "color": 11,
+     "new": [{"store": 1002, "quantity": 40, "price": 0.25},
+             {"store": 1001, "quantity": 120, "price": 0.12345}]}
+  ]
+})";
+
+constexpr const char* kPage =
+    "catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3001&colorID=11";
+
+class FileDownloaderMarketplaceTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    server.Start();
+    normal = Fetch().second;
+    ASSERT_GT(normal.size(), 1000u);
+  }
+
+  std::pair<Update, std::string> Fetch(DownloadTimeouts timeouts = kTestTimeouts,
+                                       DownloadLimits limits = {}) {
+    auto downloader = CreateFileDownloader(timeouts, limits);
+    Recorder recorder;
+    downloader->Download({server.HostAndPort(), kPage}, recorder.output, recorder.Callback());
+    const auto updates = recorder.WaitForEnd();
+    EXPECT_FALSE(updates.empty());
+    return {updates.empty() ? Update{} : updates.back(), recorder.output.str()};
+  }
+
+  Marketplace::MarketplaceServer server{Marketplace::World::FromJson(kWorld)};
+  std::string normal;
+};
+
+TEST_F(FileDownloaderMarketplaceTest, AnswerLeftOpenEndsAtItsLength) {
+  server.SetFault("itemNo=3001", Marketplace::Fault::KeepOpen());
+  const auto [status, page] = Fetch();
+  EXPECT_EQ(status.message, "Success!");
+  EXPECT_EQ(page, normal);
+}
+
+TEST_F(FileDownloaderMarketplaceTest, EndlessBodyStopsAtTheSizeLimit) {
+  server.SetFault("itemNo=3001", Marketplace::Fault::EndlessBody());
+  const auto [status, page] = Fetch(kTestTimeouts, DownloadLimits{1024 * 1024});
+  EXPECT_TRUE(status.failed);
+  EXPECT_EQ(status.message, "Content error: page larger than 1 MiB");
+  EXPECT_LE(page.size(), 1024u * 1024u);
+}
+
+TEST_F(FileDownloaderMarketplaceTest, TrickleEndsAtThePageDeadline) {
+  server.SetFault("itemNo=3001", Marketplace::Fault::Trickle(20ms));
+  const auto [status, page] = Fetch({2000ms, 3000ms, 300ms});
+  EXPECT_TRUE(status.failed);
+  EXPECT_EQ(status.message.rfind("Timeout error: no complete page from ", 0), 0u) << status.message;
+  EXPECT_LT(page.size(), normal.size());
+  EXPECT_EQ(normal.compare(0, page.size(), page), 0);
+}
+
+TEST_F(FileDownloaderMarketplaceTest, ChunkedAnswerIsDecodedIntoThePage) {
+  server.SetFault("itemNo=3001", Marketplace::Fault::Chunked());
+  const auto [status, page] = Fetch();
+  EXPECT_EQ(status.message, "Success!");
+  EXPECT_EQ(page, normal);
 }
 
 }  // namespace

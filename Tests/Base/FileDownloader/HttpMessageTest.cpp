@@ -56,5 +56,27 @@ TEST(HttpMessageTest, ContentLength) {
   EXPECT_FALSE(ParseContentLength("Content-Length: 99999999999999999999999\r"));
 }
 
+TEST(HttpMessageTest, HeaderValuesAreFoundByNameWithoutRegardToCase) {
+  // Lines as the downloader collects them: each keeps its carriage return.
+  const std::string headers =
+      "Server: x\rtransfer-encoding:  Chunked \rX-Transfer-Encoding: gzip\rContent-Length: 5\r";
+  EXPECT_EQ(FindHeaderValue(headers, "Transfer-Encoding"), "Chunked");
+  EXPECT_EQ(FindHeaderValue(headers, "content-length"), "5");
+  EXPECT_EQ(FindHeaderValue("A: 1\r\nB:\r\n", "B"), "");
+  // A name that only ends or begins like the one sought is another field.
+  EXPECT_EQ(FindHeaderValue("X-Server: y\r", "Server"), std::nullopt);
+  EXPECT_EQ(FindHeaderValue("Server-Name: y\r", "Server"), std::nullopt);
+  EXPECT_EQ(FindHeaderValue("", "Server"), std::nullopt);
+}
+
+TEST(HttpMessageTest, OnlyTheChunkedCodingAloneIsDecodable) {
+  EXPECT_TRUE(IsChunkedOnly("chunked"));
+  EXPECT_TRUE(IsChunkedOnly(" CHUNKED "));
+  EXPECT_FALSE(IsChunkedOnly("gzip, chunked"));
+  EXPECT_FALSE(IsChunkedOnly("gzip"));
+  EXPECT_FALSE(IsChunkedOnly("identity"));
+  EXPECT_FALSE(IsChunkedOnly(""));
+}
+
 }  // namespace
 }  // namespace Corvalle::FileDownloader

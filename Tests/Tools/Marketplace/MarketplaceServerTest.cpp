@@ -345,6 +345,72 @@ TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
   EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=1").body, normal);
 }
 
+// The body of a chunked answer without its framing; "" when the framing is broken.
+std::string Unchunk(const std::string& chunked) {
+  std::string body;
+  std::size_t position = 0;
+  for (;;) {
+    const auto lineEnd = chunked.find("\r\n", position);
+    if (lineEnd == std::string::npos) {
+      return "";
+    }
+    const std::size_t size = std::stoul(chunked.substr(position, lineEnd - position), nullptr, 16);
+    position = lineEnd + 2;
+    if (size == 0) {
+      return chunked.compare(position, std::string::npos, "X-Trailer: end\r\n\r\n") == 0 ? body
+                                                                                         : "";
+    }
+    if (chunked.compare(position + size, 2, "\r\n") != 0) {
+      return "";
+    }
+    body += chunked.substr(position, size);
+    position += size + 2;
+  }
+}
+
+TEST_F(MarketplaceServerTest, FaultsThatKeepTheConnectionBusy) {
+  const std::string normal = Get(kBlack3001, "viewCurrencyID=1").body;
+  ASSERT_GT(normal.size(), 1000U);
+  constexpr std::chrono::milliseconds kWait(500);
+
+  server.SetFault("itemNo=3001", Fault::KeepOpen());
+  RawResponse response = Fetch(port, kBlack3001, "viewCurrencyID=1", kWait);
+  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
+  EXPECT_EQ(response.body, normal);
+  EXPECT_FALSE(response.closedByServer);
+
+  server.SetFault("itemNo=3001", Fault::EndlessBody());
+  response = Fetch(port, kBlack3001, "viewCurrencyID=1", kWait);
+  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_FALSE(response.HasHeader("Content-Length"));
+  EXPECT_GT(response.body.size(), 100000U);
+  EXPECT_FALSE(response.closedByServer);
+
+  server.SetFault("itemNo=3001", Fault::Trickle(std::chrono::milliseconds(50)));
+  response = Fetch(port, kBlack3001, "viewCurrencyID=1", kWait);
+  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
+  EXPECT_LT(response.body.size(), normal.size());
+  EXPECT_EQ(normal.compare(0, response.body.size(), response.body), 0);
+  EXPECT_FALSE(response.closedByServer);
+  // A short body trickles to its end, then the connection closes.
+  server.SetFault("store\\.asp", Fault::Trickle(std::chrono::milliseconds(0)));
+  response = Get("/store.asp?sID=1001");
+  EXPECT_TRUE(response.closedByServer);
+  EXPECT_NE(response.body.find("<TITLE>Bricks &amp; Pieces - "), std::string::npos);
+  EXPECT_EQ(response.Header("Content-Length"), std::to_string(response.body.size()));
+
+  server.SetFault("itemNo=3001", Fault::Chunked());
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_EQ(response.statusLine, "HTTP/1.1 200 OK");
+  EXPECT_EQ(response.Header("Transfer-Encoding"), "chunked");
+  EXPECT_FALSE(response.HasHeader("Content-Length"));
+  EXPECT_NE(response.body.find(";note=\"x\"\r\n"), std::string::npos);
+  EXPECT_EQ(Unchunk(response.body), normal);
+  EXPECT_TRUE(response.closedByServer);
+}
+
 TEST_F(MarketplaceServerTest, FirstMatchingFaultWinsAndClearFaultsRestoresAll) {
   server.SetFault("store\\.asp", Fault::Status(500));
   server.SetFault("sID=1001", Fault::Status(403));
