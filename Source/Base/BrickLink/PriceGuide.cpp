@@ -1,6 +1,9 @@
 #include "PriceGuide.h"
 
+#include <cmath>
 #include <utility>
+
+#include "Assert.h"
 
 namespace Corvalle::BrickLink {
 
@@ -10,8 +13,23 @@ PriceGuide::PriceGuide(Lots lots_, const PriceGuideStatistics& currentStatistics
       currentStatistics(currentStatistics_),
       salesStatistics(salesStatistics_) {}
 
+namespace {
+
+double Scaled(double price) { return price * static_cast<double>(PriceMultiplier) + 0.5; }
+
+}  // namespace
+
+bool IsStorablePrice(double price) {
+  // 2^63 is exact as a double, and every double below it converts to int64 without overflow.
+  // The check runs on the very expression that ToStoredPrice converts, so that no rounding of the
+  // multiplication can slip a price past it.
+  constexpr double kFirstUnstorable = 9223372036854775808.0;
+  return std::isfinite(price) && price >= 0.0 && Scaled(price) < kFirstUnstorable;
+}
+
 std::int64_t ToStoredPrice(double price) {
-  return static_cast<std::int64_t>(price * static_cast<double>(PriceMultiplier) + 0.5);
+  CORVALLE_ASSERT(IsStorablePrice(price));
+  return static_cast<std::int64_t>(Scaled(price));
 }
 
 double FromStoredPrice(std::int64_t storedPrice) {

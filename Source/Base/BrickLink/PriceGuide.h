@@ -65,8 +65,12 @@ class PriceGuide {
 // Prices are stored as signed 64-bit integers in units of 1/PriceMultiplier.
 inline constexpr std::int64_t PriceMultiplier = 10000;
 
-// Rounds half up to the nearest 1/10000. Only prices below
-// (std::numeric_limits<int64_t>::max() / PriceMultiplier) + 1 can be stored; the caller checks.
+// Whether ToStoredPrice can convert the price: finite, not negative, and small enough that its
+// count of 1/PriceMultiplier stays below 2^63 after rounding, that is, below about 9.2e14.
+bool IsStorablePrice(double price);
+
+// Rounds half up to the nearest 1/10000. The price must be storable (broken invariant otherwise):
+// the conversion of a larger one would overflow.
 std::int64_t ToStoredPrice(double price);
 double FromStoredPrice(std::int64_t storedPrice);
 

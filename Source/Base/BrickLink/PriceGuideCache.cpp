@@ -2,10 +2,9 @@
 
 #include <boost/log/trivial.hpp>
 #include <cstdint>
-#include <limits>
+#include <stdexcept>
 #include <string>
 
-#include "Assert.h"
 #include "Corvalle.h"
 #include "SqliteWrapper.h"
 
@@ -18,6 +17,9 @@ namespace {
 constexpr const char* kSelectLots =
     "SELECT StoreID, Quantity, Price FROM PriceGuideData WHERE ItemType = ? AND ItemID = ? AND "
     "Color = ? AND Country = ? AND Currency = ? AND Condition = ? ORDER BY rowid";
+constexpr const char* kSelectItem =
+    "SELECT COUNT(*) FROM PriceGuideItems WHERE ItemType = ? AND ItemID = ? AND Color = ? AND "
+    "Country = ? AND Currency = ?";
 constexpr const char* kDeleteItem =
     "DELETE FROM PriceGuideItems WHERE ItemType = ? AND ItemID = ? AND Color = ? AND "
     "Country = ? AND Currency = ?";
@@ -42,6 +44,14 @@ void BindKey(Sqlite::IStatement& statement, const Item& item, const PriceGuideRe
   statement.BindInteger(4, static_cast<std::int32_t>(request.currencyId));
 }
 
+bool HasEntry(const Sqlite::IDatabase& database, const Item& item,
+              const PriceGuideRequest& request) {
+  const auto statement = database.CreateReadStatement(kSelectItem);
+  BindKey(*statement, item, request);
+  const Sqlite::IRow* row = statement->AdvanceRow();
+  return row != nullptr && row->GetInteger(0) > 0;
+}
+
 std::unique_ptr<PriceGuide> ReadPriceGuide(const Sqlite::IDatabase& database, const Item& item,
                                            const PriceGuideRequest& request, Condition condition) {
   const auto statement = database.CreateReadStatement(kSelectLots);
@@ -53,19 +63,21 @@ std::unique_ptr<PriceGuide> ReadPriceGuide(const Sqlite::IDatabase& database, co
                       static_cast<std::uint32_t>(row->GetInteger(1)),
                       FromStoredPrice(row->GetInteger64(2)));
   }
-  if (lots.empty()) {
-    BOOST_LOG_TRIVIAL(info) << "Item " << item.Id() << " with color: " << item.Color().Id()
-                            << " in " << ToString(condition) << " condition not found in database";
-    return nullptr;
-  }
   return std::make_unique<PriceGuide>(std::move(lots), PriceGuideStatistics{},
                                       PriceGuideStatistics{});
 }
 
+void CheckStorable(const PriceGuide& guide) {
+  for (const PriceGuideDatum& datum : guide) {
+    if (!IsStorablePrice(datum.lotData.price)) {
+      throw std::invalid_argument("Price of store " + std::to_string(datum.store.Id()) +
+                                  " cannot be stored: " + std::to_string(datum.lotData.price));
+    }
+  }
+}
+
 void BindRow(Sqlite::IWriteStatement& statement, Condition condition,
              const PriceGuideDatum& datum) {
-  CORVALLE_ASSERT(
-      (datum.lotData.price < (std::numeric_limits<int64_t>::max() / PriceMultiplier) + 1));
   statement.BindInteger(5, static_cast<std::int32_t>(condition));
   statement.BindInteger(6, static_cast<std::int32_t>(datum.store.Id()));
   statement.BindInteger(7, static_cast<std::int32_t>(datum.lotData.quantity));
@@ -102,20 +114,22 @@ PriceGuideCache::PriceGuideCache()
 }
 
 bool PriceGuideCache::TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) {
-  auto priceGuideNew = ReadPriceGuide(*database, item, request, Condition::New);
-  if (!priceGuideNew) {
+  // The entry, not its lots, says whether the page was read: a part sold only new has no used
+  // lots to store, and asking the marketplace again would only bring the same empty section.
+  if (!HasEntry(*database, item, request)) {
+    BOOST_LOG_TRIVIAL(info) << "Item " << item.Id() << " with color: " << item.Color().Id()
+                            << " not found in database";
     return false;
   }
-  item.SetPriceGuideNew(std::move(priceGuideNew));
-  auto priceGuideUsed = ReadPriceGuide(*database, item, request, Condition::Used);
-  if (!priceGuideUsed) {
-    return false;
-  }
-  item.SetPriceGuideUsed(std::move(priceGuideUsed));
+  item.SetPriceGuideNew(ReadPriceGuide(*database, item, request, Condition::New));
+  item.SetPriceGuideUsed(ReadPriceGuide(*database, item, request, Condition::Used));
   return true;
 }
 
 void PriceGuideCache::InsertPriceGuide(const Item& item, const PriceGuideRequest& request) {
+  // Checked before the transaction begins, so that the entry stored earlier stays as it was.
+  CheckStorable(item.PriceGuideNew());
+  CheckStorable(item.PriceGuideUsed());
   const auto transaction = database->BeginTransaction();
 
   const auto deleteStatement = database->CreateWriteStatement(kDeleteItem);

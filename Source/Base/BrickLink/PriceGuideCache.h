@@ -14,8 +14,9 @@
 // is constructed, that is, once when a search is set up; an entry stays valid for the rest of
 // a search however long it lasts.
 //
-// A hit needs at least one lot in each condition. Prices are stored in units of
-// 1/PriceMultiplier; statistics are not stored, so a guide read back has zero statistics.
+// A hit needs the entry only: a guide read from a page is stored even when a condition, or both,
+// has no lots, and is served as it was read. Prices are stored in units of 1/PriceMultiplier;
+// statistics are not stored, so a guide read back has zero statistics.
 
 #include <cstdint>
 #include <memory>
@@ -46,16 +47,15 @@ class IPriceGuideCache {
   IPriceGuideCache& operator=(const IPriceGuideCache&) = delete;
   virtual ~IPriceGuideCache() = default;
 
-  // When lots of both conditions are stored for the item's type, number and colour under that
-  // country and currency, sets both guides on the item (new first, lots in insertion order, zero
-  // statistics) and returns true. Otherwise returns false after an informational log record
-  // naming the first condition that was missing; the new guide stays set on the item when only
-  // the used one was missing. Database failures throw std::runtime_error with SQLite's text.
+  // When an entry is stored for the item's type, number and colour under that country and
+  // currency, sets both guides on the item (lots in insertion order, possibly none, zero
+  // statistics) and returns true. Otherwise returns false after an informational log record and
+  // leaves the item as it was. Database failures throw std::runtime_error with SQLite's text.
   virtual bool TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) = 0;
   // Replaces the entry of the item's type, number, colour, country and currency with the lots of
   // both of the item's guides, in one transaction; on a database failure nothing changes and
-  // std::runtime_error with SQLite's text is thrown. Prices must be below
-  // (int64 max / PriceMultiplier) + 1 (broken invariant otherwise).
+  // std::runtime_error with SQLite's text is thrown. A price that IsStorablePrice refuses throws
+  // std::invalid_argument before anything is written.
   virtual void InsertPriceGuide(const Item& item, const PriceGuideRequest& request) = 0;
 };
 

@@ -100,8 +100,15 @@ void ParsePrices(PriceGuide::Lots& lots, const std::string& page, std::size_t st
     if (skipLotsMarkedN && marker.length() > 0 && *marker.first == 'N') {
       continue;
     }
-    lots.emplace_back(ParseIdentifier((*match)[1].str()), ParseUnsigned((*match)[3].str()),
-                      ParsePrice((*match)[6].str()));
+    const std::string priceText = (*match)[6].str();
+    const double price = ParsePrice(priceText);
+    // Every lot read here goes to the cache, which keeps prices as fixed-point integers: a
+    // guide that cannot be kept whole is no guide, and the search must stop rather than plan
+    // with a lot that was quietly dropped.
+    if (!IsStorablePrice(price)) {
+      throw std::out_of_range("Lot price out of range: \"" + priceText + "\"");
+    }
+    lots.emplace_back(ParseIdentifier((*match)[1].str()), ParseUnsigned((*match)[3].str()), price);
   }
 }
 

@@ -21,8 +21,9 @@ class IPriceGuideParser {
 
   // (new-condition guide, used-condition guide), both present, or both empty when the page is
   // unreadable: empty, markers missing or out of order, a statistics box that does not match,
-  // or a number that does not convert. With skipLotsMarkedN, lots whose store does not ship to
-  // the buyer (marker "N" after "box16") are left out.
+  // a number that does not convert, or a lot price that the cache cannot store (see
+  // IsStorablePrice). With skipLotsMarkedN, lots whose store does not ship to the buyer (marker
+  // "N" after "box16") are left out, and their prices are not looked at.
   virtual PriceGuidePair ParsePriceGuide(const std::string& rawPriceGuide,
                                          bool skipLotsMarkedN) const = 0;
 

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,31 +71,96 @@ TEST_F(PriceGuideCacheTest, RoundTripKeepsOrderAndRoundsToFourDecimals) {
   }
 }
 
-TEST_F(PriceGuideCacheTest, AHitNeedsLotsInBothConditions) {
+TEST_F(PriceGuideCacheTest, AnEntryIsAHitEvenWithConditionsWithoutLots) {
   PriceGuideCache cache;
   cache.InsertPriceGuide(MakeItem("3001", kNewLots, {}), kUsDollar);
-  EXPECT_EQ(Entries(), 1);
-  EXPECT_EQ(Lots(), 3);
+  cache.InsertPriceGuide(MakeItem("3002", {}, kUsedLots), kUsDollar);
+  cache.InsertPriceGuide(MakeItem("3003", {}, {}), kUsDollar);
+  EXPECT_EQ(Entries(), 3);
+  EXPECT_EQ(Lots(), 5);
 
+  Item newOnly = Blank("3001");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(newOnly, kUsDollar));
+  EXPECT_EQ(newOnly.PriceGuideNew().GetLots().size(), 3u);
+  EXPECT_TRUE(newOnly.PriceGuideUsed().IsEmpty());
+
+  Item usedOnly = Blank("3002");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(usedOnly, kUsDollar));
+  EXPECT_TRUE(usedOnly.PriceGuideNew().IsEmpty());
+  EXPECT_EQ(usedOnly.PriceGuideUsed().GetLots(),
+            (PriceGuide::Lots{{4001, 1, 0.07}, {1001, 2, 1234.5679}}));
+
+  Item neither = Blank("3003");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(neither, kUsDollar));
+  EXPECT_TRUE(neither.PriceGuideNew().IsEmpty());
+  EXPECT_TRUE(neither.PriceGuideUsed().IsEmpty());
+
+  // A hit replaces guides that the item held before.
+  Item stale = MakeItem("3001", kUsedLots, kUsedLots);
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(stale, kUsDollar));
+  EXPECT_EQ(stale.PriceGuideNew().GetLots().size(), 3u);
+  EXPECT_TRUE(stale.PriceGuideUsed().IsEmpty());
+
+  // Without an entry it is a miss, and the item keeps what it held.
+  Testing::LogCapture log;
+  Item missing = MakeItem("3004", kUsedLots, {});
+  EXPECT_FALSE(cache.TryRetrievePriceGuide(missing, kUsDollar));
+  EXPECT_EQ(log.Records(),
+            (std::vector<std::string>{"info: Item 3004 with color: 11 not found in database"}));
+  EXPECT_EQ(missing.PriceGuideNew().GetLots().size(), 2u);
+  EXPECT_TRUE(missing.PriceGuideUsed().IsEmpty());
+}
+
+TEST_F(PriceGuideCacheTest, OneSidedEntriesExpireAfterOneHourLikeOthers) {
   {
-    Testing::LogCapture log;
-    Item item = Blank("3001");
-    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar));
-    EXPECT_EQ(log.Records(), (std::vector<std::string>{
-                                 "info: Item 3001 with color: 11 in Used condition not found in "
-                                 "database"}));
-    EXPECT_EQ(item.PriceGuideNew().GetLots().size(), 3u);  // the new guide stays set
-    EXPECT_TRUE(item.PriceGuideUsed().IsEmpty());
+    PriceGuideCache cache;
+    cache.InsertPriceGuide(MakeItem("old", kNewLots, {}), kUsDollar);
+    cache.InsertPriceGuide(MakeItem("empty", {}, {}), kUsDollar);
+    cache.InsertPriceGuide(MakeItem("recent", {}, kUsedLots), kUsDollar);
   }
-  {
-    Testing::LogCapture log;
-    Item item = Blank("3002");
-    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar));
-    // The used guide is not looked up after the new one was missing.
-    EXPECT_EQ(log.Records(), (std::vector<std::string>{
-                                 "info: Item 3002 with color: 11 in New condition not found in "
-                                 "database"}));
+  database.BackDate("PriceGuideItems", "-61 minutes", "ItemID IN ('old', 'empty')");
+  database.BackDate("PriceGuideItems", "-59 minutes", "ItemID = 'recent'");
+
+  PriceGuideCache cache;
+  EXPECT_EQ(Entries(), 1);
+  EXPECT_EQ(Lots(), 2);
+  for (const char* id : {"old", "empty"}) {
+    Item item = Blank(id);
+    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << id;
   }
+  Item recent = Blank("recent");
+  EXPECT_TRUE(cache.TryRetrievePriceGuide(recent, kUsDollar));
+  EXPECT_EQ(recent.PriceGuideUsed().GetLots().size(), 2u);
+}
+
+TEST_F(PriceGuideCacheTest, APriceBeyondTheStoredRangeIsRefusedBeforeAnythingIsWritten) {
+  PriceGuideCache cache;
+  cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+
+  const double largest = 922337203685477.0;
+  for (const double price : {922337203685478.0, 1.0e15, std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN(), -1.0}) {
+    const PriceGuide::Lots lots = {{9001, 1, 1.0}, {9002, 1, price}};
+    EXPECT_THROW(cache.InsertPriceGuide(MakeItem("3001", kNewLots, lots), kUsDollar),
+                 std::invalid_argument)
+        << price;
+    EXPECT_THROW(cache.InsertPriceGuide(MakeItem("3002", lots, {}), kUsDollar),
+                 std::invalid_argument)
+        << price;
+  }
+  EXPECT_EQ(Entries(), 1);
+  EXPECT_EQ(Lots(), 5);
+  Item item = Blank("3001");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
+  EXPECT_EQ(item.PriceGuideUsed().GetLots(), (PriceGuide::Lots{{4001, 1, 0.07}, {1001, 2, 1234.5679}}));
+
+  // The largest whole price that fits: its units, rounded to a double, read back as the price.
+  cache.InsertPriceGuide(MakeItem("3002", {{9001, 1, largest}}, {}), kUsDollar);
+  EXPECT_EQ(database.Count("SELECT Price FROM PriceGuideData WHERE StoreID = 9001"),
+            9223372036854769664);
+  Item large = Blank("3002");
+  ASSERT_TRUE(cache.TryRetrievePriceGuide(large, kUsDollar));
+  EXPECT_EQ(large.PriceGuideNew().GetLots(), (PriceGuide::Lots{{9001, 1, largest}}));
 }
 
 TEST_F(PriceGuideCacheTest, InsertingAgainReplacesLotsAndTimestamp) {

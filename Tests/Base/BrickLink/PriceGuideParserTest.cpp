@@ -190,6 +190,40 @@ TEST_F(PriceGuideParserTest, UnreadablePagesGiveNoGuides) {
   }
 }
 
+TEST_F(PriceGuideParserTest, ALotPriceTheCacheCannotStoreMakesThePageUnreadable) {
+  using B = PageBuilder;
+  const auto parse = [&](const std::string& price, char marker, bool skipLotsMarkedN) {
+    return parser->ParsePriceGuide(
+        B::Page(B::Unavailable() + B::Unavailable() + B::Box("Total Lots", "2", "1.00") +
+                    B::Box("Total Lots", "1", "1.00"),
+                B::Section({{1, 'Y', "1", "1.0000"}, {2, marker, "1", price}}) +
+                    B::Section({{3, 'Y', "1", "0.5000"}})),
+        skipLotsMarkedN);
+  };
+
+  const auto largest = parse("922,337,203,685,477.0000", 'Y', true);
+  ASSERT_TRUE(largest.first && largest.second);
+  EXPECT_EQ(Lots(*largest.first),
+            (std::vector<PriceGuideDatum>{{1, 1, 1.0}, {2, 1, 922337203685477.0}}));
+
+  const std::vector<std::string> unstorable = {"922,337,203,685,477.6000",
+                                               "922,337,203,685,478.0000",
+                                               "1,000,000,000,000,000.0000",
+                                               "1" + std::string(400, '0')};
+  for (const std::string& price : unstorable) {
+    const auto guides = parse(price, 'Y', true);
+    EXPECT_FALSE(guides.first) << price;
+    EXPECT_FALSE(guides.second) << price;
+  }
+
+  // A lot left out for not shipping to the buyer is never stored.
+  const auto skipped = parse("1,000,000,000,000,000.0000", 'N', true);
+  ASSERT_TRUE(skipped.first && skipped.second);
+  EXPECT_EQ(Lots(*skipped.first), (std::vector<PriceGuideDatum>{{1, 1, 1.0}}));
+  EXPECT_EQ(Lots(*skipped.second), (std::vector<PriceGuideDatum>{{3, 1, 0.5}}));
+  EXPECT_FALSE(parse("1,000,000,000,000,000.0000", 'N', false).first);
+}
+
 TEST_F(PriceGuideParserTest, ThousandsOfLotsOnLongLines) {
   using B = PageBuilder;
   std::vector<PageBuilder::Lot> lots;

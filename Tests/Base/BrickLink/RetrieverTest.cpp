@@ -46,7 +46,10 @@ constexpr const char* kWorld = R"({
      "new": [{"store": 1001, "quantity": 2, "price": 2468.0}], "used": []},
     {"type": "S", "id": "6020-1",
      "new": [{"store": 1003, "quantity": 1, "price": 25.0}],
-     "used": [{"store": 1001, "quantity": 1, "price": 15.0}]}
+     "used": [{"store": 1001, "quantity": 1, "price": 15.0}]},
+    {"type": "P", "id": "3002", "color": 11,
+     "new": [{"store": 1001, "quantity": 1, "price": 0.5}],
+     "used": [{"store": 1003, "quantity": 1, "price": 2000000000000000.0}]}
   ]
 })";
 
@@ -145,10 +148,13 @@ TEST_F(RetrieverTest, PriceGuidesAreRequestedWithCookiesAndCached) {
   ASSERT_TRUE(retriever->TryPopulatePriceGuides(red));
   EXPECT_EQ(red.PriceGuideNew().GetLots(), (PriceGuide::Lots{{1001, 2, 1234.0}}));
   EXPECT_TRUE(red.PriceGuideUsed().IsEmpty());
-  // A cached entry counts only with lots in both conditions: this one is asked for again.
+  // A guide with lots in one condition only is served from the cache like any other.
   const std::size_t before = Requests();
-  ASSERT_TRUE(retriever->TryPopulatePriceGuides(red));
-  EXPECT_EQ(Requests(), before + 1);
+  Item redAgain(ItemType::Part, "3001", "3001", 5, Condition::Used, 1);
+  ASSERT_TRUE(retriever->TryPopulatePriceGuides(redAgain));
+  EXPECT_EQ(Requests(), before);
+  EXPECT_EQ(redAgain.PriceGuideNew().GetLots(), red.PriceGuideNew().GetLots());
+  EXPECT_TRUE(redAgain.PriceGuideUsed().IsEmpty());
 
   // Stores that do not ship to the buyer are left out: 1002 ships to the US and Canada only.
   const auto german = CreatePriceGuideRetriever(*downloader, cache, *parser, "DE", 2);
@@ -187,6 +193,31 @@ TEST_F(RetrieverTest, PriceGuideFailures) {
   } catch (const std::logic_error& error) {
     EXPECT_STREQ(error.what(), "Unsupported type: 8");
   }
+}
+
+TEST_F(RetrieverTest, APriceTheCacheCannotStoreFailsTheRetrievalAndStoresNothing) {
+  const auto parser = CreatePriceGuideParser();
+  PriceGuideCache cache;
+  // In dollars the used lot is beyond what the cache can hold; at half a dollar per unit of
+  // currency 2 it is 1.0e15, still beyond.
+  for (const std::uint32_t currency : {1u, 2u}) {
+    const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", currency);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const std::size_t before = Requests();
+      Item item(ItemType::Part, "3002", "3002", 11, Condition::New, 1);
+      Testing::LogCapture log;
+      EXPECT_FALSE(retriever->TryPopulatePriceGuides(item)) << currency;
+      EXPECT_EQ(Requests(), before + 1) << "nothing was cached, so each attempt asks again";
+      EXPECT_TRUE(item.PriceGuideNew().IsEmpty());
+      bool logged = false;
+      for (const std::string& record : log.Records()) {
+        logged |= record.find("Lot price out of range") != std::string::npos;
+      }
+      EXPECT_TRUE(logged) << currency;
+    }
+  }
+  Item item(ItemType::Part, "3002", "3002", 11, Condition::New, 1);
+  EXPECT_FALSE(cache.TryRetrievePriceGuide(item, {"US", 1}));
 }
 
 TEST_F(RetrieverTest, ItemIdsCannotAddParametersOrHeaders) {
