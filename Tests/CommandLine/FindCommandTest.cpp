@@ -1,14 +1,21 @@
 #include "FindCommand.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
+#include "ScopedEnvironment.h"
+
+extern char** environ;
 
 namespace Corvalle::CommandLine {
 namespace {
@@ -167,6 +174,110 @@ TEST_F(FindCommandTest, RefusalsAndFailures) {
   options.regions = {"Asia"};
   EXPECT_EQ(Run(options), kNoPlans);
   EXPECT_NE(errors.str().find("No possible combinations."), std::string::npos) << errors.str();
+}
+
+
+// Three stores, one of them in a country the program does not know, selling one part.
+constexpr const char* kWorldWithAStoreNowhere = R"({
+  "stores": [
+    {"id": 1, "name": "Store 1", "countryId": "US"},
+    {"id": 2, "name": "Store 2", "countryId": "CA"},
+    {"id": 3, "name": "Store 3", "countryId": "XX"}
+  ],
+  "priceGuides": [
+    {"type": "P", "id": "3001", "color": 11,
+     "new": [{"store": 1, "quantity": 10, "price": 1.0}, {"store": 2, "quantity": 10, "price": 2.0},
+             {"store": 3, "quantity": 10, "price": 0.5}],
+     "used": []}
+  ]
+})";
+
+// The corvalle program itself, run as scripts run it: standard output and standard error go to
+// files of their own, and its cache to a directory of the test's.
+class FindProgramTest : public ::testing::Test {
+ protected:
+  FindProgramTest()
+      : marketplace(kWorldWithAStoreNowhere),
+        cache("XDG_CACHE_HOME", marketplace.Directory().Path().c_str()) {}
+
+  // The exit status, or -1 when the program could not be started or did not exit normally.
+  int RunProgram(std::vector<std::string> arguments) {
+    const std::string outputPath = (files.Path() / "stdout").string();
+    const std::string errorsPath = (files.Path() / "stderr").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    arguments.insert(arguments.begin(), CORVALLE_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+      argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned =
+        posix_spawn(&pid, CORVALLE_PROGRAM, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+      return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    output = ReadFile(outputPath);
+    errors = ReadFile(errorsPath);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  Testing::LiveMarketplace marketplace;
+  Testing::ScopedEnvironment cache;
+  Testing::TemporaryDirectory files;
+  std::string output;
+  std::string errors;
+};
+
+TEST_F(FindProgramTest, LogRecordsGoToStandardErrorAndTheJsonStaysWhole) {
+  // Colours that cannot be had and a store nowhere: an error record and a warning record.
+  marketplace.Server().SetFault("catalogColors", Marketplace::Fault::Status(404));
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>5</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+
+  ASSERT_EQ(RunProgram({"find", list.string(), "--json", "--stores", "2", "--threads", "1",
+                        "--region", "North America"}),
+            kPlansFound)
+      << errors;
+  const auto document = nlohmann::json::parse(output);
+  EXPECT_EQ(document["status"], "succeeded");
+  ASSERT_FALSE(document["plans"].empty());
+  EXPECT_DOUBLE_EQ(document["plans"][0]["cost"].get<double>(), 5.0);
+
+  // Records keep the layout they had on standard output: the level in brackets is padded to
+  // the width of "[warning]", then one space.
+  const std::regex record(
+      R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{6}\] \[0x[0-9a-f]+\] (\[(\w+)\] +)(.*))");
+  std::vector<std::string> warnings;
+  std::size_t errorRecords = 0;
+  std::istringstream lines(errors);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch match;
+    if (!std::regex_match(line, match, record)) {
+      EXPECT_NE(line.substr(0, 1), "[") << line;
+      continue;
+    }
+    EXPECT_EQ(match[1].length(), 10) << line;
+    if (match[2] == "warning") {
+      warnings.push_back(match[3]);
+    } else if (match[2] == "error") {
+      ++errorRecords;
+    }
+  }
+  EXPECT_EQ(warnings, std::vector<std::string>{"Store 3 (Store 3) has the unknown country ID "
+                                               "\"XX\"; it lies in no region and is filtered out"})
+      << errors;
+  EXPECT_GE(errorRecords, 1u) << errors;
 }
 
 }  // namespace

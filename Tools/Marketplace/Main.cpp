@@ -6,7 +6,6 @@
 //     writes the world's JSON to standard output.
 
 #include <CLI/CLI.hpp>
-#include <boost/log/utility/setup/console.hpp>
 #include <csignal>
 #include <exception>
 #include <iostream>
@@ -92,9 +91,8 @@ int main(int argc, char** argv) {
                      "Stores of very different sizes, a few large ones carrying most items");
 
   CLI11_PARSE(app, argc, argv);
-  // The wanted-list reader logs every item: keep its errors, on standard error, because
-  // standard output carries the port or the world.
-  boost::log::add_console_log(std::cerr);
+  // The wanted-list reader logs every item: keep its errors only. Records go to standard error,
+  // which matters here because standard output carries the port or the world.
   Utilities::InitializeLogging(Utilities::Severity::error);
   try {
     if (serve->parsed()) {
