@@ -172,7 +172,9 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   // 2. The wanted list.
   High(1, "Parsing wanted list \"" + wantedListPath + "\"...");
   if (!wantedList->ReadItems(wantedListPath.c_str())) {
-    Fail("Unable to read items from file :(");
+    // The reason on a line of its own: the user has to find the line to mend in the file.
+    const std::string& reason = wantedList->ReadFailure();
+    Fail("Unable to read items from file :(" + (reason.empty() ? std::string() : "\n" + reason));
     return false;
   }
   const std::vector<Item>& items = wantedList->Items();

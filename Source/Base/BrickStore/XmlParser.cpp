@@ -11,13 +11,27 @@ namespace Corvalle::BrickStore {
 
 namespace {
 
+// How a line is named to the user: its position among the items of the file and its id.
+std::string DescribeLine(std::size_t line, const std::string& id) {
+  return "Line " + std::to_string(line) + (id.empty() ? " (no item id)" : " (item " + id + ")");
+}
+
 // std::stoul semantics (leading blanks skipped, digits up to the first other character, at
 // least one digit), but a value that does not fit the 32 bits of a quantity or colour id is
-// out of range instead of being cut to another number.
-std::uint32_t ToUInt32(const char* text) {
-  const unsigned long value = std::stoul(text, nullptr, 10);
+// out of range instead of being cut to another number. The exception names the line and the
+// field, since std::stoul's own text ("stoul") would tell the user nothing.
+std::uint32_t ToUInt32(const char* text, const std::string& line, const char* field) {
+  const std::string quoted = std::string(field) + " \"" + text + "\"";
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, nullptr, 10);
+  } catch (const std::invalid_argument&) {
+    throw std::invalid_argument(line + ": " + quoted + " is not a number");
+  } catch (const std::out_of_range&) {
+    value = std::numeric_limits<unsigned long>::max();
+  }
   if (value > std::numeric_limits<std::uint32_t>::max()) {
-    throw std::out_of_range(std::string("Number does not fit 32 bits: ") + text);
+    throw std::out_of_range(line + ": " + quoted + " does not fit 32 bits");
   }
   return static_cast<std::uint32_t>(value);
 }
@@ -26,19 +40,16 @@ bool IsEmpty(const char* text) { return *text == '\0'; }
 
 Condition ToCondition(const char* text) { return *text == 'N' ? Condition::New : Condition::Used; }
 
-// Reads the type letter of an item element. Returns false (after an error record) when the
-// letter is not one of the table, so that the caller skips the item.
-bool TryReadItemType(const char* text, ItemType& type) {
+// The type of an item element; no letter at all gives Invalid. A letter outside the table
+// refuses the whole list: searching the rest of it would buy an incomplete set.
+ItemType ReadItemType(const char* text, const std::string& line) {
   if (IsEmpty(text)) {
-    type = ItemType::Invalid;
-    return true;
+    return ItemType::Invalid;
   }
   try {
-    type = ToItemType(*text);
-    return true;
-  } catch (const std::invalid_argument& error) {
-    BOOST_LOG_TRIVIAL(error) << error.what();
-    return false;
+    return ToItemType(*text);
+  } catch (const std::invalid_argument&) {
+    throw std::invalid_argument(line + ": unknown item type \"" + text + "\"");
   }
 }
 
@@ -53,10 +64,10 @@ class XmlParser final : public IXmlParser {
 
  private:
   static std::unique_ptr<std::vector<Item>> ParseBrickStoreItems(const pugi::xml_node& root);
-  static void PopulateAndAddBrickStoreItem(const pugi::xml_node& itemNode,
+  static void PopulateAndAddBrickStoreItem(const pugi::xml_node& itemNode, std::size_t line,
                                            std::vector<Item>& items);
   static std::unique_ptr<std::vector<Item>> ParseMarketplaceItems(const pugi::xml_node& root);
-  static void PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode,
+  static void PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode, std::size_t line,
                                             std::vector<Item>& items);
 };
 
@@ -94,29 +105,28 @@ std::unique_ptr<std::vector<Item>> XmlParser::ParseBrickStoreItems(const pugi::x
     BOOST_LOG_TRIVIAL(warning) << "No items found";
   }
   auto items = std::make_unique<std::vector<Item>>();
+  std::size_t line = 0;
   for (const pugi::xml_node& itemNode : itemNodes) {
-    PopulateAndAddBrickStoreItem(itemNode, *items);
+    PopulateAndAddBrickStoreItem(itemNode, ++line, *items);
   }
   return items;
 }
 
-void XmlParser::PopulateAndAddBrickStoreItem(const pugi::xml_node& itemNode,
+void XmlParser::PopulateAndAddBrickStoreItem(const pugi::xml_node& itemNode, std::size_t line,
                                              std::vector<Item>& items) {
-  ItemType type;
-  if (!TryReadItemType(itemNode.child_value("ItemTypeID"), type)) {
-    return;
-  }
   std::string id = itemNode.child_value("ItemID");
+  const std::string where = DescribeLine(line, id);
+  const ItemType type = ReadItemType(itemNode.child_value("ItemTypeID"), where);
   std::string name = itemNode.child_value("ItemName");
-  const std::uint32_t colorId = ToUInt32(itemNode.child_value("ColorID"));
+  const std::uint32_t colorId = ToUInt32(itemNode.child_value("ColorID"), where, "ColorID");
 
   // Buying the rest of a list with an item silently dropped would be worse than refusing it.
   const char* conditionText = itemNode.child_value("Condition");
   if (IsEmpty(conditionText)) {
-    throw std::invalid_argument("Item " + id + " has no condition");
+    throw std::invalid_argument(where + ": no condition");
   }
   const Condition condition = ToCondition(conditionText);
-  const std::uint32_t quantity = ToUInt32(itemNode.child_value("Qty"));
+  const std::uint32_t quantity = ToUInt32(itemNode.child_value("Qty"), where, "Qty");
 
   AddItem(items, Item(type, std::move(id), std::move(name), colorId, condition, quantity));
 }
@@ -127,19 +137,18 @@ std::unique_ptr<std::vector<Item>> XmlParser::ParseMarketplaceItems(const pugi::
     BOOST_LOG_TRIVIAL(warning) << "No items found";
   }
   auto items = std::make_unique<std::vector<Item>>();
+  std::size_t line = 0;
   for (const pugi::xml_node& itemNode : itemNodes) {
-    PopulateAndAddMarketplaceItem(itemNode, *items);
+    PopulateAndAddMarketplaceItem(itemNode, ++line, *items);
   }
   return items;
 }
 
-void XmlParser::PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode,
+void XmlParser::PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode, std::size_t line,
                                               std::vector<Item>& items) {
-  ItemType type;
-  if (!TryReadItemType(itemNode.child_value("ITEMTYPE"), type)) {
-    return;
-  }
   std::string id = itemNode.child_value("ITEMID");
+  const std::string where = DescribeLine(line, id);
+  const ItemType type = ReadItemType(itemNode.child_value("ITEMTYPE"), where);
   if (id.empty()) {
     BOOST_LOG_TRIVIAL(info) << "ITEMID not populated!";
     return;
@@ -152,14 +161,14 @@ void XmlParser::PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode,
     name += ")";
   }
   const char* colorText = itemNode.child_value("COLOR");
-  const std::uint32_t colorId = IsEmpty(colorText) ? 0 : ToUInt32(colorText);
+  const std::uint32_t colorId = IsEmpty(colorText) ? 0 : ToUInt32(colorText, where, "COLOR");
   const Condition condition = ToCondition(itemNode.child_value("CONDITION"));
 
   const char* quantityText = itemNode.child_value("MINQTY");
   if (IsEmpty(quantityText)) {
     return;
   }
-  const std::uint32_t quantity = ToUInt32(quantityText);
+  const std::uint32_t quantity = ToUInt32(quantityText, where, "MINQTY");
   if (quantity == 0) {
     return;
   }
