@@ -53,6 +53,12 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
   auto* exportOption = command.add_option(
       "--export", options.exportDirectory,
       "Write the cheapest plan's share of each store as wanted-list XML files into this folder");
+  // An empty folder name would quietly export nothing.
+  exportOption->check(
+      [](const std::string& folder) {
+        return folder.empty() ? std::string("the folder must not be empty") : std::string();
+      },
+      "FOLDER");
   command
       .add_option("--wanted-list-id", options.wantedListId,
                   "Marketplace wanted list number written into the exported XML")

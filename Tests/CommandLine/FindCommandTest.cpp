@@ -237,6 +237,12 @@ class FindProgramTest : public ::testing::Test {
   std::string errors;
 };
 
+TEST_F(FindProgramTest, AnEmptyExportFolderIsRefused) {
+  EXPECT_EQ(RunProgram({"find", "wanted.xml", "--export", ""}), kUsageError);
+  EXPECT_NE(errors.find("--export: the folder must not be empty"), std::string::npos) << errors;
+  EXPECT_TRUE(output.empty()) << output;
+}
+
 TEST_F(FindProgramTest, LogRecordsGoToStandardErrorAndTheJsonStaysWhole) {
   // Colours that cannot be had and a store nowhere: an error record and a warning record.
   marketplace.Server().SetFault("catalogColors", Marketplace::Fault::Status(404));
