@@ -121,7 +121,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
   }
   const bool succeeded = message.empty();
   if (!succeeded) {
-    errors << message << '\n';
+    // Failure texts quote the list's path, its lines and the marketplace's answers.
+    errors << Utilities::ShowControlCharacters(message) << '\n';
   }
 
   if (options.json) {

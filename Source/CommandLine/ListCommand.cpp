@@ -23,11 +23,12 @@ int ListWantedList(const std::string& path, std::ostream& output, std::ostream& 
   try {
     items = BrickStore::CreateXmlParser()->ParseItems(path.c_str());
   } catch (const std::exception& error) {
-    errors << "Unable to read the wanted list " << path << ": " << error.what() << '\n';
+    errors << "Unable to read the wanted list " << Utilities::ShowControlCharacters(path) << ": "
+           << Utilities::ShowControlCharacters(error.what()) << '\n';
     return 1;
   }
   if (!items) {
-    errors << "Unable to read the wanted list " << path << '\n';
+    errors << "Unable to read the wanted list " << Utilities::ShowControlCharacters(path) << '\n';
     return 1;
   }
 
@@ -35,8 +36,8 @@ int ListWantedList(const std::string& path, std::ostream& output, std::ostream& 
   for (const Item& item : *items) {
     output << std::right << std::setw(6) << item.Quantity() << "  " << TypeText(item.Type()) << "  "
            << std::left << std::setw(5) << ToString(item.GetCondition()) << std::setw(12)
-           << item.Id() << " colour " << std::setw(4) << item.Color().Id() << ' ' << item.Name()
-           << '\n';
+           << Utilities::ShowControlCharacters(item.Id()) << " colour " << std::setw(4)
+           << item.Color().Id() << ' ' << Utilities::ShowControlCharacters(item.Name()) << '\n';
     pieces += item.Quantity();
   }
   output << items->size() << " lots, " << Utilities::FormatCount(pieces) << " pieces\n";
