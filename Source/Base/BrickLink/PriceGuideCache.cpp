@@ -87,7 +87,7 @@ void BindRow(Sqlite::IWriteStatement& statement, Condition condition,
 }  // namespace
 
 PriceGuideCache::PriceGuideCache()
-    : database(Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str())) {
+    : database(Sqlite::OpenCacheDatabase()) {
   if (TableLacksColumn(*database, "PriceGuideItems", "Country") ||
       TableLacksColumn(*database, "PriceGuideData", "Country")) {
     BOOST_LOG_TRIVIAL(info) << "Replacing the price guide tables of an earlier layout";
