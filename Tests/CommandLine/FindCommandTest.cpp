@@ -196,14 +196,14 @@ constexpr const char* kWorldWithAStoreNowhere = R"({
 // files of their own, and its cache to a directory of the test's.
 class FindProgramTest : public ::testing::Test {
  protected:
-  FindProgramTest()
-      : marketplace(kWorldWithAStoreNowhere),
-        cache("XDG_CACHE_HOME", marketplace.Directory().Path().c_str()) {}
+  explicit FindProgramTest(const std::string& world = kWorldWithAStoreNowhere)
+      : marketplace(world), cache("XDG_CACHE_HOME", marketplace.Directory().Path().c_str()) {}
 
-  // The exit status, or -1 when the program could not be started or did not exit normally.
-  int RunProgram(std::vector<std::string> arguments) {
-    const std::string outputPath = (files.Path() / "stdout").string();
-    const std::string errorsPath = (files.Path() / "stderr").string();
+  // Starts the program with its two streams going to files named after name; -1 when it could
+  // not be started.
+  pid_t StartProgram(std::vector<std::string> arguments, const std::string& name) {
+    const std::string outputPath = (files.Path() / (name + ".stdout")).string();
+    const std::string errorsPath = (files.Path() / (name + ".stderr")).string();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
@@ -220,14 +220,25 @@ class FindProgramTest : public ::testing::Test {
     const int spawned =
         posix_spawn(&pid, CORVALLE_PROGRAM, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    return spawned == 0 ? pid : -1;
+  }
+
+  // Waits for a started program and reads its streams into output and errors; the exit status,
+  // or -1 when it did not exit normally.
+  int WaitForProgram(pid_t pid, const std::string& name) {
+    if (pid == -1) {
       return -1;
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    output = ReadFile(outputPath);
-    errors = ReadFile(errorsPath);
+    output = ReadFile((files.Path() / (name + ".stdout")).string());
+    errors = ReadFile((files.Path() / (name + ".stderr")).string());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // The exit status, or -1 when the program could not be started or did not exit normally.
+  int RunProgram(std::vector<std::string> arguments) {
+    return WaitForProgram(StartProgram(std::move(arguments), "run"), "run");
   }
 
   Testing::LiveMarketplace marketplace;
@@ -236,6 +247,33 @@ class FindProgramTest : public ::testing::Test {
   std::string output;
   std::string errors;
 };
+
+// Two searches started together on one cache, as from two terminals or the window and the
+// command line: their caches' writes meet.
+class SharedCacheProgramTest : public FindProgramTest {
+ protected:
+  SharedCacheProgramTest()
+      : FindProgramTest(ReadFile(std::string(CORVALLE_SAMPLES_DIR) + "/world.json")) {}
+};
+
+TEST_F(SharedCacheProgramTest, TwoSearchesAtOnceBothFindTheSamePlans) {
+  const std::string list = std::string(CORVALLE_SAMPLES_DIR) + "/castle-wall.xml";
+  const std::vector<std::string> arguments = {
+      "find", list, "--stores", "2", "--threads", "1", "--region", "North America",
+      "--region", "Europe"};
+  const pid_t first = StartProgram(arguments, "first");
+  const pid_t second = StartProgram(arguments, "second");
+  ASSERT_EQ(WaitForProgram(first, "first"), kPlansFound) << errors;
+  const std::string firstPlans = output;
+  ASSERT_EQ(WaitForProgram(second, "second"), kPlansFound) << errors;
+  EXPECT_EQ(output, firstPlans);
+  EXPECT_EQ(errors.find("UNIQUE constraint"), std::string::npos) << errors;
+  EXPECT_EQ(output.find("[Error retrieving color name]"), std::string::npos);
+  EXPECT_EQ(firstPlans.find("[Error retrieving color name]"), std::string::npos);
+  // And a search after them, from the caches they filled, finds the same.
+  ASSERT_EQ(RunProgram(arguments), kPlansFound) << errors;
+  EXPECT_EQ(output, firstPlans);
+}
 
 TEST_F(FindProgramTest, AnEmptyExportFolderIsRefused) {
   EXPECT_EQ(RunProgram({"find", "wanted.xml", "--export", ""}), kUsageError);
