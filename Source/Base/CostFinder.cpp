@@ -177,6 +177,13 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     Fail("Unable to read items from file :(" + (reason.empty() ? std::string() : "\n" + reason));
     return false;
   }
+  // Known here, not later: with nothing to buy the search would only end at "No possible
+  // combinations", blaming the parts and regions instead of the list.
+  if (wantedList->TotalQuantity() == 0) {
+    Abort("The wanted list \"" + wantedListPath +
+          "\" has nothing to buy: no item with a quantity above 0.");
+    return false;
+  }
   const std::vector<Item>& items = wantedList->Items();
 
   // 3. A list of two pieces never needs three stores.

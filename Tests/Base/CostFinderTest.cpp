@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -331,10 +332,16 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
   expectFailure(Search(3, {"Asia"}, 1, unknownItem.string()),
                 "Unable to retrieve price guide data for all items!  Aborting.");
 
-  // An item without type letter ends the search with the reason, not the program.
+  // An item without type letter is refused with the list, not found out at the price guides.
   const auto invalid = marketplace->Directory().WriteFile(
       "invalid.xml", "<INVENTORY><ITEM><ITEMID>777</ITEMID><MINQTY>1</MINQTY></ITEM></INVENTORY>");
-  expectFailure(Search(3, {"Asia"}, 1, invalid.string()), "Unsupported type: 8");
+  expectFailure(Search(3, {"Asia"}, 1, invalid.string()),
+                "Unable to read items from file :(\nLine 1 (item 777): no item type (ITEMTYPE)");
+
+  const std::string folder = (marketplace->Directory().Path() / "folder.xml").string();
+  std::filesystem::create_directory(folder);
+  expectFailure(Search(3, {"Asia"}, 1, folder),
+                "Unable to read items from file :(\n\"" + folder + "\" is a directory, not a file");
 
   // Store pages that cannot be had. The part is new to the search, so its guide comes from the
   // new world, and the page of its only store is not cached.
@@ -351,12 +358,23 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
                 "Unable to retrieve store information. Please try again.");
   marketplace->Server().ClearFaults();
 
-  // A list without items is read; with nothing to buy there is no combination.
-  const auto empty = marketplace->Directory().WriteFile("empty.xml", "<INVENTORY></INVENTORY>");
-  const Recorded nothing = Search(3, {"Asia"}, 1, empty.string());
-  EXPECT_FALSE(nothing.succeeded);
-  EXPECT_TRUE(costFinder->GetCombinationData().empty());
-  EXPECT_GE(nothing.highTexts.size(), 2u) << "the search goes on past the wanted list";
+  // A list that reads but holds nothing to buy is told as such, right after it is read.
+  const auto nothingToBuy = [&](const std::string& name, const std::string& text) {
+    const std::string path = marketplace->Directory().WriteFile(name, text).string();
+    const Recorded recorded = Search(3, {"Asia"}, 1, path);
+    expectFailure(recorded, "The wanted list \"" + path +
+                                "\" has nothing to buy: no item with a quantity above 0.");
+    ASSERT_EQ(recorded.highTexts.size(), 2u) << name;
+    EXPECT_EQ(recorded.highTexts[1], "Parsing wanted list \"" + path + "\"...");
+  };
+  nothingToBuy("empty.xml", "<INVENTORY></INVENTORY>");
+  nothingToBuy("zero.xml",
+               "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>0</MINQTY>"
+               "</ITEM><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3003</ITEMID></ITEM></INVENTORY>");
+  nothingToBuy("zero.bsx",
+               "<BrickStoreXML><Inventory><Item><ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID>"
+               "<ColorID>11</ColorID><Qty>0</Qty><Condition>N</Condition></Item></Inventory>"
+               "</BrickStoreXML>");
 }
 
 TEST_F(CostFinderTest, PartsSoldInOneConditionAreServedFromTheCacheWithinTheHour) {

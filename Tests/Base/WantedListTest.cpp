@@ -104,6 +104,16 @@ TEST_F(WantedListTest, ReadingMergesAndTellsWhyAListIsRefused) {
   // The parser logs why a file is not a list at all; there is no reason to pass on.
   EXPECT_FALSE(wantedList.ReadItems((directory.Path() / "missing.xml").c_str()));
   EXPECT_EQ(wantedList.ReadFailure(), "");
+
+  // A path that names no file is a reason the user is told, with the path.
+  const std::string folder = directory.Path().string();
+  EXPECT_FALSE(wantedList.ReadItems(folder.c_str()));
+  EXPECT_EQ(wantedList.ReadFailure(), "\"" + folder + "\" is a directory, not a file");
+
+  // A line without type is refused with the list.
+  EXPECT_FALSE(Read(Line("3001", 11, "N", "1") + Line("3003", 11, "N", "1", "")));
+  EXPECT_EQ(wantedList.ReadFailure(), "Line 2 (item 3003): no item type (ITEMTYPE)");
+  EXPECT_EQ(wantedList.Items()[0].Quantity(), 20u);
 }
 
 }  // namespace

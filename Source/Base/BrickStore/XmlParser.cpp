@@ -1,7 +1,10 @@
 #include "XmlParser.h"
 
 #include <boost/log/trivial.hpp>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <pugixml.hpp>
 #include <stdexcept>
@@ -38,18 +41,47 @@ std::uint32_t ToUInt32(const char* text, const std::string& line, const char* fi
 
 bool IsEmpty(const char* text) { return *text == '\0'; }
 
+// For the fields a line cannot do without: an absent one is named as absent, not as the empty
+// text that is "not a number".
+std::uint32_t ToRequiredUInt32(const char* text, const std::string& line, const char* field) {
+  if (IsEmpty(text)) {
+    throw std::invalid_argument(line + ": no " + field);
+  }
+  return ToUInt32(text, line, field);
+}
+
 Condition ToCondition(const char* text) { return *text == 'N' ? Condition::New : Condition::Used; }
 
-// The type of an item element; no letter at all gives Invalid. A letter outside the table
-// refuses the whole list: searching the rest of it would buy an incomplete set.
-ItemType ReadItemType(const char* text, const std::string& line) {
+// The type of an item element. No letter, or one outside the table, refuses the whole list:
+// searching the rest of it would buy an incomplete set, and an item without type would only be
+// found out at the price guides, with nothing to tell which line it came from.
+ItemType ReadItemType(const char* text, const std::string& line, const char* field) {
   if (IsEmpty(text)) {
-    return ItemType::Invalid;
+    throw std::invalid_argument(line + ": no item type (" + field + ")");
   }
   try {
     return ToItemType(*text);
   } catch (const std::invalid_argument&) {
     throw std::invalid_argument(line + ": unknown item type \"" + text + "\"");
+  }
+}
+
+// pugixml gives no reason of its own for these: a directory reads as "Could not allocate
+// memory" and a file without read permission as "File was not found", both of which send the
+// user looking in the wrong place. A missing file is left to pugixml, whose text is right.
+void RefuseUnopenableFile(const char* path) {
+  const std::string quoted = std::string("\"") + path + "\"";
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    throw std::runtime_error(quoted + " is a directory, not a file");
+  }
+  std::FILE* file = std::fopen(path, "rb");
+  if (file != nullptr) {
+    std::fclose(file);
+    return;
+  }
+  if (errno == EACCES || errno == EPERM) {
+    throw std::runtime_error(quoted + " cannot be read: permission denied");
   }
 }
 
@@ -72,6 +104,7 @@ class XmlParser final : public IXmlParser {
 };
 
 std::unique_ptr<std::vector<Item>> XmlParser::ParseItems(const char* path) const {
+  RefuseUnopenableFile(path);
   pugi::xml_document document;
   const pugi::xml_parse_result result = document.load_file(path);
   if (!result) {
@@ -116,9 +149,9 @@ void XmlParser::PopulateAndAddBrickStoreItem(const pugi::xml_node& itemNode, std
                                              std::vector<Item>& items) {
   std::string id = itemNode.child_value("ItemID");
   const std::string where = DescribeLine(line, id);
-  const ItemType type = ReadItemType(itemNode.child_value("ItemTypeID"), where);
+  const ItemType type = ReadItemType(itemNode.child_value("ItemTypeID"), where, "ItemTypeID");
   std::string name = itemNode.child_value("ItemName");
-  const std::uint32_t colorId = ToUInt32(itemNode.child_value("ColorID"), where, "ColorID");
+  const std::uint32_t colorId = ToRequiredUInt32(itemNode.child_value("ColorID"), where, "ColorID");
 
   // Buying the rest of a list with an item silently dropped would be worse than refusing it.
   const char* conditionText = itemNode.child_value("Condition");
@@ -126,7 +159,7 @@ void XmlParser::PopulateAndAddBrickStoreItem(const pugi::xml_node& itemNode, std
     throw std::invalid_argument(where + ": no condition");
   }
   const Condition condition = ToCondition(conditionText);
-  const std::uint32_t quantity = ToUInt32(itemNode.child_value("Qty"), where, "Qty");
+  const std::uint32_t quantity = ToRequiredUInt32(itemNode.child_value("Qty"), where, "Qty");
 
   AddItem(items, Item(type, std::move(id), std::move(name), colorId, condition, quantity));
 }
@@ -148,7 +181,7 @@ void XmlParser::PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode, st
                                               std::vector<Item>& items) {
   std::string id = itemNode.child_value("ITEMID");
   const std::string where = DescribeLine(line, id);
-  const ItemType type = ReadItemType(itemNode.child_value("ITEMTYPE"), where);
+  const ItemType type = ReadItemType(itemNode.child_value("ITEMTYPE"), where, "ITEMTYPE");
   if (id.empty()) {
     BOOST_LOG_TRIVIAL(info) << "ITEMID not populated!";
     return;

@@ -292,6 +292,11 @@ void FileDownloader::StatusLineHandler(const boost::system::error_code& error) {
 }
 
 void FileDownloader::HeadersHandler(const boost::system::error_code& error) {
+  // The buffer is full and still holds no empty line: the headers outgrew it.
+  if (error == asio::error::not_found) {
+    FinishDownload(StatusUpdate(StatusState::Failed, DescribeOversizedHeaders(kChunkSize)));
+    return;
+  }
   if (error) {
     Fail("Headers error: ", error);
     return;

@@ -128,6 +128,10 @@ std::optional<std::string> FindHeaderValue(const std::string& headerText, const 
   return std::nullopt;
 }
 
+std::string DescribeOversizedHeaders(std::size_t limitBytes) {
+  return "Headers error: headers larger than " + std::to_string(limitBytes) + " bytes";
+}
+
 bool IsChunkedOnly(const std::string& transferEncoding) {
   const std::string value = Trim(transferEncoding);
   return value.size() == 7 && strncasecmp(value.c_str(), "chunked", 7) == 0;

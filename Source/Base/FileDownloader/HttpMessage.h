@@ -3,6 +3,7 @@
 // The text side of the HTTP/1.0 exchange, kept apart from the sockets so that it can be tested
 // without a server.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -42,6 +43,11 @@ std::optional<std::uint64_t> ParseContentLength(const std::string& headerText);
 // "\n" or both), the name compared without regard to case and blanks around the value removed.
 // Empty when there is no such field.
 std::optional<std::string> FindHeaderValue(const std::string& headerText, const std::string& name);
+
+// The failure of a response whose header lines do not end within limitBytes. The reader stops
+// there rather than buffer without end, and its own text ("Element not found") would send the
+// user looking for a missing header.
+std::string DescribeOversizedHeaders(std::size_t limitBytes);
 
 // Whether a Transfer-Encoding value is the chunked coding alone, the only one the downloader
 // decodes ("chunked", "Chunked"; not "gzip, chunked").

@@ -1,6 +1,7 @@
 #include "BrickStore/XmlParser.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -69,14 +70,11 @@ TEST_F(XmlParserTest, MarketplaceItemsThatAreSkipped) {
   <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>2</ITEMID><MINQTY>0</MINQTY></ITEM>
   <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3</ITEMID><MINQTY></MINQTY></ITEM>
   <ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID></ITEMID><MINQTY>4</MINQTY></ITEM>
-  <ITEM><ITEMTYPE></ITEMTYPE><ITEMID>6</ITEMID><MINQTY>6</MINQTY></ITEM>
-  <ITEM><ITEMID>7</ITEMID><MINQTY>7</MINQTY><CONDITION>N</CONDITION></ITEM>
+  <ITEM><ITEMTYPE>M</ITEMTYPE><ITEMID>7</ITEMID><MINQTY>7</MINQTY><CONDITION>N</CONDITION></ITEM>
 )"));
   ASSERT_NE(items, nullptr);
-  // No type letter at all still gives an item, of the type Invalid.
-  ASSERT_EQ(items->size(), 2u);
-  EXPECT_EQ((*items)[0], Item(ItemType::Invalid, "6", "6", 0, Condition::Used, 6));
-  EXPECT_EQ((*items)[1], Item(ItemType::Invalid, "7", "7", 0, Condition::New, 7));
+  ASSERT_EQ(items->size(), 1u);
+  EXPECT_EQ((*items)[0], Item(ItemType::Minifigure, "7", "7", 0, Condition::New, 7));
 
   EXPECT_TRUE(log.Contains("info", "ITEMID not populated!"));
   // Missing or zero quantities are skipped without a record of their own.
@@ -177,6 +175,57 @@ TEST_F(XmlParserTest, NumbersThatCannotBeReadAreNamedWithTheirLine) {
             "Line 1 (item 3666): no condition");
 }
 
+// An item without type could not be priced: the search would end at the price guides with no
+// word of the line to mend.
+TEST_F(XmlParserTest, LinesWithoutTypeFailTheWholeReadNamingTheLine) {
+  const auto messageOf = [this](const std::string& text) -> std::string {
+    try {
+      Parse(text);
+    } catch (const std::invalid_argument& error) {
+      return error.what();
+    }
+    return "no std::invalid_argument";
+  };
+  const std::string good =
+      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY></ITEM>";
+  EXPECT_EQ(messageOf(Marketplace(good + "<ITEM><ITEMID>777</ITEMID><MINQTY>1</MINQTY></ITEM>")),
+            "Line 2 (item 777): no item type (ITEMTYPE)");
+  EXPECT_EQ(messageOf(Marketplace("<ITEM><ITEMTYPE></ITEMTYPE><ITEMID>6</ITEMID>"
+                                  "<MINQTY>6</MINQTY></ITEM>" +
+                                  good)),
+            "Line 1 (item 6): no item type (ITEMTYPE)");
+  // Refused even where the line would have been skipped for its quantity.
+  EXPECT_EQ(
+      messageOf(Marketplace(good + good + "<ITEM><ITEMID>8</ITEMID><MINQTY>0</MINQTY></ITEM>")),
+      "Line 3 (item 8): no item type (ITEMTYPE)");
+  EXPECT_EQ(messageOf(Marketplace("<ITEM><MINQTY>1</MINQTY></ITEM>")),
+            "Line 1 (no item id): no item type (ITEMTYPE)");
+  EXPECT_EQ(messageOf(BrickStore(BrickStoreItem("<ItemID>3666</ItemID><ColorID>1</ColorID>"
+                                                "<Qty>1</Qty><Condition>N</Condition>"))),
+            "Line 1 (item 3666): no item type (ItemTypeID)");
+}
+
+// std::stoul's own text ("stoul") told the user nothing of the field or the line.
+TEST_F(XmlParserTest, BrickStoreItemsWithoutColorOrQuantityAreNamedWithTheirLine) {
+  const auto messageOf = [this](const std::string& fields) -> std::string {
+    try {
+      Parse(BrickStore(BrickStoreItem("<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID>"
+                                      "<ColorID>11</ColorID><Qty>1</Qty><Condition>N</Condition>") +
+                       BrickStoreItem("<ItemID>3666</ItemID><ItemTypeID>P</ItemTypeID>" + fields)));
+    } catch (const std::invalid_argument& error) {
+      return error.what();
+    }
+    return "no std::invalid_argument";
+  };
+  EXPECT_EQ(messageOf("<Qty>1</Qty><Condition>N</Condition>"), "Line 2 (item 3666): no ColorID");
+  EXPECT_EQ(messageOf("<ColorID></ColorID><Qty>1</Qty><Condition>N</Condition>"),
+            "Line 2 (item 3666): no ColorID");
+  EXPECT_EQ(messageOf("<ColorID>1</ColorID><Condition>N</Condition>"),
+            "Line 2 (item 3666): no Qty");
+  EXPECT_EQ(messageOf("<ColorID>red</ColorID><Qty>1</Qty><Condition>N</Condition>"),
+            "Line 2 (item 3666): ColorID \"red\" is not a number");
+}
+
 TEST_F(XmlParserTest, BrickStoreAndBrickStockExportsReadAlike) {
   const std::string items =
       BrickStoreItem(
@@ -185,7 +234,8 @@ TEST_F(XmlParserTest, BrickStoreAndBrickStockExportsReadAlike) {
       BrickStoreItem(
           "<ItemID>970c00</ItemID><ItemTypeID>P</ItemTypeID><ColorID>0</ColorID>"
           "<ItemName>Hips &amp; Legs</ItemName><Qty>0</Qty><Condition>U</Condition>") +
-      BrickStoreItem("<ColorID>1</ColorID><Qty>2</Qty><Condition>N</Condition>");
+      BrickStoreItem(
+          "<ItemTypeID>P</ItemTypeID><ColorID>1</ColorID><Qty>2</Qty><Condition>N</Condition>");
   for (const char* root : {"BrickStoreXML", "BrickStockXML"}) {
     const auto result = Parse(BrickStore(items, root));
     ASSERT_NE(result, nullptr) << root;
@@ -193,8 +243,8 @@ TEST_F(XmlParserTest, BrickStoreAndBrickStockExportsReadAlike) {
     EXPECT_EQ((*result)[0], Item(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::New, 8));
     // A quantity of 0 is kept in this format.
     EXPECT_EQ((*result)[1], Item(ItemType::Part, "970c00", "Hips & Legs", 0, Condition::Used, 0));
-    // No type and no id still make an item.
-    EXPECT_EQ((*result)[2], Item(ItemType::Invalid, "", "", 1, Condition::New, 2));
+    // No id still makes an item.
+    EXPECT_EQ((*result)[2], Item(ItemType::Part, "", "", 1, Condition::New, 2));
   }
 }
 
@@ -256,6 +306,40 @@ TEST_F(XmlParserTest, UnreadableFilesGiveNull) {
     EXPECT_TRUE(empty->empty());
     EXPECT_TRUE(log.Contains("warning", "No items found"));
   }
+}
+
+// pugixml's own texts for these ("Could not allocate memory", "File was not found") would send
+// the user looking in the wrong place.
+TEST_F(XmlParserTest, ADirectoryIsRefusedNamingThePath) {
+  const std::string folder = (directory.Path() / "lists.xml").string();
+  std::filesystem::create_directory(folder);
+  try {
+    parser->ParseItems(folder.c_str());
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "\"" + folder + "\" is a directory, not a file");
+  }
+}
+
+TEST_F(XmlParserTest, AFileWithoutReadPermissionIsRefusedNamingThePath) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "root reads a file whatever its permissions";
+  }
+  const std::string list =
+      Marketplace("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY></ITEM>");
+  const std::string locked = directory.WriteFile("locked.xml", list).string();
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  try {
+    parser->ParseItems(locked.c_str());
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "\"" + locked + "\" cannot be read: permission denied");
+  }
+  // Readable again, the same file is a list.
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
+  const auto items = parser->ParseItems(locked.c_str());
+  ASSERT_NE(items, nullptr);
+  EXPECT_EQ(items->size(), 1u);
 }
 
 TEST_F(XmlParserTest, BytesThatAreNotUtf8DoNotBreakTheRead) {

@@ -238,6 +238,12 @@ TEST(FileDownloaderTest, ServerRefusalsAndBrokenAnswersEndInOneFailedStatus) {
   EXPECT_EQ(
       FinalStatus({{{0ms, "HTTP/1.0 200 OK\r\nContent-Le"}}}).message.rfind("Headers error: ", 0),
       0u);
+  // Headers that never end within the read buffer are named as such, whatever follows them.
+  const std::string padding = "X-Padding: " + std::string(20000, 'a') + "\r\n";
+  EXPECT_EQ(FinalStatus({{{0ms, "HTTP/1.0 200 OK\r\n" + padding + "\r\nbody"}}}).message,
+            "Headers error: headers larger than 16384 bytes");
+  EXPECT_EQ(FinalStatus({{{0ms, "HTTP/1.0 200 OK\r\n" + padding + padding}}, true}).message,
+            "Headers error: headers larger than 16384 bytes");
 
   // A body cut short of its announced length is a failure, not a success.
   const Update cut = FinalStatus({{{0ms, Response(Body(100), "Content-Length: 200\r\n")}}});
