@@ -5,7 +5,7 @@ BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc)
 CORVALLE := $(BUILD_DIR)/Source/CommandLine/corvalle
 
-.PHONY: all deps configure build test demo bench screenshots clean
+.PHONY: all deps configure build test demo bench screenshots sanitize tsan clean
 
 all: build
 
@@ -24,6 +24,26 @@ test: build
 demo: build
 	$(CORVALLE) demo
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer, in a build
+# directory of its own; any report fails the test that caused it.
+sanitize: deps
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALLE_SANITIZE=ON \
+	  -DCORVALLE_BUILD_BENCHMARKS=OFF
+	cmake --build build-sanitize -j$(JOBS)
+	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+# The tests that run threads (the search, the downloader, the retrievers and the pipeline)
+# built with ThreadSanitizer.
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALLE_TSAN=ON \
+	  -DCORVALLE_BUILD_BENCHMARKS=OFF
+	cmake --build build-tsan -j$(JOBS) --target corvalle_search_tests \
+	  corvalle_combinations_tests corvalle_filedownloader_tests corvalle_retriever_tests \
+	  corvalle_costfinder_tests
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS) \
+	  -R '^(BoundedCombination|StoreCombinationValidator|MinimumCostFinder|SearchModel|CombinationGenerator|ProcessCombinations|FileDownloader|Retriever|PriceGuideRetriever|StoreMetadataPopulator|CostFinder)'
+
 bench: build
 	$(BUILD_DIR)/Benchmarks/corvalle-bench
 
@@ -36,4 +56,4 @@ screenshots: build
 	  Samples/world.json Samples/castle-wall.xml Documentation/corvalle-desktop.png
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-sanitize build-tsan
