@@ -5,7 +5,7 @@ BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc)
 CORVALLE := $(BUILD_DIR)/Source/CommandLine/corvalle
 
-.PHONY: all deps configure build test demo bench screenshots sanitize tsan clean
+.PHONY: all deps configure build test demo bench screenshots sanitize tsan fuzz clean
 
 all: build
 
@@ -43,6 +43,20 @@ tsan: deps
 	  corvalle_costfinder_tests
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS) \
 	  -R '^(BoundedCombination|StoreCombinationValidator|MinimumCostFinder|SearchModel|CombinationGenerator|ProcessCombinations|FileDownloader|Retriever|PriceGuideRetriever|StoreMetadataPopulator|CostFinder)'
+
+# The readers of outside input (wanted lists, marketplace pages, HTTP response heads, stored
+# preferences) under libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, built with
+# clang in a build directory of their own, FUZZ_SECONDS each from their seed corpora. Failing
+# inputs land in Tests/Fuzz/<target>/regressions/, which `make test` replays.
+FUZZ_SECONDS ?= 60
+FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all \
+  -fno-omit-frame-pointer
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DCORVALLE_FUZZ=ON -DCORVALLE_BUILD_TESTS=OFF \
+	  -DCORVALLE_BUILD_BENCHMARKS=OFF -DCORVALLE_WERROR=OFF
+	cmake --build build-fuzz -j$(JOBS) --target corvalle_fuzzers
+	UBSAN_OPTIONS=print_stacktrace=1 Tests/Fuzz/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
 bench: build
 	$(BUILD_DIR)/Benchmarks/corvalle-bench

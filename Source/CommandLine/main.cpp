@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
 
 #include "DemoCommand.h"
@@ -68,7 +69,9 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Corvalle: the cheapest ways to buy a wanted list from at most k stores"};
+  // Named here, as CLI11 would otherwise take argv[0], the full path of the program.
+  CLI::App app{"Corvalle: the cheapest ways to buy a wanted list from at most k stores",
+               "corvalle"};
   app.require_subcommand(1);
 
   std::string listPath;
@@ -86,12 +89,14 @@ int main(int argc, char** argv) {
       ->required();
   AddSearchOptions(*find, findOptions);
 
+  const std::filesystem::path samples =
+      Corvalle::CommandLine::ShippedSamplesDirectory(CORVALLE_SAMPLES_FROM_PROGRAM);
   FindOptions demoOptions;
-  demoOptions.wantedListPath = std::string(CORVALLE_SAMPLES_DIR) + "/castle-wall.xml";
+  demoOptions.wantedListPath = (samples / "castle-wall.xml").string();
   demoOptions.storesPerCombination = 3;
   demoOptions.country = "USA";
   demoOptions.currency = "US Dollar";
-  std::string worldPath = std::string(CORVALLE_SAMPLES_DIR) + "/world.json";
+  std::string worldPath = (samples / "world.json").string();
   CLI::App* demo = app.add_subcommand(
       "demo", "Run a real search against a sample marketplace served on this machine");
   demo->add_option("--world", worldPath, "World file the local marketplace serves")

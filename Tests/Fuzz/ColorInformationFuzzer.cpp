@@ -1,0 +1,12 @@
+// The colour list page reader on arbitrary text.
+
+#include "BrickLink/ColorInformationParser.h"
+#include "FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Corvalle::Fuzz::SilenceLogging();
+  static const auto parser = Corvalle::BrickLink::CreateColorInformationParser();
+  const auto colors = parser->ParseColorInformation(Corvalle::Fuzz::AsText(data, size));
+  static_cast<void>(colors);
+  return 0;
+}

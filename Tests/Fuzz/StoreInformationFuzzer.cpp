@@ -1,0 +1,12 @@
+// The store page reader on arbitrary text.
+
+#include "BrickLink/StoreInformationParser.h"
+#include "FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Corvalle::Fuzz::SilenceLogging();
+  static const auto parser = Corvalle::BrickLink::CreateStoreInformationParser();
+  const auto metadata = parser->ParseStoreInformation(Corvalle::Fuzz::AsText(data, size));
+  static_cast<void>(metadata);
+  return 0;
+}
