@@ -1,5 +1,6 @@
 # The two commands a user needs: `make demo` and `make test`. Both install what is missing,
-# configure and build first.
+# configure and build first. A plain `make` (or `make build`) only configures and builds: it
+# never installs packages.
 BUILD_DIR ?= build
 BUILD_TYPE ?= Release
 JOBS ?= $(shell nproc)
@@ -12,23 +13,25 @@ all: build
 deps:
 	scripts/install-deps
 
-configure: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+configure:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCORVALLE_WERROR=ON
 
 build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
-test: build
+test: deps
+	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
-demo: build
+demo: deps
+	$(MAKE) build
 	$(CORVALLE) demo
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer, in a build
 # directory of its own; any report fails the test that caused it.
 sanitize: deps
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALLE_SANITIZE=ON \
-	  -DCORVALLE_BUILD_BENCHMARKS=OFF
+	  -DCORVALLE_WERROR=ON
 	cmake --build build-sanitize -j$(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
@@ -37,7 +40,7 @@ sanitize: deps
 # built with ThreadSanitizer.
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALLE_TSAN=ON \
-	  -DCORVALLE_BUILD_BENCHMARKS=OFF
+	  -DCORVALLE_WERROR=ON
 	cmake --build build-tsan -j$(JOBS) --target corvalle_search_tests \
 	  corvalle_combinations_tests corvalle_filedownloader_tests corvalle_retriever_tests \
 	  corvalle_costfinder_tests
@@ -53,12 +56,14 @@ FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=
   -fno-omit-frame-pointer
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DCORVALLE_FUZZ=ON -DCORVALLE_BUILD_TESTS=OFF \
-	  -DCORVALLE_BUILD_BENCHMARKS=OFF -DCORVALLE_WERROR=OFF
+	  -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)" -DCORVALLE_FUZZ=ON -DBUILD_TESTING=OFF
 	cmake --build build-fuzz -j$(JOBS) --target corvalle_fuzzers
 	UBSAN_OPTIONS=print_stacktrace=1 Tests/Fuzz/run-fuzzers build-fuzz $(FUZZ_SECONDS)
 
-bench: build
+bench: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCORVALLE_WERROR=ON \
+	  -DCORVALLE_BUILD_BENCHMARKS=ON
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target corvalle-bench
 	$(BUILD_DIR)/Benchmarks/corvalle-bench
 
 # The README's picture of the desktop program with results, made on a virtual X server against
