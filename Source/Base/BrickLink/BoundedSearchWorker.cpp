@@ -297,6 +297,35 @@ double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t 
   return value;
 }
 
+void Worker::AddToStore(std::uint32_t store, double value) {
+  if (touchedAt[store] != touchStamp) {
+    touchedAt[store] = touchStamp;
+    storeShares[store] = value;
+    touched.push_back(store);
+  } else {
+    storeShares[store] += value;
+  }
+}
+
+template <typename Accept, typename Better>
+std::uint32_t Worker::SelectTouched(std::uint32_t r, Accept accept, Better better) {
+  std::uint32_t selected = 0;
+  for (const std::uint32_t store : touched) {
+    const double value = storeShares[store];
+    if (accept(value) && r > 0 && (selected < r || better(value, selectedValues[selected - 1]))) {
+      std::uint32_t at = selected < r ? selected++ : r - 1;
+      while (at > 0 && better(value, selectedValues[at - 1])) {
+        selectedValues[at] = selectedValues[at - 1];
+        selectedPositions[at] = selectedPositions[at - 1];
+        --at;
+      }
+      selectedValues[at] = value;
+      selectedPositions[at] = store;
+    }
+  }
+  return selected;
+}
+
 double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
                                double& selectedWorst) {
   std::vector<double>& u = level.multipliers;
@@ -328,31 +357,13 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
         if (marks[offer.other] != stamp) {
           continue;
         }
-        const double value = static_cast<double>(offer.quantity) * (offer.price - price);
-        if (touchedAt[offer.other] != touchStamp) {
-          touchedAt[offer.other] = touchStamp;
-          storeShares[offer.other] = value;
-          touched.push_back(offer.other);
-        } else {
-          storeShares[offer.other] += value;
-        }
+        AddToStore(offer.other, static_cast<double>(offer.quantity) * (offer.price - price));
       }
     }
-    // The r most negative candidate values, kept sorted in a small array.
-    std::uint32_t selected = 0;
-    for (const std::uint32_t store : touched) {
-      const double value = storeShares[store];
-      if (value < 0.0 && r > 0 && (selected < r || value < selectedValues[selected - 1])) {
-        std::uint32_t at = selected < r ? selected++ : r - 1;
-        while (at > 0 && value < selectedValues[at - 1]) {
-          selectedValues[at] = selectedValues[at - 1];
-          selectedPositions[at] = selectedPositions[at - 1];
-          --at;
-        }
-        selectedValues[at] = value;
-        selectedPositions[at] = store;
-      }
-    }
+    // The r most negative candidate values.
+    const std::uint32_t selected = SelectTouched(
+        r, [](double value) { return value < 0.0; },
+        [](double value, double other) { return value < other; });
     for (std::uint32_t index = 0; index < selected; ++index) {
       bound += selectedValues[index];
     }
@@ -696,31 +707,13 @@ bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations
         if (marks[offer.other] != stamp) {
           continue;
         }
-        const double share = weights[item] *
-                             std::min(1.0, static_cast<double>(offer.quantity) * shares[item]);
-        if (touchedAt[offer.other] != touchStamp) {
-          touchedAt[offer.other] = touchStamp;
-          storeShares[offer.other] = share;
-          touched.push_back(offer.other);
-        } else {
-          storeShares[offer.other] += share;
-        }
+        AddToStore(offer.other, weights[item] * std::min(1.0, static_cast<double>(offer.quantity) *
+                                                                  shares[item]));
       }
     }
-    std::uint32_t selected = 0;
-    for (const std::uint32_t store : touched) {
-      const double value = storeShares[store];
-      if (selected < r || value > selectedValues[selected - 1]) {
-        std::uint32_t at = selected < r ? selected++ : r - 1;
-        while (at > 0 && value > selectedValues[at - 1]) {
-          selectedValues[at] = selectedValues[at - 1];
-          selectedPositions[at] = selectedPositions[at - 1];
-          --at;
-        }
-        selectedValues[at] = value;
-        selectedPositions[at] = store;
-      }
-    }
+    // The r largest weighted shares.
+    const std::uint32_t selected = SelectTouched(
+        r, [](double) { return true; }, [](double value, double other) { return value > other; });
     double most = 0.0;
     for (std::uint32_t index = 0; index < selected; ++index) {
       most += selectedValues[index];
