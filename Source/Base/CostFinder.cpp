@@ -4,7 +4,8 @@
 // table stage, the lower bound on the stores needed, the combination search on the worker
 // threads (the bounded search's cheapest combinations, or every valid one when enumerating),
 // their costs, and the purchase plans of the cheapest ones. Whenever a table shrinks, the stores
-// per combination are lowered to its store count.
+// per combination are lowered to its store count. Stores to avoid leave the table before the
+// metadata stage; stores to keep are checked against the table after each of its cuts.
 
 #include "CostFinder.h"
 
@@ -19,6 +20,7 @@
 #include "BrickLink/Currencies.h"
 #include "BrickLink/LotDataConsolidator.h"
 #include "BrickLink/MinimumCostFinder.h"
+#include "BrickLink/PlanRules.h"
 #include "BrickLink/PriceGuideCache.h"
 #include "BrickLink/PriceGuideParser.h"
 #include "BrickLink/PriceGuideRetriever.h"
@@ -31,6 +33,7 @@
 #include "BrickStore/XmlParser.h"
 #include "FileDownloader/FileDownloader.h"
 #include "Formatting.h"
+#include "PriceFormatting.h"
 #include "WantedList.h"
 
 namespace Corvalle {
@@ -49,7 +52,7 @@ class CostFinder final : public ICostFinder {
   CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombination_,
              const std::string& countryId, std::uint32_t currencyId,
              std::vector<std::string> regions_, CostFinderCallbacks callbacks,
-             SearchMethod searchMethod_);
+             SearchOptions options_);
 
   void FindMinimumCostCombinations(std::uint32_t threadCount) override;
   const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetCombinationData()
@@ -60,6 +63,15 @@ class CostFinder final : public ICostFinder {
   bool RunSearch(std::uint32_t threadCount);
   // Lowers k to the table's store count and makes a minimum cost finder for the table.
   void UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table);
+  // The failure text of options that cannot make a plan before anything is read, or empty.
+  std::string CheckOptions() const;
+  // Takes the stores to avoid out of the table.
+  std::shared_ptr<const BrickLink::ConsolidatedLotData> WithoutExcludedStores(
+      const BrickLink::ConsolidatedLotData& consolidated);
+  // The failure text naming the first store to keep that the table lacks, or empty; why it
+  // lacks it is the reason given.
+  std::string MissingRequiredStore(const std::string& reason) const;
+  void ReportOptions() const;
   // The statistics line of a count of possible combinations; false when the count overflows.
   bool ReportPossibleCombinations(const std::string& label, const char* overflowText);
   // The last count of possible combinations, or what is known of it beyond 64 bits.
@@ -78,7 +90,10 @@ class CostFinder final : public ICostFinder {
 
   const std::string wantedListPath;
   std::uint32_t storesPerCombination;
+  const SearchOptions options;
   const SearchMethod searchMethod;
+  const BrickLink::PurchaseTerms terms;
+  const std::uint32_t searchCurrencyId;
   const std::vector<std::string> regions;
   const Utilities::StatusCallback highLevelStatusCallback;
   const Utilities::StatusCallback lowLevelStatusCallback;
@@ -112,10 +127,14 @@ class CostFinder final : public ICostFinder {
 CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombination_,
                        const std::string& countryId, std::uint32_t currencyId,
                        std::vector<std::string> regions_, CostFinderCallbacks callbacks,
-                       SearchMethod searchMethod_)
+                       SearchOptions options_)
     : wantedListPath(std::move(wantedListPath_)),
       storesPerCombination(storesPerCombination_),
-      searchMethod(searchMethod_),
+      options(std::move(options_)),
+      searchMethod(options.method),
+      terms{options.domesticShipping, options.internationalShipping, countryId,
+            options.requiredStores},
+      searchCurrencyId(currencyId),
       regions(std::move(regions_)),
       highLevelStatusCallback(std::move(callbacks.highLevelStatus)),
       lowLevelStatusCallback(std::move(callbacks.lowLevelStatus)),
@@ -158,6 +177,11 @@ void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
 
 bool CostFinder::RunSearch(std::uint32_t threadCount) {
   combinationData.clear();
+  if (const std::string problem = CheckOptions(); !problem.empty()) {
+    highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Checking the search options..."));
+    Abort(problem);
+    return false;
+  }
 
   // 1. Colours: without them names read "[Error retrieving color name]", which is no reason to
   // stop.
@@ -186,8 +210,10 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   }
   const std::vector<Item>& items = wantedList->Items();
 
-  // 3. A list of two pieces never needs three stores.
-  storesPerCombination = std::min(storesPerCombination, wantedList->TotalQuantity());
+  // 3. A list of two pieces never needs three stores, unless stores to keep take the places.
+  storesPerCombination =
+      std::max(std::min(storesPerCombination, wantedList->TotalQuantity()),
+               static_cast<std::uint32_t>(options.requiredStores.size()));
 
   // 4. Price guides.
   High(2, "Retrieving price guide data...");
@@ -201,8 +227,17 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   // 5. The item-by-store table.
   High(3, "Consolidating lot data...");
   Low(StatusUpdate(StatusState::InProgress));
-  const std::shared_ptr<const BrickLink::ConsolidatedLotData> consolidated =
+  std::shared_ptr<const BrickLink::ConsolidatedLotData> consolidated =
       lotDataConsolidator->ConsolidateLotData(items);
+  if (!options.excludedStores.empty()) {
+    consolidated = WithoutExcludedStores(*consolidated);
+  }
+  table = consolidated;
+  if (const std::string missing = MissingRequiredStore("sells nothing on the wanted list");
+      !missing.empty()) {
+    Abort(missing);
+    return false;
+  }
 
   // 6. Store names and countries.
   High(4, "Retrieving metadata for " + FormatCount(consolidated->StoreCount()) + " stores...");
@@ -217,6 +252,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
 
   // 7. Pruning.
   High(5, "Pruning stores...");
+  ReportOptions();
   validator = BrickLink::CreateStoreCombinationValidator(items);
   UseTable(consolidated);
   ReportPossibleCombinations("Maximum possible combinations: ", "Possibly too many combinations!");
@@ -226,9 +262,14 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   UseTable(storePruner->PruneStoresByRegions(*table, regions));
   ReportPossibleCombinations("Maximum possible combinations after filtering by region: ",
                              "Possibly too many combinations!");
+  if (const std::string missing = MissingRequiredStore("lies outside the accepted regions");
+      !missing.empty()) {
+    Abort(missing);
+    return false;
+  }
 
   Low(StatusUpdate(StatusState::InProgress, "Pruning extraneous subsets of stores..."));
-  UseTable(storePruner->PruneExtraneousStores(*table, items));
+  UseTable(storePruner->PruneExtraneousStores(*table, items, MakePlanRules(terms, *table)));
   // Only the enumeration needs the count to fit: the bounded search never visits them all.
   if (!ReportPossibleCombinations("Maximum possible combinations after pruning extraneous stores: ",
                                   "Too many combinations!") &&
@@ -304,8 +345,91 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
 void CostFinder::UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table_) {
   table = std::move(table_);
   storesPerCombination = std::min(storesPerCombination, table->StoreCount());
-  minimumCostFinder = BrickLink::CreateMinimumCostFinder(table, *validator, wantedList->Items(),
-                                                         storesPerCombination);
+  minimumCostFinder =
+      BrickLink::CreateMinimumCostFinder(table, *validator, wantedList->Items(),
+                                         storesPerCombination, MakePlanRules(terms, *table));
+}
+
+std::string CostFinder::CheckOptions() const {
+  const std::vector<std::uint32_t>& required = options.requiredStores;
+  if (searchMethod == SearchMethod::Exhaustive &&
+      (terms.ChargesShipping() || !required.empty())) {
+    return "The exhaustive search takes neither shipping nor stores to keep.\nUse the bounded "
+           "search, or leave shipping at 0 and keep no store.";
+  }
+  if (required.size() > storesPerCombination) {
+    return FormatCount(required.size()) + " stores are to be kept in every plan, but a plan " +
+           "has at most " + FormatCount(storesPerCombination) +
+           (storesPerCombination == 1 ? " store" : " stores") +
+           ".\nKeep fewer stores or allow more stores per combination.";
+  }
+  for (const std::uint32_t store : required) {
+    if (std::find(options.excludedStores.begin(), options.excludedStores.end(), store) !=
+        options.excludedStores.end()) {
+      return "Store " + std::to_string(store) +
+             " is both a store to avoid and a store to keep.\nTake it off one of the two lists.";
+    }
+  }
+  return {};
+}
+
+std::shared_ptr<const BrickLink::ConsolidatedLotData> CostFinder::WithoutExcludedStores(
+    const BrickLink::ConsolidatedLotData& consolidated) {
+  std::vector<std::uint32_t> kept;
+  for (std::uint32_t column = 0; column < consolidated.StoreCount(); ++column) {
+    const std::uint32_t id = consolidated.GetStore(column).Id();
+    if (std::find(options.excludedStores.begin(), options.excludedStores.end(), id) ==
+        options.excludedStores.end()) {
+      kept.push_back(column);
+    }
+  }
+  return BrickLink::CreatePrunedLotData(kept, consolidated);
+}
+
+std::string CostFinder::MissingRequiredStore(const std::string& reason) const {
+  for (const std::uint32_t id : options.requiredStores) {
+    bool found = false;
+    for (std::uint32_t column = 0; column < table->StoreCount() && !found; ++column) {
+      found = table->GetStore(column).Id() == id;
+    }
+    if (!found) {
+      const BrickLink::StoreInformation store(id);
+      const std::string name = store.Name() == BrickLink::StoreInformation::kUnknownStoreName
+                                   ? std::string()
+                                   : " (" + store.Name() + ")";
+      return "Store " + std::to_string(id) + name + ", which is to be kept in every plan, " +
+             reason + ".\nTake it off the stores to keep.";
+    }
+  }
+  return {};
+}
+
+void CostFinder::ReportOptions() const {
+  if (terms.ChargesShipping()) {
+    const auto& currencies = BrickLink::GetCurrencies();
+    const auto currency =
+        std::find_if(currencies.begin(), currencies.end(),
+                     [this](const BrickLink::Currency& entry) { return entry.id == searchCurrencyId; });
+    const auto amount = [&](double value) {
+      return currency == currencies.end() ? Utilities::FormatPrice(value, 2)
+                                          : Utilities::FormatPrice(value, 2, *currency);
+    };
+    Statistic("Shipping per store: " + amount(terms.domesticShipping) + " domestic, " +
+              amount(terms.internationalShipping) + " international");
+  }
+  if (!options.excludedStores.empty()) {
+    Statistic("Stores to avoid: " + FormatCount(options.excludedStores.size()));
+  }
+  if (!options.requiredStores.empty()) {
+    std::string ids;
+    for (const std::uint32_t id : options.requiredStores) {
+      if (!ids.empty()) {
+        ids += ", ";
+      }
+      ids += std::to_string(id);
+    }
+    Statistic("Stores kept in every plan: " + ids);
+  }
 }
 
 bool CostFinder::ReportPossibleCombinations(const std::string& label, const char* overflowText) {
@@ -377,9 +501,9 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               std::uint32_t currencyId,
                                               const std::vector<std::string>& regions,
                                               CostFinderCallbacks callbacks,
-                                              SearchMethod searchMethod) {
+                                              SearchOptions options) {
   return std::make_unique<CostFinder>(wantedListPath, storesPerCombination, countryId, currencyId,
-                                      regions, std::move(callbacks), searchMethod);
+                                      regions, std::move(callbacks), std::move(options));
 }
 
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
@@ -390,7 +514,10 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
   const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
   return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id, currency.id,
-                          preferences.regions, std::move(callbacks), searchMethod);
+                          preferences.regions, std::move(callbacks),
+                          SearchOptions{searchMethod, preferences.shippingDomestic,
+                                        preferences.shippingInternational,
+                                        preferences.excludedStores, preferences.requiredStores});
 }
 
 }  // namespace Corvalle

@@ -39,6 +39,21 @@ class ICostFinder {
 // combination of k stores, which is refused beyond 64 bits of combinations.
 enum class SearchMethod { Bounded, Exhaustive };
 
+// What a search takes beyond the wanted list, k, country, currency and regions. The defaults
+// search as plain k-store combinations priced by their lots.
+struct SearchOptions {
+  SearchMethod method = SearchMethod::Bounded;
+  // Per store that buys something, in the search currency; either above 0 ranks plans by lots
+  // plus shipping, over every set of at most k stores. Only the bounded search takes them.
+  double domesticShipping = 0.0;
+  double internationalShipping = 0.0;
+  // Store ids: taken out of the table before pruning.
+  std::vector<std::uint32_t> excludedStores{};
+  // Store ids: in every plan, each taking one of the k places. Only the bounded search takes
+  // them.
+  std::vector<std::uint32_t> requiredStores{};
+};
+
 struct CostFinderCallbacks {
   Utilities::StatusCallback highLevelStatus;
   Utilities::StatusCallback lowLevelStatus;
@@ -46,20 +61,22 @@ struct CostFinderCallbacks {
 };
 
 // Creates the components of a search and nothing else: no file is read and nothing is
-// downloaded before FindMinimumCostCombinations. countryId is a country table identifier,
-// currencyId a currency table number, regions region display names. The caches open the
-// database in the data directory that the front end has set.
+// downloaded before FindMinimumCostCombinations. countryId is a country table identifier (the
+// buyer's, which also tells domestic from international shipping), currencyId a currency table
+// number, regions region display names. The caches open the database in the data directory
+// that the front end has set.
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               std::uint32_t storesPerCombination,
                                               const std::string& countryId,
                                               std::uint32_t currencyId,
                                               const std::vector<std::string>& regions,
                                               CostFinderCallbacks callbacks,
-                                              SearchMethod searchMethod = SearchMethod::Bounded);
+                                              SearchOptions options = {});
 
 // What the front ends call: saves the preferences as the user's, looks the country and
-// currency names up and creates the cost finder. Throws std::invalid_argument for a name that
-// is not in its table and std::runtime_error when the database fails.
+// currency names up and creates the cost finder with the preferences' shipping and stores.
+// Throws std::invalid_argument for a name that is not in its table and std::runtime_error when
+// the database fails.
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
                                               CostFinderCallbacks callbacks,

@@ -4,6 +4,7 @@
 #include <boost/algorithm/string/split.hpp>
 #include <boost/log/trivial.hpp>
 #include <charconv>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -42,9 +43,66 @@ bool IsKnownCurrency(const std::string& name) {
   }
 }
 
+// A stored store list: store numbers separated by commas, or nothing.
+std::optional<std::vector<std::uint32_t>> ParseStores(const std::string& text) {
+  std::vector<std::uint32_t> stores;
+  if (text.empty()) {
+    return stores;
+  }
+  std::vector<std::string> parts;
+  boost::algorithm::split(parts, text, [](char c) { return c == ','; });
+  for (const std::string& part : parts) {
+    std::uint32_t id = 0;
+    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), id);
+    if (error != std::errc() || end != part.data() + part.size() || part.empty()) {
+      return std::nullopt;
+    }
+    if (std::find(stores.begin(), stores.end(), id) == stores.end()) {
+      stores.push_back(id);
+    }
+  }
+  return stores;
+}
+
+std::string FormatShipping(double value) {
+  char buffer[64];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  CORVALLE_ASSERT(error == std::errc());
+  return std::string(buffer, end);
+}
+
+std::string FormatStores(const std::vector<std::uint32_t>& stores) {
+  std::string text;
+  for (const std::uint32_t id : stores) {
+    if (!text.empty()) {
+      text += ',';
+    }
+    text += std::to_string(id);
+  }
+  return text;
+}
+
 }  // namespace
 
-Preferences FirstStartPreferences() { return Preferences{3, "USA", "US Dollar", {"North America"}}; }
+std::optional<double> ParseShippingAmount(const std::string& text) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                            std::chars_format::fixed);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !(value >= 0.0) || !(value <= kMostShipping)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+Preferences FirstStartPreferences() {
+  Preferences preferences;
+  preferences.storesPerCombination = 3;
+  preferences.country = "USA";
+  preferences.currency = "US Dollar";
+  preferences.regions = {"North America"};
+  return preferences;
+}
 
 PreferencesManager::PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase> database_)
     : database(std::move(database_)) {
@@ -86,17 +144,45 @@ PreferencesManager::PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase>
     WarnReplaced("regions", regions, firstStart.regions.front());
     current.regions = firstStart.regions;
   }
+  const auto readShipping = [&](const char* key, const char* setting, double& value) {
+    if (const auto text = ReadOptionalValue(key)) {
+      if (const auto amount = ParseShippingAmount(*text)) {
+        value = *amount;
+      } else {
+        WarnReplaced(setting, *text, "0");
+      }
+    }
+  };
+  readShipping("ShippingDomestic", "domestic shipping", current.shippingDomestic);
+  readShipping("ShippingInternational", "international shipping", current.shippingInternational);
+  const auto readStores = [&](const char* key, const char* setting,
+                              std::vector<std::uint32_t>& list) {
+    if (const auto text = ReadOptionalValue(key)) {
+      if (auto parsed = ParseStores(*text)) {
+        list = std::move(*parsed);
+      } else {
+        WarnReplaced(setting, *text, "no store");
+      }
+    }
+  };
+  readStores("ExcludedStores", "stores to avoid", current.excludedStores);
+  readStores("RequiredStores", "stores to keep", current.requiredStores);
 }
 
 std::string PreferencesManager::ReadValue(const std::string& key) const {
+  return ReadOptionalValue(key).value_or(std::string());
+}
+
+std::optional<std::string> PreferencesManager::ReadOptionalValue(const std::string& key) const {
   // Keys are constants of this file; no user text reaches the query. A table that holds a key
   // twice (the file is not only ours) answers the row written last.
+  // A key without row throws like a failed read: either way there is nothing to use.
   try {
     return database->ReadSingleString(
         ("SELECT Value FROM Preferences WHERE Key = '" + key + "' ORDER BY rowid DESC LIMIT 1")
             .c_str());
   } catch (const std::runtime_error&) {
-    return {};
+    return std::nullopt;
   }
 }
 
@@ -120,6 +206,10 @@ void PreferencesManager::SetPreferences(const Preferences& preferences) {
       {"Country", preferences.country},
       {"Currency", preferences.currency},
       {"Regions", regions},
+      {"ShippingDomestic", FormatShipping(preferences.shippingDomestic)},
+      {"ShippingInternational", FormatShipping(preferences.shippingInternational)},
+      {"ExcludedStores", FormatStores(preferences.excludedStores)},
+      {"RequiredStores", FormatStores(preferences.requiredStores)},
   };
   for (const auto& [key, value] : rows) {
     statement->BindText(0, key);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,22 @@ struct Preferences {
   std::string currency;                    // a currency name of the currency table
   std::vector<std::string> regions;        // region display names, in the order chosen; never
                                            // empty when written
+  double shippingDomestic = 0.0;           // per store, in the currency; 0 to ignore shipping
+  double shippingInternational = 0.0;
+  std::vector<std::uint32_t> excludedStores{};  // store ids never bought from
+  std::vector<std::uint32_t> requiredStores{};  // store ids in every plan
 };
 
+// The most a shipping amount may be; anything above is a typing slip.
+inline constexpr double kMostShipping = 1000000.0;
+
+// A shipping amount as typed or stored: a plain decimal number ("4", "4.50") from 0 to
+// kMostShipping; nothing for any other text.
+std::optional<double> ParseShippingAmount(const std::string& text);
+
 // What a first start shows and saves, and what replaces a stored value that cannot be used:
-// 3 stores, "USA", "US Dollar" and the single region "North America".
+// 3 stores, "USA", "US Dollar" and the single region "North America", no shipping and no store
+// to avoid or keep.
 Preferences FirstStartPreferences();
 
 // Used by the thread that created it.
@@ -39,7 +52,7 @@ class IPreferencesManager {
 
   // Those read at construction, or those last set. Valid while the manager lives.
   virtual const Preferences& GetPreferences() const = 0;
-  // Makes the record the current one, then writes all four rows in one transaction. On a
+  // Makes the record the current one, then writes all eight rows in one transaction. On a
   // database failure the rows are rolled back (the current record already holds the new
   // values) and std::runtime_error with SQLite's text is thrown. Empty regions are a broken
   // invariant.
@@ -48,11 +61,13 @@ class IPreferencesManager {
 
 class PreferencesManager : public IPreferencesManager {
  public:
-  // Creates the table when missing and reads the four rows; on a database without any row it
-  // writes the first-start values. A stored value that cannot be used (a count that is not a
-  // number from 1 to 11, a country or currency the tables do not know, a region list with an
-  // empty or unknown name) is replaced by its first-start value, with a warning; the next
-  // SetPreferences writes it over.
+  // Creates the table when missing and reads the rows; on a database without any row it writes
+  // the first-start values. A stored value that cannot be used (a count that is not a number
+  // from 1 to 11, a country or currency the tables do not know, a region list with an empty or
+  // unknown name, a shipping amount that is not a number from 0 to kMostShipping, a store list
+  // that is not comma-separated store numbers) is replaced by its first-start value, with a
+  // warning; the next SetPreferences writes it over. A row that is missing, as in a file of an
+  // older version, reads the first-start value without a warning.
   explicit PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase> database_);
 
   const Preferences& GetPreferences() const override;
@@ -61,6 +76,8 @@ class PreferencesManager : public IPreferencesManager {
  private:
   // The stored value of the key, or the empty string when there is none.
   std::string ReadValue(const std::string& key) const;
+  // The stored value of the key, or nothing when the table has no such row.
+  std::optional<std::string> ReadOptionalValue(const std::string& key) const;
 
   std::shared_ptr<Sqlite::IMutableDatabase> database;
   Preferences current;

@@ -1,7 +1,9 @@
 #include "FindCommand.h"
 
 #include <algorithm>
+#include <charconv>
 #include <ostream>
+#include <utility>
 #include <thread>
 
 #include "BrickLink/Countries.h"
@@ -56,6 +58,43 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
       }
     }
     preferences.regions = options.regions;
+  }
+  const std::pair<const std::optional<std::string>&, double&> amounts[] = {
+      {options.shippingDomestic, preferences.shippingDomestic},
+      {options.shippingInternational, preferences.shippingInternational}};
+  for (const auto& [typed, amount] : amounts) {
+    if (typed) {
+      const std::optional<double> parsed = ParseShippingAmount(*typed);
+      if (!parsed) {
+        return "Not a shipping amount: \"" + *typed + "\". Give a number from 0 to " +
+               Utilities::FormatCount(static_cast<std::uint64_t>(kMostShipping)) +
+               ", such as 4.50.";
+      }
+      amount = *parsed;
+    }
+  }
+  const std::pair<const std::vector<std::string>&, std::vector<std::uint32_t>&> lists[] = {
+      {options.excludedStores, preferences.excludedStores},
+      {options.requiredStores, preferences.requiredStores}};
+  for (const auto& [typed, stores] : lists) {
+    if (typed.empty()) {
+      continue;
+    }
+    stores.clear();
+    for (const std::string& text : typed) {
+      if (text == "none") {
+        continue;
+      }
+      std::uint32_t id = 0;
+      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+      if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return "Not a store number: \"" + text + "\". Give the number of the store's page "
+               "address (store.asp?sID=NUMBER), or none.";
+      }
+      if (std::find(stores.begin(), stores.end(), id) == stores.end()) {
+        stores.push_back(id);
+      }
+    }
   }
   return {};
 }
@@ -126,15 +165,23 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
   }
 
   if (options.json) {
-    WriteJson({succeeded, message, preferences.currency, reporter.Statistics()}, plans, output);
+    WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
+               options.searchMethod},
+              plans, output);
   } else {
     WritePlans(plans, output);
   }
 
   if (succeeded && !options.exportDirectory.empty()) {
+    if (options.exportedPlan > plans.size()) {
+      errors << "Unable to export plan " << options.exportedPlan << ": the search found "
+             << plans.size() << (plans.size() == 1 ? " plan" : " plans") << ".\n";
+      return kNoPlans;
+    }
     try {
-      for (const std::string& path : ExportWantedLists(*plans.front(), 1, options.exportDirectory,
-                                                       options.wantedListId.value_or(0))) {
+      for (const std::string& path :
+           ExportWantedLists(*plans[options.exportedPlan - 1], options.exportedPlan,
+                             options.exportDirectory, options.wantedListId.value_or(0))) {
         errors << "Wrote " << path << '\n';
       }
     } catch (const std::exception& error) {

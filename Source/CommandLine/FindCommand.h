@@ -22,7 +22,14 @@ struct FindOptions {
   bool verbose = false;
   std::string exportDirectory;
   std::optional<std::uint32_t> wantedListId;
+  std::uint32_t exportedPlan = 1;  // the rank of the plan --export writes
   SearchMethod searchMethod = SearchMethod::Bounded;
+  // As typed; checked when the search starts. A list given replaces the saved one; "none"
+  // empties it.
+  std::optional<std::string> shippingDomestic;
+  std::optional<std::string> shippingInternational;
+  std::vector<std::string> excludedStores;
+  std::vector<std::string> requiredStores;
 };
 
 // Exit statuses of the program.

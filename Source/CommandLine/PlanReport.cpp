@@ -47,7 +47,12 @@ void WritePlans(const Plans& plans, std::ostream& output) {
   for (const auto& plan : plans) {
     ++rank;
     output << "Combination #" << rank
-           << " - Total Cost: " << Utilities::FormatPrice(plan->Cost(), 2, currency) << '\n';
+           << " - Total Cost: " << Utilities::FormatPrice(plan->Cost(), 2, currency);
+    if (plan->ChargesShipping()) {
+      output << " (lots " << Utilities::FormatPrice(plan->Subtotal(), 2, currency)
+             << " + shipping " << Utilities::FormatPrice(plan->Shipping(), 2, currency) << ')';
+    }
+    output << '\n';
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
       const auto begin = plan->LotsDataBegin(store.Id());
       const auto end = plan->LotsDataEnd(store.Id());
@@ -55,8 +60,12 @@ void WritePlans(const Plans& plans, std::ostream& output) {
       // reach the terminal.
       using Utilities::ShowControlCharacters;
       output << "  " << ShowControlCharacters(store.Name()) << " ("
-             << ShowControlCharacters(CountryText(store)) << ")  " << store.StoreUrl()
-             << '\n';
+             << ShowControlCharacters(CountryText(store)) << ")  " << store.StoreUrl();
+      if (plan->ChargesShipping()) {
+        output << "  shipping "
+               << Utilities::FormatPrice(plan->StoreShipping(store.Id()), 2, currency);
+      }
+      output << '\n';
       for (auto line = begin; line != end; ++line) {
         const Item& item = line->GetItem();
         output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
@@ -77,11 +86,26 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
   document["message"] = outcome.message;
   document["currency"] = outcome.currency;
   document["statistics"] = outcome.statistics;
+  const Preferences& settings = outcome.settings;
+  document["options"] = {
+      {"storesPerCombination", settings.storesPerCombination},
+      {"country", settings.country},
+      {"regions", settings.regions},
+      {"search", outcome.searchMethod == SearchMethod::Bounded ? "bounded" : "exhaustive"},
+      {"shippingDomestic", settings.shippingDomestic},
+      {"shippingInternational", settings.shippingInternational},
+      {"excludedStores", settings.excludedStores},
+      {"requiredStores", settings.requiredStores},
+  };
   document["plans"] = nlohmann::ordered_json::array();
   std::uint32_t rank = 0;
   for (const auto& plan : plans) {
     nlohmann::ordered_json planJson;
     planJson["rank"] = ++rank;
+    if (plan->ChargesShipping()) {
+      planJson["subtotal"] = plan->Subtotal();
+      planJson["shipping"] = plan->Shipping();
+    }
     planJson["cost"] = plan->Cost();
     planJson["stores"] = nlohmann::ordered_json::array();
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
@@ -92,6 +116,9 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
       storeJson["name"] = store.Name();
       storeJson["countryId"] = CountryId(store);
       storeJson["url"] = store.StoreUrl();
+      if (plan->ChargesShipping()) {
+        storeJson["shipping"] = plan->StoreShipping(store.Id());
+      }
       storeJson["lots"] = nlohmann::ordered_json::array();
       for (auto line = begin; line != end; ++line) {
         const Item& item = line->GetItem();

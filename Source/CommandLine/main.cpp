@@ -64,6 +64,27 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
       .add_option("--wanted-list-id", options.wantedListId,
                   "Marketplace wanted list number written into the exported XML")
       ->needs(exportOption);
+  command
+      .add_option("--plan", options.exportedPlan,
+                  "Rank of the plan --export writes, 1 to 25 (default: 1, the cheapest)")
+      ->check(CLI::Range(1, 25))
+      ->needs(exportOption);
+  command.add_option(
+      "--shipping-domestic", options.shippingDomestic,
+      "Shipping you expect to pay per store in your own country, in the search currency "
+      "(default: the saved setting, 0 at first). With either shipping amount above 0, plans are "
+      "ranked by lots plus the shipping of each of their stores, and may have fewer than k "
+      "stores when that is cheaper. Only the bounded search takes shipping.");
+  command.add_option("--shipping-international", options.shippingInternational,
+                     "Shipping you expect to pay per store in any other country (default: the "
+                     "saved setting, 0 at first)");
+  command.add_option("--exclude-store", options.excludedStores,
+                     "A store number never to buy from; repeat for several, or give \"none\" "
+                     "to clear the list (default: the saved list, empty at first)");
+  command.add_option("--require-store", options.requiredStores,
+                     "A store number every plan must contain, each taking one of the k places; "
+                     "repeat for several, or give \"none\" to clear the list (default: the "
+                     "saved list, empty at first). Only the bounded search takes it.");
 }
 
 }  // namespace

@@ -74,15 +74,25 @@ struct TestWorld {
   }
 
   // The cheapest way to buy every item from at most k stores of the accepted regions, each
-  // item bought from its cheapest offers first; a negative cost when there is none.
-  double BruteForceCheapest(std::uint32_t k, const std::vector<BrickLink::Region>& regions) const {
+  // item bought from its cheapest offers first; a negative cost when there is none. With
+  // options: never from the stores to avoid, always with the stores to keep, and each store's
+  // shipping added (domestic for stores in the USA).
+  double BruteForceCheapest(std::uint32_t k, const std::vector<BrickLink::Region>& regions,
+                            const SearchOptions& options = {}) const {
+    const auto listed = [](const std::vector<std::uint32_t>& list, std::uint32_t id) {
+      return std::find(list.begin(), list.end(), id) != list.end();
+    };
     std::vector<std::uint32_t> eligible;
+    std::map<std::uint32_t, double> shipping;
     for (const auto& [id, country] : stores) {
       const auto& record = BrickLink::GetCountryByID(country);
       if (std::any_of(regions.begin(), regions.end(), [&](BrickLink::Region region) {
             return BrickLink::CountryIsInRegion(record, region);
-          })) {
+          }) &&
+          !listed(options.excludedStores, id)) {
         eligible.push_back(id);
+        shipping[id] =
+            country == "US" ? options.domesticShipping : options.internationalShipping;
       }
     }
     double best = -1.0;
@@ -92,13 +102,15 @@ struct TestWorld {
         continue;
       }
       std::set<std::uint32_t> chosen;
+      double cost = 0.0;
       for (std::uint32_t bit = 0; bit < n; ++bit) {
         if (mask & (1u << bit)) {
           chosen.insert(eligible[bit]);
+          cost += shipping[eligible[bit]];
         }
       }
-      double cost = 0.0;
-      bool valid = true;
+      bool valid = std::all_of(options.requiredStores.begin(), options.requiredStores.end(),
+                               [&](std::uint32_t id) { return chosen.count(id) != 0; });
       for (const WantedItem& item : items) {
         std::vector<std::pair<double, std::uint32_t>> offers;
         for (const Lot& lot : item.lots) {
@@ -169,6 +181,11 @@ class CostFinderTest : public ::testing::Test {
   Recorded Search(std::uint32_t k, std::vector<std::string> regions, std::uint32_t threads = 2,
                   const std::string& path = "",
                   SearchMethod searchMethod = SearchMethod::Bounded) {
+    return Search(k, std::move(regions), SearchOptions{searchMethod}, threads, path);
+  }
+
+  Recorded Search(std::uint32_t k, std::vector<std::string> regions, SearchOptions options,
+                  std::uint32_t threads = 2, const std::string& path = "") {
     Recorded recorded;
     costFinder = CreateCostFinder(
         path.empty() ? wantedListPath.string() : path, k, "US", 1, regions,
@@ -183,7 +200,7 @@ class CostFinderTest : public ::testing::Test {
          },
          [](const Utilities::IStatusUpdate&) {},
          [&recorded](const std::string& text) { recorded.statistics.push_back(text); }},
-        searchMethod);
+        std::move(options));
     costFinder->FindMinimumCostCombinations(threads);
     return recorded;
   }
@@ -268,6 +285,110 @@ TEST_F(CostFinderTest, CheapestPlanMatchesABruteForceSearchAndTheSecondSearchUse
     EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), expected, 1e-9) << round;
   }
   EXPECT_GE(checked, 4) << "too few worlds had a plan to compare";
+}
+
+TEST_F(CostFinderTest, ShippingStoresToAvoidAndStoresToKeepMatchABruteForceSearch) {
+  std::mt19937 random(20261207);
+  int checked = 0;
+  int cheapestHasFewerStores = 0;
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Serve(RandomWorld(random, 9, 4));
+    const std::uint32_t k = 2 + static_cast<std::uint32_t>(round % 3);
+    SearchOptions options;
+    options.domesticShipping = round % 4 == 3 ? 0.0 : 2.5 * (round % 3);
+    options.internationalShipping = round % 4 == 3 ? 0.0 : 6.0 + round % 2;
+    options.excludedStores = {1000u + static_cast<std::uint32_t>(random() % 9)};
+    if (round % 2 == 0) {
+      options.requiredStores = {1000u + static_cast<std::uint32_t>(random() % 9)};
+      if (options.requiredStores == options.excludedStores) {
+        options.requiredStores.clear();
+      }
+    }
+    const Recorded recorded = Search(k, {"North America", "Europe", "Asia"}, options);
+    const double expected = world.BruteForceCheapest(
+        k, {BrickLink::Region::NorthAmerica, BrickLink::Region::Europe, BrickLink::Region::Asia},
+        options);
+    const auto& plans = costFinder->GetCombinationData();
+    if (expected < 0.0) {
+      EXPECT_TRUE(plans.empty());
+      continue;
+    }
+    ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+    ASSERT_FALSE(plans.empty());
+    EXPECT_NEAR(plans[0]->Cost(), expected, 1e-9);
+    for (const auto& plan : plans) {
+      EXPECT_LE(plan->Stores().size(), k);
+      double shipping = 0.0;
+      for (const auto& store : plan->Stores()) {
+        EXPECT_NE(store.Id(), options.excludedStores[0]);
+        shipping += store.CountryId() == "US" ? options.domesticShipping
+                                              : options.internationalShipping;
+        EXPECT_EQ(plan->StoreShipping(store.Id()), store.CountryId() == "US"
+                                                       ? options.domesticShipping
+                                                       : options.internationalShipping);
+      }
+      EXPECT_NEAR(plan->Shipping(), shipping, 1e-9);
+      EXPECT_NEAR(plan->Subtotal() + plan->Shipping(), plan->Cost(), 1e-9);
+      for (const std::uint32_t id : options.requiredStores) {
+        EXPECT_TRUE(std::any_of(plan->Stores().begin(), plan->Stores().end(),
+                                [&](const auto& store) { return store.Id() == id; }));
+      }
+    }
+    cheapestHasFewerStores += plans[0]->Stores().size() < k ? 1 : 0;
+    ++checked;
+  }
+  EXPECT_GE(checked, 6) << "too few worlds had a plan to compare";
+  EXPECT_GE(cheapestHasFewerStores, 2);
+}
+
+TEST_F(CostFinderTest, StoresToKeepThatCannotBeInAPlanEndTheSearchNamingThem) {
+  TestWorld small;
+  small.stores = {{1, "US"}, {2, "US"}, {3, "DE"}, {4, "US"}};
+  small.items = {{"3001", 11, false, 2, {{1, false, 2, 1.0}, {2, false, 2, 0.5}, {3, false, 2, 0.1}}}};
+  Serve(small);
+  const auto failure = [&](std::vector<std::uint32_t> required,
+                           std::vector<std::uint32_t> excluded, std::uint32_t k = 2,
+                           SearchMethod method = SearchMethod::Bounded) {
+    SearchOptions options{method};
+    options.requiredStores = std::move(required);
+    options.excludedStores = std::move(excluded);
+    const Recorded recorded = Search(k, {"North America"}, options);
+    EXPECT_FALSE(recorded.succeeded);
+    EXPECT_TRUE(costFinder->GetCombinationData().empty());
+    return recorded.failure;
+  };
+  // Nothing was ever read of a store outside the table, so it has no name to show.
+  EXPECT_EQ(failure({4}, {}),
+            "Store 4, which is to be kept in every plan, sells nothing on the wanted "
+            "list.\nTake it off the stores to keep.");
+  EXPECT_EQ(failure({3}, {}),
+            "Store 3 (Store 3), which is to be kept in every plan, lies outside the accepted "
+            "regions.\nTake it off the stores to keep.");
+  EXPECT_EQ(failure({2}, {2}),
+            "Store 2 is both a store to avoid and a store to keep.\nTake it off one of the two "
+            "lists.");
+  EXPECT_EQ(failure({1, 2, 3}, {}),
+            "3 stores are to be kept in every plan, but a plan has at most 2 stores.\nKeep "
+            "fewer stores or allow more stores per combination.");
+  EXPECT_EQ(failure({1}, {}, 2, SearchMethod::Exhaustive),
+            "The exhaustive search takes neither shipping nor stores to keep.\nUse the bounded "
+            "search, or leave shipping at 0 and keep no store.");
+
+  // A store to keep that buys nothing is still in every plan; a store to avoid is in none.
+  SearchOptions options;
+  options.requiredStores = {1};
+  options.excludedStores = {2};
+  const Recorded recorded = Search(1, {"North America"}, options);
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  const auto& plans = costFinder->GetCombinationData();
+  ASSERT_EQ(plans.size(), 1u);
+  ASSERT_EQ(plans[0]->Stores().size(), 1u);
+  EXPECT_EQ(plans[0]->Stores()[0].Id(), 1u);
+  EXPECT_NEAR(plans[0]->Cost(), 2.0, 1e-9);
+  EXPECT_NE(std::find(recorded.statistics.begin(), recorded.statistics.end(),
+                      "Stores kept in every plan: 1"),
+            recorded.statistics.end());
 }
 
 TEST_F(CostFinderTest, StoresPerCombinationAreLoweredToWhatTheSearchCanUse) {

@@ -60,7 +60,12 @@ TEST_F(PreferencesManagerTest, FreshDatabaseGetsTheDefaults) {
   EXPECT_EQ(preferences.currency, "US Dollar");
   EXPECT_EQ(preferences.regions, Strings{"North America"});
 
-  EXPECT_EQ(Sql().GetRowCount("Preferences"), 4);
+  EXPECT_EQ(preferences.shippingDomestic, 0.0);
+  EXPECT_EQ(preferences.shippingInternational, 0.0);
+  EXPECT_TRUE(preferences.excludedStores.empty());
+  EXPECT_TRUE(preferences.requiredStores.empty());
+
+  EXPECT_EQ(Sql().GetRowCount("Preferences"), 8);
   EXPECT_EQ(Row("StoresPerCombination"), "3");
   EXPECT_EQ(Row("Country"), "USA");
   EXPECT_EQ(Row("Currency"), "US Dollar");
@@ -85,7 +90,60 @@ TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
   EXPECT_EQ(CreatePreferencesManager()->GetPreferences().regions,
             (Strings{"European Union", "Asia", "Europe"}));
   EXPECT_EQ(CreatePreferencesManager()->GetPreferences().storesPerCombination, 11u);
-  EXPECT_EQ(Sql().GetRowCount("Preferences"), 4);
+  EXPECT_EQ(Sql().GetRowCount("Preferences"), 8);
+}
+
+TEST_F(PreferencesManagerTest, ShippingAndStoreListsAreKeptAndCheckedLikeTheOthers) {
+  Preferences saved = FirstStartPreferences();
+  saved.shippingDomestic = 4.5;
+  saved.shippingInternational = 0.1;
+  saved.excludedStores = {17, 4000000000u};
+  saved.requiredStores = {5};
+  CreatePreferencesManager()->SetPreferences(saved);
+  EXPECT_EQ(Row("ExcludedStores"), "17,4000000000");
+  {
+    const Preferences read = CreatePreferencesManager()->GetPreferences();
+    // Amounts come back to the bit: a search with the saved settings ranks as the last one did.
+    EXPECT_EQ(read.shippingDomestic, 4.5);
+    EXPECT_EQ(read.shippingInternational, 0.1);
+    EXPECT_EQ(read.excludedStores, (std::vector<std::uint32_t>{17, 4000000000u}));
+    EXPECT_EQ(read.requiredStores, std::vector<std::uint32_t>{5});
+  }
+
+  // A file written before these settings existed reads their first-start values.
+  WriteRows({{"StoresPerCombination", "4"},
+             {"Country", "Japan"},
+             {"Currency", "Japanese Yen"},
+             {"Regions", "Asia"}});
+  {
+    const Preferences read = CreatePreferencesManager()->GetPreferences();
+    EXPECT_EQ(read.storesPerCombination, 4u);
+    EXPECT_EQ(read.shippingDomestic, 0.0);
+    EXPECT_TRUE(read.excludedStores.empty());
+  }
+
+  // Unusable values fall back one by one; usable neighbours stay.
+  for (const char* amount : {"-1", "nan", "inf", "1e3", "4,50", "", "2000000", "0x10"}) {
+    for (const char* stores : {"1,,2", "a", "-3", "1;2", "99999999999", ","}) {
+      SCOPED_TRACE(std::string(amount) + " / " + stores);
+      WriteRows({{"StoresPerCombination", "4"},
+                 {"Country", "Japan"},
+                 {"Currency", "Japanese Yen"},
+                 {"Regions", "Asia"},
+                 {"ShippingDomestic", amount},
+                 {"ShippingInternational", "7.25"},
+                 {"ExcludedStores", stores},
+                 {"RequiredStores", "8,9"}});
+      const Preferences read = CreatePreferencesManager()->GetPreferences();
+      EXPECT_EQ(read.shippingDomestic, 0.0);
+      EXPECT_EQ(read.shippingInternational, 7.25);
+      EXPECT_TRUE(read.excludedStores.empty());
+      EXPECT_EQ(read.requiredStores, (std::vector<std::uint32_t>{8, 9}));
+    }
+  }
+  EXPECT_EQ(ParseShippingAmount("12"), 12.0);
+  EXPECT_EQ(ParseShippingAmount("0.50"), 0.5);
+  EXPECT_EQ(ParseShippingAmount(" 1"), std::nullopt);
 }
 
 TEST_F(PreferencesManagerTest, StoredValuesThatCannotBeUsedFallBackToTheFirstStart) {

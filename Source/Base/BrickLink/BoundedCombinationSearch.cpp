@@ -17,15 +17,19 @@
 //   by no more when a store joins a larger set. So below a supplying C nothing costs less than
 //   cost(C) minus the r largest savings of single candidates next to C; and as children come in
 //   order of falling savings, once one child's bound exceeds the threshold so do all later ones.
-// - A Lagrangian bound: for item prices u, a store's value v(u) = sum over its offers of
-//   min(offered, wanted) x min(0, price - u), and any plan below the node costs at least
-//   sum(u x wanted) + the values of C + the r most negative values of the candidates. A few
-//   subgradient steps per node improve u, starting from the parent's. A candidate whose forced
-//   inclusion already lifts the bound above the threshold is dropped for the whole subtree.
+//   With shipping, a candidate's saving is net of its shipping and only positive ones count, as
+//   a plan below C need not fill its r places.
+// - A Lagrangian bound: for item prices u, a store's value v(u) = its shipping + the sum over
+//   its offers of min(offered, wanted) x min(0, price - u), and any plan below the node costs at
+//   least sum(u x wanted) + the values of C + the r most negative values of the candidates. A
+//   few subgradient steps per node improve u, starting from the parent's. A candidate whose
+//   forced inclusion already lifts the bound above the threshold is dropped for the whole
+//   subtree.
 // - Coverage: every missing item must be completed by the r candidates offering most of it.
 // - Purchases only move back as stores join: a store that buys nothing next to C buys nothing
 //   next to any larger set. Such a candidate is dropped, and a node where a chosen store buys
-//   nothing is cut, as its plans are those of sets without that store.
+//   nothing is cut, as its plans are those of sets without that store. Required stores are
+//   chosen at the root and exempt.
 //
 // Before the tree, a greedy choice improved by swapping stores gives the threshold a tight
 // start. Progress counts k-store combinations: a node stands for C(|candidates|, r) of them,
@@ -68,8 +72,8 @@ class BoundedCombinationSearch final : public IBoundedCombinationSearch {
 
   std::vector<StoreCombination> FindCheapestCombinations(
       const ConsolidatedLotData& consolidatedLotData, std::uint32_t storesPerCombination,
-      std::size_t maximumPlans, const CombinationProgress& progress,
-      std::uint32_t threadCount) override;
+      std::size_t maximumPlans, const CombinationProgress& progress, std::uint32_t threadCount,
+      const PlanRules& rules) override;
 
   BoundedSearchStatistics Statistics() const override { return statistics; }
 
@@ -80,24 +84,30 @@ class BoundedCombinationSearch final : public IBoundedCombinationSearch {
 
 std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations(
     const ConsolidatedLotData& consolidatedLotData, std::uint32_t k, std::size_t maximumPlans,
-    const CombinationProgress& progress, std::uint32_t threadCount) {
+    const CombinationProgress& progress, std::uint32_t threadCount, const PlanRules& rules) {
   CORVALLE_ASSERT(consolidatedLotData.ItemCount() == items.size());
   CORVALLE_ASSERT(consolidatedLotData.StoreCount() >= k);
   CORVALLE_ASSERT(k <= kMaximumStores);
   CORVALLE_ASSERT(maximumPlans >= 1);
-  CORVALLE_ASSERT(BoundedSearchAccepts(consolidatedLotData));
+  CORVALLE_ASSERT(BoundedSearchAccepts(consolidatedLotData, rules));
+  CORVALLE_ASSERT(rules.required.size() <= k);
+  CORVALLE_ASSERT(!rules.ChargesShipping() ||
+                  rules.shipping.size() == consolidatedLotData.StoreCount());
   statistics = {};
 
   const SearchTable table(items, consolidatedLotData);
   const Binomials binomials(table.storeCount, k);
-  const double total = binomials(table.storeCount, k);
+  const auto required = static_cast<std::uint32_t>(rules.required.size());
+  const double total = binomials(table.storeCount - required, k - required);
   CheapestPlans plans(maximumPlans);
   ProgressMeter meter(progress, total);
-  const Shared shared{items, consolidatedLotData, table, binomials, k, plans, meter};
+  const Shared shared{items, consolidatedLotData, table, binomials, k, rules, plans, meter};
 
   if (table.itemCount == 0) {
-    // Nothing is wanted: every combination buys nothing, one empty plan.
-    plans.Offer({}, 0.0);
+    // Nothing is wanted: every combination buys nothing, one plan of the required stores.
+    StoreCombination only(std::vector<std::uint32_t>(rules.required));
+    only.CalculateMinimumCost(items, consolidatedLotData, rules);
+    plans.Offer(std::vector<std::uint32_t>(rules.required), only.Cost());
     statistics.combinationsPriced = 1;
     statistics.combinationsRuledOut = total;
     meter.Report(true);
@@ -177,7 +187,12 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
 
 }  // namespace
 
-bool BoundedSearchAccepts(const ConsolidatedLotData& consolidatedLotData) {
+bool BoundedSearchAccepts(const ConsolidatedLotData& consolidatedLotData, const PlanRules& rules) {
+  for (const double amount : rules.shipping) {
+    if (!(std::isfinite(amount) && amount >= 0.0)) {
+      return false;
+    }
+  }
   for (std::uint32_t item = 0; item < consolidatedLotData.ItemCount(); ++item) {
     const LotData* cells = consolidatedLotData.GetItemLotDataBegin(item);
     for (std::uint32_t store = 0; store < consolidatedLotData.StoreCount(); ++store) {

@@ -7,6 +7,7 @@
 
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
+#include "PlanRules.h"
 #include "StoreCombination.h"
 #include "StoreCombinationValidator.h"
 
@@ -32,7 +33,10 @@ struct BoundedSearchStatistics {
 // The plan of a k-store combination is the plan of the stores in it that buy something, so the
 // candidate plans are the store sets T whose every store buys something, that can supply every
 // wanted quantity, and that either have k stores or leave at least k - |T| stores of the table
-// outside T that would buy nothing next to T.
+// outside T that would buy nothing next to T. Under plan rules, T holds every required store
+// (which need not buy anything); and when shipping is charged, a plan costs its lots plus the
+// shipping of its stores, and every such T of at most k stores is a candidate, as leaving a
+// store out may then make a plan cheaper.
 class IBoundedCombinationSearch {
  public:
   virtual ~IBoundedCombinationSearch() = default;
@@ -45,10 +49,12 @@ class IBoundedCombinationSearch {
   // columns. The result is the same on any number of workers. Reports the share of the k-store
   // combinations settled so far and an estimate of the seconds remaining, from any worker
   // thread; progress may be empty. The table must have at least storesPerCombination stores
-  // (at most 11) and one row per item; maximumPlans must be at least 1.
+  // (at most 11) and one row per item; maximumPlans must be at least 1; the rules' columns are
+  // the table's, with at most storesPerCombination required ones.
   virtual std::vector<StoreCombination> FindCheapestCombinations(
       const ConsolidatedLotData& consolidatedLotData, std::uint32_t storesPerCombination,
-      std::size_t maximumPlans, const CombinationProgress& progress, std::uint32_t threadCount) = 0;
+      std::size_t maximumPlans, const CombinationProgress& progress, std::uint32_t threadCount,
+      const PlanRules& rules = {}) = 0;
 
   // The figures of the last FindCheapestCombinations.
   virtual BoundedSearchStatistics Statistics() const = 0;
@@ -57,9 +63,10 @@ class IBoundedCombinationSearch {
   IBoundedCombinationSearch() = default;
 };
 
-// Whether the bounded search can rank the table: every offered price is a finite number that
-// is not negative. (Its bounds rest on buying more never costing less.)
-bool BoundedSearchAccepts(const ConsolidatedLotData& consolidatedLotData);
+// Whether the bounded search can rank the table: every offered price and every shipping amount
+// is a finite number that is not negative. (Its bounds rest on buying more never costing less.)
+bool BoundedSearchAccepts(const ConsolidatedLotData& consolidatedLotData,
+                          const PlanRules& rules = {});
 
 // The items must outlive the search.
 std::unique_ptr<IBoundedCombinationSearch> CreateBoundedCombinationSearch(

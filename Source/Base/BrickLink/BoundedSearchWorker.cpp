@@ -45,6 +45,8 @@ Worker::Worker(const Shared& shared_)
       table(shared_.table),
       k(shared_.k),
       stride(std::max(shared_.k, 1u)),
+      shipping(table.storeCount, 0.0),
+      required(table.storeCount, 0),
       marks(table.storeCount, 0),
       selectedValues(kMaximumStores + 1),
       selectedPositions(kMaximumStores + 1),
@@ -52,6 +54,12 @@ Worker::Worker(const Shared& shared_)
       shares(table.itemCount, 0.0),
       storeShares(table.storeCount, 0.0),
       touchedAt(table.storeCount, 0) {
+  for (std::uint32_t store = 0; store < table.storeCount; ++store) {
+    shipping[store] = shared.rules.Shipping(store);
+  }
+  for (const std::uint32_t store : shared.rules.required) {
+    required[store] = 1;
+  }
   missingList.reserve(table.itemCount);
   touched.reserve(table.storeCount);
   for (std::uint32_t depth = 0; depth <= k; ++depth) {
@@ -72,11 +80,14 @@ Task Worker::RootTask() const {
       }
     }
   }
-  root.candidates.resize(table.storeCount);
+  root.chosen = shared.rules.required;
   for (std::uint32_t store = 0; store < table.storeCount; ++store) {
-    root.candidates[store] = store;
+    if (required[store] == 0) {
+      root.candidates.push_back(store);
+    }
   }
-  root.combinations = shared.binomials(table.storeCount, k);
+  const auto chosen = static_cast<std::uint32_t>(root.chosen.size());
+  root.combinations = shared.binomials(table.storeCount - chosen, k - chosen);
   return root;
 }
 
@@ -110,9 +121,9 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
     }
     penalties[item] = 4.0 * dearest + 1.0;
   }
-  std::vector<std::uint32_t> chosen;
+  std::vector<std::uint32_t> chosen(shared.rules.required);
   Level& work = levels[0];
-  for (std::uint32_t step = 0; step < k; ++step) {
+  while (chosen.size() < k) {
     Load(work, chosen);
     const double current = PenalizedCost(work);
     double bestCost = current;
@@ -121,7 +132,7 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
       if (std::find(chosen.begin(), chosen.end(), store) != chosen.end()) {
         continue;
       }
-      const double cost = current + PenalizedChange(work, store);
+      const double cost = current + PenalizedChange(work, store) + shipping[store];
       if (cost < bestCost) {
         bestCost = cost;
         best = store;
@@ -144,6 +155,9 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
     const double current = PenalizedCost(work);
     std::vector<std::uint32_t> without;
     for (std::uint32_t out = 0; out < chosen.size(); ++out) {
+      if (required[chosen[out]] != 0) {
+        continue;
+      }
       without = chosen;
       without.erase(without.begin() + out);
       Load(work, without);
@@ -152,7 +166,7 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
         if (std::find(chosen.begin(), chosen.end(), store) != chosen.end()) {
           continue;
         }
-        swaps.push_back({base + PenalizedChange(work, store), out, store});
+        swaps.push_back({base + PenalizedChange(work, store) + shipping[store], out, store});
       }
     }
     const auto best = std::min_element(swaps.begin(), swaps.end(), [](const Swap& a, const Swap& b) {
@@ -174,6 +188,9 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
     OfferSet(neighbour);
   }
   for (std::uint32_t out = 0; out < chosen.size(); ++out) {
+    if (required[chosen[out]] != 0) {
+      continue;
+    }
     neighbour = chosen;
     neighbour.erase(neighbour.begin() + out);
     OfferSet(neighbour);
@@ -342,7 +359,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
       bound += u[item] * static_cast<double>(table.wanted[item]);
     }
     for (const std::uint32_t store : level.chosen) {
-      bound += StoreValue(u, store);
+      bound += StoreValue(u, store) + shipping[store];
     }
     // Only offers below the item price count, and the items' offers come cheapest first: the
     // candidates' values are gathered from the head of each item's offers.
@@ -360,6 +377,11 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
         AddToStore(offer.other, static_cast<double>(offer.quantity) * (offer.price - price));
       }
     }
+    if (shared.rules.ChargesShipping()) {
+      for (const std::uint32_t store : touched) {
+        storeShares[store] += shipping[store];
+      }
+    }
     // The r most negative candidate values.
     const std::uint32_t selected = SelectTouched(
         r, [](double value) { return value < 0.0; },
@@ -372,7 +394,8 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
       sinceImprovement = 0;
       for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
         const std::uint32_t store = level.candidates[position];
-        level.bestValues[position] = touchedAt[store] == touchStamp ? storeShares[store] : 0.0;
+        level.bestValues[position] =
+            touchedAt[store] == touchStamp ? storeShares[store] : shipping[store];
       }
       std::copy(u.begin(), u.end(), bestMultipliers.begin());
       selectedWorst = selected == r ? selectedValues[r - 1] : 0.0;
@@ -427,7 +450,15 @@ double Worker::LevelCost(const Level& level) const {
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     cost += level.itemCost[item];
   }
-  return cost;
+  return cost + ChosenShipping(level);
+}
+
+double Worker::ChosenShipping(const Level& level) const {
+  double total = 0.0;
+  for (const std::uint32_t store : level.chosen) {
+    total += shipping[store];
+  }
+  return total;
 }
 
 void Worker::OfferLevel(const Level& level, double approximateCost) {
@@ -435,7 +466,7 @@ void Worker::OfferLevel(const Level& level, double approximateCost) {
     return;
   }
   const auto size = static_cast<std::uint32_t>(level.chosen.size());
-  if (size < k) {
+  if (size < k && !shared.rules.ChargesShipping()) {
     std::uint32_t idle = 0;
     for (std::uint32_t store = 0; store < table.storeCount && idle < k - size; ++store) {
       if (std::find(level.chosen.begin(), level.chosen.end(), store) == level.chosen.end() &&
@@ -450,7 +481,7 @@ void Worker::OfferLevel(const Level& level, double approximateCost) {
   std::vector<std::uint32_t> columns(level.chosen);
   std::sort(columns.begin(), columns.end());
   StoreCombination combination(std::move(columns));
-  combination.CalculateMinimumCost(shared.items, shared.consolidatedLotData);
+  combination.CalculateMinimumCost(shared.items, shared.consolidatedLotData, shared.rules);
   const double cost = combination.Cost();
   std::vector<std::uint32_t> indices = combination.StoreIndices();
   shared.plans.Offer(std::move(indices), cost);
@@ -464,7 +495,7 @@ void Worker::OfferSet(const std::vector<std::uint32_t>& stores) {
   }
   std::vector<std::uint32_t> buying;
   for (const std::uint32_t store : stores) {
-    if (StoreBuys(work, store)) {
+    if (required[store] != 0 || StoreBuys(work, store)) {
       buying.push_back(store);
     }
   }
@@ -475,7 +506,7 @@ void Worker::OfferSet(const std::vector<std::uint32_t>& stores) {
 }
 
 double Worker::PenalizedCost(const Level& level) const {
-  double cost = 0.0;
+  double cost = ChosenShipping(level);
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     cost += ItemPenalizedCost(level, item, nullptr, 0);
   }
@@ -545,7 +576,7 @@ void Worker::Explore(std::uint32_t depth, double combinations) {
 
 void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn) {
   for (const std::uint32_t store : level.chosen) {
-    if (!StoreBuys(level, store)) {
+    if (required[store] == 0 && !StoreBuys(level, store)) {
       return;  // its plans are those of the sets without it
     }
   }
@@ -581,7 +612,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
     }
     if (buys) {
       level.candidates[kept] = store;
-      level.savings[kept] = saving;
+      level.savings[kept] = saving - shipping[store];
       ++kept;
     }
   }
@@ -599,7 +630,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
                      level.values.begin() + kept, std::greater<>());
     double largest = 0.0;
     for (std::uint32_t index = 0; index < top; ++index) {
-      largest += level.values[index];
+      largest += std::max(0.0, level.values[index]);
     }
     if (Exceeds(cost - largest, threshold)) {
       return;
@@ -836,13 +867,18 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
                          ? level.savings[first] > level.savings[second]
                          : first < second;
             });
-  // window = the savings of children j ... j + r - 1.
-  double window = 0.0;
-  for (std::uint32_t index = 0; index < std::min(r, count); ++index) {
-    window += level.savings[level.order[index]];
-  }
+  // The most child j's plans can save: its own saving and the positive ones of the r - 1
+  // children after it. (Savings are net of shipping, so later ones may be negative; the sum
+  // still falls from child to child.)
+  const auto window = [&](std::uint32_t child) {
+    double most = level.savings[level.order[child]];
+    for (std::uint32_t index = child + 1; index < std::min(child + r, count); ++index) {
+      most += std::max(0.0, level.savings[level.order[index]]);
+    }
+    return most;
+  };
   for (std::uint32_t child = 0; child < count; ++child) {
-    if (Exceeds(cost - window, shared.plans.Threshold())) {
+    if (Exceeds(cost - window(child), shared.plans.Threshold())) {
       return;
     }
     const std::uint32_t store = level.candidates[level.order[child]];
@@ -856,10 +892,6 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
     next.candidateCount = remaining;
     handedOn += combinations;
     Descend(depth + 1, combinations);
-    window -= level.savings[level.order[child]];
-    if (child + r < count) {
-      window += level.savings[level.order[child + r]];
-    }
   }
 }
 

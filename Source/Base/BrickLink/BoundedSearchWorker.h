@@ -15,6 +15,7 @@
 #include "CheapestPlans.h"
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
+#include "PlanRules.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
@@ -72,6 +73,7 @@ struct Shared {
   const SearchTable& table;
   const Binomials& binomials;
   std::uint32_t k;
+  const PlanRules& rules;
   CheapestPlans& plans;
   ProgressMeter& progress;
 };
@@ -140,11 +142,13 @@ class Worker {
   inline std::uint32_t SelectTouched(std::uint32_t r, Accept accept, Better better);
   inline double LagrangianBound(Level& level, std::uint32_t r, int iterations,
                                 double& selectedWorst);
-  // The cost of a level that supplies everything, as the purchase rule adds it up.
+  // The cost of a level that supplies everything, as the purchase rule adds it up, with the
+  // chosen stores' shipping.
   inline double LevelCost(const Level& level) const;
+  inline double ChosenShipping(const Level& level) const;
   // Offers the chosen stores as a plan when the rules allow: all of them buy (checked by the
-  // caller), and with fewer than k of them, at least k - |C| other stores of the table would
-  // buy nothing next to them.
+  // caller), and with fewer than k of them and no shipping charged, at least k - |C| other
+  // stores of the table would buy nothing next to them.
   inline void OfferLevel(const Level& level, double approximateCost);
   // Offers the plan of a store set (of its buying stores), if it supplies everything.
   inline void OfferSet(const std::vector<std::uint32_t>& stores);
@@ -187,6 +191,9 @@ class Worker {
   const SearchTable& table;
   const std::uint32_t k;
   const std::uint32_t stride;
+  // Per column: its shipping (0 when none is charged), and whether every plan holds it.
+  std::vector<double> shipping;
+  std::vector<std::uint8_t> required;
   std::vector<Level> levels;
   std::vector<std::uint32_t> marks;
   std::uint32_t stamp = 0;

@@ -38,10 +38,14 @@ void WriteEscaped(std::ostream& stream, const std::string& text) {
 class CombinationData final : public ICombinationData {
  public:
   CombinationData(const std::vector<StoreInformation>& stores_, double cost_,
-                  std::unique_ptr<LotsData> lotsData_);
+                  std::unique_ptr<LotsData> lotsData_, PlanCharges charges_);
 
   const std::vector<StoreInformation>& Stores() const override { return stores; }
   double Cost() const override { return cost; }
+  bool ChargesShipping() const override { return chargesShipping; }
+  double Subtotal() const override { return chargesShipping ? subtotal : cost; }
+  double Shipping() const override { return shipping; }
+  double StoreShipping(std::uint32_t storeId) const override;
   std::uint64_t LotsDataCount() const override { return lotsData->size(); }
   ConstIterator LotsDataBegin() const override { return lotsData->cbegin(); }
   ConstIterator LotsDataEnd() const override { return lotsData->cend(); }
@@ -53,12 +57,25 @@ class CombinationData final : public ICombinationData {
   std::vector<StoreInformation> stores;
   double cost;
   std::unique_ptr<LotsData> lotsData;
+  bool chargesShipping;
+  double subtotal;
+  double shipping = 0.0;
+  std::vector<std::pair<std::uint32_t, double>> storeShipping;  // by store id
 };
 
 CombinationData::CombinationData(const std::vector<StoreInformation>& stores_, double cost_,
-                                 std::unique_ptr<LotsData> lotsData_)
-    : stores(stores_), cost(cost_) {
+                                 std::unique_ptr<LotsData> lotsData_, PlanCharges charges)
+    : stores(stores_),
+      cost(cost_),
+      chargesShipping(!charges.shipping.empty()),
+      subtotal(charges.subtotal) {
   CORVALLE_ASSERT(lotsData_);
+  CORVALLE_ASSERT(charges.shipping.empty() || charges.shipping.size() == stores.size());
+  // Added in the stores' order, as the ranking added them.
+  for (std::size_t index = 0; index < charges.shipping.size(); ++index) {
+    shipping += charges.shipping[index];
+    storeShipping.emplace_back(stores[index].Id(), charges.shipping[index]);
+  }
   // Stable in both passes, so lines of one store with the same item id keep the wanted-list
   // order and equal plans always come out line for line alike.
   std::stable_sort(lotsData_->begin(), lotsData_->end(),
@@ -70,9 +87,21 @@ CombinationData::CombinationData(const std::vector<StoreInformation>& stores_, d
                      return first.store.Id() < second.store.Id();
                    });
   lotsData = std::move(lotsData_);
-  std::erase_if(stores, [this](const StoreInformation& store) {
-    return LotsDataBegin(store.Id()) == LotsDataEnd(store.Id());
+  std::erase_if(stores, [&](const StoreInformation& store) {
+    return LotsDataBegin(store.Id()) == LotsDataEnd(store.Id()) &&
+           std::find(charges.keptStores.begin(), charges.keptStores.end(), store.Id()) ==
+               charges.keptStores.end();
   });
+}
+
+double CombinationData::StoreShipping(std::uint32_t storeId) const {
+  for (const auto& [id, amount] : storeShipping) {
+    if (id == storeId && std::any_of(stores.begin(), stores.end(),
+                                     [&](const StoreInformation& store) { return store.Id() == id; })) {
+      return amount;
+    }
+  }
+  return 0.0;
 }
 
 ICombinationData::ConstIterator CombinationData::LotsDataBegin(std::uint32_t storeId) const {
@@ -136,8 +165,8 @@ bool operator==(const ICombinationData& left, const ICombinationData& right) {
 
 std::unique_ptr<ICombinationData> CreateCombinationData(
     const std::vector<StoreInformation>& stores, double cost,
-    std::unique_ptr<ICombinationData::LotsData> lotsData) {
-  return std::make_unique<CombinationData>(stores, cost, std::move(lotsData));
+    std::unique_ptr<ICombinationData::LotsData> lotsData, PlanCharges charges) {
+  return std::make_unique<CombinationData>(stores, cost, std::move(lotsData), std::move(charges));
 }
 
 }  // namespace Corvalle::BrickLink

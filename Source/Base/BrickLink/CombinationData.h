@@ -42,7 +42,14 @@ class ICombinationData {
 
   // The stores from which something is bought, in the combination's column order.
   virtual const std::vector<StoreInformation>& Stores() const = 0;
+  // What the plan costs in all: its lots, plus the shipping of its stores when charged.
   virtual double Cost() const = 0;
+  // Whether the search charged shipping; without, the subtotal is the cost and shipping is 0.
+  virtual bool ChargesShipping() const = 0;
+  virtual double Subtotal() const = 0;
+  virtual double Shipping() const = 0;
+  // One store's shipping; 0 for a store not in the plan.
+  virtual double StoreShipping(std::uint32_t storeId) const = 0;
   virtual std::uint64_t LotsDataCount() const = 0;
   virtual ConstIterator LotsDataBegin() const = 0;
   virtual ConstIterator LotsDataEnd() const = 0;
@@ -65,10 +72,17 @@ class ICombinationData {
 // supply nothing have equal plans.
 bool operator==(const ICombinationData& left, const ICombinationData& right);
 
+// What a plan costs beyond its lots, and the stores it keeps though they buy nothing.
+struct PlanCharges {
+  std::vector<double> shipping;  // one per store given with it; empty when none is charged
+  double subtotal = 0.0;         // the lots' cost; used only when shipping is charged
+  std::vector<std::uint32_t> keptStores;  // store ids
+};
+
 // Orders the plan (item id, then store id; lines of one store and item id keep their order),
-// and drops from the stores those from which nothing is bought.
+// and drops from the stores those from which nothing is bought, unless charges keep them.
 std::unique_ptr<ICombinationData> CreateCombinationData(
     const std::vector<StoreInformation>& stores, double cost,
-    std::unique_ptr<ICombinationData::LotsData> lotsData);
+    std::unique_ptr<ICombinationData::LotsData> lotsData, PlanCharges charges = {});
 
 }  // namespace Corvalle::BrickLink

@@ -22,11 +22,12 @@ class MinimumCostFinder final : public IMinimumCostFinder {
  public:
   MinimumCostFinder(std::shared_ptr<const ConsolidatedLotData> consolidatedLotData_,
                     IStoreCombinationValidator& validator_, const std::vector<Item>& items_,
-                    std::uint32_t storesPerCombination_)
+                    std::uint32_t storesPerCombination_, PlanRules rules_)
       : consolidatedLotData(std::move(consolidatedLotData_)),
         validator(&validator_),
         items(&items_),
-        storesPerCombination(storesPerCombination_) {
+        storesPerCombination(storesPerCombination_),
+        rules(std::move(rules_)) {
     CORVALLE_ASSERT(this->consolidatedLotData);
   }
 
@@ -44,7 +45,7 @@ class MinimumCostFinder final : public IMinimumCostFinder {
   BoundedSearchStatistics CollectCheapestCombinations(const CombinationProgress& progress,
                                                       std::uint32_t threadCount,
                                                       std::size_t maximumPlans) override {
-    if (!BoundedSearchAccepts(*consolidatedLotData)) {
+    if (!BoundedSearchAccepts(*consolidatedLotData, rules)) {
       throw std::runtime_error(
           "Some offered prices are negative or not numbers, which the bounded search cannot "
           "rank.\nTry the exhaustive search.");
@@ -53,7 +54,7 @@ class MinimumCostFinder final : public IMinimumCostFinder {
     const auto search = CreateBoundedCombinationSearch(*items);
     validCombinations = std::make_unique<std::vector<StoreCombination>>(
         search->FindCheapestCombinations(*consolidatedLotData, storesPerCombination, maximumPlans,
-                                         progress, threadCount));
+                                         progress, threadCount, rules));
     return search->Statistics();
   }
   void CalculateCosts() override;
@@ -64,6 +65,7 @@ class MinimumCostFinder final : public IMinimumCostFinder {
   IStoreCombinationValidator* validator;
   const std::vector<Item>* items;
   std::uint32_t storesPerCombination;
+  PlanRules rules;
   std::unique_ptr<std::vector<StoreCombination>> validCombinations;
   std::uint32_t workerCount = 1;  // the thread count of the last search, for CalculateCosts
 };
@@ -116,7 +118,7 @@ void MinimumCostFinder::CalculateCosts() {
       std::max(1u, std::thread::hardware_concurrency()));
   const auto priceRange = [&](std::size_t begin, std::size_t end) {
     for (std::size_t index = begin; index < end; ++index) {
-      combinations[index].CalculateMinimumCost(*items, *consolidatedLotData);
+      combinations[index].CalculateMinimumCost(*items, *consolidatedLotData, rules);
     }
   };
   std::vector<std::thread> pricers;
@@ -175,7 +177,8 @@ std::unique_ptr<ICombinationData> MinimumCostFinder::CreateCombinationData(
   if (!validCombinations || rank == 0 || rank > validCombinations->size()) {
     return nullptr;
   }
-  return (*validCombinations)[rank - 1].CreateCombinationLotsData(*items, *consolidatedLotData);
+  return (*validCombinations)[rank - 1].CreateCombinationLotsData(*items, *consolidatedLotData,
+                                                                  rules);
 }
 
 }  // namespace
@@ -183,9 +186,9 @@ std::unique_ptr<ICombinationData> MinimumCostFinder::CreateCombinationData(
 std::unique_ptr<IMinimumCostFinder> CreateMinimumCostFinder(
     std::shared_ptr<const ConsolidatedLotData> consolidatedLotData,
     IStoreCombinationValidator& validator, const std::vector<Item>& items,
-    std::uint32_t storesPerCombination) {
+    std::uint32_t storesPerCombination, PlanRules rules) {
   return std::make_unique<MinimumCostFinder>(std::move(consolidatedLotData), validator, items,
-                                             storesPerCombination);
+                                             storesPerCombination, std::move(rules));
 }
 
 }  // namespace Corvalle::BrickLink

@@ -8,6 +8,7 @@
 #include "CombinationData.h"
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
+#include "PlanRules.h"
 #include "StoreCombination.h"
 #include "StoreCombinationValidator.h"
 
@@ -55,10 +56,11 @@ class IMinimumCostFinder {
 };
 
 // The table must not be null and its rows must be the items. The validator and the items must
-// outlive the finder.
+// outlive the finder. The rules (on the table's columns) price and shape the bounded search's
+// plans; the enumeration takes none.
 std::unique_ptr<IMinimumCostFinder> CreateMinimumCostFinder(
     std::shared_ptr<const ConsolidatedLotData> consolidatedLotData,
     IStoreCombinationValidator& validator, const std::vector<Item>& items,
-    std::uint32_t storesPerCombination);
+    std::uint32_t storesPerCombination, PlanRules rules = {});
 
 }  // namespace Corvalle::BrickLink

@@ -47,8 +47,22 @@ void StoreCombination::CalculateMinimumCost(const std::vector<Item>& items,
   cost = total;
 }
 
+void StoreCombination::CalculateMinimumCost(const std::vector<Item>& items,
+                                            const ConsolidatedLotData& consolidatedLotData,
+                                            const PlanRules& rules) {
+  CalculateMinimumCost(items, consolidatedLotData);
+  if (rules.ChargesShipping()) {
+    double shipping = 0.0;
+    for (const std::uint32_t storeIndex : storeIndices) {
+      shipping += rules.Shipping(storeIndex);
+    }
+    cost += shipping;
+  }
+}
+
 std::unique_ptr<ICombinationData> StoreCombination::CreateCombinationLotsData(
-    const std::vector<Item>& items, const ConsolidatedLotData& consolidatedLotData) const {
+    const std::vector<Item>& items, const ConsolidatedLotData& consolidatedLotData,
+    const PlanRules& rules) const {
   auto lotsData = std::make_unique<ICombinationData::LotsData>();
   std::vector<CombinationLotData> candidates;
   candidates.reserve(storeIndices.size());
@@ -83,10 +97,24 @@ std::unique_ptr<ICombinationData> StoreCombination::CreateCombinationLotsData(
 
   std::vector<StoreInformation> stores;
   stores.reserve(storeIndices.size());
+  PlanCharges charges;
   for (const std::uint32_t storeIndex : storeIndices) {
     stores.push_back(consolidatedLotData.GetStore(storeIndex));
+    if (rules.ChargesShipping()) {
+      charges.shipping.push_back(rules.Shipping(storeIndex));
+    }
+    if (rules.IsRequired(storeIndex)) {
+      charges.keptStores.push_back(stores.back().Id());
+    }
   }
-  return CreateCombinationData(stores, cost, std::move(lotsData));
+  if (!rules.ChargesShipping()) {
+    return CreateCombinationData(stores, cost, std::move(lotsData), std::move(charges));
+  }
+  // The subtotal as the ranking priced it, so that subtotal + shipping is the cost to the bit.
+  StoreCombination lots{std::vector<std::uint32_t>(storeIndices)};
+  lots.CalculateMinimumCost(items, consolidatedLotData);
+  charges.subtotal = lots.Cost();
+  return CreateCombinationData(stores, cost, std::move(lotsData), std::move(charges));
 }
 
 }  // namespace Corvalle::BrickLink

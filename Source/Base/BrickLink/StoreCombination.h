@@ -7,6 +7,7 @@
 #include "CombinationData.h"
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
+#include "PlanRules.h"
 
 namespace Corvalle::BrickLink {
 
@@ -29,9 +30,16 @@ class StoreCombination {
   // (a broken invariant otherwise). Safe on distinct objects from several threads at once.
   void CalculateMinimumCost(const std::vector<Item>& items,
                             const ConsolidatedLotData& consolidatedLotData);
+  // The same, plus the shipping of every store of the combination under the rules, added in
+  // column order after the lots.
+  void CalculateMinimumCost(const std::vector<Item>& items,
+                            const ConsolidatedLotData& consolidatedLotData, const PlanRules& rules);
   // The purchase plan of the combination under the same rule, with this combination's cost.
+  // Under rules, the plan also tells its lots' subtotal and each store's shipping, and keeps the
+  // required stores that buy nothing.
   std::unique_ptr<ICombinationData> CreateCombinationLotsData(
-      const std::vector<Item>& items, const ConsolidatedLotData& consolidatedLotData) const;
+      const std::vector<Item>& items, const ConsolidatedLotData& consolidatedLotData,
+      const PlanRules& rules = {}) const;
 
   friend bool operator==(const StoreCombination&, const StoreCombination&) = default;
 

@@ -84,7 +84,8 @@ class DominanceDigest {
 class StorePruner final : public IStorePruner, public Combinations::ICombinationCollectorFactory {
  public:
   std::shared_ptr<const ConsolidatedLotData> PruneExtraneousStores(
-      const ConsolidatedLotData& consolidatedLotData_, const std::vector<Item>& items_) override;
+      const ConsolidatedLotData& consolidatedLotData_, const std::vector<Item>& items_,
+      const PlanRules& rules_) override;
   std::shared_ptr<const ConsolidatedLotData> PruneStoresByCountry(const ConsolidatedLotData& table,
                                                                   const Country& country) override;
   std::shared_ptr<const ConsolidatedLotData> PruneStoresByRegions(
@@ -100,6 +101,7 @@ class StorePruner final : public IStorePruner, public Combinations::ICombination
  private:
   const ConsolidatedLotData* consolidatedLotData = nullptr;
   const std::vector<Item>* items = nullptr;
+  const PlanRules* rules = nullptr;
   std::vector<std::uint32_t> keptStores;
 };
 
@@ -107,10 +109,11 @@ class StorePruner final : public IStorePruner, public Combinations::ICombination
 class SubsetFinder final : public Combinations::IValidCombinationCollector {
  public:
   SubsetFinder(StorePruner& storePruner_, const ConsolidatedLotData& consolidatedLotData_,
-               const std::vector<Item>& items_)
+               const std::vector<Item>& items_, const PlanRules& rules_)
       : storePruner(storePruner_),
         consolidatedLotData(consolidatedLotData_),
         items(items_),
+        rules(rules_),
         digest(consolidatedLotData_, items_),
         isExtraneous(consolidatedLotData_.StoreCount(), false) {}
 
@@ -121,9 +124,9 @@ class SubsetFinder final : public Combinations::IValidCombinationCollector {
     if (isExtraneous[a] || isExtraneous[b]) {
       return;
     }
-    if (digest.IsDominatedBy(a, b)) {
+    if (MayGo(a, b) && digest.IsDominatedBy(a, b)) {
       MarkExtraneous(a);
-    } else if (digest.IsDominatedBy(b, a)) {
+    } else if (MayGo(b, a) && digest.IsDominatedBy(b, a)) {
       MarkExtraneous(b);
     }
   }
@@ -139,6 +142,11 @@ class SubsetFinder final : public Combinations::IValidCombinationCollector {
   }
 
  private:
+  // Whether the rules let x make way for y.
+  bool MayGo(std::uint32_t x, std::uint32_t y) const {
+    return !rules.IsRequired(x) && rules.Shipping(y) <= rules.Shipping(x);
+  }
+
   void MarkExtraneous(std::uint32_t store) {
     extraneous.push_back(store);
     isExtraneous[store] = true;
@@ -147,6 +155,7 @@ class SubsetFinder final : public Combinations::IValidCombinationCollector {
   StorePruner& storePruner;
   const ConsolidatedLotData& consolidatedLotData;
   const std::vector<Item>& items;
+  const PlanRules& rules;
   DominanceDigest digest;
   // The columns found redundant, in the order found, and the same as flags for the skip test.
   std::vector<std::uint32_t> extraneous;
@@ -180,7 +189,8 @@ std::vector<Region> RegionNamesToRegions(const std::vector<std::string>& regionN
 }
 
 std::shared_ptr<const ConsolidatedLotData> StorePruner::PruneExtraneousStores(
-    const ConsolidatedLotData& consolidatedLotData_, const std::vector<Item>& items_) {
+    const ConsolidatedLotData& consolidatedLotData_, const std::vector<Item>& items_,
+    const PlanRules& rules_) {
   CORVALLE_ASSERT(consolidatedLotData_.ItemCount() == items_.size());
   const std::uint32_t storeCount = consolidatedLotData_.StoreCount();
   if (storeCount == 0) {
@@ -191,6 +201,7 @@ std::shared_ptr<const ConsolidatedLotData> StorePruner::PruneExtraneousStores(
   }
   consolidatedLotData = &consolidatedLotData_;
   items = &items_;
+  rules = &rules_;
   keptStores.clear();
   const auto generator = Combinations::CreateCombinationGenerator();
   generator->TryGenerateCombinations(storeCount, 2, *this);
@@ -230,7 +241,8 @@ std::shared_ptr<const ConsolidatedLotData> StorePruner::PruneStoresByRegions(
 std::unique_ptr<Combinations::IValidCombinationCollector> StorePruner::CreateCollector() {
   CORVALLE_ASSERT(consolidatedLotData != nullptr);
   CORVALLE_ASSERT(items != nullptr);
-  return std::make_unique<SubsetFinder>(*this, *consolidatedLotData, *items);
+  CORVALLE_ASSERT(rules != nullptr);
+  return std::make_unique<SubsetFinder>(*this, *consolidatedLotData, *items, *rules);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
+#include "PlanRules.h"
 #include "Countries.h"
 
 namespace Corvalle::BrickLink {
@@ -22,10 +23,13 @@ class IStorePruner {
   // Removes every store that another single store makes redundant: store x goes when some
   // store y offers, for every item that x offers, the whole wanted quantity at a unit price no
   // higher than x's. Of stores with identical offers, the one with the highest column stays.
+  // Under rules (on the table's columns), a required store never goes, and y must not charge
+  // more shipping than x: a cheaper store that ships dearer may still make the cheaper plan.
   // The rows of the table must be the items. A table without stores yields a table without
   // stores.
   virtual std::shared_ptr<const ConsolidatedLotData> PruneExtraneousStores(
-      const ConsolidatedLotData& consolidatedLotData, const std::vector<Item>& items) = 0;
+      const ConsolidatedLotData& consolidatedLotData, const std::vector<Item>& items,
+      const PlanRules& rules = {}) = 0;
   // Keeps the stores located in country, a record of the country table.
   virtual std::shared_ptr<const ConsolidatedLotData> PruneStoresByCountry(
       const ConsolidatedLotData& consolidatedLotData, const Country& country) = 0;

@@ -1,0 +1,366 @@
+// The bounded search under shipping and required stores against a brute force written plainly
+// here: every set of stores is priced by buying each item's units cheapest first, and the sets
+// that make plans under the rules are ranked.
+
+#include "BrickLink/PlanRules.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BrickLink/BoundedCombinationSearch.h"
+#include "BrickLink/StoreInformation.h"
+#include "BrickLink/StorePruner.h"
+#include "SearchTestSupport.h"
+
+namespace Corvalle::BrickLink {
+namespace {
+
+using Indices = std::vector<std::uint32_t>;
+
+struct BruteForcePlan {
+  Indices stores;
+  double cost;
+};
+
+// What buying the list from the stores gives: the cost of the lots, whether it supplies every
+// item, and which of the stores buy anything.
+struct Purchase {
+  double lots = 0.0;
+  bool supplies = true;
+  std::vector<bool> buys;
+};
+
+Purchase Buy(const std::vector<Item>& items, const ConsolidatedLotData& table,
+             const Indices& stores) {
+  Purchase purchase;
+  purchase.buys.assign(stores.size(), false);
+  for (std::uint32_t item = 0; item < items.size(); ++item) {
+    // Cheapest first; equal prices from the lower column first.
+    std::vector<std::size_t> order(stores.size());
+    for (std::size_t position = 0; position < stores.size(); ++position) {
+      order[position] = position;
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t first, std::size_t second) {
+      const double a = table.GetLotData(item, stores[first]).price;
+      const double b = table.GetLotData(item, stores[second]).price;
+      return a != b ? a < b : stores[first] < stores[second];
+    });
+    std::uint32_t missing = items[item].Quantity();
+    for (const std::size_t position : order) {
+      const LotData cell = table.GetLotData(item, stores[position]);
+      const std::uint32_t taken = std::min(cell.quantity, missing);
+      if (taken > 0) {
+        purchase.lots += taken * cell.price;
+        purchase.buys[position] = true;
+        missing -= taken;
+      }
+    }
+    purchase.supplies = purchase.supplies && missing == 0;
+  }
+  return purchase;
+}
+
+// Every plan under the rules, cheapest first, then by columns.
+std::vector<BruteForcePlan> BruteForce(const std::vector<Item>& items,
+                                       const ConsolidatedLotData& table, std::uint32_t k,
+                                       const PlanRules& rules) {
+  const std::uint32_t n = table.StoreCount();
+  std::vector<BruteForcePlan> plans;
+  for (std::uint32_t mask = 0; mask < (1u << n); ++mask) {
+    Indices stores;
+    for (std::uint32_t store = 0; store < n; ++store) {
+      if ((mask >> store & 1u) != 0) {
+        stores.push_back(store);
+      }
+    }
+    if (stores.size() > k || !std::all_of(rules.required.begin(), rules.required.end(),
+                                          [&](std::uint32_t required) {
+                                            return (mask >> required & 1u) != 0;
+                                          })) {
+      continue;
+    }
+    const Purchase purchase = Buy(items, table, stores);
+    if (!purchase.supplies) {
+      continue;
+    }
+    bool everyStoreBuys = true;
+    for (std::size_t position = 0; position < stores.size(); ++position) {
+      everyStoreBuys = everyStoreBuys && (purchase.buys[position] || rules.IsRequired(stores[position]));
+    }
+    if (!everyStoreBuys) {
+      continue;
+    }
+    if (!rules.ChargesShipping() && stores.size() < k) {
+      // Without shipping a plan is that of a k-store combination: the places it leaves need
+      // stores that would buy nothing beside it.
+      std::uint32_t idle = 0;
+      for (std::uint32_t other = 0; other < n; ++other) {
+        if ((mask >> other & 1u) != 0) {
+          continue;
+        }
+        Indices with = stores;
+        with.push_back(other);
+        std::sort(with.begin(), with.end());
+        const Purchase beside = Buy(items, table, with);
+        const auto at = std::find(with.begin(), with.end(), other) - with.begin();
+        idle += beside.buys[static_cast<std::size_t>(at)] ? 0 : 1;
+      }
+      if (idle < k - stores.size()) {
+        continue;
+      }
+    }
+    double shipping = 0.0;
+    for (const std::uint32_t store : stores) {
+      shipping += rules.Shipping(store);
+    }
+    plans.push_back({stores, purchase.lots + shipping});
+  }
+  std::sort(plans.begin(), plans.end(), [](const BruteForcePlan& a, const BruteForcePlan& b) {
+    return a.cost != b.cost ? a.cost < b.cost : a.stores < b.stores;
+  });
+  return plans;
+}
+
+bool SameCost(double first, double second) {
+  return std::abs(first - second) <= 1e-9 * std::max({1.0, std::abs(first), std::abs(second)});
+}
+
+std::string Describe(const std::vector<Item>& items, const ConsolidatedLotData& table,
+                     std::uint32_t k, const PlanRules& rules) {
+  std::ostringstream text;
+  text << "k " << k << ", required columns";
+  for (const std::uint32_t column : rules.required) {
+    text << ' ' << column;
+  }
+  text << ", shipping";
+  for (const double amount : rules.shipping) {
+    text << ' ' << amount;
+  }
+  text << "\nwanted";
+  for (const Item& item : items) {
+    text << ' ' << item.Quantity();
+  }
+  for (std::uint32_t item = 0; item < items.size(); ++item) {
+    text << "\n ";
+    for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
+      const LotData cell = table.GetLotData(item, store);
+      text << ' ' << (cell.quantity == 0 ? std::string("-")
+                                         : std::to_string(cell.quantity) + "@" +
+                                               std::to_string(cell.price));
+    }
+  }
+  return text.str();
+}
+
+// What is wrong with the search's plans against the brute force's; empty when nothing. Plans of
+// equal cost may fill the last places in any choice.
+std::string Mismatch(const std::vector<StoreCombination>& found,
+                     const std::vector<BruteForcePlan>& expected, std::size_t maximumPlans) {
+  std::ostringstream problems;
+  problems.precision(17);
+  const std::size_t count = std::min(maximumPlans, expected.size());
+  if (found.size() != count) {
+    problems << count << " plans expected, " << found.size() << " found";
+    return problems.str();
+  }
+  for (std::size_t place = 0; place < count; ++place) {
+    const auto match = std::find_if(expected.begin(), expected.end(), [&](const auto& plan) {
+      return plan.stores == found[place].StoreIndices();
+    });
+    if (match == expected.end()) {
+      problems << "place " << place << ": not a plan under the rules\n";
+    } else if (!SameCost(match->cost, found[place].Cost())) {
+      problems << "place " << place << ": cost " << found[place].Cost() << ", brute force "
+               << match->cost << "\n";
+    }
+    if (!SameCost(found[place].Cost(), expected[place].cost)) {
+      problems << "place " << place << ": cost " << found[place].Cost() << " where the "
+               << place + 1 << "th cheapest plan costs " << expected[place].cost << "\n";
+    }
+    for (std::size_t earlier = 0; earlier < place; ++earlier) {
+      if (found[earlier].StoreIndices() == found[place].StoreIndices()) {
+        problems << "places " << earlier << " and " << place << ": the same plan\n";
+      }
+    }
+  }
+  return problems.str();
+}
+
+struct RandomCase {
+  std::vector<Item> items;
+  std::shared_ptr<const ConsolidatedLotData> table;
+  std::uint32_t k;
+  PlanRules rules;
+  std::size_t maximumPlans;
+};
+
+RandomCase MakeRandomCase(std::mt19937& random, bool shipping, bool required) {
+  const std::uint32_t k = 1 + random() % 6;
+  const std::uint32_t storeCount = k + random() % (13 - k);
+  const std::uint32_t itemCount = 1 + random() % 5;
+  static constexpr double kPrices[] = {0.0, 0.05, 0.1, 0.25, 0.5, 1.0, 1.5, 3.0};
+  std::vector<std::uint32_t> quantities;
+  for (std::uint32_t item = 0; item < itemCount; ++item) {
+    quantities.push_back(random() % 8 == 0 ? 0 : 1 + random() % 6);
+  }
+  const std::uint32_t density = 1 + random() % 4;
+  std::vector<std::vector<LotData>> rows(itemCount, std::vector<LotData>(storeCount));
+  for (std::uint32_t store = 0; store < storeCount; ++store) {
+    const bool copy = store > 0 && random() % 8 == 0;
+    const std::uint32_t source = copy ? random() % store : store;
+    for (std::uint32_t item = 0; item < itemCount; ++item) {
+      if (copy) {
+        rows[item][store] = rows[item][source];
+      } else if (random() % 4 < density) {
+        rows[item][store] = {1 + static_cast<std::uint32_t>(random() % 5), kPrices[random() % 8]};
+      }
+    }
+  }
+  std::vector<std::uint32_t> ids;
+  for (std::uint32_t store = 0; store < storeCount; ++store) {
+    ids.push_back(7000 + 3 * store);
+  }
+  RandomCase test{Testing::MakeItems(quantities), Testing::MakeTable(rows, ids), k, {},
+                  random() % 4 == 0 ? 1 + random() % 5 : 25};
+  if (shipping) {
+    // Few distinct amounts, so that plans tie; now and then no shipping for some stores.
+    static constexpr double kShipping[] = {0.0, 0.25, 0.5, 1.0, 2.5, 4.0};
+    const double domestic = kShipping[random() % 6];
+    const double international = kShipping[random() % 6];
+    for (std::uint32_t store = 0; store < storeCount; ++store) {
+      test.rules.shipping.push_back(random() % 2 == 0 ? domestic : international);
+    }
+  }
+  if (required) {
+    const std::uint32_t count = 1 + random() % std::min(k, 3u);
+    for (std::uint32_t store = 0; store < storeCount; ++store) {
+      if (test.rules.required.size() < count && random() % storeCount < count) {
+        test.rules.required.push_back(store);
+      }
+    }
+  }
+  return test;
+}
+
+TEST(PlanRulesTest, TheBoundedSearchFindsTheBruteForcesCheapestPlansUnderTheRules) {
+  struct Mode {
+    const char* name;
+    bool shipping;
+    bool required;
+    int rounds;
+  };
+  for (const Mode mode : {Mode{"shipping", true, false, 1500}, Mode{"required", false, true, 800},
+                          Mode{"shipping and required", true, true, 800}}) {
+    SCOPED_TRACE(mode.name);
+    std::mt19937 random(9120);
+    int withPlans = 0;
+    int withSmallerCheapest = 0;
+    for (int round = 0; round < mode.rounds; ++round) {
+      const RandomCase test = MakeRandomCase(random, mode.shipping, mode.required);
+      const std::vector<BruteForcePlan> expected =
+          BruteForce(test.items, *test.table, test.k, test.rules);
+      std::vector<StoreCombination> byWorkers[2];
+      for (const std::uint32_t workers : {1u, 2u}) {
+        byWorkers[workers - 1] = CreateBoundedCombinationSearch(test.items)
+                                     ->FindCheapestCombinations(*test.table, test.k,
+                                                                test.maximumPlans, nullptr,
+                                                                workers, test.rules);
+      }
+      ASSERT_EQ(Mismatch(byWorkers[0], expected, test.maximumPlans), "")
+          << "round " << round << ", at most " << test.maximumPlans << " plans\n"
+          << Describe(test.items, *test.table, test.k, test.rules);
+      ASSERT_EQ(byWorkers[0], byWorkers[1]) << "round " << round << ": 1 worker, then 2";
+      withPlans += expected.empty() ? 0 : 1;
+      withSmallerCheapest +=
+          !expected.empty() && expected.front().stores.size() < test.k ? 1 : 0;
+    }
+    // The cases must reach plans, and plans that leave places empty.
+    EXPECT_GT(withPlans, mode.rounds / 2);
+    EXPECT_GT(withSmallerCheapest, mode.rounds / 5);
+  }
+}
+
+TEST(PlanRulesTest, ShippingCanMakeOneStoreCheaperThanTwo) {
+  // Two items, one unit each. Store 0 sells both at 1; stores 1 and 2 sell one each at 0.5.
+  // By lots, {1, 2} is cheapest (1.00). With 4.00 shipping per store, store 0 alone costs 6.00
+  // and the pair 9.00.
+  const auto items = Testing::MakeItems({1, 1});
+  const auto table = Testing::MakeTable({{{1, 1.0}, {1, 0.5}, {}}, {{1, 1.0}, {}, {1, 0.5}}},
+                                        {101, 102, 103});
+  const auto byLots =
+      CreateBoundedCombinationSearch(items)->FindCheapestCombinations(*table, 2, 1, nullptr, 1);
+  ASSERT_EQ(byLots.size(), 1u);
+  EXPECT_EQ(byLots[0].StoreIndices(), (Indices{1, 2}));
+
+  PlanRules rules;
+  rules.shipping = {4.0, 4.0, 4.0};
+  const auto withShipping = CreateBoundedCombinationSearch(items)->FindCheapestCombinations(
+      *table, 2, 25, nullptr, 1, rules);
+  ASSERT_GE(withShipping.size(), 2u);
+  EXPECT_EQ(withShipping[0].StoreIndices(), Indices{0});
+  EXPECT_DOUBLE_EQ(withShipping[0].Cost(), 6.0);
+  // The plan tells its parts, adding up to the cost.
+  const auto plan = withShipping[0].CreateCombinationLotsData(items, *table, rules);
+  EXPECT_TRUE(plan->ChargesShipping());
+  EXPECT_DOUBLE_EQ(plan->Subtotal(), 2.0);
+  EXPECT_DOUBLE_EQ(plan->Shipping(), 4.0);
+  EXPECT_EQ(plan->Subtotal() + plan->Shipping(), plan->Cost());
+  EXPECT_DOUBLE_EQ(plan->StoreShipping(101), 4.0);
+  EXPECT_DOUBLE_EQ(plan->StoreShipping(102), 0.0);
+
+  // A required store is in every plan, even where it buys nothing.
+  PlanRules keep;
+  keep.required = {1};
+  const auto kept =
+      CreateBoundedCombinationSearch(items)->FindCheapestCombinations(*table, 2, 25, nullptr, 2,
+                                                                     keep);
+  ASSERT_FALSE(kept.empty());
+  for (const StoreCombination& combination : kept) {
+    EXPECT_TRUE(std::binary_search(combination.StoreIndices().begin(),
+                                   combination.StoreIndices().end(), 1u));
+  }
+}
+
+TEST(PlanRulesTest, TermsBecomeRulesOnTheTablesColumns) {
+  const auto table = Testing::MakeTable({{{1, 1.0}, {1, 1.0}, {1, 1.0}}}, {301, 302, 303});
+  StoreInformation::SetStoreMetadata(301, {"Home", "US"});
+  StoreInformation::SetStoreMetadata(302, {"Away", "DE"});
+  StoreInformation::SetStoreMetadata(303, {"Nowhere", ""});
+  PurchaseTerms terms{4.0, 9.0, "US", {303, 999}};
+  const PlanRules rules = MakePlanRules(terms, *table);
+  EXPECT_EQ(rules.shipping, (std::vector<double>{4.0, 9.0, 9.0}));
+  // A store the table lacks is not a column.
+  EXPECT_EQ(rules.required, Indices{2});
+
+  terms.domesticShipping = 0.0;
+  terms.internationalShipping = 0.0;
+  EXPECT_FALSE(MakePlanRules(terms, *table).ChargesShipping());
+}
+
+TEST(PlanRulesTest, PruningKeepsRequiredStoresAndStoresThatShipCheaper) {
+  // Store 1 offers everything store 0 does, as cheap: without rules store 0 goes.
+  const auto items = Testing::MakeItems({2});
+  const auto table = Testing::MakeTable({{{2, 1.0}, {2, 0.5}}}, {401, 402});
+  const auto pruner = CreateStorePruner();
+  EXPECT_EQ(pruner->PruneExtraneousStores(*table, items)->StoreCount(), 1u);
+
+  PlanRules dearerShipping;
+  dearerShipping.shipping = {1.0, 9.0};
+  EXPECT_EQ(pruner->PruneExtraneousStores(*table, items, dearerShipping)->StoreCount(), 2u);
+  PlanRules sameShipping;
+  sameShipping.shipping = {4.0, 4.0};
+  EXPECT_EQ(pruner->PruneExtraneousStores(*table, items, sameShipping)->GetStore(0).Id(), 402u);
+  PlanRules required;
+  required.required = {0};
+  EXPECT_EQ(pruner->PruneExtraneousStores(*table, items, required)->StoreCount(), 2u);
+}
+
+}  // namespace
+}  // namespace Corvalle::BrickLink
