@@ -13,13 +13,16 @@ constexpr char kItemTypeLetters[] = {'S', 'P', 'M', 'B', 'G', 'C', 'I', 'O'};
 }
 
 Item::Item(ItemType type_, std::string id_, std::string name_, std::uint32_t colorId,
-           Condition condition_, std::uint32_t quantity_)
+           Condition condition_, std::uint32_t quantity_, std::uint32_t quantityFilled_,
+           double maximumPrice_)
     : type(type_),
       id(std::move(id_)),
       name(std::move(name_)),
       color(colorId),
       condition(condition_),
       quantity(quantity_),
+      quantityFilled(quantityFilled_),
+      maximumPrice(maximumPrice_),
       priceGuideNew(std::make_unique<BrickLink::PriceGuide>()),
       priceGuideUsed(std::make_unique<BrickLink::PriceGuide>()) {}
 
@@ -46,7 +49,8 @@ void Item::SetPriceGuideUsed(std::unique_ptr<BrickLink::PriceGuide> guide) {
 bool operator==(const Item& first, const Item& second) {
   return first.type == second.type && first.id == second.id && first.color == second.color &&
          first.condition == second.condition && first.quantity == second.quantity &&
-         first.name == second.name;
+         first.quantityFilled == second.quantityFilled &&
+         first.maximumPrice == second.maximumPrice && first.name == second.name;
 }
 
 char ToCharacter(ItemType type) {

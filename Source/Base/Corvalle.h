@@ -27,10 +27,15 @@ enum class Condition : std::uint32_t { New = 0, Used = 1 };
 // One line of the wanted list. It always owns two price guides, empty until the price guide
 // stage attaches the item's own. Movable, not copyable: the search keeps its items in one
 // vector and everything else refers to them.
+//
+// As read from a file, Quantity() is what the line asks for in all, QuantityFilled() how many
+// of those the buyer already has, and MaximumPrice() the most the buyer pays per unit, in the
+// currency of the search, where a value of 0 or below sets no limit (the marketplace writes -1).
+// The search buys Quantity() of every item: the wanted list hands it items with nothing filled.
 class Item {
  public:
   Item(ItemType type, std::string id, std::string name, std::uint32_t colorId, Condition condition,
-       std::uint32_t quantity);
+       std::uint32_t quantity, std::uint32_t quantityFilled = 0, double maximumPrice = 0.0);
   Item(Item&&) noexcept = default;
   Item& operator=(Item&&) noexcept = default;
   Item(const Item&) = delete;
@@ -43,6 +48,9 @@ class Item {
   const BrickLink::ColorInformation& Color() const { return color; }
   Condition GetCondition() const { return condition; }
   std::uint32_t Quantity() const { return quantity; }
+  std::uint32_t QuantityFilled() const { return quantityFilled; }
+  double MaximumPrice() const { return maximumPrice; }
+  bool HasMaximumPrice() const { return maximumPrice > 0.0; }
 
   const BrickLink::PriceGuide& PriceGuideNew() const;
   const BrickLink::PriceGuide& PriceGuideUsed() const;
@@ -50,7 +58,8 @@ class Item {
   void SetPriceGuideNew(std::unique_ptr<BrickLink::PriceGuide> guide);
   void SetPriceGuideUsed(std::unique_ptr<BrickLink::PriceGuide> guide);
 
-  // Type, id, colour, condition, quantity and name; the price guides are not compared.
+  // Type, id, colour, condition, the quantities, the price limit and name; the price guides are
+  // not compared. Lines with other limits are bought differently, so they are not the same line.
   friend bool operator==(const Item& first, const Item& second);
 
  private:
@@ -60,6 +69,8 @@ class Item {
   BrickLink::ColorInformation color;
   Condition condition;
   std::uint32_t quantity;
+  std::uint32_t quantityFilled;
+  double maximumPrice;
   std::unique_ptr<BrickLink::PriceGuide> priceGuideNew;
   std::unique_ptr<BrickLink::PriceGuide> priceGuideUsed;
 };

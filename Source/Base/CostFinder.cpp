@@ -149,7 +149,8 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
       priceGuideRetriever(BrickLink::CreatePriceGuideRetriever(
           *fileDownloader, *priceGuideCache, *priceGuideParser, countryId, currencyId)),
       xmlParser(BrickStore::CreateXmlParser()),
-      wantedList(std::make_unique<WantedList>(*xmlParser, *priceGuideRetriever)),
+      wantedList(
+          std::make_unique<WantedList>(*xmlParser, *priceGuideRetriever, options.listLimits)),
       storeMetadataCache(std::make_unique<BrickLink::StoreMetadataCache>()),
       storeInformationParser(BrickLink::CreateStoreInformationParser()),
       storeInformationRetriever(BrickLink::CreateStoreInformationRetriever(
@@ -205,7 +206,8 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   // combinations", blaming the parts and regions instead of the list.
   if (wantedList->TotalQuantity() == 0) {
     Abort("The wanted list \"" + wantedListPath +
-          "\" has nothing to buy: no item with a quantity above 0.");
+          "\" has nothing to buy: no item with a quantity above 0" +
+          (options.listLimits == ListLimits::Apply ? " still to fill." : "."));
     return false;
   }
   const std::vector<Item>& items = wantedList->Items();
@@ -509,7 +511,7 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
                                               CostFinderCallbacks callbacks,
-                                              SearchMethod searchMethod) {
+                                              SearchMethod searchMethod, ListLimits listLimits) {
   CreatePreferencesManager()->SetPreferences(preferences);
   const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
@@ -517,7 +519,8 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                           preferences.regions, std::move(callbacks),
                           SearchOptions{searchMethod, preferences.shippingDomestic,
                                         preferences.shippingInternational,
-                                        preferences.excludedStores, preferences.requiredStores});
+                                        preferences.excludedStores, preferences.requiredStores,
+                                        listLimits});
 }
 
 }  // namespace Corvalle

@@ -8,6 +8,7 @@
 #include "BrickLink/CombinationData.h"
 #include "PreferencesManager.h"
 #include "StatusUpdate.h"
+#include "WantedList.h"
 
 namespace Corvalle {
 
@@ -52,6 +53,8 @@ struct SearchOptions {
   // Store ids: in every plan, each taking one of the k places. Only the bounded search takes
   // them.
   std::vector<std::uint32_t> requiredStores{};
+  // Whether the wanted list's filled quantities and price limits count.
+  ListLimits listLimits = ListLimits::Apply;
 };
 
 struct CostFinderCallbacks {
@@ -80,6 +83,7 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
                                               CostFinderCallbacks callbacks,
-                                              SearchMethod searchMethod = SearchMethod::Bounded);
+                                              SearchMethod searchMethod = SearchMethod::Bounded,
+                                              ListLimits listLimits = ListLimits::Apply);
 
 }  // namespace Corvalle

@@ -1,5 +1,6 @@
 #include "WantedList.h"
 
+#include <algorithm>
 #include <boost/log/trivial.hpp>
 #include <limits>
 #include <map>
@@ -12,22 +13,70 @@
 
 namespace Corvalle {
 
+namespace {
+
+// What the repeated lines of one item add up to.
+struct MergedLine {
+  std::uint64_t wanted = 0;
+  std::uint64_t filled = 0;
+  double maximumPrice = 0.0;  // 0 or below: none of the lines has a limit
+  bool repeated = false;
+};
+
+// The lines are bought as one quantity from the same lots, so a single limit must hold for all
+// their units. The strictest never pays for a unit more than the buyer allowed on any of the
+// lines, where a looser one would buy the units of the stricter line at a price the buyer
+// refused; at worst fewer lots qualify, and the list limits can still be ignored.
+double StricterLimit(double first, double second) {
+  if (!(first > 0.0)) {
+    return second > 0.0 ? second : 0.0;
+  }
+  return second > 0.0 ? std::min(first, second) : first;
+}
+
+// The items the search buys, all with nothing filled. A line the buyer already has in full is
+// left out, as the reader leaves out a marketplace line wanting 0; a BrickStore line of Qty 0,
+// which has nothing filled, stays as that format keeps it.
+std::vector<Item> ToItemsToBuy(const std::vector<Item>& items, ListLimits limits) {
+  std::vector<Item> toBuy;
+  toBuy.reserve(items.size());
+  for (const Item& item : items) {
+    std::uint32_t quantity = item.Quantity();
+    double maximumPrice = 0.0;
+    if (limits == ListLimits::Apply) {
+      if (item.QuantityFilled() > 0 && item.QuantityFilled() >= quantity) {
+        continue;
+      }
+      quantity -= item.QuantityFilled();
+      maximumPrice = item.HasMaximumPrice() ? item.MaximumPrice() : 0.0;
+    }
+    toBuy.emplace_back(item.Type(), item.Id(), item.Name(), item.Color().Id(), item.GetCondition(),
+                       quantity, 0, maximumPrice);
+  }
+  return toBuy;
+}
+
+}  // namespace
+
 std::vector<Item> MergeRepeatedItems(std::vector<Item> items) {
   using Key = std::tuple<ItemType, std::string, std::uint32_t, Condition>;
   std::map<Key, std::size_t> positions;
   std::vector<Item> merged;
-  std::vector<std::uint64_t> totals;
+  std::vector<MergedLine> lines;
   for (Item& item : items) {
     const auto [position, first] = positions.try_emplace(
         Key{item.Type(), item.Id(), item.Color().Id(), item.GetCondition()}, merged.size());
     if (first) {
-      totals.push_back(item.Quantity());
+      lines.push_back({item.Quantity(), item.QuantityFilled(), item.MaximumPrice(), false});
       merged.push_back(std::move(item));
       continue;
     }
-    std::uint64_t& total = totals[position->second];
-    total += item.Quantity();
-    if (total > std::numeric_limits<std::uint32_t>::max()) {
+    MergedLine& line = lines[position->second];
+    line.repeated = true;
+    line.filled += item.QuantityFilled();
+    line.maximumPrice = StricterLimit(line.maximumPrice, item.MaximumPrice());
+    line.wanted += item.Quantity();
+    if (line.wanted > std::numeric_limits<std::uint32_t>::max()) {
       throw std::out_of_range("Item " + item.Id() + " (colour " +
                               std::to_string(item.Color().Id()) + ", " +
                               ToString(item.GetCondition()) + ") is wanted more than " +
@@ -37,17 +86,22 @@ std::vector<Item> MergeRepeatedItems(std::vector<Item> items) {
   }
   for (std::size_t index = 0; index < merged.size(); ++index) {
     const Item& item = merged[index];
-    if (totals[index] != item.Quantity()) {
-      merged[index] = Item(item.Type(), item.Id(), item.Name(), item.Color().Id(),
-                           item.GetCondition(), static_cast<std::uint32_t>(totals[index]));
+    const MergedLine& line = lines[index];
+    if (line.repeated) {
+      // Only ever taken from a wanted quantity of 32 bits: a larger sum covers it all the same.
+      const auto filled = static_cast<std::uint32_t>(
+          std::min<std::uint64_t>(line.filled, std::numeric_limits<std::uint32_t>::max()));
+      merged[index] =
+          Item(item.Type(), item.Id(), item.Name(), item.Color().Id(), item.GetCondition(),
+               static_cast<std::uint32_t>(line.wanted), filled, line.maximumPrice);
     }
   }
   return merged;
 }
 
 WantedList::WantedList(const BrickStore::IXmlParser& xmlParser_,
-                       BrickLink::IPriceGuideRetriever& priceGuideRetriever_)
-    : xmlParser(xmlParser_), priceGuideRetriever(priceGuideRetriever_) {}
+                       BrickLink::IPriceGuideRetriever& priceGuideRetriever_, ListLimits limits_)
+    : xmlParser(xmlParser_), priceGuideRetriever(priceGuideRetriever_), limits(limits_) {}
 
 bool WantedList::ReadItems(const char* path) {
   readFailure.clear();
@@ -57,7 +111,7 @@ bool WantedList::ReadItems(const char* path) {
     if (!parsed) {
       return false;
     }
-    read = MergeRepeatedItems(std::move(*parsed));
+    read = ToItemsToBuy(MergeRepeatedItems(std::move(*parsed)), limits);
   } catch (const std::exception& error) {
     BOOST_LOG_TRIVIAL(error) << "Unable to read the wanted list " << path << ": " << error.what();
     readFailure = error.what();

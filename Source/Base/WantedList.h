@@ -17,10 +17,19 @@ namespace BrickLink {
 class IPriceGuideRetriever;
 }
 
+// Whether the search heeds what a marketplace wanted list says beyond the quantity: how many of
+// a line the buyer already has (QTYFILLED) and the most the buyer pays per unit (MAXPRICE).
+// Ignore reads the list as before those existed: MINQTY is bought in full, at any price.
+enum class ListLimits { Apply, Ignore };
+
 // The lines of the same type, id, colour and condition made one, in the place of the first and
 // with its name, their quantities added up. Each line is compared with a store's whole stock, so
-// two lines of one part would otherwise both be bought from the same lot. Throws
-// std::out_of_range, naming the item, when a sum does not fit the 32 bits of a quantity.
+// two lines of one part would otherwise both be bought from the same lot. The filled quantities
+// are added up as the wanted ones are (the parts are alike, so an extra one had for one line
+// serves another); a sum of them beyond 32 bits is kept as the largest quantity, which covers
+// any wanted one. The price limit is the strictest positive one among the lines, or none (0)
+// when none has one. Throws std::out_of_range, naming the item, when a sum of wanted quantities
+// does not fit the 32 bits of a quantity.
 std::vector<Item> MergeRepeatedItems(std::vector<Item> items);
 
 // The items of one search: read from the wanted-list file, then given their price guides.
@@ -28,13 +37,18 @@ std::vector<Item> MergeRepeatedItems(std::vector<Item> items);
 class WantedList {
  public:
   WantedList(const BrickStore::IXmlParser& xmlParser_,
-             BrickLink::IPriceGuideRetriever& priceGuideRetriever_);
+             BrickLink::IPriceGuideRetriever& priceGuideRetriever_,
+             ListLimits limits_ = ListLimits::Apply);
   WantedList(const WantedList&) = delete;
   WantedList& operator=(const WantedList&) = delete;
 
   // Replaces the items with the file's, lines of one part merged (MergeRepeatedItems); an empty
-  // list counts as read. On an unreadable file (null result or any exception) returns false and
-  // keeps what it held; ReadFailure then tells why, or is empty when the parser gave no reason.
+  // list counts as read. With the limits applied, each item is what is still to buy, its filled
+  // quantity taken from the wanted one, and an item already complete is left out as a line
+  // wanting 0 is; it keeps a positive price limit. With them ignored, each item is its wanted
+  // quantity without limit. Either way the items have a filled quantity of 0. On an unreadable
+  // file (null result or any exception) returns false and keeps what it held; ReadFailure then
+  // tells why, or is empty when the parser gave no reason.
   bool ReadItems(const char* path);
   const std::string& ReadFailure() const;
   // The items; the vector's address stays valid for the life of the wanted list.
@@ -50,6 +64,7 @@ class WantedList {
   std::string readFailure;
   const BrickStore::IXmlParser& xmlParser;
   BrickLink::IPriceGuideRetriever& priceGuideRetriever;
+  ListLimits limits;
 };
 
 }  // namespace Corvalle

@@ -11,6 +11,7 @@
 #include "CostFinder.h"
 #include "Formatting.h"
 #include "SQLite/SqliteWrapper.h"
+#include "PlanExport.h"
 #include "PlanReport.h"
 #include "PreferencesManager.h"
 #include "ProgressReporter.h"
@@ -141,7 +142,7 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
         {[&reporter](const Utilities::IStatusUpdate& update) { reporter.HighLevel(update); },
          [&reporter](const Utilities::IStatusUpdate& update) { reporter.LowLevel(update); },
          [&reporter](const std::string& text) { reporter.Statistic(text); }},
-        options.searchMethod);
+        options.searchMethod, options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply);
   } catch (const std::exception& error) {
     errors << "Unable to start the search: " << error.what() << '\n';
     return kNoPlans;
@@ -166,7 +167,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
 
   if (options.json) {
     WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
-               options.searchMethod},
+               options.searchMethod,
+               options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply},
               plans, output);
   } else {
     WritePlans(plans, output);

@@ -30,6 +30,7 @@ struct FindOptions {
   std::optional<std::string> shippingInternational;
   std::vector<std::string> excludedStores;
   std::vector<std::string> requiredStores;
+  bool ignoreListLimits = false;
 };
 
 // Exit statuses of the program.

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <iomanip>
+#include <locale>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "BrickStore/XmlParser.h"
@@ -14,6 +16,18 @@ namespace {
 
 std::string TypeText(ItemType type) {
   return type == ItemType::Invalid ? std::string("?") : std::string(1, ToCharacter(type));
+}
+
+// Four decimals, as the marketplace writes the limit, and in no currency: the limit is in that
+// of the search, which the list does not know.
+std::string MaximumPriceText(const Item& item) {
+  if (!item.HasMaximumPrice()) {
+    return "-";
+  }
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::fixed << std::setprecision(4) << item.MaximumPrice();
+  return text.str();
 }
 
 }  // namespace
@@ -34,8 +48,10 @@ int ListWantedList(const std::string& path, std::ostream& output, std::ostream& 
 
   std::uint64_t pieces = 0;
   for (const Item& item : *items) {
-    output << std::right << std::setw(6) << item.Quantity() << "  " << TypeText(item.Type()) << "  "
-           << std::left << std::setw(5) << ToString(item.GetCondition()) << std::setw(12)
+    output << std::right << std::setw(6) << item.Quantity() << " filled " << std::setw(6)
+           << item.QuantityFilled() << " max " << std::setw(9) << MaximumPriceText(item) << "  "
+           << TypeText(item.Type()) << "  " << std::left << std::setw(5)
+           << ToString(item.GetCondition()) << std::setw(12)
            << Utilities::ShowControlCharacters(item.Id()) << " colour " << std::setw(4)
            << item.Color().Id() << ' ' << Utilities::ShowControlCharacters(item.Name()) << '\n';
     pieces += item.Quantity();

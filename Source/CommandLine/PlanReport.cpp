@@ -1,7 +1,5 @@
 #include "PlanReport.h"
 
-#include <filesystem>
-#include <fstream>
 #include <iomanip>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -96,6 +94,7 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
       {"shippingInternational", settings.shippingInternational},
       {"excludedStores", settings.excludedStores},
       {"requiredStores", settings.requiredStores},
+      {"listLimits", outcome.listLimits == ListLimits::Apply},
   };
   document["plans"] = nlohmann::ordered_json::array();
   std::uint32_t rank = 0;
@@ -141,26 +140,6 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
   }
   // Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
   output << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-}
-
-std::vector<std::string> ExportWantedLists(const BrickLink::ICombinationData& plan,
-                                           std::uint32_t rank, const std::string& directory,
-                                           std::uint32_t wantedListId) {
-  std::filesystem::create_directories(directory);
-  std::vector<std::string> written;
-  for (const BrickLink::StoreInformation& store : plan.Stores()) {
-    const auto path =
-        std::filesystem::path(directory) /
-        ("plan-" + std::to_string(rank) + "-store-" + std::to_string(store.Id()) + ".xml");
-    std::ofstream file(path, std::ios::binary);
-    file << plan.CreateWantedListXml(store.Id(), wantedListId);
-    file.close();
-    if (!file) {
-      throw std::runtime_error("Unable to write " + path.string());
-    }
-    written.push_back(path.string());
-  }
-  return written;
 }
 
 }  // namespace Corvalle::CommandLine

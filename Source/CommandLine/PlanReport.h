@@ -24,18 +24,12 @@ struct SearchOutcome {
   std::string message;   // the failure text, or "No combinations found :(", or empty
   std::string currency;  // the currency name the prices are in
   std::vector<std::string> statistics;
-  Preferences settings;  // what the search ran with, echoed
+  Preferences settings{};  // what the search ran with, echoed
   SearchMethod searchMethod = SearchMethod::Bounded;
+  ListLimits listLimits = ListLimits::Apply;
 };
 
 // The whole outcome as one JSON document (numbers at full precision).
 void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& output);
-
-// Writes one wanted-list file per store of the plan into directory, named
-// "plan-RANK-store-ID.xml", creating the directory when missing. Returns the paths written;
-// throws std::runtime_error when a file cannot be written.
-std::vector<std::string> ExportWantedLists(const BrickLink::ICombinationData& plan,
-                                           std::uint32_t rank, const std::string& directory,
-                                           std::uint32_t wantedListId);
 
 }  // namespace Corvalle::CommandLine

@@ -78,6 +78,10 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
   command.add_option("--shipping-international", options.shippingInternational,
                      "Shipping you expect to pay per store in any other country (default: the "
                      "saved setting, 0 at first)");
+  command.add_flag("--ignore-list-limits", options.ignoreListLimits,
+                   "Read the wanted list's MINQTY as the quantity to buy and accept any price: "
+                   "ignore its QTYFILLED (already have) and MAXPRICE (most you will pay per "
+                   "unit), which count by default");
   command.add_option("--exclude-store", options.excludedStores,
                      "A store number never to buy from; repeat for several, or give \"none\" "
                      "to clear the list (default: the saved list, empty at first)");

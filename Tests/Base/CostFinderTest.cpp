@@ -484,7 +484,7 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
     const std::string path = marketplace->Directory().WriteFile(name, text).string();
     const Recorded recorded = Search(3, {"Asia"}, 1, path);
     expectFailure(recorded, "The wanted list \"" + path +
-                                "\" has nothing to buy: no item with a quantity above 0.");
+                                "\" has nothing to buy: no item with a quantity above 0 still to fill.");
     ASSERT_EQ(recorded.highTexts.size(), 2u) << name;
     EXPECT_EQ(recorded.highTexts[1], "Parsing wanted list \"" + path + "\"...");
   };

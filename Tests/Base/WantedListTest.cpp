@@ -23,10 +23,12 @@ class UnusedRetriever final : public BrickLink::IPriceGuideRetriever {
 
 class WantedListTest : public ::testing::Test {
  protected:
-  bool Read(const std::string& itemsXml) {
+  bool Read(const std::string& itemsXml) { return Read(wantedList, itemsXml); }
+
+  bool Read(WantedList& list, const std::string& itemsXml) {
     const auto path = directory.WriteFile("list-" + std::to_string(fileCount++) + ".xml",
                                           "<INVENTORY>" + itemsXml + "</INVENTORY>");
-    return wantedList.ReadItems(path.c_str());
+    return list.ReadItems(path.c_str());
   }
 
   static std::string Line(const std::string& id, std::uint32_t color, const char* condition,
@@ -34,6 +36,15 @@ class WantedListTest : public ::testing::Test {
     return "<ITEM><ITEMTYPE>" + type + "</ITEMTYPE><ITEMID>" + id + "</ITEMID><COLOR>" +
            std::to_string(color) + "</COLOR><MINQTY>" + quantity + "</MINQTY><CONDITION>" +
            condition + "</CONDITION></ITEM>";
+  }
+
+  // A line of brick 3001 in colour 11, New, with what the buyer already has and the price limit.
+  static std::string FilledLine(std::uint32_t quantity, std::uint32_t filled,
+                                const std::string& maximumPrice = "-1.0000") {
+    return "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR><MAXPRICE>" +
+           maximumPrice + "</MAXPRICE><MINQTY>" + std::to_string(quantity) +
+           "</MINQTY><QTYFILLED>" + std::to_string(filled) +
+           "</QTYFILLED><CONDITION>N</CONDITION></ITEM>";
   }
 
   Testing::TemporaryDirectory directory;
@@ -114,6 +125,111 @@ TEST_F(WantedListTest, ReadingMergesAndTellsWhyAListIsRefused) {
   EXPECT_FALSE(Read(Line("3001", 11, "N", "1") + Line("3003", 11, "N", "1", "")));
   EXPECT_EQ(wantedList.ReadFailure(), "Line 2 (item 3003): no item type (ITEMTYPE)");
   EXPECT_EQ(wantedList.Items()[0].Quantity(), 20u);
+}
+
+TEST_F(WantedListTest, RepeatedLinesAddUpWhatIsFilledAndKeepTheStrictestPriceLimit) {
+  struct Case {
+    double first;
+    double second;
+    double merged;
+  };
+  // A line without limit does not lift the other's: both are bought from the same lots.
+  for (const Case& limits : {Case{0.05, -1.0, 0.05}, Case{-1.0, 0.05, 0.05}, Case{0.05, 0.03, 0.03},
+                             Case{0.03, 0.05, 0.03}, Case{0.0, 0.07, 0.07}, Case{-1.0, 0.0, 0.0},
+                             Case{-1.0, -1.0, 0.0}}) {
+    SCOPED_TRACE(std::to_string(limits.first) + " and " + std::to_string(limits.second));
+    std::vector<Item> items;
+    items.emplace_back(ItemType::Part, "3001", "walls", 11, Condition::New, 10, 4, limits.first);
+    items.emplace_back(ItemType::Part, "3003", "other", 11, Condition::New, 2, 1, 9.0);
+    items.emplace_back(ItemType::Part, "3001", "roof", 11, Condition::New, 3, 5, limits.second);
+    const std::vector<Item> merged = MergeRepeatedItems(std::move(items));
+    ASSERT_EQ(merged.size(), 2u);
+    EXPECT_EQ(merged[0], Item(ItemType::Part, "3001", "walls", 11, Condition::New, 13, 9,
+                              limits.merged));
+    EXPECT_EQ(merged[1], Item(ItemType::Part, "3003", "other", 11, Condition::New, 2, 1, 9.0));
+  }
+
+  // Filled quantities beyond 32 bits in all are no reason to refuse the list: they cover any
+  // wanted quantity.
+  std::vector<Item> items;
+  items.emplace_back(ItemType::Part, "3001", "a", 11, Condition::New, 5, 4294967000u);
+  items.emplace_back(ItemType::Part, "3001", "b", 11, Condition::New, 5, 4294967000u);
+  const std::vector<Item> merged = MergeRepeatedItems(std::move(items));
+  ASSERT_EQ(merged.size(), 1u);
+  EXPECT_EQ(merged[0].Quantity(), 10u);
+  EXPECT_EQ(merged[0].QuantityFilled(), 4294967295u);
+}
+
+TEST_F(WantedListTest, ListLimitsLeaveWhatIsStillToBuyUnlessIgnored) {
+  const std::string path =
+      std::string(CORVALLE_TEST_DATA_DIR) + "/Marketplace/wanted-list-limits.xml";
+  // Applied by default: the two 3001 lines make 13 wanted, 4 filled, the stricter limit of 0.04;
+  // 3003 (all 8 filled) and 970c00 (5 filled of 2) are left out.
+  ASSERT_TRUE(wantedList.ReadItems(path.c_str())) << wantedList.ReadFailure();
+  std::vector<Item>& applied = wantedList.Items();
+  ASSERT_EQ(applied.size(), 3u);
+  EXPECT_EQ(applied[0],
+            Item(ItemType::Part, "3001", "3001 (walls)", 5, Condition::New, 9, 0, 0.04));
+  EXPECT_EQ(applied[1], Item(ItemType::Part, "3666", "3666", 1, Condition::Used, 4, 0, 0.0));
+  EXPECT_EQ(applied[2], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 1, 0, 25.0));
+  EXPECT_EQ(wantedList.TotalQuantity(), 14u);
+
+  WantedList ignoring(*xmlParser, retriever, ListLimits::Ignore);
+  ASSERT_TRUE(ignoring.ReadItems(path.c_str())) << ignoring.ReadFailure();
+  std::vector<Item>& ignored = ignoring.Items();
+  ASSERT_EQ(ignored.size(), 5u);
+  EXPECT_EQ(ignored[0], Item(ItemType::Part, "3001", "3001 (walls)", 5, Condition::New, 13));
+  EXPECT_EQ(ignored[1], Item(ItemType::Part, "3003", "3003", 11, Condition::New, 8));
+  EXPECT_EQ(ignored[2], Item(ItemType::Part, "3666", "3666", 1, Condition::Used, 4));
+  EXPECT_EQ(ignored[3], Item(ItemType::Part, "970c00", "970c00", 0, Condition::Used, 2));
+  EXPECT_EQ(ignored[4], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 1));
+  EXPECT_EQ(ignoring.TotalQuantity(), 28u);
+}
+
+TEST_F(WantedListTest, FilledQuantitiesAreTakenFromTheMergedLine) {
+  struct Case {
+    const char* name;
+    std::string lines;
+    std::uint32_t toBuy;  // 0: the item is left out
+  };
+  const std::vector<Case> cases{
+      {"partly filled", FilledLine(10, 3), 7},
+      {"nothing filled", FilledLine(10, 0), 10},
+      {"complete", FilledLine(10, 10), 0},
+      {"more than wanted", FilledLine(10, 4294967295u), 0},
+      // The parts are alike: what one line has beyond its own need serves the other.
+      {"over-filled line beside another", FilledLine(5, 7) + FilledLine(3, 0), 1},
+      {"two lines complete together", FilledLine(5, 0) + FilledLine(3, 8), 0},
+  };
+  for (const Case& expected : cases) {
+    SCOPED_TRACE(expected.name);
+    ASSERT_TRUE(Read(expected.lines + Line("3003", 11, "N", "2"))) << wantedList.ReadFailure();
+    const std::vector<Item>& items = wantedList.Items();
+    // Left out as a line wanting 0 is: not a line of quantity 0.
+    ASSERT_EQ(items.size(), expected.toBuy == 0 ? 1u : 2u);
+    if (expected.toBuy > 0) {
+      EXPECT_EQ(items[0].Id(), "3001");
+      EXPECT_EQ(items[0].Quantity(), expected.toBuy);
+      EXPECT_EQ(items[0].QuantityFilled(), 0u);
+    }
+    EXPECT_EQ(items.back().Id(), "3003");
+    EXPECT_EQ(wantedList.TotalQuantity(), expected.toBuy + 2);
+  }
+
+  // A list the buyer already has in full reads, with nothing left to buy.
+  ASSERT_TRUE(Read(FilledLine(10, 10, "0.0500") + FilledLine(2, 2)));
+  EXPECT_TRUE(wantedList.Items().empty());
+  EXPECT_EQ(wantedList.TotalQuantity(), 0u);
+
+  // A BrickStore line of Qty 0 has nothing filled: it stays as that format keeps it.
+  const auto bsx = directory.WriteFile(
+      "zero.bsx",
+      "<BrickStoreXML><Inventory><Item><ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID>"
+      "<ColorID>11</ColorID><Qty>0</Qty><Condition>N</Condition></Item></Inventory>"
+      "</BrickStoreXML>");
+  ASSERT_TRUE(wantedList.ReadItems(bsx.c_str()));
+  ASSERT_EQ(wantedList.Items().size(), 1u);
+  EXPECT_EQ(wantedList.Items()[0].Quantity(), 0u);
 }
 
 }  // namespace

@@ -12,17 +12,35 @@ namespace Corvalle::BrickLink {
 
 namespace {
 
+// Whether a lot costs more per unit than the item's limit. Compared in the 1/PriceMultiplier
+// steps the price guide cache keeps prices in, so that a lot read from its page and the same lot
+// read back from the cache fall on the same side of the limit, and a lot priced at the limit as
+// the marketplace writes it (four decimals) is never left out for a rounding error.
+bool IsDearerThanLimit(const Item& item, double price) {
+  if (!item.HasMaximumPrice()) {
+    return false;
+  }
+  const double limit = item.MaximumPrice();
+  if (IsStorablePrice(price) && IsStorablePrice(limit)) {
+    return ToStoredPrice(price) > ToStoredPrice(limit);
+  }
+  return price > limit;
+}
+
 // Calls visit(datum) for every lot that counts for the item: its new lots, then, when the item
-// is wanted Used, its used lots.
+// is wanted Used, its used lots; in both, only the lots within the item's price limit.
 template <typename Visit>
 void ForEachCountedLot(const Item& item, Visit&& visit) {
-  for (const PriceGuideDatum& datum : item.PriceGuideNew()) {
-    visit(datum);
-  }
-  if (item.GetCondition() == Condition::Used) {
-    for (const PriceGuideDatum& datum : item.PriceGuideUsed()) {
-      visit(datum);
+  const auto visitWithinLimit = [&](const PriceGuide& guide) {
+    for (const PriceGuideDatum& datum : guide) {
+      if (!IsDearerThanLimit(item, datum.lotData.price)) {
+        visit(datum);
+      }
     }
+  };
+  visitWithinLimit(item.PriceGuideNew());
+  if (item.GetCondition() == Condition::Used) {
+    visitWithinLimit(item.PriceGuideUsed());
   }
 }
 

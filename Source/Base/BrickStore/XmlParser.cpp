@@ -2,6 +2,8 @@
 
 #include <boost/log/trivial.hpp>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <pugixml.hpp>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace Corvalle::BrickStore {
 
@@ -40,6 +43,36 @@ std::uint32_t ToUInt32(const char* text, const std::string& line, const char* fi
 }
 
 bool IsEmpty(const char* text) { return *text == '\0'; }
+
+// A price limit as the marketplace writes it ("0.0500", "-1.0000"). Unlike the whole numbers,
+// the text must be a number throughout, blanks around it aside: reading "0,05" or "1.50 EUR" as
+// far as it goes would search with a limit the buyer never set. Infinite or NaN values are not
+// numbers either. Empty text is no limit, as an absent element is.
+double ToPrice(const char* text, const std::string& line, const char* field) {
+  const std::string quoted = std::string(field) + " \"" + text + "\"";
+  std::string_view digits(text);
+  const auto blank = [](char character) {
+    return character == ' ' || character == '\t' || character == '\n' || character == '\r';
+  };
+  while (!digits.empty() && blank(digits.front())) {
+    digits.remove_prefix(1);
+  }
+  while (!digits.empty() && blank(digits.back())) {
+    digits.remove_suffix(1);
+  }
+  if (digits.empty()) {
+    return 0.0;
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error == std::errc::result_out_of_range) {
+    throw std::out_of_range(line + ": " + quoted + " is out of range");
+  }
+  if (error != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)) {
+    throw std::invalid_argument(line + ": " + quoted + " is not a number");
+  }
+  return value;
+}
 
 // For the fields a line cannot do without: an absent one is named as absent, not as the empty
 // text that is "not a number".
@@ -196,6 +229,11 @@ void XmlParser::PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode, st
   const char* colorText = itemNode.child_value("COLOR");
   const std::uint32_t colorId = IsEmpty(colorText) ? 0 : ToUInt32(colorText, where, "COLOR");
   const Condition condition = ToCondition(itemNode.child_value("CONDITION"));
+  // Read, and refused when they do not read, even on a line skipped for its quantity below, as
+  // the colour is: a list with a broken line is not the list the buyer meant.
+  const char* filledText = itemNode.child_value("QTYFILLED");
+  const std::uint32_t filled = IsEmpty(filledText) ? 0 : ToUInt32(filledText, where, "QTYFILLED");
+  const double maximumPrice = ToPrice(itemNode.child_value("MAXPRICE"), where, "MAXPRICE");
 
   const char* quantityText = itemNode.child_value("MINQTY");
   if (IsEmpty(quantityText)) {
@@ -205,7 +243,8 @@ void XmlParser::PopulateAndAddMarketplaceItem(const pugi::xml_node& itemNode, st
   if (quantity == 0) {
     return;
   }
-  AddItem(items, Item(type, std::move(id), std::move(name), colorId, condition, quantity));
+  AddItem(items, Item(type, std::move(id), std::move(name), colorId, condition, quantity, filled,
+                      maximumPrice));
 }
 
 }  // namespace

@@ -108,6 +108,56 @@ TEST(LotDataConsolidatorTest, ResultDoesNotDependOnTheOrderOfLots) {
   }
 }
 
+TEST(LotDataConsolidatorTest, LeavesOutLotsDearerThanTheItemsPriceLimit) {
+  const auto limited = [](const std::string& id, Condition condition, std::uint32_t quantity,
+                          double maximumPrice, std::list<PriceGuideDatum> newLots,
+                          std::list<PriceGuideDatum> usedLots = {}) {
+    Item item(ItemType::Part, id, id, 5, condition, quantity, 0, maximumPrice);
+    item.SetPriceGuideNew(Guide(std::move(newLots)));
+    item.SetPriceGuideUsed(Guide(std::move(usedLots)));
+    return item;
+  };
+  std::vector<Item> items;
+  // Store 1's lot at the limit is kept; its dearer second lot is no part of its cell.
+  items.push_back(limited("a", Condition::New, 6, 0.05,
+                          {{1, 3, 0.05}, {2, 10, 0.0501}, {3, 2, 0.02}, {1, 5, 0.06}}));
+  // Used lots are held to the limit too. 0.1 + 0.2 is a hair above 0.3 in binary, yet at the
+  // limit in the four decimals of the marketplace and the cache.
+  items.push_back(limited("b", Condition::Used, 4, 0.30, {{4, 1, 0.1 + 0.2}},
+                          {{4, 2, 0.31}, {5, 3, 0.25}}));
+  // Every lot dearer: an empty row, as for an item nobody offers, and store 6, which offers
+  // nothing else, is no column.
+  items.push_back(limited("c", Condition::New, 2, 0.01, {{6, 5, 0.02}}));
+  // No limit, as the marketplace writes it.
+  items.push_back(limited("d", Condition::New, 2, -1.0, {{2, 1, 9.0}}));
+  // Several lots of one store fold over the lots within the limit only.
+  items.push_back(limited("e", Condition::New, 10, 1.0, {{7, 2, 0.5}, {7, 2, 1.0}, {7, 4, 1.5}}));
+
+  const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
+  ASSERT_EQ(table->ItemCount(), 5u);
+  std::vector<std::uint32_t> stores;
+  for (std::uint32_t store = 0; store < table->StoreCount(); ++store) {
+    stores.push_back(table->GetStore(store).Id());
+  }
+  ASSERT_EQ(stores, (std::vector<std::uint32_t>{1, 2, 3, 4, 5, 7}));
+  const std::vector<std::vector<LotData>> expected{
+      {{3, 0.05}, {}, {2, 0.02}, {}, {}, {}},
+      {{}, {}, {}, {1, 0.1 + 0.2}, {3, 0.25}, {}},
+      {{}, {}, {}, {}, {}, {}},
+      {{}, {1, 9.0}, {}, {}, {}, {}},
+      {{}, {}, {}, {}, {}, {4, 0.75}},
+  };
+  for (std::uint32_t item = 0; item < expected.size(); ++item) {
+    SCOPED_TRACE("item " + items[item].Id());
+    for (std::uint32_t store = 0; store < stores.size(); ++store) {
+      SCOPED_TRACE("store " + std::to_string(stores[store]));
+      const LotData cell = table->GetLotData(item, store);
+      EXPECT_EQ(cell.quantity, expected[item][store].quantity);
+      EXPECT_DOUBLE_EQ(cell.price, expected[item][store].price);
+    }
+  }
+}
+
 TEST(LotDataConsolidatorTest, ItemsWithoutLotsGiveATableWithoutStores) {
   std::vector<Item> items;
   items.push_back(MakeItem("a", Condition::New, 2, {}));

@@ -175,6 +175,95 @@ TEST_F(XmlParserTest, NumbersThatCannotBeReadAreNamedWithTheirLine) {
             "Line 1 (item 3666): no condition");
 }
 
+// Neither subtracted nor applied here: the wanted list decides, and the list command shows the
+// file as it is.
+TEST_F(XmlParserTest, MarketplaceListKeepsFilledQuantitiesAndPriceLimitsAsWritten) {
+  const std::string path =
+      std::string(CORVALLE_TEST_DATA_DIR) + "/Marketplace/wanted-list-limits.xml";
+  const auto items = parser->ParseItems(path.c_str());
+  ASSERT_NE(items, nullptr);
+  ASSERT_EQ(items->size(), 6u);
+  EXPECT_EQ((*items)[0], Item(ItemType::Part, "3001", "3001 (walls)", 5, Condition::New, 10, 4,
+                              0.05));
+  EXPECT_EQ((*items)[1], Item(ItemType::Part, "3003", "3003", 11, Condition::New, 8, 8, -1.0));
+  EXPECT_EQ((*items)[2], Item(ItemType::Part, "3666", "3666", 1, Condition::Used, 4, 0, -1.0));
+  EXPECT_EQ((*items)[3], Item(ItemType::Part, "970c00", "970c00", 0, Condition::Used, 2, 5, 0.0));
+  EXPECT_EQ((*items)[4], Item(ItemType::Part, "3001", "3001 (roof)", 5, Condition::New, 3, 0,
+                              0.04));
+  EXPECT_EQ((*items)[5], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 1, 0, 25.0));
+  EXPECT_FALSE((*items)[1].HasMaximumPrice());
+  EXPECT_FALSE((*items)[3].HasMaximumPrice());
+  EXPECT_TRUE((*items)[5].HasMaximumPrice());
+}
+
+TEST_F(XmlParserTest, FilledQuantitiesAndPriceLimitsThatDoNotReadFailTheWholeRead) {
+  const auto list = [](const std::string& fields, const std::string& quantity = "6") {
+    return Marketplace(
+        "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY></ITEM>"
+        "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><MINQTY>" +
+        quantity + "</MINQTY>" + fields + "</ITEM>");
+  };
+  struct Refused {
+    std::string fields;
+    std::string message;
+    bool outOfRange;
+  };
+  const std::vector<Refused> refused{
+      {"<QTYFILLED>some</QTYFILLED>", "QTYFILLED \"some\" is not a number", false},
+      {"<QTYFILLED>4294967296</QTYFILLED>", "QTYFILLED \"4294967296\" does not fit 32 bits", true},
+      {"<QTYFILLED>-2</QTYFILLED>", "QTYFILLED \"-2\" does not fit 32 bits", true},
+      {"<MAXPRICE>cheap</MAXPRICE>", "MAXPRICE \"cheap\" is not a number", false},
+      // Read as far as it goes these would be a limit of 0 or 1, not the one meant.
+      {"<MAXPRICE>0,0500</MAXPRICE>", "MAXPRICE \"0,0500\" is not a number", false},
+      {"<MAXPRICE>1.50 EUR</MAXPRICE>", "MAXPRICE \"1.50 EUR\" is not a number", false},
+      {"<MAXPRICE>$0.05</MAXPRICE>", "MAXPRICE \"$0.05\" is not a number", false},
+      {"<MAXPRICE>nan</MAXPRICE>", "MAXPRICE \"nan\" is not a number", false},
+      {"<MAXPRICE>inf</MAXPRICE>", "MAXPRICE \"inf\" is not a number", false},
+      {"<MAXPRICE>1e999</MAXPRICE>", "MAXPRICE \"1e999\" is out of range", true},
+  };
+  for (const Refused& expected : refused) {
+    SCOPED_TRACE(expected.fields);
+    for (const std::string& quantity : {std::string("6"), std::string("0")}) {
+      // Refused even on a line skipped for its quantity, as a colour that does not read is.
+      SCOPED_TRACE("MINQTY " + quantity);
+      const std::string message = "Line 2 (item 3002): " + expected.message;
+      try {
+        Parse(list(expected.fields, quantity));
+        ADD_FAILURE() << "no exception";
+      } catch (const std::out_of_range& error) {
+        EXPECT_TRUE(expected.outOfRange);
+        EXPECT_EQ(std::string(error.what()), message);
+      } catch (const std::invalid_argument& error) {
+        EXPECT_FALSE(expected.outOfRange);
+        EXPECT_EQ(std::string(error.what()), message);
+      }
+    }
+  }
+
+  struct Read {
+    std::string fields;
+    std::uint32_t filled;
+    double maximumPrice;
+  };
+  const std::vector<Read> read{
+      {"", 0, 0.0},
+      {"<QTYFILLED></QTYFILLED><MAXPRICE></MAXPRICE>", 0, 0.0},
+      {"<QTYFILLED>7</QTYFILLED><MAXPRICE>-1.0000</MAXPRICE>", 7, -1.0},
+      {"<MAXPRICE> 0.0512 </MAXPRICE>", 0, 0.0512},
+      {"<MAXPRICE>3</MAXPRICE><QTYFILLED>2</QTYFILLED>", 2, 3.0},
+      {"<MAXPRICE>1.5e-2</MAXPRICE>", 0, 0.015},
+  };
+  for (const Read& expected : read) {
+    SCOPED_TRACE(expected.fields);
+    const auto items = Parse(list(expected.fields));
+    ASSERT_NE(items, nullptr);
+    ASSERT_EQ(items->size(), 2u);
+    EXPECT_EQ((*items)[1].Quantity(), 6u);
+    EXPECT_EQ((*items)[1].QuantityFilled(), expected.filled);
+    EXPECT_DOUBLE_EQ((*items)[1].MaximumPrice(), expected.maximumPrice);
+  }
+}
+
 // An item without type could not be priced: the search would end at the price guides with no
 // word of the line to mend.
 TEST_F(XmlParserTest, LinesWithoutTypeFailTheWholeReadNamingTheLine) {

@@ -1,0 +1,48 @@
+#include "ListCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "TemporaryDirectory.h"
+
+namespace Corvalle::CommandLine {
+namespace {
+
+// The file as it is, line by line: what the buyer has and the price limit are shown, not yet
+// taken off or applied as the search does.
+TEST(ListCommandTest, ShowsTheFilledQuantityAndPriceLimitOfEveryLine) {
+  std::ostringstream output;
+  std::ostringstream errors;
+  const std::string path =
+      std::string(CORVALLE_TEST_DATA_DIR) + "/Marketplace/wanted-list-limits.xml";
+  ASSERT_EQ(ListWantedList(path, output, errors), 0) << errors.str();
+  EXPECT_EQ(errors.str(), "");
+  EXPECT_EQ(output.str(),
+            "    10 filled      4 max    0.0500  P  New  3001         colour 5    3001 (walls)\n"
+            "     8 filled      8 max         -  P  New  3003         colour 11   3003\n"
+            "     4 filled      0 max         -  P  Used 3666         colour 1    3666\n"
+            "     2 filled      5 max         -  P  Used 970c00       colour 0    970c00\n"
+            "     3 filled      0 max    0.0400  P  New  3001         colour 5    3001 (roof)\n"
+            "     1 filled      0 max   25.0000  S  Used 6020-1       colour 0    6020-1\n"
+            "6 lots, 28 pieces\n");
+}
+
+TEST(ListCommandTest, ABrickStoreListHasNothingFilledAndNoLimit) {
+  Testing::TemporaryDirectory directory;
+  const auto path = directory.WriteFile(
+      "list.bsx",
+      "<BrickStoreXML><Inventory><Item><ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID>"
+      "<ItemName>Brick 2 x 4</ItemName><ColorID>11</ColorID><Qty>12</Qty>"
+      "<Condition>N</Condition></Item></Inventory></BrickStoreXML>");
+  std::ostringstream output;
+  std::ostringstream errors;
+  ASSERT_EQ(ListWantedList(path.string(), output, errors), 0) << errors.str();
+  EXPECT_EQ(output.str(),
+            "    12 filled      0 max         -  P  New  3001         colour 11   Brick 2 x 4\n"
+            "1 lots, 12 pieces\n");
+}
+
+}  // namespace
+}  // namespace Corvalle::CommandLine
