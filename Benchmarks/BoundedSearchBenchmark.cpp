@@ -4,7 +4,10 @@
 // search as users meet it. Counters: the search tree's nodes, the store sets priced, the k-store
 // combinations settled without pricing, the cheapest plan's cost, the table's stores, and the
 // heap allocations per node and peak heap growth of one search (its memory must not grow with
-// the tree). The CPU column is the whole process's (all workers).
+// the tree). The CPU column is the whole process's (all workers). BM_BoundedSearchWithShipping
+// ranks plans by lots plus 4.00 per store in the buyer's country and 9.00 per store elsewhere,
+// over every set of at most k stores, on the same marketplace pruned as a search with that
+// shipping prunes it.
 
 #include <benchmark/benchmark.h>
 
@@ -12,12 +15,36 @@
 
 #include "AllocationCounter.h"
 #include "BrickLink/BoundedCombinationSearch.h"
+#include "BrickLink/PlanRules.h"
+#include "BrickLink/StorePruner.h"
 #include "MarketplaceTable.h"
 
 namespace {
 
-void BM_BoundedSearch(benchmark::State& state) {
+struct ShippingTable {
+  std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> table;
+  Corvalle::BrickLink::PlanRules rules;
+};
+
+const ShippingTable& SharedShippingTable() {
+  static const ShippingTable shipping = [] {
+    const auto& market = Benchmarks::SharedMarketplaceTable();
+    const Corvalle::BrickLink::PurchaseTerms terms{4.0, 9.0, Benchmarks::kBuyerCountry, {}};
+    ShippingTable result;
+    result.table = Corvalle::BrickLink::CreateStorePruner()->PruneExtraneousStores(
+        *market.inRegions, market.items,
+        Corvalle::BrickLink::MakePlanRules(terms, *market.inRegions));
+    result.rules = Corvalle::BrickLink::MakePlanRules(terms, *result.table);
+    return result;
+  }();
+  return shipping;
+}
+
+void RunBoundedSearch(benchmark::State& state, bool withShipping) {
   const auto& market = Benchmarks::SharedMarketplaceTable();
+  const auto& table = withShipping ? *SharedShippingTable().table : *market.table;
+  const Corvalle::BrickLink::PlanRules noRules;
+  const auto& rules = withShipping ? SharedShippingTable().rules : noRules;
   const auto k = static_cast<std::uint32_t>(state.range(0));
   const auto workers = static_cast<std::uint32_t>(state.range(1));
   const auto search = Corvalle::BrickLink::CreateBoundedCombinationSearch(market.items);
@@ -28,7 +55,7 @@ void BM_BoundedSearch(benchmark::State& state) {
     plans.clear();
     const auto before = Benchmarks::TakeAllocationSnapshot();
     Benchmarks::ResetPeakBytes();
-    plans = search->FindCheapestCombinations(*market.table, k, 25, nullptr, workers);
+    plans = search->FindCheapestCombinations(table, k, 25, nullptr, workers, rules);
     allocations = Benchmarks::TakeAllocationSnapshot().allocations - before.allocations;
     peakGrowth = std::max(peakGrowth, Benchmarks::PeakBytes() - before.liveBytes);
     benchmark::DoNotOptimize(plans.data());
@@ -42,13 +69,25 @@ void BM_BoundedSearch(benchmark::State& state) {
   state.counters["ruled_out"] = statistics.combinationsRuledOut;
   state.counters["cheapest"] = plans.empty() ? 0.0 : plans.front().Cost();
   state.counters["plans"] = static_cast<double>(plans.size());
-  state.counters["stores"] = market.table->StoreCount();
+  state.counters["stores"] = table.StoreCount();
+  if (withShipping && !plans.empty()) {
+    state.counters["cheapest_stores"] = static_cast<double>(plans.front().StoreIndices().size());
+  }
 }
+
+void BM_BoundedSearch(benchmark::State& state) { RunBoundedSearch(state, false); }
+void BM_BoundedSearchWithShipping(benchmark::State& state) { RunBoundedSearch(state, true); }
 
 // A run that outlasts the minimum time is not repeated, so a slow k costs one run of itself.
 BENCHMARK(BM_BoundedSearch)
     ->ArgNames({"k", "workers"})
     ->ArgsProduct({{3, 4, 5, 6, 8}, {1, 2}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoundedSearchWithShipping)
+    ->ArgNames({"k", "workers"})
+    ->ArgsProduct({{3, 5, 8}, {1, 2}})
     ->UseRealTime()
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
