@@ -391,6 +391,53 @@ TEST_F(CostFinderTest, StoresToKeepThatCannotBeInAPlanEndTheSearchNamingThem) {
             recorded.statistics.end());
 }
 
+TEST_F(CostFinderTest, TheWantedListsFilledQuantitiesAndPriceLimitsShapeTheSearch) {
+  // 3001 wanted 10 with 4 filled, at most 0.05 each; 3003 already complete. Store 1 sells 3001
+  // at 0.04, store 2 at 0.05 (at the limit) and store 3 at 0.06, 5 units each; store 3 alone
+  // sells 3003.
+  TestWorld world_;
+  world_.stores = {{1, "US"}, {2, "US"}, {3, "US"}};
+  world_.items = {
+      {"3001", 11, false, 10, {{1, false, 5, 0.04}, {2, false, 5, 0.05}, {3, false, 5, 0.06}}},
+      {"3003", 11, false, 8, {{3, false, 8, 1.0}}}};
+  Serve(world_);
+  const auto list = [&](const std::string& maximumPrice) {
+    return marketplace->Directory()
+        .WriteFile("limits.xml",
+                   "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+                   "<MAXPRICE>" + maximumPrice +
+                       "</MAXPRICE><MINQTY>10</MINQTY><QTYFILLED>4</QTYFILLED>"
+                       "<CONDITION>N</CONDITION></ITEM><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3003"
+                       "</ITEMID><COLOR>11</COLOR><MAXPRICE>-1.0000</MAXPRICE><MINQTY>8</MINQTY>"
+                       "<QTYFILLED>8</QTYFILLED><CONDITION>N</CONDITION></ITEM></INVENTORY>")
+        .string();
+  };
+  // 6 units from stores 1 and 2 (5 at 0.04, 1 at 0.05); store 3 is dearer than the limit.
+  Recorded recorded = Search(3, {"North America"}, SearchOptions{}, 1, list("0.0500"));
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  ASSERT_FALSE(costFinder->GetCombinationData().empty());
+  EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), 0.25, 1e-9);
+  for (const auto& plan : costFinder->GetCombinationData()) {
+    for (const auto& store : plan->Stores()) {
+      EXPECT_NE(store.Id(), 3u);
+    }
+  }
+
+  // Every lot dearer than the limit: nobody offers the item.
+  recorded = Search(3, {"North America"}, SearchOptions{}, 1, list("0.0300"));
+  EXPECT_FALSE(recorded.succeeded);
+  EXPECT_EQ(recorded.failure,
+            "No possible combinations.\nTry removing rare parts from the wanted list or "
+            "selecting more regions to ship from.");
+
+  // Ignored, the list is read as before: 10 units of 3001 and 8 of 3003, any price.
+  SearchOptions ignore;
+  ignore.listLimits = ListLimits::Ignore;
+  recorded = Search(3, {"North America"}, ignore, 1, list("0.0300"));
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), 5 * 0.04 + 5 * 0.05 + 8.0, 1e-9);
+}
+
 TEST_F(CostFinderTest, StoresPerCombinationAreLoweredToWhatTheSearchCanUse) {
   // Two pieces in all: pairs of stores, never triples.
   TestWorld small;
