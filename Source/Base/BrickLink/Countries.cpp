@@ -158,12 +158,19 @@ const Country& GetCountryByName(const std::string& name) {
 }
 
 const Country& GetCountryByID(const std::string& id) {
-  for (const Country& country : GetCountries()) {
-    if (id == country.id) {
-      return country;
-    }
+  if (const Country* country = FindCountryByID(id)) {
+    return *country;
   }
   throw std::invalid_argument("Unknown country ID");
+}
+
+const Country* FindCountryByID(const std::string& id) {
+  for (const Country& country : GetCountries()) {
+    if (id == country.id) {
+      return &country;
+    }
+  }
+  return nullptr;
 }
 
 bool CompareCountriesByName(const Country& first, const Country& second) {

@@ -41,6 +41,8 @@ const std::vector<Country>& GetCountries();
 const Country& GetCountryByName(const std::string& name);
 // Throws std::invalid_argument "Unknown country ID" when no country has that identifier.
 const Country& GetCountryByID(const std::string& id);
+// The same, or null when no country has that identifier.
+const Country* FindCountryByID(const std::string& id);
 // Byte-wise order of the names: "USA" sorts before "Ukraine".
 bool CompareCountriesByName(const Country& first, const Country& second);
 // The country lies in region through its region or its secondary region; no country lies in

@@ -9,10 +9,7 @@
 // order, so the cost is bit for bit the one that StoreCombination::CalculateMinimumCost
 // computes.
 //
-// The search works on a digest of the table built once per call: only the items wanted at
-// least once (the others neither restrict nor cost anything), quantities capped at the wanted
-// quantity (which changes neither validity nor purchases, and keeps sums far from overflow),
-// and cells in store-major order, so one store's cells are contiguous.
+// The search works on a digest of the table built once per call (CombinationDigest.h).
 //
 // Each collector keeps its cheapest combinations in a max-heap ordered by (cost, visit
 // number), whose top is the entry that the keep-the-cheapest rule replaces. Once the heap is
@@ -36,6 +33,8 @@
 #include <mutex>
 
 #include "Assert.h"
+#include "CheapestCombinations.h"
+#include "CombinationDigest.h"
 #include "CombinationGenerator.h"
 #include "CombinationPricing.h"
 
@@ -51,7 +50,6 @@ constexpr double kMinimumFractionForEstimate = 0.0001;
 
 class ICombinationAggregator {
  public:
-  virtual void AggregateCombination(const StoreCombination& combination) = 0;
   // Appends a whole block, in order and without interruption by other workers' entries.
   virtual void AggregateCombinations(std::vector<StoreCombination>&& block) = 0;
 
@@ -68,185 +66,16 @@ class IProgressUpdater {
   ~IProgressUpdater() = default;
 };
 
-// The table as the workers read it; built before they start and only read afterwards.
-struct SearchDigest {
-  SearchDigest(const std::vector<Item>& items, const ConsolidatedLotData& table) {
-    std::vector<std::uint32_t> activeItems;
-    for (std::uint32_t item = 0; item < items.size(); ++item) {
-      if (items[item].Quantity() != 0) {
-        activeItems.push_back(item);
-        wanted.push_back(items[item].Quantity());
-      }
-    }
-    itemCount = static_cast<std::uint32_t>(activeItems.size());
-    const std::uint32_t storeCount = table.StoreCount();
-    quantities.resize(static_cast<std::size_t>(storeCount) * itemCount);
-    prices.resize(quantities.size());
-    for (std::uint32_t active = 0; active < itemCount; ++active) {
-      const auto row = table.GetItemLotData(activeItems[active]);
-      for (std::uint32_t store = 0; store < storeCount; ++store) {
-        const LotData& cell = row[store];
-        const std::size_t at = static_cast<std::size_t>(store) * itemCount + active;
-        quantities[at] = std::min(cell.quantity, wanted[active]);
-        prices[at] = cell.price;
-        pricesNeverNegative = pricesNeverNegative && cell.price >= 0.0;
-        pricesAreNumbers = pricesAreNumbers && !std::isnan(cell.price);
-      }
-    }
-  }
-
-  std::uint32_t itemCount = 0;  // items wanted at least once
-  std::vector<std::uint32_t> wanted;
-  std::vector<std::uint32_t> quantities;  // [store * itemCount + item], capped at wanted
-  std::vector<double> prices;             // [store * itemCount + item]
-  bool pricesNeverNegative = true;        // false also when a price is not a number
-  bool pricesAreNumbers = true;           // no price is NaN: prices are totally ordered
-};
-
-// The kept combinations of one worker: the cheapest, ordered by cost and then by visit.
-//
-// A 4-ary max-heap of 16-byte (cost, visit) keys: a replacement walks about half as many levels
-// as in a binary heap, each level's four children share one cache line, and ties (frequent:
-// prices are in cents) are broken without leaving it. Where each entry's k indices lie (its
-// slot) moves along in a parallel array.
-class CheapestCombinations {
- public:
-  CheapestCombinations(std::uint32_t k_, std::size_t capacity_) : k(k_), capacity(capacity_) {
-    CORVALLE_ASSERT(capacity >= 1);
-  }
-
-  // The cost above which a new combination would surely be dropped; infinite while there is
-  // still room.
-  double DropThreshold() const {
-    return keys.size() < capacity ? std::numeric_limits<double>::infinity() : keys.front().cost;
-  }
-
-  // The keep-the-cheapest rule: below the capacity everything is kept; at or above it, a cost
-  // equal to the most expensive kept one is kept as well, a cheaper one replaces the most
-  // expensive kept one (of equal ones, the one visited last), and anything else is dropped.
-  void Offer(double cost, const std::uint32_t* combination) {
-    if (keys.size() <= capacity - 1) {
-      Insert(cost, combination);
-      return;
-    }
-    const double topCost = keys.front().cost;
-    if (topCost == cost) {
-      Insert(cost, combination);
-    } else if (topCost > cost) {
-      // The most expensive entry gives its slot to the new one, which then sinks into place.
-      std::copy_n(combination, k, indices.data() + static_cast<std::size_t>(slots.front()) * k);
-      SiftDown(Key{cost, nextVisit++}, slots.front());
-    }
-  }
-
-  // Hands every kept combination over as one block, ascending by cost, equal costs in visit
-  // order (which is the lexicographic order of their columns).
-  void Drain(ICombinationAggregator& aggregator) {
-    std::vector<std::pair<Key, std::uint32_t>> entries;
-    entries.reserve(keys.size());
-    for (std::size_t position = 0; position < keys.size(); ++position) {
-      entries.emplace_back(keys[position], slots[position]);
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& first, const auto& second) { return first.first < second.first; });
-    std::vector<StoreCombination> block;
-    block.reserve(entries.size());
-    for (const auto& [key, slot] : entries) {
-      const auto first = indices.begin() + static_cast<std::ptrdiff_t>(slot) * k;
-      block.emplace_back(std::vector<std::uint32_t>(first, first + k), key.cost);
-    }
-    keys.clear();
-    slots.clear();
-    indices.clear();
-    aggregator.AggregateCombinations(std::move(block));
-  }
-
- private:
-  struct Key {
-    double cost;
-    std::uint64_t visit;
-
-    // Cheaper first; of equal costs, the one visited first.
-    bool operator<(const Key& other) const {
-      return cost < other.cost || (cost == other.cost && visit < other.visit);
-    }
-  };
-
-  void Insert(double cost, const std::uint32_t* combination) {
-    CORVALLE_ASSERT(keys.size() < std::numeric_limits<std::uint32_t>::max());
-    const auto slot = static_cast<std::uint32_t>(keys.size());
-    indices.insert(indices.end(), combination, combination + k);
-    keys.emplace_back();
-    slots.emplace_back();
-    SiftUp(keys.size() - 1, Key{cost, nextVisit++}, slot);
-  }
-
-  // Places (key, slot) at position or above it.
-  void SiftUp(std::size_t position, Key key, std::uint32_t slot) {
-    while (position > 0) {
-      const std::size_t parent = (position - 1) / kArity;
-      if (!(keys[parent] < key)) {
-        break;
-      }
-      keys[position] = keys[parent];
-      slots[position] = slots[parent];
-      position = parent;
-    }
-    keys[position] = key;
-    slots[position] = slot;
-  }
-
-  // Places (key, slot) at the top or below it.
-  void SiftDown(Key key, std::uint32_t slot) {
-    const std::size_t size = keys.size();
-    std::size_t position = 0;
-    for (;;) {
-      const std::size_t firstChild = kArity * position + 1;
-      if (firstChild >= size) {
-        break;
-      }
-      const std::size_t endChild = std::min(firstChild + kArity, size);
-      std::size_t largest = firstChild;
-      for (std::size_t child = firstChild + 1; child < endChild; ++child) {
-        if (keys[largest] < keys[child]) {
-          largest = child;
-        }
-      }
-      if (!(key < keys[largest])) {
-        break;
-      }
-      keys[position] = keys[largest];
-      slots[position] = slots[largest];
-      position = largest;
-    }
-    keys[position] = key;
-    slots[position] = slot;
-  }
-
-  static constexpr std::size_t kArity = 4;
-
-  std::uint32_t k;
-  std::size_t capacity;
-  std::uint64_t nextVisit = 0;
-  std::vector<Key> keys;               // max-heap by (cost, visit)
-  std::vector<std::uint32_t> slots;    // the slot of the entry at each heap position
-  std::vector<std::uint32_t> indices;  // k per slot; slots are reused on replacement
-};
-
 // Aligned to a cache line: collectors of different workers are allocated one after the other
 // and must not share a line that one of them writes for every combination.
 class alignas(64) ValidCombinationCollector final
     : public Combinations::IValidCombinationCollector {
  public:
   ValidCombinationCollector(ICombinationAggregator& aggregator_, IProgressUpdater& progressUpdater_,
-                            const std::vector<Item>& items_,
-                            const ConsolidatedLotData& consolidatedLotData_,
-                            const SearchDigest& digest_, std::uint32_t k_,
+                            const Pricing::CombinationDigest& digest_, std::uint32_t k_,
                             std::size_t keptPerWorker)
       : aggregator(aggregator_),
         progressUpdater(progressUpdater_),
-        items(items_),
-        consolidatedLotData(consolidatedLotData_),
         digest(digest_),
         k(k_),
         prefixLength(k_ == 0 ? 0 : k_ - 1),
@@ -256,11 +85,7 @@ class alignas(64) ValidCombinationCollector final
         deficientNeeds(digest_.itemCount),
         levelHeld(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
         prefixCells(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
-        heads(digest_.itemCount) {
-    CORVALLE_ASSERT(items.size() > 0);
-    CORVALLE_ASSERT(consolidatedLotData.ItemCount() == items.size());
-    CORVALLE_ASSERT(consolidatedLotData.StoreCount() > 0);
-  }
+        heads(digest_.itemCount) {}
 
   void HandleCombination(const Iterator& begin, const Iterator& end) override {
     CORVALLE_ASSERT(static_cast<std::uint32_t>(end - begin) == k);
@@ -302,7 +127,7 @@ class alignas(64) ValidCombinationCollector final
       progressUpdater.UpdateProgress(pendingProgress);
       pendingProgress = 0;
     }
-    best.Drain(aggregator);
+    aggregator.AggregateCombinations(best.Drain());
   }
 
  private:
@@ -438,9 +263,7 @@ class alignas(64) ValidCombinationCollector final
 
   ICombinationAggregator& aggregator;
   IProgressUpdater& progressUpdater;
-  const std::vector<Item>& items;
-  const ConsolidatedLotData& consolidatedLotData;
-  const SearchDigest& digest;
+  const Pricing::CombinationDigest& digest;
   const std::uint32_t k;
   const std::uint32_t prefixLength;
   CheapestCombinations best;
@@ -477,46 +300,44 @@ class StoreCombinationValidator final : public IStoreCombinationValidator,
   }
 
   std::unique_ptr<std::vector<StoreCombination>> FindValidCombinations(
-      const ConsolidatedLotData& consolidatedLotData_, std::uint32_t storesPerCombination,
+      const ConsolidatedLotData& consolidatedLotData, std::uint32_t storesPerCombination,
       const CombinationProgress& progress, std::uint32_t threadCount) override;
 
   std::unique_ptr<Combinations::IValidCombinationCollector> CreateCollector() override;
-  void AggregateCombination(const StoreCombination& combination) override;
   void AggregateCombinations(std::vector<StoreCombination>&& block) override;
   void UpdateProgress(std::uint64_t processed) override;
 
  private:
   const std::vector<Item>* items;
-  const ConsolidatedLotData* consolidatedLotData = nullptr;
   const std::size_t keptPerWorker;
   std::uint32_t storesPerCombination = 0;
-  std::unique_ptr<SearchDigest> digest;
+  std::unique_ptr<Pricing::CombinationDigest> digest;
   std::mutex aggregationMutex;  // guards combinations
   std::mutex progressMutex;     // serialises the calls of progressCallback
   CombinationProgress progressCallback;
   std::uint64_t totalCount = 0;
   std::atomic<std::uint64_t> processedCount{0};
-  std::chrono::system_clock::time_point startTime;
+  // Steady, so that a change of the wall clock cannot bend the estimate.
+  std::chrono::steady_clock::time_point startTime;
   std::unique_ptr<std::vector<StoreCombination>> combinations;
 };
 
 std::unique_ptr<std::vector<StoreCombination>> StoreCombinationValidator::FindValidCombinations(
-    const ConsolidatedLotData& consolidatedLotData_, std::uint32_t storesPerCombination_,
+    const ConsolidatedLotData& consolidatedLotData, std::uint32_t storesPerCombination_,
     const CombinationProgress& progress, std::uint32_t threadCount) {
   progressCallback = progress;
-  consolidatedLotData = &consolidatedLotData_;
   // Nothing of an earlier call, not even of one that ended in an exception, carries over.
   combinations = std::make_unique<std::vector<StoreCombination>>();
   storesPerCombination = storesPerCombination_;
-  CORVALLE_ASSERT(consolidatedLotData_.StoreCount() >= storesPerCombination_);
+  CORVALLE_ASSERT(consolidatedLotData.StoreCount() >= storesPerCombination_);
   totalCount =
-      Combinations::CountCombinations(consolidatedLotData_.StoreCount(), storesPerCombination_);
+      Combinations::CountCombinations(consolidatedLotData.StoreCount(), storesPerCombination_);
   processedCount = 0;
-  startTime = std::chrono::system_clock::now();
-  digest = std::make_unique<SearchDigest>(*items, consolidatedLotData_);
+  startTime = std::chrono::steady_clock::now();
+  digest = std::make_unique<Pricing::CombinationDigest>(*items, consolidatedLotData);
 
   const auto generator = Combinations::CreateCombinationGenerator();
-  generator->TryGenerateCombinations(consolidatedLotData_.StoreCount(), storesPerCombination_,
+  generator->TryGenerateCombinations(consolidatedLotData.StoreCount(), storesPerCombination_,
                                      *this, threadCount);
 
   BOOST_LOG_TRIVIAL(debug) << "Combination count: " << combinations->size();
@@ -526,14 +347,9 @@ std::unique_ptr<std::vector<StoreCombination>> StoreCombinationValidator::FindVa
 
 std::unique_ptr<Combinations::IValidCombinationCollector>
 StoreCombinationValidator::CreateCollector() {
-  CORVALLE_ASSERT(consolidatedLotData != nullptr);
-  return std::make_unique<ValidCombinationCollector>(*this, *this, *items, *consolidatedLotData,
-                                                     *digest, storesPerCombination, keptPerWorker);
-}
-
-void StoreCombinationValidator::AggregateCombination(const StoreCombination& combination) {
-  std::lock_guard<std::mutex> lock(aggregationMutex);
-  combinations->push_back(combination);
+  CORVALLE_ASSERT(digest != nullptr);
+  return std::make_unique<ValidCombinationCollector>(*this, *this, *digest, storesPerCombination,
+                                                     keptPerWorker);
 }
 
 void StoreCombinationValidator::AggregateCombinations(std::vector<StoreCombination>&& block) {
@@ -553,7 +369,7 @@ void StoreCombinationValidator::UpdateProgress(std::uint64_t processed) {
        reached <= after; reached += kProgressInterval) {
     std::lock_guard<std::mutex> lock(progressMutex);
     const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::system_clock::now() - startTime)
+                             std::chrono::steady_clock::now() - startTime)
                              .count();
     const auto seconds = static_cast<double>(elapsed / 1000000);
     const double fraction = static_cast<double>(reached) / static_cast<double>(totalCount);

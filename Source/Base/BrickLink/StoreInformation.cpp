@@ -50,6 +50,11 @@ bool StoreInformation::CountryIsValid() const {
   }
 }
 
+const Country* StoreInformation::FindCountry() const {
+  const StoreMetadata* metadata = FindStoreMetadata(id);
+  return metadata == nullptr ? nullptr : FindCountryByID(metadata->countryId);
+}
+
 const std::string& StoreInformation::CountryId() const {
   static const std::string noCountryId;
   const StoreMetadata* metadata = FindStoreMetadata(id);

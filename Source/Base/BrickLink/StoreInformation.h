@@ -36,6 +36,9 @@ class StoreInformation {
   const Country& GetCountry() const;
   // False for a store without entry; "Unknown country ID" still passes to the caller.
   bool CountryIsValid() const;
+  // The store's country, or null for a store without entry or with an identifier that the
+  // country table does not know (the marketplace has far more countries than the table).
+  const Country* FindCountry() const;
   // The country identifier as the store's page gave it (which the country table need not
   // know), or an empty text for a store without entry.
   const std::string& CountryId() const;

@@ -11,6 +11,7 @@
 #include "StorePruner.h"
 
 #include <algorithm>
+#include <bit>
 #include <boost/log/trivial.hpp>
 #include <cstdint>
 #include <stdexcept>
@@ -64,7 +65,7 @@ class DominanceDigest {
     const double* yPrices = prices.data() + static_cast<std::size_t>(y) * itemCount;
     for (std::uint32_t word = 0; word < wordCount; ++word) {
       for (std::uint64_t bits = xOffered[word]; bits != 0; bits &= bits - 1) {
-        const std::uint32_t item = word * 64 + static_cast<std::uint32_t>(__builtin_ctzll(bits));
+        const std::uint32_t item = word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
         if (!(yPrices[item] <= xPrices[item])) {
           return false;
         }
@@ -109,12 +110,11 @@ class StorePruner final : public IStorePruner, public Combinations::ICombination
 class SubsetFinder final : public Combinations::IValidCombinationCollector {
  public:
   SubsetFinder(StorePruner& storePruner_, const ConsolidatedLotData& consolidatedLotData_,
-               const std::vector<Item>& items_, const PlanRules& rules_)
+               const std::vector<Item>& items, const PlanRules& rules_)
       : storePruner(storePruner_),
         consolidatedLotData(consolidatedLotData_),
-        items(items_),
         rules(rules_),
-        digest(consolidatedLotData_, items_),
+        digest(consolidatedLotData_, items),
         isExtraneous(consolidatedLotData_.StoreCount(), false) {}
 
   void HandleCombination(const Iterator& begin, const Iterator& end) override {
@@ -147,35 +147,27 @@ class SubsetFinder final : public Combinations::IValidCombinationCollector {
     return !rules.IsRequired(x) && rules.Shipping(y) <= rules.Shipping(x);
   }
 
-  void MarkExtraneous(std::uint32_t store) {
-    extraneous.push_back(store);
-    isExtraneous[store] = true;
-  }
+  void MarkExtraneous(std::uint32_t store) { isExtraneous[store] = true; }
 
   StorePruner& storePruner;
   const ConsolidatedLotData& consolidatedLotData;
-  const std::vector<Item>& items;
   const PlanRules& rules;
   DominanceDigest digest;
-  // The columns found redundant, in the order found, and the same as flags for the skip test.
-  std::vector<std::uint32_t> extraneous;
-  std::vector<bool> isExtraneous;
+  std::vector<bool> isExtraneous;  // the columns found redundant
 };
 
-// The store's country, or null when the country table does not know its identifier (the
-// marketplace has far more countries than the table); such a store lies in no region.
+// The store's country, or null when the country table does not know its identifier; such a
+// store lies in no region.
 const Country* FindCountry(const ConsolidatedLotData& consolidatedLotData,
                            std::uint32_t storeIndex) {
   const StoreInformation& store = consolidatedLotData.GetStore(storeIndex);
-  try {
-    CORVALLE_ASSERT(consolidatedLotData.GetStore(storeIndex).CountryIsValid());
-    return &store.GetCountry();
-  } catch (const std::invalid_argument&) {
+  const Country* country = store.FindCountry();
+  if (country == nullptr) {
     BOOST_LOG_TRIVIAL(warning) << "Store " << store.Id() << " (" << store.Name()
                                << ") has the unknown country ID \"" << store.CountryId()
                                << "\"; it lies in no region and is filtered out";
-    return nullptr;
   }
+  return country;
 }
 
 std::vector<Region> RegionNamesToRegions(const std::vector<std::string>& regionNames) {

@@ -23,6 +23,7 @@ TEST(StoreInformationTest, StoreWithoutEntry) {
   const StoreInformation store(900001);
   EXPECT_EQ(store.Name(), "[Error retrieving store name]");
   EXPECT_FALSE(store.CountryIsValid());
+  EXPECT_EQ(store.FindCountry(), nullptr);
   try {
     store.GetCountry();
     ADD_FAILURE() << "no exception";
@@ -37,6 +38,7 @@ TEST(StoreInformationTest, StoreWithEntry) {
   EXPECT_EQ(store.Name(), "Bricks & More");
   EXPECT_TRUE(store.CountryIsValid());
   EXPECT_STREQ(store.GetCountry().name, "Germany");
+  EXPECT_EQ(store.FindCountry(), &store.GetCountry());
 
   // A later entry replaces the earlier one.
   StoreInformation::SetStoreMetadata(1001, {"Bricks and More", "UK"});

@@ -164,6 +164,7 @@ TEST_F(RegionPruningTest, AStoreOfAnUnknownCountryLiesInNoRegion) {
   // The store's own lookups keep their contracts.
   EXPECT_THROW(StoreInformation(7004).GetCountry(), std::invalid_argument);
   EXPECT_THROW(StoreInformation(7004).CountryIsValid(), std::invalid_argument);
+  EXPECT_EQ(StoreInformation(7004).FindCountry(), nullptr);
 }
 
 TEST_F(RegionPruningTest, KeepsTheStoresOfOneCountry) {
