@@ -95,9 +95,12 @@ CombinationData::CombinationData(const std::vector<StoreInformation>& stores_, d
 }
 
 double CombinationData::StoreShipping(std::uint32_t storeId) const {
+  if (std::none_of(stores.begin(), stores.end(),
+                   [storeId](const StoreInformation& store) { return store.Id() == storeId; })) {
+    return 0.0;
+  }
   for (const auto& [id, amount] : storeShipping) {
-    if (id == storeId && std::any_of(stores.begin(), stores.end(),
-                                     [&](const StoreInformation& store) { return store.Id() == id; })) {
+    if (id == storeId) {
       return amount;
     }
   }
