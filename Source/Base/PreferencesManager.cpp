@@ -11,13 +11,12 @@
 #include "Assert.h"
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
+#include "SearchDefaults.h"
 #include "SqliteWrapper.h"
 
 namespace Corvalle {
 
 namespace {
-
-constexpr std::uint32_t kMostStoresPerCombination = 11;
 
 // Warns that a stored value is replaced; the caller has checked that it cannot be used.
 void WarnReplaced(const char* setting, const std::string& stored, const std::string& replacement) {
@@ -119,7 +118,7 @@ PreferencesManager::PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase>
   std::uint32_t stores = 0;
   const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), stores);
   if (error == std::errc() && end == count.data() + count.size() && stores >= 1 &&
-      stores <= kMostStoresPerCombination) {
+      stores <= kMaximumStoresPerCombination) {
     current.storesPerCombination = stores;
   } else {
     WarnReplaced("stores per combination", count, std::to_string(firstStart.storesPerCombination));

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <ostream>
 #include <utility>
-#include <thread>
 
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
@@ -15,6 +14,7 @@
 #include "PlanReport.h"
 #include "PreferencesManager.h"
 #include "ProgressReporter.h"
+#include "SearchDefaults.h"
 
 namespace Corvalle::CommandLine {
 
@@ -98,11 +98,6 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
     }
   }
   return {};
-}
-
-std::uint32_t DefaultThreadCount() {
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return hardware > 1 ? hardware - 1 : 1;
 }
 
 }  // namespace

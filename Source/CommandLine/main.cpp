@@ -8,6 +8,7 @@
 #include "FindCommand.h"
 #include "ListCommand.h"
 #include "Logging.h"
+#include "SearchDefaults.h"
 
 namespace {
 
@@ -17,8 +18,10 @@ using Corvalle::CommandLine::FindOptions;
 void AddSearchOptions(CLI::App& command, FindOptions& options) {
   command
       .add_option("--stores,-k", options.storesPerCombination,
-                  "Stores per combination, 1 to 11 (default: the saved setting, 3 at first)")
-      ->check(CLI::Range(1, 11));
+                  "Stores per combination, 1 to " +
+                      std::to_string(Corvalle::kMaximumStoresPerCombination) +
+                      " (default: the saved setting, 3 at first)")
+      ->check(CLI::Range(1u, Corvalle::kMaximumStoresPerCombination));
   command
       .add_option("--threads,-t", options.threadCount,
                   "Worker threads of the combination search (default: hardware threads - 1)")

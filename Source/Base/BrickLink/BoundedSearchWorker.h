@@ -16,11 +16,12 @@
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
 #include "PlanRules.h"
+#include "SearchDefaults.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
 // The largest k the search takes; a worker sizes its small per-node arrays by it.
-inline constexpr std::uint32_t kMaximumStores = 11;
+inline constexpr std::uint32_t kMaximumStores = kMaximumStoresPerCombination;
 
 // A subtree handed to a worker: its chosen stores, its candidates, the item prices to start
 // the Lagrangian bound from, and the combinations it stands for.

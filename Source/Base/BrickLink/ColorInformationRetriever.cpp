@@ -1,6 +1,5 @@
 #include "ColorInformationRetriever.h"
 
-
 #include "BrickLink/ColorInformationCache.h"
 #include "BrickLink/ColorInformationParser.h"
 #include "BrickLink/DownloadWaiter.h"
@@ -10,8 +9,6 @@
 namespace Corvalle::BrickLink {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 class ColorInformationRetriever final : public IColorInformationRetriever {
  public:
@@ -27,7 +24,7 @@ class ColorInformationRetriever final : public IColorInformationRetriever {
       return true;
     }
     const auto page =
-        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), "catalogColors.asp"}, {}, 50ms);
+        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), "catalogColors.asp"}, {});
     if (!page) {
       return false;
     }

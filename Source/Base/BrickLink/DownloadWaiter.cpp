@@ -9,14 +9,13 @@ namespace Corvalle::BrickLink {
 
 std::optional<std::string> DownloadWaiter::Fetch(FileDownloader::IFileDownloader& fileDownloader,
                                                  const FileDownloader::Url& url_,
-                                                 const FileDownloader::Cookies& cookies,
-                                                 std::chrono::milliseconds interval) {
+                                                 const FileDownloader::Cookies& cookies) {
   const std::string address = url_.host + "/" + url_.path;
   BOOST_LOG_TRIVIAL(debug) << address;
   std::ostringstream page;
   ExpectDownload(address);
   fileDownloader.Download(url_, cookies, page, Callback());
-  if (!WaitForEnd(interval)) {
+  if (!WaitForEnd()) {
     return std::nullopt;
   }
   return page.str();
@@ -32,13 +31,10 @@ Utilities::StatusCallback DownloadWaiter::Callback() {
   return [this](const Utilities::IStatusUpdate& status) { HandleDownloadStatus(status); };
 }
 
-bool DownloadWaiter::WaitForEnd(std::chrono::milliseconds interval) {
+bool DownloadWaiter::WaitForEnd() {
   {
-    // Woken by the final status; the interval only bounds each look at the flag.
     std::unique_lock<std::mutex> lock(mutex);
-    while (!downloadEnded) {
-      ended.wait_for(lock, interval);
-    }
+    ended.wait(lock, [this] { return downloadEnded.load(); });
   }
   const bool successful = downloadSuccessful;
   downloadSuccessful = false;

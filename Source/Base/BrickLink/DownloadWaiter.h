@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -15,30 +14,28 @@ namespace Corvalle::BrickLink {
 // The part that every retriever shares: the status callback of a download, which runs on the
 // download thread, and the wait for it on the retrieving thread. The success flag is stored
 // before the end flag, so whoever sees the end also sees the right outcome. The waiting thread
-// is woken by the final status instead of finding it at its next look: a fixed sleep between
-// looks put a floor of one interval under every page, which made a search's thousands of store
-// pages take seconds longer than the pages themselves.
+// is woken by the final status, so a search's thousands of store pages cost no more than the
+// pages themselves.
 class DownloadWaiter {
  public:
   DownloadWaiter() = default;
   DownloadWaiter(const DownloadWaiter&) = delete;
   DownloadWaiter& operator=(const DownloadWaiter&) = delete;
 
-  // Downloads the page on the downloader's thread and waits for it here, looking every
-  // interval: the page's text, or empty when the download failed (the reason is logged).
+  // Downloads the page on the downloader's thread and waits for it here: the page's text, or
+  // empty when the download failed (the reason is logged).
   std::optional<std::string> Fetch(FileDownloader::IFileDownloader& fileDownloader,
                                    const FileDownloader::Url& url,
-                                   const FileDownloader::Cookies& cookies,
-                                   std::chrono::milliseconds interval);
+                                   const FileDownloader::Cookies& cookies);
 
  private:
   // Call before a download starts; both flags must be down (a broken invariant otherwise).
   void ExpectDownload(std::string url_);
   // The status callback of the download.
   Utilities::StatusCallback Callback();
-  // Waits until the final status has arrived, looking at least every interval; returns whether
-  // the download succeeded and lowers both flags for the next download.
-  bool WaitForEnd(std::chrono::milliseconds interval);
+  // Waits until the final status has arrived; returns whether the download succeeded and
+  // lowers both flags for the next download.
+  bool WaitForEnd();
   void HandleDownloadStatus(const Utilities::IStatusUpdate& status);
 
   std::mutex mutex;  // guards the wait for downloadEnded

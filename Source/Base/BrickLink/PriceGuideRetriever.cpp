@@ -13,8 +13,6 @@ namespace Corvalle::BrickLink {
 
 namespace {
 
-using namespace std::chrono_literals;
-
 const char* ItemTypeParameter(ItemType type) {
   switch (type) {
     case ItemType::Set:
@@ -73,7 +71,7 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
       return true;
     }
     const auto page =
-        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), PriceGuidePath(item)}, cookies, 10ms);
+        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), PriceGuidePath(item)}, cookies);
     if (!page) {
       return false;
     }

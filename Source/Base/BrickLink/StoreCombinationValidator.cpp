@@ -50,6 +50,7 @@ constexpr double kMinimumFractionForEstimate = 0.0001;
 
 class ICombinationAggregator {
  public:
+  virtual void AggregateCombination(const StoreCombination& combination) = 0;
   // Appends a whole block, in order and without interruption by other workers' entries.
   virtual void AggregateCombinations(std::vector<StoreCombination>&& block) = 0;
 
@@ -304,6 +305,7 @@ class StoreCombinationValidator final : public IStoreCombinationValidator,
       const CombinationProgress& progress, std::uint32_t threadCount) override;
 
   std::unique_ptr<Combinations::IValidCombinationCollector> CreateCollector() override;
+  void AggregateCombination(const StoreCombination& combination) override;
   void AggregateCombinations(std::vector<StoreCombination>&& block) override;
   void UpdateProgress(std::uint64_t processed) override;
 
@@ -350,6 +352,11 @@ StoreCombinationValidator::CreateCollector() {
   CORVALLE_ASSERT(digest != nullptr);
   return std::make_unique<ValidCombinationCollector>(*this, *this, *digest, storesPerCombination,
                                                      keptPerWorker);
+}
+
+void StoreCombinationValidator::AggregateCombination(const StoreCombination& combination) {
+  std::lock_guard<std::mutex> lock(aggregationMutex);
+  combinations->push_back(combination);
 }
 
 void StoreCombinationValidator::AggregateCombinations(std::vector<StoreCombination>&& block) {

@@ -1,6 +1,5 @@
 #include "StoreInformationRetriever.h"
 
-
 #include "BrickLink/DownloadWaiter.h"
 #include "BrickLink/MarketplaceHost.h"
 #include "BrickLink/StoreInformationParser.h"
@@ -10,8 +9,6 @@
 namespace Corvalle::BrickLink {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 class StoreInformationRetriever final : public IStoreInformationRetriever {
  public:
@@ -29,7 +26,7 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
     }
     const auto page =
         waiter.Fetch(fileDownloader,
-                     {GetMarketplaceHost(), "store.asp?sID=" + std::to_string(storeId)}, {}, 10ms);
+                     {GetMarketplaceHost(), "store.asp?sID=" + std::to_string(storeId)}, {});
     if (!page) {
       return nullptr;
     }

@@ -23,13 +23,12 @@
 #include <vector>
 
 #include "Assert.h"
+#include "SearchDefaults.h"
 
 namespace Combinations {
 
 namespace {
 
-// The largest k the generator accepts: combinations of more stores are refused.
-constexpr std::uint32_t kMaximumK = 11;
 
 std::uint64_t GreatestCommonDivisor(std::uint64_t a, std::uint64_t b) {
   while (b != 0) {
@@ -74,7 +73,7 @@ bool CombinationGenerator::Generate(std::uint32_t n, std::uint32_t k,
                                     ICombinationCollectorFactory& collectorFactory,
                                     std::uint32_t workerCount) {
   CORVALLE_ASSERT(k <= n);
-  if (k > kMaximumK) {
+  if (k > Corvalle::kMaximumStoresPerCombination) {
     BOOST_LOG_TRIVIAL(warning) << "K only goes to 11!";
     return false;
   }

@@ -33,13 +33,6 @@ using Utilities::StatusUpdate;
 
 constexpr std::size_t kChunkSize = 16384;
 
-enum class DownloaderState : std::uint32_t {
-  Uninitialized = 0,
-  Ready = 1,
-  Busy = 2,
-  Finished = 3,
-};
-
 std::string DescribeDuration(std::chrono::milliseconds duration) {
   const auto milliseconds = duration.count();
   if (milliseconds % 1000 == 0) {
@@ -96,7 +89,6 @@ class FileDownloader final : public IFileDownloader {
   // Everything below is touched only by the download thread while a download runs, and by
   // Download and the destructor only after that thread has been joined.
   std::string url;
-  DownloaderState state = DownloaderState::Uninitialized;
   Utilities::StatusCallback statusCallback;
   std::thread downloadThread;
   std::shared_ptr<asio::io_context> ioContext;
@@ -146,21 +138,8 @@ void FileDownloader::Download(const Url& url_, const Cookies& cookies, std::ostr
 void FileDownloader::PerformDownload(const Url& url_, const Cookies& cookies, std::ostream& output_,
                                      const Utilities::StatusCallback& statusCallback_) {
   url = url_.host + "/" + url_.path;
-  switch (state) {
-    case DownloaderState::Uninitialized:
-    case DownloaderState::Ready:
-    case DownloaderState::Finished:
-      break;
-    case DownloaderState::Busy:
-      statusCallback_(StatusUpdate(StatusState::Failed, "Error: File downloader is busy"));
-      return;
-    default:
-      statusCallback_(StatusUpdate(StatusState::Failed, "Error: Unknown FileDownloader state"));
-      return;
-  }
-
+  // Download has joined the previous download's thread: nothing of it is running any more.
   Reset();
-  state = DownloaderState::Busy;
   statusCallback = statusCallback_;
   request = PrepareRequest(url_.host, url_.path, cookies);
   BOOST_LOG_TRIVIAL(trace) << "Prepared request: " << request;
@@ -205,7 +184,6 @@ void FileDownloader::Reset() {
   deadline = std::make_shared<asio::steady_timer>(*ioContext);
   pageDeadline = std::make_shared<asio::steady_timer>(*ioContext);
   responseBuffer = std::make_shared<asio::streambuf>(kChunkSize);
-  state = DownloaderState::Ready;
 }
 
 void FileDownloader::ResolveHandler(const boost::system::error_code& error,
@@ -574,7 +552,6 @@ void FileDownloader::Cleanup() {
   if (ioContext) {
     ioContext->stop();
   }
-  state = DownloaderState::Finished;
 }
 
 }  // namespace
