@@ -1,11 +1,12 @@
-// The stages of a search, each announced as stage i of 10: colours (failures ignored), the
-// wanted list, price guides, the item-by-store table, store metadata, pruning (by region, then
-// of stores another store makes redundant) with a count of the possible combinations after each
-// table stage, the lower bound on the stores needed, the combination search on the worker
-// threads (the bounded search's cheapest combinations, or every valid one when enumerating),
-// their costs, and the purchase plans of the cheapest ones. Whenever a table shrinks, the stores
-// per combination are lowered to its store count. Stores to avoid leave the table before the
-// metadata stage; stores to keep are checked against the table after each of its cuts.
+// A search runs in the stages it announces, each as "stage i of 10", after the colours, which
+// come first and unnumbered (their failure is no reason to stop):
+//   1 the wanted list          4 store metadata          7 the combination search
+//   2 price guides             5 pruning                 8 costs
+//   3 the item-by-store table  6 the fewest stores       9 the plans of the cheapest
+// Pruning goes by region, then drops stores that another store makes redundant, with a count
+// of the possible combinations after each cut. Whenever a table shrinks, the stores per
+// combination are lowered to its store count. Stores to avoid leave the table before stage 4;
+// stores to keep are checked against the table after each of its cuts.
 
 #include "CostFinder.h"
 
@@ -184,7 +185,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
-  // 1. Colours: without them names read "[Error retrieving color name]", which is no reason to
+  // Colours: without them names read "[Error retrieving color name]", which is no reason to
   // stop.
   highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Retrieving color data..."));
   Low(StatusUpdate(StatusState::InProgress));
@@ -194,7 +195,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     BOOST_LOG_TRIVIAL(error) << "Ignoring the failed colour retrieval: " << error.what();
   }
 
-  // 2. The wanted list.
+  // Stage 1: the wanted list.
   High(1, "Parsing wanted list \"" + wantedListPath + "\"...");
   if (!wantedList->ReadItems(wantedListPath.c_str())) {
     // The reason on a line of its own: the user has to find the line to mend in the file.
@@ -212,12 +213,12 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   }
   const std::vector<Item>& items = wantedList->Items();
 
-  // 3. A list of two pieces never needs three stores, unless stores to keep take the places.
+  // A list of two pieces never needs three stores, unless stores to keep take the places.
   storesPerCombination =
       std::max(std::min(storesPerCombination, wantedList->TotalQuantity()),
                static_cast<std::uint32_t>(options.requiredStores.size()));
 
-  // 4. Price guides.
+  // Stage 2: price guides.
   High(2, "Retrieving price guide data...");
   if (!wantedList->RetrievePriceGuides(
           [this](RetrieverStatus status) { HandleRetrieverStatus(status); })) {
@@ -226,7 +227,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   }
   Low(StatusUpdate(StatusState::Succeeded));
 
-  // 5. The item-by-store table.
+  // Stage 3: the item-by-store table.
   High(3, "Consolidating lot data...");
   Low(StatusUpdate(StatusState::InProgress));
   std::shared_ptr<const BrickLink::ConsolidatedLotData> consolidated =
@@ -241,7 +242,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
-  // 6. Store names and countries.
+  // Stage 4: store names and countries.
   High(4, "Retrieving metadata for " + FormatCount(consolidated->StoreCount()) + " stores...");
   try {
     storeMetadataPopulator->PopulateStoreMetadata(
@@ -252,7 +253,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
-  // 7. Pruning.
+  // Stage 5: pruning.
   High(5, "Pruning stores...");
   ReportOptions();
   validator = BrickLink::CreateStoreCombinationValidator(items);
@@ -282,7 +283,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
-  // 8. The fewest stores that can supply the list.
+  // Stage 6: the fewest stores that can supply the list.
   High(6, "Finding minimum stores required...");
   Low(StatusUpdate(StatusState::InProgress));
   const std::uint32_t minimumStores = minimumCostFinder->FindMinimumStoresRequired();
@@ -294,7 +295,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
-  // 9. The valid combinations, or with the bounded search the cheapest ones only.
+  // Stage 7: the valid combinations, or with the bounded search the cheapest ones only.
   Low(StatusUpdate(StatusState::InProgress));
   High(7, "Finding valid combinations of " + std::to_string(storesPerCombination) + " out of " +
               std::to_string(table->StoreCount()) + " stores (" + PossibleCombinationsText() +
@@ -318,12 +319,12 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
               Utilities::FormatApproximateCount(searched.combinationsRuledOut));
   }
 
-  // 10. Costs.
+  // Stage 8: costs.
   High(8, "Calculating valid combinations costs...");
   Low(StatusUpdate(StatusState::InProgress));
   minimumCostFinder->CalculateCosts();
 
-  // 11. The plans of the cheapest distinct combinations.
+  // Stage 9: the plans of the cheapest distinct combinations.
   High(9, "Creating combination data for " + std::to_string(kMaximumResults) + " combinations...");
   for (std::uint32_t rank = 1; combinationData.size() < kMaximumResults; ++rank) {
     auto data = minimumCostFinder->CreateCombinationData(rank);

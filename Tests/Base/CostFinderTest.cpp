@@ -567,7 +567,8 @@ TEST_F(CostFinderTest, PartsSoldInOneConditionAreServedFromTheCacheWithinTheHour
 }
 
 TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearchAndStoresNothing) {
-  // Just below the old bound of int64 max / 10000 + 1, and far above it.
+  // Just below int64 max / 10000 + 1, where the units in ten-thousandths already pass 2^63,
+  // and far above it.
   for (const double price : {922337203685477.6, 1.0e15}) {
     TestWorld costly;
     costly.stores = {{1, "US"}, {2, "US"}};

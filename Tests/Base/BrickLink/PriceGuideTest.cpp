@@ -30,7 +30,8 @@ TEST(StoredPriceTest, OnlyPricesWhoseUnitsFitInSixtyFourBitsAreStorable) {
   EXPECT_TRUE(IsStorablePrice(0.00004));
   EXPECT_TRUE(IsStorablePrice(9.0e11));
   EXPECT_TRUE(IsStorablePrice(922337203685477.0));
-  // Just below the old bound of int64 max / 10000 + 1, the units already pass 2^63.
+  // Just below int64 max / 10000 + 1 the units already pass 2^63: a bound on the price alone
+  // is not enough.
   EXPECT_FALSE(IsStorablePrice(922337203685477.6));
   EXPECT_FALSE(IsStorablePrice(922337203685478.0));
   EXPECT_FALSE(IsStorablePrice(9.3e14));
