@@ -5,8 +5,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "BrickLink/ColorInformation.h"
+#include "BrickLink/PriceGuideCache.h"
+#include "BrickLink/PriceGuideParser.h"
 #include "BrickLink/PriceGuideRetriever.h"
 #include "BrickStore/XmlParser.h"
+#include "FileDownloader/FileDownloader.h"
+#include "LiveMarketplace.h"
+#include "LogCapture.h"
 #include "TemporaryDirectory.h"
 
 namespace Corvalle {
@@ -230,6 +236,78 @@ TEST_F(WantedListTest, FilledQuantitiesAreTakenFromTheMergedLine) {
   ASSERT_TRUE(wantedList.ReadItems(bsx.c_str()));
   ASSERT_EQ(wantedList.Items().size(), 1u);
   EXPECT_EQ(wantedList.Items()[0].Quantity(), 0u);
+}
+
+// The price guides of a list, fetched from a local marketplace.
+class WantedListRetrievalTest : public ::testing::Test {
+ protected:
+  Testing::LiveMarketplace marketplace{R"({
+    "colors": [{"id": 11, "name": "Black", "rgb": "212121"}, {"id": 5, "name": "Red", "rgb": "C91A09"}],
+    "stores": [{"id": 1001, "name": "Bricks & More", "countryId": "DE"}],
+    "priceGuides": [
+      {"type": "P", "id": "3001", "color": 11,
+       "new": [{"store": 1001, "quantity": 10, "price": 0.12}], "used": []},
+      {"type": "P", "id": "3001", "color": 5,
+       "new": [{"store": 1001, "quantity": 2, "price": 2.0}], "used": []},
+      {"type": "S", "id": "6020-1",
+       "new": [], "used": [{"store": 1001, "quantity": 1, "price": 15.0}]}
+    ]
+  })"};
+  std::unique_ptr<FileDownloader::IFileDownloader> downloader =
+      FileDownloader::CreateFileDownloader();
+};
+
+TEST_F(WantedListRetrievalTest, ReportsEachItemAndStopsAtTheFirstFailure) {
+  BrickLink::ColorInformation::SetColorData(11, "Black", 0x212121);
+  const auto xmlParser = BrickStore::CreateXmlParser();
+  const auto parser = BrickLink::CreatePriceGuideParser();
+  BrickLink::PriceGuideCache cache;
+  const auto retriever = BrickLink::CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
+  WantedList wantedList(*xmlParser, *retriever);
+
+  const auto write = [&](const std::string& items) {
+    return marketplace.Directory().WriteFile("list.xml", "<INVENTORY>" + items + "</INVENTORY>").string();
+  };
+  ASSERT_TRUE(wantedList.ReadItems(
+      write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></"
+            "ITEM>"
+            "<ITEM><ITEMTYPE>S</ITEMTYPE><ITEMID>6020-1</ITEMID><MINQTY>1</MINQTY></ITEM>")
+          .c_str()));
+  EXPECT_EQ(wantedList.TotalQuantity(), 4u);
+  std::vector<RetrieverStatus> statuses;
+  const auto record = [&](RetrieverStatus status) { statuses.push_back(status); };
+  ASSERT_TRUE(wantedList.RetrievePriceGuides(record));
+  ASSERT_EQ(statuses.size(), 3u);
+  EXPECT_EQ(statuses[0].current, 0u);
+  EXPECT_EQ(statuses[0].total, 2u);
+  EXPECT_EQ(statuses[0].name, "3001");
+  EXPECT_EQ(statuses[0].colorName, "Black");
+  EXPECT_EQ(statuses[1].colorName, "") << "no colour, no colour name";
+  EXPECT_EQ(statuses[2].current, 2u);
+  EXPECT_EQ(statuses[2].name, "Done!");
+
+  // The first item that fails ends the loop; the next is neither requested nor reported.
+  ASSERT_TRUE(wantedList.ReadItems(write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</"
+                                         "ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></ITEM>"
+                                         "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</"
+                                         "ITEMID><COLOR>5</COLOR><MINQTY>1</MINQTY></ITEM>")
+                                       .c_str()));
+  statuses.clear();
+  const std::size_t before = marketplace.Server().RequestCount();
+  Testing::LogCapture log;
+  EXPECT_FALSE(wantedList.RetrievePriceGuides(record));
+  EXPECT_EQ(statuses.size(), 1u);
+  EXPECT_EQ(marketplace.Server().RequestCount(), before + 1);
+  EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 404"));
+
+  // An unreadable file keeps what was read before; a list without items retrieves nothing.
+  EXPECT_FALSE(wantedList.ReadItems((marketplace.Directory().Path() / "missing.xml").c_str()));
+  EXPECT_EQ(wantedList.Items().size(), 2u);
+  ASSERT_TRUE(wantedList.ReadItems(write("").c_str()));
+  statuses.clear();
+  EXPECT_TRUE(wantedList.RetrievePriceGuides(record));
+  EXPECT_TRUE(statuses.empty());
+  EXPECT_EQ(wantedList.TotalQuantity(), 0u);
 }
 
 }  // namespace

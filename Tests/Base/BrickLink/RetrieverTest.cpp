@@ -15,14 +15,9 @@
 #include "BrickLink/StoreInformationParser.h"
 #include "BrickLink/StoreInformationRetriever.h"
 #include "BrickLink/StoreMetadataCache.h"
-#include "BrickStore/XmlParser.h"
 #include "FileDownloader/FileDownloader.h"
+#include "LiveMarketplace.h"
 #include "LogCapture.h"
-#include "MarketplaceServer.h"
-#include "SQLite/SqliteWrapper.h"
-#include "ScopedEnvironment.h"
-#include "TemporaryDirectory.h"
-#include "WantedList.h"
 
 namespace Corvalle::BrickLink {
 namespace {
@@ -55,22 +50,10 @@ constexpr const char* kWorld = R"({
 
 class RetrieverTest : public ::testing::Test {
  protected:
-  RetrieverTest()
-      : server(Marketplace::World::FromJson(kWorld)),
-        host("CORVALLE_MARKETPLACE_HOST", HostOf(server).c_str()) {
-    Sqlite::SetDataDirectory(dataDirectory.Path().c_str());
-  }
-
-  static std::string HostOf(Marketplace::MarketplaceServer& marketplace) {
-    marketplace.Start();
-    return marketplace.HostAndPort();
-  }
-
   std::size_t Requests() const { return server.RequestCount(); }
 
-  Testing::TemporaryDirectory dataDirectory;
-  Marketplace::MarketplaceServer server;
-  Testing::ScopedEnvironment host;
+  Testing::LiveMarketplace marketplace{kWorld};
+  Marketplace::MarketplaceServer& server = marketplace.Server();
   std::unique_ptr<FileDownloader::IFileDownloader> downloader =
       FileDownloader::CreateFileDownloader({2000ms, 2000ms});
 };
@@ -261,59 +244,6 @@ TEST_F(RetrieverTest, StoresComeFromTheirPageOnceAndFromTheCacheAfter) {
   EXPECT_FALSE(retriever->TryRetrieveStoreInformation(1003));
   server.SetFault("sID=1003", Fault::EmptyBody());
   EXPECT_FALSE(retriever->TryRetrieveStoreInformation(1003));
-}
-
-TEST_F(RetrieverTest, WantedListRetrievalReportsEachItemAndStopsAtTheFirstFailure) {
-  ColorInformation::SetColorData(11, "Black", 0x212121);
-  const auto xmlParser = BrickStore::CreateXmlParser();
-  const auto parser = CreatePriceGuideParser();
-  PriceGuideCache cache;
-  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
-  WantedList wantedList(*xmlParser, *retriever);
-
-  const auto write = [&](const std::string& items) {
-    return dataDirectory.WriteFile("list.xml", "<INVENTORY>" + items + "</INVENTORY>").string();
-  };
-  ASSERT_TRUE(wantedList.ReadItems(
-      write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></"
-            "ITEM>"
-            "<ITEM><ITEMTYPE>S</ITEMTYPE><ITEMID>6020-1</ITEMID><MINQTY>1</MINQTY></ITEM>")
-          .c_str()));
-  EXPECT_EQ(wantedList.TotalQuantity(), 4u);
-  std::vector<RetrieverStatus> statuses;
-  const auto record = [&](RetrieverStatus status) { statuses.push_back(status); };
-  ASSERT_TRUE(wantedList.RetrievePriceGuides(record));
-  ASSERT_EQ(statuses.size(), 3u);
-  EXPECT_EQ(statuses[0].current, 0u);
-  EXPECT_EQ(statuses[0].total, 2u);
-  EXPECT_EQ(statuses[0].name, "3001");
-  EXPECT_EQ(statuses[0].colorName, "Black");
-  EXPECT_EQ(statuses[1].colorName, "") << "no colour, no colour name";
-  EXPECT_EQ(statuses[2].current, 2u);
-  EXPECT_EQ(statuses[2].name, "Done!");
-
-  // The first item that fails ends the loop; the next is neither requested nor reported.
-  ASSERT_TRUE(wantedList.ReadItems(write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</"
-                                         "ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></ITEM>"
-                                         "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</"
-                                         "ITEMID><COLOR>5</COLOR><MINQTY>1</MINQTY></ITEM>")
-                                       .c_str()));
-  statuses.clear();
-  const std::size_t before = Requests();
-  Testing::LogCapture log;
-  EXPECT_FALSE(wantedList.RetrievePriceGuides(record));
-  EXPECT_EQ(statuses.size(), 1u);
-  EXPECT_EQ(Requests(), before + 1);
-  EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 404"));
-
-  // An unreadable file keeps what was read before; a list without items retrieves nothing.
-  EXPECT_FALSE(wantedList.ReadItems((dataDirectory.Path() / "missing.xml").c_str()));
-  EXPECT_EQ(wantedList.Items().size(), 2u);
-  ASSERT_TRUE(wantedList.ReadItems(write("").c_str()));
-  statuses.clear();
-  EXPECT_TRUE(wantedList.RetrievePriceGuides(record));
-  EXPECT_TRUE(statuses.empty());
-  EXPECT_EQ(wantedList.TotalQuantity(), 0u);
 }
 
 TEST_F(RetrieverTest, DownloaderFailureMessagesAgainstTheMarketplace) {
