@@ -1,9 +1,6 @@
 #include "FindCommand.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,9 +10,8 @@
 
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
+#include "ProgramRunner.h"
 #include "ScopedEnvironment.h"
-
-extern char** environ;
 
 namespace Corvalle::CommandLine {
 namespace {
@@ -202,25 +198,7 @@ class FindProgramTest : public ::testing::Test {
   // Starts the program with its two streams going to files named after name; -1 when it could
   // not be started.
   pid_t StartProgram(std::vector<std::string> arguments, const std::string& name) {
-    const std::string outputPath = (files.Path() / (name + ".stdout")).string();
-    const std::string errorsPath = (files.Path() / (name + ".stderr")).string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    arguments.insert(arguments.begin(), CORVALLE_PROGRAM);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-      argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned =
-        posix_spawn(&pid, CORVALLE_PROGRAM, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return spawned == 0 ? pid : -1;
+    return runner.Start(std::move(arguments), name);
   }
 
   // Waits for a started program and reads its streams into output and errors; the exit status,
@@ -229,11 +207,10 @@ class FindProgramTest : public ::testing::Test {
     if (pid == -1) {
       return -1;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    output = ReadFile((files.Path() / (name + ".stdout")).string());
-    errors = ReadFile((files.Path() / (name + ".stderr")).string());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int status = Testing::ProgramRunner::Wait(pid);
+    output = runner.Output(name);
+    errors = runner.Errors(name);
+    return status;
   }
 
   // The exit status, or -1 when the program could not be started or did not exit normally.
@@ -244,6 +221,7 @@ class FindProgramTest : public ::testing::Test {
   Testing::LiveMarketplace marketplace;
   Testing::ScopedEnvironment cache;
   Testing::TemporaryDirectory files;
+  Testing::ProgramRunner runner{CORVALLE_PROGRAM, files.Path()};
   std::string output;
   std::string errors;
 };
