@@ -5,11 +5,16 @@
 #include <sstream>
 
 #include "BrickLink/StoreInformation.h"
+#include "SQLite/SqliteWrapper.h"
+#include "TemporaryDirectory.h"
 
 namespace Corvalle::CommandLine {
 namespace {
 
 TEST(PlanReportTest, TextFromPagesAndFilesCannotDriveTheTerminal) {
+  // The report reads the saved currency: a data directory of its own, whatever ran before.
+  const Testing::TemporaryDirectory dataDirectory;
+  Sqlite::SetDataDirectory(dataDirectory.Path().c_str());
   // A store page's name with a title-setting sequence (as "&#27;" decodes), and a wanted list
   // whose item id and name carry a screen-clearing one and a C1 CSI.
   BrickLink::StoreInformation::SetStoreMetadata(
