@@ -12,6 +12,7 @@
 #include "PreferencesManager.h"
 #include "ProgramRunner.h"
 #include "ScopedEnvironment.h"
+#include "TemporaryDirectory.h"
 
 namespace Corvalle::CommandLine {
 namespace {
@@ -107,6 +108,132 @@ TEST_F(FindCommandTest, TextOutputExportAndSavedSettings) {
   EXPECT_EQ(saved.currency, "Euro");
   EXPECT_EQ(saved.storesPerCombination, 3u);
   EXPECT_EQ(saved.regions, (std::vector<std::string>{"North America", "Europe"}));
+}
+
+TEST_F(FindCommandTest, ShippingStoresToAvoidAndToKeepReachTheOutputAndTheSavedSettings) {
+  // By lots alone the sample's cheapest plan needs stores abroad; with 4.00 at home and 9.00
+  // abroad, one store in the USA is cheaper.
+  FindOptions options = Options();
+  options.json = true;
+  options.shippingDomestic = "4";
+  options.shippingInternational = "9.00";
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  auto document = nlohmann::json::parse(output.str());
+  EXPECT_EQ(document["options"]["shippingDomestic"], 4.0);
+  EXPECT_EQ(document["options"]["shippingInternational"], 9.0);
+  EXPECT_EQ(document["options"]["listLimits"], true);
+  const auto& plans = document["plans"];
+  ASSERT_FALSE(plans.empty());
+  double previous = 0.0;
+  for (const auto& plan : plans) {
+    double shipping = 0.0;
+    double lots = 0.0;
+    for (const auto& store : plan["stores"]) {
+      const double expected = store["countryId"] == "US" ? 4.0 : 9.0;
+      EXPECT_EQ(store["shipping"].get<double>(), expected);
+      shipping += expected;
+      for (const auto& lot : store["lots"]) {
+        lots += lot["quantity"].get<double>() * lot["price"].get<double>();
+      }
+    }
+    EXPECT_NEAR(plan["shipping"].get<double>(), shipping, 1e-9);
+    EXPECT_NEAR(plan["subtotal"].get<double>(), lots, 1e-6);
+    EXPECT_NEAR(plan["cost"].get<double>(), lots + shipping, 1e-6);
+    EXPECT_GE(plan["cost"].get<double>(), previous);
+    previous = plan["cost"].get<double>();
+  }
+  const std::uint32_t cheapestStore = plans[0]["stores"][0]["id"];
+  EXPECT_EQ(plans[0]["stores"].size(), 1u);
+
+  // The shipping is saved; the text shows the parts of each total.
+  options.json = false;
+  options.shippingDomestic.reset();
+  options.shippingInternational.reset();
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  EXPECT_NE(output.str().find(" (lots $"), std::string::npos) << output.str().substr(0, 300);
+  EXPECT_NE(output.str().find("  shipping $4.00\n"), std::string::npos);
+
+  // Avoiding that store moves the cheapest plan elsewhere; keeping another puts it in every
+  // plan. Both lists are saved, and "none" clears them.
+  options.json = true;
+  options.excludedStores = {std::to_string(cheapestStore)};
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  document = nlohmann::json::parse(output.str());
+  for (const auto& plan : document["plans"]) {
+    for (const auto& store : plan["stores"]) {
+      EXPECT_NE(store["id"], cheapestStore);
+    }
+  }
+  const std::uint32_t kept = document["plans"][0]["stores"][0]["id"];
+  options.excludedStores.clear();
+  options.requiredStores = {std::to_string(kept)};
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  document = nlohmann::json::parse(output.str());
+  for (const auto& plan : document["plans"]) {
+    bool found = false;
+    for (const auto& store : plan["stores"]) {
+      found = found || store["id"] == kept;
+    }
+    EXPECT_TRUE(found) << plan.dump();
+  }
+  Preferences saved = CreatePreferencesManager()->GetPreferences();
+  EXPECT_EQ(saved.excludedStores, std::vector<std::uint32_t>{cheapestStore});
+  EXPECT_EQ(saved.requiredStores, std::vector<std::uint32_t>{kept});
+  options.excludedStores = {"none"};
+  options.requiredStores = {"none"};
+  options.shippingDomestic = "0";
+  options.shippingInternational = "0";
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  saved = CreatePreferencesManager()->GetPreferences();
+  EXPECT_TRUE(saved.excludedStores.empty());
+  EXPECT_TRUE(saved.requiredStores.empty());
+  document = nlohmann::json::parse(output.str());
+  EXPECT_FALSE(document["plans"][0].contains("shipping"));
+
+  // Unusable values are refused before anything is searched or saved.
+  options.json = false;
+  for (const auto& [amount, store] : std::vector<std::pair<std::string, std::string>>{
+           {"-1", "7"}, {"4,50", "7"}, {"nan", "7"}, {"2", "abc"}, {"2", "-5"}, {"2", ""}}) {
+    SCOPED_TRACE(amount + " / " + store);
+    options.shippingDomestic = amount;
+    options.excludedStores = {store};
+    EXPECT_EQ(Run(options), kUsageError);
+    EXPECT_TRUE(output.str().empty());
+    EXPECT_TRUE(errors.str().rfind("Not a shipping amount: \"" + amount + "\"", 0) == 0 ||
+                errors.str().rfind("Not a store number: \"" + store + "\"", 0) == 0)
+        << errors.str();
+  }
+  EXPECT_TRUE(CreatePreferencesManager()->GetPreferences().excludedStores.empty());
+}
+
+TEST_F(FindCommandTest, ExportWritesThePlanOfTheRankAsked) {
+  const Testing::TemporaryDirectory exports;
+  FindOptions options = Options();
+  options.exportDirectory = (exports.Path() / "second").string();
+  options.exportedPlan = 2;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  std::size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(options.exportDirectory)) {
+    ++files;
+    EXPECT_EQ(entry.path().filename().string().rfind("plan-2-store-", 0), 0u);
+  }
+  EXPECT_GE(files, 1u);
+
+  // A rank beyond the plans found writes nothing and says so.
+  options.exportDirectory = (exports.Path() / "none").string();
+  options.exportedPlan = 25;
+  options.wantedListPath = marketplace.Directory()
+                               .WriteFile("one.xml",
+                                          "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001"
+                                          "</ITEMID><COLOR>86</COLOR><MINQTY>1</MINQTY>"
+                                          "<CONDITION>N</CONDITION></ITEM></INVENTORY>")
+                               .string();
+  options.storesPerCombination = 1;
+  // The sample world has fewer than 25 stores selling it.
+  EXPECT_EQ(Run(options), kNoPlans);
+  EXPECT_NE(errors.str().find("Unable to export plan 25: the search found "), std::string::npos)
+      << errors.str();
+  EXPECT_FALSE(std::filesystem::exists(options.exportDirectory));
 }
 
 TEST_F(FindCommandTest, BothSearchesPrintTheSamePlans) {
