@@ -38,6 +38,7 @@ using Testing::ScopedEnvironment;
 
 TEST(FormatCountTest, PlainCLocaleGroupsByThreesWithCommas) {
   for (const char* plain : {"C", "POSIX"}) {
+    SCOPED_TRACE(plain);
     ScopedEnvironment locale("LC_ALL", plain);
     EXPECT_EQ(FormatCount(0), "0");
     EXPECT_EQ(FormatCount(999), "999");

@@ -44,31 +44,5 @@ TEST(CurrencyTest, LookupByName) {
   EXPECT_THROW(GetCurrencyByName("us dollar"), std::invalid_argument);
 }
 
-TEST(CurrencyTest, DisplayConventions) {
-  const Currency& franc = GetCurrencyByName("Swiss Franc");
-  EXPECT_EQ(franc.decimalSeparator, '.');
-  EXPECT_EQ(franc.thousandsSeparator, '\'');
-  EXPECT_STREQ(franc.symbol, "Fr.");
-  EXPECT_EQ(franc.symbolAfterAmount, 1);
-
-  const Currency& krone = GetCurrencyByName("Danish Krone");
-  EXPECT_STREQ(krone.symbol, "kr ");
-  EXPECT_EQ(krone.decimalSeparator, ',');
-  EXPECT_EQ(krone.symbolAfterAmount, 0);
-
-  const Currency& euro = GetCurrencyByName("Euro");
-  EXPECT_STREQ(euro.symbol, "\xE2\x82\xAC");
-  EXPECT_EQ(euro.decimalSeparator, ',');
-  EXPECT_EQ(euro.thousandsSeparator, '.');
-
-  const std::set<std::string> blankGrouped = {
-      "Australian Dollar", "Bulgarian Lev",  "Estonian Kroon", "Latvian Lats",   "Lithuanian Litai",
-      "Polish Zloty",      "Russian Rouble", "Swedish Krona",  "Ukraine Hryvnia"};
-  for (const Currency& currency : GetCurrencies()) {
-    EXPECT_EQ(currency.thousandsSeparator == ' ', blankGrouped.count(currency.name) == 1)
-        << currency.name;
-  }
-}
-
 }  // namespace
 }  // namespace Corvalle::BrickLink

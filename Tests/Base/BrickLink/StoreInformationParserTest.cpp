@@ -36,6 +36,7 @@ TEST(StoreInformationParserTest, LargePagesBetweenTitleAndLink) {
     lines += "<TR><TD>Lot " + std::to_string(line) + " of this store's front page</TD></TR>\n";
   }
   for (const std::string& between : {std::string(500000, 'x'), lines}) {
+    SCOPED_TRACE(between.front() == 'x' ? "one long line" : "many lines");
     const auto store = parser->ParseStoreInformation(StorePage("Big Store", between, "CA"));
     ASSERT_TRUE(store);
     EXPECT_EQ(*store, (StoreMetadata{"Big Store", "CA"}));

@@ -11,14 +11,6 @@
 namespace Corvalle::BrickLink {
 namespace {
 
-TEST(StoreInformationTest, HandlesCompareAndOrderById) {
-  EXPECT_EQ(StoreInformation(5), StoreInformation(5));
-  EXPECT_NE(StoreInformation(5), StoreInformation(6));
-  EXPECT_LT(StoreInformation(5), StoreInformation(6));
-  EXPECT_LT(StoreInformation(2147483647u), StoreInformation(4294967295u));
-  EXPECT_EQ(StoreInformation(77).Id(), 77u);
-}
-
 TEST(StoreInformationTest, StoreWithoutEntry) {
   const StoreInformation store(900001);
   EXPECT_EQ(store.Name(), "[Error retrieving store name]");
