@@ -144,18 +144,21 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
       colorInformationCache(std::make_unique<BrickLink::ColorInformationCache>()),
       colorInformationParser(BrickLink::CreateColorInformationParser()),
       colorInformationRetriever(BrickLink::CreateColorInformationRetriever(
-          *fileDownloader, *colorInformationCache, *colorInformationParser)),
+          *fileDownloader, *colorInformationCache, *colorInformationParser,
+          options.marketplaceHost)),
       priceGuideCache(std::make_unique<BrickLink::PriceGuideCache>()),
       priceGuideParser(BrickLink::CreatePriceGuideParser()),
       priceGuideRetriever(BrickLink::CreatePriceGuideRetriever(
-          *fileDownloader, *priceGuideCache, *priceGuideParser, countryId, currencyId)),
+          *fileDownloader, *priceGuideCache, *priceGuideParser, countryId, currencyId,
+          options.marketplaceHost)),
       xmlParser(BrickStore::CreateXmlParser()),
       wantedList(
           std::make_unique<WantedList>(*xmlParser, *priceGuideRetriever, options.listLimits)),
       storeMetadataCache(std::make_unique<BrickLink::StoreMetadataCache>()),
       storeInformationParser(BrickLink::CreateStoreInformationParser()),
       storeInformationRetriever(BrickLink::CreateStoreInformationRetriever(
-          *fileDownloader, *storeMetadataCache, *storeInformationParser)),
+          *fileDownloader, *storeMetadataCache, *storeInformationParser,
+          options.marketplaceHost)),
       storeMetadataPopulator(BrickLink::CreateStoreMetadataPopulator(*storeInformationRetriever)),
       lotDataConsolidator(BrickLink::CreateLotDataConsolidator()),
       storePruner(BrickLink::CreateStorePruner()) {}
@@ -521,7 +524,7 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                           SearchOptions{searchMethod, preferences.shippingDomestic,
                                         preferences.shippingInternational,
                                         preferences.excludedStores, preferences.requiredStores,
-                                        listLimits});
+                                        listLimits, BrickLink::GetMarketplaceHost()});
 }
 
 }  // namespace Corvalle

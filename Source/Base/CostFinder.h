@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "BrickLink/CombinationData.h"
+#include "BrickLink/MarketplaceHost.h"
 #include "PreferencesManager.h"
 #include "StatusUpdate.h"
 #include "WantedList.h"
@@ -55,6 +56,8 @@ struct SearchOptions {
   std::vector<std::uint32_t> requiredStores{};
   // Whether the wanted list's filled quantities and price limits count.
   ListLimits listLimits = ListLimits::Apply;
+  // The marketplace's host, with ":port" when needed; the front end decides it.
+  std::string marketplaceHost = BrickLink::kPublicMarketplaceHost;
 };
 
 struct CostFinderCallbacks {

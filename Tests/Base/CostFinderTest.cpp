@@ -187,6 +187,7 @@ class CostFinderTest : public ::testing::Test {
   Recorded Search(std::uint32_t k, std::vector<std::string> regions, SearchOptions options,
                   std::uint32_t threads = 2, const std::string& path = "") {
     Recorded recorded;
+    options.marketplaceHost = marketplace->Server().HostAndPort();
     costFinder = CreateCostFinder(
         path.empty() ? wantedListPath.string() : path, k, "US", 1, regions,
         {[&recorded](const Utilities::IStatusUpdate& update) {

@@ -262,7 +262,8 @@ TEST_F(WantedListRetrievalTest, ReportsEachItemAndStopsAtTheFirstFailure) {
   const auto xmlParser = BrickStore::CreateXmlParser();
   const auto parser = BrickLink::CreatePriceGuideParser();
   BrickLink::PriceGuideCache cache;
-  const auto retriever = BrickLink::CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
+  const auto retriever = BrickLink::CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1,
+                                                             marketplace.Server().HostAndPort());
   WantedList wantedList(*xmlParser, *retriever);
 
   const auto write = [&](const std::string& items) {

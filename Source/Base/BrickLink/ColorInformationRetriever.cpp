@@ -3,7 +3,6 @@
 #include "BrickLink/ColorInformationCache.h"
 #include "BrickLink/ColorInformationParser.h"
 #include "BrickLink/DownloadWaiter.h"
-#include "BrickLink/MarketplaceHost.h"
 #include "FileDownloader/FileDownloader.h"
 
 namespace Corvalle::BrickLink {
@@ -14,17 +13,19 @@ class ColorInformationRetriever final : public IColorInformationRetriever {
  public:
   ColorInformationRetriever(FileDownloader::IFileDownloader& fileDownloader_,
                             IColorInformationCache& colorInformationCache_,
-                            const IColorInformationParser& colorInformationParser_)
+                            const IColorInformationParser& colorInformationParser_,
+                            std::string marketplaceHost_)
       : fileDownloader(fileDownloader_),
         colorInformationCache(colorInformationCache_),
-        colorInformationParser(colorInformationParser_) {}
+        colorInformationParser(colorInformationParser_),
+        marketplaceHost(std::move(marketplaceHost_)) {}
 
   bool TryPopulateColorInformation() override {
     if (colorInformationCache.TryRetrieveColorInformation()) {
       return true;
     }
     const auto page =
-        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), "catalogColors.asp"}, {});
+        waiter.Fetch(fileDownloader, {marketplaceHost, "catalogColors.asp"}, {});
     if (!page) {
       return false;
     }
@@ -40,6 +41,7 @@ class ColorInformationRetriever final : public IColorInformationRetriever {
   FileDownloader::IFileDownloader& fileDownloader;
   IColorInformationCache& colorInformationCache;
   const IColorInformationParser& colorInformationParser;
+  const std::string marketplaceHost;
   DownloadWaiter waiter;
 };
 
@@ -47,9 +49,10 @@ class ColorInformationRetriever final : public IColorInformationRetriever {
 
 std::unique_ptr<IColorInformationRetriever> CreateColorInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IColorInformationCache& colorInformationCache,
-    const IColorInformationParser& colorInformationParser) {
+    const IColorInformationParser& colorInformationParser, std::string marketplaceHost) {
   return std::make_unique<ColorInformationRetriever>(fileDownloader, colorInformationCache,
-                                                     colorInformationParser);
+                                                     colorInformationParser,
+                                                     std::move(marketplaceHost));
 }
 
 }  // namespace Corvalle::BrickLink

@@ -28,8 +28,9 @@ class IColorInformationRetriever {
   IColorInformationRetriever() = default;
 };
 
+// marketplaceHost: the host (with ":port" when needed) that serves the pages.
 std::unique_ptr<IColorInformationRetriever> CreateColorInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IColorInformationCache& colorInformationCache,
-    const IColorInformationParser& colorInformationParser);
+    const IColorInformationParser& colorInformationParser, std::string marketplaceHost);
 
 }  // namespace Corvalle::BrickLink

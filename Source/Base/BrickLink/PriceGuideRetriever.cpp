@@ -4,7 +4,6 @@
 #include <stdexcept>
 
 #include "BrickLink/DownloadWaiter.h"
-#include "BrickLink/MarketplaceHost.h"
 #include "BrickLink/PriceGuideCache.h"
 #include "BrickLink/PriceGuideParser.h"
 #include "FileDownloader/FileDownloader.h"
@@ -59,10 +58,11 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
   PriceGuideRetriever(FileDownloader::IFileDownloader& fileDownloader_,
                       IPriceGuideCache& priceGuideCache_,
                       const IPriceGuideParser& priceGuideParser_, const std::string& countryId,
-                      std::uint32_t currencyId_)
+                      std::uint32_t currencyId_, std::string marketplaceHost_)
       : fileDownloader(fileDownloader_),
         priceGuideCache(priceGuideCache_),
         priceGuideParser(priceGuideParser_),
+        marketplaceHost(std::move(marketplaceHost_)),
         cookies{{"isCountryID", countryId}, {"viewCurrencyID", std::to_string(currencyId_)}},
         request{countryId, currencyId_} {}
 
@@ -71,7 +71,7 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
       return true;
     }
     const auto page =
-        waiter.Fetch(fileDownloader, {GetMarketplaceHost(), PriceGuidePath(item)}, cookies);
+        waiter.Fetch(fileDownloader, {marketplaceHost, PriceGuidePath(item)}, cookies);
     if (!page) {
       return false;
     }
@@ -90,6 +90,7 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
   FileDownloader::IFileDownloader& fileDownloader;
   IPriceGuideCache& priceGuideCache;
   const IPriceGuideParser& priceGuideParser;
+  const std::string marketplaceHost;
   const FileDownloader::Cookies cookies;
   const PriceGuideRequest request;
   DownloadWaiter waiter;
@@ -110,9 +111,9 @@ std::string PriceGuidePath(const Item& item) {
 std::unique_ptr<IPriceGuideRetriever> CreatePriceGuideRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IPriceGuideCache& priceGuideCache,
     const IPriceGuideParser& priceGuideParser, const std::string& countryId,
-    std::uint32_t currencyId) {
+    std::uint32_t currencyId, std::string marketplaceHost) {
   return std::make_unique<PriceGuideRetriever>(fileDownloader, priceGuideCache, priceGuideParser,
-                                               countryId, currencyId);
+                                               countryId, currencyId, std::move(marketplaceHost));
 }
 
 }  // namespace Corvalle::BrickLink

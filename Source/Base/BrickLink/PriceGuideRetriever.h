@@ -36,10 +36,11 @@ class IPriceGuideRetriever {
 
 // The buyer's country identifier and the display currency's number are sent as the cookies
 // "isCountryID" and "viewCurrencyID" with every request; the currency also keys the cache.
+// marketplaceHost: the host (with ":port" when needed) that serves the pages.
 std::unique_ptr<IPriceGuideRetriever> CreatePriceGuideRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IPriceGuideCache& priceGuideCache,
     const IPriceGuideParser& priceGuideParser, const std::string& countryId,
-    std::uint32_t currencyId);
+    std::uint32_t currencyId, std::string marketplaceHost);
 
 // The path and query of an item's price guide page: the colour only for parts. Bytes that
 // would break the request line or the query are percent-encoded; ordinary ids stay as they are.

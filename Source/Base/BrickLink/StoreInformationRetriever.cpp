@@ -1,7 +1,6 @@
 #include "StoreInformationRetriever.h"
 
 #include "BrickLink/DownloadWaiter.h"
-#include "BrickLink/MarketplaceHost.h"
 #include "BrickLink/StoreInformationParser.h"
 #include "BrickLink/StoreMetadataCache.h"
 #include "FileDownloader/FileDownloader.h"
@@ -14,10 +13,12 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
  public:
   StoreInformationRetriever(FileDownloader::IFileDownloader& fileDownloader_,
                             IStoreMetadataCache& storeMetadataCache_,
-                            const IStoreInformationParser& storeInformationParser_)
+                            const IStoreInformationParser& storeInformationParser_,
+                            std::string marketplaceHost_)
       : fileDownloader(fileDownloader_),
         storeMetadataCache(storeMetadataCache_),
-        storeInformationParser(storeInformationParser_) {}
+        storeInformationParser(storeInformationParser_),
+        marketplaceHost(std::move(marketplaceHost_)) {}
 
   std::unique_ptr<const StoreMetadata> TryRetrieveStoreInformation(std::uint32_t storeId) override {
     StoreMetadata metadata;
@@ -26,7 +27,7 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
     }
     const auto page =
         waiter.Fetch(fileDownloader,
-                     {GetMarketplaceHost(), "store.asp?sID=" + std::to_string(storeId)}, {});
+                     {marketplaceHost, "store.asp?sID=" + std::to_string(storeId)}, {});
     if (!page) {
       return nullptr;
     }
@@ -42,6 +43,7 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
   FileDownloader::IFileDownloader& fileDownloader;
   IStoreMetadataCache& storeMetadataCache;
   const IStoreInformationParser& storeInformationParser;
+  const std::string marketplaceHost;
   DownloadWaiter waiter;
 };
 
@@ -49,9 +51,10 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
 
 std::unique_ptr<IStoreInformationRetriever> CreateStoreInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IStoreMetadataCache& storeMetadataCache,
-    const IStoreInformationParser& storeInformationParser) {
+    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost) {
   return std::make_unique<StoreInformationRetriever>(fileDownloader, storeMetadataCache,
-                                                     storeInformationParser);
+                                                     storeInformationParser,
+                                                     std::move(marketplaceHost));
 }
 
 }  // namespace Corvalle::BrickLink

@@ -31,8 +31,9 @@ class IStoreInformationRetriever {
   IStoreInformationRetriever() = default;
 };
 
+// marketplaceHost: the host (with ":port" when needed) that serves the pages.
 std::unique_ptr<IStoreInformationRetriever> CreateStoreInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IStoreMetadataCache& storeMetadataCache,
-    const IStoreInformationParser& storeInformationParser);
+    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost);
 
 }  // namespace Corvalle::BrickLink

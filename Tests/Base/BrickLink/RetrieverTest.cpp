@@ -62,7 +62,7 @@ TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
   const auto parser = CreateColorInformationParser();
   {
     ColorInformationCache cache;
-    const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser);
+    const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
     EXPECT_TRUE(retriever->TryPopulateColorInformation());
     ASSERT_EQ(Requests(), 1u);
     EXPECT_EQ(server.RequestLog()[0].target, "/catalogColors.asp");
@@ -71,7 +71,7 @@ TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
   }
   ColorInformation::SetColorData(5, "changed in memory", 0);
   ColorInformationCache cache;
-  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser);
+  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
   EXPECT_TRUE(retriever->TryPopulateColorInformation());
   EXPECT_TRUE(retriever->TryPopulateColorInformation());
   EXPECT_EQ(Requests(), 1u) << "the cached list must be used";
@@ -81,7 +81,7 @@ TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
 TEST_F(RetrieverTest, ColourFailuresAreReported) {
   const auto parser = CreateColorInformationParser();
   ColorInformationCache cache;
-  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser);
+  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
   Testing::LogCapture log;
   server.SetFault("catalogColors", Fault::Status(503));
   EXPECT_FALSE(retriever->TryPopulateColorInformation());
@@ -102,7 +102,8 @@ TEST_F(RetrieverTest, ColourFailuresAreReported) {
 TEST_F(RetrieverTest, PriceGuidesAreRequestedWithCookiesAndCached) {
   const auto parser = CreatePriceGuideParser();
   PriceGuideCache cache;
-  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "CA", 2);
+  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "CA", 2,
+                                                server.HostAndPort());
 
   Item part(ItemType::Part, "3001", "3001", 11, Condition::New, 5);
   ASSERT_TRUE(retriever->TryPopulatePriceGuides(part));
@@ -140,7 +141,8 @@ TEST_F(RetrieverTest, PriceGuidesAreRequestedWithCookiesAndCached) {
   EXPECT_TRUE(redAgain.PriceGuideUsed().IsEmpty());
 
   // Stores that do not ship to the buyer are left out: 1002 ships to the US and Canada only.
-  const auto german = CreatePriceGuideRetriever(*downloader, cache, *parser, "DE", 2);
+  const auto german = CreatePriceGuideRetriever(*downloader, cache, *parser, "DE", 2,
+                                                server.HostAndPort());
   Item inGermany(ItemType::Part, "3001", "3001", 11, Condition::New, 5);
   ASSERT_TRUE(german->TryPopulatePriceGuides(inGermany));
   EXPECT_EQ(server.RequestLog().back().cookieHeader, "isCountryID=DE;viewCurrencyID=2;");
@@ -151,7 +153,8 @@ TEST_F(RetrieverTest, PriceGuidesAreRequestedWithCookiesAndCached) {
 TEST_F(RetrieverTest, PriceGuideFailures) {
   const auto parser = CreatePriceGuideParser();
   PriceGuideCache cache;
-  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
+  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1,
+                                                server.HostAndPort());
   Item unknown(ItemType::Part, "99999", "99999", 11, Condition::New, 1);
   EXPECT_FALSE(retriever->TryPopulatePriceGuides(unknown));
 
@@ -184,7 +187,8 @@ TEST_F(RetrieverTest, APriceTheCacheCannotStoreFailsTheRetrievalAndStoresNothing
   // In dollars the used lot is beyond what the cache can hold; at half a dollar per unit of
   // currency 2 it is 1.0e15, still beyond.
   for (const std::uint32_t currency : {1u, 2u}) {
-    const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", currency);
+    const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", currency,
+                                                server.HostAndPort());
     for (int attempt = 0; attempt < 2; ++attempt) {
       const std::size_t before = Requests();
       Item item(ItemType::Part, "3002", "3002", 11, Condition::New, 1);
@@ -210,7 +214,8 @@ TEST_F(RetrieverTest, ItemIdsCannotAddParametersOrHeaders) {
             "%0D%0AX:%20y&colorID=11");
   const auto parser = CreatePriceGuideParser();
   PriceGuideCache cache;
-  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1);
+  const auto retriever = CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1,
+                                                server.HostAndPort());
   EXPECT_FALSE(retriever->TryPopulatePriceGuides(odd));
   ASSERT_EQ(Requests(), 1u);
   const auto request = server.RequestLog()[0];
@@ -222,7 +227,7 @@ TEST_F(RetrieverTest, ItemIdsCannotAddParametersOrHeaders) {
 TEST_F(RetrieverTest, StoresComeFromTheirPageOnceAndFromTheCacheAfter) {
   const auto parser = CreateStoreInformationParser();
   StoreMetadataCache cache;
-  const auto retriever = CreateStoreInformationRetriever(*downloader, cache, *parser);
+  const auto retriever = CreateStoreInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
   const auto bricks = retriever->TryRetrieveStoreInformation(1001);
   ASSERT_TRUE(bricks);
   EXPECT_EQ(*bricks, (StoreMetadata{"Bricks & More", "DE"}));
@@ -233,7 +238,7 @@ TEST_F(RetrieverTest, StoresComeFromTheirPageOnceAndFromTheCacheAfter) {
   ASSERT_EQ(Requests(), 2u);
 
   StoreMetadataCache laterCache;
-  const auto later = CreateStoreInformationRetriever(*downloader, laterCache, *parser);
+  const auto later = CreateStoreInformationRetriever(*downloader, laterCache, *parser, server.HostAndPort());
   const auto cached = later->TryRetrieveStoreInformation(1001);
   ASSERT_TRUE(cached);
   EXPECT_EQ(*cached, *bricks);
