@@ -123,6 +123,12 @@ class Recorder {
     };
   }
 
+  // Whether the final status has arrived, without waiting for it.
+  bool Finished() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return !updates.empty() && updates.back().finished;
+  }
+
   // The updates once the final status has arrived (or after ten seconds, when it never does).
   std::vector<Update> WaitForEnd() {
     std::unique_lock<std::mutex> lock(mutex);
@@ -323,8 +329,10 @@ TEST(FileDownloaderTest, DownloadsRunOneAfterAnother) {
   Recorder first;
   Recorder second;
   downloader->Download({slow.Host(), "a"}, first.output, first.Callback());
-  // Waits for the first download's thread to end before the second starts.
+  // Waits for the first download's thread to end before the second starts: by the time it
+  // returns, the first has ended, though its server took 150 ms and the second's none.
   downloader->Download({fast.Host(), "b"}, second.output, second.Callback());
+  EXPECT_TRUE(first.Finished());
   const auto firstUpdates = first.WaitForEnd();
   const auto secondUpdates = second.WaitForEnd();
   ASSERT_FALSE(firstUpdates.empty());
@@ -338,6 +346,7 @@ TEST(FileDownloaderTest, DownloadsRunOneAfterAnother) {
   Recorder third;
   downloader->Download({slow.Host(), "c"}, third.output, third.Callback());
   downloader.reset();
+  EXPECT_TRUE(third.Finished());
   const auto thirdUpdates = third.WaitForEnd();
   ASSERT_FALSE(thirdUpdates.empty());
   EXPECT_EQ(thirdUpdates.back().message, "Success!");
