@@ -150,7 +150,10 @@ QVariant CombinationOutlineModel::data(const QModelIndex& index, int role) const
         return {};
       }
       const auto* store = static_cast<const StoreWrapper*>(node->wrapper);
-      return store->store() + QStringLiteral(" (%1)").arg(store->country());
+      const QString text = store->store() + QStringLiteral(" (%1)").arg(store->country());
+      return store->shipping().isEmpty()
+                 ? text
+                 : text + QStringLiteral(", shipping %1").arg(store->shipping());
     }
     case RowKind::Lot: {
       const auto* lot = static_cast<const LotDataWrapper*>(node->wrapper);

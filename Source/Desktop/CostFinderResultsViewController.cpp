@@ -4,20 +4,27 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <exception>
 
 #include "CombinationOutlineModel.h"
 #include "HelpPage.h"
 #include "Logging.h"
+#include "PreferencesManager.h"
 #include "StoreTableCellView.h"
 
 namespace Corvalle::Desktop {
@@ -26,6 +33,9 @@ namespace {
 
 constexpr int kGroupRowHeight = 19;
 constexpr int kLotRowHeight = 15;
+
+// The wanted-list number of exported files: what the command line writes when it is given none.
+constexpr std::uint32_t kExportedWantedListId = 0;
 
 // Row heights of the outline: 19 pixels for combination and store rows, 15 for plan lines.
 class OutlineRowDelegate : public QStyledItemDelegate {
@@ -74,7 +84,10 @@ CostFinderResultsViewController::CostFinderResultsViewController(Combinations co
       tipTargets(std::move(tipTargets_)),
       model_(new CombinationOutlineModel(this)),
       outLineView_(new QTreeView(this)),
-      formatter(std::make_unique<CombinationCostFormatter>()) {
+      formatter(std::make_unique<CombinationCostFormatter>()),
+      folderChooser([](QWidget* owner, const QString& caption) {
+        return QFileDialog::getExistingDirectory(owner, caption);
+      }) {
   createWantedListXmlSheet_ = createXmlSheet();
   tipSheet_ = createTipSheet();
   setObjectName(QStringLiteral("CostFinderResultsViewController"));
@@ -86,7 +99,18 @@ CostFinderResultsViewController::CostFinderResultsViewController(Combinations co
   outLineView_->setAlternatingRowColors(true);
   outLineView_->setSelectionMode(QAbstractItemView::SingleSelection);
   outLineView_->header()->setStretchLastSection(true);
+  outLineView_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(outLineView_, &QTreeView::customContextMenuRequested, this,
+          &CostFinderResultsViewController::showContextMenu);
+  connect(outLineView_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &CostFinderResultsViewController::updateExportPlanButton);
 
+  exportPlanButton_ = new QPushButton(QStringLiteral("Export Plan..."), this);
+  exportPlanButton_->setObjectName(QStringLiteral("exportPlanButton"));
+  exportPlanButton_->setToolTip(
+      QStringLiteral("Save the selected combination as one wanted-list file per store"));
+  connect(exportPlanButton_, &QPushButton::clicked, this,
+          &CostFinderResultsViewController::exportSelectedPlan);
   auto* helpButton = new QPushButton(QStringLiteral("Help"), this);
   helpButton->setObjectName(QStringLiteral("helpButton"));
   auto* tipButton = new QPushButton(QStringLiteral("Tip the Maker..."), this);
@@ -95,6 +119,7 @@ CostFinderResultsViewController::CostFinderResultsViewController(Combinations co
   connect(tipButton, &QPushButton::clicked, this, &CostFinderResultsViewController::showTipSheet);
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(exportPlanButton_);
   buttons->addStretch(1);
   buttons->addWidget(tipButton);
   buttons->addWidget(helpButton);
@@ -105,6 +130,7 @@ CostFinderResultsViewController::CostFinderResultsViewController(Combinations co
 
   model_->setCombinations(std::move(combinations));
   createCellViews();
+  updateExportPlanButton();
   awakeFromNib();
 }
 
@@ -119,6 +145,7 @@ void CostFinderResultsViewController::setCombinations(Combinations combinations)
   _selectedStore = nullptr;
   model_->setCombinations(std::move(combinations));
   createCellViews();
+  updateExportPlanButton();
   expandCombinations();
 }
 
@@ -147,6 +174,8 @@ void CostFinderResultsViewController::createCellViews() {
     label->setAutoFillBackground(true);
     label->setFixedHeight(kGroupRowHeight);
     label->setTextFormat(Qt::RichText);
+    // Clicks and the context menu belong to the row beneath: the text has nothing to click.
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setText(CombinationCostFormatter::ToHtml(
         formatter->attributedStringForObjectValue(model_->combinationAt(combinationIndex))));
     outLineView_->setIndexWidget(combinationIndex, label);
@@ -314,5 +343,135 @@ void CostFinderResultsViewController::openTipAddress(const QUrl& address,
 }
 
 void CostFinderResultsViewController::help() { OpenUsageHelpPage(); }
+
+void CostFinderResultsViewController::setFolderChooser(FolderChooser chooser) {
+  folderChooser = std::move(chooser);
+}
+
+void CostFinderResultsViewController::showContextMenu(const QPoint& position) {
+  createContextMenu(outLineView_->indexAt(position));
+  if (contextMenu_ != nullptr) {
+    contextMenu_->popup(outLineView_->viewport()->mapToGlobal(position));
+  }
+}
+
+void CostFinderResultsViewController::createContextMenu(const QModelIndex& row) {
+  if (contextMenu_ != nullptr) {
+    contextMenu_->deleteLater();
+    contextMenu_ = nullptr;
+  }
+  const QModelIndex first = row.siblingAtColumn(0);
+  if (model_->combinationAt(first) != nullptr) {
+    contextMenu_ = new QMenu(this);
+    QAction* exportPlanAction = contextMenu_->addAction(QStringLiteral("Export Plan..."));
+    exportPlanAction->setObjectName(QStringLiteral("exportPlanAction"));
+    connect(exportPlanAction, &QAction::triggered, this,
+            [this, plan = QPersistentModelIndex(first)] { exportPlan(plan); });
+  } else if (const StoreWrapper* store = model_->storeAt(first)) {
+    bool kept = false;
+    try {
+      const Preferences saved = CreatePreferencesManager()->GetPreferences();
+      kept = std::find(saved.requiredStores.begin(), saved.requiredStores.end(),
+                       store->storeID()) != saved.requiredStores.end();
+    } catch (const std::exception& exception) {
+      BOOST_LOG_TRIVIAL(error) << "Unable to read the stores to keep: " << exception.what();
+    }
+    contextMenu_ = new QMenu(this);
+    QAction* keepAction = contextMenu_->addAction(QStringLiteral("Always include this store"));
+    keepAction->setObjectName(QStringLiteral("alwaysIncludeStoreAction"));
+    keepAction->setCheckable(true);
+    keepAction->setChecked(kept);
+    keepAction->setStatusTip(QStringLiteral("Keep this store in every plan of the next search"));
+    connect(keepAction, &QAction::triggered, this,
+            [this, storeId = store->storeID()](bool checked) {
+              setStoreAlwaysIncluded(storeId, checked);
+            });
+  }
+  if (contextMenu_ != nullptr) {
+    contextMenu_->setObjectName(QStringLiteral("outlineContextMenu"));
+  }
+}
+
+void CostFinderResultsViewController::exportSelectedPlan() {
+  exportPlan(outLineView_->currentIndex());
+}
+
+void CostFinderResultsViewController::exportPlan(const QModelIndex& row) {
+  QModelIndex plan = row.siblingAtColumn(0);
+  while (plan.parent().isValid()) {
+    plan = plan.parent();
+  }
+  const CombinationWrapper* combination = model_->combinationAt(plan);
+  if (combination == nullptr) {
+    return;
+  }
+  const QString directory = folderChooser(
+      this, QStringLiteral("Choose a Folder for Combination #%1").arg(combination->index()));
+  if (directory.isEmpty()) {
+    return;
+  }
+  try {
+    const QStringList paths = combination->ExportWantedLists(directory, kExportedWantedListId);
+    QStringList names;
+    for (const QString& path : paths) {
+      names << QFileInfo(path).fileName();
+    }
+    showAlert(QStringLiteral("exportAlert"),
+              QStringLiteral("Wrote %1 wanted-list %2 of combination #%3 to %4.")
+                  .arg(paths.size())
+                  .arg(paths.size() == 1 ? QStringLiteral("file") : QStringLiteral("files"))
+                  .arg(combination->index())
+                  .arg(QDir::toNativeSeparators(directory)),
+              names.join(QLatin1Char('\n')));
+    emit planExported(paths);
+  } catch (const std::exception& exception) {
+    BOOST_LOG_TRIVIAL(error) << "Unable to export a plan: " << exception.what();
+    const QString message =
+        QStringLiteral("Unable to export combination #%1 to %2.\n%3")
+            .arg(combination->index())
+            .arg(QDir::toNativeSeparators(directory), QString::fromLocal8Bit(exception.what()));
+    showAlert(QStringLiteral("exportAlert"), message, QString());
+    emit planExportFailed(message);
+  }
+}
+
+void CostFinderResultsViewController::setStoreAlwaysIncluded(std::uint32_t storeId, bool included) {
+  try {
+    const auto manager = CreatePreferencesManager();
+    Preferences preferences = manager->GetPreferences();
+    std::vector<std::uint32_t>& kept = preferences.requiredStores;
+    std::erase(kept, storeId);
+    if (included) {
+      kept.push_back(storeId);
+      // No plan can both avoid and keep a store; the latest choice wins.
+      std::erase(preferences.excludedStores, storeId);
+    }
+    manager->SetPreferences(preferences);
+  } catch (const std::exception& exception) {
+    BOOST_LOG_TRIVIAL(error) << "Unable to save the stores to keep: " << exception.what();
+    showAlert(QStringLiteral("saveAlert"),
+              QStringLiteral("Unable to save the stores to keep.\n%1")
+                  .arg(QString::fromUtf8(exception.what())),
+              QString());
+  }
+}
+
+void CostFinderResultsViewController::updateExportPlanButton() {
+  exportPlanButton_->setEnabled(outLineView_->currentIndex().isValid());
+}
+
+void CostFinderResultsViewController::showAlert(const QString& name, const QString& text,
+                                                const QString& informativeText) {
+  auto* alert = new QMessageBox(this);
+  alert->setObjectName(name);
+  // Folder names and failure texts are shown as they are.
+  alert->setTextFormat(Qt::PlainText);
+  alert->setText(text);
+  alert->setInformativeText(informativeText);
+  alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  alert->setWindowModality(Qt::WindowModal);
+  alert->setAttribute(Qt::WA_DeleteOnClose);
+  alert->open();
+}
 
 }  // namespace Corvalle::Desktop

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -24,6 +25,7 @@
 #include "CostFinderStatusViewController.h"
 #include "Logging.h"
 #include "SQLite/SqliteWrapper.h"
+#include "StoreListDialog.h"
 #include "TipTargets.h"
 
 namespace Corvalle::Desktop {
@@ -41,6 +43,21 @@ void PostToMainThread(QObject* context, Change change) {
   QMetaObject::invokeMethod(context, std::move(change), Qt::QueuedConnection);
 }
 
+QDoubleSpinBox* CreateShippingField(const char* name, const QString& toolTip) {
+  auto* field = new QDoubleSpinBox;
+  field->setObjectName(QString::fromLatin1(name));
+  field->setDecimals(2);
+  field->setRange(0.0, kMostShipping);
+  field->setToolTip(toolTip);
+  return field;
+}
+
+void Remove(std::vector<std::uint32_t>& stores, const std::vector<std::uint32_t>& removed) {
+  std::erase_if(stores, [&](std::uint32_t store) {
+    return std::find(removed.begin(), removed.end(), store) != removed.end();
+  });
+}
+
 }  // namespace
 
 CostFinderWindowController::CostFinderWindowController(QWidget* parent)
@@ -53,6 +70,16 @@ CostFinderWindowController::CostFinderWindowController(QWidget* parent)
       country(new QComboBox),
       currency(new QComboBox),
       regions(new QToolButton),
+      shippingDomestic(CreateShippingField(
+          "shippingDomestic",
+          QStringLiteral("Added for every store in your country that a plan buys from, in the "
+                         "chosen currency. 0 leaves shipping out."))),
+      shippingInternational(CreateShippingField(
+          "shippingInternational",
+          QStringLiteral("Added for every store in another country that a plan buys from, in "
+                         "the chosen currency. 0 leaves shipping out."))),
+      storesToAvoid(new QPushButton(QStringLiteral("Stores to Avoid..."))),
+      storesToKeep(new QPushButton(QStringLiteral("Stores to Keep..."))),
       hostView(new QWidget) {
   setObjectName(QStringLiteral("CostFinderWindowController"));
   setWindowTitle(QStringLiteral("Corvalle"));
@@ -69,6 +96,10 @@ CostFinderWindowController::CostFinderWindowController(QWidget* parent)
   country->setObjectName(QStringLiteral("country"));
   currency->setObjectName(QStringLiteral("currency"));
   regions->setObjectName(QStringLiteral("regions"));
+  storesToAvoid->setObjectName(QStringLiteral("storesToAvoid"));
+  storesToAvoid->setToolTip(QStringLiteral("Stores that no plan buys from"));
+  storesToKeep->setObjectName(QStringLiteral("storesToKeep"));
+  storesToKeep->setToolTip(QStringLiteral("Stores that every plan buys from"));
   hostView->setObjectName(QStringLiteral("hostView"));
 
   for (int stores = 1; stores <= kMaximumStoresPerCombination; ++stores) {
@@ -92,6 +123,10 @@ CostFinderWindowController::CostFinderWindowController(QWidget* parent)
           &CostFinderWindowController::showOpenWantedListPanel);
   connect(findCombinations, &QPushButton::clicked, this,
           &CostFinderWindowController::launchFindCombinations);
+  connect(storesToAvoid, &QPushButton::clicked, this,
+          &CostFinderWindowController::showStoresToAvoidDialog);
+  connect(storesToKeep, &QPushButton::clicked, this,
+          &CostFinderWindowController::showStoresToKeepDialog);
 
   auto* controls = new QGridLayout;
   controls->addWidget(new QLabel(QStringLiteral("Wanted list:")), 0, 0);
@@ -106,7 +141,13 @@ CostFinderWindowController::CostFinderWindowController(QWidget* parent)
   controls->addWidget(country, 2, 1);
   controls->addWidget(new QLabel(QStringLiteral("Currency:")), 2, 2);
   controls->addWidget(currency, 2, 3);
-  controls->addWidget(findCombinations, 2, 4);
+  controls->addWidget(storesToAvoid, 2, 4);
+  controls->addWidget(new QLabel(QStringLiteral("Shipping per store, domestic:")), 3, 0);
+  controls->addWidget(shippingDomestic, 3, 1);
+  controls->addWidget(new QLabel(QStringLiteral("International:")), 3, 2);
+  controls->addWidget(shippingInternational, 3, 3);
+  controls->addWidget(storesToKeep, 3, 4);
+  controls->addWidget(findCombinations, 4, 4);
   controls->setColumnStretch(1, 1);
   controls->setColumnStretch(3, 1);
 
@@ -188,6 +229,8 @@ void CostFinderWindowController::populatePreferences() {
     storesPerCombination->setCurrentIndex(static_cast<int>(preferences.storesPerCombination) - 1);
     country->setCurrentIndex(country->findText(QString::fromStdString(preferences.country)));
     currency->setCurrentIndex(currency->findText(QString::fromStdString(preferences.currency)));
+    shippingDomestic->setValue(preferences.shippingDomestic);
+    shippingInternational->setValue(preferences.shippingInternational);
     const QList<QAction*> entries = regions->menu()->actions();
     for (qsizetype index = 1; index < entries.size(); ++index) {
       for (const std::string& name : preferences.regions) {
@@ -203,6 +246,8 @@ void CostFinderWindowController::populatePreferences() {
     storesPerCombination->setCurrentIndex(-1);
     country->setCurrentIndex(-1);
     currency->setCurrentIndex(-1);
+    shippingDomestic->setValue(firstStart.shippingDomestic);
+    shippingInternational->setValue(firstStart.shippingInternational);
   }
   // A stored value that no entry shows (a count out of range, a name the tables do not know,
   // no known region) would start a search that cannot run; such a control shows the value of a
@@ -280,6 +325,16 @@ CostFinderWindowController::SearchSettings CostFinderWindowController::currentSe
   settings.preferences.storesPerCombination = storesPerCombination->currentText().toUInt();
   settings.preferences.country = country->currentText().toStdString();
   settings.preferences.currency = currency->currentText().toStdString();
+  settings.preferences.shippingDomestic = shippingDomestic->value();
+  settings.preferences.shippingInternational = shippingInternational->value();
+  try {
+    const Preferences saved = CreatePreferencesManager()->GetPreferences();
+    settings.preferences.excludedStores = saved.excludedStores;
+    settings.preferences.requiredStores = saved.requiredStores;
+  } catch (const std::exception& exception) {
+    // The search saves the preferences first and says why that fails.
+    BOOST_LOG_TRIVIAL(error) << "Unable to read the saved stores: " << exception.what();
+  }
   settings.wantedListPath = filenameTextField->text().toStdString();
   settings.threadCount = std::max(1u, numberOfThreads->currentText().toUInt());
   return settings;
@@ -331,21 +386,96 @@ void CostFinderWindowController::findMinimumCostCombinations(const SearchSetting
       searchRunning = false;
       statusViewController_->reset();
       handleError(QStringLiteral("No combinations found :("));
+      emit searchFinished();
     });
   } else {
     PostToMainThread(this, [this, combinations] {
       searchRunning = false;
       displayResultsView(combinations);
       setConfigurationControlsEnabled(true);
+      emit searchFinished();
     });
   }
 }
 
 void CostFinderWindowController::setConfigurationControlsEnabled(bool enabled) {
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{selectWantedList, findCombinations, storesPerCombination,
-                                       numberOfThreads, country, currency, regions}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           selectWantedList, findCombinations, storesPerCombination, numberOfThreads, country,
+           currency, regions, shippingDomestic, shippingInternational, storesToAvoid,
+           storesToKeep}) {
     control->setEnabled(enabled);
+  }
+}
+
+void CostFinderWindowController::showStoresToAvoidDialog() {
+  showStoreListDialog(StoreList::ToAvoid);
+}
+
+void CostFinderWindowController::showStoresToKeepDialog() {
+  showStoreListDialog(StoreList::ToKeep);
+}
+
+void CostFinderWindowController::showStoreListDialog(StoreList list) {
+  // The store names the dialog shows are written by the search thread without a lock.
+  if (searchRunning) {
+    return;
+  }
+  const QString numbers = QStringLiteral(
+      "Add a store by its number, the one after \"sID=\" in its page address, or paste the "
+      "address.");
+  std::vector<std::uint32_t> stores;
+  try {
+    const Preferences saved = CreatePreferencesManager()->GetPreferences();
+    stores = list == StoreList::ToAvoid ? saved.excludedStores : saved.requiredStores;
+  } catch (const std::exception& exception) {
+    BOOST_LOG_TRIVIAL(error) << "Unable to read the saved stores: " << exception.what();
+  }
+  StoreListDialog* dialog = nullptr;
+  if (list == StoreList::ToAvoid) {
+    dialog = new StoreListDialog(QStringLiteral("Stores to Avoid"),
+                                 QStringLiteral("Plans never buy from these stores.\n") + numbers,
+                                 stores, this);
+    dialog->setObjectName(QStringLiteral("storesToAvoidDialog"));
+  } else {
+    dialog = new StoreListDialog(
+        QStringLiteral("Stores to Keep"),
+        QStringLiteral("Every plan buys from these stores, each taking one of the stores per "
+                       "combination. In the results, a store's menu also keeps it.\n") +
+            numbers,
+        stores, this);
+    dialog->setObjectName(QStringLiteral("storesToKeepDialog"));
+  }
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this,
+          [this, list, dialog] { storeListChosen(list, dialog->stores()); });
+  dialog->open();
+}
+
+void CostFinderWindowController::storeListChosen(StoreList list,
+                                                 const std::vector<std::uint32_t>& stores) {
+  try {
+    const auto manager = CreatePreferencesManager();
+    Preferences preferences = manager->GetPreferences();
+    if (list == StoreList::ToAvoid) {
+      preferences.excludedStores = stores;
+      Remove(preferences.requiredStores, stores);
+    } else {
+      preferences.requiredStores = stores;
+      Remove(preferences.excludedStores, stores);
+    }
+    manager->SetPreferences(preferences);
+  } catch (const std::exception& exception) {
+    BOOST_LOG_TRIVIAL(error) << "Unable to save the stores: " << exception.what();
+    auto* alert = new QMessageBox(this);
+    alert->setObjectName(QStringLiteral("saveAlert"));
+    alert->setTextFormat(Qt::PlainText);
+    alert->setText(QStringLiteral("Unable to save the list of stores.\n%1")
+                       .arg(QString::fromUtf8(exception.what())));
+    alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->open();
   }
 }
 

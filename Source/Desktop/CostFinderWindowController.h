@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "CombinationWrapper.h"
 #include "ErrorHandler.h"
@@ -12,6 +13,7 @@
 
 class QAction;
 class QComboBox;
+class QDoubleSpinBox;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -29,7 +31,9 @@ class CostFinderStatusViewController;
 // status view (at start, while a search runs and after it failed) or the results view. Each
 // search runs on a thread of its own; status, failures and results come back to the main
 // thread. The window owns the current search's cost finder, whose plans the results view
-// shows, until the next search starts.
+// shows, until the next search starts. The stores to avoid and to keep live in the saved
+// preferences only: their dialogs save them at once, as the results view does, and a search
+// reads them when it starts.
 class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   Q_OBJECT
 
@@ -57,16 +61,25 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   // find button.
   void wantedListChosen(const QString& path);
   void handleRegionSelection(QAction* chosen);
+  // Open the dialog of the saved stores to avoid or to keep; OK saves the list.
+  void showStoresToAvoidDialog();
+  void showStoresToKeepDialog();
   void launchFindCombinations();
   void setConfigurationControlsEnabled(bool enabled);
   void enableConfigurationControls();
   void displayStatusView();
   void displayResultsView(const Combinations& combinations);
 
+ signals:
+  // A search ended, with plans shown or with its failure on its way to the alerts.
+  void searchFinished();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  enum class StoreList { ToAvoid, ToKeep };
+
   // What a search needs from the controls, read on the main thread when it starts.
   struct SearchSettings {
     Preferences preferences;
@@ -83,6 +96,10 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void showViewFromViewController(QWidget* viewController);
   void adjustSize(QWidget* newView);
   void showNextAlert();
+  void showStoreListDialog(StoreList list);
+  // Saves the list; a store put on one list leaves the other, as no plan can both avoid and
+  // keep it.
+  void storeListChosen(StoreList list, const std::vector<std::uint32_t>& stores);
   SearchSettings currentSettings() const;
   // The search operation, on the search thread.
   void findMinimumCostCombinations(const SearchSettings& settings);
@@ -95,6 +112,10 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   QComboBox* country;
   QComboBox* currency;
   QToolButton* regions;
+  QDoubleSpinBox* shippingDomestic;
+  QDoubleSpinBox* shippingInternational;
+  QPushButton* storesToAvoid;
+  QPushButton* storesToKeep;
   QWidget* hostView;
 
   CostFinderStatusViewController* statusViewController_ = nullptr;

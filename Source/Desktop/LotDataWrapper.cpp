@@ -6,9 +6,17 @@
 
 namespace Corvalle::Desktop {
 
+namespace {
+
+// Unit prices of a few hundredths of a cent would all read as nothing with two decimals.
+constexpr int kUnitPriceDecimals = 4;
+
+}  // namespace
+
 LotDataWrapper::LotDataWrapper(const BrickLink::CombinationLotData& lotData)
     : quantity_(QString::number(lotData.lotData.quantity)),
-      price_(QString::fromStdString(Utilities::FormatPrice(lotData.lotData.price))),
+      price_(QString::fromStdString(
+          Utilities::FormatPrice(lotData.lotData.price, kUnitPriceDecimals))),
       condition_(QString::fromStdString(ToString(lotData.GetItem().GetCondition()))),
       partNumber_(QString::fromStdString(lotData.GetItem().Id())),
       color_(QString::fromStdString(lotData.GetItem().Color().Name())),

@@ -18,7 +18,7 @@ class LotDataWrapper {
   LotDataWrapper& operator=(const LotDataWrapper&) = delete;
 
   const QString& quantity() const { return quantity_; }      // decimal
-  const QString& price() const { return price_; }            // money in the chosen currency
+  const QString& price() const { return price_; }            // unit price, four decimals
   const QString& condition() const { return condition_; }    // "New" or "Used"
   const QString& partNumber() const { return partNumber_; }  // catalogue id
   const QString& color() const { return color_; }            // "N/A" for colour 0

@@ -14,6 +14,7 @@ StoreTableCellView::StoreTableCellView(const StoreWrapper& store,
     : QWidget(parent),
       storeLink_(new HyperlinkTextField(this)),
       countryLabel_(new QLabel(this)),
+      shippingLabel_(new QLabel(this)),
       xmlButton_(new QPushButton(QStringLiteral("XML"), this)),
       row_(outlineRow) {
   setObjectName(QStringLiteral("StoreGroup"));
@@ -28,6 +29,14 @@ StoreTableCellView::StoreTableCellView(const StoreWrapper& store,
   countryLabel_->setObjectName(QStringLiteral("countryLabel"));
   countryLabel_->setTextFormat(Qt::PlainText);
   countryLabel_->setText(QStringLiteral(" (%1)").arg(store.country()));
+  shippingLabel_->setFont(labelFont);
+  shippingLabel_->setObjectName(QStringLiteral("shippingLabel"));
+  shippingLabel_->setTextFormat(Qt::PlainText);
+  if (store.shipping().isEmpty()) {
+    shippingLabel_->hide();
+  } else {
+    shippingLabel_->setText(QStringLiteral(", shipping %1").arg(store.shipping()));
+  }
   xmlButton_->setObjectName(QStringLiteral("xmlButton"));
   xmlButton_->setToolTip(QStringLiteral("Copy this store's part of the wanted list as XML"));
   xmlButton_->setFixedHeight(kRowHeight - 2);
@@ -36,7 +45,7 @@ StoreTableCellView::StoreTableCellView(const StoreWrapper& store,
 }
 
 QSize StoreTableCellView::sizeHint() const {
-  return {countryLabel_->geometry().right() + 12 + xmlButton_->sizeHint().width(), kRowHeight};
+  return {xmlButton_->geometry().left() + xmlButton_->sizeHint().width(), kRowHeight};
 }
 
 void StoreTableCellView::resizeEvent(QResizeEvent* event) {
@@ -48,8 +57,14 @@ void StoreTableCellView::layOut() {
   storeLink_->setGeometry(0, 0, storeLink_->width(), height());
   const int labelWidth = countryLabel_->sizeHint().width();
   countryLabel_->setGeometry(storeLink_->width(), 0, labelWidth, height());
+  int right = countryLabel_->geometry().x() + labelWidth;
+  if (!shippingLabel_->isHidden()) {
+    const int shippingWidth = shippingLabel_->sizeHint().width();
+    shippingLabel_->setGeometry(right, 0, shippingWidth, height());
+    right += shippingWidth;
+  }
   const int buttonWidth = std::max(44, xmlButton_->sizeHint().width());
-  xmlButton_->setGeometry(storeLink_->width() + labelWidth + 12, 1, buttonWidth, height() - 2);
+  xmlButton_->setGeometry(right + 12, 1, buttonWidth, height() - 2);
 }
 
 }  // namespace Corvalle::Desktop

@@ -5,6 +5,7 @@
 #include "BrickLink/CombinationData.h"
 #include "BrickLink/Countries.h"
 #include "BrickLink/StoreInformation.h"
+#include "PriceFormatting.h"
 
 namespace Corvalle::Desktop {
 
@@ -29,6 +30,10 @@ StoreWrapper::StoreWrapper(const BrickLink::StoreInformation& store,
       store_(QString::fromStdString(store.Name())),
       country_(CountryName(store)),
       storeUrl_(QString::fromStdString(store.StoreUrl())),
+      shipping_(combinationData_.ChargesShipping()
+                    ? QString::fromStdString(
+                          Utilities::FormatPrice(combinationData_.StoreShipping(store.Id())))
+                    : QString()),
       combinationData(&combinationData_) {
   const auto end = combinationData_.LotsDataEnd(storeID_);
   for (auto line = combinationData_.LotsDataBegin(storeID_); line != end; ++line) {

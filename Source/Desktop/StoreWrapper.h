@@ -30,6 +30,8 @@ class StoreWrapper {
   // page gave, or "Unknown country" when there is none.
   const QString& country() const { return country_; }
   const QString& storeUrl() const { return storeUrl_; }
+  // What the plan pays this store for shipping; empty when the search charged no shipping.
+  const QString& shipping() const { return shipping_; }
   const std::vector<std::unique_ptr<LotDataWrapper>>& lotsData() const { return lotsData_; }
 
   // The store's part of the plan as wanted-list XML for the wanted list wantedListId.
@@ -40,6 +42,7 @@ class StoreWrapper {
   QString store_;
   QString country_;
   QString storeUrl_;
+  QString shipping_;
   std::vector<std::unique_ptr<LotDataWrapper>> lotsData_;
   const BrickLink::ICombinationData* combinationData;
 };

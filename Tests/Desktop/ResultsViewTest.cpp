@@ -1,17 +1,25 @@
 #include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <vector>
 
 #include "BrickLink/CombinationData.h"
@@ -46,6 +54,42 @@ constexpr std::uint32_t kPalace = 1001;    // a store in the USA
 constexpr std::uint32_t kKontor = 2002;    // a store in Germany
 constexpr std::uint32_t kNameless = 3003;  // a store without metadata
 
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::set<std::string> FileNames(const std::filesystem::path& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// The alert of that name on screen, if any.
+QMessageBox* VisibleAlert(const QWidget& parent, const QString& name) {
+  for (QMessageBox* alert : parent.findChildren<QMessageBox*>(name)) {
+    if (alert->isVisible()) {
+      return alert;
+    }
+  }
+  return nullptr;
+}
+
+QAction* MenuAction(const QMenu* menu, const char* name) {
+  return menu == nullptr ? nullptr : menu->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+// A right click as the window system delivers it: to the widget under the pointer, from which
+// an unhandled event travels up to the outline.
+void RightClick(QWidget* widget, const QPoint& position) {
+  QContextMenuEvent event(QContextMenuEvent::Mouse, position, widget->mapToGlobal(position));
+  QApplication::sendEvent(widget, &event);
+}
+
 }  // namespace
 
 class ResultsViewTest : public QObject {
@@ -53,7 +97,10 @@ class ResultsViewTest : public QObject {
 
  private slots:
   void initTestCase();
+  void init();
   void wrappersComputeTheirTexts();
+  void unitPricesShowFourDecimalsAndTotalsTwo();
+  void shippingShowsOnlyWhenCharged();
   void formatterBoldsTheCost();
   void modelPassesTheTesterAndShowsEveryRow();
   void viewExpandsCombinationsAndShowsStoreCells();
@@ -63,9 +110,14 @@ class ResultsViewTest : public QObject {
   void xmlSheetCopiesOrRefuses();
   void secondListReplacesTheFirst();
   void tipSheetButtonsFollowTheirAddresses();
+  void storeMenuKeepsTheStoreForTheNextSearch();
+  void exportPlanWritesOneFilePerStore();
 
  private:
   std::unique_ptr<BrickLink::ICombinationData> MakePlan(double cost) const;
+  // The plan of MakePlan at other prices, charged 4.00 shipping for the palace and 9.00 for
+  // each of the other two stores.
+  std::unique_ptr<BrickLink::ICombinationData> MakeShippedPlan() const;
   Combinations MakeCombinations() const;
 
   Testing::TemporaryDirectory dataDirectory;
@@ -77,7 +129,6 @@ class ResultsViewTest : public QObject {
 void ResultsViewTest::initTestCase() {
   Sqlite::SetDataDirectory(dataDirectory.Path().c_str());
   // The prices are written in the saved currency.
-  CreatePreferencesManager()->SetPreferences({3, "USA", "US Dollar", {"North America"}});
   BrickLink::ColorInformation::SetColorData(5, "Red", 0xC91A09);
   BrickLink::StoreInformation::SetStoreMetadata(kPalace, {"Brick Palace", "US"});
   BrickLink::StoreInformation::SetStoreMetadata(kKontor, {"Steine Kontor", "DE"});
@@ -85,6 +136,11 @@ void ResultsViewTest::initTestCase() {
   items.emplace_back(ItemType::Part, "3622", "Brick 1 x 3", 0, Condition::Used, 4);
   plans.push_back(MakePlan(234.5));
   plans.push_back(MakePlan(300.25));
+}
+
+void ResultsViewTest::init() {
+  // The prices are written in the saved currency; some tests change the stores to keep.
+  CreatePreferencesManager()->SetPreferences({3, "USA", "US Dollar", {"North America"}});
 }
 
 // Buys 8 of the red brick from the palace and 2 from the kontor, and 4 used bricks from a
@@ -98,6 +154,20 @@ std::unique_ptr<BrickLink::ICombinationData> ResultsViewTest::MakePlan(double co
       {BrickLink::StoreInformation(kPalace), BrickLink::StoreInformation(kKontor),
        BrickLink::StoreInformation(kNameless)},
       cost, std::move(lots));
+}
+
+std::unique_ptr<BrickLink::ICombinationData> ResultsViewTest::MakeShippedPlan() const {
+  auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
+  lots->emplace_back(items[0], BrickLink::StoreInformation(kPalace), BrickLink::LotData{8, 1.5});
+  lots->emplace_back(items[0], BrickLink::StoreInformation(kKontor), BrickLink::LotData{2, 3.06});
+  lots->emplace_back(items[1], BrickLink::StoreInformation(kNameless), BrickLink::LotData{4, 0.25});
+  BrickLink::PlanCharges charges;
+  charges.shipping = {4.0, 9.0, 9.0};
+  charges.subtotal = 19.12;
+  return BrickLink::CreateCombinationData(
+      {BrickLink::StoreInformation(kPalace), BrickLink::StoreInformation(kKontor),
+       BrickLink::StoreInformation(kNameless)},
+      41.12, std::move(lots), std::move(charges));
 }
 
 Combinations ResultsViewTest::MakeCombinations() const {
@@ -123,7 +193,7 @@ void ResultsViewTest::wrappersComputeTheirTexts() {
   QCOMPARE(palace.lotsData().size(), std::size_t{1});
   const LotDataWrapper& lot = *palace.lotsData()[0];
   QCOMPARE(lot.quantity(), QStringLiteral("8"));
-  QCOMPARE(lot.price(), QStringLiteral("$100.50"));
+  QCOMPARE(lot.price(), QStringLiteral("$100.5000"));
   QCOMPARE(lot.condition(), QStringLiteral("New"));
   QCOMPARE(lot.partNumber(), QStringLiteral("3001"));
   QCOMPARE(lot.color(), QStringLiteral("Red"));
@@ -137,10 +207,101 @@ void ResultsViewTest::wrappersComputeTheirTexts() {
   const LotDataWrapper& used = *nameless.lotsData()[0];
   QCOMPARE(used.condition(), QStringLiteral("Used"));
   QCOMPARE(used.color(), QStringLiteral("N/A"));
-  QCOMPARE(used.price(), QStringLiteral("$0.25"));
+  QCOMPARE(used.price(), QStringLiteral("$0.2500"));
 
   QCOMPARE(palace.CreateWantedListXml(77),
            QString::fromStdString(plans[0]->CreateWantedListXml(kPalace, 77)));
+}
+
+void ResultsViewTest::unitPricesShowFourDecimalsAndTotalsTwo() {
+  // Ten pieces at less than half a cent: two decimals would show "$0.00" for the unit price.
+  auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
+  lots->emplace_back(items[0], BrickLink::StoreInformation(kPalace),
+                     BrickLink::LotData{10, 0.0042});
+  lots->emplace_back(items[1], BrickLink::StoreInformation(kKontor), BrickLink::LotData{4, 2.5});
+  const auto plan = BrickLink::CreateCombinationData(
+      {BrickLink::StoreInformation(kPalace), BrickLink::StoreInformation(kKontor)}, 10.042,
+      std::move(lots));
+  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *plan)};
+  QCOMPARE(combinations[0]->storeData()[0]->lotsData()[0]->price(), QStringLiteral("$0.0042"));
+  QCOMPARE(combinations[0]->storeData()[1]->lotsData()[0]->price(), QStringLiteral("$2.5000"));
+  QCOMPARE(combinations[0]->minimumCost(), QStringLiteral("$10.04"));
+
+  CombinationOutlineModel model;
+  model.setCombinations(combinations);
+  const QModelIndex palace = model.index(0, 0, model.index(0, 0));
+  QCOMPARE(model.data(model.index(0, CombinationOutlineModel::PriceColumn, palace)).toString(),
+           QStringLiteral("$0.0042"));
+  QCOMPARE(model.data(model.index(0, 0)).toString(),
+           QStringLiteral("Combination #1 - Total Cost: $10.04"));
+}
+
+void ResultsViewTest::shippingShowsOnlyWhenCharged() {
+  const auto shippedPlan = MakeShippedPlan();
+  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *shippedPlan),
+                            std::make_shared<const CombinationWrapper>(2, *plans[0])};
+  const CombinationWrapper& shipped = *combinations[0];
+  QVERIFY(shipped.chargesShipping());
+  QCOMPARE(shipped.minimumCost(), QStringLiteral("$41.12"));
+  QCOMPARE(shipped.subtotal(), QStringLiteral("$19.12"));
+  QCOMPARE(shipped.shipping(), QStringLiteral("$22.00"));
+  QCOMPARE(shipped.storeData()[0]->shipping(), QStringLiteral("$4.00"));
+  QCOMPARE(shipped.storeData()[1]->shipping(), QStringLiteral("$9.00"));
+  const CombinationWrapper& plain = *combinations[1];
+  QVERIFY(!plain.chargesShipping());
+  QCOMPARE(plain.subtotal(), QString());
+  QCOMPARE(plain.shipping(), QString());
+  QCOMPARE(plain.storeData()[0]->shipping(), QString());
+
+  // Only the total is bold; the breakdown explains it.
+  const CombinationCostFormatter formatter;
+  const QString shippedText =
+      QStringLiteral("Combination #1 - Total Cost: $41.12 (lots $19.12 + shipping $22.00)");
+  QCOMPARE(formatter.stringForObjectValue(&shipped), shippedText);
+  const auto attributed = formatter.attributedStringForObjectValue(&shipped);
+  QCOMPARE(attributed.text.mid(attributed.boldFrom, attributed.boldTo - attributed.boldFrom),
+           QStringLiteral("$41.12"));
+  const QString shippedHtml = QStringLiteral(
+      "<span style=\"font-size:12px\">Combination #1 - Total Cost: <b>$41.12</b> (lots $19.12 + "
+      "shipping $22.00)</span>");
+  QCOMPARE(CombinationCostFormatter::ToHtml(attributed), shippedHtml);
+
+  CostFinderResultsViewController controller(combinations, TipTargets{});
+  controller.show();
+  controller.expandCombinations();
+  CombinationOutlineModel* model = controller.model();
+  QTreeView* outline = controller.outLineView();
+  const QModelIndex shippedRow = model->index(0, 0);
+  const QModelIndex plainRow = model->index(1, 0);
+  QCOMPARE(model->data(shippedRow).toString(), shippedText);
+  QCOMPARE(qobject_cast<QLabel*>(outline->indexWidget(shippedRow))->text(), shippedHtml);
+  QCOMPARE(model->data(model->index(0, 0, shippedRow)).toString(),
+           QStringLiteral("Brick Palace (USA), shipping $4.00"));
+  QCOMPARE(model->data(model->index(1, 0, shippedRow)).toString(),
+           QStringLiteral("Steine Kontor (Germany), shipping $9.00"));
+  StoreTableCellView* shippedCell = controller.storeCellView(model->index(0, 0, shippedRow));
+  QVERIFY(shippedCell != nullptr);
+  QVERIFY(shippedCell->shippingLabel()->isVisible());
+  QCOMPARE(shippedCell->shippingLabel()->text(), QStringLiteral(", shipping $4.00"));
+  // Country, shipping and button follow one another without overlapping.
+  QCOMPARE(shippedCell->shippingLabel()->x(),
+           shippedCell->countryLabel()->x() + shippedCell->countryLabel()->width());
+  QCOMPARE(shippedCell->xmlButton()->x(),
+           shippedCell->shippingLabel()->x() + shippedCell->shippingLabel()->width() + 12);
+
+  // Without shipping charged, rows read as they always did.
+  QCOMPARE(model->data(plainRow).toString(),
+           QStringLiteral("Combination #2 - Total Cost: $234.50"));
+  QCOMPARE(qobject_cast<QLabel*>(outline->indexWidget(plainRow))->text(),
+           QStringLiteral("<span style=\"font-size:12px\">Combination #2 - Total Cost: "
+                          "<b>$234.50</b></span>"));
+  QCOMPARE(model->data(model->index(0, 0, plainRow)).toString(),
+           QStringLiteral("Brick Palace (USA)"));
+  StoreTableCellView* plainCell = controller.storeCellView(model->index(0, 0, plainRow));
+  QVERIFY(plainCell != nullptr);
+  QVERIFY(plainCell->shippingLabel()->isHidden());
+  QCOMPARE(plainCell->xmlButton()->x(),
+           plainCell->countryLabel()->x() + plainCell->countryLabel()->width() + 12);
 }
 
 void ResultsViewTest::formatterBoldsTheCost() {
@@ -185,7 +346,7 @@ void ResultsViewTest::modelPassesTheTesterAndShowsEveryRow() {
   for (int column = 0; column < model.columnCount(); ++column) {
     texts << model.data(model.index(0, column, kontor)).toString();
   }
-  QCOMPARE(texts, (QStringList{"2", "$117.00", "New", "3001", "Red", "Brick 2 x 4"}));
+  QCOMPARE(texts, (QStringList{"2", "$117.0000", "New", "3001", "Red", "Brick 2 x 4"}));
   QCOMPARE(CombinationOutlineModel::columnIdentifier(CombinationOutlineModel::PartNumberColumn),
            QStringLiteral("partNumber"));
 
@@ -400,6 +561,154 @@ void ResultsViewTest::tipSheetButtonsFollowTheirAddresses() {
   QCOMPARE(alert->buttons().size(), 1);
   QCOMPARE(alert->buttons().first()->text(), QStringLiteral("OK"));
   alert->buttons().first()->click();
+}
+
+void ResultsViewTest::storeMenuKeepsTheStoreForTheNextSearch() {
+  Preferences start{3, "USA", "US Dollar", {"North America"}, 2.5, 7.0, {kKontor, 77}, {55}};
+  CreatePreferencesManager()->SetPreferences(start);
+  CostFinderResultsViewController controller(MakeCombinations(), TipTargets{});
+  controller.show();
+  controller.expandCombinations();
+  CombinationOutlineModel* model = controller.model();
+  const QModelIndex plan = model->index(0, 0);
+  const QModelIndex kontor = model->index(1, 0, plan);
+  StoreTableCellView* cell = controller.storeCellView(kontor);
+  QVERIFY(cell != nullptr);
+
+  // A right click on the store's country reaches the outline, which offers the store's menu.
+  RightClick(cell->countryLabel(), QPoint(2, 2));
+  QMenu* menu = controller.contextMenu();
+  QVERIFY(menu != nullptr);
+  QVERIFY(menu->isVisible());
+  QAction* keep = MenuAction(menu, "alwaysIncludeStoreAction");
+  QVERIFY(keep != nullptr);
+  QCOMPARE(keep->text(), QStringLiteral("Always include this store"));
+  QVERIFY(keep->isCheckable());
+  QVERIFY(!keep->isChecked());
+  QVERIFY(MenuAction(menu, "exportPlanAction") == nullptr);
+  keep->trigger();
+  menu->close();
+  Preferences saved = CreatePreferencesManager()->GetPreferences();
+  QCOMPARE(saved.requiredStores, (std::vector<std::uint32_t>{55, kKontor}));
+  // A store kept in every plan cannot be avoided as well.
+  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{77});
+  QCOMPARE(saved.shippingDomestic, 2.5);
+  QCOMPARE(saved.shippingInternational, 7.0);
+  QCOMPARE(saved.currency, std::string("US Dollar"));
+
+  // Asked again, the menu shows the store as kept, and choosing the entry takes it off.
+  controller.createContextMenu(kontor);
+  keep = MenuAction(controller.contextMenu(), "alwaysIncludeStoreAction");
+  QVERIFY(keep != nullptr);
+  QVERIFY(keep->isChecked());
+  keep->trigger();
+  saved = CreatePreferencesManager()->GetPreferences();
+  QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{55});
+  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{77});
+
+  // The same store in the second plan is the same store: kept there too.
+  controller.createContextMenu(model->index(1, 0, model->index(1, 0)));
+  keep = MenuAction(controller.contextMenu(), "alwaysIncludeStoreAction");
+  QVERIFY(keep != nullptr);
+  QVERIFY(!keep->isChecked());
+  keep->trigger();
+  controller.createContextMenu(kontor);
+  QVERIFY(MenuAction(controller.contextMenu(), "alwaysIncludeStoreAction")->isChecked());
+
+  // A plan row offers the export instead; a plan line offers nothing.
+  RightClick(controller.outLineView()->viewport(),
+             controller.outLineView()->visualRect(plan).center());
+  QVERIFY(controller.contextMenu() != nullptr);
+  QVERIFY(controller.contextMenu()->isVisible());
+  QVERIFY(MenuAction(controller.contextMenu(), "exportPlanAction") != nullptr);
+  QVERIFY(MenuAction(controller.contextMenu(), "alwaysIncludeStoreAction") == nullptr);
+  controller.contextMenu()->close();
+  controller.createContextMenu(model->index(0, 0, kontor));
+  QVERIFY(controller.contextMenu() == nullptr);
+}
+
+void ResultsViewTest::exportPlanWritesOneFilePerStore() {
+  const Testing::TemporaryDirectory files;
+  CostFinderResultsViewController controller(MakeCombinations(), TipTargets{});
+  controller.show();
+  controller.expandCombinations();
+  CombinationOutlineModel* model = controller.model();
+  QStringList captions;
+  QString answer;
+  controller.setFolderChooser([&](QWidget* parent, const QString& caption) {
+    if (parent != &controller) {
+      qFatal("the folder dialog has no parent window");
+    }
+    captions << caption;
+    return answer;
+  });
+  QSignalSpy exported(&controller, &CostFinderResultsViewController::planExported);
+  QSignalSpy failed(&controller, &CostFinderResultsViewController::planExportFailed);
+
+  // The second plan from its menu, into a folder that does not exist yet.
+  const std::filesystem::path second = files.Path() / "exports" / "plan two";
+  answer = QString::fromStdString(second.string());
+  controller.createContextMenu(model->index(1, 0));
+  MenuAction(controller.contextMenu(), "exportPlanAction")->trigger();
+  QCOMPARE(captions, QStringList{QStringLiteral("Choose a Folder for Combination #2")});
+  QCOMPARE(exported.count(), 1);
+  QCOMPARE(FileNames(second),
+           (std::set<std::string>{"plan-2-store-1001.xml", "plan-2-store-2002.xml",
+                                  "plan-2-store-3003.xml"}));
+  for (const std::uint32_t store : {kPalace, kKontor, kNameless}) {
+    const auto path = second / ("plan-2-store-" + std::to_string(store) + ".xml");
+    QCOMPARE(ReadFile(path), plans[1]->CreateWantedListXml(store, 0));
+  }
+  QCOMPARE(exported.first().first().toStringList().size(), 3);
+  QMessageBox* alert = VisibleAlert(controller, QStringLiteral("exportAlert"));
+  QVERIFY(alert != nullptr);
+  QCOMPARE(alert->text(), QStringLiteral("Wrote 3 wanted-list files of combination #2 to %1.")
+                              .arg(QString::fromStdString(second.string())));
+  QCOMPARE(alert->informativeText(),
+           QStringLiteral("plan-2-store-1001.xml\nplan-2-store-2002.xml\nplan-2-store-3003.xml"));
+  alert->buttons().first()->click();
+
+  // The button exports the plan of the current row, whichever row of the plan that is.
+  QVERIFY(!controller.exportPlanButton()->isEnabled());
+  const QModelIndex line = model->index(0, 3, model->index(1, 0, model->index(0, 0)));
+  controller.outLineView()->setCurrentIndex(line);
+  QVERIFY(controller.exportPlanButton()->isEnabled());
+  const std::filesystem::path first = files.Path() / "first";
+  answer = QString::fromStdString(first.string());
+  controller.exportPlanButton()->click();
+  QCOMPARE(captions.last(), QStringLiteral("Choose a Folder for Combination #1"));
+  QCOMPARE(exported.count(), 2);
+  QCOMPARE(FileNames(first),
+           (std::set<std::string>{"plan-1-store-1001.xml", "plan-1-store-2002.xml",
+                                  "plan-1-store-3003.xml"}));
+  QCOMPARE(ReadFile(first / "plan-1-store-2002.xml"), plans[0]->CreateWantedListXml(kKontor, 0));
+  VisibleAlert(controller, QStringLiteral("exportAlert"))->buttons().first()->click();
+
+  // Cancelling the folder dialog writes nothing and says nothing.
+  answer.clear();
+  controller.exportPlanButton()->click();
+  QCOMPARE(exported.count(), 2);
+  QCOMPARE(failed.count(), 0);
+  QVERIFY(VisibleAlert(controller, QStringLiteral("exportAlert")) == nullptr);
+
+  // A folder that cannot be made: the alert names it and says why.
+  const auto blocker = files.WriteFile("not-a-folder", "x");
+  answer = QString::fromStdString((blocker / "lists").string());
+  controller.exportPlanButton()->click();
+  QCOMPARE(exported.count(), 2);
+  QCOMPARE(failed.count(), 1);
+  alert = VisibleAlert(controller, QStringLiteral("exportAlert"));
+  QVERIFY(alert != nullptr);
+  QVERIFY2(alert->text().startsWith(
+               QStringLiteral("Unable to export combination #1 to %1.\n").arg(answer)),
+           qPrintable(alert->text()));
+  QVERIFY(alert->text().size() >
+          QStringLiteral("Unable to export combination #1 to %1.\n").arg(answer).size());
+  alert->buttons().first()->click();
+
+  // A new list of plans has no current row until one is chosen.
+  controller.setCombinations(MakeCombinations());
+  QVERIFY(!controller.exportPlanButton()->isEnabled());
 }
 
 QTEST_MAIN(ResultsViewTest)

@@ -1,16 +1,21 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -28,6 +33,7 @@
 #include "PriceFormatting.h"
 #include "SQLite/SqliteWrapper.h"
 #include "ScopedEnvironment.h"
+#include "StoreListDialog.h"
 #include "StoreTableCellView.h"
 #include "TemporaryDirectory.h"
 
@@ -110,13 +116,68 @@ void ChooseWantedList(QWidget& window, const QString& path) {
   static_cast<QDialog*>(panel)->accept();
 }
 
-bool ControlsEnabled(const QWidget& window) {
-  bool enabled = true;
+// Whether all the controls are enabled, or with all false, whether all are disabled.
+bool ControlsEnabled(const QWidget& window, bool all = true) {
+  bool same = true;
   for (const char* name : {"selectWantedList", "findCombinations", "storesPerCombination",
-                           "numberOfThreads", "country", "currency", "regions"}) {
-    enabled = enabled && Control<QWidget>(window, name)->isEnabled();
+                           "numberOfThreads", "country", "currency", "regions", "shippingDomestic",
+                           "shippingInternational", "storesToAvoid", "storesToKeep"}) {
+    same = same && Control<QWidget>(window, name)->isEnabled() == all;
   }
-  return enabled;
+  return same;
+}
+
+// The store list dialog of that name on screen; a closed one may linger until it is deleted.
+StoreListDialog* VisibleStoreListDialog(const QWidget& window, const char* name) {
+  for (auto* dialog : window.findChildren<StoreListDialog*>(QString::fromLatin1(name))) {
+    if (dialog->isVisible()) {
+      return dialog;
+    }
+  }
+  qFatal("the dialog %s is not open", name);
+}
+
+// Opens a store list dialog through its button in the window.
+StoreListDialog* OpenStoreListDialog(QWidget& window, const char* button, const char* name) {
+  Control<QPushButton>(window, button)->click();
+  return VisibleStoreListDialog(window, name);
+}
+
+QStringList Entries(const StoreListDialog& dialog) {
+  QStringList texts;
+  for (int row = 0; row < dialog.storeList()->count(); ++row) {
+    texts << dialog.storeList()->item(row)->text();
+  }
+  return texts;
+}
+
+// Types into the dialog's field and presses its Add button.
+void AddStore(StoreListDialog& dialog, const QString& text) {
+  dialog.storeNumberField()->setText(text);
+  dialog.addButton()->click();
+}
+
+void SelectEntry(StoreListDialog& dialog, const QString& text) {
+  dialog.storeList()->clearSelection();
+  const auto found = dialog.storeList()->findItems(text, Qt::MatchExactly);
+  if (found.size() != 1) {
+    qFatal("no single entry %s", qPrintable(text));
+  }
+  found.front()->setSelected(true);
+}
+
+Preferences SavedPreferences() { return CreatePreferencesManager()->GetPreferences(); }
+
+// The stores of every plan shown, by plan.
+std::vector<std::vector<std::uint32_t>> ShownStores(const CostFinderResultsViewController& view) {
+  std::vector<std::vector<std::uint32_t>> plans;
+  for (const auto& combination : view.combinations()) {
+    plans.emplace_back();
+    for (const auto& store : combination->storeData()) {
+      plans.back().push_back(store->storeID());
+    }
+  }
+  return plans;
 }
 
 }  // namespace
@@ -130,7 +191,11 @@ class WindowTest : public QObject {
   void aDataDirectoryThatCannotBeMadeIsToldInAnAlert();
   void lastCheckedRegionStaysChecked();
   void choosingAFileEnablesTheSearch();
+  void storeNumberParsing_data();
+  void storeNumberParsing();
+  void storeListDialogsEditTheSavedLists();
   void searchesAgainstALiveMarketplace();
+  void shippingAndStoreChoicesReachTheNextSearch();
 };
 
 void WindowTest::firstStartOnAFreshDatabase() {
@@ -142,6 +207,13 @@ void WindowTest::firstStartOnAFreshDatabase() {
   QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
   QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
   QCOMPARE(RegionEntries(window).size(), 9);
+  for (const char* name : {"shippingDomestic", "shippingInternational"}) {
+    auto* shipping = Control<QDoubleSpinBox>(window, name);
+    QCOMPARE(shipping->value(), 0.0);
+    QCOMPARE(shipping->decimals(), 2);
+    QCOMPARE(shipping->minimum(), 0.0);
+    QCOMPARE(shipping->maximum(), kMostShipping);
+  }
 
   const int hardwareThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   auto* threads = Control<QComboBox>(window, "numberOfThreads");
@@ -177,7 +249,8 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
   {
     CostFinderWindowController first;  // fixes the data directory
   }
-  CreatePreferencesManager()->SetPreferences({5, "Germany", "Euro", {"Europe", "Asia"}});
+  CreatePreferencesManager()->SetPreferences(
+      {5, "Germany", "Euro", {"Europe", "Asia"}, 4.5, 12.25, {}, {}});
   {
     CostFinderWindowController window;
     QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
@@ -185,6 +258,8 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
     QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("Germany"));
     QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("Euro"));
     QCOMPARE(CheckedRegions(window), (QStringList{"Asia", "Europe"}));
+    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingDomestic")->value(), 4.5);
+    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingInternational")->value(), 12.25);
   }
   // Values from elsewhere that no entry shows: a search started with them could not run.
   CreatePreferencesManager()->SetPreferences({40, "Atlantis", "Doubloon", {"Lemuria", ""}});
@@ -204,6 +279,8 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
   QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
   QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
   QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
+  QCOMPARE(Control<QDoubleSpinBox>(window, "shippingDomestic")->value(), 0.0);
+  QCOMPARE(Control<QDoubleSpinBox>(window, "shippingInternational")->value(), 0.0);
 }
 
 void WindowTest::aDataDirectoryThatCannotBeMadeIsToldInAnAlert() {
@@ -255,6 +332,103 @@ void WindowTest::choosingAFileEnablesTheSearch() {
   QVERIFY(Control<QPushButton>(window, "findCombinations")->isEnabled());
 }
 
+void WindowTest::storeNumberParsing_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("accepted");
+  QTest::addColumn<uint>("value");
+  QTest::newRow("plain") << "1234" << true << 1234u;
+  QTest::newRow("blanks around") << "  77\n" << true << 77u;
+  QTest::newRow("largest") << "4294967295" << true << 4294967295u;
+  QTest::newRow("page address") << "https://www.example.test/store.asp?sID=5150" << true << 5150u;
+  QTest::newRow("address with more after") << " http://host/store.asp?sID=42&p=2 " << true << 42u;
+  QTest::newRow("lower-case key") << "store.asp?sid=9" << true << 9u;
+  QTest::newRow("zero") << "0" << false << 0u;
+  QTest::newRow("too large") << "4294967296" << false << 0u;
+  QTest::newRow("negative") << "-5" << false << 0u;
+  QTest::newRow("letters after") << "12a" << false << 0u;
+  QTest::newRow("nothing") << "" << false << 0u;
+  QTest::newRow("address without number") << "http://host/store.asp?sID=" << false << 0u;
+  QTest::newRow("address with letters") << "http://host/store.asp?sID=12x" << false << 0u;
+  QTest::newRow("other address") << "http://host/catalog.asp?P=3001" << false << 0u;
+}
+
+void WindowTest::storeNumberParsing() {
+  QFETCH(QString, text);
+  QFETCH(bool, accepted);
+  QFETCH(uint, value);
+  const auto parsed = ParseStoreNumber(text);
+  QCOMPARE(parsed.has_value(), accepted);
+  if (accepted) {
+    QCOMPARE(*parsed, value);
+  }
+}
+
+void WindowTest::storeListDialogsEditTheSavedLists() {
+  const FreshCache cache;
+  CostFinderWindowController window;
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  CreatePreferencesManager()->SetPreferences(
+      {4, "Germany", "Euro", {"Europe"}, 3.0, 8.5, {}, {1234, 9}});
+
+  StoreListDialog* avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
+  QCOMPARE(avoid->windowTitle(), QStringLiteral("Stores to Avoid"));
+  QCOMPARE(avoid->storeList()->count(), 0);
+  QVERIFY(!avoid->removeButton()->isEnabled());
+  AddStore(*avoid, QStringLiteral("1234"));
+  // Return in the field adds the store and keeps the dialog open.
+  avoid->storeNumberField()->setFocus();
+  avoid->storeNumberField()->setText(QStringLiteral("https://example.test/store.asp?sID=77"));
+  QTest::keyClick(avoid->storeNumberField(), Qt::Key_Return);
+  QVERIFY(avoid->isVisible());
+  QCOMPARE(avoid->storeNumberField()->text(), QString());
+  QSignalSpy rejected(avoid, &StoreListDialog::storeNumberRejected);
+  AddStore(*avoid, QStringLiteral("12a"));
+  QCOMPARE(rejected.count(), 1);
+  QCOMPARE(avoid->storeNumberField()->text(), QStringLiteral("12a"));
+  AddStore(*avoid, QStringLiteral("1234"));
+  QCOMPARE(rejected.count(), 1);
+  QCOMPARE(Entries(*avoid), (QStringList{"1234", "77"}));
+  QCOMPARE(avoid->storeList()->selectedItems().size(), 1);
+  QCOMPARE(avoid->storeList()->selectedItems().front()->text(), QStringLiteral("1234"));
+  avoid->accept();
+  Preferences saved = SavedPreferences();
+  QCOMPARE(saved.excludedStores, (std::vector<std::uint32_t>{1234, 77}));
+  // A store to avoid leaves the stores to keep; the other settings stay as they were.
+  QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{9});
+  QCOMPARE(saved.country, std::string("Germany"));
+  QCOMPARE(saved.shippingInternational, 8.5);
+
+  // Cancel leaves the saved list alone.
+  avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
+  QCOMPARE(Entries(*avoid), (QStringList{"1234", "77"}));
+  SelectEntry(*avoid, QStringLiteral("1234"));
+  avoid->removeButton()->click();
+  QCOMPARE(Entries(*avoid), QStringList{QStringLiteral("77")});
+  avoid->reject();
+  QCOMPARE(SavedPreferences().excludedStores, (std::vector<std::uint32_t>{1234, 77}));
+
+  avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
+  SelectEntry(*avoid, QStringLiteral("77"));
+  QVERIFY(avoid->removeButton()->isEnabled());
+  avoid->removeButton()->click();
+  QVERIFY(!avoid->removeButton()->isEnabled());
+  avoid->accept();
+  QCOMPARE(SavedPreferences().excludedStores, std::vector<std::uint32_t>{1234});
+
+  // The stores to keep: listed, one removed, one added that was to be avoided.
+  StoreListDialog* keep = OpenStoreListDialog(window, "storesToKeep", "storesToKeepDialog");
+  QCOMPARE(keep->windowTitle(), QStringLiteral("Stores to Keep"));
+  QCOMPARE(Entries(*keep), QStringList{QStringLiteral("9")});
+  SelectEntry(*keep, QStringLiteral("9"));
+  keep->removeButton()->click();
+  AddStore(*keep, QStringLiteral("1234"));
+  keep->accept();
+  saved = SavedPreferences();
+  QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{1234});
+  QVERIFY(saved.excludedStores.empty());
+}
+
 void WindowTest::searchesAgainstALiveMarketplace() {
   Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
   const FreshCache cache;
@@ -266,7 +440,7 @@ void WindowTest::searchesAgainstALiveMarketplace() {
   ChooseWantedList(window, Sample("castle-wall.xml"));
   RegionEntry(window, QStringLiteral("Europe"))->trigger();
   Control<QPushButton>(window, "findCombinations")->click();
-  QVERIFY(!ControlsEnabled(window));
+  QVERIFY(ControlsEnabled(window, false));
   QVERIFY(window.isSearching());
   QVERIFY(Control<QPushButton>(*window.statusViewController(), "cancelButton")->isEnabled());
   QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr, 60000);
@@ -324,7 +498,7 @@ void WindowTest::searchesAgainstALiveMarketplace() {
       const Item& item = line->GetItem();
       QCOMPARE(shown,
                (QStringList{QString::number(line->lotData.quantity),
-                            QString::fromStdString(Utilities::FormatPrice(line->lotData.price)),
+                            QString::fromStdString(Utilities::FormatPrice(line->lotData.price, 4)),
                             QString::fromStdString(ToString(item.GetCondition())),
                             QString::fromStdString(item.Id()),
                             QString::fromStdString(item.Color().Name()),
@@ -369,6 +543,108 @@ void WindowTest::searchesAgainstALiveMarketplace() {
   QCOMPARE(static_cast<std::size_t>(results->model()->rowCount()), plans.size());
   QVERIFY(results->combinations()[0] != firstWrapper);
   QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(), firstText);
+}
+
+void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
+  Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
+  const FreshCache cache;
+  CostFinderWindowController window;
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QSignalSpy finished(&window, &CostFinderWindowController::searchFinished);
+  const auto search = [&] {
+    Control<QPushButton>(window, "findCombinations")->click();
+    return finished.wait(60000) && window.resultsViewController() != nullptr &&
+           window.currentViewController() == window.resultsViewController();
+  };
+  ChooseWantedList(window, Sample("castle-wall.xml"));
+  RegionEntry(window, QStringLiteral("Europe"))->trigger();
+  auto* domestic = Control<QDoubleSpinBox>(window, "shippingDomestic");
+  auto* international = Control<QDoubleSpinBox>(window, "shippingInternational");
+  domestic->selectAll();
+  QTest::keyClicks(domestic, QStringLiteral("4"));
+  international->setValue(9.0);
+  QVERIFY(search());
+
+  // The amounts were saved with the search, and its plans charge them.
+  Preferences saved = SavedPreferences();
+  QCOMPARE(saved.shippingDomestic, 4.0);
+  QCOMPARE(saved.shippingInternational, 9.0);
+  const auto ignore = [](const Utilities::IStatusUpdate&) {};
+  const auto reference = [&] {
+    auto finder = CreateCostFinder(Sample("castle-wall.xml").toStdString(), SavedPreferences(),
+                                   {ignore, ignore, [](const std::string&) {}});
+    finder->FindMinimumCostCombinations(1);
+    return finder;
+  }();
+  const auto& plans = reference->GetCombinationData();
+  QVERIFY(!plans.empty());
+  QVERIFY(plans[0]->ChargesShipping());
+  CostFinderResultsViewController* results = window.resultsViewController();
+  const auto price = [](double amount) {
+    return QString::fromStdString(Utilities::FormatPrice(amount));
+  };
+  QCOMPARE(
+      results->model()->data(results->model()->index(0, 0)).toString(),
+      QStringLiteral("Combination #1 - Total Cost: %1 (lots %2 + shipping %3)")
+          .arg(price(plans[0]->Cost()), price(plans[0]->Subtotal()), price(plans[0]->Shipping())));
+  const BrickLink::StoreInformation& firstStore = plans[0]->Stores().front();
+  StoreTableCellView* cell =
+      results->storeCellView(results->model()->index(0, 0, results->model()->index(0, 0)));
+  QVERIFY(cell != nullptr);
+  QCOMPARE(cell->shippingLabel()->text(),
+           QStringLiteral(", shipping %1").arg(price(plans[0]->StoreShipping(firstStore.Id()))));
+
+  // The cheapest plan's first store, avoided through its dialog, which names it now.
+  const std::uint32_t avoided = firstStore.Id();
+  StoreListDialog* avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
+  AddStore(*avoid, QString::number(avoided));
+  QCOMPARE(Entries(*avoid), QStringList{QStringLiteral("%1 (%2)").arg(avoided).arg(
+                                QString::fromStdString(firstStore.Name()))});
+  avoid->accept();
+  QVERIFY(search());
+  std::vector<std::vector<std::uint32_t>> shown = ShownStores(*results);
+  QVERIFY(!shown.empty());
+  for (const auto& stores : shown) {
+    QVERIFY(std::find(stores.begin(), stores.end(), avoided) == stores.end());
+  }
+
+  // A store that some plan shown does without, kept through its menu: every plan of the next
+  // search buys from it.
+  const auto inEveryPlan = [&](std::uint32_t store) {
+    return std::all_of(shown.begin(), shown.end(), [store](const auto& stores) {
+      return std::find(stores.begin(), stores.end(), store) != stores.end();
+    });
+  };
+  QModelIndex keptRow;
+  for (int plan = results->model()->rowCount() - 1; plan >= 0 && !keptRow.isValid(); --plan) {
+    const QModelIndex planRow = results->model()->index(plan, 0);
+    for (int store = 0; store < results->model()->rowCount(planRow); ++store) {
+      const QModelIndex storeRow = results->model()->index(store, 0, planRow);
+      if (!inEveryPlan(results->model()->storeAt(storeRow)->storeID())) {
+        keptRow = storeRow;
+        break;
+      }
+    }
+  }
+  QVERIFY(keptRow.isValid());
+  const std::uint32_t kept = results->model()->storeAt(keptRow)->storeID();
+  results->createContextMenu(keptRow);
+  QAction* keep =
+      results->contextMenu()->findChild<QAction*>(QStringLiteral("alwaysIncludeStoreAction"));
+  QVERIFY(keep != nullptr);
+  keep->trigger();
+  QVERIFY(search());
+  shown = ShownStores(*results);
+  QVERIFY(!shown.empty());
+  for (const auto& stores : shown) {
+    QVERIFY(std::find(stores.begin(), stores.end(), kept) != stores.end());
+    QVERIFY(std::find(stores.begin(), stores.end(), avoided) == stores.end());
+  }
+  saved = SavedPreferences();
+  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{avoided});
+  QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{kept});
+  QCOMPARE(saved.shippingDomestic, 4.0);
 }
 
 QTEST_MAIN(WindowTest)
