@@ -46,7 +46,8 @@ std::string ShortName(const std::string& text) {
   return "other";
 }
 
-StageTimes TimedSearch(const std::string& wantedList, std::uint32_t k) {
+StageTimes TimedSearch(const std::string& wantedList, std::uint32_t k,
+                       const std::string& marketplaceHost) {
   StageTimes times;
   std::string current;
   Clock::time_point started = Clock::now();
@@ -67,7 +68,8 @@ StageTimes TimedSearch(const std::string& wantedList, std::uint32_t k) {
            close(ShortName(update.Message()));
          }
        },
-       [](const Utilities::IStatusUpdate&) {}, [](const std::string&) {}});
+       [](const Utilities::IStatusUpdate&) {}, [](const std::string&) {}},
+      Corvalle::SearchOptions{.marketplaceHost = marketplaceHost});
   costFinder->FindMinimumCostCombinations(2);
   close("");
   const auto& plans = costFinder->GetCombinationData();
@@ -88,11 +90,10 @@ void BM_WholeSearch(benchmark::State& state) {
   Corvalle::Marketplace::MarketplaceServer server(
       Corvalle::Marketplace::GenerateWorld(Benchmarks::MarketplaceWorldOptions()));
   server.Start();
-  setenv("CORVALLE_MARKETPLACE_HOST", server.HostAndPort().c_str(), 1);
 
   for (auto _ : state) {
-    const StageTimes cold = TimedSearch(wantedPath, k);
-    const StageTimes warm = TimedSearch(wantedPath, k);
+    const StageTimes cold = TimedSearch(wantedPath, k, server.HostAndPort());
+    const StageTimes warm = TimedSearch(wantedPath, k, server.HostAndPort());
     // Stages that share a short name add up; so do the ones that ShortName does not know.
     double coldTotal = 0.0;
     double warmTotal = 0.0;

@@ -514,6 +514,7 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
 
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
+                                              const std::string& marketplaceHost,
                                               CostFinderCallbacks callbacks,
                                               SearchMethod searchMethod, ListLimits listLimits) {
   CreatePreferencesManager()->SetPreferences(preferences);
@@ -524,7 +525,7 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                           SearchOptions{searchMethod, preferences.shippingDomestic,
                                         preferences.shippingInternational,
                                         preferences.excludedStores, preferences.requiredStores,
-                                        listLimits, BrickLink::GetMarketplaceHost()});
+                                        listLimits, marketplaceHost});
 }
 
 }  // namespace Corvalle

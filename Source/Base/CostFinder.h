@@ -80,11 +80,12 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               SearchOptions options = {});
 
 // What the front ends call: saves the preferences as the user's, looks the country and
-// currency names up and creates the cost finder with the preferences' shipping and stores.
-// Throws std::invalid_argument for a name that is not in its table and std::runtime_error when
-// the database fails.
+// currency names up and creates the cost finder with the preferences' shipping and stores, on
+// the marketplace at marketplaceHost. Throws std::invalid_argument for a name that is not in
+// its table and std::runtime_error when the database fails.
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
+                                              const std::string& marketplaceHost,
                                               CostFinderCallbacks callbacks,
                                               SearchMethod searchMethod = SearchMethod::Bounded,
                                               ListLimits listLimits = ListLimits::Apply);

@@ -1,6 +1,5 @@
 #include "DemoCommand.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 
@@ -42,7 +41,7 @@ int RunDemo(const std::string& worldPath, FindOptions options, std::ostream& out
     errors << "Unable to start the demonstration: " << error.what() << '\n';
     return kNoPlans;
   }
-  setenv("CORVALLE_MARKETPLACE_HOST", server->HostAndPort().c_str(), 1);
+  options.marketplaceHost = server->HostAndPort();
   errors << "Marketplace of " << worldPath << " on " << server->HostAndPort() << '\n'
          << "Searching for " << options.wantedListPath << '\n';
   return RunFind(options, output, errors, terminal);

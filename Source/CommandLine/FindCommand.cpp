@@ -133,7 +133,7 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
       return kUsageError;
     }
     costFinder = CreateCostFinder(
-        options.wantedListPath, preferences,
+        options.wantedListPath, preferences, options.marketplaceHost,
         {[&reporter](const Utilities::IStatusUpdate& update) { reporter.HighLevel(update); },
          [&reporter](const Utilities::IStatusUpdate& update) { reporter.LowLevel(update); },
          [&reporter](const std::string& text) { reporter.Statistic(text); }},
@@ -163,10 +163,11 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
   if (options.json) {
     WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
                options.searchMethod,
-               options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply},
+               options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
+               options.marketplaceHost},
               plans, output);
   } else {
-    WritePlans(plans, output);
+    WritePlans(plans, options.marketplaceHost, output);
   }
 
   if (succeeded && !options.exportDirectory.empty()) {

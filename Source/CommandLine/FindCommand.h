@@ -31,6 +31,8 @@ struct FindOptions {
   std::vector<std::string> excludedStores;
   std::vector<std::string> requiredStores;
   bool ignoreListLimits = false;
+  // Where the marketplace is: decided by the program's edge, never read here.
+  std::string marketplaceHost;
 };
 
 // Exit statuses of the program.

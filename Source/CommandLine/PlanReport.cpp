@@ -34,7 +34,7 @@ std::string CountryId(const BrickLink::StoreInformation& store) {
 
 }  // namespace
 
-void WritePlans(const Plans& plans, std::ostream& output) {
+void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ostream& output) {
   if (plans.empty()) {
     return;
   }
@@ -58,7 +58,8 @@ void WritePlans(const Plans& plans, std::ostream& output) {
       // reach the terminal.
       using Utilities::ShowControlCharacters;
       output << "  " << ShowControlCharacters(store.Name()) << " ("
-             << ShowControlCharacters(CountryText(store)) << ")  " << store.StoreUrl();
+             << ShowControlCharacters(CountryText(store)) << ")  "
+             << store.StoreUrl(marketplaceHost);
       if (plan->ChargesShipping()) {
         output << "  shipping "
                << Utilities::FormatPrice(plan->StoreShipping(store.Id()), 2, currency);
@@ -114,7 +115,7 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
       storeJson["id"] = store.Id();
       storeJson["name"] = store.Name();
       storeJson["countryId"] = CountryId(store);
-      storeJson["url"] = store.StoreUrl();
+      storeJson["url"] = store.StoreUrl(outcome.marketplaceHost);
       if (plan->ChargesShipping()) {
         storeJson["shipping"] = plan->StoreShipping(store.Id());
       }

@@ -17,7 +17,7 @@ using Plans = std::vector<std::unique_ptr<BrickLink::ICombinationData>>;
 // subtotal and the shipping), then per store its name, country, page address and any shipping,
 // then its lines (quantity, unit price, condition, item id, colour, item name). Prices are
 // written in the saved currency.
-void WritePlans(const Plans& plans, std::ostream& output);
+void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ostream& output);
 
 struct SearchOutcome {
   bool succeeded;
@@ -27,6 +27,7 @@ struct SearchOutcome {
   Preferences settings{};  // what the search ran with, echoed
   SearchMethod searchMethod = SearchMethod::Bounded;
   ListLimits listLimits = ListLimits::Apply;
+  std::string marketplaceHost{};  // of the stores' addresses
 };
 
 // The whole outcome as one JSON document (numbers at full precision).

@@ -7,6 +7,7 @@
 #include "DemoCommand.h"
 #include "FindCommand.h"
 #include "ListCommand.h"
+#include "BrickLink/MarketplaceHost.h"
 #include "Logging.h"
 #include "SearchDefaults.h"
 
@@ -150,6 +151,7 @@ int main(int argc, char** argv) {
     return Corvalle::CommandLine::ListWantedList(listPath, std::cout, std::cerr);
   }
   if (*find) {
+    findOptions.marketplaceHost = Corvalle::BrickLink::GetMarketplaceHost();
     return Corvalle::CommandLine::RunFind(findOptions, std::cout, std::cerr, terminal);
   }
   if (demoOptions.regions.empty()) {

@@ -4,12 +4,13 @@
 
 namespace Corvalle::Desktop {
 
-AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {}
+AppDelegate::AppDelegate(std::string marketplaceHost_, QObject* parent)
+    : QObject(parent), marketplaceHost(std::move(marketplaceHost_)) {}
 
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
-  windowController = std::make_unique<CostFinderWindowController>();
+  windowController = std::make_unique<CostFinderWindowController>(marketplaceHost);
   windowController->show();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <memory>
+#include <string>
 
 namespace Corvalle::Desktop {
 
@@ -12,13 +13,14 @@ class AppDelegate : public QObject {
   Q_OBJECT
 
  public:
-  explicit AppDelegate(QObject* parent = nullptr);
+  explicit AppDelegate(std::string marketplaceHost_, QObject* parent = nullptr);
   ~AppDelegate() override;
 
  public slots:
   void applicationDidFinishLaunching();
 
  private:
+  const std::string marketplaceHost;
   std::unique_ptr<CostFinderWindowController> windowController;
 };
 

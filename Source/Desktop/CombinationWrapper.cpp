@@ -15,7 +15,8 @@ QString Price(double amount) { return QString::fromStdString(Utilities::FormatPr
 }  // namespace
 
 CombinationWrapper::CombinationWrapper(std::uint32_t position,
-                                       const BrickLink::ICombinationData& combinationData_)
+                                       const BrickLink::ICombinationData& combinationData_,
+                                       const std::string& marketplaceHost)
     : index_(position),
       minimumCost_(Price(combinationData_.Cost())),
       chargesShipping_(combinationData_.ChargesShipping()),
@@ -23,7 +24,7 @@ CombinationWrapper::CombinationWrapper(std::uint32_t position,
       shipping_(chargesShipping_ ? Price(combinationData_.Shipping()) : QString()),
       combinationData(&combinationData_) {
   for (const BrickLink::StoreInformation& store : combinationData_.Stores()) {
-    storeData_.push_back(std::make_unique<StoreWrapper>(store, combinationData_));
+    storeData_.push_back(std::make_unique<StoreWrapper>(store, combinationData_, marketplaceHost));
   }
 }
 

@@ -18,7 +18,9 @@ class CombinationWrapper {
  public:
   // position: the plan's 1-based position in the result list (1 is the cheapest). The plan must
   // outlive the wrapper.
-  CombinationWrapper(std::uint32_t position, const BrickLink::ICombinationData& combinationData_);
+  // marketplaceHost: of the stores' page addresses.
+  CombinationWrapper(std::uint32_t position, const BrickLink::ICombinationData& combinationData_,
+                     const std::string& marketplaceHost);
   CombinationWrapper(const CombinationWrapper&) = delete;
   CombinationWrapper& operator=(const CombinationWrapper&) = delete;
 

@@ -60,8 +60,10 @@ void Remove(std::vector<std::uint32_t>& stores, const std::vector<std::uint32_t>
 
 }  // namespace
 
-CostFinderWindowController::CostFinderWindowController(QWidget* parent)
+CostFinderWindowController::CostFinderWindowController(std::string marketplaceHost_,
+                                                       QWidget* parent)
     : QMainWindow(parent),
+      marketplaceHost(std::move(marketplaceHost_)),
       filenameTextField(new QLineEdit),
       selectWantedList(new QPushButton(QStringLiteral("Select Wanted List..."))),
       findCombinations(new QPushButton(QStringLiteral("Find Combinations"))),
@@ -368,12 +370,14 @@ void CostFinderWindowController::findMinimumCostCombinations(const SearchSetting
   Combinations combinations;
   try {
     currentCostFinder.reset();
-    currentCostFinder = CreateCostFinder(settings.wantedListPath, settings.preferences, callbacks);
+    currentCostFinder = CreateCostFinder(settings.wantedListPath, settings.preferences,
+                                         marketplaceHost, callbacks);
     currentCostFinder->FindMinimumCostCombinations(settings.threadCount);
     const auto& results = currentCostFinder->GetCombinationData();
     std::uint32_t index = 0;
     for (const auto& result : results) {
-      combinations.push_back(std::make_shared<const CombinationWrapper>(++index, *result));
+      combinations.push_back(
+          std::make_shared<const CombinationWrapper>(++index, *result, marketplaceHost));
     }
   } catch (const std::exception& exception) {
     // Nothing may leave the search thread; the user learns what went wrong.

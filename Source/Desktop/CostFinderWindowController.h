@@ -39,8 +39,9 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
 
  public:
   // Fixes the data directory (the user's cache directory), fills and presets the controls from
-  // the saved preferences and shows the status view.
-  explicit CostFinderWindowController(QWidget* parent = nullptr);
+  // the saved preferences and shows the status view. Searches the marketplace at
+  // marketplaceHost (with ":port" when needed).
+  explicit CostFinderWindowController(std::string marketplaceHost_, QWidget* parent = nullptr);
   // Waits for a search that is still running.
   ~CostFinderWindowController() override;
 
@@ -78,6 +79,7 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  const std::string marketplaceHost;
   enum class StoreList { ToAvoid, ToKeep };
 
   // What a search needs from the controls, read on the main thread when it starts.

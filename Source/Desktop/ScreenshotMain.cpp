@@ -49,9 +49,8 @@ int main(int argc, char* argv[]) {
   Corvalle::Marketplace::MarketplaceServer server(
       Corvalle::Marketplace::World::FromJson(ReadFile(argv[1])));
   server.Start();
-  setenv("CORVALLE_MARKETPLACE_HOST", server.HostAndPort().c_str(), 1);
 
-  CostFinderWindowController window;
+  CostFinderWindowController window(server.HostAndPort());
   window.show();
   window.wantedListChosen(QString::fromLocal8Bit(argv[2]));
   for (QAction* entry :

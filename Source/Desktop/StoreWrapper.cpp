@@ -25,11 +25,12 @@ QString CountryName(const BrickLink::StoreInformation& store) {
 }  // namespace
 
 StoreWrapper::StoreWrapper(const BrickLink::StoreInformation& store,
-                           const BrickLink::ICombinationData& combinationData_)
+                           const BrickLink::ICombinationData& combinationData_,
+                           const std::string& marketplaceHost)
     : storeID_(store.Id()),
       store_(QString::fromStdString(store.Name())),
       country_(CountryName(store)),
-      storeUrl_(QString::fromStdString(store.StoreUrl())),
+      storeUrl_(QString::fromStdString(store.StoreUrl(marketplaceHost))),
       shipping_(combinationData_.ChargesShipping()
                     ? QString::fromStdString(
                           Utilities::FormatPrice(combinationData_.StoreShipping(store.Id())))

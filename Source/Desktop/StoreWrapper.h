@@ -20,7 +20,8 @@ namespace Corvalle::Desktop {
 class StoreWrapper {
  public:
   StoreWrapper(const BrickLink::StoreInformation& store,
-               const BrickLink::ICombinationData& combinationData_);
+               const BrickLink::ICombinationData& combinationData_,
+               const std::string& marketplaceHost);
   StoreWrapper(const StoreWrapper&) = delete;
   StoreWrapper& operator=(const StoreWrapper&) = delete;
 

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "AppDelegate.h"
+#include "BrickLink/MarketplaceHost.h"
 #include "Logging.h"
 
 int main(int argc, char* argv[]) {
@@ -11,7 +12,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Corvalle"));
   QApplication::setDesktopFileName(QStringLiteral("corvalle-desktop"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvalle-desktop.png")));
-  Corvalle::Desktop::AppDelegate delegate;
+  // The one place that reads where the marketplace is; everything after is handed it.
+  Corvalle::Desktop::AppDelegate delegate(Corvalle::BrickLink::GetMarketplaceHost());
   QTimer::singleShot(0, &delegate, &Corvalle::Desktop::AppDelegate::applicationDidFinishLaunching);
   return QApplication::exec();
 }

@@ -19,6 +19,8 @@
 #include "Formatting.h"
 #include "LiveMarketplace.h"
 #include "LogCapture.h"
+#include "SQLite/SqliteWrapper.h"
+#include "TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {
@@ -437,6 +439,33 @@ TEST_F(CostFinderTest, TheWantedListsFilledQuantitiesAndPriceLimitsShapeTheSearc
   recorded = Search(3, {"North America"}, ignore, 1, list("0.0300"));
   ASSERT_TRUE(recorded.succeeded) << recorded.failure;
   EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), 5 * 0.04 + 5 * 0.05 + 8.0, 1e-9);
+}
+
+TEST_F(CostFinderTest, OneProcessSearchesTwoMarketplacesEachOnItsOwnHost) {
+  // The same part at 1.00 in one world and 2.00 in another, each served on its own port.
+  TestWorld cheap;
+  cheap.stores = {{1, "US"}};
+  cheap.items = {{"3001", 11, false, 1, {{1, false, 5, 1.0}}}};
+  TestWorld dear = cheap;
+  dear.items[0].lots[0].price = 2.0;
+  Serve(cheap);
+  Marketplace::MarketplaceServer other(Marketplace::World::FromJson(dear.Json()));
+  other.Start();
+
+  SearchOptions options;
+  ASSERT_TRUE(Search(1, {"North America"}, options).succeeded);
+  EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), 1.0, 1e-9);
+  // A cache of its own, or the second search would be served the first one's guide.
+  const Testing::TemporaryDirectory otherCache;
+  Sqlite::SetDataDirectory(otherCache.Path().c_str());
+  const auto ignore = [](const Utilities::IStatusUpdate&) {};
+  options.marketplaceHost = other.HostAndPort();
+  const auto second = CreateCostFinder(wantedListPath.string(), 1, "US", 1, {"North America"},
+                                       {ignore, ignore, [](const std::string&) {}}, options);
+  second->FindMinimumCostCombinations(1);
+  ASSERT_FALSE(second->GetCombinationData().empty());
+  EXPECT_GT(other.RequestCount(), 0u);
+  EXPECT_NEAR(second->GetCombinationData()[0]->Cost(), 2.0, 1e-9);
 }
 
 TEST_F(CostFinderTest, StoresPerCombinationAreLoweredToWhatTheSearchCanUse) {

@@ -34,6 +34,7 @@ class FindCommandTest : public ::testing::Test {
     options.storesPerCombination = 3;
     options.threadCount = 2;
     options.regions = {"North America", "Europe"};
+    options.marketplaceHost = marketplace.Host();
     return options;
   }
 

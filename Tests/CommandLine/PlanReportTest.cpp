@@ -29,7 +29,7 @@ TEST(PlanReportTest, TextFromPagesAndFilesCannotDriveTheTerminal) {
                                                    std::move(lines)));
 
   std::ostringstream text;
-  WritePlans(plans, text);
+  WritePlans(plans, "market.example", text);
   const std::string output = text.str();
   for (const char control : {'\x1b', '\x07', '\r'}) {
     EXPECT_EQ(output.find(control), std::string::npos) << output;

@@ -39,6 +39,9 @@ using namespace Corvalle::Desktop;
 
 namespace {
 
+// The host of the plans' store addresses.
+constexpr const char* kHost = "127.0.0.1:8123";
+
 // Records the addresses that the program asks the platform to open.
 class UrlRecorder : public QObject {
   Q_OBJECT
@@ -174,13 +177,13 @@ Combinations ResultsViewTest::MakeCombinations() const {
   Combinations combinations;
   std::uint32_t index = 0;
   for (const auto& plan : plans) {
-    combinations.push_back(std::make_shared<const CombinationWrapper>(++index, *plan));
+    combinations.push_back(std::make_shared<const CombinationWrapper>(++index, *plan, kHost));
   }
   return combinations;
 }
 
 void ResultsViewTest::wrappersComputeTheirTexts() {
-  const CombinationWrapper combination(1, *plans[0]);
+  const CombinationWrapper combination(1, *plans[0], kHost);
   QCOMPARE(combination.index(), 1u);
   QCOMPARE(combination.minimumCost(), QStringLiteral("$234.50"));
   QCOMPARE(combination.storeData().size(), std::size_t{3});
@@ -189,7 +192,7 @@ void ResultsViewTest::wrappersComputeTheirTexts() {
   QCOMPARE(palace.storeID(), kPalace);
   QCOMPARE(palace.store(), QStringLiteral("Brick Palace"));
   QCOMPARE(palace.country(), QStringLiteral("USA"));
-  QVERIFY(palace.storeUrl().endsWith(QStringLiteral("/store.asp?sID=1001")));
+  QCOMPARE(palace.storeUrl(), QStringLiteral("http://127.0.0.1:8123/store.asp?sID=1001"));
   QCOMPARE(palace.lotsData().size(), std::size_t{1});
   const LotDataWrapper& lot = *palace.lotsData()[0];
   QCOMPARE(lot.quantity(), QStringLiteral("8"));
@@ -222,7 +225,7 @@ void ResultsViewTest::unitPricesShowFourDecimalsAndTotalsTwo() {
   const auto plan = BrickLink::CreateCombinationData(
       {BrickLink::StoreInformation(kPalace), BrickLink::StoreInformation(kKontor)}, 10.042,
       std::move(lots));
-  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *plan)};
+  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *plan, kHost)};
   QCOMPARE(combinations[0]->storeData()[0]->lotsData()[0]->price(), QStringLiteral("$0.0042"));
   QCOMPARE(combinations[0]->storeData()[1]->lotsData()[0]->price(), QStringLiteral("$2.5000"));
   QCOMPARE(combinations[0]->minimumCost(), QStringLiteral("$10.04"));
@@ -238,8 +241,8 @@ void ResultsViewTest::unitPricesShowFourDecimalsAndTotalsTwo() {
 
 void ResultsViewTest::shippingShowsOnlyWhenCharged() {
   const auto shippedPlan = MakeShippedPlan();
-  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *shippedPlan),
-                            std::make_shared<const CombinationWrapper>(2, *plans[0])};
+  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *shippedPlan, kHost),
+                            std::make_shared<const CombinationWrapper>(2, *plans[0], kHost)};
   const CombinationWrapper& shipped = *combinations[0];
   QVERIFY(shipped.chargesShipping());
   QCOMPARE(shipped.minimumCost(), QStringLiteral("$41.12"));
@@ -305,7 +308,7 @@ void ResultsViewTest::shippingShowsOnlyWhenCharged() {
 }
 
 void ResultsViewTest::formatterBoldsTheCost() {
-  const CombinationWrapper combination(7, *plans[1]);
+  const CombinationWrapper combination(7, *plans[1], kHost);
   const CombinationCostFormatter formatter;
   QCOMPARE(formatter.stringForObjectValue(&combination),
            QStringLiteral("Combination #7 - Total Cost: $300.25"));
@@ -510,7 +513,7 @@ void ResultsViewTest::secondListReplacesTheFirst() {
   CostFinderResultsViewController controller(MakeCombinations(), TipTargets{});
   controller.show();
   Combinations second;
-  second.push_back(std::make_shared<const CombinationWrapper>(1, *plans[1]));
+  second.push_back(std::make_shared<const CombinationWrapper>(1, *plans[1], kHost));
   controller.setCombinations(second);
   QCOMPARE(controller.model()->rowCount(), 1);
   QCOMPARE(controller.model()->data(controller.model()->index(0, 0)).toString(),

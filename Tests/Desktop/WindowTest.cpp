@@ -42,6 +42,9 @@ using namespace Corvalle::Desktop;
 
 namespace {
 
+// For windows that never search: no marketplace is asked anything.
+constexpr const char* kUnusedHost = "marketplace.invalid";
+
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path);
   std::ostringstream text;
@@ -200,7 +203,7 @@ class WindowTest : public QObject {
 
 void WindowTest::firstStartOnAFreshDatabase() {
   const FreshCache cache;
-  CostFinderWindowController window;
+  CostFinderWindowController window(kUnusedHost);
   QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(), QStringLiteral("3"));
   QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->itemText(0), QStringLiteral("1"));
   QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
@@ -247,12 +250,12 @@ void WindowTest::firstStartOnAFreshDatabase() {
 void WindowTest::storedValuesThatNoEntryShowsFallBack() {
   const FreshCache cache;
   {
-    CostFinderWindowController first;  // fixes the data directory
+    CostFinderWindowController first(kUnusedHost);  // fixes the data directory
   }
   CreatePreferencesManager()->SetPreferences(
       {5, "Germany", "Euro", {"Europe", "Asia"}, 4.5, 12.25, {}, {}});
   {
-    CostFinderWindowController window;
+    CostFinderWindowController window(kUnusedHost);
     QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
              QStringLiteral("5"));
     QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("Germany"));
@@ -264,7 +267,7 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
   // Values from elsewhere that no entry shows: a search started with them could not run.
   CreatePreferencesManager()->SetPreferences({40, "Atlantis", "Doubloon", {"Lemuria", ""}});
   {
-    CostFinderWindowController window;
+    CostFinderWindowController window(kUnusedHost);
     QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
              QStringLiteral("3"));
     QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
@@ -274,7 +277,7 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
   // A database that cannot be read at all: the first start's values, not each list's first
   // entry (1 store, Argentina, Argentine Peso).
   std::ofstream(Sqlite::GetDatabasePath(), std::ios::trunc) << std::string(8192, 'x');
-  CostFinderWindowController window;
+  CostFinderWindowController window(kUnusedHost);
   QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(), QStringLiteral("3"));
   QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
   QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
@@ -287,7 +290,7 @@ void WindowTest::aDataDirectoryThatCannotBeMadeIsToldInAnAlert() {
   const Testing::TemporaryDirectory directory;
   const auto file = directory.WriteFile("not-a-directory", "x");
   const Testing::ScopedEnvironment cacheHome("XDG_CACHE_HOME", file.string().c_str());
-  CostFinderWindowController window;
+  CostFinderWindowController window(kUnusedHost);
   window.show();
   QMessageBox* alert = nullptr;
   QTRY_VERIFY((alert = window.findChild<QMessageBox*>(QStringLiteral("errorAlert"))) != nullptr);
@@ -298,7 +301,7 @@ void WindowTest::aDataDirectoryThatCannotBeMadeIsToldInAnAlert() {
 
 void WindowTest::lastCheckedRegionStaysChecked() {
   const FreshCache cache;
-  CostFinderWindowController window;
+  CostFinderWindowController window(kUnusedHost);
   RegionEntry(window, QStringLiteral("North America"))->trigger();
   QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
   RegionEntry(window, QStringLiteral("Europe"))->trigger();
@@ -321,7 +324,7 @@ void WindowTest::choosingAFileEnablesTheSearch() {
                                     ReadFile(Sample("castle-wall.xml").toStdString()));
   const QString path = QString::fromStdString(list.string());
 
-  CostFinderWindowController window;
+  CostFinderWindowController window(kUnusedHost);
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   ChooseWantedList(window, path);
@@ -365,7 +368,7 @@ void WindowTest::storeNumberParsing() {
 
 void WindowTest::storeListDialogsEditTheSavedLists() {
   const FreshCache cache;
-  CostFinderWindowController window;
+  CostFinderWindowController window(kUnusedHost);
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   CreatePreferencesManager()->SetPreferences(
@@ -432,7 +435,7 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
 void WindowTest::searchesAgainstALiveMarketplace() {
   Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
   const FreshCache cache;
-  CostFinderWindowController window;
+  CostFinderWindowController window(marketplace.Host());
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   const int statusHeight = window.height();
@@ -459,7 +462,7 @@ void WindowTest::searchesAgainstALiveMarketplace() {
   // An independent search on the same (now cached) data gives the plans to compare with.
   const auto ignore = [](const Utilities::IStatusUpdate&) {};
   auto reference = CreateCostFinder(Sample("castle-wall.xml").toStdString(), saved,
-                                    {ignore, ignore, [](const std::string&) {}});
+                                    marketplace.Host(), {ignore, ignore, [](const std::string&) {}});
   reference->FindMinimumCostCombinations(1);
   const auto& plans = reference->GetCombinationData();
   QVERIFY(!plans.empty());
@@ -482,7 +485,7 @@ void WindowTest::searchesAgainstALiveMarketplace() {
     QVERIFY(cell != nullptr);
     QCOMPARE(cell->storeLink()->text(), QString::fromStdString(stores[storeRow].Name()));
     QCOMPARE(cell->storeLink()->url().toString(),
-             QString::fromStdString(stores[storeRow].StoreUrl()));
+             QString::fromStdString(stores[storeRow].StoreUrl(marketplace.Host())));
     QCOMPARE(cell->countryLabel()->text(),
              QStringLiteral(" (%1)").arg(QString::fromUtf8(stores[storeRow].GetCountry().name)));
     QVERIFY(!results->outLineView()->isExpanded(storeIndex));
@@ -548,7 +551,7 @@ void WindowTest::searchesAgainstALiveMarketplace() {
 void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
   Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
   const FreshCache cache;
-  CostFinderWindowController window;
+  CostFinderWindowController window(marketplace.Host());
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));
   QSignalSpy finished(&window, &CostFinderWindowController::searchFinished);
@@ -573,7 +576,7 @@ void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
   const auto ignore = [](const Utilities::IStatusUpdate&) {};
   const auto reference = [&] {
     auto finder = CreateCostFinder(Sample("castle-wall.xml").toStdString(), SavedPreferences(),
-                                   {ignore, ignore, [](const std::string&) {}});
+                                   marketplace.Host(), {ignore, ignore, [](const std::string&) {}});
     finder->FindMinimumCostCombinations(1);
     return finder;
   }();

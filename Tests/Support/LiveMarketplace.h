@@ -9,18 +9,21 @@
 
 namespace Testing {
 
-// A local marketplace serving a world on a free loopback port, the client pointed at it, and a
-// fresh data directory for the caches and preferences. Only one per test process: the host and
-// the data directory are process-wide.
+// A local marketplace serving a world on a free loopback port, and a fresh data directory for
+// the caches and preferences. In-process code is handed Host(); programs the test starts find
+// it in CORVALLE_MARKETPLACE_HOST, as their users' programs would. Only one per test process:
+// the variable and the data directory are process-wide.
 class LiveMarketplace {
  public:
   explicit LiveMarketplace(const std::string& worldJson)
       : server(Corvalle::Marketplace::World::FromJson(worldJson)),
-        host("CORVALLE_MARKETPLACE_HOST", Started(server).c_str()) {
+        hostAndPort(Started(server)),
+        host("CORVALLE_MARKETPLACE_HOST", hostAndPort.c_str()) {
     Sqlite::SetDataDirectory(dataDirectory.Path().c_str());
   }
 
   Corvalle::Marketplace::MarketplaceServer& Server() { return server; }
+  const std::string& Host() const { return hostAndPort; }
   const TemporaryDirectory& Directory() const { return dataDirectory; }
 
  private:
@@ -31,6 +34,7 @@ class LiveMarketplace {
 
   TemporaryDirectory dataDirectory;
   Corvalle::Marketplace::MarketplaceServer server;
+  const std::string hostAndPort;
   ScopedEnvironment host;
 };
 

@@ -29,8 +29,8 @@ const std::string& StoreInformation::Name() const {
   return metadata == nullptr ? unknownName : metadata->name;
 }
 
-std::string StoreInformation::StoreUrl() const {
-  return "http://" + GetMarketplaceHost() + "/store.asp?sID=" + std::to_string(id);
+std::string StoreInformation::StoreUrl(const std::string& marketplaceHost) const {
+  return "http://" + marketplaceHost + "/store.asp?sID=" + std::to_string(id);
 }
 
 const Country& StoreInformation::GetCountry() const {

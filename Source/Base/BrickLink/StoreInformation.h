@@ -29,8 +29,8 @@ class StoreInformation {
 
   // The table's name, or "[Error retrieving store name]" for a store without entry.
   const std::string& Name() const;
-  // "http://" + the marketplace host + "/store.asp?sID=" + the id.
-  std::string StoreUrl() const;
+  // "http://" + the marketplace host (as given, ":port" included) + "/store.asp?sID=" + the id.
+  std::string StoreUrl(const std::string& marketplaceHost) const;
   // Throws std::runtime_error "Unknown country!" for a store without entry, and
   // std::invalid_argument "Unknown country ID" when its identifier is not in the country table.
   const Country& GetCountry() const;

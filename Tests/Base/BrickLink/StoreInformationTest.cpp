@@ -43,17 +43,21 @@ TEST(StoreInformationTest, StoreWithEntry) {
   EXPECT_THROW(StoreInformation(1002).CountryIsValid(), std::invalid_argument);
 }
 
-TEST(StoreInformationTest, StoreUrlUsesTheMarketplaceHost) {
+TEST(StoreInformationTest, StoreUrlUsesTheMarketplaceHostGiven) {
+  EXPECT_EQ(StoreInformation(123).StoreUrl("127.0.0.1:8123"),
+            "http://127.0.0.1:8123/store.asp?sID=123");
+  EXPECT_EQ(StoreInformation(4294967295u).StoreUrl(kPublicMarketplaceHost),
+            std::string("http://") + kPublicMarketplaceHost + "/store.asp?sID=4294967295");
+}
+
+TEST(StoreInformationTest, TheProgramsEdgeReadsTheHostFromTheEnvironment) {
   {
     Testing::ScopedEnvironment host("CORVALLE_MARKETPLACE_HOST", "127.0.0.1:8123");
     EXPECT_EQ(GetMarketplaceHost(), "127.0.0.1:8123");
-    EXPECT_EQ(StoreInformation(123).StoreUrl(), "http://127.0.0.1:8123/store.asp?sID=123");
   }
   {
     Testing::ScopedEnvironment host("CORVALLE_MARKETPLACE_HOST", nullptr);
     EXPECT_EQ(GetMarketplaceHost(), kPublicMarketplaceHost);
-    EXPECT_EQ(StoreInformation(4294967295u).StoreUrl(),
-              std::string("http://") + kPublicMarketplaceHost + "/store.asp?sID=4294967295");
   }
   {
     Testing::ScopedEnvironment host("CORVALLE_MARKETPLACE_HOST", "");
