@@ -24,24 +24,6 @@ void WarnReplaced(const char* setting, const std::string& stored, const std::str
                              << "\" cannot be used; using " << replacement << " instead";
 }
 
-bool IsKnownCountry(const std::string& name) {
-  try {
-    BrickLink::GetCountryByName(name);
-    return true;
-  } catch (const std::invalid_argument&) {
-    return false;
-  }
-}
-
-bool IsKnownCurrency(const std::string& name) {
-  try {
-    BrickLink::GetCurrencyByName(name);
-    return true;
-  } catch (const std::invalid_argument&) {
-    return false;
-  }
-}
-
 // A stored store list: store numbers separated by commas, or nothing.
 std::optional<std::vector<std::uint32_t>> ParseStores(const std::string& text) {
   std::vector<std::uint32_t> stores;
@@ -125,12 +107,12 @@ PreferencesManager::PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase>
     current.storesPerCombination = firstStart.storesPerCombination;
   }
   current.country = ReadValue("Country");
-  if (!IsKnownCountry(current.country)) {
+  if (BrickLink::FindCountryByName(current.country) == nullptr) {
     WarnReplaced("country", current.country, firstStart.country);
     current.country = firstStart.country;
   }
   current.currency = ReadValue("Currency");
-  if (!IsKnownCurrency(current.currency)) {
+  if (BrickLink::FindCurrencyByName(current.currency) == nullptr) {
     WarnReplaced("currency", current.currency, firstStart.currency);
     current.currency = firstStart.currency;
   }

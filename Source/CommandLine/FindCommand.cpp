@@ -37,17 +37,13 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
     preferences.storesPerCombination = *options.storesPerCombination;
   }
   if (options.country) {
-    try {
-      BrickLink::GetCountryByName(*options.country);
-    } catch (const std::invalid_argument&) {
+    if (BrickLink::FindCountryByName(*options.country) == nullptr) {
       return "Unknown country \"" + *options.country + "\". Accepted: " + AcceptedCountries();
     }
     preferences.country = *options.country;
   }
   if (options.currency) {
-    try {
-      BrickLink::GetCurrencyByName(*options.currency);
-    } catch (const std::invalid_argument&) {
+    if (BrickLink::FindCurrencyByName(*options.currency) == nullptr) {
       return "Unknown currency \"" + *options.currency + "\". Accepted: " + AcceptedCurrencies();
     }
     preferences.currency = *options.currency;

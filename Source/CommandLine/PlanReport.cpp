@@ -15,21 +15,15 @@ namespace Corvalle::CommandLine {
 
 namespace {
 
-// The country's name, or the store's own identifier when the country table lacks it.
+// The country's name, or "country unknown" when the country table lacks it.
 std::string CountryText(const BrickLink::StoreInformation& store) {
-  try {
-    return store.GetCountry().name;
-  } catch (const std::exception&) {
-    return "country unknown";
-  }
+  const BrickLink::Country* country = store.FindCountry();
+  return country == nullptr ? "country unknown" : country->name;
 }
 
 std::string CountryId(const BrickLink::StoreInformation& store) {
-  try {
-    return store.GetCountry().id;
-  } catch (const std::exception&) {
-    return "";
-  }
+  const BrickLink::Country* country = store.FindCountry();
+  return country == nullptr ? "" : country->id;
 }
 
 }  // namespace

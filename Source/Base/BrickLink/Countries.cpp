@@ -1,5 +1,6 @@
 #include "Countries.h"
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -149,12 +150,17 @@ const std::vector<Country>& GetCountries() {
 }
 
 const Country& GetCountryByName(const std::string& name) {
-  for (const Country& country : GetCountries()) {
-    if (name == country.name) {
-      return country;
-    }
+  if (const Country* country = FindCountryByName(name)) {
+    return *country;
   }
   throw std::invalid_argument("Unknown country name");
+}
+
+const Country* FindCountryByName(const std::string& name) {
+  const auto& countries = GetCountries();
+  const auto found = std::find_if(countries.begin(), countries.end(),
+                                  [&](const Country& country) { return name == country.name; });
+  return found == countries.end() ? nullptr : &*found;
 }
 
 const Country& GetCountryByID(const std::string& id) {

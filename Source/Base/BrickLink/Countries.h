@@ -39,6 +39,8 @@ const std::vector<std::string>& GetRegionNames();
 const std::vector<Country>& GetCountries();
 // Throws std::invalid_argument "Unknown country name" when no country has that name.
 const Country& GetCountryByName(const std::string& name);
+// The same, or null when no country has that name.
+const Country* FindCountryByName(const std::string& name);
 // Throws std::invalid_argument "Unknown country ID" when no country has that identifier.
 const Country& GetCountryByID(const std::string& id);
 // The same, or null when no country has that identifier.

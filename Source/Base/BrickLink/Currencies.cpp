@@ -1,5 +1,6 @@
 #include "Currencies.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace Corvalle::BrickLink {
@@ -56,12 +57,17 @@ const std::vector<Currency>& GetCurrencies() {
 }
 
 const Currency& GetCurrencyByName(const std::string& name) {
-  for (const Currency& currency : GetCurrencies()) {
-    if (name == currency.name) {
-      return currency;
-    }
+  if (const Currency* currency = FindCurrencyByName(name)) {
+    return *currency;
   }
   throw std::invalid_argument("Unknown currency name");
+}
+
+const Currency* FindCurrencyByName(const std::string& name) {
+  const auto& currencies = GetCurrencies();
+  const auto found = std::find_if(currencies.begin(), currencies.end(),
+                                  [&](const Currency& currency) { return name == currency.name; });
+  return found == currencies.end() ? nullptr : &*found;
 }
 
 }  // namespace Corvalle::BrickLink

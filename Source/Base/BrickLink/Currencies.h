@@ -20,5 +20,7 @@ struct Currency {
 const std::vector<Currency>& GetCurrencies();
 // Throws std::invalid_argument "Unknown currency name" when no currency has that name.
 const Currency& GetCurrencyByName(const std::string& name);
+// The same, or null when no currency has that name.
+const Currency* FindCurrencyByName(const std::string& name);
 
 }  // namespace Corvalle::BrickLink

@@ -71,6 +71,10 @@ TEST(CountryTest, LookupsByIdAndName) {
   EXPECT_STREQ(GetCountryByName("Bosnia and Herzegovina").id, "BA");
   EXPECT_EQ(MessageOf([] { GetCountryByName("United States"); }), "Unknown country name");
   EXPECT_EQ(MessageOf([] { GetCountryByName("usa"); }), "Unknown country name");
+  EXPECT_EQ(FindCountryByName("Czech Republic"), &GetCountryByName("Czech Republic"));
+  EXPECT_EQ(FindCountryByName("usa"), nullptr);
+  EXPECT_EQ(FindCountryByID("MO"), &GetCountryByID("MO"));
+  EXPECT_EQ(FindCountryByID("GB"), nullptr);
 
   // Callers that catch runtime errors must not swallow these.
   EXPECT_THROW(GetCountryByID("GB"), std::logic_error);

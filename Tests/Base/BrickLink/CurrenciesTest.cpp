@@ -42,6 +42,8 @@ TEST(CurrencyTest, LookupByName) {
     EXPECT_STREQ(error.what(), "Unknown currency name");
   }
   EXPECT_THROW(GetCurrencyByName("us dollar"), std::invalid_argument);
+  EXPECT_EQ(FindCurrencyByName("Euro"), &GetCurrencyByName("Euro"));
+  EXPECT_EQ(FindCurrencyByName("Dollar"), nullptr);
 }
 
 }  // namespace
