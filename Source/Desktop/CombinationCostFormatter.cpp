@@ -6,37 +6,25 @@
 
 namespace Corvalle::Desktop {
 
-namespace {
-
-QString TotalText(const CombinationWrapper& value) {
-  return QStringLiteral("Combination #%1 - Total Cost: %2")
-      .arg(value.index())
-      .arg(value.minimumCost());
-}
-
-}  // namespace
-
 QString CombinationCostFormatter::stringForObjectValue(const CombinationWrapper* value) const {
-  if (value == nullptr) {
-    return {};
-  }
-  if (!value->chargesShipping()) {
-    return TotalText(*value);
-  }
-  return TotalText(*value) +
-         QStringLiteral(" (lots %1 + shipping %2)").arg(value->subtotal(), value->shipping());
+  return attributedStringForObjectValue(value).text;
 }
 
 CombinationCostFormatter::AttributedString CombinationCostFormatter::attributedStringForObjectValue(
     const CombinationWrapper* value) const {
-  AttributedString attributed;
-  attributed.text = stringForObjectValue(value);
-  const qsizetype colon = attributed.text.indexOf(QLatin1Char(':'));
-  attributed.boldFrom =
-      colon < 0 ? attributed.text.size() : std::min(colon + 2, attributed.text.size());
+  if (value == nullptr) {
+    return {};
+  }
+  const QString label = QStringLiteral("Combination #%1 - Total Cost: ").arg(value->index());
   // The breakdown after the total explains it and stays regular.
-  attributed.boldTo = value == nullptr ? attributed.text.size()
-                                       : std::max(attributed.boldFrom, TotalText(*value).size());
+  const QString breakdown =
+      value->chargesShipping()
+          ? QStringLiteral(" (lots %1 + shipping %2)").arg(value->subtotal(), value->shipping())
+          : QString();
+  AttributedString attributed;
+  attributed.text = label + value->minimumCost() + breakdown;
+  attributed.boldFrom = label.size();
+  attributed.boldTo = label.size() + value->minimumCost().size();
   return attributed;
 }
 

@@ -21,8 +21,7 @@ class CombinationCostFormatter {
 
   // The row text, or an empty text for anything that is not a combination (a null pointer).
   QString stringForObjectValue(const CombinationWrapper* value) const;
-  // The same text with its bold part: the total cost, from the second character after the
-  // first ":" on.
+  // The same text with its bold part: the total cost.
   AttributedString attributedStringForObjectValue(const CombinationWrapper* value) const;
   // The attributed text as rich text for a label.
   static QString ToHtml(const AttributedString& attributed);

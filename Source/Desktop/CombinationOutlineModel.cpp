@@ -9,8 +9,8 @@ CombinationOutlineModel::~CombinationOutlineModel() = default;
 void CombinationOutlineModel::setCombinations(Combinations combinations) {
   beginResetModel();
   roots.clear();
-  combinations_ = std::move(combinations);
-  for (const auto& combination : combinations_) {
+  combinationList = std::move(combinations);
+  for (const auto& combination : combinationList) {
     auto combinationNode = std::make_unique<Node>(
         Node{RowKind::Combination, static_cast<int>(roots.size()), nullptr, combination.get(), {}});
     for (const auto& store : combination->storeData()) {

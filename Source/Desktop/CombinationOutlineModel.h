@@ -33,7 +33,7 @@ class CombinationOutlineModel : public QAbstractItemModel {
 
   // Replaces the whole outline (a model reset).
   void setCombinations(Combinations combinations);
-  const Combinations& combinations() const { return combinations_; }
+  const Combinations& combinations() const { return combinationList; }
 
   // The identifier of a lot column: the name of the LotDataWrapper property it shows.
   static QString columnIdentifier(int column);
@@ -66,7 +66,7 @@ class CombinationOutlineModel : public QAbstractItemModel {
   const Node* nodeAt(const QModelIndex& index) const;
   const std::vector<std::unique_ptr<Node>>& childrenOf(const QModelIndex& parent) const;
 
-  Combinations combinations_;
+  Combinations combinationList;
   CombinationCostFormatter formatter;
   std::vector<std::unique_ptr<Node>> roots;
 };

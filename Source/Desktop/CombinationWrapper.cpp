@@ -15,16 +15,16 @@ QString Price(double amount) { return QString::fromStdString(Utilities::FormatPr
 }  // namespace
 
 CombinationWrapper::CombinationWrapper(std::uint32_t position,
-                                       const BrickLink::ICombinationData& combinationData_,
+                                       const BrickLink::ICombinationData& combinationData,
                                        const std::string& marketplaceHost)
     : index_(position),
-      minimumCost_(Price(combinationData_.Cost())),
-      chargesShipping_(combinationData_.ChargesShipping()),
-      subtotal_(chargesShipping_ ? Price(combinationData_.Subtotal()) : QString()),
-      shipping_(chargesShipping_ ? Price(combinationData_.Shipping()) : QString()),
-      combinationData(&combinationData_) {
-  for (const BrickLink::StoreInformation& store : combinationData_.Stores()) {
-    storeData_.push_back(std::make_unique<StoreWrapper>(store, combinationData_, marketplaceHost));
+      minimumCost_(Price(combinationData.Cost())),
+      chargesShipping_(combinationData.ChargesShipping()),
+      subtotal_(chargesShipping_ ? Price(combinationData.Subtotal()) : QString()),
+      shipping_(chargesShipping_ ? Price(combinationData.Shipping()) : QString()),
+      combinationData_(&combinationData) {
+  for (const BrickLink::StoreInformation& store : combinationData.Stores()) {
+    storeData_.push_back(std::make_unique<StoreWrapper>(store, combinationData, marketplaceHost));
   }
 }
 
@@ -33,7 +33,7 @@ QStringList CombinationWrapper::ExportWantedLists(const QString& directory,
   QStringList written;
   // File names go to the file system in its own encoding, not as UTF-16 turned into UTF-8.
   for (const std::string& path : Corvalle::ExportWantedLists(
-           *combinationData, index_, QFile::encodeName(directory).toStdString(), wantedListId)) {
+           *combinationData_, index_, QFile::encodeName(directory).toStdString(), wantedListId)) {
     written << QFile::decodeName(QByteArray::fromStdString(path));
   }
   return written;

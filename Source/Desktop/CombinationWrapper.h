@@ -13,13 +13,13 @@ namespace Corvalle::Desktop {
 // One purchase plan of the result list, with its display texts computed at construction (on
 // the search thread, before the list is handed to the interface thread) and never changed.
 // Not copyable: lists of results share the objects. Keeps a non-owning pointer to the plan,
-// which the main window's current cost finder owns.
+// which the cost finder of the search that found it owns.
 class CombinationWrapper {
  public:
   // position: the plan's 1-based position in the result list (1 is the cheapest). The plan must
   // outlive the wrapper.
   // marketplaceHost: of the stores' page addresses.
-  CombinationWrapper(std::uint32_t position, const BrickLink::ICombinationData& combinationData_,
+  CombinationWrapper(std::uint32_t position, const BrickLink::ICombinationData& combinationData,
                      const std::string& marketplaceHost);
   CombinationWrapper(const CombinationWrapper&) = delete;
   CombinationWrapper& operator=(const CombinationWrapper&) = delete;
@@ -45,7 +45,7 @@ class CombinationWrapper {
   QString subtotal_;
   QString shipping_;
   std::vector<std::unique_ptr<StoreWrapper>> storeData_;
-  const BrickLink::ICombinationData* combinationData;
+  const BrickLink::ICombinationData* combinationData_;
 };
 
 // The array the window hands to the results view; copies share the wrappers.

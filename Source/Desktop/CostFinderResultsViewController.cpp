@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDesktopServices>
-#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,6 +24,8 @@
 #include "Logging.h"
 #include "PreferencesManager.h"
 #include "StoreTableCellView.h"
+#include "TipSheet.h"
+#include "WantedListXmlSheet.h"
 
 namespace Corvalle::Desktop {
 
@@ -56,40 +56,21 @@ class OutlineRowDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-std::optional<std::uint32_t> ParseWantedListId(const QString& text) {
-  QStringView digits = QStringView(text).trimmed();
-  if (digits.startsWith(QLatin1Char('+'))) {
-    digits = digits.mid(1);
-  }
-  if (digits.isEmpty()) {
-    return std::nullopt;
-  }
-  std::uint64_t value = 0;
-  for (const QChar character : digits) {
-    if (character < QLatin1Char('0') || character > QLatin1Char('9')) {
-      return std::nullopt;
-    }
-    value = value * 10 + static_cast<std::uint64_t>(character.unicode() - u'0');
-    if (value > 0xFFFFFFFFull) {
-      return std::nullopt;
-    }
-  }
-  return static_cast<std::uint32_t>(value);
-}
-
 CostFinderResultsViewController::CostFinderResultsViewController(Combinations combinations,
-                                                                 TipTargets tipTargets_,
+                                                                 TipTargets tipTargets,
                                                                  QWidget* parent)
     : QWidget(parent),
-      tipTargets(std::move(tipTargets_)),
       model_(new CombinationOutlineModel(this)),
       outLineView_(new QTreeView(this)),
-      formatter(std::make_unique<CombinationCostFormatter>()),
-      folderChooser([](QWidget* owner, const QString& caption) {
+      createWantedListXmlSheet_(new WantedListXmlSheet(this)),
+      tipSheet_(new TipSheet(std::move(tipTargets), this)),
+      folderChooser_([](QWidget* owner, const QString& caption) {
         return QFileDialog::getExistingDirectory(owner, caption);
       }) {
-  createWantedListXmlSheet_ = createXmlSheet();
-  tipSheet_ = createTipSheet();
+  connect(createWantedListXmlSheet_, &WantedListXmlSheet::copyRequested, this,
+          &CostFinderResultsViewController::copyWantedListXml);
+  connect(createWantedListXmlSheet_, &WantedListXmlSheet::cancelRequested, this,
+          &CostFinderResultsViewController::endCopyWantedListXmlSheet);
   setObjectName(QStringLiteral("CostFinderResultsViewController"));
   outLineView_->setObjectName(QStringLiteral("outLineView"));
   outLineView_->setModel(model_);
@@ -141,8 +122,7 @@ const Combinations& CostFinderResultsViewController::combinations() const {
 }
 
 void CostFinderResultsViewController::setCombinations(Combinations combinations) {
-  formatter = std::make_unique<CombinationCostFormatter>();
-  _selectedStore = nullptr;
+  selectedStore_ = nullptr;
   model_->setCombinations(std::move(combinations));
   createCellViews();
   updateExportPlanButton();
@@ -150,11 +130,7 @@ void CostFinderResultsViewController::setCombinations(Combinations combinations)
 }
 
 void CostFinderResultsViewController::awakeFromNib() {
-  if (expansionScheduled) {
-    return;
-  }
   QTimer::singleShot(0, this, &CostFinderResultsViewController::expandCombinations);
-  expansionScheduled = true;
 }
 
 void CostFinderResultsViewController::expandCombinations() {
@@ -164,7 +140,7 @@ void CostFinderResultsViewController::expandCombinations() {
 }
 
 // The group rows' own views: the combination text with its cost in bold, and the store cell
-// with its link, country and XML button. Both span the row.
+// with its link, country, shipping and XML button. Both span the row.
 void CostFinderResultsViewController::createCellViews() {
   for (int row = 0; row < model_->rowCount(); ++row) {
     const QModelIndex combinationIndex = model_->index(row, 0);
@@ -177,7 +153,7 @@ void CostFinderResultsViewController::createCellViews() {
     // Clicks and the context menu belong to the row beneath: the text has nothing to click.
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setText(CombinationCostFormatter::ToHtml(
-        formatter->attributedStringForObjectValue(model_->combinationAt(combinationIndex))));
+        formatter_.attributedStringForObjectValue(model_->combinationAt(combinationIndex))));
     outLineView_->setIndexWidget(combinationIndex, label);
     for (int storeRow = 0; storeRow < model_->rowCount(combinationIndex); ++storeRow) {
       const QModelIndex storeIndex = model_->index(storeRow, 0, combinationIndex);
@@ -199,153 +175,50 @@ StoreTableCellView* CostFinderResultsViewController::storeCellView(const QModelI
   return qobject_cast<StoreTableCellView*>(outLineView_->indexWidget(index));
 }
 
+QLineEdit* CostFinderResultsViewController::wantedListIdTextField() const {
+  return createWantedListXmlSheet_->wantedListIdTextField();
+}
+
 void CostFinderResultsViewController::createWantedListXml(StoreTableCellView* sender) {
   if (sender == nullptr || !sender->row().isValid()) {
     return;
   }
-  _selectedStore = model_->storeAt(sender->row());
-  if (_selectedStore == nullptr) {
+  selectedStore_ = model_->storeAt(sender->row());
+  if (selectedStore_ == nullptr) {
     return;
   }
-  _enteredWantedListID = kSheetOpenWantedListID;
-  BOOST_LOG_TRIVIAL(info) << "Store: " << _selectedStore->storeID();
+  enteredWantedListID_.reset();
+  BOOST_LOG_TRIVIAL(info) << "Store: " << selectedStore_->storeID();
   createWantedListXmlSheet_->open();
 }
 
 void CostFinderResultsViewController::copyWantedListXml() {
-  const std::optional<std::uint32_t> wantedListId =
-      ParseWantedListId(wantedListIdTextField_->text());
-  if (!wantedListId || _selectedStore == nullptr) {
+  const std::optional<std::uint32_t> wantedListId = createWantedListXmlSheet_->wantedListId();
+  if (!wantedListId || selectedStore_ == nullptr) {
     QApplication::beep();
     emit wantedListIdRejected();
     return;
   }
-  _enteredWantedListID = *wantedListId;
+  enteredWantedListID_ = wantedListId;
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
-  clipboard->setText(_selectedStore->CreateWantedListXml(*wantedListId));
+  clipboard->setText(selectedStore_->CreateWantedListXml(*wantedListId));
   createWantedListXmlSheet_->accept();
-  wantedListIdTextField_->clear();
+  wantedListIdTextField()->clear();
 }
 
 void CostFinderResultsViewController::endCopyWantedListXmlSheet() {
   createWantedListXmlSheet_->reject();
 }
 
-QDialog* CostFinderResultsViewController::createXmlSheet() {
-  auto* sheet = new QDialog(this);
-  sheet->setObjectName(QStringLiteral("createWantedListXmlSheet"));
-  sheet->setWindowTitle(QStringLiteral("Wanted List XML"));
-  sheet->setWindowModality(Qt::WindowModal);
-  auto* prompt = new QLabel(
-      QStringLiteral("Number of the existing wanted list on the marketplace to add these items "
-                     "to:"),
-      sheet);
-  prompt->setWordWrap(true);
-  wantedListIdTextField_ = new QLineEdit(sheet);
-  wantedListIdTextField_->setObjectName(QStringLiteral("wantedListIdTextField"));
-  auto* copyButton = new QPushButton(QStringLiteral("Copy"), sheet);
-  copyButton->setObjectName(QStringLiteral("copyButton"));
-  copyButton->setDefault(true);
-  auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), sheet);
-  cancelButton->setObjectName(QStringLiteral("cancelButton"));
-  connect(copyButton, &QPushButton::clicked, this,
-          &CostFinderResultsViewController::copyWantedListXml);
-  connect(cancelButton, &QPushButton::clicked, this,
-          &CostFinderResultsViewController::endCopyWantedListXmlSheet);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(cancelButton);
-  buttons->addWidget(copyButton);
-  auto* layout = new QVBoxLayout(sheet);
-  layout->addWidget(prompt);
-  layout->addWidget(wantedListIdTextField_);
-  layout->addLayout(buttons);
-  return sheet;
-}
-
-QDialog* CostFinderResultsViewController::createTipSheet() {
-  auto* sheet = new QDialog(this);
-  sheet->setObjectName(QStringLiteral("tipSheet"));
-  sheet->setWindowTitle(QStringLiteral("Tip the Maker"));
-  sheet->setWindowModality(Qt::WindowModal);
-  auto* layout = new QVBoxLayout(sheet);
-  layout->addWidget(
-      new QLabel(QStringLiteral("If Corvalle saved you money, you can tip its maker:"), sheet));
-  struct Target {
-    const char* name;
-    const char* title;
-    bool configured;
-    void (CostFinderResultsViewController::*action)();
-  };
-  const Target targets[] = {
-      {"dogecoinButton", "Dogecoin", !tipTargets.DogecoinUrl().isEmpty(),
-       &CostFinderResultsViewController::tipViaDogecoin},
-      {"bitcoinButton", "Bitcoin", !tipTargets.BitcoinUrl().isEmpty(),
-       &CostFinderResultsViewController::tipViaBitcoin},
-      {"payPalButton", "PayPal", !tipTargets.PayPalUrl().isEmpty(),
-       &CostFinderResultsViewController::tipViaPayPal},
-  };
-  auto* buttons = new QHBoxLayout;
-  bool anyConfigured = false;
-  for (const Target& target : targets) {
-    auto* button = new QPushButton(QString::fromLatin1(target.title), sheet);
-    button->setObjectName(QString::fromLatin1(target.name));
-    // A target without an address must not be offered: nobody would receive the money.
-    button->setEnabled(target.configured);
-    anyConfigured = anyConfigured || target.configured;
-    connect(button, &QPushButton::clicked, this, target.action);
-    buttons->addWidget(button);
-  }
-  layout->addLayout(buttons);
-  if (!anyConfigured) {
-    layout->addWidget(new QLabel(QStringLiteral("This build has no tip addresses."), sheet));
-  }
-  auto* closeButton = new QPushButton(QStringLiteral("Close"), sheet);
-  closeButton->setObjectName(QStringLiteral("closeButton"));
-  connect(closeButton, &QPushButton::clicked, this, &CostFinderResultsViewController::endTipSheet);
-  layout->addWidget(closeButton, 0, Qt::AlignRight);
-  return sheet;
-}
-
 void CostFinderResultsViewController::showTipSheet() { tipSheet_->open(); }
 
 void CostFinderResultsViewController::endTipSheet() { tipSheet_->reject(); }
 
-void CostFinderResultsViewController::tipViaDogecoin() {
-  openTipAddress(tipTargets.DogecoinUrl(), QStringLiteral("Dogecoin client"));
-}
-
-void CostFinderResultsViewController::tipViaBitcoin() {
-  openTipAddress(tipTargets.BitcoinUrl(), QStringLiteral("Bitcoin client"));
-}
-
-void CostFinderResultsViewController::tipViaPayPal() {
-  openTipAddress(tipTargets.PayPalUrl(), QStringLiteral("web browser"));
-}
-
-void CostFinderResultsViewController::openTipAddress(const QUrl& address,
-                                                     const QString& clientName) {
-  endTipSheet();
-  if (address.isEmpty()) {
-    return;
-  }
-  if (!QDesktopServices::openUrl(address)) {
-    auto* alert = new QMessageBox(this);
-    alert->setObjectName(QStringLiteral("tipAlert"));
-    alert->setText(QStringLiteral("Please install a %1.").arg(clientName));
-    alert->setInformativeText(QString());
-    alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->open();
-  }
-}
-
 void CostFinderResultsViewController::help() { OpenUsageHelpPage(); }
 
 void CostFinderResultsViewController::setFolderChooser(FolderChooser chooser) {
-  folderChooser = std::move(chooser);
+  folderChooser_ = std::move(chooser);
 }
 
 void CostFinderResultsViewController::showContextMenu(const QPoint& position) {
@@ -405,7 +278,7 @@ void CostFinderResultsViewController::exportPlan(const QModelIndex& row) {
   if (combination == nullptr) {
     return;
   }
-  const QString directory = folderChooser(
+  const QString directory = folderChooser_(
       this, QStringLiteral("Choose a Folder for Combination #%1").arg(combination->index()));
   if (directory.isEmpty()) {
     return;

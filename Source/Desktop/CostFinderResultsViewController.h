@@ -2,7 +2,6 @@
 
 #include <QMenu>
 #include <QPointer>
-#include <QUrl>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -12,7 +11,6 @@
 #include "CombinationWrapper.h"
 #include "TipTargets.h"
 
-class QDialog;
 class QLineEdit;
 class QPushButton;
 class QTreeView;
@@ -21,29 +19,24 @@ namespace Corvalle::Desktop {
 
 class CombinationOutlineModel;
 class StoreTableCellView;
-
-// The number of an existing wanted list as the user typed it: blanks and line breaks around it,
-// an optional "+", then decimal digits only, at most 4294967295. Anything else, a sign "-"
-// included, is no number: the marketplace's list numbers fit in 32 bits, and cutting a larger
-// or negative number down would silently name another list.
-std::optional<std::uint32_t> ParseWantedListId(const QString& text);
+class TipSheet;
+class WantedListXmlSheet;
 
 // The results view: an outline of the cheapest purchase plans, plan by plan, store by store
 // and line by line, combination rows expanded and store rows collapsed. From a store row the
 // user copies the store's part of the wanted list as XML, and through its context menu keeps
 // the store in every plan of the next search; a plan's context menu and the Export Plan button
 // write the plan as one wanted-list file per store. The view also offers help and tips. Main
-// thread only. The plans behind the wrappers belong to the window's current cost finder.
+// thread only. The plans behind the wrappers belong to the cost finder of the search that
+// found them.
 class CostFinderResultsViewController : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr std::uint64_t kNoWantedListID = ~std::uint64_t{0};
-  static constexpr std::uint64_t kSheetOpenWantedListID = 2147483647;
   // Asks the user for a folder; an empty text when the user cancelled.
   using FolderChooser = std::function<QString(QWidget* parent, const QString& caption)>;
 
-  CostFinderResultsViewController(Combinations combinations, TipTargets tipTargets_,
+  CostFinderResultsViewController(Combinations combinations, TipTargets tipTargets,
                                   QWidget* parent = nullptr);
   ~CostFinderResultsViewController() override;
 
@@ -53,16 +46,17 @@ class CostFinderResultsViewController : public QWidget {
 
   QTreeView* outLineView() const { return outLineView_; }
   CombinationOutlineModel* model() const { return model_; }
-  QDialog* createWantedListXmlSheet() const { return createWantedListXmlSheet_; }
-  QLineEdit* wantedListIdTextField() const { return wantedListIdTextField_; }
-  QDialog* tipSheet() const { return tipSheet_; }
+  WantedListXmlSheet* createWantedListXmlSheet() const { return createWantedListXmlSheet_; }
+  QLineEdit* wantedListIdTextField() const;
+  TipSheet* tipSheet() const { return tipSheet_; }
   QPushButton* exportPlanButton() const { return exportPlanButton_; }
   // The menu of the outline row last asked for; null before any and for rows without one.
   QMenu* contextMenu() const { return contextMenu_; }
   // What the Export Plan commands ask the folder with; by default the platform's folder dialog.
   void setFolderChooser(FolderChooser chooser);
-  // The id last entered; all bits set before any, 2147483647 while the sheet waits for one.
-  std::uint64_t enteredWantedListID() const { return _enteredWantedListID; }
+  // The number last copied with; nothing before the first copy and while the XML sheet waits
+  // for a number.
+  std::optional<std::uint32_t> enteredWantedListID() const { return enteredWantedListID_; }
   // The cell view of a store row, null for other rows.
   StoreTableCellView* storeCellView(const QModelIndex& index) const;
 
@@ -75,9 +69,6 @@ class CostFinderResultsViewController : public QWidget {
   void copyWantedListXml();
   void endCopyWantedListXmlSheet();
   void showTipSheet();
-  void tipViaDogecoin();
-  void tipViaBitcoin();
-  void tipViaPayPal();
   void endTipSheet();
   void help();
   // The context menu of the row at a position of the outline's viewport, shown as a popup.
@@ -105,25 +96,19 @@ class CostFinderResultsViewController : public QWidget {
  private:
   void awakeFromNib();
   void createCellViews();
-  void openTipAddress(const QUrl& address, const QString& clientName);
-  QDialog* createXmlSheet();
-  QDialog* createTipSheet();
   void updateExportPlanButton();
   void showAlert(const QString& name, const QString& text, const QString& informativeText);
 
-  TipTargets tipTargets;
   CombinationOutlineModel* model_;
   QTreeView* outLineView_;
-  QDialog* createWantedListXmlSheet_ = nullptr;
-  QLineEdit* wantedListIdTextField_ = nullptr;
-  QDialog* tipSheet_ = nullptr;
+  WantedListXmlSheet* createWantedListXmlSheet_;
+  TipSheet* tipSheet_;
   QPushButton* exportPlanButton_ = nullptr;
   QPointer<QMenu> contextMenu_;
-  std::unique_ptr<CombinationCostFormatter> formatter;
-  FolderChooser folderChooser;
-  bool expansionScheduled = false;
-  const StoreWrapper* _selectedStore = nullptr;
-  std::uint64_t _enteredWantedListID = kNoWantedListID;
+  CombinationCostFormatter formatter_;
+  FolderChooser folderChooser_;
+  const StoreWrapper* selectedStore_ = nullptr;
+  std::optional<std::uint32_t> enteredWantedListID_;
 };
 
 }  // namespace Corvalle::Desktop

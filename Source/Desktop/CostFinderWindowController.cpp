@@ -16,23 +16,24 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <thread>
 
 #include "ApplicationRelauncher.h"
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
-#include "CostFinder.h"
 #include "CostFinderResultsViewController.h"
 #include "CostFinderStatusViewController.h"
 #include "Logging.h"
+#include "PreferencesManager.h"
 #include "SQLite/SqliteWrapper.h"
+#include "SearchDefaults.h"
+#include "SearchRunner.h"
 #include "StoreListDialog.h"
 #include "TipTargets.h"
 
 namespace Corvalle::Desktop {
 
 namespace {
-
-constexpr int kMaximumStoresPerCombination = 11;
 
 const QString kRegionsTitle = QStringLiteral("Ship From Regions");
 
@@ -58,12 +59,35 @@ void Remove(std::vector<std::uint32_t>& stores, const std::vector<std::uint32_t>
   });
 }
 
+// Shows the entry with the text, or when no entry has it, the one with the fallback text.
+void Select(QComboBox& picker, const QString& text, const QString& fallback) {
+  const int index = picker.findText(text);
+  picker.setCurrentIndex(index >= 0 ? index : picker.findText(fallback));
+}
+
+// The checked regions of the menu, in menu order. The title entry cannot be checked.
+std::vector<std::string> CheckedRegions(const QMenu& menu) {
+  std::vector<std::string> names;
+  for (const QAction* entry : menu.actions()) {
+    if (entry->isChecked()) {
+      names.push_back(entry->text().toStdString());
+    }
+  }
+  return names;
+}
+
+void CheckRegions(const QMenu& menu, const std::vector<std::string>& names) {
+  for (QAction* entry : menu.actions()) {
+    if (std::find(names.begin(), names.end(), entry->text().toStdString()) != names.end()) {
+      entry->setChecked(true);
+    }
+  }
+}
+
 }  // namespace
 
-CostFinderWindowController::CostFinderWindowController(std::string marketplaceHost_,
-                                                       QWidget* parent)
+CostFinderWindowController::CostFinderWindowController(std::string marketplaceHost, QWidget* parent)
     : QMainWindow(parent),
-      marketplaceHost(std::move(marketplaceHost_)),
       filenameTextField(new QLineEdit),
       selectWantedList(new QPushButton(QStringLiteral("Select Wanted List..."))),
       findCombinations(new QPushButton(QStringLiteral("Find Combinations"))),
@@ -82,7 +106,8 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
                          "the chosen currency. 0 leaves shipping out."))),
       storesToAvoid(new QPushButton(QStringLiteral("Stores to Avoid..."))),
       storesToKeep(new QPushButton(QStringLiteral("Stores to Keep..."))),
-      hostView(new QWidget) {
+      hostView(new QWidget),
+      searchRunner(std::make_unique<SearchRunner>(std::move(marketplaceHost))) {
   setObjectName(QStringLiteral("CostFinderWindowController"));
   setWindowTitle(QStringLiteral("Corvalle"));
   filenameTextField->setObjectName(QStringLiteral("filenameTextField"));
@@ -104,7 +129,7 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
   storesToKeep->setToolTip(QStringLiteral("Stores that every plan buys from"));
   hostView->setObjectName(QStringLiteral("hostView"));
 
-  for (int stores = 1; stores <= kMaximumStoresPerCombination; ++stores) {
+  for (std::uint32_t stores = 1; stores <= kMaximumStoresPerCombination; ++stores) {
     storesPerCombination->addItem(QString::number(stores));
   }
   // Entry 0 of the pull-down is its title; the regions follow, each with its check mark.
@@ -129,6 +154,9 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
           &CostFinderWindowController::showStoresToAvoidDialog);
   connect(storesToKeep, &QPushButton::clicked, this,
           &CostFinderWindowController::showStoresToKeepDialog);
+  connect(searchRunner.get(), &SearchRunner::failed, this, &CostFinderWindowController::queueAlert);
+  connect(searchRunner.get(), &SearchRunner::finished, this,
+          &CostFinderWindowController::searchFinishedWith);
 
   auto* controls = new QGridLayout;
   controls->addWidget(new QLabel(QStringLiteral("Wanted list:")), 0, 0);
@@ -165,11 +193,9 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
   awakeFromNib();
 }
 
-CostFinderWindowController::~CostFinderWindowController() {
-  if (searchThread.joinable()) {
-    searchThread.join();
-  }
-}
+CostFinderWindowController::~CostFinderWindowController() = default;
+
+bool CostFinderWindowController::isSearching() const { return searchRunner->isRunning(); }
 
 void CostFinderWindowController::awakeFromNib() {
   try {
@@ -188,14 +214,14 @@ void CostFinderWindowController::awakeFromNib() {
   if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
     handleError(QString::fromStdString(notice));
   }
-  statusViewController_ = new CostFinderStatusViewController(hostView);
-  statusViewController_->hide();
-  statusViewController_->setErrorHandler(this);
-  currentViewController_ = statusViewController_;
+  statusView = new CostFinderStatusViewController(hostView);
+  statusView->hide();
+  statusView->setErrorHandler(this);
+  currentView = statusView;
   // The window's first size fits the controls and the status view.
-  hostView->layout()->addWidget(statusViewController_);
-  statusViewController_->show();
-  resize(sizeHint().expandedTo(QSize(statusViewController_->width(), 0)));
+  hostView->layout()->addWidget(statusView);
+  statusView->show();
+  resize(sizeHint().expandedTo(QSize(statusView->width(), 0)));
   setMinimumWindowSize();
   displayStatusView();
 }
@@ -207,7 +233,7 @@ void CostFinderWindowController::populateThreadPicker() {
   for (unsigned threads = 1; threads <= std::max(1u, hardwareThreads); ++threads) {
     numberOfThreads->addItem(QString::number(threads));
   }
-  numberOfThreads->setCurrentIndex(std::max(0, numberOfThreads->count() - 2));
+  numberOfThreads->setCurrentIndex(static_cast<int>(DefaultThreadCount()) - 1);
 }
 
 void CostFinderWindowController::populateCountryPicker() {
@@ -226,55 +252,33 @@ void CostFinderWindowController::populateCurrencyPicker() {
 
 void CostFinderWindowController::populatePreferences() {
   const Preferences firstStart = FirstStartPreferences();
+  Preferences preferences = firstStart;
   try {
-    const Preferences preferences = CreatePreferencesManager()->GetPreferences();
-    storesPerCombination->setCurrentIndex(static_cast<int>(preferences.storesPerCombination) - 1);
-    country->setCurrentIndex(country->findText(QString::fromStdString(preferences.country)));
-    currency->setCurrentIndex(currency->findText(QString::fromStdString(preferences.currency)));
-    shippingDomestic->setValue(preferences.shippingDomestic);
-    shippingInternational->setValue(preferences.shippingInternational);
-    const QList<QAction*> entries = regions->menu()->actions();
-    for (qsizetype index = 1; index < entries.size(); ++index) {
-      for (const std::string& name : preferences.regions) {
-        if (entries[index]->text() == QString::fromStdString(name)) {
-          entries[index]->setChecked(true);
-        }
-      }
-    }
+    preferences = CreatePreferencesManager()->GetPreferences();
   } catch (const std::exception& exception) {
     // The window must still come up, and with the values of a first start, not with the first
     // entry of each list.
     BOOST_LOG_TRIVIAL(error) << "Unable to read the preferences: " << exception.what();
-    storesPerCombination->setCurrentIndex(-1);
-    country->setCurrentIndex(-1);
-    currency->setCurrentIndex(-1);
-    shippingDomestic->setValue(firstStart.shippingDomestic);
-    shippingInternational->setValue(firstStart.shippingInternational);
   }
   // A stored value that no entry shows (a count out of range, a name the tables do not know,
   // no known region) would start a search that cannot run; such a control shows the value of a
   // first start instead.
-  if (storesPerCombination->currentIndex() < 0) {
-    storesPerCombination->setCurrentIndex(static_cast<int>(firstStart.storesPerCombination) - 1);
-  }
-  if (country->currentIndex() < 0) {
-    country->setCurrentIndex(country->findText(QString::fromStdString(firstStart.country)));
-  }
-  if (currency->currentIndex() < 0) {
-    currency->setCurrentIndex(currency->findText(QString::fromStdString(firstStart.currency)));
-  }
-  const QList<QAction*> entries = regions->menu()->actions();
-  if (std::none_of(entries.begin() + 1, entries.end(),
-                   [](const QAction* entry) { return entry->isChecked(); })) {
-    for (QAction* entry : entries) {
-      entry->setChecked(entry->isCheckable() &&
-                        entry->text() == QString::fromStdString(firstStart.regions.front()));
-    }
+  Select(*storesPerCombination, QString::number(preferences.storesPerCombination),
+         QString::number(firstStart.storesPerCombination));
+  Select(*country, QString::fromStdString(preferences.country),
+         QString::fromStdString(firstStart.country));
+  Select(*currency, QString::fromStdString(preferences.currency),
+         QString::fromStdString(firstStart.currency));
+  shippingDomestic->setValue(preferences.shippingDomestic);
+  shippingInternational->setValue(preferences.shippingInternational);
+  CheckRegions(*regions->menu(), preferences.regions);
+  if (CheckedRegions(*regions->menu()).empty()) {
+    CheckRegions(*regions->menu(), firstStart.regions);
   }
 }
 
 void CostFinderWindowController::setMinimumWindowSize() {
-  setMinimumSize(currentViewController_->width(), height());
+  setMinimumSize(currentView->width(), height());
 }
 
 void CostFinderWindowController::showOpenWantedListPanel() {
@@ -298,108 +302,62 @@ void CostFinderWindowController::wantedListChosen(const QString& path) {
 }
 
 void CostFinderWindowController::handleRegionSelection(QAction* chosen) {
-  const QList<QAction*> entries = regions->menu()->actions();
-  if (entries.indexOf(chosen) < 1) {
-    return;
-  }
-  // The menu has already flipped the entry; decide from the state before the choice.
-  const bool wasChecked = !chosen->isChecked();
-  chosen->setChecked(wasChecked);
-  if (wasChecked) {
-    const auto checked = std::count_if(entries.begin() + 1, entries.end(),
-                                       [](const QAction* entry) { return entry->isChecked(); });
-    if (checked >= 2) {
-      chosen->setChecked(false);
-    }
-  } else {
+  // The menu has already flipped the entry.
+  if (!chosen->isChecked() && CheckedRegions(*regions->menu()).empty()) {
     chosen->setChecked(true);
   }
 }
 
-CostFinderWindowController::SearchSettings CostFinderWindowController::currentSettings() const {
-  SearchSettings settings;
-  const QList<QAction*> entries = regions->menu()->actions();
-  for (qsizetype index = 1; index < entries.size(); ++index) {
-    if (entries[index]->isChecked()) {
-      settings.preferences.regions.push_back(entries[index]->text().toStdString());
-    }
-  }
-  settings.preferences.storesPerCombination = storesPerCombination->currentText().toUInt();
-  settings.preferences.country = country->currentText().toStdString();
-  settings.preferences.currency = currency->currentText().toStdString();
-  settings.preferences.shippingDomestic = shippingDomestic->value();
-  settings.preferences.shippingInternational = shippingInternational->value();
+SearchRequest CostFinderWindowController::currentRequest() const {
+  SearchRequest request;
+  request.wantedListPath = filenameTextField->text().toStdString();
+  request.threadCount = std::max(1u, numberOfThreads->currentText().toUInt());
+  Preferences& preferences = request.preferences;
+  preferences.storesPerCombination = storesPerCombination->currentText().toUInt();
+  preferences.country = country->currentText().toStdString();
+  preferences.currency = currency->currentText().toStdString();
+  preferences.regions = CheckedRegions(*regions->menu());
+  preferences.shippingDomestic = shippingDomestic->value();
+  preferences.shippingInternational = shippingInternational->value();
   try {
     const Preferences saved = CreatePreferencesManager()->GetPreferences();
-    settings.preferences.excludedStores = saved.excludedStores;
-    settings.preferences.requiredStores = saved.requiredStores;
+    preferences.excludedStores = saved.excludedStores;
+    preferences.requiredStores = saved.requiredStores;
   } catch (const std::exception& exception) {
     // The search saves the preferences first and says why that fails.
     BOOST_LOG_TRIVIAL(error) << "Unable to read the saved stores: " << exception.what();
   }
-  settings.wantedListPath = filenameTextField->text().toStdString();
-  settings.threadCount = std::max(1u, numberOfThreads->currentText().toUInt());
-  return settings;
+  return request;
 }
 
 void CostFinderWindowController::launchFindCombinations() {
-  if (searchRunning) {
+  if (isSearching()) {
     return;
   }
-  statusViewController_->prepareForStatusUpdates();
+  statusView->prepareForStatusUpdates();
   displayStatusView();
   setConfigurationControlsEnabled(false);
   // The plans shown so far belong to the cost finder that this search replaces.
-  if (resultsViewController_ != nullptr) {
-    resultsViewController_->setCombinations({});
+  if (resultsView != nullptr) {
+    resultsView->setCombinations({});
   }
-  if (searchThread.joinable()) {
-    searchThread.join();
-  }
-  searchRunning = true;
-  searchThread =
-      std::thread([this, settings = currentSettings()] { findMinimumCostCombinations(settings); });
+  CostFinderStatusViewController* status = statusView;
+  searchRunner->start(
+      currentRequest(),
+      {[status](const Utilities::IStatusUpdate& update) { status->updateHighLevelStatus(update); },
+       [status](const Utilities::IStatusUpdate& update) { status->updateLowLevelStatus(update); },
+       [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; }});
 }
 
-void CostFinderWindowController::findMinimumCostCombinations(const SearchSettings& settings) {
-  CostFinderStatusViewController* status = statusViewController_;
-  CostFinderCallbacks callbacks{
-      [status](const Utilities::IStatusUpdate& update) { status->updateHighLevelStatus(update); },
-      [status](const Utilities::IStatusUpdate& update) { status->updateLowLevelStatus(update); },
-      [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; }};
-  Combinations combinations;
-  try {
-    currentCostFinder.reset();
-    currentCostFinder = CreateCostFinder(settings.wantedListPath, settings.preferences,
-                                         marketplaceHost, callbacks);
-    currentCostFinder->FindMinimumCostCombinations(settings.threadCount);
-    const auto& results = currentCostFinder->GetCombinationData();
-    std::uint32_t index = 0;
-    for (const auto& result : results) {
-      combinations.push_back(
-          std::make_shared<const CombinationWrapper>(++index, *result, marketplaceHost));
-    }
-  } catch (const std::exception& exception) {
-    // Nothing may leave the search thread; the user learns what went wrong.
-    BOOST_LOG_TRIVIAL(error) << "The search failed: " << exception.what();
-    combinations.clear();
-    handleError(QString::fromUtf8(exception.what()));
-  }
+void CostFinderWindowController::searchFinishedWith(const Combinations& combinations) {
   if (combinations.empty()) {
-    PostToMainThread(this, [this] {
-      searchRunning = false;
-      statusViewController_->reset();
-      handleError(QStringLiteral("No combinations found :("));
-      emit searchFinished();
-    });
+    statusView->reset();
+    queueAlert(QStringLiteral("No combinations found :("));
   } else {
-    PostToMainThread(this, [this, combinations] {
-      searchRunning = false;
-      displayResultsView(combinations);
-      setConfigurationControlsEnabled(true);
-      emit searchFinished();
-    });
+    displayResultsView(combinations);
+    setConfigurationControlsEnabled(true);
   }
+  emit searchFinished();
 }
 
 void CostFinderWindowController::setConfigurationControlsEnabled(bool enabled) {
@@ -421,7 +379,7 @@ void CostFinderWindowController::showStoresToKeepDialog() {
 
 void CostFinderWindowController::showStoreListDialog(StoreList list) {
   // The store names the dialog shows are written by the search thread without a lock.
-  if (searchRunning) {
+  if (isSearching()) {
     return;
   }
   const QString numbers = QStringLiteral(
@@ -489,10 +447,12 @@ void CostFinderWindowController::enableConfigurationControls() {
 }
 
 void CostFinderWindowController::handleError(const QString& message) {
-  PostToMainThread(this, [this, message] {
-    pendingAlerts.push_back(message);
-    showNextAlert();
-  });
+  PostToMainThread(this, [this, message] { queueAlert(message); });
+}
+
+void CostFinderWindowController::queueAlert(const QString& message) {
+  pendingAlerts.push_back(message);
+  showNextAlert();
 }
 
 void CostFinderWindowController::showNextAlert() {
@@ -519,34 +479,34 @@ void CostFinderWindowController::showNextAlert() {
 }
 
 void CostFinderWindowController::displayStatusView() {
-  showViewFromViewController(statusViewController_);
+  showViewFromViewController(statusView);
   setMaximumSize(QWIDGETSIZE_MAX, height());
 }
 
 void CostFinderWindowController::displayResultsView(const Combinations& combinations) {
-  if (resultsViewController_ == nullptr) {
-    resultsViewController_ =
+  if (resultsView == nullptr) {
+    resultsView =
         new CostFinderResultsViewController(combinations, TipTargets::FromBuild(), hostView);
-    resultsViewController_->hide();
+    resultsView->hide();
   } else {
-    resultsViewController_->setCombinations(combinations);
+    resultsView->setCombinations(combinations);
   }
-  showViewFromViewController(resultsViewController_);
+  showViewFromViewController(resultsView);
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 void CostFinderWindowController::showViewFromViewController(QWidget* viewController) {
   auto* hostLayout = hostView->layout();
-  if (currentViewController_ != nullptr && currentViewController_ != viewController) {
-    hostLayout->removeWidget(currentViewController_);
-    currentViewController_->hide();
+  if (currentView != nullptr && currentView != viewController) {
+    hostLayout->removeWidget(currentView);
+    currentView->hide();
   }
   adjustSize(viewController);
   if (hostLayout->indexOf(viewController) < 0) {
     hostLayout->addWidget(viewController);
   }
   viewController->show();
-  currentViewController_ = viewController;
+  currentView = viewController;
 }
 
 void CostFinderWindowController::adjustSize(QWidget* newView) {
@@ -563,7 +523,7 @@ void CostFinderWindowController::adjustSize(QWidget* newView) {
 }
 
 void CostFinderWindowController::closeEvent(QCloseEvent* event) {
-  if (searchRunning) {
+  if (isSearching()) {
     // A search cannot be stopped from inside and the window owns what it works on: end the
     // process at once, as cancelling does.
     TerminateApplication();

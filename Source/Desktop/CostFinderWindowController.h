@@ -2,14 +2,14 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <cstdint>
 #include <deque>
 #include <memory>
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "CombinationWrapper.h"
 #include "ErrorHandler.h"
-#include "PreferencesManager.h"
 
 class QAction;
 class QComboBox;
@@ -18,20 +18,17 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 
-namespace Corvalle {
-class ICostFinder;
-}
-
 namespace Corvalle::Desktop {
 
 class CostFinderResultsViewController;
 class CostFinderStatusViewController;
+class SearchRunner;
+struct SearchRequest;
 
 // The main window: the settings of a search above, and below them a host area that shows the
-// status view (at start, while a search runs and after it failed) or the results view. Each
-// search runs on a thread of its own; status, failures and results come back to the main
-// thread. The window owns the current search's cost finder, whose plans the results view
-// shows, until the next search starts. The stores to avoid and to keep live in the saved
+// status view (at start, while a search runs and after it failed) or the results view. The
+// search runner runs each search on a thread of its own and keeps its plans, which the results
+// view shows, until the next search starts. The stores to avoid and to keep live in the saved
 // preferences only: their dialogs save them at once, as the results view does, and a search
 // reads them when it starts.
 class CostFinderWindowController : public QMainWindow, public IErrorHandler {
@@ -41,7 +38,7 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   // Fixes the data directory (the user's cache directory), fills and presets the controls from
   // the saved preferences and shows the status view. Searches the marketplace at
   // marketplaceHost (with ":port" when needed).
-  explicit CostFinderWindowController(std::string marketplaceHost_, QWidget* parent = nullptr);
+  explicit CostFinderWindowController(std::string marketplaceHost, QWidget* parent = nullptr);
   // Waits for a search that is still running.
   ~CostFinderWindowController() override;
 
@@ -50,17 +47,18 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   // shows the status view.
   void handleError(const QString& message) override;
 
-  CostFinderStatusViewController* statusViewController() const { return statusViewController_; }
+  CostFinderStatusViewController* statusViewController() const { return statusView; }
   // Null until the first search found plans.
-  CostFinderResultsViewController* resultsViewController() const { return resultsViewController_; }
-  QWidget* currentViewController() const { return currentViewController_; }
-  bool isSearching() const { return searchRunning; }
+  CostFinderResultsViewController* resultsViewController() const { return resultsView; }
+  QWidget* currentViewController() const { return currentView; }
+  bool isSearching() const;
 
  public slots:
   void showOpenWantedListPanel();
   // What confirming the open panel does: shows the path, scrolled to its end, and enables the
   // find button.
   void wantedListChosen(const QString& path);
+  // A search needs a region: unchecking the last checked one checks it again.
   void handleRegionSelection(QAction* chosen);
   // Open the dialog of the saved stores to avoid or to keep; OK saves the list.
   void showStoresToAvoidDialog();
@@ -79,15 +77,7 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  const std::string marketplaceHost;
   enum class StoreList { ToAvoid, ToKeep };
-
-  // What a search needs from the controls, read on the main thread when it starts.
-  struct SearchSettings {
-    Preferences preferences;
-    std::string wantedListPath;
-    std::uint32_t threadCount = 1;
-  };
 
   void awakeFromNib();
   void populateThreadPicker();
@@ -97,14 +87,15 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void setMinimumWindowSize();
   void showViewFromViewController(QWidget* viewController);
   void adjustSize(QWidget* newView);
+  // Main thread: queues an alert and shows it when no other alert is open.
+  void queueAlert(const QString& message);
   void showNextAlert();
   void showStoreListDialog(StoreList list);
   // Saves the list; a store put on one list leaves the other, as no plan can both avoid and
   // keep it.
   void storeListChosen(StoreList list, const std::vector<std::uint32_t>& stores);
-  SearchSettings currentSettings() const;
-  // The search operation, on the search thread.
-  void findMinimumCostCombinations(const SearchSettings& settings);
+  SearchRequest currentRequest() const;
+  void searchFinishedWith(const Combinations& combinations);
 
   QLineEdit* filenameTextField;
   QPushButton* selectWantedList;
@@ -120,18 +111,16 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   QPushButton* storesToKeep;
   QWidget* hostView;
 
-  CostFinderStatusViewController* statusViewController_ = nullptr;
-  CostFinderResultsViewController* resultsViewController_ = nullptr;
-  QWidget* currentViewController_ = nullptr;
-
-  // Written by the search thread while it runs, otherwise by the main thread; the two never
-  // overlap because a search starts only after the previous thread was joined.
-  std::unique_ptr<ICostFinder> currentCostFinder;
-  std::thread searchThread;
-  bool searchRunning = false;  // main thread: from the start until the outcome arrived
+  CostFinderStatusViewController* statusView = nullptr;
+  CostFinderResultsViewController* resultsView = nullptr;
+  QWidget* currentView = nullptr;
 
   std::deque<QString> pendingAlerts;  // main thread
   bool alertShown = false;            // main thread
+
+  // Last, so that it goes first: its destructor waits for a running search while everything
+  // the search reports to still exists.
+  std::unique_ptr<SearchRunner> searchRunner;
 };
 
 }  // namespace Corvalle::Desktop

@@ -24,7 +24,7 @@ void HyperlinkTextField::assignStoreName(const QString& name, const QString& url
   setText(name);
   url_ = QUrl(url);
   setToolTip(url);
-  // Fit the title, then keep only the fitted width of the previous frame.
+  // The width that fits the title, at the position and height the frame had.
   const QRect previous = geometry();
   setGeometry(previous.x(), previous.y(), sizeHint().width(), previous.height());
 }
@@ -54,10 +54,10 @@ void HyperlinkTextField::leaveEvent(QEvent* event) {
 }
 
 void HyperlinkTextField::setHovering(bool hover) {
-  if (hover == hovering) {
+  if (hover == hovering_) {
     return;
   }
-  hovering = hover;
+  hovering_ = hover;
   titleColor_ = hover ? kHoverColor : kNormalColor;
   if (hover) {
     setCursor(Qt::PointingHandCursor);

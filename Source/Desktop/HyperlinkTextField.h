@@ -39,7 +39,7 @@ class HyperlinkTextField : public QAbstractButton {
 
   QUrl url_;
   QColor titleColor_;
-  bool hovering = false;  // keeps each colour change from repeating
+  bool hovering_ = false;  // keeps each colour change from repeating
 };
 
 }  // namespace Corvalle::Desktop

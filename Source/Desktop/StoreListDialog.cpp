@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "BrickLink/StoreInformation.h"
+#include "DecimalNumber.h"
 
 namespace Corvalle::Desktop {
 
@@ -18,46 +19,30 @@ namespace {
 
 constexpr int kStoreRole = Qt::UserRole;
 
-std::optional<std::uint32_t> ParseDigits(QStringView digits) {
-  if (digits.isEmpty()) {
-    return std::nullopt;
-  }
-  std::uint64_t value = 0;
-  for (const QChar character : digits) {
-    if (character < QLatin1Char('0') || character > QLatin1Char('9')) {
-      return std::nullopt;
-    }
-    value = value * 10 + static_cast<std::uint64_t>(character.unicode() - u'0');
-    if (value > 0xFFFFFFFFull) {
-      return std::nullopt;
-    }
-  }
-  if (value == 0) {
-    return std::nullopt;
-  }
-  return static_cast<std::uint32_t>(value);
-}
-
 }  // namespace
 
 std::optional<std::uint32_t> ParseStoreNumber(const QString& text) {
-  const QStringView trimmed = QStringView(text).trimmed();
+  QStringView digits = QStringView(text).trimmed();
   // Copied from the browser, a store's address is the easiest way to name it.
   const QLatin1String marker("sID=");
-  const qsizetype at = trimmed.indexOf(marker, 0, Qt::CaseInsensitive);
-  if (at < 0) {
-    return ParseDigits(trimmed);
+  if (const qsizetype at = digits.indexOf(marker, 0, Qt::CaseInsensitive); at >= 0) {
+    digits = digits.mid(at + marker.size());
+    qsizetype end = 0;
+    while (end < digits.size() && digits[end].isDigit() && digits[end].unicode() < 0x80) {
+      ++end;
+    }
+    // Another parameter may follow the number, but nothing may stick to it.
+    if (end < digits.size() && digits[end] != QLatin1Char('&') && digits[end] != QLatin1Char('#')) {
+      return std::nullopt;
+    }
+    digits = digits.left(end);
   }
-  QStringView digits = trimmed.mid(at + marker.size());
-  qsizetype end = 0;
-  while (end < digits.size() && digits[end].isDigit() && digits[end].unicode() < 0x80) {
-    ++end;
-  }
-  // Another parameter may follow the number, but nothing may stick to it.
-  if (end < digits.size() && digits[end] != QLatin1Char('&') && digits[end] != QLatin1Char('#')) {
+  const std::optional<std::uint32_t> store = ParseDecimalDigits(digits);
+  // Store numbers start at 1.
+  if (store == 0u) {
     return std::nullopt;
   }
-  return ParseDigits(digits.left(end));
+  return store;
 }
 
 StoreListDialog::StoreListDialog(const QString& title, const QString& explanation,

@@ -14,8 +14,7 @@ class StoreWrapper;
 // The "StoreGroup" row of the results outline: the store's name as a link to its page, its
 // country as " (Country)" right after the link, what the plan pays the store for shipping when
 // the search charged it, and the button that asks for the store's part of the wanted list as
-// XML. Knows the outline row it stands in, so the XML button's handler
-// can find the store.
+// XML. Knows the outline row it stands in, so the XML button's handler can find the store.
 class StoreTableCellView : public QWidget {
   Q_OBJECT
 

@@ -25,25 +25,25 @@ QString CountryName(const BrickLink::StoreInformation& store) {
 }  // namespace
 
 StoreWrapper::StoreWrapper(const BrickLink::StoreInformation& store,
-                           const BrickLink::ICombinationData& combinationData_,
+                           const BrickLink::ICombinationData& combinationData,
                            const std::string& marketplaceHost)
     : storeID_(store.Id()),
       store_(QString::fromStdString(store.Name())),
       country_(CountryName(store)),
       storeUrl_(QString::fromStdString(store.StoreUrl(marketplaceHost))),
-      shipping_(combinationData_.ChargesShipping()
+      shipping_(combinationData.ChargesShipping()
                     ? QString::fromStdString(
-                          Utilities::FormatPrice(combinationData_.StoreShipping(store.Id())))
+                          Utilities::FormatPrice(combinationData.StoreShipping(store.Id())))
                     : QString()),
-      combinationData(&combinationData_) {
-  const auto end = combinationData_.LotsDataEnd(storeID_);
-  for (auto line = combinationData_.LotsDataBegin(storeID_); line != end; ++line) {
+      combinationData_(&combinationData) {
+  const auto end = combinationData.LotsDataEnd(storeID_);
+  for (auto line = combinationData.LotsDataBegin(storeID_); line != end; ++line) {
     lotsData_.push_back(std::make_unique<LotDataWrapper>(*line));
   }
 }
 
 QString StoreWrapper::CreateWantedListXml(std::uint32_t wantedListId) const {
-  return QString::fromStdString(combinationData->CreateWantedListXml(storeID_, wantedListId));
+  return QString::fromStdString(combinationData_->CreateWantedListXml(storeID_, wantedListId));
 }
 
 }  // namespace Corvalle::Desktop

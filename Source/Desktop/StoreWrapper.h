@@ -15,12 +15,12 @@ class StoreInformation;
 namespace Corvalle::Desktop {
 
 // One store of one purchase plan with its plan lines. The texts are computed at construction
-// and never changed. Keeps a non-owning pointer to the plan it came from, which the main
-// window's current cost finder owns; the plan must outlive every call of CreateWantedListXml.
+// and never changed. Keeps a non-owning pointer to the plan it came from, which the cost finder
+// of the search that found it owns; the plan must outlive every call of CreateWantedListXml.
 class StoreWrapper {
  public:
   StoreWrapper(const BrickLink::StoreInformation& store,
-               const BrickLink::ICombinationData& combinationData_,
+               const BrickLink::ICombinationData& combinationData,
                const std::string& marketplaceHost);
   StoreWrapper(const StoreWrapper&) = delete;
   StoreWrapper& operator=(const StoreWrapper&) = delete;
@@ -45,7 +45,7 @@ class StoreWrapper {
   QString storeUrl_;
   QString shipping_;
   std::vector<std::unique_ptr<LotDataWrapper>> lotsData_;
-  const BrickLink::ICombinationData* combinationData;
+  const BrickLink::ICombinationData* combinationData_;
 };
 
 }  // namespace Corvalle::Desktop

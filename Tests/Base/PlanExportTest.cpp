@@ -3,21 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "ExceptionMessage.h"
+#include "ReadFile.h"
 #include "TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using Testing::ReadFile;
 
 class PlanExportTest : public ::testing::Test {
  protected:

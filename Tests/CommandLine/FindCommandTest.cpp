@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -11,18 +10,14 @@
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
 #include "ProgramRunner.h"
+#include "ReadFile.h"
 #include "ScopedEnvironment.h"
 #include "TemporaryDirectory.h"
 
 namespace Corvalle::CommandLine {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+using Testing::ReadFile;
 
 class FindCommandTest : public ::testing::Test {
  protected:

@@ -16,10 +16,9 @@
 #include <QTest>
 #include <QTreeView>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <optional>
 #include <set>
-#include <sstream>
 #include <vector>
 
 #include "BrickLink/CombinationData.h"
@@ -30,39 +29,26 @@
 #include "CostFinderResultsViewController.h"
 #include "HyperlinkTextField.h"
 #include "PreferencesManager.h"
+#include "ReadFile.h"
 #include "SQLite/SqliteWrapper.h"
 #include "StoreTableCellView.h"
 #include "TemporaryDirectory.h"
+#include "TipSheet.h"
+#include "UrlRecorder.h"
+#include "WantedListXmlSheet.h"
 
 using namespace Corvalle;
 using namespace Corvalle::Desktop;
+using Testing::ReadFile;
 
 namespace {
 
 // The host of the plans' store addresses.
 constexpr const char* kHost = "127.0.0.1:8123";
 
-// Records the addresses that the program asks the platform to open.
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public:
-  QList<QUrl> opened;
-
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
-
 constexpr std::uint32_t kPalace = 1001;    // a store in the USA
 constexpr std::uint32_t kKontor = 2002;    // a store in Germany
 constexpr std::uint32_t kNameless = 3003;  // a store without metadata
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::set<std::string> FileNames(const std::filesystem::path& directory) {
   std::set<std::string> names;
@@ -126,12 +112,11 @@ class ResultsViewTest : public QObject {
   Testing::TemporaryDirectory dataDirectory;
   std::vector<Item> items;
   std::vector<std::unique_ptr<BrickLink::ICombinationData>> plans;
-  UrlRecorder recorder;
+  Testing::UrlRecorder recorder;
 };
 
 void ResultsViewTest::initTestCase() {
   Sqlite::SetDataDirectory(dataDirectory.Path().c_str());
-  // The prices are written in the saved currency.
   BrickLink::ColorInformation::SetColorData(5, "Red", 0xC91A09);
   BrickLink::StoreInformation::SetStoreMetadata(kPalace, {"Brick Palace", "US"});
   BrickLink::StoreInformation::SetStoreMetadata(kKontor, {"Steine Kontor", "DE"});
@@ -292,7 +277,7 @@ void ResultsViewTest::shippingShowsOnlyWhenCharged() {
   QCOMPARE(shippedCell->xmlButton()->x(),
            shippedCell->shippingLabel()->x() + shippedCell->shippingLabel()->width() + 12);
 
-  // Without shipping charged, rows read as they always did.
+  // Without shipping charged, a row shows the total alone.
   QCOMPARE(model->data(plainRow).toString(),
            QStringLiteral("Combination #2 - Total Cost: $234.50"));
   QCOMPARE(qobject_cast<QLabel*>(outline->indexWidget(plainRow))->text(),
@@ -452,7 +437,7 @@ void ResultsViewTest::wantedListIdParsing() {
 void ResultsViewTest::xmlSheetCopiesOrRefuses() {
   CostFinderResultsViewController controller(MakeCombinations(), TipTargets{});
   controller.show();
-  QCOMPARE(controller.enteredWantedListID(), CostFinderResultsViewController::kNoWantedListID);
+  QCOMPARE(controller.enteredWantedListID(), std::nullopt);
   const QModelIndex kontor = controller.model()->index(1, 0, controller.model()->index(0, 0));
   StoreTableCellView* cell = controller.storeCellView(kontor);
   QVERIFY(cell != nullptr);
@@ -465,7 +450,7 @@ void ResultsViewTest::xmlSheetCopiesOrRefuses() {
 
   cell->xmlButton()->click();
   QVERIFY(sheet->isVisible());
-  QCOMPARE(controller.enteredWantedListID(), 2147483647u);
+  QCOMPARE(controller.enteredWantedListID(), std::nullopt);
 
   clipboard->setText(QStringLiteral("untouched"));
   int refusals = 0;
@@ -478,14 +463,14 @@ void ResultsViewTest::xmlSheetCopiesOrRefuses() {
     QCOMPARE(rejected.count(), ++refusals);
     QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
   }
-  QCOMPARE(controller.enteredWantedListID(), 2147483647u);
+  QCOMPARE(controller.enteredWantedListID(), std::nullopt);
 
   field->clear();
   QTest::keyClicks(field, QStringLiteral("12345"));
   copy->click();
   QVERIFY(!sheet->isVisible());
   QCOMPARE(field->text(), QString());
-  QCOMPARE(controller.enteredWantedListID(), 12345u);
+  QCOMPARE(controller.enteredWantedListID(), std::optional<std::uint32_t>(12345));
   const QString expected = QStringLiteral(
       "<INVENTORY>\n <ITEM>\n  <ITEMID>3001</ITEMID>\n  <ITEMTYPE>P</ITEMTYPE>\n"
       "  <COLOR>5</COLOR>\n  <MINQTY>2</MINQTY>\n  <WANTEDLISTID>12345</WANTEDLISTID>\n"
@@ -498,7 +483,7 @@ void ResultsViewTest::xmlSheetCopiesOrRefuses() {
   field->setText(QStringLiteral(" 42 "));
   copy->click();
   QVERIFY(!sheet->isVisible());
-  QCOMPARE(controller.enteredWantedListID(), 42u);
+  QCOMPARE(controller.enteredWantedListID(), std::optional<std::uint32_t>(42));
   QVERIFY(clipboard->text().contains(QStringLiteral("<WANTEDLISTID>42</WANTEDLISTID>")));
 
   // Cancel leaves the clipboard alone.

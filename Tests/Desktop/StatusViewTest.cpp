@@ -17,23 +17,13 @@
 #include "LogCapture.h"
 #include "StatusUpdate.h"
 #include "TemporaryDirectory.h"
+#include "UrlRecorder.h"
 
 using namespace Corvalle::Desktop;
 using Utilities::StatusState;
 using Utilities::StatusUpdate;
 
 namespace {
-
-// Records the addresses that the program asks the platform to open.
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public:
-  QList<QUrl> opened;
-
- public slots:
-  void open(const QUrl& url) { opened.append(url); }
-};
 
 class RecordingErrorHandler : public IErrorHandler {
  public:
@@ -151,7 +141,10 @@ void StatusViewTest::failureLeavesTheLinesAndCallsTheHandler() {
   view->updateHighLevelStatus(
       StatusUpdate(StatusState::Failed, "Unable to read items from file :("));
   QCOMPARE(errors.messages, QStringList{QStringLiteral("Unable to read items from file :(")});
-  QTest::qWait(20);
+  // Changes reach the controls in the order they were posted: once a later update shows, any
+  // change the failed one had posted would have arrived.
+  view->updateLowLevelStatus(StatusUpdate(StatusState::InProgress, "Later"));
+  QTRY_COMPARE(Field("lowLevelStatus")->text(), QStringLiteral("Later"));
   QCOMPARE(Field("highLevelStatus")->text(), QStringLiteral("Parsing wanted list..."));
   QCOMPARE(Bar("highLevelProgress")->value(), value);
 }
@@ -173,7 +166,7 @@ void StatusViewTest::relaunchStartsTheProgramAgain() {
 }
 
 void StatusViewTest::helpOpensTheShippedPage() {
-  UrlRecorder recorder;
+  Testing::UrlRecorder recorder;
   QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
   view->findChild<QPushButton*>(QStringLiteral("helpButton"))->click();
   QDesktopServices::unsetUrlHandler(QStringLiteral("file"));

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "BrickLink/Countries.h"
@@ -31,6 +30,7 @@
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
 #include "PriceFormatting.h"
+#include "ReadFile.h"
 #include "SQLite/SqliteWrapper.h"
 #include "ScopedEnvironment.h"
 #include "StoreListDialog.h"
@@ -39,18 +39,12 @@
 
 using namespace Corvalle;
 using namespace Corvalle::Desktop;
+using Testing::ReadFile;
 
 namespace {
 
 // For windows that never search: no marketplace is asked anything.
 constexpr const char* kUnusedHost = "marketplace.invalid";
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 QString Sample(const char* name) {
   return QStringLiteral(CORVALLE_SAMPLES_DIR "/") + QString::fromLatin1(name);

@@ -3,20 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <vector>
+
+#include "ReadFile.h"
 
 namespace Corvalle::BrickLink {
 namespace {
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream file(std::string(CORVALLE_TEST_DATA_DIR) + "/Marketplace/" + name,
-                     std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::vector<PriceGuideDatum> Lots(const PriceGuide& guide) { return {guide.begin(), guide.end()}; }
 
@@ -69,7 +61,8 @@ class PriceGuideParserTest : public ::testing::Test {
 };
 
 TEST_F(PriceGuideParserTest, RealisticPageGivesBothConditions) {
-  const std::string page = ReadFile("price-guide-3001-black.html");
+  const std::string page =
+      Testing::ReadFile(CORVALLE_TEST_DATA_DIR "/Marketplace/price-guide-3001-black.html");
   ASSERT_FALSE(page.empty());
   const auto [newGuide, usedGuide] = parser->ParsePriceGuide(page, false);
   ASSERT_TRUE(newGuide && usedGuide);

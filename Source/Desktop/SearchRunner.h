@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "CombinationWrapper.h"
+#include "CostFinder.h"
+
+namespace Corvalle::Desktop {
+
+// What one search needs, read from the window's controls on the main thread when it starts.
+struct SearchRequest {
+  std::string wantedListPath;
+  Preferences preferences;
+  std::uint32_t threadCount = 1;
+};
+
+// Runs the main window's searches, one at a time, each on a thread of its own, and keeps the
+// last search's cost finder, which owns the plans behind the wrappers it handed out, until the
+// next search starts. The outcome arrives on the main thread: failed() when the search threw,
+// then always finished(). Main thread only; the callbacks run on the search's threads.
+class SearchRunner : public QObject {
+  Q_OBJECT
+
+ public:
+  // Searches the marketplace at marketplaceHost (with ":port" when needed).
+  explicit SearchRunner(std::string marketplaceHost_, QObject* parent = nullptr);
+  // Waits for a search that is still running.
+  ~SearchRunner() override;
+
+  // From start() until finished() was emitted.
+  bool isRunning() const { return running; }
+
+  // Starts a search unless one is running. The previous search's cost finder goes first, so
+  // its wrappers must no longer be in use.
+  void start(SearchRequest request, CostFinderCallbacks callbacks);
+
+ signals:
+  // The search could not run; message says why. finished() follows with no plans.
+  void failed(const QString& message);
+  // The plans found, cheapest first; empty when there are none.
+  void finished(const Combinations& combinations);
+
+ private:
+  // The search, on the search thread.
+  void run(const SearchRequest& request, const CostFinderCallbacks& callbacks);
+
+  const std::string marketplaceHost;
+  // Written by the search thread while it runs, otherwise by the main thread; the two never
+  // overlap because a search starts only after the previous thread was joined.
+  std::unique_ptr<ICostFinder> costFinder;
+  std::thread searchThread;
+  bool running = false;  // main thread
+};
+
+}  // namespace Corvalle::Desktop
