@@ -45,7 +45,7 @@ tsan: deps
 	  corvalle_combinations_tests corvalle_filedownloader_tests corvalle_retriever_tests \
 	  corvalle_costfinder_tests
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS) \
-	  -R '^(BoundedCombination|StoreCombinationValidator|MinimumCostFinder|SearchModel|CombinationGenerator|ProcessCombinations|FileDownloader|Retriever|PriceGuideRetriever|StoreMetadataPopulator|CostFinder)'
+	  -R '^(BoundedCombination|PlanRules|StoreCombinationValidator|MinimumCostFinder|SearchModel|CombinationGenerator|ProcessCombinations|FileDownloader|Retriever|PriceGuideRetriever|StoreMetadataPopulator|CostFinder)'
 
 # The readers of outside input (wanted lists, marketplace pages, HTTP response heads, stored
 # preferences) under libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, built with
