@@ -62,7 +62,8 @@ void RunBoundedSearch(benchmark::State& state, bool withShipping) {
   }
   const auto statistics = search->Statistics();
   state.counters["allocs_per_node"] =
-      static_cast<double>(allocations) / static_cast<double>(std::max<std::uint64_t>(1, statistics.nodes));
+      static_cast<double>(allocations) /
+      static_cast<double>(std::max<std::uint64_t>(1, statistics.nodes));
   state.counters["peak_MB"] = static_cast<double>(peakGrowth) / (1024.0 * 1024.0);
   state.counters["nodes"] = static_cast<double>(statistics.nodes);
   state.counters["priced"] = static_cast<double>(statistics.combinationsPriced);

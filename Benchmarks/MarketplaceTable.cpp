@@ -20,16 +20,8 @@ using Corvalle::Marketplace::WorldLot;
 // keeps them: cheapest first (equal prices in the world's order), without the lots of stores
 // that do not ship to the buyer's country, which the page marks and the parser skips.
 PriceGuide::Lots PageLots(const World& world, const std::vector<WorldLot>& lots) {
-  std::vector<const WorldLot*> sorted;
-  sorted.reserve(lots.size());
-  for (const WorldLot& lot : lots) {
-    sorted.push_back(&lot);
-  }
-  std::stable_sort(sorted.begin(), sorted.end(), [](const WorldLot* first, const WorldLot* second) {
-    return first->price < second->price;
-  });
   PriceGuide::Lots kept;
-  for (const WorldLot* lot : sorted) {
+  for (const WorldLot* lot : Corvalle::Marketplace::LotsInPageOrder(lots)) {
     const auto& shipsTo = world.FindStore(lot->storeId)->shipsTo;
     if (!shipsTo || shipsTo->count(kBuyerCountry) != 0) {
       kept.emplace_back(lot->storeId, lot->quantity, lot->price);

@@ -92,7 +92,6 @@ class CostFinder final : public ICostFinder {
   const std::string wantedListPath;
   std::uint32_t storesPerCombination;
   const SearchOptions options;
-  const SearchMethod searchMethod;
   const BrickLink::PurchaseTerms terms;
   const std::uint32_t searchCurrencyId;
   const std::vector<std::string> regions;
@@ -132,7 +131,6 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
     : wantedListPath(std::move(wantedListPath_)),
       storesPerCombination(storesPerCombination_),
       options(std::move(options_)),
-      searchMethod(options.method),
       terms{options.domesticShipping, options.internationalShipping, countryId,
             options.requiredStores},
       searchCurrencyId(currencyId),
@@ -279,7 +277,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   // Only the enumeration needs the count to fit: the bounded search never visits them all.
   if (!ReportPossibleCombinations("Maximum possible combinations after pruning extraneous stores: ",
                                   "Too many combinations!") &&
-      searchMethod == SearchMethod::Exhaustive) {
+      options.method == SearchMethod::Exhaustive) {
     Abort(
         "Too many possible combinations to process.\nTry reducing the number of stores per "
         "combination.");
@@ -307,7 +305,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
                                                          unsigned long long secondsRemaining) {
     HandleCombinationProgress(fraction, secondsRemaining);
   };
-  if (searchMethod == SearchMethod::Exhaustive) {
+  if (options.method == SearchMethod::Exhaustive) {
     const std::uint64_t validCombinations =
         minimumCostFinder->CollectValidCombinations(progress, threadCount);
     Low(StatusUpdate(StatusState::Succeeded));
@@ -358,7 +356,7 @@ void CostFinder::UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> 
 
 std::string CostFinder::CheckOptions() const {
   const std::vector<std::uint32_t>& required = options.requiredStores;
-  if (searchMethod == SearchMethod::Exhaustive &&
+  if (options.method == SearchMethod::Exhaustive &&
       (terms.ChargesShipping() || !required.empty())) {
     return "The exhaustive search takes neither shipping nor stores to keep.\nUse the bounded "
            "search, or leave shipping at 0 and keep no store.";
@@ -412,13 +410,10 @@ std::string CostFinder::MissingRequiredStore(const std::string& reason) const {
 
 void CostFinder::ReportOptions() const {
   if (terms.ChargesShipping()) {
-    const auto& currencies = BrickLink::GetCurrencies();
-    const auto currency =
-        std::find_if(currencies.begin(), currencies.end(),
-                     [this](const BrickLink::Currency& entry) { return entry.id == searchCurrencyId; });
+    const BrickLink::Currency* currency = BrickLink::FindCurrencyByID(searchCurrencyId);
     const auto amount = [&](double value) {
-      return currency == currencies.end() ? Utilities::FormatPrice(value, 2)
-                                          : Utilities::FormatPrice(value, 2, *currency);
+      return currency == nullptr ? Utilities::FormatPrice(value, 2)
+                                 : Utilities::FormatPrice(value, 2, *currency);
     };
     Statistic("Shipping per store: " + amount(terms.domesticShipping) + " domestic, " +
               amount(terms.internationalShipping) + " international");
@@ -446,7 +441,7 @@ bool CostFinder::ReportPossibleCombinations(const std::string& label, const char
   } catch (const std::overflow_error&) {
     possibleCombinationsOverflow = true;
     // The bounded search goes on past any count, so it tells the count as it is.
-    Statistic((searchMethod == SearchMethod::Bounded ? label + PossibleCombinationsText()
+    Statistic((options.method == SearchMethod::Bounded ? label + PossibleCombinationsText()
                                                       : std::string(overflowText)) +
               stores);
     return false;

@@ -1,6 +1,7 @@
 #include "Formatting.h"
 
 #include <boost/log/trivial.hpp>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -165,6 +166,15 @@ std::string ShowControlCharacters(std::string_view text) {
     }
   }
   return shown;
+}
+
+std::optional<std::uint32_t> ParseDecimalNumber(std::string_view text) {
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 }  // namespace Utilities

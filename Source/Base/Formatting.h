@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <locale>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,5 +31,10 @@ std::string ShowControlCharacters(std::string_view text);
 // "Almost done..." for 1 or 2, else "Estimated time remaining: " with seconds up to 120,
 // then weeks, days, hours and minutes, coarser parts crowding out the finer ones.
 std::string FormatTimeRemaining(std::uint64_t secondsRemaining);
+
+// A number written with the ASCII digits 0 to 9 and nothing else: no sign, no blanks. Nothing
+// for an empty text or a number beyond 32 bits; the marketplace's numbers (stores, wanted
+// lists) fit in 32 bits, and cutting a larger one down would name another.
+std::optional<std::uint32_t> ParseDecimalNumber(std::string_view text);
 
 }  // namespace Utilities

@@ -35,8 +35,9 @@ void WriteRecord(const boost::log::record_view& record, boost::log::formatting_o
                   static_cast<unsigned>(clock.fractional_seconds()));
     stream << '[' << text << "] ";
   }
-  if (const auto thread = boost::log::extract<boost::log::attributes::current_thread_id::value_type>(
-          "ThreadID", record)) {
+  if (const auto thread =
+          boost::log::extract<boost::log::attributes::current_thread_id::value_type>("ThreadID",
+                                                                                     record)) {
     stream << '[' << *thread << "] ";
   }
   std::string level = "[";

@@ -11,6 +11,7 @@
 #include "Assert.h"
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
+#include "Formatting.h"
 #include "SearchDefaults.h"
 #include "SqliteWrapper.h"
 
@@ -33,13 +34,12 @@ std::optional<std::vector<std::uint32_t>> ParseStores(const std::string& text) {
   std::vector<std::string> parts;
   boost::algorithm::split(parts, text, [](char c) { return c == ','; });
   for (const std::string& part : parts) {
-    std::uint32_t id = 0;
-    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), id);
-    if (error != std::errc() || end != part.data() + part.size() || part.empty()) {
+    const std::optional<std::uint32_t> id = Utilities::ParseDecimalNumber(part);
+    if (!id) {
       return std::nullopt;
     }
-    if (std::find(stores.begin(), stores.end(), id) == stores.end()) {
-      stores.push_back(id);
+    if (std::find(stores.begin(), stores.end(), *id) == stores.end()) {
+      stores.push_back(*id);
     }
   }
   return stores;

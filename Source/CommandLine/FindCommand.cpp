@@ -1,7 +1,6 @@
 #include "FindCommand.h"
 
 #include <algorithm>
-#include <charconv>
 #include <ostream>
 #include <utility>
 
@@ -82,14 +81,13 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
       if (text == "none") {
         continue;
       }
-      std::uint32_t id = 0;
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-      if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+      const std::optional<std::uint32_t> id = Utilities::ParseDecimalNumber(text);
+      if (!id) {
         return "Not a store number: \"" + text + "\". Give the number of the store's page "
                "address (store.asp?sID=NUMBER), or none.";
       }
-      if (std::find(stores.begin(), stores.end(), id) == stores.end()) {
-        stores.push_back(id);
+      if (std::find(stores.begin(), stores.end(), *id) == stores.end()) {
+        stores.push_back(*id);
       }
     }
   }

@@ -62,8 +62,9 @@ void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ost
       for (auto line = begin; line != end; ++line) {
         const Item& item = line->GetItem();
         output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
-               << std::left << std::setw(12) << Utilities::FormatPrice(line->lotData.price, 4, currency)
-               << std::setw(5) << ToString(item.GetCondition()) << ' ' << std::setw(12)
+               << std::left << std::setw(12)
+               << Utilities::FormatPrice(line->lotData.price, 4, currency) << std::setw(5)
+               << ToString(item.GetCondition()) << ' ' << std::setw(12)
                << ShowControlCharacters(item.Id()) << ' ' << std::setw(20)
                << ShowControlCharacters(item.Color().Name()) << ' '
                << ShowControlCharacters(item.Name()) << '\n';

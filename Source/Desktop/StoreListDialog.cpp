@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "BrickLink/StoreInformation.h"
-#include "DecimalNumber.h"
+#include "Formatting.h"
 
 namespace Corvalle::Desktop {
 
@@ -37,7 +37,8 @@ std::optional<std::uint32_t> ParseStoreNumber(const QString& text) {
     }
     digits = digits.left(end);
   }
-  const std::optional<std::uint32_t> store = ParseDecimalDigits(digits);
+  const std::optional<std::uint32_t> store =
+      Utilities::ParseDecimalNumber(digits.toLatin1().toStdString());
   // Store numbers start at 1.
   if (store == 0u) {
     return std::nullopt;

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "DecimalNumber.h"
+#include "Formatting.h"
 
 namespace Corvalle::Desktop {
 
@@ -15,7 +15,7 @@ std::optional<std::uint32_t> ParseWantedListId(const QString& text) {
   if (digits.startsWith(QLatin1Char('+'))) {
     digits = digits.mid(1);
   }
-  return ParseDecimalDigits(digits);
+  return Utilities::ParseDecimalNumber(digits.toLatin1().toStdString());
 }
 
 WantedListXmlSheet::WantedListXmlSheet(QWidget* parent)

@@ -348,7 +348,8 @@ TEST_F(CostFinderTest, ShippingStoresToAvoidAndStoresToKeepMatchABruteForceSearc
 TEST_F(CostFinderTest, StoresToKeepThatCannotBeInAPlanEndTheSearchNamingThem) {
   TestWorld small;
   small.stores = {{1, "US"}, {2, "US"}, {3, "DE"}, {4, "US"}};
-  small.items = {{"3001", 11, false, 2, {{1, false, 2, 1.0}, {2, false, 2, 0.5}, {3, false, 2, 0.1}}}};
+  small.items = {
+      {"3001", 11, false, 2, {{1, false, 2, 1.0}, {2, false, 2, 0.5}, {3, false, 2, 0.1}}}};
   Serve(small);
   const auto failure = [&](std::vector<std::uint32_t> required,
                            std::vector<std::uint32_t> excluded, std::uint32_t k = 2,
@@ -560,8 +561,9 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
   const auto nothingToBuy = [&](const std::string& name, const std::string& text) {
     const std::string path = marketplace->Directory().WriteFile(name, text).string();
     const Recorded recorded = Search(3, {"Asia"}, 1, path);
-    expectFailure(recorded, "The wanted list \"" + path +
-                                "\" has nothing to buy: no item with a quantity above 0 still to fill.");
+    expectFailure(recorded,
+                  "The wanted list \"" + path +
+                      "\" has nothing to buy: no item with a quantity above 0 still to fill.");
     ASSERT_EQ(recorded.highTexts.size(), 2u) << name;
     EXPECT_EQ(recorded.highTexts[1], "Parsing wanted list \"" + path + "\"...");
   };
@@ -691,9 +693,10 @@ TEST_F(CostFinderTest, TheExhaustiveSearchFindsTheSamePlansAndCountsTheValidOnes
   for (std::size_t rank = 0; rank < exhaustivePlans.size(); ++rank) {
     EXPECT_NEAR(exhaustivePlans[rank].first, boundedPlans[rank].first, 1e-9) << "rank " << rank;
     // Plans of equal cost may come in either order.
-    EXPECT_NE(std::find_if(boundedPlans.begin(), boundedPlans.end(),
-                           [&](const auto& plan) { return plan.second == exhaustivePlans[rank].second; }),
-              boundedPlans.end())
+    EXPECT_NE(
+        std::find_if(boundedPlans.begin(), boundedPlans.end(),
+                     [&](const auto& plan) { return plan.second == exhaustivePlans[rank].second; }),
+        boundedPlans.end())
         << "rank " << rank;
   }
 }

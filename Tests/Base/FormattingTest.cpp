@@ -79,7 +79,9 @@ TEST(ShowControlCharactersTest, EveryControlButTabBecomesAReplacement) {
   EXPECT_EQ(ShowControlCharacters(std::string("x\0y\r\n\x7f", 6)),
             "x" + replacement + "y" + replacement + replacement + replacement);
   // C1 controls in UTF-8 (U+009B is a one-character CSI), while other accented letters pass.
-  EXPECT_EQ(ShowControlCharacters("\xC2\x9B" "31m Tom\xC3\xA1\xC5\xA1"), replacement + "31m Tom\xC3\xA1\xC5\xA1");
+  EXPECT_EQ(ShowControlCharacters("\xC2\x9B"
+                                  "31m Tom\xC3\xA1\xC5\xA1"),
+            replacement + "31m Tom\xC3\xA1\xC5\xA1");
   EXPECT_EQ(ShowControlCharacters("\xC2\xA0" "end\xC2"), "\xC2\xA0" "end\xC2");
 }
 

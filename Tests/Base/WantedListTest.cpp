@@ -267,7 +267,9 @@ TEST_F(WantedListRetrievalTest, ReportsEachItemAndStopsAtTheFirstFailure) {
   WantedList wantedList(*xmlParser, *retriever);
 
   const auto write = [&](const std::string& items) {
-    return marketplace.Directory().WriteFile("list.xml", "<INVENTORY>" + items + "</INVENTORY>").string();
+    return marketplace.Directory()
+        .WriteFile("list.xml", "<INVENTORY>" + items + "</INVENTORY>")
+        .string();
   };
   ASSERT_TRUE(wantedList.ReadItems(
       write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></"

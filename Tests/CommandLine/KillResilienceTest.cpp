@@ -59,23 +59,9 @@ constexpr StageLine kStageLines[] = {
 };
 
 const char* StageName(Stage stage) {
-  switch (stage) {
-    case Stage::Starting:
-      return "starting";
-    case Stage::Colors:
-      return "colours";
-    case Stage::WantedList:
-      return "wanted list";
-    case Stage::PriceGuides:
-      return "price guides";
-    case Stage::Consolidating:
-      return "consolidating";
-    case Stage::Stores:
-      return "stores";
-    case Stage::Searching:
-      return "searching";
-  }
-  return "?";
+  static constexpr const char* kNames[] = {
+      "starting", "colours", "wanted list", "price guides", "consolidating", "stores", "searching"};
+  return kNames[static_cast<int>(stage)];
 }
 
 bool StoresFetchedPages(Stage stage) {

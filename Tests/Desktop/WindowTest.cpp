@@ -455,8 +455,9 @@ void WindowTest::searchesAgainstALiveMarketplace() {
 
   // An independent search on the same (now cached) data gives the plans to compare with.
   const auto ignore = [](const Utilities::IStatusUpdate&) {};
-  auto reference = CreateCostFinder(Sample("castle-wall.xml").toStdString(), saved,
-                                    marketplace.Host(), {ignore, ignore, [](const std::string&) {}});
+  auto reference =
+      CreateCostFinder(Sample("castle-wall.xml").toStdString(), saved, marketplace.Host(),
+                       {ignore, ignore, [](const std::string&) {}});
   reference->FindMinimumCostCombinations(1);
   const auto& plans = reference->GetCombinationData();
   QVERIFY(!plans.empty());

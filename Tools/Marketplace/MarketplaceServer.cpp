@@ -33,87 +33,28 @@ namespace http = boost::beast::http;
 using tcp = asio::ip::tcp;
 
 Fault Fault::Delay(std::chrono::milliseconds delay_) {
-  Fault fault;
-  fault.kind = Kind::Delay;
-  fault.delay = delay_;
-  return fault;
+  return {.kind = Kind::Delay, .delay = delay_};
 }
-
-Fault Fault::Stall() {
-  Fault fault;
-  fault.kind = Kind::Stall;
-  return fault;
-}
-
-Fault Fault::CloseMidBody() {
-  Fault fault;
-  fault.kind = Kind::CloseMidBody;
-  return fault;
-}
-
+Fault Fault::Stall() { return {.kind = Kind::Stall}; }
+Fault Fault::CloseMidBody() { return {.kind = Kind::CloseMidBody}; }
 Fault Fault::Status(unsigned statusCode_) {
-  Fault fault;
-  fault.kind = Kind::Status;
-  fault.statusCode = statusCode_;
-  return fault;
+  return {.kind = Kind::Status, .statusCode = statusCode_};
 }
-
 Fault Fault::InvalidStatusLine(std::string statusLine) {
-  Fault fault;
-  fault.kind = Kind::InvalidStatusLine;
-  fault.text = std::move(statusLine);
-  return fault;
+  return {.kind = Kind::InvalidStatusLine, .text = std::move(statusLine)};
 }
-
 Fault Fault::WrongContentLength(std::string headerValue) {
-  Fault fault;
-  fault.kind = Kind::WrongContentLength;
-  fault.text = std::move(headerValue);
-  return fault;
+  return {.kind = Kind::WrongContentLength, .text = std::move(headerValue)};
 }
-
-Fault Fault::NoContentLength() {
-  Fault fault;
-  fault.kind = Kind::NoContentLength;
-  return fault;
-}
-
-Fault Fault::EmptyBody() {
-  Fault fault;
-  fault.kind = Kind::EmptyBody;
-  return fault;
-}
-
-Fault Fault::GarbagePage() {
-  Fault fault;
-  fault.kind = Kind::GarbagePage;
-  return fault;
-}
-
-Fault Fault::KeepOpen() {
-  Fault fault;
-  fault.kind = Kind::KeepOpen;
-  return fault;
-}
-
-Fault Fault::EndlessBody() {
-  Fault fault;
-  fault.kind = Kind::EndlessBody;
-  return fault;
-}
-
+Fault Fault::NoContentLength() { return {.kind = Kind::NoContentLength}; }
+Fault Fault::EmptyBody() { return {.kind = Kind::EmptyBody}; }
+Fault Fault::GarbagePage() { return {.kind = Kind::GarbagePage}; }
+Fault Fault::KeepOpen() { return {.kind = Kind::KeepOpen}; }
+Fault Fault::EndlessBody() { return {.kind = Kind::EndlessBody}; }
 Fault Fault::Trickle(std::chrono::milliseconds delay_) {
-  Fault fault;
-  fault.kind = Kind::Trickle;
-  fault.delay = delay_;
-  return fault;
+  return {.kind = Kind::Trickle, .delay = delay_};
 }
-
-Fault Fault::Chunked() {
-  Fault fault;
-  fault.kind = Kind::Chunked;
-  return fault;
-}
+Fault Fault::Chunked() { return {.kind = Kind::Chunked}; }
 
 namespace {
 

@@ -60,7 +60,7 @@ struct Fault {
   Kind kind = Kind::Delay;
   std::chrono::milliseconds delay{0};
   unsigned statusCode = 0;
-  std::string text;
+  std::string text{};
 
   static Fault Delay(std::chrono::milliseconds delay);
   static Fault Stall();

@@ -118,14 +118,7 @@ void AppendLots(std::string& page, const World& world, const WorldPriceGuide& gu
     page += "&nbsp;</TD>\n";
     return;
   }
-  std::vector<const WorldLot*> sorted;
-  sorted.reserve(lots.size());
-  for (const WorldLot& lot : lots) {
-    sorted.push_back(&lot);
-  }
-  std::stable_sort(sorted.begin(), sorted.end(), [](const WorldLot* first, const WorldLot* second) {
-    return first->price < second->price;
-  });
+  const std::vector<const WorldLot*> sorted = LotsInPageOrder(lots);
   const std::string itemNumber = std::to_string(world.CatalogNumber(guide));
   page += "\n<TABLE BORDER=\"0\" CELLPADDING=\"1\" CELLSPACING=\"0\" WIDTH=\"100%\">\n";
   page += "<TR BGCOLOR=\"#C0C0C0\"><TD COLSPAN=\"3\" ALIGN=\"CENTER\">";
@@ -171,12 +164,11 @@ std::optional<DisplayCurrency> FindDisplayCurrency(const World& world, std::uint
   if (rate == world.Rates().end()) {
     return std::nullopt;
   }
-  for (const BrickLink::Currency& currency : BrickLink::GetCurrencies()) {
-    if (currency.id == currencyId) {
-      return DisplayCurrency{currencyId, std::string(currency.code) + "&nbsp;", rate->second};
-    }
+  const BrickLink::Currency* currency = BrickLink::FindCurrencyByID(currencyId);
+  if (currency == nullptr) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return DisplayCurrency{currencyId, std::string(currency->code) + "&nbsp;", rate->second};
 }
 
 std::string FormatDecimal(double value) {

@@ -1,5 +1,7 @@
 #include "World.h"
 
+#include <algorithm>
+
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -370,6 +372,18 @@ const WorldPriceGuide* World::FindPriceGuide(char type, const std::string& id,
 std::uint32_t World::CatalogNumber(const WorldPriceGuide& guide) const {
   const auto entry = catalogNumbers.find({guide.type, guide.id});
   return entry == catalogNumbers.end() ? 0 : entry->second;
+}
+
+std::vector<const WorldLot*> LotsInPageOrder(const std::vector<WorldLot>& lots) {
+  std::vector<const WorldLot*> sorted;
+  sorted.reserve(lots.size());
+  for (const WorldLot& lot : lots) {
+    sorted.push_back(&lot);
+  }
+  std::stable_sort(sorted.begin(), sorted.end(), [](const WorldLot* first, const WorldLot* second) {
+    return first->price < second->price;
+  });
+  return sorted;
 }
 
 std::vector<WorldColor> ParseColorGuide(const std::string& text) {

@@ -113,6 +113,9 @@ class World {
   std::map<std::pair<char, std::string>, std::uint32_t> catalogNumbers;
 };
 
+// The lots as a price guide page lists them: cheapest first, equal prices in the given order.
+std::vector<const WorldLot*> LotsInPageOrder(const std::vector<WorldLot>& lots);
+
 // The colour guide of about 2015 that ships with the server, in the file's order, without the
 // pseudo-colour 0 "(Not Applicable)", which has no RGB value.
 const std::vector<WorldColor>& BundledColorGuide();

@@ -196,7 +196,8 @@ bool BoundedSearchAccepts(const ConsolidatedLotData& consolidatedLotData, const 
   for (std::uint32_t item = 0; item < consolidatedLotData.ItemCount(); ++item) {
     const LotData* cells = consolidatedLotData.GetItemLotDataBegin(item);
     for (std::uint32_t store = 0; store < consolidatedLotData.StoreCount(); ++store) {
-      if (cells[store].quantity != 0 && !(std::isfinite(cells[store].price) && cells[store].price >= 0.0)) {
+      if (cells[store].quantity != 0 &&
+          !(std::isfinite(cells[store].price) && cells[store].price >= 0.0)) {
         return false;
       }
     }

@@ -169,9 +169,8 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
         swaps.push_back({base + PenalizedChange(work, store) + shipping[store], out, store});
       }
     }
-    const auto best = std::min_element(swaps.begin(), swaps.end(), [](const Swap& a, const Swap& b) {
-      return a.cost < b.cost;
-    });
+    const auto best = std::min_element(
+        swaps.begin(), swaps.end(), [](const Swap& a, const Swap& b) { return a.cost < b.cost; });
     if (best == swaps.end() || !(best->cost < current - 1e-12 * std::max(1.0, current))) {
       break;
     }
@@ -898,10 +897,11 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
 void Worker::Descend(std::uint32_t depth, double combinations) {
   if (depth == splitDepth && tasks != nullptr) {
     const Level& level = levels[depth];
-    tasks->push_back(Task{level.chosen,
-                          std::vector<std::uint32_t>(level.candidates.begin(),
-                                                     level.candidates.begin() + level.candidateCount),
-                          level.multipliers, combinations});
+    tasks->push_back(
+        Task{level.chosen,
+             std::vector<std::uint32_t>(level.candidates.begin(),
+                                        level.candidates.begin() + level.candidateCount),
+             level.multipliers, combinations});
     return;
   }
   Explore(depth, combinations);

@@ -63,6 +63,13 @@ const Currency& GetCurrencyByName(const std::string& name) {
   throw std::invalid_argument("Unknown currency name");
 }
 
+const Currency* FindCurrencyByID(std::uint32_t id) {
+  const auto& currencies = GetCurrencies();
+  const auto found = std::find_if(currencies.begin(), currencies.end(),
+                                  [id](const Currency& currency) { return currency.id == id; });
+  return found == currencies.end() ? nullptr : &*found;
+}
+
 const Currency* FindCurrencyByName(const std::string& name) {
   const auto& currencies = GetCurrencies();
   const auto found = std::find_if(currencies.begin(), currencies.end(),

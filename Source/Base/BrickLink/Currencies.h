@@ -22,5 +22,7 @@ const std::vector<Currency>& GetCurrencies();
 const Currency& GetCurrencyByName(const std::string& name);
 // The same, or null when no currency has that name.
 const Currency* FindCurrencyByName(const std::string& name);
+// The currency of the marketplace's number, or null when the table has none.
+const Currency* FindCurrencyByID(std::uint32_t id);
 
 }  // namespace Corvalle::BrickLink

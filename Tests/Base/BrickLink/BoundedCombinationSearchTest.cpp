@@ -25,14 +25,10 @@
 namespace Corvalle::BrickLink {
 namespace {
 
+using Testing::SameCost;
+
 using Indices = std::vector<std::uint32_t>;
 using Plans = std::vector<std::unique_ptr<ICombinationData>>;
-
-// Equal costs, allowing for the order in which a sum of the same purchases was added up.
-bool SameCost(double first, double second) {
-  return first == second ||
-         std::abs(first - second) <= 1e-9 * std::max(std::abs(first), std::abs(second));
-}
 
 double Choose(std::uint32_t n, std::uint32_t k) {
   long double result = 1.0L;
@@ -76,28 +72,6 @@ ExhaustivePlans FindExhaustively(const std::vector<Item>& items,
     }
   }
   return result;
-}
-
-std::string Describe(const std::vector<Item>& items, const ConsolidatedLotData& table,
-                     std::uint32_t k) {
-  std::ostringstream text;
-  text << "k " << k << ", " << table.StoreCount() << " stores, wanted";
-  for (const Item& item : items) {
-    text << ' ' << item.Quantity();
-  }
-  text << "\ncells (quantity@price, '-' empty), one line per item:";
-  for (std::uint32_t item = 0; item < items.size(); ++item) {
-    text << "\n ";
-    for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
-      const LotData cell = table.GetLotData(item, store);
-      if (cell.quantity == 0) {
-        text << " -";
-      } else {
-        text << ' ' << cell.quantity << '@' << cell.price;
-      }
-    }
-  }
-  return text.str();
 }
 
 std::string Describe(const std::vector<StoreCombination>& combinations) {
@@ -233,7 +207,7 @@ void ExpectExactly(const std::vector<Item>& items,
         *table, k, 25, nullptr, workers);
     EXPECT_EQ(found, expected) << workers << " workers, found:" << Describe(found)
                                << "\nexpected:" << Describe(expected) << "\n"
-                               << Describe(items, *table, k);
+                               << Testing::DescribeTable(items, *table, k);
   }
 }
 
@@ -330,18 +304,18 @@ TEST(BoundedCombinationSearchTest, FindsTheCheapestDistinctPlansOfTheExhaustiveS
     const std::string mismatch =
         Mismatch(test.items, *test.table, test.k, test.maximumPlans, byWorkers[0], expected);
     ASSERT_EQ(mismatch, "") << "round " << round << ", at most " << test.maximumPlans << " plans\n"
-                            << Describe(test.items, *test.table, test.k)
+                            << Testing::DescribeTable(test.items, *test.table, test.k)
                             << "\nfound:" << Describe(byWorkers[0]);
     ASSERT_EQ(byWorkers[0], byWorkers[1])
         << "round " << round << ", 1 worker then 2:" << Describe(byWorkers[0]) << "\nand"
         << Describe(byWorkers[1]) << "\n"
-        << Describe(test.items, *test.table, test.k);
+        << Testing::DescribeTable(test.items, *test.table, test.k);
     const double combinations = Choose(test.table->StoreCount(), test.k);
     for (const double count : ruledOut) {
       ASSERT_TRUE(count >= 0.0 && count <= combinations * (1.0 + 1e-12))
           << "round " << round << ": " << count << " of " << combinations
           << " combinations ruled out\n"
-          << Describe(test.items, *test.table, test.k);
+          << Testing::DescribeTable(test.items, *test.table, test.k);
     }
 
     withPlans += expected.plans.empty() ? 0 : 1;
@@ -436,7 +410,7 @@ TEST(BoundedCombinationSearchTest, ReturnsEveryPlanOnceWhenThereAreFewerThanAske
                            ->FindCheapestCombinations(*test.table, test.k, 25, nullptr, 2);
     ASSERT_EQ(Mismatch(test.items, *test.table, test.k, 25, found, expected), "")
         << "round " << round << "\n"
-        << Describe(test.items, *test.table, test.k) << "\nfound:" << Describe(found);
+        << Testing::DescribeTable(test.items, *test.table, test.k) << "\nfound:" << Describe(found);
   }
   EXPECT_GT(checked, 100);
 }
@@ -624,7 +598,7 @@ TEST(BoundedCombinationSearchTest, ReportsProgressUpToTheWhole) {
           ->FindCheapestCombinations(*test.table, test.k, test.maximumPlans, record.Callback(),
                                      workers);
       EXPECT_EQ(record.Problems(), "") << "round " << round << ", " << workers << " workers\n"
-                                       << Describe(test.items, *test.table, test.k);
+                                       << Testing::DescribeTable(test.items, *test.table, test.k);
     }
   }
 }

@@ -65,9 +65,10 @@ TEST(CheapestCombinationsTest, FollowsTheKeepTheCheapestRuleOnRandomOffers) {
       for (std::uint32_t& column : columns) {
         column = static_cast<std::uint32_t>(random() % 1000);
       }
-      const auto dearest = std::max_element(model.begin(), model.end(), [](const auto& a, const auto& b) {
-        return std::tie(a.cost, a.visit) < std::tie(b.cost, b.visit);
-      });
+      const auto dearest =
+          std::max_element(model.begin(), model.end(), [](const auto& a, const auto& b) {
+            return std::tie(a.cost, a.visit) < std::tie(b.cost, b.visit);
+          });
       const double threshold = model.size() < capacity
                                    ? std::numeric_limits<double>::infinity()
                                    : dearest->cost;

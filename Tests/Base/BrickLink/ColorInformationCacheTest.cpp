@@ -83,7 +83,8 @@ TEST_F(ColorInformationCacheTest, ColorsStoredMeanwhileByAnotherSearchAreNoError
   ColorInformationCache first;
   ColorInformationCache second;
   first.InsertColorData({{70011, {"Black", 0x05131D}}});
-  EXPECT_NO_THROW(second.InsertColorData({{70300, {"Green", 0x237841}}, {70011, {"Black", 0x05131D}}}));
+  EXPECT_NO_THROW(
+      second.InsertColorData({{70300, {"Green", 0x237841}}, {70011, {"Black", 0x05131D}}}));
   EXPECT_EQ(ColorRows(), 2);
   EXPECT_EQ(TimestampRows(), 2);
   EXPECT_EQ(database.Count("SELECT COUNT(*) FROM ColorInformation WHERE ColorID = 70011"), 1);

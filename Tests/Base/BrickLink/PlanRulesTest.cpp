@@ -22,6 +22,8 @@
 namespace Corvalle::BrickLink {
 namespace {
 
+using Testing::SameCost;
+
 using Indices = std::vector<std::uint32_t>;
 
 struct BruteForcePlan {
@@ -92,7 +94,8 @@ std::vector<BruteForcePlan> BruteForce(const std::vector<Item>& items,
     }
     bool everyStoreBuys = true;
     for (std::size_t position = 0; position < stores.size(); ++position) {
-      everyStoreBuys = everyStoreBuys && (purchase.buys[position] || rules.IsRequired(stores[position]));
+      everyStoreBuys =
+          everyStoreBuys && (purchase.buys[position] || rules.IsRequired(stores[position]));
     }
     if (!everyStoreBuys) {
       continue;
@@ -128,14 +131,10 @@ std::vector<BruteForcePlan> BruteForce(const std::vector<Item>& items,
   return plans;
 }
 
-bool SameCost(double first, double second) {
-  return std::abs(first - second) <= 1e-9 * std::max({1.0, std::abs(first), std::abs(second)});
-}
-
 std::string Describe(const std::vector<Item>& items, const ConsolidatedLotData& table,
                      std::uint32_t k, const PlanRules& rules) {
   std::ostringstream text;
-  text << "k " << k << ", required columns";
+  text << "required columns";
   for (const std::uint32_t column : rules.required) {
     text << ' ' << column;
   }
@@ -143,20 +142,7 @@ std::string Describe(const std::vector<Item>& items, const ConsolidatedLotData& 
   for (const double amount : rules.shipping) {
     text << ' ' << amount;
   }
-  text << "\nwanted";
-  for (const Item& item : items) {
-    text << ' ' << item.Quantity();
-  }
-  for (std::uint32_t item = 0; item < items.size(); ++item) {
-    text << "\n ";
-    for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
-      const LotData cell = table.GetLotData(item, store);
-      text << ' ' << (cell.quantity == 0 ? std::string("-")
-                                         : std::to_string(cell.quantity) + "@" +
-                                               std::to_string(cell.price));
-    }
-  }
-  return text.str();
+  return text.str() + "\n" + Testing::DescribeTable(items, table, k);
 }
 
 // What is wrong with the search's plans against the brute force's; empty when nothing. Plans of

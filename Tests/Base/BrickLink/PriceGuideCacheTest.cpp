@@ -152,7 +152,8 @@ TEST_F(PriceGuideCacheTest, APriceBeyondTheStoredRangeIsRefusedBeforeAnythingIsW
   EXPECT_EQ(Lots(), 5);
   Item item = Blank("3001");
   ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
-  EXPECT_EQ(item.PriceGuideUsed().GetLots(), (PriceGuide::Lots{{4001, 1, 0.07}, {1001, 2, 1234.5679}}));
+  EXPECT_EQ(item.PriceGuideUsed().GetLots(),
+            (PriceGuide::Lots{{4001, 1, 0.07}, {1001, 2, 1234.5679}}));
 
   // The largest whole price that fits: its units, rounded to a double, read back as the price.
   cache.InsertPriceGuide(MakeItem("3002", {{9001, 1, largest}}, {}), kUsDollar);

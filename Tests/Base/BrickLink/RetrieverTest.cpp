@@ -62,7 +62,8 @@ TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
   const auto parser = CreateColorInformationParser();
   {
     ColorInformationCache cache;
-    const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
+    const auto retriever =
+        CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
     EXPECT_TRUE(retriever->TryPopulateColorInformation());
     ASSERT_EQ(Requests(), 1u);
     EXPECT_EQ(server.RequestLog()[0].target, "/catalogColors.asp");
@@ -71,7 +72,8 @@ TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
   }
   ColorInformation::SetColorData(5, "changed in memory", 0);
   ColorInformationCache cache;
-  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
+  const auto retriever =
+      CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
   EXPECT_TRUE(retriever->TryPopulateColorInformation());
   EXPECT_TRUE(retriever->TryPopulateColorInformation());
   EXPECT_EQ(Requests(), 1u) << "the cached list must be used";
@@ -81,7 +83,8 @@ TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
 TEST_F(RetrieverTest, ColourFailuresAreReported) {
   const auto parser = CreateColorInformationParser();
   ColorInformationCache cache;
-  const auto retriever = CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
+  const auto retriever =
+      CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
   Testing::LogCapture log;
   server.SetFault("catalogColors", Fault::Status(503));
   EXPECT_FALSE(retriever->TryPopulateColorInformation());

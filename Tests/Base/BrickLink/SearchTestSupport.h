@@ -2,8 +2,11 @@
 
 // Small builders shared by the tests of the combination search.
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,36 @@ inline std::vector<std::uint32_t> ConsecutiveIds(std::uint32_t first, std::uint3
     ids.push_back(first + index);
   }
   return ids;
+}
+
+// Equal costs, allowing for the order in which a sum of the same purchases was added up.
+inline bool SameCost(double first, double second) {
+  return first == second ||
+         std::abs(first - second) <= 1e-9 * std::max(std::abs(first), std::abs(second));
+}
+
+// A table for a failure message: k, the wanted quantities and the cells, one line per item.
+inline std::string DescribeTable(const std::vector<Corvalle::Item>& items,
+                                 const Corvalle::BrickLink::ConsolidatedLotData& table,
+                                 std::uint32_t k) {
+  std::ostringstream text;
+  text << "k " << k << ", " << table.StoreCount() << " stores, wanted";
+  for (const Corvalle::Item& item : items) {
+    text << ' ' << item.Quantity();
+  }
+  text << "\ncells (quantity@price, '-' empty), one line per item:";
+  for (std::uint32_t item = 0; item < items.size(); ++item) {
+    text << "\n ";
+    for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
+      const Corvalle::BrickLink::LotData cell = table.GetLotData(item, store);
+      if (cell.quantity == 0) {
+        text << " -";
+      } else {
+        text << ' ' << cell.quantity << '@' << cell.price;
+      }
+    }
+  }
+  return text.str();
 }
 
 }  // namespace Testing

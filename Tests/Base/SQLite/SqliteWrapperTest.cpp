@@ -100,8 +100,8 @@ TEST_F(SqliteWrapperTest, ADamagedCacheIsMovedAsideOnceAndTold) {
     const std::string notice = TakeDatabaseNotice();
     EXPECT_EQ(notice.rfind("The cache " + cache + " was damaged (", 0), 0u) << notice;
     // The damaged file is kept where the notice says, whole.
-    const std::string aside = notice.substr(notice.find("moved to ") + 9,
-                                            notice.find(" and a fresh") - notice.find("moved to ") - 9);
+    const std::string aside = notice.substr(
+        notice.find("moved to ") + 9, notice.find(" and a fresh") - notice.find("moved to ") - 9);
     EXPECT_EQ(aside.rfind(cache + ".damaged-", 0), 0u) << aside;
     EXPECT_TRUE(std::filesystem::exists(aside)) << aside;
     EXPECT_EQ(std::filesystem::file_size(aside), damage == "garbage" ? 4096u : 100u);
