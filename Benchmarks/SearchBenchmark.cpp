@@ -10,9 +10,11 @@
 
 #include <atomic>
 #include <random>
+#include <span>
 #include <thread>
 
 #include "AllocationCounter.h"
+#include "BrickLink/LotDataConsolidator.h"
 #include "BrickLink/MinimumCostFinder.h"
 #include "BrickLink/StorePruner.h"
 #include "CombinationGenerator.h"
@@ -21,7 +23,7 @@ namespace {
 
 using Corvalle::Item;
 using Corvalle::BrickLink::ConsolidatedLotData;
-using Corvalle::BrickLink::LotData;
+using Corvalle::BrickLink::TableLot;
 using Corvalle::BrickLink::StoreInformation;
 
 std::uint32_t Workers(std::uint32_t n, std::uint32_t k, std::uint32_t requested) {
@@ -40,20 +42,21 @@ struct SyntheticSearch {
                          Corvalle::Condition::New,
                          1 + static_cast<std::uint32_t>(random() % maxWanted));
     }
-    ConsolidatedLotData::Array data(boost::extents[itemCount][storeCount]);
-    for (std::uint32_t item = 0; item < itemCount; ++item) {
-      for (std::uint32_t store = 0; store < storeCount; ++store) {
-        if (chance(random) < offerProbability) {
-          data[item][store] = LotData{1 + static_cast<std::uint32_t>(random() % maxQuantity),
-                                      0.01 * static_cast<double>(1 + random() % 500)};
-        }
-      }
-    }
     std::vector<StoreInformation> stores;
     for (std::uint32_t store = 0; store < storeCount; ++store) {
       stores.emplace_back(10000 + store * 7);
     }
-    table = std::make_shared<const ConsolidatedLotData>(data, std::move(stores));
+    ConsolidatedLotData::Builder builder(itemCount, std::move(stores));
+    for (std::uint32_t item = 0; item < itemCount; ++item) {
+      for (std::uint32_t store = 0; store < storeCount; ++store) {
+        if (chance(random) < offerProbability) {
+          const TableLot lot{1 + static_cast<std::uint32_t>(random() % maxQuantity),
+                             0.01 * static_cast<double>(1 + random() % 500)};
+          builder.SetLots(item, store, std::span<const TableLot>(&lot, 1));
+        }
+      }
+    }
+    table = builder.Build();
   }
 
   std::vector<Item> items;
@@ -161,10 +164,10 @@ void BM_ValidateValidHeavy(benchmark::State& state) {
           for (std::uint32_t d = c + 1; d < n; ++d) {
             bool ok = true;
             for (std::uint32_t item = 0; ok && item < table.ItemCount(); ++item) {
-              const std::uint64_t sum = std::uint64_t{table.GetLotData(item, a).quantity} +
-                                        table.GetLotData(item, b).quantity +
-                                        table.GetLotData(item, c).quantity +
-                                        table.GetLotData(item, d).quantity;
+              const std::uint64_t sum = std::uint64_t{table.OfferedQuantity(item, a)} +
+                                        table.OfferedQuantity(item, b) +
+                                        table.OfferedQuantity(item, c) +
+                                        table.OfferedQuantity(item, d);
               ok = sum >= search.items[item].Quantity();
             }
             count += ok ? 1 : 0;
@@ -204,6 +207,43 @@ BENCHMARK(BM_PruneExtraneous)
     ->Arg(1)
     ->UseRealTime()
     ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+// ConsolidateLotData on one item wanted 1000 times in any condition whose price guides hold
+// the argument's number of lots, half new and half used, over range(1) stores: one store
+// listing every lot is the case that used to fold the store's lots again for each one.
+void BM_Consolidate(benchmark::State& state) {
+  const auto lotCount = static_cast<std::uint32_t>(state.range(0));
+  const auto storeCount = static_cast<std::uint32_t>(state.range(1));
+  std::mt19937 random(17);
+  Corvalle::BrickLink::PriceGuide::Lots newLots;
+  Corvalle::BrickLink::PriceGuide::Lots usedLots;
+  for (std::uint32_t lot = 0; lot < lotCount; ++lot) {
+    (lot % 2 == 0 ? newLots : usedLots)
+        .emplace_back(1 + random() % storeCount, 1 + static_cast<std::uint32_t>(random() % 50),
+                      0.0001 * static_cast<double>(1 + random() % 20000));
+  }
+  std::vector<Item> items;
+  items.emplace_back(Corvalle::ItemType::Part, "3001", "Brick 2 x 4", 5, Corvalle::Condition::Used,
+                     1000);
+  items.back().SetPriceGuideNew(std::make_unique<Corvalle::BrickLink::PriceGuide>(
+      std::move(newLots), Corvalle::BrickLink::PriceGuideStatistics{},
+      Corvalle::BrickLink::PriceGuideStatistics{}));
+  items.back().SetPriceGuideUsed(std::make_unique<Corvalle::BrickLink::PriceGuide>(
+      std::move(usedLots), Corvalle::BrickLink::PriceGuideStatistics{},
+      Corvalle::BrickLink::PriceGuideStatistics{}));
+  const auto consolidator = Corvalle::BrickLink::CreateLotDataConsolidator();
+  std::uint32_t stores = 0;
+  for (auto _ : state) {
+    stores = consolidator->ConsolidateLotData(items)->StoreCount();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * lotCount);
+  state.counters["stores"] = stores;
+}
+BENCHMARK(BM_Consolidate)
+    ->Args({200000, 1})
+    ->Args({200000, 2000})
+    ->Args({20000, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

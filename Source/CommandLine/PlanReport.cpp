@@ -64,7 +64,7 @@ void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ost
         output << "    " << std::right << std::setw(5) << line->lotData.quantity << " x "
                << std::left << std::setw(12)
                << Utilities::FormatPrice(line->lotData.price, 4, currency) << std::setw(5)
-               << ToString(item.GetCondition()) << ' ' << std::setw(12)
+               << ToString(line->condition) << ' ' << std::setw(12)
                << ShowControlCharacters(item.Id()) << ' ' << std::setw(20)
                << ShowControlCharacters(item.Color().Name()) << ' '
                << ShowControlCharacters(item.Name()) << '\n';
@@ -125,7 +125,9 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
             {"name", item.Name()},
             {"color", item.Color().Id()},
             {"colorName", item.Color().Name()},
-            {"condition", ToString(item.GetCondition())},
+            // What the buyer gets from the lots of the line: for an item wanted in any
+            // condition, New or Used as the store sells it.
+            {"condition", ToString(line->condition)},
             {"quantity", line->lotData.quantity},
             {"price", line->lotData.price},
         });

@@ -17,7 +17,7 @@ LotDataWrapper::LotDataWrapper(const BrickLink::CombinationLotData& lotData)
     : quantity_(QString::number(lotData.lotData.quantity)),
       price_(QString::fromStdString(
           Utilities::FormatPrice(lotData.lotData.price, kUnitPriceDecimals))),
-      condition_(QString::fromStdString(ToString(lotData.GetItem().GetCondition()))),
+      condition_(QString::fromStdString(ToString(lotData.condition))),
       partNumber_(QString::fromStdString(lotData.GetItem().Id())),
       color_(QString::fromStdString(lotData.GetItem().Color().Name())),
       part_(QString::fromStdString(lotData.GetItem().Name())) {}

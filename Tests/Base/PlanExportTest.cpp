@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "BrickStore/XmlParser.h"
 #include "ExceptionMessage.h"
 #include "ReadFile.h"
 #include "TemporaryDirectory.h"
@@ -63,6 +64,71 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
   // Exporting again replaces the files instead of adding to them.
   ExportWantedLists(*plan, 4, directory.string(), 99);
   EXPECT_EQ(ReadFile(directory / "plan-4-store-11.xml"), plan->CreateWantedListXml(11, 99));
+}
+
+// What the exported list asks for, read back by this program's own reader: each store's part
+// of each item, in the condition the plan buys there and no dearer than the plan pays.
+TEST_F(PlanExportTest, ExportedListsReadBackAsThePlansShareOfEachStore) {
+  std::vector<Item> wanted;
+  wanted.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 10);
+  wanted.emplace_back(ItemType::Part, "3004", "Brick 1 x 2", 11, Condition::Used, 7);
+  wanted.emplace_back(ItemType::Minifigure, "cas001", "Knight", 0, Condition::Used, 2);
+  auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
+  lots->emplace_back(wanted[0], BrickLink::StoreInformation(42), BrickLink::LotData{6, 0.25});
+  lots->emplace_back(wanted[0], BrickLink::StoreInformation(42), BrickLink::LotData{1, 0.3125});
+  lots->emplace_back(wanted[1], BrickLink::StoreInformation(42), BrickLink::LotData{3, 0.05},
+                     Condition::Used);
+  lots->emplace_back(wanted[1], BrickLink::StoreInformation(42), BrickLink::LotData{2, 0.07},
+                     Condition::New);
+  lots->emplace_back(wanted[0], BrickLink::StoreInformation(11), BrickLink::LotData{3, 0.30});
+  lots->emplace_back(wanted[1], BrickLink::StoreInformation(11), BrickLink::LotData{2, 0.04},
+                     Condition::Used);
+  lots->emplace_back(wanted[2], BrickLink::StoreInformation(11), BrickLink::LotData{2, 7.0},
+                     Condition::New);
+  const auto mixed = BrickLink::CreateCombinationData(
+      {BrickLink::StoreInformation(42), BrickLink::StoreInformation(11)}, 0.0, std::move(lots));
+  ExportWantedLists(*mixed, 1, files.Path().string(), 5);
+
+  struct Read {
+    std::string id;
+    ItemType type;
+    std::uint32_t color;
+    std::uint32_t quantity;
+    Condition condition;  // Used: any condition, as the reader takes a list without N
+    double maximumPrice;
+  };
+  const auto readBack = [&](std::uint32_t storeId) {
+    const auto path = files.Path() / ("plan-1-store-" + std::to_string(storeId) + ".xml");
+    std::vector<Read> read;
+    const auto parsed = BrickStore::CreateXmlParser()->ParseItems(path.c_str());
+    for (const Item& item : *parsed) {
+      read.push_back({item.Id(), item.Type(), item.Color().Id(), item.Quantity(),
+                      item.GetCondition(), item.MaximumPrice()});
+    }
+    return read;
+  };
+  const auto expectRead = [](const std::vector<Read>& read, const std::vector<Read>& expected) {
+    ASSERT_EQ(read.size(), expected.size());
+    for (std::size_t index = 0; index < read.size(); ++index) {
+      SCOPED_TRACE(expected[index].id);
+      EXPECT_EQ(read[index].id, expected[index].id);
+      EXPECT_EQ(read[index].type, expected[index].type);
+      EXPECT_EQ(read[index].color, expected[index].color);
+      EXPECT_EQ(read[index].quantity, expected[index].quantity);
+      EXPECT_EQ(read[index].condition, expected[index].condition);
+      EXPECT_DOUBLE_EQ(read[index].maximumPrice, expected[index].maximumPrice);
+    }
+  };
+  // Store 42: 7 new bricks up to 0.3125; 5 any-condition ones, both conditions bought.
+  expectRead(readBack(42), {{"3001", ItemType::Part, 5, 7, Condition::New, 0.3125},
+                            {"3004", ItemType::Part, 11, 5, Condition::Used, 0.07}});
+  // Store 11: the any-condition lines bought in one condition are held to it.
+  const auto eleven = readBack(11);
+  expectRead(eleven, {{"3001", ItemType::Part, 5, 3, Condition::New, 0.30},
+                      {"3004", ItemType::Part, 11, 2, Condition::Used, 0.04},
+                      {"cas001", ItemType::Minifigure, 0, 2, Condition::New, 7.0}});
+  EXPECT_NE(ReadFile(files.Path() / "plan-1-store-11.xml").find("<CONDITION>U</CONDITION>"),
+            std::string::npos);
 }
 
 TEST_F(PlanExportTest, FailuresNameWhatCouldNotBeWritten) {

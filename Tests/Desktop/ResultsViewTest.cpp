@@ -137,7 +137,8 @@ std::unique_ptr<BrickLink::ICombinationData> ResultsViewTest::MakePlan(double co
   auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
   lots->emplace_back(items[0], BrickLink::StoreInformation(kPalace), BrickLink::LotData{8, 100.5});
   lots->emplace_back(items[0], BrickLink::StoreInformation(kKontor), BrickLink::LotData{2, 117.0});
-  lots->emplace_back(items[1], BrickLink::StoreInformation(kNameless), BrickLink::LotData{4, 0.25});
+  lots->emplace_back(items[1], BrickLink::StoreInformation(kNameless), BrickLink::LotData{4, 0.25},
+                     Condition::Used);
   return BrickLink::CreateCombinationData(
       {BrickLink::StoreInformation(kPalace), BrickLink::StoreInformation(kKontor),
        BrickLink::StoreInformation(kNameless)},
@@ -473,7 +474,8 @@ void ResultsViewTest::xmlSheetCopiesOrRefuses() {
   QCOMPARE(controller.enteredWantedListID(), std::optional<std::uint32_t>(12345));
   const QString expected = QStringLiteral(
       "<INVENTORY>\n <ITEM>\n  <ITEMID>3001</ITEMID>\n  <ITEMTYPE>P</ITEMTYPE>\n"
-      "  <COLOR>5</COLOR>\n  <MINQTY>2</MINQTY>\n  <WANTEDLISTID>12345</WANTEDLISTID>\n"
+      "  <COLOR>5</COLOR>\n  <MINQTY>2</MINQTY>\n  <MAXPRICE>117.0000</MAXPRICE>\n"
+      "  <CONDITION>N</CONDITION>\n  <WANTEDLISTID>12345</WANTEDLISTID>\n"
       " </ITEM>\n</INVENTORY>");
   QCOMPARE(clipboard->text(), expected);
 

@@ -497,7 +497,7 @@ void WindowTest::searchesAgainstALiveMarketplace() {
       QCOMPARE(shown,
                (QStringList{QString::number(line->lotData.quantity),
                             QString::fromStdString(Utilities::FormatPrice(line->lotData.price, 4)),
-                            QString::fromStdString(ToString(item.GetCondition())),
+                            QString::fromStdString(ToString(line->condition)),
                             QString::fromStdString(item.Id()),
                             QString::fromStdString(item.Color().Name()),
                             QString::fromStdString(item.Name())}));

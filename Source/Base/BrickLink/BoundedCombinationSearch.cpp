@@ -13,14 +13,15 @@
 // being exactly the cheapest ones, in (cost, columns) order, whatever the worker count and
 // whatever order the workers happen to visit things in.
 //
-// - Supermodularity: for each item the cost of the cheapest wanted units of a store set falls
-//   by no more when a store joins a larger set. So below a supplying C nothing costs less than
+// - Supermodularity: for each item the cost of the cheapest wanted units among a store set's
+//   lots falls by no more when a store joins a larger set. So below a supplying C nothing costs less than
 //   cost(C) minus the r largest savings of single candidates next to C; and as children come in
 //   order of falling savings, once one child's bound exceeds the threshold so do all later ones.
 //   With shipping, a candidate's saving is net of its shipping and only positive ones count, as
 //   a plan below C need not fill its r places.
 // - A Lagrangian bound: for item prices u, a store's value v(u) = its shipping + the sum over
-//   its offers of min(offered, wanted) x min(0, price - u), and any plan below the node costs at
+//   its lots of quantity x min(0, price - u) (a store's lots of an item capped together at the
+//   wanted quantity, cheapest first), and any plan below the node costs at
 //   least sum(u x wanted) + the values of C + the r most negative values of the candidates. A
 //   few subgradient steps per node improve u, starting from the parent's. A candidate whose
 //   forced inclusion already lifts the bound above the threshold is dropped for the whole
@@ -95,7 +96,7 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
                   rules.shipping.size() == consolidatedLotData.StoreCount());
   statistics = {};
 
-  const SearchTable table(items, consolidatedLotData);
+  const SearchTable table(items, consolidatedLotData, k);
   const Binomials binomials(table.storeCount, k);
   const auto required = static_cast<std::uint32_t>(rules.required.size());
   const double total = binomials(table.storeCount - required, k - required);
@@ -194,11 +195,12 @@ bool BoundedSearchAccepts(const ConsolidatedLotData& consolidatedLotData, const 
     }
   }
   for (std::uint32_t item = 0; item < consolidatedLotData.ItemCount(); ++item) {
-    const LotData* cells = consolidatedLotData.GetItemLotDataBegin(item);
+    const TableCell* cells = consolidatedLotData.GetItemCells(item);
     for (std::uint32_t store = 0; store < consolidatedLotData.StoreCount(); ++store) {
-      if (cells[store].quantity != 0 &&
-          !(std::isfinite(cells[store].price) && cells[store].price >= 0.0)) {
-        return false;
+      for (const TableLot& lot : consolidatedLotData.LotsOf(cells[store])) {
+        if (!(std::isfinite(lot.price) && lot.price >= 0.0)) {
+          return false;
+        }
       }
     }
   }

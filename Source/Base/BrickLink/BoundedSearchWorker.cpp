@@ -22,8 +22,12 @@ constexpr std::uint32_t kNodesPerProgressCheck = 256;
 
 }  // namespace
 
-Level::Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k)
-    : cells(static_cast<std::size_t>(itemCount) * std::max(k, 1u)),
+Level::Level(const SearchTable& table, std::uint32_t k)
+    : Level(table.itemCount, table.storeCount, k, table.CellBegin(table.itemCount)) {}
+
+Level::Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k,
+             std::uint32_t cellCapacity)
+    : cells(cellCapacity),
       cellCount(itemCount, 0),
       missing(itemCount, 0),
       fill(itemCount, 0),
@@ -44,7 +48,6 @@ Worker::Worker(const Shared& shared_)
     : shared(shared_),
       table(shared_.table),
       k(shared_.k),
-      stride(std::max(shared_.k, 1u)),
       shipping(table.storeCount, 0.0),
       required(table.storeCount, 0),
       marks(table.storeCount, 0),
@@ -63,18 +66,26 @@ Worker::Worker(const Shared& shared_)
   missingList.reserve(table.itemCount);
   touched.reserve(table.storeCount);
   for (std::uint32_t depth = 0; depth <= k; ++depth) {
-    levels.emplace_back(table.itemCount, table.storeCount, k);
+    levels.emplace_back(table, k);
   }
 }
 
 Task Worker::RootTask() const {
   Task root;
   root.multipliers.assign(table.itemCount, 0.0);
+  std::vector<Lot> lots;
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-    std::uint64_t supplied = 0;  // capped offers of up to 2^32 - 1 units each
+    lots.clear();
     for (const Offer& offer : table.OffersOfItem(item)) {
-      supplied += offer.quantity;
-      root.multipliers[item] = offer.price;
+      const std::span<const Lot> offerLots = table.LotsOf(offer);
+      lots.insert(lots.end(), offerLots.begin(), offerLots.end());
+    }
+    std::sort(lots.begin(), lots.end(),
+              [](const Lot& first, const Lot& second) { return first.price < second.price; });
+    std::uint64_t supplied = 0;  // capped lots of up to 2^32 - 1 units each
+    for (const Lot& lot : lots) {
+      supplied += lot.quantity;
+      root.multipliers[item] = lot.price;
       if (supplied >= table.wanted[item]) {
         break;
       }
@@ -117,7 +128,7 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     double dearest = 0.0;
     for (const Offer& offer : table.OffersOfItem(item)) {
-      dearest = std::max(dearest, offer.price);
+      dearest = std::max(dearest, table.LotsOf(offer).back().price);
     }
     penalties[item] = 4.0 * dearest + 1.0;
   }
@@ -213,15 +224,19 @@ void Worker::AddStore(Level& level, std::uint32_t store) {
   level.chosen.push_back(store);
   for (const Offer& offer : table.OffersOfStore(store)) {
     const std::uint32_t item = offer.other;
-    ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
-    std::uint32_t position = level.cellCount[item];
-    while (position > 0 && Before(offer.price, store, cells[position - 1].price,
-                                  cells[position - 1].store)) {
-      cells[position] = cells[position - 1];
-      --position;
+    ChosenCell* cells = CellsOf(level, item);
+    // The store's lots in its own order: each goes after its equals, the earlier lots of the
+    // same store among them.
+    for (const Lot& lot : table.LotsOf(offer)) {
+      std::uint32_t position = level.cellCount[item];
+      while (position > 0 &&
+             Before(lot.price, store, cells[position - 1].price, cells[position - 1].store)) {
+        cells[position] = cells[position - 1];
+        --position;
+      }
+      cells[position] = ChosenCell{lot.price, store, lot.quantity};
+      ++level.cellCount[item];
     }
-    cells[position] = ChosenCell{offer.price, store, offer.quantity};
-    ++level.cellCount[item];
     const bool wasMissing = level.missing[item] != 0;
     Purchase(level, item);
     if (wasMissing && level.missing[item] == 0) {
@@ -231,7 +246,7 @@ void Worker::AddStore(Level& level, std::uint32_t store) {
 }
 
 void Worker::Purchase(Level& level, std::uint32_t item) const {
-  const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
+  const ChosenCell* cells = CellsOf(level, item);
   std::uint32_t remaining = table.wanted[item];
   double cost = 0.0;
   for (std::uint32_t position = 0; position < level.cellCount[item]; ++position) {
@@ -239,7 +254,7 @@ void Worker::Purchase(Level& level, std::uint32_t item) const {
     cost += static_cast<double>(taken) * cells[position].price;
     remaining -= taken;
     if (remaining == 0) {
-      level.fill[item] = static_cast<std::uint8_t>(position);
+      level.fill[item] = position;
       level.fillTaken[item] = taken;
       break;
     }
@@ -266,8 +281,7 @@ void Worker::MakeChild(std::uint32_t depth, std::uint32_t store) {
 
 bool Worker::StoreBuys(const Level& level, std::uint32_t store) const {
   for (const Offer& offer : table.OffersOfStore(store)) {
-    const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(offer.other) * stride;
-    if (Buys(level, cells, offer.other, offer.price, store)) {
+    if (Buys(level, CellsOf(level, offer.other), offer.other, offer.price, store)) {
       return true;
     }
   }
@@ -275,30 +289,40 @@ bool Worker::StoreBuys(const Level& level, std::uint32_t store) const {
 }
 
 double Worker::Saving(const Level& level, std::uint32_t store, bool& buys) const {
+  // The store's lots, cheapest first, take over the units bought now, dearest first, for as
+  // long as they come before them in purchase order.
   double saving = 0.0;
   buys = false;
   for (const Offer& offer : table.OffersOfStore(store)) {
     const std::uint32_t item = offer.other;
-    const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
+    const ChosenCell* cells = CellsOf(level, item);
     std::uint32_t position = level.fill[item];
     if (!Before(offer.price, store, cells[position].price, cells[position].store)) {
       continue;
     }
     buys = true;
-    std::uint32_t remaining = offer.quantity;
     std::uint32_t available = level.fillTaken[item];
-    for (;;) {
-      const std::uint32_t moved = std::min(remaining, available);
-      saving += static_cast<double>(moved) * (cells[position].price - offer.price);
-      remaining -= moved;
-      if (remaining == 0 || position == 0) {
+    bool replacing = true;
+    for (const Lot& lot : table.LotsOf(offer)) {
+      std::uint32_t remaining = lot.quantity;
+      while (remaining != 0 &&
+             (replacing = Before(lot.price, store, cells[position].price, cells[position].store))) {
+        const std::uint32_t moved = std::min(remaining, available);
+        saving += static_cast<double>(moved) * (cells[position].price - lot.price);
+        remaining -= moved;
+        available -= moved;
+        if (available == 0) {
+          if (position == 0) {
+            replacing = false;
+            break;
+          }
+          --position;
+          available = cells[position].quantity;
+        }
+      }
+      if (!replacing) {
         break;
       }
-      --position;
-      if (!Before(offer.price, store, cells[position].price, cells[position].store)) {
-        break;
-      }
-      available = cells[position].quantity;
     }
   }
   return saving;
@@ -307,8 +331,13 @@ double Worker::Saving(const Level& level, std::uint32_t store, bool& buys) const
 double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const {
   double value = 0.0;
   for (const Offer& offer : table.OffersOfStore(store)) {
-    value += static_cast<double>(offer.quantity) *
-             std::min(0.0, offer.price - multipliers[offer.other]);
+    const double price = multipliers[offer.other];
+    for (const Lot& lot : table.LotsOf(offer)) {
+      if (!(lot.price < price)) {
+        break;
+      }
+      value += static_cast<double>(lot.quantity) * (lot.price - price);
+    }
   }
   return value;
 }
@@ -373,7 +402,14 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
         if (marks[offer.other] != stamp) {
           continue;
         }
-        AddToStore(offer.other, static_cast<double>(offer.quantity) * (offer.price - price));
+        double value = 0.0;
+        for (const Lot& lot : table.LotsOf(offer)) {
+          if (!(lot.price < price)) {
+            break;
+          }
+          value += static_cast<double>(lot.quantity) * (lot.price - price);
+        }
+        AddToStore(offer.other, value);
       }
     }
     if (shared.rules.ChargesShipping()) {
@@ -413,8 +449,11 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     }
     const auto subtract = [&](std::uint32_t store) {
       for (const Offer& offer : table.OffersOfStore(store)) {
-        if (offer.price < u[offer.other]) {
-          gradient[offer.other] -= static_cast<double>(offer.quantity);
+        for (const Lot& lot : table.LotsOf(offer)) {
+          if (!(lot.price < u[offer.other])) {
+            break;
+          }
+          gradient[offer.other] -= static_cast<double>(lot.quantity);
         }
       }
     };
@@ -523,29 +562,29 @@ double Worker::PenalizedChange(const Level& level, std::uint32_t store) const {
 
 double Worker::ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
                                  std::uint32_t extraStore) const {
-  const ChosenCell* cells = level.cells.data() + static_cast<std::size_t>(item) * stride;
+  const ChosenCell* cells = CellsOf(level, item);
   std::uint32_t remaining = table.wanted[item];
   double cost = 0.0;
-  bool extraUsed = extra == nullptr;
   const auto take = [&](std::uint32_t quantity, double price) {
     const std::uint32_t taken = std::min(quantity, remaining);
     cost += static_cast<double>(taken) * price;
     remaining -= taken;
   };
+  const std::span<const Lot> extraLots =
+      extra == nullptr ? std::span<const Lot>() : table.LotsOf(*extra);
+  std::size_t nextExtra = 0;
   for (std::uint32_t position = 0; position < level.cellCount[item] && remaining != 0;
        ++position) {
-    if (!extraUsed &&
-        Before(extra->price, extraStore, cells[position].price, cells[position].store)) {
-      take(extra->quantity, extra->price);
-      extraUsed = true;
-      if (remaining == 0) {
-        break;
-      }
+    while (nextExtra < extraLots.size() && remaining != 0 &&
+           Before(extraLots[nextExtra].price, extraStore, cells[position].price,
+                  cells[position].store)) {
+      take(extraLots[nextExtra].quantity, extraLots[nextExtra].price);
+      ++nextExtra;
     }
     take(cells[position].quantity, cells[position].price);
   }
-  if (!extraUsed && remaining != 0) {
-    take(extra->quantity, extra->price);
+  for (; nextExtra < extraLots.size() && remaining != 0; ++nextExtra) {
+    take(extraLots[nextExtra].quantity, extraLots[nextExtra].price);
   }
   return cost + static_cast<double>(remaining) * penalties[item];
 }

@@ -32,7 +32,7 @@ struct Task {
   double combinations = 0.0;
 };
 
-// One of the chosen stores' offers of an item.
+// One of the chosen stores' lots of an item.
 struct ChosenCell {
   double price;
   std::uint32_t store;
@@ -43,14 +43,17 @@ struct ChosenCell {
 // order and what they buy, and the node's candidates. Sized once; nothing is allocated per
 // node.
 struct Level {
-  Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k);
+  Level(const SearchTable& table, std::uint32_t k);
+  Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k,
+        std::uint32_t cellCapacity);
 
-  std::vector<ChosenCell> cells;  // [item * k + position], in purchase order
-  std::vector<std::uint8_t> cellCount;
+  // [table.CellBegin(item) + position]: the chosen stores' lots of each item, in purchase order.
+  std::vector<ChosenCell> cells;
+  std::vector<std::uint32_t> cellCount;
   std::vector<std::uint32_t> missing;  // units the chosen stores cannot supply
   // For an item supplied in full: the position of the last cell bought from, and how much of
   // it is bought.
-  std::vector<std::uint8_t> fill;
+  std::vector<std::uint32_t> fill;
   std::vector<std::uint32_t> fillTaken;
   std::vector<double> itemCost;  // of the units bought
   std::uint32_t missingItems = 0;
@@ -107,12 +110,19 @@ class Worker {
 
   // Fills a level from scratch with the offers of the given stores.
   inline void Load(Level& level, const std::vector<std::uint32_t>& stores);
-  // Adds a store's offers to the level's items and works out their purchases again.
+  // Adds a store's lots to the level's items and works out their purchases again.
   inline void AddStore(Level& level, std::uint32_t store);
-  // The purchase rule for one item over the chosen stores' offers.
+  // The purchase rule for one item over the chosen stores' lots.
   inline void Purchase(Level& level, std::uint32_t item) const;
   // Makes the child level: the parent's purchases with one more store.
   inline void MakeChild(std::uint32_t depth, std::uint32_t store);
+
+  ChosenCell* CellsOf(Level& level, std::uint32_t item) const {
+    return level.cells.data() + table.CellBegin(item);
+  }
+  const ChosenCell* CellsOf(const Level& level, std::uint32_t item) const {
+    return level.cells.data() + table.CellBegin(item);
+  }
 
   // Whether an offer would come before the last unit bought of its item (or the item still
   // misses units): then the store buys something there.
@@ -156,7 +166,7 @@ class Worker {
   // Cost of the level with unsupplied units at a penalty.
   inline double PenalizedCost(const Level& level) const;
   inline double PenalizedChange(const Level& level, std::uint32_t store) const;
-  // One item's purchases over the level's offers and, if given, one more offer.
+  // One item's purchases over the level's lots and, if given, the lots of one more offer.
   inline double ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
                                   std::uint32_t extraStore) const;
   // Counts a node's settled combinations, and now and then reports progress.
@@ -191,7 +201,6 @@ class Worker {
   const Shared& shared;
   const SearchTable& table;
   const std::uint32_t k;
-  const std::uint32_t stride;
   // Per column: its shipping (0 when none is charged), and whether every plan holds it.
   std::vector<double> shipping;
   std::vector<std::uint8_t> required;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
 #include <locale>
 #include <sstream>
 #include <utility>
@@ -33,6 +34,16 @@ void WriteEscaped(std::ostream& stream, const std::string& text) {
         stream << character;
     }
   }
+}
+
+// A unit price as a limit the marketplace reads back: four decimals, as it writes prices,
+// rounded up, so that the lot priced at it is never left out for a rounding error.
+std::string FormatLimitPrice(double price) {
+  const double steps = std::ceil(price * 10000.0 - 1e-6);
+  std::ostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::fixed << std::setprecision(4) << steps / 10000.0;
+  return text.str();
 }
 
 class CombinationData final : public ICombinationData {
@@ -125,15 +136,34 @@ std::string CombinationData::CreateWantedListXml(std::uint32_t storeId,
   xml.imbue(std::locale::classic());
   xml << "<INVENTORY>\n";
   const auto end = LotsDataEnd(storeId);
-  for (auto line = LotsDataBegin(storeId); line != end; ++line) {
-    const Item& item = line->GetItem();
+  for (auto first = LotsDataBegin(storeId); first != end;) {
+    // The store's lines of one wanted item are contiguous: by item id, and in purchase order
+    // within an item.
+    const Item& item = first->GetItem();
+    std::uint64_t quantity = 0;
+    double dearest = 0.0;
+    bool boughtNew = false;
+    bool boughtUsed = false;
+    auto line = first;
+    for (; line != end && &line->GetItem() == &item; ++line) {
+      quantity += line->lotData.quantity;
+      dearest = std::max(dearest, line->lotData.price);
+      (line->condition == Condition::New ? boughtNew : boughtUsed) = true;
+    }
+    first = line;
     xml << " <ITEM>\n";
     xml << "  <ITEMID>";
     WriteEscaped(xml, item.Id());
     xml << "</ITEMID>\n";
     xml << "  <ITEMTYPE>" << ToCharacter(item.Type()) << "</ITEMTYPE>\n";
     xml << "  <COLOR>" << item.Color().Id() << "</COLOR>\n";
-    xml << "  <MINQTY>" << line->lotData.quantity << "</MINQTY>\n";
+    xml << "  <MINQTY>" << quantity << "</MINQTY>\n";
+    xml << "  <MAXPRICE>" << FormatLimitPrice(dearest) << "</MAXPRICE>\n";
+    if (item.GetCondition() == Condition::New || !boughtUsed) {
+      xml << "  <CONDITION>N</CONDITION>\n";
+    } else if (!boughtNew) {
+      xml << "  <CONDITION>U</CONDITION>\n";
+    }
     xml << "  <WANTEDLISTID>" << wantedListId << "</WANTEDLISTID>\n";
     xml << " </ITEM>\n";
   }
@@ -145,7 +175,7 @@ std::string CombinationData::CreateWantedListXml(std::uint32_t storeId,
 
 bool operator==(const CombinationLotData& left, const CombinationLotData& right) {
   return left.GetItem() == right.GetItem() && left.store.Id() == right.store.Id() &&
-         left.lotData == right.lotData;
+         left.lotData == right.lotData && left.condition == right.condition;
 }
 
 bool operator==(const ICombinationData& left, const ICombinationData& right) {

@@ -13,19 +13,23 @@
 namespace Corvalle::BrickLink {
 
 // One line of a purchase plan: buy lotData.quantity units of the item from the store at
-// lotData.price each. Refers to a wanted item, which must outlive it.
+// lotData.price each, from the store's lots in that condition (New or Used: what the buyer
+// gets, which for an item wanted in any condition may be either). Refers to a wanted item,
+// which must outlive it.
 struct CombinationLotData {
-  CombinationLotData(const Item& item_, StoreInformation store_, LotData lotData_)
-      : item(item_), store(store_), lotData(lotData_) {}
+  CombinationLotData(const Item& item_, StoreInformation store_, LotData lotData_,
+                     Condition condition_ = Condition::New)
+      : item(item_), store(store_), lotData(lotData_), condition(condition_) {}
 
   const Item& GetItem() const { return item.get(); }
 
   std::reference_wrapper<const Item> item;
   StoreInformation store;
   LotData lotData;
+  Condition condition;
 };
 
-// Same item (Item's equality), same store id, same quantity and same unit price.
+// Same item (Item's equality), same store id, same quantity, unit price and condition.
 bool operator==(const CombinationLotData& left, const CombinationLotData& right);
 
 // What the user sees of one store combination: the stores bought from, the total cost and the
@@ -58,8 +62,11 @@ class ICombinationData {
   virtual ConstIterator LotsDataBegin(std::uint32_t storeId) const = 0;
   virtual ConstIterator LotsDataEnd(std::uint32_t storeId) const = 0;
   // The store's part of the plan in the marketplace's wanted-list XML, for the existing wanted
-  // list wantedListId: one ITEM element per line of the store with its MINQTY to buy there.
-  // Item ids are escaped (&, <, >); the text has no declaration and no final line end.
+  // list wantedListId: one ITEM element per item bought there, with its MINQTY to buy there,
+  // its MAXPRICE at the dearest unit price the plan pays for it there (so that the upload buys
+  // no dearer lot) and its CONDITION: N for an item wanted New, and for one wanted in any
+  // condition N or U when the plan buys only that condition there. Item ids are escaped (&, <,
+  // >); the text has no declaration and no final line end.
   virtual std::string CreateWantedListXml(std::uint32_t storeId,
                                           std::uint32_t wantedListId) const = 0;
 

@@ -1,10 +1,12 @@
 #pragma once
 
 // The purchase rule, shared by StoreCombination and the validator's fast path so that both
-// compute the very same cost, bit for bit: the k cells of an item are taken in combination
-// order, sorted by unit price with ties kept in that order, and bought from greedily.
+// compute the very same cost, bit for bit: the lots of an item's cells are taken store by store
+// in combination order (each store's in its own purchase order), sorted by unit price with ties
+// kept in that order, and bought from greedily, the cheapest units first.
 // Internal to the search classes.
 
+#include <algorithm>
 #include <cstdint>
 
 namespace Corvalle::BrickLink::Pricing {
@@ -14,8 +16,14 @@ struct Cell {
   double price;
 };
 
-// Sorts the cells stably by price: insertion sort, as k is at most 11.
+// Sorts the cells stably by price: insertion sort, as they are usually few (the lots of at
+// most 11 stores that could ever be bought).
 inline void SortByPrice(Cell* cells, std::uint32_t count) {
+  if (count > 32) {
+    std::stable_sort(cells, cells + count,
+                     [](const Cell& first, const Cell& second) { return first.price < second.price; });
+    return;
+  }
   for (std::uint32_t i = 1; i < count; ++i) {
     const Cell cell = cells[i];
     std::uint32_t j = i;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <set>
+#include <span>
 
 #include "Assert.h"
 
@@ -27,20 +28,21 @@ bool IsDearerThanLimit(const Item& item, double price) {
   return price > limit;
 }
 
-// Calls visit(datum) for every lot that counts for the item: its new lots, then, when the item
-// is wanted Used, its used lots; in both, only the lots within the item's price limit.
+// Calls visit(datum, condition) for every lot that counts for the item, in page order: its new
+// lots, then, when the item is wanted Used (any condition), its used lots; in both, only the
+// lots within the item's price limit.
 template <typename Visit>
 void ForEachCountedLot(const Item& item, Visit&& visit) {
-  const auto visitWithinLimit = [&](const PriceGuide& guide) {
+  const auto visitWithinLimit = [&](const PriceGuide& guide, Condition condition) {
     for (const PriceGuideDatum& datum : guide) {
       if (!IsDearerThanLimit(item, datum.lotData.price)) {
-        visit(datum);
+        visit(datum, condition);
       }
     }
   };
-  visitWithinLimit(item.PriceGuideNew());
+  visitWithinLimit(item.PriceGuideNew(), Condition::New);
   if (item.GetCondition() == Condition::Used) {
-    visitWithinLimit(item.PriceGuideUsed());
+    visitWithinLimit(item.PriceGuideUsed(), Condition::Used);
   }
 }
 
@@ -54,38 +56,22 @@ std::uint32_t FindStoreIndex(const std::vector<StoreInformation>& uniqueStores,
   return static_cast<std::uint32_t>(column - uniqueStores.begin());
 }
 
-// The cell of a store with several lots of one item: of all its counted lots, the cheapest
-// units up to the wanted quantity, at their mean price. Recomputed from every lot each time,
-// so the result does not depend on the order of the lots. The units are summed one by one from
-// the cheapest upward, exactly as over a list holding each lot's price once per unit, but
-// without building that list (a lot of a few billion units would not fit in memory).
-LotData FoldStoreLots(const Item& item, const StoreInformation& store) {
-  std::vector<LotData> lots;
-  ForEachCountedLot(item, [&](const PriceGuideDatum& datum) {
-    if (datum.store.Id() == store.Id()) {
-      lots.push_back(datum.lotData);
-    }
-  });
-  std::sort(lots.begin(), lots.end(),
-            [](const LotData& first, const LotData& second) { return first.price < second.price; });
-  std::uint64_t offered = 0;
-  for (const LotData& lot : lots) {
-    offered += lot.quantity;
+// One counted lot of an item on its way into the table.
+struct PlacedLot {
+  std::uint32_t column;
+  TableLot lot;
+};
+
+// The lots of one store that a buyer could ever take: in purchase order, up to the first whose
+// units reach the wanted quantity, as the store's own cheaper lots cover every unit beyond.
+// At least one, so that a store offering an item wanted zero times still offers it.
+std::size_t UsefulLotCount(std::span<const TableLot> lots, std::uint32_t wanted) {
+  std::uint64_t held = 0;
+  std::size_t count = 0;
+  while (count < lots.size() && (count == 0 || held < wanted)) {
+    held += lots[count++].quantity;
   }
-  const std::uint32_t count =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(offered, item.Quantity()));
-  if (count == 0) {
-    // Nothing to buy here (the item is wanted 0 times): an empty cell, not a mean of no prices.
-    return LotData{};
-  }
-  double sum = 0.0;
-  std::uint32_t added = 0;
-  for (const LotData& lot : lots) {
-    for (std::uint32_t unit = 0; unit < lot.quantity && added < count; ++unit, ++added) {
-      sum += lot.price;
-    }
-  }
-  return LotData{count, sum / static_cast<double>(count)};
+  return count;
 }
 
 class LotDataConsolidator final : public ILotDataConsolidator {
@@ -98,27 +84,48 @@ std::shared_ptr<ConsolidatedLotData> LotDataConsolidator::ConsolidateLotData(
     const std::vector<Item>& items) const {
   std::set<StoreInformation> storeSet;
   for (const Item& item : items) {
-    ForEachCountedLot(item, [&](const PriceGuideDatum& datum) { storeSet.insert(datum.store); });
+    ForEachCountedLot(item, [&](const PriceGuideDatum& datum, Condition) {
+      storeSet.insert(datum.store);
+    });
   }
   std::vector<StoreInformation> uniqueStores;
   uniqueStores.reserve(storeSet.size());
   uniqueStores.assign(storeSet.begin(), storeSet.end());
+  const std::vector<StoreInformation> columns = uniqueStores;
 
-  ConsolidatedLotData::Array data(boost::extents[items.size()][uniqueStores.size()]);
-  std::fill_n(data.data(), data.num_elements(), LotData{});
+  ConsolidatedLotData::Builder builder(static_cast<std::uint32_t>(items.size()),
+                                       std::move(uniqueStores));
+  std::vector<PlacedLot> placed;
+  std::vector<TableLot> cellLots;
   for (std::size_t itemIndex = 0; itemIndex < items.size(); ++itemIndex) {
     BOOST_LOG_TRIVIAL(info) << "Consolidating item " << itemIndex + 1 << " of " << items.size();
     const Item& item = items[itemIndex];
-    ForEachCountedLot(item, [&](const PriceGuideDatum& datum) {
-      LotData& cell = data[itemIndex][FindStoreIndex(uniqueStores, datum.store)];
-      if (cell.quantity == 0) {
-        cell = datum.lotData;
-      } else {
-        cell = FoldStoreLots(item, datum.store);
+    placed.clear();
+    ForEachCountedLot(item, [&](const PriceGuideDatum& datum, Condition condition) {
+      if (datum.lotData.quantity != 0) {
+        placed.push_back({FindStoreIndex(columns, datum.store),
+                          TableLot{datum.lotData.quantity, datum.lotData.price, condition}});
       }
     });
+    // Grouped by store, each store's lots by price; both sorts stable, so equal prices keep
+    // page order (new lots before used ones).
+    std::stable_sort(placed.begin(), placed.end(), [](const PlacedLot& first,
+                                                      const PlacedLot& second) {
+      return first.column < second.column;
+    });
+    for (std::size_t begin = 0; begin < placed.size();) {
+      std::size_t end = begin;
+      cellLots.clear();
+      while (end < placed.size() && placed[end].column == placed[begin].column) {
+        cellLots.push_back(placed[end++].lot);
+      }
+      std::stable_sort(cellLots.begin(), cellLots.end(), CheaperLot);
+      cellLots.resize(UsefulLotCount(cellLots, item.Quantity()));
+      builder.SetLots(static_cast<std::uint32_t>(itemIndex), placed[begin].column, cellLots);
+      begin = end;
+    }
   }
-  return std::make_shared<ConsolidatedLotData>(data, std::move(uniqueStores));
+  return builder.Build();
 }
 
 }  // namespace

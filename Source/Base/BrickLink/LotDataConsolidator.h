@@ -19,9 +19,9 @@ class ILotDataConsolidator {
   // ascending store id. The lots that count for an item are its new lots and, only when it is
   // wanted Used, its used lots as well, but of an item with a price limit (MaximumPrice above 0)
   // none dearer per unit than the limit: an item whose every lot is dearer has an empty row, as
-  // one nobody offers. A store with one lot of an item keeps that lot as it is; several lots of
-  // one store are folded into one cell: the cheapest units, at most the wanted quantity of them,
-  // at their mean price. Logs "Consolidating item i of N" per item.
+  // one nobody offers. Each cell keeps the store's lots of the item as they are, in purchase
+  // order, but only as many as could ever be bought: the cheapest up to the first that reaches
+  // the wanted quantity. Logs "Consolidating item i of N" per item.
   // Runs on the search thread; the result is never changed afterwards.
   virtual std::shared_ptr<ConsolidatedLotData> ConsolidateLotData(
       const std::vector<Item>& items) const = 0;

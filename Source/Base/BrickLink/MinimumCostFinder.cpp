@@ -86,8 +86,9 @@ std::uint32_t MinimumCostFinder::FindMinimumStoresRequired() const {
       return 0;
     }
     quantities.clear();
-    for (const LotData& cell : consolidatedLotData->GetItemLotData(itemIndex)) {
-      quantities.push_back(cell.quantity);
+    const TableCell* cells = consolidatedLotData->GetItemCells(itemIndex);
+    for (std::uint32_t store = 0; store < consolidatedLotData->StoreCount(); ++store) {
+      quantities.push_back(cells[store].quantity);
     }
     std::sort(quantities.begin(), quantities.end(), std::greater<>());
     // 64 bits: adding a few large cells must not wrap around below the wanted quantity.

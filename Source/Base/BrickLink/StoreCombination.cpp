@@ -18,30 +18,33 @@ StoreCombination::StoreCombination(std::vector<std::uint32_t>&& storeIndices_, d
 
 void StoreCombination::CalculateMinimumCost(const std::vector<Item>& items,
                                             const ConsolidatedLotData& consolidatedLotData) {
-  const auto storeCount = static_cast<std::uint32_t>(storeIndices.size());
-  // One buffer of k cells for all items; k is at most 11 for combinations of the generator.
-  constexpr std::size_t kInlineCells = 16;
+  // One buffer for all items: the lots of the combination's cells of one item.
+  constexpr std::size_t kInlineCells = 32;
   std::array<Pricing::Cell, kInlineCells> inlineCells;
   std::vector<Pricing::Cell> heapCells;
-  Pricing::Cell* cells = inlineCells.data();
-  if (storeCount > kInlineCells) {
-    heapCells.resize(storeCount);
-    cells = heapCells.data();
-  }
 
   CORVALLE_ASSERT(consolidatedLotData.ItemCount() == items.size());
-  const std::size_t rowLength = consolidatedLotData.StoreCount();
-  const LotData* firstRow = items.empty() ? nullptr : consolidatedLotData.GetItemLotDataBegin(0);
   double total = 0.0;
   for (std::uint32_t itemIndex = 0; itemIndex < items.size(); ++itemIndex) {
     const Item& item = items[itemIndex];
-    const LotData* row = firstRow + itemIndex * rowLength;
-    for (std::uint32_t position = 0; position < storeCount; ++position) {
-      const LotData& cell = row[storeIndices[position]];
-      cells[position] = Pricing::Cell{cell.quantity, cell.price};
+    const TableCell* row = consolidatedLotData.GetItemCells(itemIndex);
+    std::size_t count = 0;
+    for (const std::uint32_t storeIndex : storeIndices) {
+      count += row[storeIndex].lotCount;
+    }
+    Pricing::Cell* cells = inlineCells.data();
+    if (count > kInlineCells) {
+      heapCells.resize(count);
+      cells = heapCells.data();
+    }
+    std::size_t at = 0;
+    for (const std::uint32_t storeIndex : storeIndices) {
+      for (const TableLot& lot : consolidatedLotData.LotsOf(row[storeIndex])) {
+        cells[at++] = Pricing::Cell{lot.quantity, lot.price};
+      }
     }
     const std::uint32_t quantityAccumulated =
-        Pricing::BuyItem(cells, storeCount, item.Quantity(), total);
+        Pricing::BuyItem(cells, static_cast<std::uint32_t>(count), item.Quantity(), total);
     CORVALLE_ASSERT(quantityAccumulated == item.Quantity());
   }
   cost = total;
@@ -64,33 +67,49 @@ std::unique_ptr<ICombinationData> StoreCombination::CreateCombinationLotsData(
     const std::vector<Item>& items, const ConsolidatedLotData& consolidatedLotData,
     const PlanRules& rules) const {
   auto lotsData = std::make_unique<ICombinationData::LotsData>();
-  std::vector<CombinationLotData> candidates;
-  candidates.reserve(storeIndices.size());
+  // The combination's lots of one item, store by store in column order, then by price (stable):
+  // the order in which CalculateMinimumCost buys them.
+  struct Candidate {
+    std::uint32_t storeIndex;
+    TableLot lot;
+  };
+  std::vector<Candidate> candidates;
   for (std::uint32_t itemIndex = 0; itemIndex < items.size(); ++itemIndex) {
     candidates.clear();
     for (const std::uint32_t storeIndex : storeIndices) {
-      candidates.emplace_back(items[itemIndex], consolidatedLotData.GetStore(storeIndex),
-                              consolidatedLotData.GetLotData(itemIndex, storeIndex));
+      for (const TableLot& lot : consolidatedLotData.GetLots(itemIndex, storeIndex)) {
+        candidates.push_back({storeIndex, lot});
+      }
     }
     std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const CombinationLotData& first, const CombinationLotData& second) {
-                       return first.lotData.price < second.lotData.price;
+                     [](const Candidate& first, const Candidate& second) {
+                       return first.lot.price < second.lot.price;
                      });
     const std::uint32_t wanted = items[itemIndex].Quantity();
     std::uint32_t quantityAccumulated = 0;
-    if (wanted != 0) {
-      for (CombinationLotData& candidate : candidates) {
-        if (candidate.lotData.quantity == 0) {
+    // Where the last line of this item began, so that a store's lots at one price and in one
+    // condition, bought one after the other, share a line.
+    const std::size_t itemBegin = lotsData->size();
+    for (const Candidate& candidate : candidates) {
+      if (quantityAccumulated == wanted) {
+        break;
+      }
+      const std::uint32_t taken = std::min(candidate.lot.quantity, wanted - quantityAccumulated);
+      if (taken == 0) {
+        continue;
+      }
+      quantityAccumulated += taken;
+      const StoreInformation& store = consolidatedLotData.GetStore(candidate.storeIndex);
+      if (lotsData->size() > itemBegin) {
+        CombinationLotData& previous = lotsData->back();
+        if (previous.store.Id() == store.Id() && previous.lotData.price == candidate.lot.price &&
+            previous.condition == candidate.lot.condition) {
+          previous.lotData.quantity += taken;
           continue;
         }
-        candidate.lotData.quantity =
-            std::min(candidate.lotData.quantity, wanted - quantityAccumulated);
-        quantityAccumulated += candidate.lotData.quantity;
-        lotsData->push_back(candidate);
-        if (quantityAccumulated == wanted) {
-          break;
-        }
       }
+      lotsData->emplace_back(items[itemIndex], store, LotData{taken, candidate.lot.price},
+                             candidate.lot.condition);
     }
     CORVALLE_ASSERT(quantityAccumulated == items[itemIndex].Quantity());
   }

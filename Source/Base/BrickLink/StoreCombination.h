@@ -24,8 +24,9 @@ class StoreCombination {
   double Cost() const { return cost; }
   const std::vector<std::uint32_t>& StoreIndices() const { return storeIndices; }
 
-  // Prices the combination by the purchase rule: for each item, the combination's cells by
-  // unit price (ties: the lower column first), bought from greedily up to the wanted quantity.
+  // Prices the combination by the purchase rule: for each item, the lots of the combination's
+  // cells by unit price (ties: the lower column first, then the store's own order), bought
+  // from greedily up to the wanted quantity.
   // The rows of the table must be the items; the combination must be able to supply every item
   // (a broken invariant otherwise). Safe on distinct objects from several threads at once.
   void CalculateMinimumCost(const std::vector<Item>& items,
@@ -34,7 +35,8 @@ class StoreCombination {
   // column order after the lots.
   void CalculateMinimumCost(const std::vector<Item>& items,
                             const ConsolidatedLotData& consolidatedLotData, const PlanRules& rules);
-  // The purchase plan of the combination under the same rule, with this combination's cost.
+  // The purchase plan of the combination under the same rule, with this combination's cost:
+  // one line per lot bought from (a store's lots of one price and condition share a line).
   // Under rules, the plan also tells its lots' subtotal and each store's shipping, and keeps the
   // required stores that buy nothing.
   std::unique_ptr<ICombinationData> CreateCombinationLotsData(

@@ -3,9 +3,9 @@
 // Speed comes from the generator's visit order: consecutive combinations share every store but
 // the last one for long runs. Each collector therefore caches, for the current prefix (the
 // first k - 1 stores), what the prefix leaves missing of each item, and, once a combination
-// with that prefix proves valid, the prefix's cells of each item sorted by price. A new last
-// store is then checked against the missing quantities only, and priced by slotting its one
-// cell into each item's sorted prefix. The arithmetic is the purchase rule's, in the same
+// with that prefix proves valid, the prefix's lots of each item sorted by price. A new last
+// store is then checked against the missing quantities only, and priced by merging its lots
+// into each item's sorted prefix. The arithmetic is the purchase rule's, in the same
 // order, so the cost is bit for bit the one that StoreCombination::CalculateMinimumCost
 // computes.
 //
@@ -85,7 +85,7 @@ class alignas(64) ValidCombinationCollector final
         deficientItems(digest_.itemCount),
         deficientNeeds(digest_.itemCount),
         levelHeld(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
-        prefixCells(static_cast<std::size_t>(digest_.itemCount) * prefixLength),
+        prefixBegin(digest_.itemCount + 1, 0),
         heads(digest_.itemCount) {}
 
   void HandleCombination(const Iterator& begin, const Iterator& end) override {
@@ -188,31 +188,30 @@ class alignas(64) ValidCombinationCollector final
     }
   }
 
-  // The prefix's cells of each item, sorted by price with ties in column order, and the first
-  // of them that gives anything.
+  // The prefix's lots of each item, sorted by price with ties in column order (then each
+  // store's own order), and the first of them.
   void PreparePricing() {
     pricingPrepared = true;
+    prefixCells.clear();
     for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
-      Pricing::Cell* cells = prefixCells.data() + static_cast<std::size_t>(item) * prefixLength;
+      prefixBegin[item] = static_cast<std::uint32_t>(prefixCells.size());
       for (std::uint32_t position = 0; position < prefixLength; ++position) {
         const std::size_t at = static_cast<std::size_t>(prefix[position]) * digest.itemCount + item;
-        cells[position] = Pricing::Cell{digest.quantities[at], digest.prices[at]};
+        const Pricing::Cell* lots = digest.lots.data() + digest.firstLots[at];
+        prefixCells.insert(prefixCells.end(), lots, lots + digest.lotCounts[at]);
       }
-      Pricing::SortByPrice(cells, prefixLength);
-      // Empty cells sort first, at price 0, but take nothing; capped quantities equal the
-      // wanted quantity exactly when they cover it.
-      heads[item] = Head{std::numeric_limits<double>::infinity(), false};
-      for (std::uint32_t position = 0; position < prefixLength; ++position) {
-        if (cells[position].quantity != 0) {
-          heads[item] =
-              Head{cells[position].price, cells[position].quantity == digest.wanted[item]};
-          break;
-        }
-      }
+      const auto count = static_cast<std::uint32_t>(prefixCells.size()) - prefixBegin[item];
+      Pricing::SortByPrice(prefixCells.data() + prefixBegin[item], count);
+      // Capped quantities equal the wanted quantity exactly when they cover it.
+      heads[item] = count == 0 ? Head{std::numeric_limits<double>::infinity(), false}
+                               : Head{prefixCells[prefixBegin[item]].price,
+                                      prefixCells[prefixBegin[item]].quantity ==
+                                          digest.wanted[item]};
     }
+    prefixBegin[digest.itemCount] = static_cast<std::uint32_t>(prefixCells.size());
   }
 
-  // The purchase rule over the cached prefix and the last store's cell, item by item, adding
+  // The purchase rule over the cached prefix and the last store's lots, item by item, adding
   // to cost in purchase order. Returns false, with cost incomplete, once the running cost
   // exceeds threshold and can no longer come back (prices not negative).
   bool PriceWithLast(std::uint32_t last, double threshold, double& cost) const {
@@ -220,16 +219,18 @@ class alignas(64) ValidCombinationCollector final
     const bool canTakeShortcut = digest.pricesAreNumbers;
     const std::size_t lastAt = static_cast<std::size_t>(last) * digest.itemCount;
     for (std::uint32_t item = 0; item < digest.itemCount; ++item) {
-      const Pricing::Cell* cells =
-          prefixCells.data() + static_cast<std::size_t>(item) * prefixLength;
-      const std::uint32_t lastQuantity = digest.quantities[lastAt + item];
+      const Pricing::Cell* cells = prefixCells.data() + prefixBegin[item];
+      const std::uint32_t cellCount = prefixBegin[item + 1] - prefixBegin[item];
+      const std::uint32_t lastCount = digest.lotCounts[lastAt + item];
+      const Pricing::Cell* lastLots = digest.lots.data() + digest.firstLots[lastAt + item];
       const double lastPrice = digest.prices[lastAt + item];
       const std::uint32_t wanted = digest.wanted[item];
-      // The common case: whichever cell is the first to give anything covers the item alone
-      // (the last store's cell is first only when it is not empty and strictly cheaper). A
-      // selection, not a branch: which one comes first is a coin toss for the predictor.
-      const bool lastFirst = lastQuantity != 0 && lastPrice < heads[item].price;
-      if (canTakeShortcut && (lastFirst ? lastQuantity == wanted : heads[item].coversAll)) {
+      // The common case: whichever lot comes first covers the item alone (the last store's
+      // cheapest is first only when it is strictly cheaper than the prefix's). A selection,
+      // not a branch: which one comes first is a coin toss for the predictor.
+      const bool lastFirst = lastCount != 0 && lastPrice < heads[item].price;
+      if (canTakeShortcut &&
+          (lastFirst ? lastLots[0].quantity == wanted : heads[item].coversAll)) {
         cost += static_cast<double>(wanted) * (lastFirst ? lastPrice : heads[item].price);
         if (canStopEarly && cost > threshold) {
           return false;
@@ -238,13 +239,15 @@ class alignas(64) ValidCombinationCollector final
       }
       std::uint32_t missing = wanted;
       std::uint32_t position = 0;
-      // The prefix cells that come before the last store's: those not dearer than it.
-      for (; position < prefixLength && missing != 0 && !(lastPrice < cells[position].price);
-           ++position) {
-        Buy(cells[position].quantity, cells[position].price, missing, cost);
+      for (std::uint32_t lot = 0; lot < lastCount && missing != 0; ++lot) {
+        // The prefix lots that come before this one of the last store: those not dearer.
+        for (; position < cellCount && missing != 0 && !(lastLots[lot].price < cells[position].price);
+             ++position) {
+          Buy(cells[position].quantity, cells[position].price, missing, cost);
+        }
+        Buy(lastLots[lot].quantity, lastLots[lot].price, missing, cost);
       }
-      Buy(lastQuantity, lastPrice, missing, cost);
-      for (; position < prefixLength && missing != 0; ++position) {
+      for (; position < cellCount && missing != 0; ++position) {
         Buy(cells[position].quantity, cells[position].price, missing, cost);
       }
       if (canStopEarly && cost > threshold) {
@@ -279,7 +282,9 @@ class alignas(64) ValidCombinationCollector final
   std::vector<std::uint32_t> deficientNeeds;
   // [position * itemCount + item]: what prefix positions 0 ... position hold of the item.
   std::vector<std::uint64_t> levelHeld;
-  std::vector<Pricing::Cell> prefixCells;  // [item * prefixLength + position], by price
+  // The prefix's lots of each item, by price: item i's from prefixBegin[i] to prefixBegin[i + 1].
+  std::vector<Pricing::Cell> prefixCells;
+  std::vector<std::uint32_t> prefixBegin;
   // Per item, the prefix's cheapest cell: its price and whether it alone covers the item.
   struct Head {
     double price;

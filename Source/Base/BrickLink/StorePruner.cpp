@@ -4,9 +4,14 @@
 // skipped. The order makes the outcome depend on the table alone.
 //
 // The dominance test runs on a per-call digest of the table: for every store, one bit set of
-// the items it offers and one of the items it alone can supply in full, then its prices in
-// store-major order. x can only be dominated by y when x's offered set lies inside y's
+// the items it offers and one of the items it alone can supply in full, then, in store-major
+// order, its cheapest unit price of each item and the price of its dearest unit among the
+// cheapest wanted ones. x can only be dominated by y when x's offered set lies inside y's
 // full-supply set (a few word operations), and only then are the prices compared.
+//
+// x makes way for y only when, for every item x offers, y's cheapest wanted units each cost no
+// more than x's cheapest unit: then x never buys next to y (or buys at the same price), and in
+// any plan y can take x's place at no greater cost.
 
 #include "StorePruner.h"
 
@@ -14,6 +19,8 @@
 #include <bit>
 #include <boost/log/trivial.hpp>
 #include <cstdint>
+#include <limits>
+#include <span>
 #include <stdexcept>
 
 #include "Assert.h"
@@ -33,26 +40,38 @@ class DominanceDigest {
         wordCount((itemCount + 63) / 64),
         offered(static_cast<std::size_t>(table.StoreCount()) * wordCount, 0),
         suppliesAll(static_cast<std::size_t>(table.StoreCount()) * wordCount, 0),
-        prices(static_cast<std::size_t>(table.StoreCount()) * itemCount) {
+        cheapest(static_cast<std::size_t>(table.StoreCount()) * itemCount),
+        covering(static_cast<std::size_t>(table.StoreCount()) * itemCount) {
     for (std::uint32_t item = 0; item < itemCount; ++item) {
-      const auto row = table.GetItemLotData(item);
+      const TableCell* row = table.GetItemCells(item);
+      const std::uint32_t wanted = items[item].Quantity();
       const std::uint64_t bit = std::uint64_t{1} << (item % 64);
       for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
-        const LotData& cell = row[store];
+        const TableCell& cell = row[store];
         const std::size_t word = static_cast<std::size_t>(store) * wordCount + item / 64;
+        const std::size_t at = static_cast<std::size_t>(store) * itemCount + item;
+        const std::span<const TableLot> lots = table.LotsOf(cell);
         if (cell.quantity != 0) {
           offered[word] |= bit;
+          cheapest[at] = lots.front().price;
         }
-        if (cell.quantity >= items[item].Quantity()) {
+        if (cell.quantity >= wanted) {
           suppliesAll[word] |= bit;
+          // The lot in which the wanted-th cheapest unit lies; an item wanted zero times asks
+          // nothing of y.
+          covering[at] = -std::numeric_limits<double>::infinity();
+          std::uint64_t held = 0;
+          for (std::size_t lot = 0; lot < lots.size() && held < wanted; ++lot) {
+            covering[at] = lots[lot].price;
+            held += lots[lot].quantity;
+          }
         }
-        prices[static_cast<std::size_t>(store) * itemCount + item] = cell.price;
       }
     }
   }
 
-  // For every item that x offers, y has a unit price no higher than x's and can supply the
-  // whole wanted quantity alone.
+  // For every item that x offers, y can supply the whole wanted quantity alone, every unit of
+  // it no dearer than x's cheapest.
   bool IsDominatedBy(std::uint32_t x, std::uint32_t y) const {
     const std::uint64_t* xOffered = offered.data() + static_cast<std::size_t>(x) * wordCount;
     const std::uint64_t* ySupplies = suppliesAll.data() + static_cast<std::size_t>(y) * wordCount;
@@ -61,8 +80,8 @@ class DominanceDigest {
         return false;
       }
     }
-    const double* xPrices = prices.data() + static_cast<std::size_t>(x) * itemCount;
-    const double* yPrices = prices.data() + static_cast<std::size_t>(y) * itemCount;
+    const double* xPrices = cheapest.data() + static_cast<std::size_t>(x) * itemCount;
+    const double* yPrices = covering.data() + static_cast<std::size_t>(y) * itemCount;
     for (std::uint32_t word = 0; word < wordCount; ++word) {
       for (std::uint64_t bits = xOffered[word]; bits != 0; bits &= bits - 1) {
         const std::uint32_t item = word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
@@ -79,7 +98,8 @@ class DominanceDigest {
   std::uint32_t wordCount;
   std::vector<std::uint64_t> offered;
   std::vector<std::uint64_t> suppliesAll;
-  std::vector<double> prices;
+  std::vector<double> cheapest;  // [store * itemCount + item]
+  std::vector<double> covering;  // [store * itemCount + item], where suppliesAll
 };
 
 class StorePruner final : public IStorePruner, public Combinations::ICombinationCollectorFactory {
@@ -244,17 +264,19 @@ std::unique_ptr<IStorePruner> CreateStorePruner() { return std::make_unique<Stor
 std::shared_ptr<const ConsolidatedLotData> CreatePrunedLotData(
     const std::vector<std::uint32_t>& keptStores, const ConsolidatedLotData& consolidatedLotData) {
   const std::uint32_t itemCount = consolidatedLotData.ItemCount();
-  ConsolidatedLotData::Array data(boost::extents[itemCount][keptStores.size()]);
   std::vector<StoreInformation> stores;
   stores.reserve(keptStores.size());
-  for (std::size_t column = 0; column < keptStores.size(); ++column) {
-    const std::uint32_t storeIndex = keptStores[column];
+  for (const std::uint32_t storeIndex : keptStores) {
     stores.push_back(consolidatedLotData.GetStore(storeIndex));
-    for (std::uint32_t item = 0; item < itemCount; ++item) {
-      data[item][column] = consolidatedLotData.GetLotData(item, storeIndex);
+  }
+  ConsolidatedLotData::Builder builder(itemCount, std::move(stores));
+  for (std::uint32_t item = 0; item < itemCount; ++item) {
+    for (std::size_t column = 0; column < keptStores.size(); ++column) {
+      builder.SetLots(item, static_cast<std::uint32_t>(column),
+                      consolidatedLotData.GetLots(item, keptStores[column]));
     }
   }
-  return std::make_shared<const ConsolidatedLotData>(data, std::move(stores));
+  return builder.Build();
 }
 
 }  // namespace Corvalle::BrickLink

@@ -102,7 +102,7 @@ bool Supplies(const std::vector<Item>& items, const ConsolidatedLotData& table,
   for (std::uint32_t item = 0; item < items.size(); ++item) {
     std::uint64_t offered = 0;
     for (const std::uint32_t store : indices) {
-      offered += table.GetLotData(item, store).quantity;
+      offered += table.OfferedQuantity(item, store);
     }
     if (offered < items[item].Quantity()) {
       return false;
@@ -220,8 +220,9 @@ struct RandomCase {
 
 // Small enough that the exhaustive search settles it at once, with what makes pruning hard:
 // equal prices (few distinct values), identical stores, stores that never buy (empty or
-// dear), items wanted several units from several stores or not at all, and store counts
-// just above k, where a plan of fewer stores needs stores beside it that buy nothing.
+// dear), stores with several lots of an item, items wanted several units from several stores
+// or not at all, and store counts just above k, where a plan of fewer stores needs stores
+// beside it that buy nothing.
 RandomCase MakeRandomCase(std::mt19937& random) {
   const std::uint32_t k = 1 + random() % 11;
   std::uint32_t mostStores = k;
@@ -247,7 +248,8 @@ RandomCase MakeRandomCase(std::mt19937& random) {
   }
 
   const std::uint32_t density = 1 + random() % 4;  // of 4 cells offered
-  std::vector<std::vector<LotData>> columns(storeCount, std::vector<LotData>(itemCount));
+  using Cell = std::vector<TableLot>;
+  std::vector<std::vector<Cell>> columns(storeCount, std::vector<Cell>(itemCount));
   for (std::uint32_t store = 0; store < storeCount; ++store) {
     const std::uint32_t kind = random() % 16;
     if (kind == 0) {
@@ -258,14 +260,20 @@ RandomCase MakeRandomCase(std::mt19937& random) {
       continue;
     }
     const bool dear = kind == 4;
-    for (auto& cell : columns[store]) {
-      if (random() % 4 < density) {
-        cell.quantity = 1 + random() % 5;
-        cell.price = dear ? 5.0 + random() % 3 : prices[random() % prices.size()];
+    for (Cell& cell : columns[store]) {
+      if (random() % 4 >= density) {
+        continue;
       }
+      // Half the cells hold one lot, the others up to four with overlapping prices.
+      const std::uint32_t lots = random() % 2 == 0 ? 1 : 2 + random() % 3;
+      for (std::uint32_t lot = 0; lot < lots; ++lot) {
+        cell.push_back({1 + static_cast<std::uint32_t>(random() % 5),
+                        dear ? 5.0 + random() % 3 : prices[random() % prices.size()]});
+      }
+      std::stable_sort(cell.begin(), cell.end(), CheaperLot);
     }
   }
-  std::vector<std::vector<LotData>> rows(itemCount);
+  std::vector<std::vector<Cell>> rows(itemCount);
   for (std::uint32_t item = 0; item < itemCount; ++item) {
     for (std::uint32_t store = 0; store < storeCount; ++store) {
       rows[item].push_back(columns[store][item]);
@@ -278,7 +286,7 @@ RandomCase MakeRandomCase(std::mt19937& random) {
     ids.push_back(id);
   }
   const std::size_t maximumPlans = random() % 4 == 0 ? 1 + random() % 5 : 25;
-  return {Testing::MakeItems(quantities), Testing::MakeTable(rows, ids), k, maximumPlans};
+  return {Testing::MakeItems(quantities), Testing::MakeLotTable(rows, ids), k, maximumPlans};
 }
 
 TEST(BoundedCombinationSearchTest, FindsTheCheapestDistinctPlansOfTheExhaustiveSearch) {

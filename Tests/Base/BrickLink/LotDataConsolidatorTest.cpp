@@ -15,6 +15,13 @@ std::unique_ptr<PriceGuide> Guide(std::list<PriceGuideDatum> lots) {
                                       PriceGuideStatistics{});
 }
 
+using Lots = std::vector<TableLot>;
+
+Lots CellLots(const ConsolidatedLotData& table, std::uint32_t item, std::uint32_t store) {
+  const auto lots = table.GetLots(item, store);
+  return Lots(lots.begin(), lots.end());
+}
+
 Item MakeItem(const std::string& id, Condition condition, std::uint32_t quantity,
               std::list<PriceGuideDatum> newLots, std::list<PriceGuideDatum> usedLots = {}) {
   Item item(ItemType::Part, id, id, 5, condition, quantity);
@@ -29,7 +36,7 @@ TEST(LotDataConsolidatorTest, BuildsOneColumnPerStoreInIdOrder) {
   items.push_back(MakeItem("a", Condition::New, 10, {{30, 500, 0.25}, {7, 2, 1.5}}));
   // Wanted New: the used lot of store 99 does not count and 99 is no column.
   items.push_back(MakeItem("b", Condition::New, 1, {{7, 1, 2.0}}, {{99, 4, 0.1}}));
-  // Wanted Used: new and used lots both count.
+  // Wanted in any condition: new and used lots both count, each with its own condition.
   items.push_back(MakeItem("c", Condition::Used, 3, {{30, 1, 1.0}}, {{12, 2, 0.5}}));
   items.push_back(MakeItem("d", Condition::New, 3, {}));  // no lots at all
 
@@ -40,18 +47,16 @@ TEST(LotDataConsolidatorTest, BuildsOneColumnPerStoreInIdOrder) {
   EXPECT_EQ(table->GetStore(0).Id(), 7u);
   EXPECT_EQ(table->GetStore(1).Id(), 12u);
   EXPECT_EQ(table->GetStore(2).Id(), 30u);
-  EXPECT_EQ(table->GetLotData(0, 2), (LotData{500, 0.25}));
-  EXPECT_EQ(table->GetLotData(0, 0), (LotData{2, 1.5}));
-  EXPECT_EQ(table->GetLotData(0, 1), LotData{});
-  EXPECT_EQ(table->GetLotData(1, 0), (LotData{1, 2.0}));
-  EXPECT_EQ(table->GetLotData(2, 1), (LotData{2, 0.5}));
-  EXPECT_EQ(table->GetLotData(2, 2), (LotData{1, 1.0}));
+  EXPECT_EQ(CellLots(*table, 0, 2), (Lots{{500, 0.25, Condition::New}}));
+  EXPECT_EQ(table->OfferedQuantity(0, 2), 500u);
+  EXPECT_EQ(CellLots(*table, 0, 0), (Lots{{2, 1.5, Condition::New}}));
+  EXPECT_EQ(CellLots(*table, 0, 1), Lots{});
+  EXPECT_EQ(CellLots(*table, 1, 0), (Lots{{1, 2.0, Condition::New}}));
+  EXPECT_EQ(CellLots(*table, 2, 1), (Lots{{2, 0.5, Condition::Used}}));
+  EXPECT_EQ(CellLots(*table, 2, 2), (Lots{{1, 1.0, Condition::New}}));
   for (std::uint32_t store = 0; store < 3; ++store) {
-    EXPECT_EQ(table->GetLotData(3, store).quantity, 0u);
+    EXPECT_EQ(table->OfferedQuantity(3, store), 0u);
   }
-  const auto row = table->GetItemLotData(0);
-  ASSERT_EQ(row.size(), 3u);
-  EXPECT_EQ(row[2], (LotData{500, 0.25}));
 
   const auto records = log.Records();
   const std::vector<std::string> expected{
@@ -60,37 +65,33 @@ TEST(LotDataConsolidatorTest, BuildsOneColumnPerStoreInIdOrder) {
   EXPECT_EQ(records, expected);
 }
 
-TEST(LotDataConsolidatorTest, FoldsSeveralLotsOfOneStoreIntoTheCheapestUnits) {
-  for (const std::uint32_t wanted : {5u, 20u}) {
-    std::vector<Item> items;
-    items.push_back(MakeItem("a", Condition::New, wanted, {{8, 3, 1.00}, {8, 10, 2.00}}));
-    const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
-    ASSERT_EQ(table->StoreCount(), 1u);
-    const LotData cell = table->GetLotData(0, 0);
-    if (wanted == 5) {
-      EXPECT_EQ(cell.quantity, 5u);
-      EXPECT_DOUBLE_EQ(cell.price, 1.40);
-    } else {
-      EXPECT_EQ(cell.quantity, 13u);
-      EXPECT_DOUBLE_EQ(cell.price, (3.00 + 20.00) / 13);
-    }
-  }
-  // A store with a new and a used lot of an item wanted Used is folded as well, and an item
-  // wanted zero times leaves an empty cell rather than a mean of no prices.
+// A store's several lots of an item stay apart, cheapest first (equal prices in page order,
+// new before used), but only up to the first that reaches the wanted quantity: the store's
+// cheaper units cover every unit beyond.
+TEST(LotDataConsolidatorTest, KeepsEachLotOfAStoreInPurchaseOrder) {
   std::vector<Item> items;
-  items.push_back(MakeItem("a", Condition::Used, 4, {{8, 2, 3.0}}, {{8, 5, 1.0}}));
-  items.push_back(MakeItem("b", Condition::New, 0, {{8, 2, 3.0}, {8, 1, 1.0}}));
+  items.push_back(
+      MakeItem("a", Condition::New, 5, {{8, 10, 2.00}, {8, 3, 1.00}, {8, 4, 2.00}, {8, 9, 3.0}}));
+  items.push_back(MakeItem("b", Condition::Used, 20, {{8, 2, 3.0}, {8, 6, 0.5}}, {{8, 5, 0.5}}));
+  items.push_back(MakeItem("c", Condition::New, 0, {{8, 2, 3.0}, {8, 1, 1.0}}));
   const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
-  EXPECT_EQ(table->GetLotData(0, 0).quantity, 4u);
-  EXPECT_DOUBLE_EQ(table->GetLotData(0, 0).price, 1.0);
-  EXPECT_EQ(table->GetLotData(1, 0), LotData{});
+  ASSERT_EQ(table->StoreCount(), 1u);
+  EXPECT_EQ(CellLots(*table, 0, 0), (Lots{{3, 1.0, Condition::New}, {10, 2.0, Condition::New}}));
+  EXPECT_EQ(table->OfferedQuantity(0, 0), 13u);
+  EXPECT_EQ(CellLots(*table, 1, 0), (Lots{{6, 0.5, Condition::New},
+                                          {5, 0.5, Condition::Used},
+                                          {2, 3.0, Condition::New}}));
+  EXPECT_EQ(table->OfferedQuantity(1, 0), 13u);
+  // Wanted zero times: the store still offers the item, with its cheapest lot.
+  EXPECT_EQ(CellLots(*table, 2, 0), (Lots{{1, 1.0, Condition::New}}));
 }
 
-TEST(LotDataConsolidatorTest, ResultDoesNotDependOnTheOrderOfLots) {
+TEST(LotDataConsolidatorTest, ResultDoesNotDependOnTheOrderOfDifferentlyPricedLots) {
   std::mt19937 random(7);
   std::list<PriceGuideDatum> lots;
   for (int lot = 0; lot < 12; ++lot) {
-    lots.emplace_back(100 + random() % 3, 1 + random() % 4, 0.25 * (1 + random() % 8));
+    // Prices distinct within a store, so that page order never decides.
+    lots.emplace_back(100 + lot % 3, 1 + random() % 4, 0.25 * (1 + lot));
   }
   std::vector<PriceGuideDatum> shuffled(lots.begin(), lots.end());
   std::shuffle(shuffled.begin(), shuffled.end(), random);
@@ -104,7 +105,7 @@ TEST(LotDataConsolidatorTest, ResultDoesNotDependOnTheOrderOfLots) {
   const auto two = consolidator->ConsolidateLotData(second);
   ASSERT_EQ(one->StoreCount(), two->StoreCount());
   for (std::uint32_t store = 0; store < one->StoreCount(); ++store) {
-    EXPECT_EQ(one->GetLotData(0, store), two->GetLotData(0, store));
+    EXPECT_EQ(CellLots(*one, 0, store), CellLots(*two, 0, store));
   }
 }
 
@@ -118,7 +119,7 @@ TEST(LotDataConsolidatorTest, LeavesOutLotsDearerThanTheItemsPriceLimit) {
     return item;
   };
   std::vector<Item> items;
-  // Store 1's lot at the limit is kept; its dearer second lot is no part of its cell.
+  // Store 1's lot at the limit is kept; its dearer second lot is not.
   items.push_back(limited("a", Condition::New, 6, 0.05,
                           {{1, 3, 0.05}, {2, 10, 0.0501}, {3, 2, 0.02}, {1, 5, 0.06}}));
   // Used lots are held to the limit too. 0.1 + 0.2 is a hair above 0.3 in binary, yet at the
@@ -130,7 +131,7 @@ TEST(LotDataConsolidatorTest, LeavesOutLotsDearerThanTheItemsPriceLimit) {
   items.push_back(limited("c", Condition::New, 2, 0.01, {{6, 5, 0.02}}));
   // No limit, as the marketplace writes it.
   items.push_back(limited("d", Condition::New, 2, -1.0, {{2, 1, 9.0}}));
-  // Several lots of one store fold over the lots within the limit only.
+  // Of several lots of one store, only those within the limit.
   items.push_back(limited("e", Condition::New, 10, 1.0, {{7, 2, 0.5}, {7, 2, 1.0}, {7, 4, 1.5}}));
 
   const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
@@ -140,20 +141,19 @@ TEST(LotDataConsolidatorTest, LeavesOutLotsDearerThanTheItemsPriceLimit) {
     stores.push_back(table->GetStore(store).Id());
   }
   ASSERT_EQ(stores, (std::vector<std::uint32_t>{1, 2, 3, 4, 5, 7}));
-  const std::vector<std::vector<LotData>> expected{
-      {{3, 0.05}, {}, {2, 0.02}, {}, {}, {}},
-      {{}, {}, {}, {1, 0.1 + 0.2}, {3, 0.25}, {}},
+  const auto New = Condition::New;
+  const std::vector<std::vector<Lots>> expected{
+      {{{3, 0.05, New}}, {}, {{2, 0.02, New}}, {}, {}, {}},
+      {{}, {}, {}, {{1, 0.1 + 0.2, New}}, {{3, 0.25, Condition::Used}}, {}},
       {{}, {}, {}, {}, {}, {}},
-      {{}, {1, 9.0}, {}, {}, {}, {}},
-      {{}, {}, {}, {}, {}, {4, 0.75}},
+      {{}, {{1, 9.0, New}}, {}, {}, {}, {}},
+      {{}, {}, {}, {}, {}, {{2, 0.5, New}, {2, 1.0, New}}},
   };
   for (std::uint32_t item = 0; item < expected.size(); ++item) {
     SCOPED_TRACE("item " + items[item].Id());
     for (std::uint32_t store = 0; store < stores.size(); ++store) {
       SCOPED_TRACE("store " + std::to_string(stores[store]));
-      const LotData cell = table->GetLotData(item, store);
-      EXPECT_EQ(cell.quantity, expected[item][store].quantity);
-      EXPECT_DOUBLE_EQ(cell.price, expected[item][store].price);
+      EXPECT_EQ(CellLots(*table, item, store), expected[item][store]);
     }
   }
 }

@@ -1,7 +1,7 @@
-// The search engine against a plain model on hundreds of small random tables: every
-// combination enumerated by nested recursion, validity and cost by the purchase rule written
-// out directly, the ranking by cost (ties by columns), the first 25 distinct plans, and the
-// keep-the-cheapest rule with a std::multimap exactly as stated.
+// The exhaustive search against a plain model on hundreds of small random tables of several
+// lots per cell: every combination enumerated by nested recursion, validity, cost and plan
+// lines by the shared oracle, the ranking by cost (ties by columns), the first 25 distinct
+// plans, and the keep-the-cheapest rule with a std::multimap exactly as stated.
 
 #include <gtest/gtest.h>
 
@@ -11,26 +11,17 @@
 #include <random>
 
 #include "BrickLink/MinimumCostFinder.h"
-#include "SearchTestSupport.h"
+#include "SearchOracle.h"
 
 namespace Corvalle::BrickLink {
 namespace {
 
 using Indices = std::vector<std::uint32_t>;
 
-struct ModelLine {
-  std::string itemId;
-  std::uint32_t storeId;
-  std::uint32_t quantity;
-  double price;
-
-  friend bool operator==(const ModelLine&, const ModelLine&) = default;
-};
-
 struct ModelPlan {
   double cost;
   std::vector<std::uint32_t> storeIds;  // stores bought from, in column order
-  std::vector<ModelLine> lines;         // by store id, then item id
+  std::vector<Testing::OracleLine> lines;
 };
 
 struct ModelCombination {
@@ -79,27 +70,11 @@ class Model {
   }
 
   ModelPlan Plan(const ModelCombination& combination) const {
-    ModelPlan plan{combination.cost, {}, {}};
-    for (std::uint32_t item = 0; item < items.size(); ++item) {
-      std::uint32_t missing = items[item].Quantity();
-      for (const std::uint32_t store : ByPrice(item, combination.indices)) {
-        const LotData cell = table.GetLotData(item, store);
-        const std::uint32_t taken = std::min(cell.quantity, missing);
-        if (taken > 0) {
-          plan.lines.push_back({items[item].Id(), table.GetStore(store).Id(), taken, cell.price});
-          missing -= taken;
-        }
-      }
-    }
-    std::stable_sort(plan.lines.begin(), plan.lines.end(),
-                     [](const auto& a, const auto& b) { return a.itemId < b.itemId; });
-    std::stable_sort(plan.lines.begin(), plan.lines.end(),
-                     [](const auto& a, const auto& b) { return a.storeId < b.storeId; });
-    for (const std::uint32_t store : combination.indices) {
-      const std::uint32_t id = table.GetStore(store).Id();
-      if (std::any_of(plan.lines.begin(), plan.lines.end(),
-                      [id](const ModelLine& line) { return line.storeId == id; })) {
-        plan.storeIds.push_back(id);
+    const Testing::OraclePurchase purchase = Testing::OracleBuy(items, table, combination.indices);
+    ModelPlan plan{combination.cost, {}, purchase.lines};
+    for (std::size_t position = 0; position < combination.indices.size(); ++position) {
+      if (purchase.buys[position]) {
+        plan.storeIds.push_back(table.GetStore(combination.indices[position]).Id());
       }
     }
     return plan;
@@ -119,37 +94,11 @@ class Model {
     }
   }
 
-  // The combination's stores of one item, cheapest first, equal prices in column order.
-  Indices ByPrice(std::uint32_t item, Indices stores) const {
-    std::stable_sort(stores.begin(), stores.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return table.GetLotData(item, a).price < table.GetLotData(item, b).price;
-    });
-    return stores;
-  }
-
   void Visit(const Indices& combination) {
-    for (std::uint32_t item = 0; item < items.size(); ++item) {
-      std::uint64_t offered = 0;
-      for (const std::uint32_t store : combination) {
-        offered += table.GetLotData(item, store).quantity;
-      }
-      if (offered < items[item].Quantity()) {
-        return;
-      }
+    const Testing::OraclePurchase purchase = Testing::OracleBuy(items, table, combination);
+    if (purchase.supplies) {
+      valid.push_back({combination, purchase.lots});
     }
-    double cost = 0.0;
-    for (std::uint32_t item = 0; item < items.size(); ++item) {
-      std::uint32_t missing = items[item].Quantity();
-      for (const std::uint32_t store : ByPrice(item, combination)) {
-        const LotData cell = table.GetLotData(item, store);
-        const std::uint32_t taken = std::min(cell.quantity, missing);
-        if (taken > 0) {
-          cost += taken * cell.price;
-          missing -= taken;
-        }
-      }
-    }
-    valid.push_back({combination, cost});
   }
 
   const std::vector<Item>& items;
@@ -163,61 +112,20 @@ bool SamePlan(const ModelPlan& a, const ModelPlan& b) {
 }
 
 ModelPlan FromEngine(const ICombinationData& data) {
-  ModelPlan plan{data.Cost(), {}, {}};
+  ModelPlan plan{data.Cost(), {}, Testing::LinesOf(data)};
   for (const auto& store : data.Stores()) {
     plan.storeIds.push_back(store.Id());
   }
-  for (auto line = data.LotsDataBegin(); line != data.LotsDataEnd(); ++line) {
-    plan.lines.push_back(
-        {line->GetItem().Id(), line->store.Id(), line->lotData.quantity, line->lotData.price});
-  }
   return plan;
-}
-
-struct RandomCase {
-  std::vector<Item> items;
-  std::shared_ptr<const ConsolidatedLotData> table;
-  std::uint32_t k;
-};
-
-RandomCase MakeRandomCase(std::mt19937& random) {
-  const std::uint32_t itemCount = 1 + random() % 5;
-  const std::uint32_t storeCount = 1 + random() % 10;
-  const std::uint32_t k = 1 + random() % std::min(storeCount, 4u);
-  const int density = 1 + static_cast<int>(random() % 4);  // of 4 cells offered
-  std::vector<std::uint32_t> quantities;
-  for (std::uint32_t item = 0; item < itemCount; ++item) {
-    quantities.push_back(random() % 6);
-  }
-  // Few distinct prices, so that ties between stores and between combinations are common.
-  static constexpr double kPrices[] = {0.0, 0.05, 0.1, 0.25, 0.3, 1.0, 1.1, 2.5};
-  std::vector<std::vector<LotData>> rows(itemCount);
-  for (auto& row : rows) {
-    for (std::uint32_t store = 0; store < storeCount; ++store) {
-      if (static_cast<int>(random() % 4) < density) {
-        row.push_back({1 + static_cast<std::uint32_t>(random() % 6), kPrices[random() % 8]});
-      } else {
-        row.push_back({});
-      }
-    }
-  }
-  // Ids in ascending column order, with gaps.
-  std::vector<std::uint32_t> ids;
-  std::uint32_t id = 1000;
-  for (std::uint32_t store = 0; store < storeCount; ++store) {
-    id += 1 + random() % 50;
-    ids.push_back(id);
-  }
-  return {Testing::MakeItems(quantities), Testing::MakeTable(rows, ids), k};
 }
 
 TEST(SearchModelTest, EngineRanksAndPlansLikeThePlainModel) {
   std::mt19937 random(20261206);
   int casesWithResults = 0;
-  for (int round = 0; round < 400; ++round) {
-    const RandomCase test = MakeRandomCase(random);
+  for (int round = 0; round < 1500; ++round) {
+    const Testing::RandomSearch test = Testing::MakeRandomSearch(random, {});
     const Model model(test.items, *test.table, test.k);
-    SCOPED_TRACE("round " + std::to_string(round));
+    SCOPED_TRACE("round " + std::to_string(round) + "\n" + Testing::DescribeSearch(test));
 
     // Costs computed during validation, bit for bit, in each worker's block order.
     const auto validator = CreateStoreCombinationValidator(test.items);
@@ -275,13 +183,13 @@ TEST(SearchModelTest, EngineRanksAndPlansLikeThePlainModel) {
     casesWithResults += ranked.empty() ? 0 : 1;
   }
   // The generator of cases must produce searches with results, not only empty ones.
-  EXPECT_GT(casesWithResults, 200);
+  EXPECT_GT(casesWithResults, 600);
 }
 
 TEST(SearchModelTest, SmallBoundsKeepWhatTheMultimapRuleKeeps) {
   std::mt19937 random(77);
   for (int round = 0; round < 300; ++round) {
-    const RandomCase test = MakeRandomCase(random);
+    const Testing::RandomSearch test = Testing::MakeRandomSearch(random, {});
     const Model model(test.items, *test.table, test.k);
     const std::size_t bound = 1 + random() % 6;
     SCOPED_TRACE("round " + std::to_string(round) + ", bound " + std::to_string(bound));

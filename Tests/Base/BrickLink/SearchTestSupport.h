@@ -15,22 +15,41 @@
 
 namespace Testing {
 
-// A table from rows of cells (one row per item, one cell per store) and the stores' ids.
-inline std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> MakeTable(
-    const std::vector<std::vector<Corvalle::BrickLink::LotData>>& rows,
+// A table from rows of cells (one row per item, one list of lots per store, each in purchase
+// order) and the stores' ids.
+inline std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> MakeLotTable(
+    const std::vector<std::vector<std::vector<Corvalle::BrickLink::TableLot>>>& rows,
     const std::vector<std::uint32_t>& storeIds) {
-  using Corvalle::BrickLink::ConsolidatedLotData;
-  ConsolidatedLotData::Array data(boost::extents[rows.size()][storeIds.size()]);
-  for (std::size_t item = 0; item < rows.size(); ++item) {
-    for (std::size_t store = 0; store < storeIds.size(); ++store) {
-      data[item][store] = rows[item].at(store);
-    }
-  }
   std::vector<Corvalle::BrickLink::StoreInformation> stores;
   for (const std::uint32_t id : storeIds) {
     stores.emplace_back(id);
   }
-  return std::make_shared<const ConsolidatedLotData>(data, std::move(stores));
+  Corvalle::BrickLink::ConsolidatedLotData::Builder builder(
+      static_cast<std::uint32_t>(rows.size()), std::move(stores));
+  for (std::uint32_t item = 0; item < rows.size(); ++item) {
+    for (std::uint32_t store = 0; store < storeIds.size(); ++store) {
+      builder.SetLots(item, store, rows[item].at(store));
+    }
+  }
+  return builder.Build();
+}
+
+// A table of one lot (or none, quantity 0) per cell: rows of cells, one per store.
+inline std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> MakeTable(
+    const std::vector<std::vector<Corvalle::BrickLink::LotData>>& rows,
+    const std::vector<std::uint32_t>& storeIds) {
+  std::vector<std::vector<std::vector<Corvalle::BrickLink::TableLot>>> lotRows;
+  for (const auto& row : rows) {
+    auto& lotRow = lotRows.emplace_back();
+    for (std::size_t store = 0; store < storeIds.size(); ++store) {
+      const Corvalle::BrickLink::LotData& cell = row.at(store);
+      auto& lots = lotRow.emplace_back();
+      if (cell.quantity != 0) {
+        lots.push_back({cell.quantity, cell.price, Corvalle::Condition::New});
+      }
+    }
+  }
+  return MakeLotTable(lotRows, storeIds);
 }
 
 // Parts "item0", "item1", ... in colour 1, wanted New, with the given quantities.
@@ -67,15 +86,17 @@ inline std::string DescribeTable(const std::vector<Corvalle::Item>& items,
   for (const Corvalle::Item& item : items) {
     text << ' ' << item.Quantity();
   }
-  text << "\ncells (quantity@price, '-' empty), one line per item:";
+  text << "\ncells (lots quantity@price joined by '+', '-' empty), one line per item:";
   for (std::uint32_t item = 0; item < items.size(); ++item) {
     text << "\n ";
     for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
-      const Corvalle::BrickLink::LotData cell = table.GetLotData(item, store);
-      if (cell.quantity == 0) {
-        text << " -";
-      } else {
-        text << ' ' << cell.quantity << '@' << cell.price;
+      const auto lots = table.GetLots(item, store);
+      text << ' ';
+      if (lots.empty()) {
+        text << '-';
+      }
+      for (std::size_t lot = 0; lot < lots.size(); ++lot) {
+        text << (lot == 0 ? "" : "+") << lots[lot].quantity << '@' << lots[lot].price;
       }
     }
   }

@@ -29,12 +29,11 @@ class FakeStoreInformationRetriever final : public IStoreInformationRetriever {
 };
 
 ConsolidatedLotData TableOf(const std::vector<std::uint32_t>& storeIds) {
-  ConsolidatedLotData::Array data(boost::extents[1][storeIds.size()]);
   std::vector<StoreInformation> stores;
   for (const std::uint32_t id : storeIds) {
     stores.emplace_back(id);
   }
-  return ConsolidatedLotData(data, std::move(stores));
+  return std::move(*ConsolidatedLotData::Builder(1, std::move(stores)).Build());
 }
 
 std::vector<double> Populate(const std::vector<std::uint32_t>& storeIds,

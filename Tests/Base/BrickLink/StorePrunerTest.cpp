@@ -5,6 +5,7 @@
 #include <random>
 
 #include "LogCapture.h"
+#include "SearchOracle.h"
 #include "SearchTestSupport.h"
 
 namespace Corvalle::BrickLink {
@@ -21,15 +22,27 @@ std::vector<std::uint32_t> StoreIds(const ConsolidatedLotData& table) {
   return ids;
 }
 
-// The redundancy rule as stated, over all pairs in lexicographic order.
+std::vector<TableLot> CellLots(const ConsolidatedLotData& table, std::uint32_t item,
+                               std::uint32_t store) {
+  const auto lots = table.GetLots(item, store);
+  return std::vector<TableLot>(lots.begin(), lots.end());
+}
+
+// The redundancy rule as stated, over all pairs in lexicographic order: x goes for y when, for
+// every item x offers, y has the wanted units, each no dearer than x's cheapest.
 std::vector<std::uint32_t> ReferenceKeptStores(const ConsolidatedLotData& table,
                                                const std::vector<Item>& items) {
   const auto dominated = [&](std::uint32_t x, std::uint32_t y) {
     for (std::uint32_t item = 0; item < table.ItemCount(); ++item) {
-      const LotData cellX = table.GetLotData(item, x);
-      const LotData cellY = table.GetLotData(item, y);
-      if (cellX.quantity != 0 &&
-          !(cellY.price <= cellX.price && cellY.quantity >= items[item].Quantity())) {
+      const auto lotsX = table.GetLots(item, x);
+      if (lotsX.empty()) {
+        continue;
+      }
+      std::uint64_t cheapEnough = 0;
+      for (const TableLot& lot : table.GetLots(item, y)) {
+        cheapEnough += lot.price <= lotsX.front().price ? lot.quantity : 0;
+      }
+      if (cheapEnough < items[item].Quantity()) {
         return false;
       }
     }
@@ -64,8 +77,8 @@ TEST(StorePrunerTest, RemovesStoresThatAnotherStoreCoversAsCheaply) {
   const auto table = MakeTable({{{10, 1.00}, {5, 0.90}}, {{0, 0.0}, {3, 2.0}}}, {1, 2});
   const auto pruned = pruner->PruneExtraneousStores(*table, items);
   EXPECT_EQ(StoreIds(*pruned), std::vector<std::uint32_t>{2});
-  EXPECT_EQ(pruned->GetLotData(0, 0), (LotData{5, 0.90}));
-  EXPECT_EQ(pruned->GetLotData(1, 0), (LotData{3, 2.0}));
+  EXPECT_EQ(CellLots(*pruned, 0, 0), (std::vector<TableLot>{{5, 0.90}}));
+  EXPECT_EQ(CellLots(*pruned, 1, 0), (std::vector<TableLot>{{3, 2.0}}));
   EXPECT_EQ(StoreIds(*table), (std::vector<std::uint32_t>{1, 2})) << "input changed";
 
   // B has only 4 of the 5 wanted: it cannot stand in for A, and A lacks item 2.
@@ -78,6 +91,23 @@ TEST(StorePrunerTest, RemovesStoresThatAnotherStoreCoversAsCheaply) {
       MakeTable({{{6, 1.0}, {6, 1.0}, {6, 1.0}}, {{3, 2.0}, {3, 2.0}, {3, 2.0}}}, {4, 5, 6});
   EXPECT_EQ(StoreIds(*pruner->PruneExtraneousStores(*identical, items)),
             std::vector<std::uint32_t>{6});
+}
+
+// A store whose cheap lot is small and whose other lot is dear buys its cheap units beside a
+// store that is cheaper on average: it must stay.
+TEST(StorePrunerTest, KeepsAStoreWhoseCheapLotAnotherCannotMatch) {
+  const auto items = MakeItems({4});
+  // Alpha: 2 at 0.10 and 30 at 0.60; Beta: 14 at 0.30. Neither may go for the other.
+  const auto table = Testing::MakeLotTable(
+      {{{{2, 0.10}, {30, 0.60}}, {{14, 0.30}}}}, {1, 2});
+  EXPECT_EQ(StoreIds(*CreateStorePruner()->PruneExtraneousStores(*table, items)),
+            (std::vector<std::uint32_t>{1, 2}));
+  // Gamma has 4 units at 0.10 or less, over two lots: it covers Alpha's and Beta's cheapest.
+  const auto covered = Testing::MakeLotTable(
+      {{{{2, 0.10}, {30, 0.60}}, {{14, 0.30}}, {{3, 0.05}, {1, 0.10}, {9, 5.0}}}}, {1, 2, 3});
+  const auto pruned = CreateStorePruner()->PruneExtraneousStores(*covered, items);
+  EXPECT_EQ(StoreIds(*pruned), (std::vector<std::uint32_t>{3}));
+  EXPECT_EQ(CellLots(*pruned, 0, 0), CellLots(*covered, 0, 2));
 }
 
 TEST(StorePrunerTest, HandlesTablesWithFewStoresOrNoItems) {
@@ -103,21 +133,45 @@ TEST(StorePrunerTest, AgreesWithThePlainRuleOnRandomTables) {
     for (std::uint32_t item = 0; item < itemCount; ++item) {
       quantities.push_back(random() % 4);  // 0 included: wanted zero times
     }
-    std::vector<std::vector<LotData>> rows(itemCount);
+    std::vector<std::vector<std::vector<TableLot>>> rows(itemCount);
     for (auto& row : rows) {
       for (std::uint32_t store = 0; store < storeCount; ++store) {
-        const bool offered = random() % 3 != 0;
-        row.push_back(offered ? LotData{1 + static_cast<std::uint32_t>(random() % 4),
-                                        0.5 * (1 + random() % 3)}
-                              : LotData{});
+        auto& cell = row.emplace_back();
+        const std::uint32_t lots = random() % 3 == 0 ? 0 : 1 + random() % 3;
+        for (std::uint32_t lot = 0; lot < lots; ++lot) {
+          cell.push_back({1 + static_cast<std::uint32_t>(random() % 4), 0.5 * (1 + random() % 3)});
+        }
+        std::stable_sort(cell.begin(), cell.end(), CheaperLot);
       }
     }
     const auto items = MakeItems(quantities);
-    const auto table = MakeTable(rows, Testing::ConsecutiveIds(1, storeCount));
+    const auto table = Testing::MakeLotTable(rows, Testing::ConsecutiveIds(1, storeCount));
     ASSERT_EQ(StoreIds(*pruner->PruneExtraneousStores(*table, items)),
               ReferenceKeptStores(*table, items))
         << "round " << round;
   }
+}
+
+// Whatever pruning removes, the cheapest plan costs what it did.
+TEST(StorePrunerTest, PruningNeverLosesTheCheapestPlan) {
+  std::mt19937 random(4242);
+  const auto pruner = CreateStorePruner();
+  int pruning = 0;
+  for (int round = 0; round < 400; ++round) {
+    const Testing::RandomSearch search =
+        Testing::MakeRandomSearch(random, {.maximumStores = 9, .storesCopyOthers = true});
+    const auto pruned = pruner->PruneExtraneousStores(*search.table, search.items);
+    pruning += pruned->StoreCount() < search.table->StoreCount() ? 1 : 0;
+    const auto before = Testing::OraclePlans(search.items, *search.table, search.k, {});
+    const auto after = Testing::OraclePlans(search.items, *pruned,
+                                            std::min(search.k, pruned->StoreCount()), {});
+    ASSERT_EQ(before.empty(), after.empty()) << Testing::DescribeSearch(search);
+    if (!before.empty()) {
+      ASSERT_TRUE(Testing::SameCost(before.front().cost, after.front().cost))
+          << Testing::DescribeSearch(search);
+    }
+  }
+  EXPECT_GT(pruning, 100);
 }
 
 class RegionPruningTest : public ::testing::Test {
@@ -141,14 +195,14 @@ TEST_F(RegionPruningTest, KeepsStoresOfTheChosenRegionsOnce) {
   const auto table = Table();
   const auto european = pruner->PruneStoresByRegions(*table, {"Europe", "European Union"});
   EXPECT_EQ(StoreIds(*european), (std::vector<std::uint32_t>{7001, 7002, 7005}));
-  EXPECT_EQ(european->GetLotData(0, 1), (LotData{2, 2.0}));
-  EXPECT_EQ(european->GetLotData(0, 2), (LotData{5, 5.0}));
+  EXPECT_EQ(CellLots(*european, 0, 1), (std::vector<TableLot>{{2, 2.0}}));
+  EXPECT_EQ(CellLots(*european, 0, 2), (std::vector<TableLot>{{5, 5.0}}));
 
   EXPECT_EQ(StoreIds(*pruner->PruneStoresByRegions(*table, {"European Union"})),
             (std::vector<std::uint32_t>{7001, 7005}));
   const auto american = pruner->PruneStoresByRegions(*table, {"North America"});
   EXPECT_EQ(StoreIds(*american), std::vector<std::uint32_t>{7003});
-  EXPECT_EQ(american->GetLotData(0, 0), (LotData{3, 3.0}));
+  EXPECT_EQ(CellLots(*american, 0, 0), (std::vector<TableLot>{{3, 3.0}}));
   EXPECT_EQ(pruner->PruneStoresByRegions(*table, {"Africa"})->StoreCount(), 0u);
   EXPECT_EQ(pruner->PruneStoresByRegions(*table, {})->StoreCount(), 0u);
 }
