@@ -376,6 +376,54 @@ TEST_F(SharedCacheProgramTest, TwoSearchesAtOnceBothFindTheSamePlans) {
   EXPECT_EQ(output, firstPlans);
 }
 
+// Alpha sells the red brick as 2 at 0.10 and 30 at 0.60, and the other brick; Beta sells the
+// red brick as 14 at 0.30. Four red bricks and one other cost 1.80, lot by lot.
+class LotPricesProgramTest : public FindProgramTest {
+ protected:
+  LotPricesProgramTest()
+      : FindProgramTest(R"({
+          "stores": [{"id": 1085, "name": "Alpha", "countryId": "US"},
+                     {"id": 2090, "name": "Beta", "countryId": "US"}],
+          "priceGuides": [
+            {"type": "P", "id": "3001", "color": 5,
+             "new": [{"store": 1085, "quantity": 2, "price": 0.10},
+                     {"store": 1085, "quantity": 30, "price": 0.60},
+                     {"store": 2090, "quantity": 14, "price": 0.30}], "used": []},
+            {"type": "P", "id": "3010", "color": 5,
+             "new": [{"store": 1085, "quantity": 10, "price": 1.00}], "used": []}]})") {}
+};
+
+TEST_F(LotPricesProgramTest, EveryLotCountsAtItsOwnPrice) {
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
+      "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
+      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
+      "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  for (const std::string search : {"bounded", "exhaustive"}) {
+    SCOPED_TRACE(search);
+    ASSERT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--threads", "2", "--region",
+                          "North America", "--search", search, "--export",
+                          (files.Path() / search).string()}),
+              kPlansFound)
+        << errors;
+    const std::regex first(R"(Combination #1 - Total Cost: \$1\.80\n)"
+                           R"(  Alpha \(USA\)  \S+\n)"
+                           R"( +2 x \$0\.1000 +New +3001 .*\n)"
+                           R"( +1 x \$1\.0000 +New +3010 .*\n)"
+                           R"(  Beta \(USA\)  \S+\n)"
+                           R"( +2 x \$0\.3000 +New +3001 .*\n\n)");
+    EXPECT_TRUE(std::regex_search(output, first)) << output;
+    // Alpha's list asks for no dearer units than the plan takes there.
+    const std::string alpha = ReadFile(files.Path() / search / "plan-1-store-1085.xml");
+    EXPECT_NE(alpha.find("<ITEMID>3001</ITEMID>\n  <ITEMTYPE>P</ITEMTYPE>\n  <COLOR>5</COLOR>\n"
+                         "  <MINQTY>2</MINQTY>\n  <MAXPRICE>0.1000</MAXPRICE>\n"
+                         "  <CONDITION>N</CONDITION>\n"),
+              std::string::npos)
+        << alpha;
+  }
+}
+
 TEST_F(FindProgramTest, AnEmptyExportFolderIsRefused) {
   EXPECT_EQ(RunProgram({"find", "wanted.xml", "--export", ""}), kUsageError);
   EXPECT_NE(errors.find("--export: the folder must not be empty"), std::string::npos) << errors;
