@@ -11,7 +11,9 @@
 #include "CostFinder.h"
 
 #include <boost/log/trivial.hpp>
+#include <algorithm>
 #include <limits>
+#include <map>
 #include <stdexcept>
 
 #include "BrickLink/ColorInformationCache.h"
@@ -58,6 +60,12 @@ class CostFinder final : public ICostFinder {
   void FindMinimumCostCombinations(std::uint32_t threadCount) override;
   const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetCombinationData()
       const override;
+  const std::vector<StoreCountCost>& GetStoreCountCosts() const override {
+    return storeCountCosts;
+  }
+  const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetStoreCountPlans(
+      std::uint32_t stores) const override;
+  const std::vector<LeftOutItem>& GetLeftOutItems() const override { return leftOutItems; }
 
  private:
   // False when the search ended early; the failure has then been reported.
@@ -77,6 +85,22 @@ class CostFinder final : public ICostFinder {
   bool ReportPossibleCombinations(const std::string& label, const char* overflowText);
   // The last count of possible combinations, or what is known of it beyond 64 bits.
   std::string PossibleCombinationsText() const;
+  // Names the items that the accepted regions cannot supply, from the table of every region
+  // (everywhere) and the current one. Leaves them out when the options say so, else fails;
+  // false when the search ends.
+  bool HandleUnavailableItems(const BrickLink::ConsolidatedLotData& everywhere);
+  // Why the accepted regions cannot supply the item, or empty when they can.
+  std::string WhyUnavailable(std::uint32_t row,
+                             const BrickLink::ConsolidatedLotData& everywhere) const;
+  // The search of the cheapest plans on the current table with the given finder, and their
+  // distinct plans, at most kMaximumResults. The main search announces its stages and
+  // statistics; the sweep's searches do it once for all.
+  void SearchPlans(BrickLink::IMinimumCostFinder& finder, std::uint32_t threadCount,
+                   const BrickLink::CombinationProgress& progress, bool announce,
+                   std::vector<std::unique_ptr<BrickLink::ICombinationData>>& plans);
+  // The cheapest plan of every number of stores from minimumStores to k but k, whose plans
+  // the main search finds.
+  void SweepStoreCounts(std::uint32_t minimumStores, std::uint32_t threadCount);
 
   void High(std::uint32_t stage, const std::string& text) const;
   void Fail(const std::string& text) const;
@@ -115,6 +139,11 @@ class CostFinder final : public ICostFinder {
   std::unique_ptr<BrickLink::ILotDataConsolidator> lotDataConsolidator;
   std::unique_ptr<BrickLink::IStorePruner> storePruner;
   std::vector<std::unique_ptr<BrickLink::ICombinationData>> combinationData;
+  std::vector<StoreCountCost> storeCountCosts;
+  std::map<std::uint32_t, std::vector<std::unique_ptr<BrickLink::ICombinationData>>>
+      storeCountPlans;
+  std::vector<LeftOutItem> leftOutItems;
+  const std::uint32_t requestedStores;
 
   // The search's working state.
   std::shared_ptr<const BrickLink::ConsolidatedLotData> table;
@@ -159,7 +188,8 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
           options.marketplaceHost)),
       storeMetadataPopulator(BrickLink::CreateStoreMetadataPopulator(*storeInformationRetriever)),
       lotDataConsolidator(BrickLink::CreateLotDataConsolidator()),
-      storePruner(BrickLink::CreateStorePruner()) {}
+      storePruner(BrickLink::CreateStorePruner()),
+      requestedStores(storesPerCombination_) {}
 
 void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
   try {
@@ -180,6 +210,9 @@ void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
 
 bool CostFinder::RunSearch(std::uint32_t threadCount) {
   combinationData.clear();
+  storeCountCosts.clear();
+  storeCountPlans.clear();
+  leftOutItems.clear();
   if (const std::string problem = CheckOptions(); !problem.empty()) {
     highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Checking the search options..."));
     Abort(problem);
@@ -272,6 +305,10 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
+  if (!HandleUnavailableItems(*consolidated)) {
+    return false;
+  }
+
   Low(StatusUpdate(StatusState::InProgress, "Pruning extraneous subsets of stores..."));
   UseTable(storePruner->PruneExtraneousStores(*table, items, MakePlanRules(terms, *table)));
   // Only the enumeration needs the count to fit: the bounded search never visits them all.
@@ -295,6 +332,14 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
         "more regions to ship from.");
     return false;
   }
+  if (minimumStores > storesPerCombination) {
+    const std::uint32_t more = minimumStores - requestedStores;
+    Abort("No possible combinations.\nThe list needs at least " + FormatCount(minimumStores) +
+          " stores: " + FormatCount(more) + " more than the " + FormatCount(requestedStores) +
+          " allowed.\nAllow more stores per combination, or "
+          "select more regions to ship from.");
+    return false;
+  }
 
   // Stage 7: the valid combinations, or with the bounded search the cheapest ones only.
   Low(StatusUpdate(StatusState::InProgress));
@@ -305,45 +350,200 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
                                                          unsigned long long secondsRemaining) {
     HandleCombinationProgress(fraction, secondsRemaining);
   };
+  if (options.byStores) {
+    SweepStoreCounts(minimumStores, threadCount);
+  }
+  SearchPlans(*minimumCostFinder, threadCount, progress, true, combinationData);
+  if (options.byStores && !combinationData.empty()) {
+    const BrickLink::ICombinationData& cheapest = *combinationData.front();
+    storeCountCosts.push_back({storesPerCombination, cheapest.Cost(), cheapest.Subtotal(),
+                               cheapest.Shipping(), true});
+  }
+  return true;
+}
+
+void CostFinder::SearchPlans(BrickLink::IMinimumCostFinder& finder, std::uint32_t threadCount,
+                             const BrickLink::CombinationProgress& progress, bool announce,
+                             std::vector<std::unique_ptr<BrickLink::ICombinationData>>& plans) {
   if (options.method == SearchMethod::Exhaustive) {
-    const std::uint64_t validCombinations =
-        minimumCostFinder->CollectValidCombinations(progress, threadCount);
-    Low(StatusUpdate(StatusState::Succeeded));
-    Statistic("Valid combinations: " + FormatCount(validCombinations));
+    const std::uint64_t validCombinations = finder.CollectValidCombinations(progress, threadCount);
+    if (announce) {
+      Low(StatusUpdate(StatusState::Succeeded));
+      Statistic("Valid combinations: " + FormatCount(validCombinations));
+    }
   } else {
     const BrickLink::BoundedSearchStatistics searched =
-        minimumCostFinder->CollectCheapestCombinations(progress, threadCount, kMaximumResults);
-    Low(StatusUpdate(StatusState::Succeeded));
-    Statistic("Search nodes: " + FormatCount(searched.nodes));
-    Statistic("Combinations priced: " + FormatCount(searched.combinationsPriced));
-    Statistic("Combinations ruled out by bounds: " +
-              Utilities::FormatApproximateCount(searched.combinationsRuledOut));
+        finder.CollectCheapestCombinations(progress, threadCount, kMaximumResults);
+    if (announce) {
+      Low(StatusUpdate(StatusState::Succeeded));
+      Statistic("Search nodes: " + FormatCount(searched.nodes));
+      Statistic("Combinations priced: " + FormatCount(searched.combinationsPriced));
+      Statistic("Combinations ruled out by bounds: " +
+                Utilities::FormatApproximateCount(searched.combinationsRuledOut));
+    }
   }
 
   // Stage 8: costs.
-  High(8, "Calculating valid combinations costs...");
-  Low(StatusUpdate(StatusState::InProgress));
-  minimumCostFinder->CalculateCosts();
+  if (announce) {
+    High(8, "Calculating valid combinations costs...");
+    Low(StatusUpdate(StatusState::InProgress));
+  }
+  finder.CalculateCosts();
 
   // Stage 9: the plans of the cheapest distinct combinations.
-  High(9, "Creating combination data for " + std::to_string(kMaximumResults) + " combinations...");
-  for (std::uint32_t rank = 1; combinationData.size() < kMaximumResults; ++rank) {
-    auto data = minimumCostFinder->CreateCombinationData(rank);
+  if (announce) {
+    High(9, "Creating combination data for " + std::to_string(kMaximumResults) +
+                " combinations...");
+  }
+  for (std::uint32_t rank = 1; plans.size() < kMaximumResults; ++rank) {
+    auto data = finder.CreateCombinationData(rank);
     if (!data) {
       break;
     }
     bool seen = false;
-    for (const auto& kept : combinationData) {
+    for (const auto& kept : plans) {
       if (*kept == *data) {
         seen = true;
         break;
       }
     }
     if (!seen) {
-      combinationData.push_back(std::move(data));
+      plans.push_back(std::move(data));
     }
   }
+}
+
+void CostFinder::SweepStoreCounts(std::uint32_t minimumStores, std::uint32_t threadCount) {
+  // The table and the validator serve every number of stores; only the finder is per number.
+  const std::vector<Item>& items = wantedList->Items();
+  for (std::uint32_t stores = minimumStores; stores < storesPerCombination; ++stores) {
+    Low(StatusUpdate(StatusState::InProgress,
+                     "Searching the cheapest plans of " + std::to_string(stores) + " stores..."));
+    const auto finder = BrickLink::CreateMinimumCostFinder(table, *validator, items, stores,
+                                                           MakePlanRules(terms, *table));
+    auto& plans = storeCountPlans[stores];
+    SearchPlans(*finder, threadCount, nullptr, false, plans);
+    if (!plans.empty()) {
+      storeCountCosts.push_back({stores, plans.front()->Cost(), plans.front()->Subtotal(),
+                                 plans.front()->Shipping(), true});
+      Statistic("Cheapest plan of " + FormatCount(stores) + " stores: " +
+                Utilities::FormatPrice(plans.front()->Cost(), 2));
+    }
+  }
+  Low(StatusUpdate(StatusState::InProgress));
+}
+
+const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& CostFinder::GetStoreCountPlans(
+    std::uint32_t stores) const {
+  if (stores == storesPerCombination && !storeCountCosts.empty()) {
+    return combinationData;
+  }
+  static const std::vector<std::unique_ptr<BrickLink::ICombinationData>> kNone;
+  const auto found = storeCountPlans.find(stores);
+  return found == storeCountPlans.end() ? kNone : found->second;
+}
+
+bool CostFinder::HandleUnavailableItems(const BrickLink::ConsolidatedLotData& everywhere) {
+  std::vector<Item>& items = wantedList->Items();
+  std::string lines;
+  std::vector<LeftOutItem> unavailable;
+  for (std::uint32_t row = 0; row < items.size(); ++row) {
+    const std::string reason = WhyUnavailable(row, everywhere);
+    if (reason.empty()) {
+      continue;
+    }
+    const Item& item = items[row];
+    unavailable.push_back({&item, item.Quantity(), reason});
+    lines += "\n" + item.Id() + " " + item.Name() + " (" + item.Color().Name() + ", " +
+             (item.GetCondition() == Condition::New ? "new" : "any condition") + ", " +
+             FormatCount(item.Quantity()) + " wanted): " + reason;
+  }
+  if (unavailable.empty()) {
+    return true;
+  }
+  if (!options.skipUnavailable) {
+    Abort("No possible combinations." + lines +
+          "\nTry removing rare parts from the wanted list or selecting more regions to ship "
+          "from.");
+    return false;
+  }
+  if (unavailable.size() == items.size() ||
+      std::all_of(items.begin(), items.end(), [&](const Item& item) {
+        return item.Quantity() == 0 ||
+               std::any_of(unavailable.begin(), unavailable.end(),
+                           [&](const LeftOutItem& left) { return left.item == &item; });
+      })) {
+    Abort("Nothing on the wanted list can be bought in the accepted regions." + lines +
+          "\nSelect more regions to ship from.");
+    return false;
+  }
+  // Left out by wanting none of them: the table keeps its rows, and an item wanted zero
+  // times neither restricts nor costs anything.
+  for (LeftOutItem& left : unavailable) {
+    Item& item = items[static_cast<std::size_t>(left.item - items.data())];
+    Item none(item.Type(), item.Id(), item.Name(), item.Color().Id(), item.GetCondition(), 0, 0,
+              item.MaximumPrice());
+    none.SetPriceGuideNew(std::make_unique<BrickLink::PriceGuide>(item.PriceGuideNew()));
+    none.SetPriceGuideUsed(std::make_unique<BrickLink::PriceGuide>(item.PriceGuideUsed()));
+    item = std::move(none);
+    BOOST_LOG_TRIVIAL(info) << "Leaving out " << DescribeItem(item) << ": " << left.reason;
+  }
+  Statistic("Items left out: " + FormatCount(unavailable.size()));
+  leftOutItems = std::move(unavailable);
   return true;
+}
+
+std::string CostFinder::WhyUnavailable(std::uint32_t row,
+                                       const BrickLink::ConsolidatedLotData& everywhere) const {
+  const Item& item = wantedList->Items()[row];
+  if (item.Quantity() == 0) {
+    return {};
+  }
+  std::uint64_t offered = 0;
+  for (std::uint32_t column = 0; column < table->StoreCount(); ++column) {
+    offered += table->OfferedQuantity(row, column);
+  }
+  if (offered >= item.Quantity()) {
+    return {};
+  }
+  // Where else it is offered: the regions of the stores outside the accepted ones that sell it.
+  std::vector<std::string> elsewhere;
+  std::uint64_t offeredEverywhere = 0;
+  for (std::uint32_t column = 0; column < everywhere.StoreCount(); ++column) {
+    const std::uint32_t quantity = everywhere.OfferedQuantity(row, column);
+    offeredEverywhere += quantity;
+    const BrickLink::Country* country = everywhere.GetStore(column).FindCountry();
+    if (quantity == 0 || country == nullptr) {
+      continue;
+    }
+    const std::string region = BrickLink::GetRegionName(country->region);
+    if (std::find(regions.begin(), regions.end(), region) == regions.end() &&
+        std::find(elsewhere.begin(), elsewhere.end(), region) == elsewhere.end()) {
+      elsewhere.push_back(region);
+    }
+  }
+  std::string suggestion;
+  for (std::size_t index = 0; index < elsewhere.size(); ++index) {
+    suggestion += (index == 0 ? "; offered in " : index + 1 == elsewhere.size() ? " and " : ", ") +
+                  elsewhere[index];
+  }
+  if (offered != 0) {
+    return "the accepted regions offer only " + FormatCount(offered) + " of the " +
+           FormatCount(item.Quantity()) + " wanted" + suggestion;
+  }
+  if (offeredEverywhere != 0) {
+    return "no store in the accepted regions offers it" + suggestion;
+  }
+  // Nothing counted anywhere: either nobody sells it, or every lot is above its limit.
+  const bool anyLot = !item.PriceGuideNew().IsEmpty() ||
+                      (item.GetCondition() == Condition::Used && !item.PriceGuideUsed().IsEmpty());
+  if (anyLot && item.HasMaximumPrice()) {
+    const BrickLink::Currency* currency = BrickLink::FindCurrencyByID(searchCurrencyId);
+    return "every lot costs more than its limit of " +
+           (currency == nullptr ? Utilities::FormatPrice(item.MaximumPrice(), 4)
+                                : Utilities::FormatPrice(item.MaximumPrice(), 4, *currency));
+  }
+  return "no store offers it";
 }
 
 void CostFinder::UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table_) {
@@ -511,7 +711,8 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
                                               const std::string& marketplaceHost,
                                               CostFinderCallbacks callbacks,
-                                              SearchMethod searchMethod, ListLimits listLimits) {
+                                              SearchMethod searchMethod, ListLimits listLimits,
+                                              SearchExtras extras) {
   CreatePreferencesManager()->SetPreferences(preferences);
   const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
@@ -520,7 +721,8 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                           SearchOptions{searchMethod, preferences.shippingDomestic,
                                         preferences.shippingInternational,
                                         preferences.excludedStores, preferences.requiredStores,
-                                        listLimits, marketplaceHost});
+                                        listLimits, marketplaceHost, extras.byStores,
+                                        extras.skipUnavailable});
 }
 
 }  // namespace Corvalle

@@ -18,6 +18,23 @@ namespace Corvalle {
 // failed one carries the text to show the user), low-level updates inside a stage and
 // statistics lines. Used by one thread at a time; the callbacks run on that thread, except the
 // combination stage's progress, which comes from its worker threads.
+// The cheapest plan of one number of stores: of exactly that many, or with shipping charged of
+// at most that many.
+struct StoreCountCost {
+  std::uint32_t stores = 0;
+  double cost = 0.0;      // lots plus shipping
+  double subtotal = 0.0;  // the lots
+  double shipping = 0.0;
+  bool proven = true;  // no plan of that many stores costs less
+};
+
+// An item that the accepted regions cannot supply, and why, in words for the buyer.
+struct LeftOutItem {
+  const Item* item = nullptr;  // the wanted list's item, valid as long as the cost finder
+  std::uint32_t wanted = 0;    // the quantity the list wanted
+  std::string reason;
+};
+
 class ICostFinder {
  public:
   virtual ~ICostFinder() = default;
@@ -31,6 +48,15 @@ class ICostFinder {
   // found nothing. Valid until the cost finder is destroyed.
   virtual const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetCombinationData()
       const = 0;
+  // With SearchOptions::byStores: the cheapest plan for each number of stores from the fewest
+  // that can supply the list to k, ascending; otherwise empty.
+  virtual const std::vector<StoreCountCost>& GetStoreCountCosts() const = 0;
+  // With SearchOptions::byStores: the plans of one number of stores of the sweep, as
+  // GetCombinationData gives those of k; empty for any other number.
+  virtual const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetStoreCountPlans(
+      std::uint32_t stores) const = 0;
+  // The items left out of the search (SearchOptions::skipUnavailable), in list order.
+  virtual const std::vector<LeftOutItem>& GetLeftOutItems() const = 0;
 
  protected:
   ICostFinder() = default;
@@ -58,6 +84,18 @@ struct SearchOptions {
   ListLimits listLimits = ListLimits::Apply;
   // The marketplace's host, with ":port" when needed; the front end decides it.
   std::string marketplaceHost = BrickLink::kPublicMarketplaceHost;
+  // Whether to search every number of stores from the fewest possible to k as well, for the
+  // cost by number of stores.
+  bool byStores = false;
+  // Whether to search the rest of the list when some items cannot be bought in the accepted
+  // regions, instead of failing with their names.
+  bool skipUnavailable = false;
+};
+
+// What a front end may ask of a search beyond the saved settings (see SearchOptions).
+struct SearchExtras {
+  bool byStores = false;
+  bool skipUnavailable = false;
 };
 
 struct CostFinderCallbacks {
@@ -88,6 +126,7 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const std::string& marketplaceHost,
                                               CostFinderCallbacks callbacks,
                                               SearchMethod searchMethod = SearchMethod::Bounded,
-                                              ListLimits listLimits = ListLimits::Apply);
+                                              ListLimits listLimits = ListLimits::Apply,
+                                              SearchExtras extras = {});
 
 }  // namespace Corvalle

@@ -148,13 +148,17 @@ std::string FormatTimeRemaining(std::uint64_t s) {
   return text.str();
 }
 
-std::string ShowControlCharacters(std::string_view text) {
+namespace {
+
+std::string ShowControls(std::string_view text, bool keepLineFeeds) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   std::string shown;
   shown.reserve(text.size());
   for (std::size_t at = 0; at < text.size(); ++at) {
     const auto byte = static_cast<unsigned char>(text[at]);
-    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+    if (byte == '\n' && keepLineFeeds) {
+      shown += '\n';
+    } else if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
       shown += kReplacement;
     } else if (byte == 0xC2 && at + 1 < text.size() &&
                static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
@@ -167,6 +171,12 @@ std::string ShowControlCharacters(std::string_view text) {
   }
   return shown;
 }
+
+}  // namespace
+
+std::string ShowControlCharacters(std::string_view text) { return ShowControls(text, false); }
+
+std::string ShowMessage(std::string_view text) { return ShowControls(text, true); }
 
 std::optional<std::uint32_t> ParseDecimalNumber(std::string_view text) {
   std::uint32_t value = 0;

@@ -26,6 +26,9 @@ std::string FormatApproximateCount(double value);
 // but the tab (C0, DEL, and C1 written in UTF-8) becomes U+FFFD, so that no escape sequence
 // in a store's name can recolour, retitle or clear the terminal. Other bytes pass unchanged.
 std::string ShowControlCharacters(std::string_view text);
+// The same for a message of several lines that quotes such text: its line feeds stay, so
+// that its lines come out as lines.
+std::string ShowMessage(std::string_view text);
 
 // The text under a progress bar for an estimate of the seconds still to go: empty for 0,
 // "Almost done..." for 1 or 2, else "Estimated time remaining: " with seconds up to 120,

@@ -131,7 +131,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
         {[&reporter](const Utilities::IStatusUpdate& update) { reporter.HighLevel(update); },
          [&reporter](const Utilities::IStatusUpdate& update) { reporter.LowLevel(update); },
          [&reporter](const std::string& text) { reporter.Statistic(text); }},
-        options.searchMethod, options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply);
+        options.searchMethod, options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
+        SearchExtras{options.byStores, options.skipUnavailable});
   } catch (const std::exception& error) {
     errors << "Unable to start the search: " << error.what() << '\n';
     return kNoPlans;
@@ -151,16 +152,20 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
   const bool succeeded = message.empty();
   if (!succeeded) {
     // Failure texts quote the list's path, its lines and the marketplace's answers.
-    errors << Utilities::ShowControlCharacters(message) << '\n';
+    errors << Utilities::ShowMessage(message) << '\n';
   }
 
+  const SearchReport report{plans, costFinder->GetStoreCountCosts(),
+                            costFinder->GetLeftOutItems()};
   if (options.json) {
     WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
                options.searchMethod,
                options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
                options.marketplaceHost},
-              plans, output);
+              report, output);
   } else {
+    WriteLeftOut(report.leftOut, output);
+    WriteStoreCountCosts(report.byStores, preferences.storesPerCombination, output);
     WritePlans(plans, options.marketplaceHost, output);
   }
 

@@ -31,6 +31,10 @@ struct FindOptions {
   std::vector<std::string> excludedStores;
   std::vector<std::string> requiredStores;
   bool ignoreListLimits = false;
+  // The cheapest plan of every number of stores up to k, as a table before the plans.
+  bool byStores = false;
+  // Search the rest of the list when items cannot be bought in the accepted regions.
+  bool skipUnavailable = false;
   // Where the marketplace is: decided by the program's edge, never read here.
   std::string marketplaceHost;
 };

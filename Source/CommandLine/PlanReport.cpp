@@ -1,5 +1,6 @@
 #include "PlanReport.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -74,7 +75,56 @@ void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ost
   }
 }
 
-void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& output) {
+void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint32_t k,
+                          std::ostream& output) {
+  if (byStores.empty()) {
+    return;
+  }
+  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
+      CreatePreferencesManager()->GetPreferences().currency);
+  const bool shipping = std::any_of(byStores.begin(), byStores.end(),
+                                    [](const StoreCountCost& row) { return row.shipping != 0.0; });
+  output << "Cost by number of stores:\n";
+  output << "  Stores  " << std::left << std::setw(12) << "Total";
+  if (shipping) {
+    output << std::setw(12) << "Lots" << std::setw(12) << "Shipping";
+  }
+  output << std::setw(12) << "Saving" << "Proven\n";
+  const StoreCountCost* previous = nullptr;
+  for (const StoreCountCost& row : byStores) {
+    output << (row.stores == k ? "* " : "  ") << std::right << std::setw(6) << row.stores << "  "
+           << std::left << std::setw(12) << Utilities::FormatPrice(row.cost, 2, currency);
+    if (shipping) {
+      output << std::setw(12) << Utilities::FormatPrice(row.subtotal, 2, currency) << std::setw(12)
+             << Utilities::FormatPrice(row.shipping, 2, currency);
+    }
+    const bool follows = previous != nullptr && previous->stores + 1 == row.stores;
+    output << std::setw(12)
+           << (follows ? Utilities::FormatPrice(previous->cost - row.cost, 2, currency) : "-")
+           << (row.proven ? "yes" : "no") << '\n';
+    previous = &row;
+  }
+  output << '\n';
+}
+
+void WriteLeftOut(const std::vector<LeftOutItem>& leftOut, std::ostream& output) {
+  if (leftOut.empty()) {
+    return;
+  }
+  output << "Left out, as the accepted regions cannot supply them:\n";
+  for (const LeftOutItem& left : leftOut) {
+    using Utilities::ShowControlCharacters;
+    const Item& item = *left.item;
+    output << "  " << left.wanted << " x " << ShowControlCharacters(item.Id()) << ' '
+           << ShowControlCharacters(item.Color().Name()) << ' '
+           << ShowControlCharacters(item.Name()) << ": " << ShowControlCharacters(left.reason)
+           << '\n';
+  }
+  output << '\n';
+}
+
+void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::ostream& output) {
+  const Plans& plans = report.plans;
   nlohmann::ordered_json document;
   document["status"] = outcome.succeeded ? "succeeded" : "failed";
   document["message"] = outcome.message;
@@ -92,6 +142,33 @@ void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& o
       {"requiredStores", settings.requiredStores},
       {"listLimits", outcome.listLimits == ListLimits::Apply},
   };
+  if (!report.byStores.empty()) {
+    document["byStores"] = nlohmann::ordered_json::array();
+    for (const StoreCountCost& row : report.byStores) {
+      document["byStores"].push_back({{"stores", row.stores},
+                                      {"cost", row.cost},
+                                      {"subtotal", row.subtotal},
+                                      {"shipping", row.shipping},
+                                      {"proven", row.proven}});
+    }
+  }
+  if (!report.leftOut.empty()) {
+    document["leftOut"] = nlohmann::ordered_json::array();
+    for (const LeftOutItem& left : report.leftOut) {
+      const Item& item = *left.item;
+      document["leftOut"].push_back({
+          {"itemType", item.Type() == ItemType::Invalid ? std::string()
+                                                        : std::string(1, ToCharacter(item.Type()))},
+          {"itemId", item.Id()},
+          {"name", item.Name()},
+          {"color", item.Color().Id()},
+          {"colorName", item.Color().Name()},
+          {"condition", item.GetCondition() == Condition::New ? "New" : "Any"},
+          {"quantity", left.wanted},
+          {"reason", left.reason},
+      });
+    }
+  }
   document["plans"] = nlohmann::ordered_json::array();
   std::uint32_t rank = 0;
   for (const auto& plan : plans) {

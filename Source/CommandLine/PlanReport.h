@@ -30,7 +30,23 @@ struct SearchOutcome {
   std::string marketplaceHost{};  // of the stores' addresses
 };
 
+// What a search found: its plans, the cheapest plan of each number of stores when asked for,
+// and the items it left out.
+struct SearchReport {
+  const Plans& plans;
+  const std::vector<StoreCountCost>& byStores;
+  const std::vector<LeftOutItem>& leftOut;
+};
+
+// The cost by number of stores as a small table: for each number, the cheapest plan's total
+// (with shipping, its lots and shipping), what it saves over one store fewer and whether it is
+// proven; the row of k is marked. Nothing without rows.
+void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint32_t k,
+                          std::ostream& output);
+// The items left out of the search, each with its reason; nothing when none was.
+void WriteLeftOut(const std::vector<LeftOutItem>& leftOut, std::ostream& output);
+
 // The whole outcome as one JSON document (numbers at full precision).
-void WriteJson(const SearchOutcome& outcome, const Plans& plans, std::ostream& output);
+void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::ostream& output);
 
 }  // namespace Corvalle::CommandLine

@@ -86,6 +86,13 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
                    "Read the wanted list's MINQTY as the quantity to buy and accept any price: "
                    "ignore its QTYFILLED (already have) and MAXPRICE (most you will pay per "
                    "unit), which count by default");
+  command.add_flag("--by-stores", options.byStores,
+                   "Also find the cheapest plan of every number of stores from the fewest that "
+                   "can supply the list up to the stores per combination, and show the cost by "
+                   "number of stores before the plans");
+  command.add_flag("--skip-unavailable", options.skipUnavailable,
+                   "When some items cannot be bought in the accepted regions, search the rest of "
+                   "the list and name the items left out, instead of failing");
   command.add_option("--exclude-store", options.excludedStores,
                      "A store number never to buy from; repeat for several, or give \"none\" "
                      "to clear the list (default: the saved list, empty at first)");

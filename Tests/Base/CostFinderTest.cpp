@@ -739,5 +739,122 @@ TEST_F(CostFinderTest, TooManyCombinationsEndOnlyTheExhaustiveSearch) {
   EXPECT_TRUE(costFinder->GetCombinationData().empty());
 }
 
+// The cost by number of stores equals a separate search for each number, with and without
+// shipping, from the fewest stores that can supply the list: three here, as no store holds
+// more than five of the twelve wanted of the first item.
+TEST_F(CostFinderTest, TheCostByNumberOfStoresEqualsASearchPerNumber) {
+  std::mt19937 random(515);
+  TestWorld scarce = RandomWorld(random, 9, 4);
+  scarce.items[0].quantity = 12;
+  scarce.items[0].used = true;
+  scarce.items[0].lots.clear();
+  for (const auto& [id, country] : scarce.stores) {
+    if (country != "JP") {
+      scarce.items[0].lots.push_back({id, id % 2 == 0, 1 + id % 5, 0.1 * (1 + id % 7)});
+    }
+  }
+  Serve(scarce);
+  for (const double shipping : {0.0, 1.5}) {
+    SCOPED_TRACE(shipping);
+    SearchOptions sweep;
+    sweep.byStores = true;
+    sweep.domesticShipping = shipping;
+    sweep.internationalShipping = 2 * shipping;
+    const Recorded recorded = Search(5, {"North America", "Europe"}, sweep);
+    ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+    const std::vector<StoreCountCost> rows = costFinder->GetStoreCountCosts();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front().stores, 3u);
+    EXPECT_EQ(rows.back().stores, 5u);
+    EXPECT_NE(std::find(recorded.statistics.begin(), recorded.statistics.end(),
+                        "Minimum required stores: 3"),
+              recorded.statistics.end());
+    std::vector<std::vector<double>> sweptCosts;
+    for (const StoreCountCost& row : rows) {
+      std::vector<double> costs;
+      for (const auto& plan : costFinder->GetStoreCountPlans(row.stores)) {
+        costs.push_back(plan->Cost());
+      }
+      ASSERT_FALSE(costs.empty());
+      EXPECT_DOUBLE_EQ(row.cost, costs.front());
+      EXPECT_DOUBLE_EQ(row.subtotal + row.shipping, row.cost);
+      EXPECT_TRUE(row.proven);
+      sweptCosts.push_back(costs);
+    }
+    EXPECT_EQ(costFinder->GetStoreCountPlans(5).size(), costFinder->GetCombinationData().size());
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+      SearchOptions single;
+      single.domesticShipping = shipping;
+      single.internationalShipping = 2 * shipping;
+      ASSERT_TRUE(Search(rows[index].stores, {"North America", "Europe"}, single).succeeded);
+      std::vector<double> costs;
+      for (const auto& plan : costFinder->GetCombinationData()) {
+        costs.push_back(plan->Cost());
+      }
+      EXPECT_EQ(costs, sweptCosts[index]) << rows[index].stores << " stores";
+      if (index > 0) {
+        EXPECT_LE(rows[index].cost, rows[index - 1].cost + 1e-9);
+      }
+    }
+  }
+}
+
+// Each reason a list cannot be bought names its items: none offered anywhere, none in the
+// accepted regions, too few there, every lot above the price limit; and the search can leave
+// them out instead.
+TEST_F(CostFinderTest, AListThatCannotBeBoughtNamesWhatAndWhy) {
+  TestWorld lacking;
+  lacking.stores = {{1, "US"}, {2, "US"}, {3, "DE"}, {4, "JP"}};
+  lacking.items = {{"3001", 11, false, 2, {{3, false, 5, 0.2}, {4, false, 5, 0.2}}},
+                 {"3002", 11, false, 10, {{1, false, 4, 0.1}, {2, false, 3, 0.1}, {3, false, 10, 0.3}}},
+                 {"3003", 11, false, 1, {{1, false, 5, 0.5}}},
+                 {"3004", 11, false, 1, {}},
+                 {"3005", 11, false, 5, {{1, false, 5, 0.1}, {2, false, 5, 0.2}}}};
+  Serve(lacking);
+  std::string list = lacking.WantedList();
+  const std::string limited = "<ITEMID>3003</ITEMID><COLOR>11</COLOR><MINQTY>1</MINQTY>";
+  list.replace(list.find(limited), limited.size(), limited + "<MAXPRICE>0.0100</MAXPRICE>");
+  const auto path = marketplace->Directory().WriteFile("unavailable.xml", list);
+
+  const Recorded failed = Search(2, {"North America"}, {}, 2, path.string());
+  ASSERT_FALSE(failed.succeeded);
+  EXPECT_EQ(failed.failure,
+            "No possible combinations.\n"
+            "3001 3001 (Black, new, 2 wanted): no store in the accepted regions offers it; "
+            "offered in Europe and Asia\n"
+            "3002 3002 (Black, new, 10 wanted): the accepted regions offer only 7 of the 10 "
+            "wanted; offered in Europe\n"
+            "3003 3003 (Black, new, 1 wanted): every lot costs more than its limit of $0.0100\n"
+            "3004 3004 (Black, new, 1 wanted): no store offers it\n"
+            "Try removing rare parts from the wanted list or selecting more regions to ship from.");
+
+  SearchOptions skip;
+  skip.skipUnavailable = true;
+  const Recorded skipped = Search(2, {"North America"}, skip, 2, path.string());
+  ASSERT_TRUE(skipped.succeeded) << skipped.failure;
+  std::vector<std::string> leftOut;
+  for (const LeftOutItem& left : costFinder->GetLeftOutItems()) {
+    leftOut.push_back(left.item->Id() + " " + std::to_string(left.wanted));
+  }
+  EXPECT_EQ(leftOut, (std::vector<std::string>{"3001 2", "3002 10", "3003 1", "3004 1"}));
+  const auto& plans = costFinder->GetCombinationData();
+  ASSERT_FALSE(plans.empty());
+  EXPECT_DOUBLE_EQ(plans[0]->Cost(), 0.5);
+  const std::string xml = plans[0]->CreateWantedListXml(1, 0);
+  EXPECT_NE(xml.find("<ITEMID>3005</ITEMID>"), std::string::npos) << xml;
+  EXPECT_EQ(xml.find("<ITEMID>300") , xml.rfind("<ITEMID>300")) << xml;
+
+  // Every item offered, but more stores needed than allowed.
+  TestWorld spread;
+  spread.stores = {{1, "US"}, {2, "US"}, {3, "US"}};
+  spread.items = {{"3001", 11, false, 10,
+                   {{1, false, 4, 0.1}, {2, false, 4, 0.1}, {3, false, 4, 0.1}}}};
+  Serve(spread);
+  const Recorded tooFew = Search(2, {"North America"});
+  EXPECT_EQ(tooFew.failure,
+            "No possible combinations.\nThe list needs at least 3 stores: 1 more than the 2 "
+            "allowed.\nAllow more stores per combination, or select more regions to ship from.");
+}
+
 }  // namespace
 }  // namespace Corvalle

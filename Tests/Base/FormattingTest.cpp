@@ -83,6 +83,9 @@ TEST(ShowControlCharactersTest, EveryControlButTabBecomesAReplacement) {
                                   "31m Tom\xC3\xA1\xC5\xA1"),
             replacement + "31m Tom\xC3\xA1\xC5\xA1");
   EXPECT_EQ(ShowControlCharacters("\xC2\xA0" "end\xC2"), "\xC2\xA0" "end\xC2");
+  // A message keeps its own lines, and only those.
+  EXPECT_EQ(ShowMessage("No possible combinations.\n3001 \x1b[2J: none\r\nTry"),
+            "No possible combinations.\n3001 " + replacement + "[2J: none" + replacement + "\nTry");
 }
 
 }  // namespace

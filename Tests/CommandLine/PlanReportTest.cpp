@@ -46,7 +46,7 @@ TEST(PlanReportTest, TextFromPagesAndFilesCannotDriveTheTerminal) {
 
   // JSON keeps the names as they are: its writer escapes every control character.
   std::ostringstream json;
-  WriteJson({true, "", "US Dollar", {}}, plans, json);
+  WriteJson({true, "", "US Dollar", {}}, {plans, {}, {}}, json);
   EXPECT_EQ(json.str().find('\x1b'), std::string::npos);
   EXPECT_NE(json.str().find("Evil \\u001b]0;owned\\u0007Store"), std::string::npos) << json.str();
 }
