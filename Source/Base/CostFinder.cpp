@@ -65,7 +65,9 @@ class CostFinder final : public ICostFinder {
   }
   const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetStoreCountPlans(
       std::uint32_t stores) const override;
-  const std::vector<LeftOutItem>& GetLeftOutItems() const override { return leftOutItems; }
+  const std::vector<LeftOutItem>& GetUnavailableItems() const override {
+    return unavailableItems;
+  }
 
  private:
   // False when the search ended early; the failure has then been reported.
@@ -142,7 +144,7 @@ class CostFinder final : public ICostFinder {
   std::vector<StoreCountCost> storeCountCosts;
   std::map<std::uint32_t, std::vector<std::unique_ptr<BrickLink::ICombinationData>>>
       storeCountPlans;
-  std::vector<LeftOutItem> leftOutItems;
+  std::vector<LeftOutItem> unavailableItems;
   const std::uint32_t requestedStores;
 
   // The search's working state.
@@ -212,7 +214,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   combinationData.clear();
   storeCountCosts.clear();
   storeCountPlans.clear();
-  leftOutItems.clear();
+  unavailableItems.clear();
   if (const std::string problem = CheckOptions(); !problem.empty()) {
     highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Checking the search options..."));
     Abort(problem);
@@ -461,18 +463,19 @@ bool CostFinder::HandleUnavailableItems(const BrickLink::ConsolidatedLotData& ev
   if (unavailable.empty()) {
     return true;
   }
+  unavailableItems = unavailable;
   if (!options.skipUnavailable) {
     Abort("No possible combinations." + lines +
           "\nTry removing rare parts from the wanted list or selecting more regions to ship "
           "from.");
     return false;
   }
-  if (unavailable.size() == items.size() ||
-      std::all_of(items.begin(), items.end(), [&](const Item& item) {
-        return item.Quantity() == 0 ||
-               std::any_of(unavailable.begin(), unavailable.end(),
-                           [&](const LeftOutItem& left) { return left.item == &item; });
-      })) {
+  const bool nothingLeft = std::all_of(items.begin(), items.end(), [&](const Item& item) {
+    return item.Quantity() == 0 ||
+           std::any_of(unavailable.begin(), unavailable.end(),
+                       [&](const LeftOutItem& left) { return left.item == &item; });
+  });
+  if (nothingLeft) {
     Abort("Nothing on the wanted list can be bought in the accepted regions." + lines +
           "\nSelect more regions to ship from.");
     return false;
@@ -489,7 +492,6 @@ bool CostFinder::HandleUnavailableItems(const BrickLink::ConsolidatedLotData& ev
     BOOST_LOG_TRIVIAL(info) << "Leaving out " << DescribeItem(item) << ": " << left.reason;
   }
   Statistic("Items left out: " + FormatCount(unavailable.size()));
-  leftOutItems = std::move(unavailable);
   return true;
 }
 

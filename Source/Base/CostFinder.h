@@ -55,8 +55,9 @@ class ICostFinder {
   // GetCombinationData gives those of k; empty for any other number.
   virtual const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetStoreCountPlans(
       std::uint32_t stores) const = 0;
-  // The items left out of the search (SearchOptions::skipUnavailable), in list order.
-  virtual const std::vector<LeftOutItem>& GetLeftOutItems() const = 0;
+  // The items that the accepted regions cannot supply, in list order: left out of the search
+  // with SearchOptions::skipUnavailable, else the reason it failed.
+  virtual const std::vector<LeftOutItem>& GetUnavailableItems() const = 0;
 
  protected:
   ICostFinder() = default;

@@ -155,8 +155,10 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
     errors << Utilities::ShowMessage(message) << '\n';
   }
 
-  const SearchReport report{plans, costFinder->GetStoreCountCosts(),
-                            costFinder->GetLeftOutItems()};
+  static const std::vector<LeftOutItem> kNoneLeftOut;
+  const SearchReport report{
+      plans, costFinder->GetStoreCountCosts(),
+      options.skipUnavailable ? costFinder->GetUnavailableItems() : kNoneLeftOut};
   if (options.json) {
     WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
                options.searchMethod,

@@ -28,6 +28,7 @@
 #include "SQLite/SqliteWrapper.h"
 #include "SearchDefaults.h"
 #include "SearchRunner.h"
+#include "StoreCountChart.h"
 #include "StoreListDialog.h"
 #include "TipTargets.h"
 
@@ -107,6 +108,8 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
       storesToAvoid(new QPushButton(QStringLiteral("Stores to Avoid..."))),
       storesToKeep(new QPushButton(QStringLiteral("Stores to Keep..."))),
       hostView(new QWidget),
+      storeCountChart_(new StoreCountChart),
+      leftOutLabel_(new QLabel),
       searchRunner(std::make_unique<SearchRunner>(std::move(marketplaceHost))) {
   setObjectName(QStringLiteral("CostFinderWindowController"));
   setWindowTitle(QStringLiteral("Corvalle"));
@@ -154,9 +157,18 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
           &CostFinderWindowController::showStoresToAvoidDialog);
   connect(storesToKeep, &QPushButton::clicked, this,
           &CostFinderWindowController::showStoresToKeepDialog);
-  connect(searchRunner.get(), &SearchRunner::failed, this, &CostFinderWindowController::queueAlert);
+  connect(searchRunner.get(), &SearchRunner::failed, this,
+          [this](const QString& message) { queueAlert(message); });
   connect(searchRunner.get(), &SearchRunner::finished, this,
           &CostFinderWindowController::searchFinishedWith);
+  connect(searchRunner.get(), &SearchRunner::extrasFound, this,
+          &CostFinderWindowController::showExtras);
+  connect(storeCountChart_, &StoreCountChart::storesChosen, this,
+          [this](std::uint32_t, const Combinations& plans) {
+            if (resultsView != nullptr) {
+              resultsView->setCombinations(plans);
+            }
+          });
 
   auto* controls = new QGridLayout;
   controls->addWidget(new QLabel(QStringLiteral("Wanted list:")), 0, 0);
@@ -184,9 +196,17 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
   auto* hostLayout = new QVBoxLayout(hostView);
   hostLayout->setContentsMargins(0, 0, 0, 0);
 
+  leftOutLabel_->setObjectName(QStringLiteral("leftOutLabel"));
+  leftOutLabel_->setTextFormat(Qt::PlainText);
+  leftOutLabel_->setWordWrap(true);
+  leftOutLabel_->hide();
+  storeCountChart_->hide();
+
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
   layout->addLayout(controls);
+  layout->addWidget(leftOutLabel_);
+  layout->addWidget(storeCountChart_);
   layout->addWidget(hostView, 1);
   setCentralWidget(central);
 
@@ -330,7 +350,13 @@ SearchRequest CostFinderWindowController::currentRequest() const {
   return request;
 }
 
-void CostFinderWindowController::launchFindCombinations() {
+void CostFinderWindowController::launchFindCombinations() { launchSearch(false); }
+
+void CostFinderWindowController::launchFindCombinationsWithoutUnavailable() {
+  launchSearch(true);
+}
+
+void CostFinderWindowController::launchSearch(bool skipUnavailable) {
   if (isSearching()) {
     return;
   }
@@ -342,17 +368,28 @@ void CostFinderWindowController::launchFindCombinations() {
     resultsView->setCombinations({});
   }
   CostFinderStatusViewController* status = statusView;
+  SearchRequest request = currentRequest();
+  request.skipUnavailable = skipUnavailable;
   searchRunner->start(
-      currentRequest(),
+      std::move(request),
       {[status](const Utilities::IStatusUpdate& update) { status->updateHighLevelStatus(update); },
        [status](const Utilities::IStatusUpdate& update) { status->updateLowLevelStatus(update); },
        [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; }});
 }
 
+void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
+  storeCountChart_->setBars(extras.bars, extras.stores);
+  unavailableToSkip = !extras.unavailable.empty() && !extras.leftOut;
+  leftOutLabel_->setText(
+      extras.leftOut ? QStringLiteral("Left out, as the regions chosen cannot supply them:\n") +
+                           extras.unavailable.join(QLatin1Char('\n'))
+                     : QString());
+}
+
 void CostFinderWindowController::searchFinishedWith(const Combinations& combinations) {
   if (combinations.empty()) {
     statusView->reset();
-    queueAlert(QStringLiteral("No combinations found :("));
+    queueAlert(QStringLiteral("No combinations found :("), unavailableToSkip);
   } else {
     displayResultsView(combinations);
     setConfigurationControlsEnabled(true);
@@ -451,7 +488,11 @@ void CostFinderWindowController::handleError(const QString& message) {
 }
 
 void CostFinderWindowController::queueAlert(const QString& message) {
-  pendingAlerts.push_back(message);
+  queueAlert(message, false);
+}
+
+void CostFinderWindowController::queueAlert(const QString& message, bool offerSkip) {
+  pendingAlerts.push_back({message, offerSkip});
   showNextAlert();
 }
 
@@ -464,9 +505,21 @@ void CostFinderWindowController::showNextAlert() {
   alert->setObjectName(QStringLiteral("errorAlert"));
   // Failure texts may quote the wanted list's path, ids and names.
   alert->setTextFormat(Qt::PlainText);
-  alert->setText(pendingAlerts.front());
+  alert->setText(pendingAlerts.front().message);
   alert->setInformativeText(QString());
   alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  if (pendingAlerts.front().offerSkip) {
+    QPushButton* skip =
+        alert->addButton(QStringLiteral("Search Without Them"), QMessageBox::ActionRole);
+    skip->setObjectName(QStringLiteral("skipUnavailableButton"));
+    skip->setToolTip(QStringLiteral(
+        "Search the rest of the list, leaving out the items that cannot be bought"));
+    // After the alert has closed and given the controls back, so that the search can start.
+    connect(skip, &QPushButton::clicked, this, [this] {
+      QMetaObject::invokeMethod(this, &CostFinderWindowController::launchFindCombinationsWithoutUnavailable,
+                                Qt::QueuedConnection);
+    });
+  }
   alert->setWindowModality(Qt::WindowModal);
   alert->setAttribute(Qt::WA_DeleteOnClose);
   pendingAlerts.pop_front();
@@ -479,6 +532,8 @@ void CostFinderWindowController::showNextAlert() {
 }
 
 void CostFinderWindowController::displayStatusView() {
+  storeCountChart_->hide();
+  leftOutLabel_->hide();
   showViewFromViewController(statusView);
   setMaximumSize(QWIDGETSIZE_MAX, height());
 }
@@ -492,6 +547,8 @@ void CostFinderWindowController::displayResultsView(const Combinations& combinat
     resultsView->setCombinations(combinations);
   }
   showViewFromViewController(resultsView);
+  storeCountChart_->setVisible(!storeCountChart_->bars().empty());
+  leftOutLabel_->setVisible(!leftOutLabel_->text().isEmpty());
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 

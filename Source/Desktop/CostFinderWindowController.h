@@ -14,6 +14,7 @@
 class QAction;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -23,6 +24,8 @@ namespace Corvalle::Desktop {
 class CostFinderResultsViewController;
 class CostFinderStatusViewController;
 class SearchRunner;
+class StoreCountChart;
+struct SearchExtrasFound;
 struct SearchRequest;
 
 // The main window: the settings of a search above, and below them a host area that shows the
@@ -51,6 +54,11 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   // Null until the first search found plans.
   CostFinderResultsViewController* resultsViewController() const { return resultsView; }
   QWidget* currentViewController() const { return currentView; }
+  // The cheapest total by number of stores, shown above the plans after a search that found
+  // any; choosing a bar shows the plans of that number.
+  StoreCountChart* storeCountChart() const { return storeCountChart_; }
+  // The items the last search left out, shown above the plans; hidden when none was.
+  QLabel* leftOutLabel() const { return leftOutLabel_; }
   bool isSearching() const;
 
  public slots:
@@ -64,6 +72,9 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void showStoresToAvoidDialog();
   void showStoresToKeepDialog();
   void launchFindCombinations();
+  // The same search without the items that the regions chosen cannot supply: what the alert
+  // of a search that failed for them offers.
+  void launchFindCombinationsWithoutUnavailable();
   void setConfigurationControlsEnabled(bool enabled);
   void enableConfigurationControls();
   void displayStatusView();
@@ -87,8 +98,12 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void setMinimumWindowSize();
   void showViewFromViewController(QWidget* viewController);
   void adjustSize(QWidget* newView);
-  // Main thread: queues an alert and shows it when no other alert is open.
+  // Main thread: queues an alert and shows it when no other alert is open. offerSkip adds the
+  // button that searches again without the items that cannot be bought.
   void queueAlert(const QString& message);
+  void queueAlert(const QString& message, bool offerSkip);
+  void launchSearch(bool skipUnavailable);
+  void showExtras(const SearchExtrasFound& extras);
   void showNextAlert();
   void showStoreListDialog(StoreList list);
   // Saves the list; a store put on one list leaves the other, as no plan can both avoid and
@@ -115,7 +130,15 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   CostFinderResultsViewController* resultsView = nullptr;
   QWidget* currentView = nullptr;
 
-  std::deque<QString> pendingAlerts;  // main thread
+  StoreCountChart* storeCountChart_;
+  QLabel* leftOutLabel_;
+  bool unavailableToSkip = false;  // the last search failed for items it could leave out
+
+  struct PendingAlert {
+    QString message;
+    bool offerSkip;
+  };
+  std::deque<PendingAlert> pendingAlerts;  // main thread
   bool alertShown = false;            // main thread
 
   // Last, so that it goes first: its destructor waits for a running search while everything

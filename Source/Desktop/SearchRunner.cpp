@@ -40,25 +40,53 @@ void SearchRunner::start(SearchRequest request, CostFinderCallbacks callbacks) {
 
 void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& callbacks) {
   Combinations combinations;
-  try {
-    costFinder.reset();
-    costFinder =
-        CreateCostFinder(request.wantedListPath, request.preferences, marketplaceHost, callbacks);
-    costFinder->FindMinimumCostCombinations(request.threadCount);
+  SearchExtrasFound extras;
+  const auto wrap = [this](const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& plans) {
+    Combinations wrapped;
     std::uint32_t position = 0;
-    for (const auto& plan : costFinder->GetCombinationData()) {
-      combinations.push_back(
+    for (const auto& plan : plans) {
+      wrapped.push_back(
           std::make_shared<const CombinationWrapper>(++position, *plan, marketplaceHost));
     }
+    return wrapped;
+  };
+  try {
+    costFinder.reset();
+    costFinder = CreateCostFinder(request.wantedListPath, request.preferences, marketplaceHost,
+                                  callbacks, SearchMethod::Bounded, ListLimits::Apply,
+                                  SearchExtras{request.byStores, request.skipUnavailable});
+    costFinder->FindMinimumCostCombinations(request.threadCount);
+    combinations = wrap(costFinder->GetCombinationData());
+    for (const StoreCountCost& row : costFinder->GetStoreCountCosts()) {
+      // The plans of k are the ones shown first: the same wrappers, not copies.
+      const auto& found = costFinder->GetStoreCountPlans(row.stores);
+      Combinations plans = &found == &costFinder->GetCombinationData() ? combinations : wrap(found);
+      if (!plans.empty()) {
+        extras.bars.push_back({row.stores, row.cost, plans.front()->minimumCost(), plans});
+        extras.stores = row.stores;
+      }
+    }
+    for (const LeftOutItem& left : costFinder->GetUnavailableItems()) {
+      extras.unavailable << QStringLiteral("%1 x %2 %3 %4: %5")
+                                .arg(left.wanted)
+                                .arg(QString::fromStdString(left.item->Id()),
+                                     QString::fromStdString(left.item->Color().Name()),
+                                     QString::fromStdString(left.item->Name()),
+                                     QString::fromStdString(left.reason));
+    }
+    extras.leftOut = request.skipUnavailable && !combinations.empty();
   } catch (const std::exception& exception) {
     // Nothing may leave the search thread; the user learns what went wrong.
     BOOST_LOG_TRIVIAL(error) << "The search failed: " << exception.what();
     combinations.clear();
+    extras = {};
     PostToMainThread(
         this, [this, message = QString::fromUtf8(exception.what())] { emit failed(message); });
   }
-  PostToMainThread(this, [this, combinations = std::move(combinations)] {
+  PostToMainThread(this, [this, combinations = std::move(combinations),
+                          extras = std::move(extras)] {
     running = false;
+    emit extrasFound(extras);
     emit finished(combinations);
   });
 }

@@ -7,8 +7,12 @@
 #include <string>
 #include <thread>
 
+#include <QStringList>
+#include <vector>
+
 #include "CombinationWrapper.h"
 #include "CostFinder.h"
+#include "StoreCountChart.h"
 
 namespace Corvalle::Desktop {
 
@@ -17,6 +21,20 @@ struct SearchRequest {
   std::string wantedListPath;
   Preferences preferences;
   std::uint32_t threadCount = 1;
+  // Whether to find the cheapest plan of every number of stores up to k as well.
+  bool byStores = true;
+  // Whether to search the rest of the list when items cannot be bought in the regions chosen.
+  bool skipUnavailable = false;
+};
+
+// What a search found beyond the plans of k stores.
+struct SearchExtrasFound {
+  std::vector<StoreCountBar> bars;  // ascending numbers of stores; empty without a sweep
+  std::uint32_t stores = 0;         // the number of stores of the plans found (k)
+  // The items the regions chosen cannot supply, one line each, and whether the search left
+  // them out (else it failed for them).
+  QStringList unavailable;
+  bool leftOut = false;
 };
 
 // Runs the main window's searches, one at a time, each on a thread of its own, and keeps the
@@ -42,6 +60,8 @@ class SearchRunner : public QObject {
  signals:
   // The search could not run; message says why. finished() follows with no plans.
   void failed(const QString& message);
+  // What the search found beyond the plans; comes just before finished().
+  void extrasFound(const SearchExtrasFound& extras);
   // The plans found, cheapest first; empty when there are none.
   void finished(const Combinations& combinations);
 

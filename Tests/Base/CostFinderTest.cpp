@@ -833,7 +833,7 @@ TEST_F(CostFinderTest, AListThatCannotBeBoughtNamesWhatAndWhy) {
   const Recorded skipped = Search(2, {"North America"}, skip, 2, path.string());
   ASSERT_TRUE(skipped.succeeded) << skipped.failure;
   std::vector<std::string> leftOut;
-  for (const LeftOutItem& left : costFinder->GetLeftOutItems()) {
+  for (const LeftOutItem& left : costFinder->GetUnavailableItems()) {
     leftOut.push_back(left.item->Id() + " " + std::to_string(left.wanted));
   }
   EXPECT_EQ(leftOut, (std::vector<std::string>{"3001 2", "3002 10", "3003 1", "3004 1"}));

@@ -33,6 +33,7 @@
 #include "ReadFile.h"
 #include "SQLite/SqliteWrapper.h"
 #include "ScopedEnvironment.h"
+#include "StoreCountChart.h"
 #include "StoreListDialog.h"
 #include "StoreTableCellView.h"
 #include "TemporaryDirectory.h"
@@ -193,6 +194,8 @@ class WindowTest : public QObject {
   void storeListDialogsEditTheSavedLists();
   void searchesAgainstALiveMarketplace();
   void shippingAndStoreChoicesReachTheNextSearch();
+  void costByStoresShowsEachNumbersPlans();
+  void leavingOutWhatCannotBeBought();
 };
 
 void WindowTest::firstStartOnAFreshDatabase() {
@@ -643,6 +646,114 @@ void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
   QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{avoided});
   QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{kept});
   QCOMPARE(saved.shippingDomestic, 4.0);
+}
+
+void WindowTest::costByStoresShowsEachNumbersPlans() {
+  Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
+  const FreshCache cache;
+  CostFinderWindowController window(marketplace.Host());
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  ChooseWantedList(window, Sample("castle-wall.xml"));
+  RegionEntry(window, QStringLiteral("Europe"))->trigger();
+  Control<QPushButton>(window, "findCombinations")->click();
+  QTRY_VERIFY_WITH_TIMEOUT(window.currentViewController() == window.resultsViewController() &&
+                               window.resultsViewController() != nullptr,
+                           60000);
+  CostFinderResultsViewController* results = window.resultsViewController();
+
+  // One bar per number of stores up to the 3 asked for, that one highlighted, its plans shown.
+  StoreCountChart* chart = window.storeCountChart();
+  QVERIFY(chart->isVisible());
+  QVERIFY(!window.leftOutLabel()->isVisible());
+  const auto bars = chart->bars();
+  QVERIFY(bars.size() >= 2);
+  QCOMPARE(bars.back().stores, 3u);
+  QCOMPARE(chart->chosenStores(), 3u);
+  QCOMPARE(results->combinations(), bars.back().combinations);
+  for (std::size_t index = 1; index < bars.size(); ++index) {
+    QCOMPARE(bars[index].stores, bars[index - 1].stores + 1);
+    QVERIFY(bars[index].cost <= bars[index - 1].cost);
+  }
+  QCOMPARE(bars.front().costText, bars.front().combinations.front()->minimumCost());
+
+  // Choosing the bar of the fewest stores shows their plans.
+  QTest::mouseClick(chart, Qt::LeftButton, {}, chart->barRect(0).center());
+  QCOMPARE(chart->chosenStores(), bars.front().stores);
+  QCOMPARE(results->combinations(), bars.front().combinations);
+  QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(),
+           QStringLiteral("Combination #1 - Total Cost: ") + bars.front().costText);
+  QCOMPARE(results->combinations().front()->storeData().size(),
+           static_cast<std::size_t>(bars.front().stores));
+
+  QVERIFY(ControlsEnabled(window));
+}
+
+void WindowTest::leavingOutWhatCannotBeBought() {
+  // One part is sold in Brazil and the USA, the other only in the USA.
+  Testing::LiveMarketplace marketplace(R"({
+    "stores": [{"id": 1, "name": "Loja", "countryId": "BR"},
+               {"id": 2, "name": "Shop", "countryId": "US"}],
+    "priceGuides": [
+      {"type": "P", "id": "3001", "color": 11,
+       "new": [{"store": 1, "quantity": 9, "price": 0.5}, {"store": 2, "quantity": 9, "price": 0.4}],
+       "used": []},
+      {"type": "P", "id": "3002", "color": 11,
+       "new": [{"store": 2, "quantity": 9, "price": 0.3}], "used": []}]})");
+  const FreshCache cache;
+  const Testing::TemporaryDirectory files;
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>2</MINQTY><CONDITION>N</CONDITION></ITEM><ITEM><ITEMTYPE>P</ITEMTYPE>"
+      "<ITEMID>3002</ITEMID><COLOR>11</COLOR><MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM>"
+      "</INVENTORY>");
+  CostFinderWindowController window(marketplace.Host());
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  ChooseWantedList(window, QString::fromStdString(list.string()));
+  RegionEntry(window, QStringLiteral("South America"))->trigger();
+  RegionEntry(window, QStringLiteral("North America"))->trigger();
+  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("South America")});
+
+  // The failure names the part, and the alert after it offers to search without it.
+  Control<QPushButton>(window, "findCombinations")->click();
+  QMessageBox* alert = nullptr;
+  QTRY_VERIFY_WITH_TIMEOUT((alert = VisibleAlert(window)) != nullptr, 60000);
+  QCOMPARE(alert->text(),
+           QStringLiteral("No possible combinations.\n3002 3002 (Black, new, 1 wanted): no store in "
+                          "the accepted regions offers it; offered in North America\nTry removing "
+                          "rare parts from the wanted list or selecting more regions to ship "
+                          "from."));
+  QVERIFY(alert->findChild<QPushButton*>(QStringLiteral("skipUnavailableButton")) == nullptr);
+  alert->buttons().first()->click();
+  QTRY_VERIFY((alert = VisibleAlert(window)) != nullptr);
+  QCOMPARE(alert->text(), QStringLiteral("No combinations found :("));
+  auto* skip = alert->findChild<QPushButton*>(QStringLiteral("skipUnavailableButton"));
+  QVERIFY(skip != nullptr);
+  skip->click();
+  QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr &&
+                               window.currentViewController() == window.resultsViewController(),
+                           60000);
+  QVERIFY(window.leftOutLabel()->isVisible());
+  QCOMPARE(window.leftOutLabel()->text(),
+           QStringLiteral("Left out, as the regions chosen cannot supply them:\n1 x 3002 Black "
+                          "3002: no store in the accepted regions offers it; offered in North "
+                          "America"));
+  const Combinations& plans = window.resultsViewController()->combinations();
+  QVERIFY(!plans.empty());
+  QCOMPARE(plans.front()->minimumCost(), QStringLiteral("$1.00"));
+  QCOMPARE(plans.front()->storeData().size(), std::size_t{1});
+  QCOMPARE(plans.front()->storeData().front()->lotsData().size(), std::size_t{1});
+  QCOMPARE(plans.front()->storeData().front()->lotsData().front()->partNumber(),
+           QStringLiteral("3001"));
+
+  // A search that can buy everything leaves nothing out, and shows no such line.
+  RegionEntry(window, QStringLiteral("North America"))->trigger();
+  Control<QPushButton>(window, "findCombinations")->click();
+  QTRY_VERIFY_WITH_TIMEOUT(!window.isSearching() && ControlsEnabled(window), 60000);
+  QCOMPARE(window.currentViewController(), window.resultsViewController());
+  QVERIFY(!window.leftOutLabel()->isVisible());
 }
 
 QTEST_MAIN(WindowTest)
