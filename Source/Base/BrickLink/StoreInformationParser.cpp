@@ -27,6 +27,10 @@ class StoreInformationParser final : public IStoreInformationParser {
       BOOST_LOG_TRIVIAL(error) << "Unable to parse store information! The page is empty.";
       return std::nullopt;
     }
+    if (!EndsAsWholePage(rawStoreInformation)) {
+      BOOST_LOG_TRIVIAL(error) << "Unable to parse store information! The page is cut short.";
+      return std::nullopt;
+    }
     boost::smatch match;
     try {
       if (!boost::regex_search(rawStoreInformation, match, StoreExpression(),
