@@ -138,7 +138,7 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
       highLevelStatusCallback(std::move(callbacks.highLevelStatus)),
       lowLevelStatusCallback(std::move(callbacks.lowLevelStatus)),
       statisticsCallback(std::move(callbacks.statistics)),
-      fileDownloader(FileDownloader::CreateFileDownloader()),
+      fileDownloader(FileDownloader::CreateFileDownloader(options.downloadTimeouts)),
       colorInformationCache(std::make_unique<BrickLink::ColorInformationCache>()),
       colorInformationParser(BrickLink::CreateColorInformationParser()),
       colorInformationRetriever(BrickLink::CreateColorInformationRetriever(
@@ -223,7 +223,10 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   High(2, "Retrieving price guide data...");
   if (!wantedList->RetrievePriceGuides(
           [this](RetrieverStatus status) { HandleRetrieverStatus(status); })) {
-    Abort("Unable to retrieve price guide data for all items!  Aborting.");
+    // The page that failed, and why: a slow one is named with its deadline.
+    const std::string reason = priceGuideRetriever->LastFailure();
+    Abort("Unable to retrieve price guide data for all items!  Aborting." +
+          (reason.empty() ? std::string() : "\n" + reason));
     return false;
   }
   Low(StatusUpdate(StatusState::Succeeded));
@@ -250,7 +253,8 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
         *consolidated, [this](double progress) { HandleProgress(progress); });
   } catch (const std::runtime_error& error) {
     BOOST_LOG_TRIVIAL(error) << error.what();
-    Abort("Unable to retrieve store information. Please try again.");
+    // The populator names the store and why its page failed.
+    Abort(std::string(error.what()) + "\nPlease try again.");
     return false;
   }
 

@@ -7,6 +7,7 @@
 
 #include "BrickLink/CombinationData.h"
 #include "BrickLink/MarketplaceHost.h"
+#include "FileDownloader/FileDownloader.h"
 #include "PreferencesManager.h"
 #include "StatusUpdate.h"
 #include "WantedList.h"
@@ -58,6 +59,8 @@ struct SearchOptions {
   ListLimits listLimits = ListLimits::Apply;
   // The marketplace's host, with ":port" when needed; the front end decides it.
   std::string marketplaceHost = BrickLink::kPublicMarketplaceHost;
+  // How long a page may take; tests set them lower.
+  FileDownloader::DownloadTimeouts downloadTimeouts{};
 };
 
 struct CostFinderCallbacks {

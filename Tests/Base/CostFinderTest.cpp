@@ -25,6 +25,8 @@
 namespace Corvalle {
 namespace {
 
+using namespace std::chrono_literals;
+
 struct Lot {
   std::uint32_t store;
   bool used;
@@ -528,8 +530,12 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
       "unknown.xml",
       "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</ITEMID><MINQTY>1</MINQTY></ITEM>"
       "</INVENTORY>");
+  const std::string host = marketplace->Server().HostAndPort();
   expectFailure(Search(3, {"Asia"}, 1, unknownItem.string()),
-                "Unable to retrieve price guide data for all items!  Aborting.");
+                "Unable to retrieve price guide data for all items!  Aborting.\nError downloading " +
+                    host +
+                    "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=404&"
+                    "colorID=0\nError: Response returned with status code:  \"404\"");
 
   // An item without type letter is refused with the list, not found out at the price guides.
   const auto invalid = marketplace->Directory().WriteFile(
@@ -553,8 +559,11 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
       "fresh.xml",
       "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3004</ITEMID><COLOR>11</COLOR>"
       "<MINQTY>1</MINQTY><CONDITION>U</CONDITION></ITEM></INVENTORY>");
+  // The failure names the store and its page.
   expectFailure(Search(3, {"Asia"}, 1, freshList.string()),
-                "Unable to retrieve store information. Please try again.");
+                "Unable to retrieve store information for store 4:\nError downloading " + host +
+                    "/store.asp?sID=4\nError: Response returned with status code:  \"404\"\n"
+                    "Please try again.");
   marketplace->Server().ClearFaults();
 
   // A list that reads but holds nothing to buy is told as such, right after it is read.
@@ -610,7 +619,11 @@ TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearchAndStoresNothin
     Testing::LogCapture log;
     const Recorded recorded = Search(2, {"North America"});
     EXPECT_FALSE(recorded.succeeded) << price;
-    EXPECT_EQ(recorded.failure, "Unable to retrieve price guide data for all items!  Aborting.")
+    EXPECT_EQ(recorded.failure,
+              "Unable to retrieve price guide data for all items!  Aborting.\nThe price guide page " +
+                  marketplace->Server().HostAndPort() +
+                  "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3002&"
+                  "colorID=11 could not be read")
         << price;
     EXPECT_TRUE(costFinder->GetCombinationData().empty()) << price;
     EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 3002")) << price;
@@ -630,6 +643,26 @@ TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearchAndStoresNothin
               0)
         << price;
   }
+}
+
+TEST_F(CostFinderTest, ATricklingPriceGuideEndsTheSearchAtItsDeadlineNamingThePage) {
+  TestWorld small;
+  small.stores = {{1, "US"}, {2, "US"}};
+  small.items = {{"3001", 11, false, 1, {{1, false, 5, 1.0}}},
+                 {"3002", 11, false, 1, {{2, false, 5, 0.5}}}};
+  Serve(small);
+  // A byte every 50 ms keeps any idle deadline away; the page's own deadline must end it.
+  marketplace->Server().SetFault("itemNo=3002", Marketplace::Fault::Trickle(50ms));
+  SearchOptions options;
+  options.downloadTimeouts = {2000ms, 2000ms, 400ms};
+  const Recorded recorded = Search(2, {"North America"}, options);
+  EXPECT_FALSE(recorded.succeeded);
+  EXPECT_EQ(recorded.failure,
+            "Unable to retrieve price guide data for all items!  Aborting.\nTimeout error: no "
+            "complete page from " +
+                marketplace->Server().HostAndPort() +
+                "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3002&"
+                "colorID=11 within 400 milliseconds");
 }
 
 TEST_F(CostFinderTest, APartListedTwiceIsBoughtOnceFromAStoreWithOneLot) {

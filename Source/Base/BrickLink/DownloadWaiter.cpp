@@ -21,6 +21,8 @@ std::optional<std::string> DownloadWaiter::Fetch(FileDownloader::IFileDownloader
   return page.str();
 }
 
+const std::string& DownloadWaiter::Failure() const { return failure; }
+
 void DownloadWaiter::ExpectDownload(std::string url_) {
   CORVALLE_ASSERT(!downloadEnded);
   CORVALLE_ASSERT(!downloadSuccessful);
@@ -50,6 +52,10 @@ void DownloadWaiter::HandleDownloadStatus(const Utilities::IStatusUpdate& status
   downloadSuccessful = !status.IsFailed();
   if (status.IsFailed()) {
     BOOST_LOG_TRIVIAL(error) << "Error retrieving " << url << " (" << status.Message() << ")";
+    // Most of the downloader's messages name the page already.
+    failure = status.Message().find(url) == std::string::npos
+                  ? "Error retrieving " + url + " (" + status.Message() + ")"
+                  : status.Message();
   } else {
     BOOST_LOG_TRIVIAL(trace) << "Success!";
   }

@@ -23,10 +23,13 @@ class DownloadWaiter {
   DownloadWaiter& operator=(const DownloadWaiter&) = delete;
 
   // Downloads the page on the downloader's thread and waits for it here: the page's text, or
-  // empty when the download failed (the reason is logged).
+  // empty when the download failed (the reason is logged, and kept in Failure()).
   std::optional<std::string> Fetch(FileDownloader::IFileDownloader& fileDownloader,
                                    const FileDownloader::Url& url,
                                    const FileDownloader::Cookies& cookies);
+  // Why the last failed download failed, naming its page; for the search's failure message.
+  // Valid on the waiting thread after Fetch has returned.
+  const std::string& Failure() const;
 
  private:
   // Call before a download starts; both flags must be down (a broken invariant otherwise).
@@ -43,6 +46,8 @@ class DownloadWaiter {
   std::atomic<bool> downloadEnded{false};
   std::atomic<bool> downloadSuccessful{false};
   std::string url;  // written before the download starts, read by its callback
+  // Written by the callback before downloadEnded is raised, read after it has been seen.
+  std::string failure;
 };
 
 }  // namespace Corvalle::BrickLink

@@ -70,14 +70,16 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
     if (priceGuideCache.TryRetrievePriceGuide(item, request)) {
       return true;
     }
-    const auto page =
-        waiter.Fetch(fileDownloader, {marketplaceHost, PriceGuidePath(item)}, cookies);
+    const std::string path = PriceGuidePath(item);
+    const auto page = waiter.Fetch(fileDownloader, {marketplaceHost, path}, cookies);
     if (!page) {
+      lastFailure = waiter.Failure();
       return false;
     }
     auto [newGuide, usedGuide] = priceGuideParser.ParsePriceGuide(*page, true);
     if (!newGuide || !usedGuide) {
       BOOST_LOG_TRIVIAL(error) << "Unreadable price guide page for " << DescribeItem(item);
+      lastFailure = "The price guide page " + marketplaceHost + "/" + path + " could not be read";
       return false;
     }
     item.SetPriceGuideNew(std::move(newGuide));
@@ -85,6 +87,8 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
     priceGuideCache.InsertPriceGuide(item, request);
     return true;
   }
+
+  std::string LastFailure() const override { return lastFailure; }
 
  private:
   FileDownloader::IFileDownloader& fileDownloader;
@@ -94,6 +98,7 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
   const FileDownloader::Cookies cookies;
   const PriceGuideRequest request;
   DownloadWaiter waiter;
+  std::string lastFailure;
 };
 
 }  // namespace

@@ -29,6 +29,9 @@ class IPriceGuideRetriever {
   // "Unsupported type: N" for an item without type letter, and std::runtime_error when the
   // database fails.
   virtual bool TryPopulatePriceGuides(Item& item) = 0;
+  // Why the last retrieval that returned false failed, naming the page: the download's failure
+  // ("Timeout error: no complete page from ...") or an unreadable page. Empty before any.
+  virtual std::string LastFailure() const = 0;
 
  protected:
   IPriceGuideRetriever() = default;

@@ -10,12 +10,16 @@ namespace Corvalle::BrickLink {
 
 namespace {
 
-// Only the part after the site name may cross line breaks: the title and the store link need
-// not share a line.
+// The title and the store link need not share a line. The name is whatever the title holds
+// before " - " and the site name, control characters and line breaks included: a store may
+// name itself so, and its page must still be read (the name is filtered where it is shown).
+// It never runs past the title's end. Between title and link anything may stand, form feeds
+// too (the page repeats the name), which "." with its line breaks would not cross.
 const boost::regex& StoreExpression() {
-  static const boost::regex expression(std::string("<TITLE>(.*?) - ") + kMarketplaceSiteName +
-                                           "(?:.|\\r|\\n)*?uID=(.*?)&.*?&c=(.*?)&.*?&cn=(.*?)&",
-                                       boost::regex::ECMAScript);
+  static const boost::regex expression(
+      std::string("<TITLE>((?:(?!</TITLE>)[\\s\\S])*?) - ") + kMarketplaceSiteName +
+          "[\\s\\S]*?uID=(.*?)&.*?&c=(.*?)&.*?&cn=(.*?)&",
+      boost::regex::ECMAScript);
   return expression;
 }
 

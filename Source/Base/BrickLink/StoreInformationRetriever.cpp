@@ -25,19 +25,22 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
     if (storeMetadataCache.TryRetrieveStoreMetadata(storeId, metadata)) {
       return std::make_unique<const StoreMetadata>(std::move(metadata));
     }
-    const auto page =
-        waiter.Fetch(fileDownloader,
-                     {marketplaceHost, "store.asp?sID=" + std::to_string(storeId)}, {});
+    const std::string path = "store.asp?sID=" + std::to_string(storeId);
+    const auto page = waiter.Fetch(fileDownloader, {marketplaceHost, path}, {});
     if (!page) {
+      lastFailure = waiter.Failure();
       return nullptr;
     }
     auto parsed = storeInformationParser.ParseStoreInformation(*page);
     if (!parsed) {
+      lastFailure = "The store page " + marketplaceHost + "/" + path + " could not be read";
       return nullptr;
     }
     storeMetadataCache.InsertStoreMetadata(storeId, *parsed);
     return std::make_unique<const StoreMetadata>(std::move(*parsed));
   }
+
+  std::string LastFailure() const override { return lastFailure; }
 
  private:
   FileDownloader::IFileDownloader& fileDownloader;
@@ -45,6 +48,7 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
   const IStoreInformationParser& storeInformationParser;
   const std::string marketplaceHost;
   DownloadWaiter waiter;
+  std::string lastFailure;
 };
 
 }  // namespace

@@ -26,6 +26,9 @@ class IStoreInformationRetriever {
   // failures throw std::runtime_error.
   virtual std::unique_ptr<const StoreMetadata> TryRetrieveStoreInformation(
       std::uint32_t storeId) = 0;
+  // Why the last retrieval that came back empty failed, naming the page: the download's
+  // failure or an unreadable page. Empty before any.
+  virtual std::string LastFailure() const = 0;
 
  protected:
   IStoreInformationRetriever() = default;
