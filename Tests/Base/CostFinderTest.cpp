@@ -531,11 +531,11 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
       "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</ITEMID><MINQTY>1</MINQTY></ITEM>"
       "</INVENTORY>");
   const std::string host = marketplace->Server().HostAndPort();
-  expectFailure(Search(3, {"Asia"}, 1, unknownItem.string()),
-                "Unable to retrieve price guide data for all items!  Aborting.\nError downloading " +
-                    host +
-                    "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=404&"
-                    "colorID=0\nError: Response returned with status code:  \"404\"");
+  expectFailure(
+      Search(3, {"Asia"}, 1, unknownItem.string()),
+      "Unable to retrieve price guide data for all items!  Aborting.\nError downloading " + host +
+          "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=404&"
+          "colorID=0\nError: Response returned with status code:  \"404\"");
 
   // An item without type letter is refused with the list, not found out at the price guides.
   const auto invalid = marketplace->Directory().WriteFile(
@@ -619,11 +619,12 @@ TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearchAndStoresNothin
     Testing::LogCapture log;
     const Recorded recorded = Search(2, {"North America"});
     EXPECT_FALSE(recorded.succeeded) << price;
-    EXPECT_EQ(recorded.failure,
-              "Unable to retrieve price guide data for all items!  Aborting.\nThe price guide page " +
-                  marketplace->Server().HostAndPort() +
-                  "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3002&"
-                  "colorID=11 could not be read")
+    EXPECT_EQ(
+        recorded.failure,
+        "Unable to retrieve price guide data for all items!  Aborting.\nThe price guide page " +
+            marketplace->Server().HostAndPort() +
+            "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3002&"
+            "colorID=11 could not be read")
         << price;
     EXPECT_TRUE(costFinder->GetCombinationData().empty()) << price;
     EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 3002")) << price;

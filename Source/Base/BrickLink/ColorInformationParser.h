@@ -19,8 +19,8 @@ class IColorInformationParser {
   IColorInformationParser& operator=(const IColorInformationParser&) = delete;
 
   // The colours in page order, possibly none. Empty (no list at all) when the page is empty,
-  // cut short (see EndsAsWholePage), or a colour id or RGB value does not convert. A colour cell without RGB value (the
-  // marketplace's "(Not Applicable)") reads as 0.
+  // cut short (see EndsAsWholePage), or a colour id or RGB value does not convert. A colour cell
+  // without RGB value (the marketplace's "(Not Applicable)") reads as 0.
   virtual std::optional<ColorList> ParseColorInformation(
       const std::string& rawColorInformation) const = 0;
 

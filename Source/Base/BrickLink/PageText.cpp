@@ -24,9 +24,9 @@ std::string_view Trimmed(const std::string& text) {
 
 bool AllDigits(std::string_view text, int base) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [base](char character) {
-           const auto byte = static_cast<unsigned char>(character);
-           return base == 16 ? std::isxdigit(byte) != 0 : std::isdigit(byte) != 0;
-         });
+    const auto byte = static_cast<unsigned char>(character);
+    return base == 16 ? std::isxdigit(byte) != 0 : std::isdigit(byte) != 0;
+  });
 }
 
 // The digits of a whole number written ungrouped or grouped by thousands, commas taken out;
@@ -41,9 +41,8 @@ std::string WholeNumberDigits(std::string_view text) {
     std::size_t start = 0;
     for (bool first = true;; first = false) {
       const std::size_t comma = text.find(',', start);
-      const std::string_view group =
-          text.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                             : comma - start);
+      const std::string_view group = text.substr(
+          start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
       const bool valid = AllDigits(group, 10) && (first ? group.size() <= 3 : group.size() == 3);
       if (!valid) {
         return {};

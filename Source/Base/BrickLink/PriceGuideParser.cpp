@@ -55,11 +55,13 @@ const boost::regex& LotsExpression() {
   return expression;
 }
 
-// Runs are independent sub-expressions for the reason told at StatisticsPattern.
+// Runs are independent sub-expressions for the reason told at StatisticsPattern. The rest of
+// the image tag after the marker may cross line breaks: its attributes repeat the store's
+// name, which may hold any character, and a store so named must not lose its lots.
 const boost::regex& LotExpression() {
   static const boost::regex expression(
-      std::string("/store\\.asp\\?sID=(?>(.*?)&)(?>.*?box16)(.?)(?>.*?<TD>)(?>(.*?)</TD>)(?>.*?;)"
-                  "(?>(.*?)&)(?>.*?;)") +
+      std::string("/store\\.asp\\?sID=(?>(.*?)&)(?>.*?box16)(.?)(?>[^>]*>)(?>.*?<TD>)"
+                  "(?>(.*?)</TD>)(?>.*?;)(?>(.*?)&)(?>.*?;)") +
           kAmount,
       boost::regex::ECMAScript);
   return expression;

@@ -16,10 +16,10 @@ namespace {
 // It never runs past the title's end. Between title and link anything may stand, form feeds
 // too (the page repeats the name), which "." with its line breaks would not cross.
 const boost::regex& StoreExpression() {
-  static const boost::regex expression(
-      std::string("<TITLE>((?:(?!</TITLE>)[\\s\\S])*?) - ") + kMarketplaceSiteName +
-          "[\\s\\S]*?uID=(.*?)&.*?&c=(.*?)&.*?&cn=(.*?)&",
-      boost::regex::ECMAScript);
+  static const boost::regex expression(std::string("<TITLE>((?:(?!</TITLE>)[\\s\\S])*?) - ") +
+                                           kMarketplaceSiteName +
+                                           "[\\s\\S]*?uID=(.*?)&.*?&c=(.*?)&.*?&cn=(.*?)&",
+                                       boost::regex::ECMAScript);
   return expression;
 }
 

@@ -165,11 +165,10 @@ void FileDownloader::PerformDownload(const Url& url_, const Cookies& cookies, st
     ArmPageDeadline();
     ArmDeadline(timeouts.connectTimeout, "no connection to " + url_.host + " within " +
                                              DescribeDuration(timeouts.connectTimeout));
-    resolver->async_resolve(name, service, tcp::resolver::address_configured,
-                            [this](const boost::system::error_code& error,
-                                   const tcp::resolver::results_type& endpoints) {
-                              ResolveHandler(error, endpoints);
-                            });
+    resolver->async_resolve(
+        name, service, tcp::resolver::address_configured,
+        [this](const boost::system::error_code& error,
+               const tcp::resolver::results_type& endpoints) { ResolveHandler(error, endpoints); });
     ioContext->run();
   } catch (const std::exception& error) {
     FailOnException(error.what(), statusCallback_);

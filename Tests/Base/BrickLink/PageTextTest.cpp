@@ -34,16 +34,19 @@ TEST(PageTextTest, WholeNumbersAsThePagesWriteThem) {
 }
 
 TEST(PageTextTest, AmountsAsThePagesWriteThem) {
-  const std::pair<const char*, double> read[] = {
-      {"0.0512", 0.0512},       {"1,234.5678", 1234.5678}, {"12,345,678.9", 12345678.9},
-      {"1,234", 1234.0},        {"7", 7.0},                {" 0.5000 ", 0.5},
-      {"1250.0000", 1250.0}};
+  const std::pair<const char*, double> read[] = {{"0.0512", 0.0512},
+                                                 {"1,234.5678", 1234.5678},
+                                                 {"12,345,678.9", 12345678.9},
+                                                 {"1,234", 1234.0},
+                                                 {"7", 7.0},
+                                                 {" 0.5000 ", 0.5},
+                                                 {"1250.0000", 1250.0}};
   for (const auto& [text, value] : read) {
     EXPECT_EQ(ParseAmount(text), value) << text;
   }
   // A sign, an exponent, a decimal comma, a number without digits before or after its point.
-  for (const char* text : {"-0.0500", "+1.00", "1e15", "1e300", "1E3", "0,0594", "1,23.4",
-                           ".5", "1.", "1.2.3", "$1", "inf", "nan", "", "1 000", "0x1p3"}) {
+  for (const char* text : {"-0.0500", "+1.00", "1e15", "1e300", "1E3", "0,0594", "1,23.4", ".5",
+                           "1.", "1.2.3", "$1", "inf", "nan", "", "1 000", "0x1p3"}) {
     EXPECT_THROW(ParseAmount(text), std::invalid_argument) << text;
   }
   EXPECT_THROW(ParseAmount("1" + std::string(400, '0')), std::out_of_range);

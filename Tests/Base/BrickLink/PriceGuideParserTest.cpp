@@ -166,19 +166,22 @@ TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {
   EXPECT_EQ(grouped.first->CurrentStatistics().lotCount, 1001u);
   EXPECT_EQ(grouped.first->CurrentStatistics().minPrice, 1250.0) << "was read as 1";
   for (const char* price : {"-1.00", "1e3", "0,05"}) {
-    EXPECT_FALSE(parser->ParsePriceGuide(
-                         B::Page(B::NewLotsOnly("1", price), B::Section({{7, 'Y', "1", "1.00"}})),
-                         true)
-                     .first)
+    EXPECT_FALSE(
+        parser
+            ->ParsePriceGuide(
+                B::Page(B::NewLotsOnly("1", price), B::Section({{7, 'Y', "1", "1.00"}})), true)
+            .first)
         << price;
   }
 }
 
-TEST_F(PriceGuideParserTest, LotAcrossALineBreakIsAbsent) {
+TEST_F(PriceGuideParserTest, LotAcrossALineBreakIsAbsentUnlessTheBreakIsInTheStoreName) {
   using B = PageBuilder;
   std::string section = B::Section({{1, 'Y', "1", "1.0000"}, {2, 'Y', "2", "2.0000"}});
   const auto split = section.find("<TD>2</TD>");
   section.insert(split, 1, '\n');
+  // The image's title repeats the store's name, which may hold line breaks and form feeds.
+  section.replace(section.find("Store: S"), 8, "Store: \r\nS\f\x1B");
   const auto guides = parser->ParsePriceGuide(B::Page(B::NewLotsOnly("2", "1.00"), section), false);
   ASSERT_TRUE(guides.first);
   EXPECT_EQ(Lots(*guides.first), (std::vector<PriceGuideDatum>{{1, 1, 1.0}}));
@@ -198,10 +201,10 @@ TEST_F(PriceGuideParserTest, UnreadablePagesGiveNoGuides) {
       {"box without figures", B::Page("<TD>Times Sold: none</TD>\n" + B::Unavailable() +
                                           B::Unavailable() + B::Unavailable(),
                                       "")},
-      {"store id not a number",
-       B::Page(B::NewLotsOnly("1", "1.00"),
-               "Currently Available <A "
-               "HREF=\"/store.asp?sID=abc&x\">box16Y<TD>1</TD>&nbsp;US&nbsp;$1.00")},
+      {"store id not a number", B::Page(B::NewLotsOnly("1", "1.00"),
+                                        "Currently Available <A "
+                                        "HREF=\"/store.asp?sID=abc&x\"><IMG "
+                                        "SRC=\"box16Y.png\"></A><TD>1</TD>&nbsp;US&nbsp;$1.00")},
       {"quantity beyond 32 bits",
        B::Page(B::NewLotsOnly("1", "1.00"), B::Section({{1, 'Y', "99999999999", "1.0000"}}))},
       {"store id the database cannot keep",

@@ -220,16 +220,21 @@ TEST_F(RetrieverTest, CutPagesAndHostileNumbersAreNeitherUsedNorCached) {
   StoreMetadataCache storeCache;
   const std::string host = server.HostAndPort();
   const auto colors = CreateColorInformationRetriever(*downloader, colorCache, *colorParser, host);
-  const auto guides = CreatePriceGuideRetriever(*downloader, guideCache, *guideParser, "US", 1, host);
+  const auto guides =
+      CreatePriceGuideRetriever(*downloader, guideCache, *guideParser, "US", 1, host);
   const auto stores = CreateStoreInformationRetriever(*downloader, storeCache, *storeParser, host);
   Item part(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
   StoreMetadata metadata;
-  const std::function<bool()> retrieveColors = [&] { return colors->TryPopulateColorInformation(); };
+  const std::function<bool()> retrieveColors = [&] {
+    return colors->TryPopulateColorInformation();
+  };
   const std::function<bool()> retrieveGuide = [&] { return guides->TryPopulatePriceGuides(part); };
   const std::function<bool()> retrieveStore = [&] {
     return stores->TryRetrieveStoreInformation(1001) != nullptr;
   };
-  const std::function<bool()> colorsCached = [&] { return colorCache.TryRetrieveColorInformation(); };
+  const std::function<bool()> colorsCached = [&] {
+    return colorCache.TryRetrieveColorInformation();
+  };
   const std::function<bool()> guideCached = [&] {
     return guideCache.TryRetrievePriceGuide(part, {"US", 1});
   };
@@ -270,7 +275,8 @@ TEST_F(RetrieverTest, CutPagesAndHostileNumbersAreNeitherUsedNorCached) {
   // The reason names the page.
   EXPECT_EQ(guides->LastFailure(),
             "The price guide page " + host + "/" + PriceGuidePath(part) + " could not be read");
-  EXPECT_EQ(stores->LastFailure(), "The store page " + host + "/store.asp?sID=1001 could not be read");
+  EXPECT_EQ(stores->LastFailure(),
+            "The store page " + host + "/store.asp?sID=1001 could not be read");
   EXPECT_TRUE(retrieveGuide());
   EXPECT_TRUE(retrieveStore());
 }

@@ -340,8 +340,8 @@ TEST(FileDownloaderTest, RunningOutOfFileDescriptorsEndsInAFailedStatus) {
         Recorder recorder;
         downloader->Download({"127.0.0.1:9", "p"}, recorder.output, recorder.Callback());
         const auto updates = recorder.WaitForEnd();
-        const bool reported = updates.size() == 1 && updates[0].failed &&
-                              updates[0].message.rfind("Error: ", 0) == 0;
+        const bool reported =
+            updates.size() == 1 && updates[0].failed && updates[0].message.rfind("Error: ", 0) == 0;
         std::_Exit(reported ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
