@@ -26,17 +26,17 @@ constexpr const char* kLotsLabel = "Total Lots";
 constexpr const char* kListMarker = "Currently Available";
 const auto kMatchFlags = boost::match_default | boost::match_not_dot_newline;
 
-// Every run up to a marker is an independent sub-expression "(?>...)": once the first marker
-// is found the match never comes back to try a later one. Lazy runs that could be taken back
-// made a page that almost matches cost the matcher billions of steps (it gave up at its own
-// bound after a third of a second per block, ten seconds under the sanitizers); this way a
-// block costs one pass. A real page matches on the first marker of each run anyway.
 // An amount is the text after the currency's code and its "&nbsp;" (a symbol such as "$" in
 // the first group, which holds no digit, sign or separator) up to the end of its cell, all of
 // it in the second group: a sign or an exponent around the digits must not be left out of the
 // number and the number read as another.
 constexpr const char* kAmount = "(?>([^&<\\d+\\-.,\\r\\n]*))(?>([^&<\\r\\n]*))";
 
+// Every run up to a marker is an independent sub-expression "(?>...)": once the first marker
+// is found the match never comes back to try a later one. Lazy runs that could be taken back
+// made a page that almost matches cost the matcher billions of steps (it gave up at its own
+// bound after a third of a second per block, ten seconds under the sanitizers); this way a
+// block costs one pass. A real page matches on the first marker of each run anyway.
 const std::string& StatisticsPattern() {
   static const std::string price = std::string("(?>.*?<B>)(?>(.*?)&)(?>.*?;)") + kAmount;
   static const std::string pattern =
