@@ -86,6 +86,8 @@ class CostFinder final : public ICostFinder {
   void Statistic(const std::string& text) const;
 
   void HandleRetrieverStatus(const RetrieverStatus& status) const;
+  // Names a page that is slow to come in the low-level status, on the search thread.
+  BrickLink::SlowPageNotice SlowPage() const;
   void HandleProgress(double progress) const;
   void HandleCombinationProgress(double progress, unsigned long long secondsRemaining) const;
 
@@ -142,24 +144,31 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
       colorInformationCache(std::make_unique<BrickLink::ColorInformationCache>()),
       colorInformationParser(BrickLink::CreateColorInformationParser()),
       colorInformationRetriever(BrickLink::CreateColorInformationRetriever(
-          *fileDownloader, *colorInformationCache, *colorInformationParser,
-          options.marketplaceHost)),
+          *fileDownloader, *colorInformationCache, *colorInformationParser, options.marketplaceHost,
+          SlowPage())),
       priceGuideCache(std::make_unique<BrickLink::PriceGuideCache>()),
       priceGuideParser(BrickLink::CreatePriceGuideParser()),
       priceGuideRetriever(BrickLink::CreatePriceGuideRetriever(
           *fileDownloader, *priceGuideCache, *priceGuideParser, countryId, currencyId,
-          options.marketplaceHost)),
+          options.marketplaceHost, SlowPage())),
       xmlParser(BrickStore::CreateXmlParser()),
       wantedList(
           std::make_unique<WantedList>(*xmlParser, *priceGuideRetriever, options.listLimits)),
       storeMetadataCache(std::make_unique<BrickLink::StoreMetadataCache>()),
       storeInformationParser(BrickLink::CreateStoreInformationParser()),
       storeInformationRetriever(BrickLink::CreateStoreInformationRetriever(
-          *fileDownloader, *storeMetadataCache, *storeInformationParser,
-          options.marketplaceHost)),
+          *fileDownloader, *storeMetadataCache, *storeInformationParser, options.marketplaceHost,
+          SlowPage())),
       storeMetadataPopulator(BrickLink::CreateStoreMetadataPopulator(*storeInformationRetriever)),
       lotDataConsolidator(BrickLink::CreateLotDataConsolidator()),
       storePruner(BrickLink::CreateStorePruner()) {}
+
+BrickLink::SlowPageNotice CostFinder::SlowPage() const {
+  return {[this](const std::string& page) {
+            Low(StatusUpdate(StatusState::InProgress, "Waiting for a slow page: " + page + "..."));
+          },
+          options.slowPageAfter};
+}
 
 void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
   try {

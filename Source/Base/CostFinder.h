@@ -59,8 +59,10 @@ struct SearchOptions {
   ListLimits listLimits = ListLimits::Apply;
   // The marketplace's host, with ":port" when needed; the front end decides it.
   std::string marketplaceHost = BrickLink::kPublicMarketplaceHost;
-  // How long a page may take; tests set them lower.
+  // How long a page may take, and after how long a page still coming is named in the low-level
+  // status; tests set them lower.
   FileDownloader::DownloadTimeouts downloadTimeouts{};
+  std::chrono::milliseconds slowPageAfter{std::chrono::seconds(5)};
 };
 
 struct CostFinderCallbacks {

@@ -166,6 +166,7 @@ TestWorld RandomWorld(std::mt19937& random, std::uint32_t storeCount, std::uint3
 
 struct Recorded {
   std::vector<std::string> highTexts;
+  std::vector<std::string> lowTexts;
   std::vector<std::string> statistics;
   std::string failure;
   bool succeeded = false;
@@ -203,7 +204,11 @@ class CostFinderTest : public ::testing::Test {
              recorded.highTexts.push_back(update.Message());
            }
          },
-         [](const Utilities::IStatusUpdate&) {},
+         [&recorded](const Utilities::IStatusUpdate& update) {
+           if (update.HasMessage()) {
+             recorded.lowTexts.push_back(update.Message());
+           }
+         },
          [&recorded](const std::string& text) { recorded.statistics.push_back(text); }},
         std::move(options));
     costFinder->FindMinimumCostCombinations(threads);
@@ -646,7 +651,7 @@ TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearchAndStoresNothin
   }
 }
 
-TEST_F(CostFinderTest, ATricklingPriceGuideEndsTheSearchAtItsDeadlineNamingThePage) {
+TEST_F(CostFinderTest, ATricklingPriceGuideIsNamedWhileSlowAndEndsTheSearchAtItsDeadline) {
   TestWorld small;
   small.stores = {{1, "US"}, {2, "US"}};
   small.items = {{"3001", 11, false, 1, {{1, false, 5, 1.0}}},
@@ -655,15 +660,21 @@ TEST_F(CostFinderTest, ATricklingPriceGuideEndsTheSearchAtItsDeadlineNamingThePa
   // A byte every 50 ms keeps any idle deadline away; the page's own deadline must end it.
   marketplace->Server().SetFault("itemNo=3002", Marketplace::Fault::Trickle(50ms));
   SearchOptions options;
-  options.downloadTimeouts = {2000ms, 2000ms, 400ms};
+  options.downloadTimeouts = {2000ms, 2000ms, 1000ms};
+  options.slowPageAfter = 100ms;
   const Recorded recorded = Search(2, {"North America"}, options);
+  const std::string page = marketplace->Server().HostAndPort() +
+                           "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&"
+                           "itemNo=3002&colorID=11";
+  // While it trickles, the status names it.
+  EXPECT_NE(std::find(recorded.lowTexts.begin(), recorded.lowTexts.end(),
+                      "Waiting for a slow page: " + page + "..."),
+            recorded.lowTexts.end());
   EXPECT_FALSE(recorded.succeeded);
   EXPECT_EQ(recorded.failure,
             "Unable to retrieve price guide data for all items!  Aborting.\nTimeout error: no "
             "complete page from " +
-                marketplace->Server().HostAndPort() +
-                "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3002&"
-                "colorID=11 within 400 milliseconds");
+                page + " within 1 second");
 }
 
 TEST_F(CostFinderTest, APartListedTwiceIsBoughtOnceFromAStoreWithOneLot) {

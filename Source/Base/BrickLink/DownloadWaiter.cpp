@@ -35,8 +35,19 @@ Utilities::StatusCallback DownloadWaiter::Callback() {
 
 bool DownloadWaiter::WaitForEnd() {
   {
+    const auto hasEnded = [this] { return downloadEnded.load(); };
     std::unique_lock<std::mutex> lock(mutex);
-    ended.wait(lock, [this] { return downloadEnded.load(); });
+    if (slowPage.callback && !ended.wait_for(lock, slowPage.after, hasEnded)) {
+      lock.unlock();
+      // The download goes on writing into this frame's stream: nothing may leave before its end.
+      try {
+        slowPage.callback(url);
+      } catch (const std::exception& error) {
+        BOOST_LOG_TRIVIAL(error) << "Error telling of the slow page " << url << ": " << error.what();
+      }
+      lock.lock();
+    }
+    ended.wait(lock, hasEnded);
   }
   const bool successful = downloadSuccessful;
   downloadSuccessful = false;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "BrickLink/SlowPageNotice.h"
 #include "FileDownloader/FileDownloader.h"
 #include "StatusUpdate.h"
 
@@ -18,7 +19,7 @@ namespace Corvalle::BrickLink {
 // pages themselves.
 class DownloadWaiter {
  public:
-  DownloadWaiter() = default;
+  explicit DownloadWaiter(SlowPageNotice slowPage_ = {}) : slowPage(std::move(slowPage_)) {}
   DownloadWaiter(const DownloadWaiter&) = delete;
   DownloadWaiter& operator=(const DownloadWaiter&) = delete;
 
@@ -41,6 +42,7 @@ class DownloadWaiter {
   bool WaitForEnd();
   void HandleDownloadStatus(const Utilities::IStatusUpdate& status);
 
+  const SlowPageNotice slowPage;
   std::mutex mutex;  // guards the wait for downloadEnded
   std::condition_variable ended;
   std::atomic<bool> downloadEnded{false};

@@ -58,13 +58,15 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
   PriceGuideRetriever(FileDownloader::IFileDownloader& fileDownloader_,
                       IPriceGuideCache& priceGuideCache_,
                       const IPriceGuideParser& priceGuideParser_, const std::string& countryId,
-                      std::uint32_t currencyId_, std::string marketplaceHost_)
+                      std::uint32_t currencyId_, std::string marketplaceHost_,
+                      SlowPageNotice slowPage)
       : fileDownloader(fileDownloader_),
         priceGuideCache(priceGuideCache_),
         priceGuideParser(priceGuideParser_),
         marketplaceHost(std::move(marketplaceHost_)),
         cookies{{"isCountryID", countryId}, {"viewCurrencyID", std::to_string(currencyId_)}},
-        request{countryId, currencyId_} {}
+        request{countryId, currencyId_},
+        waiter(std::move(slowPage)) {}
 
   bool TryPopulatePriceGuides(Item& item) override {
     if (priceGuideCache.TryRetrievePriceGuide(item, request)) {
@@ -116,9 +118,10 @@ std::string PriceGuidePath(const Item& item) {
 std::unique_ptr<IPriceGuideRetriever> CreatePriceGuideRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IPriceGuideCache& priceGuideCache,
     const IPriceGuideParser& priceGuideParser, const std::string& countryId,
-    std::uint32_t currencyId, std::string marketplaceHost) {
+    std::uint32_t currencyId, std::string marketplaceHost, SlowPageNotice slowPage) {
   return std::make_unique<PriceGuideRetriever>(fileDownloader, priceGuideCache, priceGuideParser,
-                                               countryId, currencyId, std::move(marketplaceHost));
+                                               countryId, currencyId, std::move(marketplaceHost),
+                                               std::move(slowPage));
 }
 
 }  // namespace Corvalle::BrickLink

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "BrickLink/SlowPageNotice.h"
 #include "Corvalle.h"
 
 namespace Corvalle::FileDownloader {
@@ -43,7 +44,7 @@ class IPriceGuideRetriever {
 std::unique_ptr<IPriceGuideRetriever> CreatePriceGuideRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IPriceGuideCache& priceGuideCache,
     const IPriceGuideParser& priceGuideParser, const std::string& countryId,
-    std::uint32_t currencyId, std::string marketplaceHost);
+    std::uint32_t currencyId, std::string marketplaceHost, SlowPageNotice slowPage = {});
 
 // The path and query of an item's price guide page: the colour only for parts. Bytes that
 // would break the request line or the query are percent-encoded; ordinary ids stay as they are.

@@ -14,11 +14,12 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
   StoreInformationRetriever(FileDownloader::IFileDownloader& fileDownloader_,
                             IStoreMetadataCache& storeMetadataCache_,
                             const IStoreInformationParser& storeInformationParser_,
-                            std::string marketplaceHost_)
+                            std::string marketplaceHost_, SlowPageNotice slowPage)
       : fileDownloader(fileDownloader_),
         storeMetadataCache(storeMetadataCache_),
         storeInformationParser(storeInformationParser_),
-        marketplaceHost(std::move(marketplaceHost_)) {}
+        marketplaceHost(std::move(marketplaceHost_)),
+        waiter(std::move(slowPage)) {}
 
   std::unique_ptr<const StoreMetadata> TryRetrieveStoreInformation(std::uint32_t storeId) override {
     StoreMetadata metadata;
@@ -55,10 +56,11 @@ class StoreInformationRetriever final : public IStoreInformationRetriever {
 
 std::unique_ptr<IStoreInformationRetriever> CreateStoreInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IStoreMetadataCache& storeMetadataCache,
-    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost) {
-  return std::make_unique<StoreInformationRetriever>(fileDownloader, storeMetadataCache,
-                                                     storeInformationParser,
-                                                     std::move(marketplaceHost));
+    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost,
+    SlowPageNotice slowPage) {
+  return std::make_unique<StoreInformationRetriever>(
+      fileDownloader, storeMetadataCache, storeInformationParser, std::move(marketplaceHost),
+      std::move(slowPage));
 }
 
 }  // namespace Corvalle::BrickLink

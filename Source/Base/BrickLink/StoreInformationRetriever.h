@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
+#include "BrickLink/SlowPageNotice.h"
 #include "BrickLink/StoreInformation.h"
 
 namespace Corvalle::FileDownloader {
@@ -37,6 +39,7 @@ class IStoreInformationRetriever {
 // marketplaceHost: the host (with ":port" when needed) that serves the pages.
 std::unique_ptr<IStoreInformationRetriever> CreateStoreInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IStoreMetadataCache& storeMetadataCache,
-    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost);
+    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost,
+    SlowPageNotice slowPage = {});
 
 }  // namespace Corvalle::BrickLink

@@ -36,9 +36,9 @@ constexpr std::size_t kChunkSize = 16384;
 std::string DescribeDuration(std::chrono::milliseconds duration) {
   const auto milliseconds = duration.count();
   if (milliseconds % 1000 == 0) {
-    return std::to_string(milliseconds / 1000) + " seconds";
+    return std::to_string(milliseconds / 1000) + (milliseconds == 1000 ? " second" : " seconds");
   }
-  return std::to_string(milliseconds) + " milliseconds";
+  return std::to_string(milliseconds) + (milliseconds == 1 ? " millisecond" : " milliseconds");
 }
 
 std::string DescribeSize(std::uint64_t bytes) {
