@@ -112,6 +112,8 @@ class CostFinder final : public ICostFinder {
   void Statistic(const std::string& text) const;
 
   void HandleRetrieverStatus(const RetrieverStatus& status) const;
+  // Names a page that is slow to come in the low-level status, on the search thread.
+  BrickLink::SlowPageNotice SlowPage() const;
   void HandleProgress(double progress) const;
   void HandleCombinationProgress(double progress, unsigned long long secondsRemaining) const;
 
@@ -169,29 +171,36 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
       highLevelStatusCallback(std::move(callbacks.highLevelStatus)),
       lowLevelStatusCallback(std::move(callbacks.lowLevelStatus)),
       statisticsCallback(std::move(callbacks.statistics)),
-      fileDownloader(FileDownloader::CreateFileDownloader()),
+      fileDownloader(FileDownloader::CreateFileDownloader(options.downloadTimeouts)),
       colorInformationCache(std::make_unique<BrickLink::ColorInformationCache>()),
       colorInformationParser(BrickLink::CreateColorInformationParser()),
       colorInformationRetriever(BrickLink::CreateColorInformationRetriever(
-          *fileDownloader, *colorInformationCache, *colorInformationParser,
-          options.marketplaceHost)),
+          *fileDownloader, *colorInformationCache, *colorInformationParser, options.marketplaceHost,
+          SlowPage())),
       priceGuideCache(std::make_unique<BrickLink::PriceGuideCache>()),
       priceGuideParser(BrickLink::CreatePriceGuideParser()),
       priceGuideRetriever(BrickLink::CreatePriceGuideRetriever(
           *fileDownloader, *priceGuideCache, *priceGuideParser, countryId, currencyId,
-          options.marketplaceHost)),
+          options.marketplaceHost, SlowPage())),
       xmlParser(BrickStore::CreateXmlParser()),
       wantedList(
           std::make_unique<WantedList>(*xmlParser, *priceGuideRetriever, options.listLimits)),
       storeMetadataCache(std::make_unique<BrickLink::StoreMetadataCache>()),
       storeInformationParser(BrickLink::CreateStoreInformationParser()),
       storeInformationRetriever(BrickLink::CreateStoreInformationRetriever(
-          *fileDownloader, *storeMetadataCache, *storeInformationParser,
-          options.marketplaceHost)),
+          *fileDownloader, *storeMetadataCache, *storeInformationParser, options.marketplaceHost,
+          SlowPage())),
       storeMetadataPopulator(BrickLink::CreateStoreMetadataPopulator(*storeInformationRetriever)),
       lotDataConsolidator(BrickLink::CreateLotDataConsolidator()),
       storePruner(BrickLink::CreateStorePruner()),
       requestedStores(storesPerCombination_) {}
+
+BrickLink::SlowPageNotice CostFinder::SlowPage() const {
+  return {[this](const std::string& page) {
+            Low(StatusUpdate(StatusState::InProgress, "Waiting for a slow page: " + page + "..."));
+          },
+          options.slowPageAfter};
+}
 
 void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
   try {
@@ -258,7 +267,10 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   High(2, "Retrieving price guide data...");
   if (!wantedList->RetrievePriceGuides(
           [this](RetrieverStatus status) { HandleRetrieverStatus(status); })) {
-    Abort("Unable to retrieve price guide data for all items!  Aborting.");
+    // The page that failed, and why: a slow one is named with its deadline.
+    const std::string reason = priceGuideRetriever->LastFailure();
+    Abort("Unable to retrieve price guide data for all items!  Aborting." +
+          (reason.empty() ? std::string() : "\n" + reason));
     return false;
   }
   Low(StatusUpdate(StatusState::Succeeded));
@@ -285,7 +297,8 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
         *consolidated, [this](double progress) { HandleProgress(progress); });
   } catch (const std::runtime_error& error) {
     BOOST_LOG_TRIVIAL(error) << error.what();
-    Abort("Unable to retrieve store information. Please try again.");
+    // The populator names the store and why its page failed.
+    Abort(std::string(error.what()) + "\nPlease try again.");
     return false;
   }
 

@@ -7,6 +7,7 @@
 
 #include "BrickLink/CombinationData.h"
 #include "BrickLink/MarketplaceHost.h"
+#include "FileDownloader/FileDownloader.h"
 #include "PreferencesManager.h"
 #include "StatusUpdate.h"
 #include "WantedList.h"
@@ -91,6 +92,10 @@ struct SearchOptions {
   // Whether to search the rest of the list when some items cannot be bought in the accepted
   // regions, instead of failing with their names.
   bool skipUnavailable = false;
+  // How long a page may take, and after how long a page still coming is named in the low-level
+  // status; tests set them lower.
+  FileDownloader::DownloadTimeouts downloadTimeouts{};
+  std::chrono::milliseconds slowPageAfter{std::chrono::seconds(5)};
 };
 
 // What a front end may ask of a search beyond the saved settings (see SearchOptions).

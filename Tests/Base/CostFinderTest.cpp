@@ -25,6 +25,8 @@
 namespace Corvalle {
 namespace {
 
+using namespace std::chrono_literals;
+
 struct Lot {
   std::uint32_t store;
   bool used;
@@ -164,6 +166,7 @@ TestWorld RandomWorld(std::mt19937& random, std::uint32_t storeCount, std::uint3
 
 struct Recorded {
   std::vector<std::string> highTexts;
+  std::vector<std::string> lowTexts;
   std::vector<std::string> statistics;
   std::string failure;
   bool succeeded = false;
@@ -201,7 +204,11 @@ class CostFinderTest : public ::testing::Test {
              recorded.highTexts.push_back(update.Message());
            }
          },
-         [](const Utilities::IStatusUpdate&) {},
+         [&recorded](const Utilities::IStatusUpdate& update) {
+           if (update.HasMessage()) {
+             recorded.lowTexts.push_back(update.Message());
+           }
+         },
          [&recorded](const std::string& text) { recorded.statistics.push_back(text); }},
         std::move(options));
     costFinder->FindMinimumCostCombinations(threads);
@@ -427,11 +434,12 @@ TEST_F(CostFinderTest, TheWantedListsFilledQuantitiesAndPriceLimitsShapeTheSearc
     }
   }
 
-  // Every lot dearer than the limit: nobody offers the item.
+  // Every lot dearer than the limit: the failure says so.
   recorded = Search(3, {"North America"}, SearchOptions{}, 1, list("0.0300"));
   EXPECT_FALSE(recorded.succeeded);
   EXPECT_EQ(recorded.failure,
-            "No possible combinations.\nTry removing rare parts from the wanted list or "
+            "No possible combinations.\n3001 3001 (Black, new, 6 wanted): every lot costs more "
+            "than its limit of $0.0300\nTry removing rare parts from the wanted list or "
             "selecting more regions to ship from.");
 
   // Ignored, the list is read as before: 10 units of 3001 and 8 of 3003, any price.
@@ -509,8 +517,9 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
 
   // Only Japan sells 3003.
   expectFailure(Search(3, {"North America", "Europe"}),
-                "No possible combinations.\nTry removing rare parts from the wanted list or "
-                "selecting more regions to ship from.");
+                "No possible combinations.\n3003 3003 (Black, any condition, 1 wanted): no store "
+                "in the accepted regions offers it; offered in Asia\nTry removing rare parts from "
+                "the wanted list or selecting more regions to ship from.");
   EXPECT_TRUE(Search(3, {"North America", "Asia"}).succeeded);
 
   const auto garbage = marketplace->Directory().WriteFile("garbage.xml", "\x01\x02 not xml");
@@ -528,8 +537,12 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
       "unknown.xml",
       "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</ITEMID><MINQTY>1</MINQTY></ITEM>"
       "</INVENTORY>");
-  expectFailure(Search(3, {"Asia"}, 1, unknownItem.string()),
-                "Unable to retrieve price guide data for all items!  Aborting.");
+  const std::string host = marketplace->Server().HostAndPort();
+  expectFailure(
+      Search(3, {"Asia"}, 1, unknownItem.string()),
+      "Unable to retrieve price guide data for all items!  Aborting.\nError downloading " + host +
+          "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=404&"
+          "colorID=0\nError: Response returned with status code:  \"404\"");
 
   // An item without type letter is refused with the list, not found out at the price guides.
   const auto invalid = marketplace->Directory().WriteFile(
@@ -553,8 +566,11 @@ TEST_F(CostFinderTest, EveryEarlyEndIsAFailedStatusWithEmptyResults) {
       "fresh.xml",
       "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3004</ITEMID><COLOR>11</COLOR>"
       "<MINQTY>1</MINQTY><CONDITION>U</CONDITION></ITEM></INVENTORY>");
+  // The failure names the store and its page.
   expectFailure(Search(3, {"Asia"}, 1, freshList.string()),
-                "Unable to retrieve store information. Please try again.");
+                "Unable to retrieve store information for store 4:\nError downloading " + host +
+                    "/store.asp?sID=4\nError: Response returned with status code:  \"404\"\n"
+                    "Please try again.");
   marketplace->Server().ClearFaults();
 
   // A list that reads but holds nothing to buy is told as such, right after it is read.
@@ -610,7 +626,12 @@ TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearchAndStoresNothin
     Testing::LogCapture log;
     const Recorded recorded = Search(2, {"North America"});
     EXPECT_FALSE(recorded.succeeded) << price;
-    EXPECT_EQ(recorded.failure, "Unable to retrieve price guide data for all items!  Aborting.")
+    EXPECT_EQ(
+        recorded.failure,
+        "Unable to retrieve price guide data for all items!  Aborting.\nThe price guide page " +
+            marketplace->Server().HostAndPort() +
+            "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3002&"
+            "colorID=11 could not be read")
         << price;
     EXPECT_TRUE(costFinder->GetCombinationData().empty()) << price;
     EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 3002")) << price;
@@ -630,6 +651,32 @@ TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearchAndStoresNothin
               0)
         << price;
   }
+}
+
+TEST_F(CostFinderTest, ATricklingPriceGuideIsNamedWhileSlowAndEndsTheSearchAtItsDeadline) {
+  TestWorld small;
+  small.stores = {{1, "US"}, {2, "US"}};
+  small.items = {{"3001", 11, false, 1, {{1, false, 5, 1.0}}},
+                 {"3002", 11, false, 1, {{2, false, 5, 0.5}}}};
+  Serve(small);
+  // A byte every 50 ms keeps any idle deadline away; the page's own deadline must end it.
+  marketplace->Server().SetFault("itemNo=3002", Marketplace::Fault::Trickle(50ms));
+  SearchOptions options;
+  options.downloadTimeouts = {2000ms, 2000ms, 1000ms};
+  options.slowPageAfter = 100ms;
+  const Recorded recorded = Search(2, {"North America"}, options);
+  const std::string page = marketplace->Server().HostAndPort() +
+                           "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&"
+                           "itemNo=3002&colorID=11";
+  // While it trickles, the status names it.
+  EXPECT_NE(std::find(recorded.lowTexts.begin(), recorded.lowTexts.end(),
+                      "Waiting for a slow page: " + page + "..."),
+            recorded.lowTexts.end());
+  EXPECT_FALSE(recorded.succeeded);
+  EXPECT_EQ(recorded.failure,
+            "Unable to retrieve price guide data for all items!  Aborting.\nTimeout error: no "
+            "complete page from " +
+                page + " within 1 second");
 }
 
 TEST_F(CostFinderTest, APartListedTwiceIsBoughtOnceFromAStoreWithOneLot) {

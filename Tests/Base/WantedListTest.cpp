@@ -25,6 +25,7 @@ class UnusedRetriever final : public BrickLink::IPriceGuideRetriever {
     ADD_FAILURE() << "price guide requested while reading";
     return false;
   }
+  std::string LastFailure() const override { return {}; }
 };
 
 class WantedListTest : public ::testing::Test {

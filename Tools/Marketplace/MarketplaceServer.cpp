@@ -55,6 +55,12 @@ Fault Fault::Trickle(std::chrono::milliseconds delay_) {
   return {.kind = Kind::Trickle, .delay = delay_};
 }
 Fault Fault::Chunked() { return {.kind = Kind::Chunked}; }
+Fault Fault::CutWithoutLength(unsigned percent_) {
+  return {.kind = Kind::CutWithoutLength, .percent = percent_};
+}
+Fault Fault::Rewrite(std::string text_, std::string replacement_) {
+  return {.kind = Kind::Rewrite, .text = std::move(text_), .replacement = std::move(replacement_)};
+}
 
 namespace {
 
@@ -427,6 +433,21 @@ class MarketplaceServer::Impl::Session : public std::enable_shared_from_this<Ses
         headers.insert(headers.size() - 2, "Transfer-Encoding: chunked\r\n");
         Write("HTTP/1.1 " + std::to_string(answer.statusCode) + " " + answer.reason + "\r\n" +
               headers + ChunkedBody(answer.body));
+        return;
+      }
+      case Fault::Kind::CutWithoutLength: {
+        const std::size_t kept = answer.body.size() * std::min(fault->percent, 100U) / 100;
+        Write(StatusLine(answer.statusCode, answer.reason) + Headers("") +
+              answer.body.substr(0, kept));
+        return;
+      }
+      case Fault::Kind::Rewrite: {
+        std::string& body = answer.body;
+        for (std::size_t at = fault->text.empty() ? std::string::npos : body.find(fault->text);
+             at != std::string::npos; at = body.find(fault->text, at + fault->replacement.size())) {
+          body.replace(at, fault->text.size(), fault->replacement);
+        }
+        Respond(std::move(answer));
         return;
       }
     }

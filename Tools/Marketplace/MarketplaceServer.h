@@ -55,12 +55,20 @@ struct Fault {
     Chunked,             // the normal answer as HTTP/1.1 with "Transfer-Encoding: chunked": the
                          // body in four chunks, the second with a chunk extension, then the
                          // last chunk and a trailer field
+    CutWithoutLength,    // the status line and headers without Content-Length, the first
+                         // `percent` per cent of the body, then the connection closes: under
+                         // HTTP/1.0 only the page itself tells it from a whole one
+    Rewrite,             // the normal answer with every `text` in its body replaced by
+                         // `replacement` (a hostile number, a raw control character in a
+                         // name), with the new body's Content-Length
   };
 
   Kind kind = Kind::Delay;
   std::chrono::milliseconds delay{0};
   unsigned statusCode = 0;
   std::string text{};
+  unsigned percent = 0;
+  std::string replacement{};
 
   static Fault Delay(std::chrono::milliseconds delay);
   static Fault Stall();
@@ -75,6 +83,8 @@ struct Fault {
   static Fault EndlessBody();
   static Fault Trickle(std::chrono::milliseconds delay);
   static Fault Chunked();
+  static Fault CutWithoutLength(unsigned percent);
+  static Fault Rewrite(std::string text, std::string replacement);
 };
 
 // One request as the server received it; recorded before any fault acts.

@@ -11,10 +11,13 @@ namespace Corvalle::BrickLink {
 namespace {
 
 // Colour id, then the RGB value of the next quoted attribute (with or without "#"), then the
-// name in the next cell whose attribute is "2", up to the first "&".
+// name in the next cell whose attribute is "2", up to the first "&". The RGB value ends at its
+// closing quote, whatever attributes follow it in the tag: it is read whole, not as far as it
+// looks like a number.
 const boost::regex& ColorExpression() {
-  static const boost::regex expression(">([0-9]+)&nbsp;</TD>.*?=\"#?(.*?)\">.*?\"2\">(.*?)&",
-                                       boost::regex::ECMAScript);
+  static const boost::regex expression(
+      ">([0-9]+)&nbsp;</TD>.*?=\"#?([^\"\\r\\n]*)\"[^>\\r\\n]*>.*?\"2\">(.*?)&",
+      boost::regex::ECMAScript);
   return expression;
 }
 
@@ -24,6 +27,10 @@ class ColorInformationParser final : public IColorInformationParser {
       const std::string& rawColorInformation) const override {
     if (rawColorInformation.empty()) {
       BOOST_LOG_TRIVIAL(error) << "Unable to parse color information! The page is empty.";
+      return std::nullopt;
+    }
+    if (!EndsAsWholePage(rawColorInformation)) {
+      BOOST_LOG_TRIVIAL(error) << "Unable to parse color information! The page is cut short.";
       return std::nullopt;
     }
     try {

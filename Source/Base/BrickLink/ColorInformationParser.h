@@ -18,9 +18,9 @@ class IColorInformationParser {
   IColorInformationParser(const IColorInformationParser&) = delete;
   IColorInformationParser& operator=(const IColorInformationParser&) = delete;
 
-  // The colours in page order, possibly none. Empty (no list at all) when the page is empty or
-  // a colour id or RGB value does not convert. A colour cell without RGB value (the
-  // marketplace's "(Not Applicable)") reads as 0.
+  // The colours in page order, possibly none. Empty (no list at all) when the page is empty,
+  // cut short (see EndsAsWholePage), or a colour id or RGB value does not convert. A colour cell
+  // without RGB value (the marketplace's "(Not Applicable)") reads as 0.
   virtual std::optional<ColorList> ParseColorInformation(
       const std::string& rawColorInformation) const = 0;
 

@@ -14,11 +14,12 @@ class ColorInformationRetriever final : public IColorInformationRetriever {
   ColorInformationRetriever(FileDownloader::IFileDownloader& fileDownloader_,
                             IColorInformationCache& colorInformationCache_,
                             const IColorInformationParser& colorInformationParser_,
-                            std::string marketplaceHost_)
+                            std::string marketplaceHost_, SlowPageNotice slowPage)
       : fileDownloader(fileDownloader_),
         colorInformationCache(colorInformationCache_),
         colorInformationParser(colorInformationParser_),
-        marketplaceHost(std::move(marketplaceHost_)) {}
+        marketplaceHost(std::move(marketplaceHost_)),
+        waiter(std::move(slowPage)) {}
 
   bool TryPopulateColorInformation() override {
     if (colorInformationCache.TryRetrieveColorInformation()) {
@@ -49,10 +50,11 @@ class ColorInformationRetriever final : public IColorInformationRetriever {
 
 std::unique_ptr<IColorInformationRetriever> CreateColorInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IColorInformationCache& colorInformationCache,
-    const IColorInformationParser& colorInformationParser, std::string marketplaceHost) {
-  return std::make_unique<ColorInformationRetriever>(fileDownloader, colorInformationCache,
-                                                     colorInformationParser,
-                                                     std::move(marketplaceHost));
+    const IColorInformationParser& colorInformationParser, std::string marketplaceHost,
+    SlowPageNotice slowPage) {
+  return std::make_unique<ColorInformationRetriever>(
+      fileDownloader, colorInformationCache, colorInformationParser, std::move(marketplaceHost),
+      std::move(slowPage));
 }
 
 }  // namespace Corvalle::BrickLink

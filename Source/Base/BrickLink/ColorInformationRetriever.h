@@ -1,6 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
+
+#include "BrickLink/SlowPageNotice.h"
 
 namespace Corvalle::FileDownloader {
 class IFileDownloader;
@@ -31,6 +34,7 @@ class IColorInformationRetriever {
 // marketplaceHost: the host (with ":port" when needed) that serves the pages.
 std::unique_ptr<IColorInformationRetriever> CreateColorInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IColorInformationCache& colorInformationCache,
-    const IColorInformationParser& colorInformationParser, std::string marketplaceHost);
+    const IColorInformationParser& colorInformationParser, std::string marketplaceHost,
+    SlowPageNotice slowPage = {});
 
 }  // namespace Corvalle::BrickLink

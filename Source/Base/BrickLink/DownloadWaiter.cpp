@@ -21,6 +21,8 @@ std::optional<std::string> DownloadWaiter::Fetch(FileDownloader::IFileDownloader
   return page.str();
 }
 
+const std::string& DownloadWaiter::Failure() const { return failure; }
+
 void DownloadWaiter::ExpectDownload(std::string url_) {
   CORVALLE_ASSERT(!downloadEnded);
   CORVALLE_ASSERT(!downloadSuccessful);
@@ -33,8 +35,19 @@ Utilities::StatusCallback DownloadWaiter::Callback() {
 
 bool DownloadWaiter::WaitForEnd() {
   {
+    const auto hasEnded = [this] { return downloadEnded.load(); };
     std::unique_lock<std::mutex> lock(mutex);
-    ended.wait(lock, [this] { return downloadEnded.load(); });
+    if (slowPage.callback && !ended.wait_for(lock, slowPage.after, hasEnded)) {
+      lock.unlock();
+      // The download goes on writing into this frame's stream: nothing may leave before its end.
+      try {
+        slowPage.callback(url);
+      } catch (const std::exception& error) {
+        BOOST_LOG_TRIVIAL(error) << "Error telling of the slow page " << url << ": " << error.what();
+      }
+      lock.lock();
+    }
+    ended.wait(lock, hasEnded);
   }
   const bool successful = downloadSuccessful;
   downloadSuccessful = false;
@@ -50,6 +63,10 @@ void DownloadWaiter::HandleDownloadStatus(const Utilities::IStatusUpdate& status
   downloadSuccessful = !status.IsFailed();
   if (status.IsFailed()) {
     BOOST_LOG_TRIVIAL(error) << "Error retrieving " << url << " (" << status.Message() << ")";
+    // Most of the downloader's messages name the page already.
+    failure = status.Message().find(url) == std::string::npos
+                  ? "Error retrieving " + url + " (" + status.Message() + ")"
+                  : status.Message();
   } else {
     BOOST_LOG_TRIVIAL(trace) << "Success!";
   }

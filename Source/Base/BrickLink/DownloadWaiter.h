@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "BrickLink/SlowPageNotice.h"
 #include "FileDownloader/FileDownloader.h"
 #include "StatusUpdate.h"
 
@@ -18,15 +19,18 @@ namespace Corvalle::BrickLink {
 // pages themselves.
 class DownloadWaiter {
  public:
-  DownloadWaiter() = default;
+  explicit DownloadWaiter(SlowPageNotice slowPage_ = {}) : slowPage(std::move(slowPage_)) {}
   DownloadWaiter(const DownloadWaiter&) = delete;
   DownloadWaiter& operator=(const DownloadWaiter&) = delete;
 
   // Downloads the page on the downloader's thread and waits for it here: the page's text, or
-  // empty when the download failed (the reason is logged).
+  // empty when the download failed (the reason is logged, and kept in Failure()).
   std::optional<std::string> Fetch(FileDownloader::IFileDownloader& fileDownloader,
                                    const FileDownloader::Url& url,
                                    const FileDownloader::Cookies& cookies);
+  // Why the last failed download failed, naming its page; for the search's failure message.
+  // Valid on the waiting thread after Fetch has returned.
+  const std::string& Failure() const;
 
  private:
   // Call before a download starts; both flags must be down (a broken invariant otherwise).
@@ -38,11 +42,14 @@ class DownloadWaiter {
   bool WaitForEnd();
   void HandleDownloadStatus(const Utilities::IStatusUpdate& status);
 
+  const SlowPageNotice slowPage;
   std::mutex mutex;  // guards the wait for downloadEnded
   std::condition_variable ended;
   std::atomic<bool> downloadEnded{false};
   std::atomic<bool> downloadSuccessful{false};
   std::string url;  // written before the download starts, read by its callback
+  // Written by the callback before downloadEnded is raised, read after it has been seen.
+  std::string failure;
 };
 
 }  // namespace Corvalle::BrickLink

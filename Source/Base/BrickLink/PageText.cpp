@@ -1,5 +1,6 @@
 #include "PageText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <limits>
@@ -10,16 +11,62 @@ namespace Corvalle::BrickLink {
 
 namespace {
 
-std::uint32_t ParseInBase(const std::string& text, int base, const char* what) {
-  std::size_t start = 0;
-  while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start]))) {
-    ++start;
+std::string_view Trimmed(const std::string& text) {
+  std::string_view view(text);
+  while (!view.empty() && std::isspace(static_cast<unsigned char>(view.front()))) {
+    view.remove_prefix(1);
   }
+  while (!view.empty() && std::isspace(static_cast<unsigned char>(view.back()))) {
+    view.remove_suffix(1);
+  }
+  return view;
+}
+
+bool AllDigits(std::string_view text, int base) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [base](char character) {
+    const auto byte = static_cast<unsigned char>(character);
+    return base == 16 ? std::isxdigit(byte) != 0 : std::isdigit(byte) != 0;
+  });
+}
+
+// The digits of a whole number written ungrouped or grouped by thousands, commas taken out;
+// empty when the text is not such a number.
+std::string WholeNumberDigits(std::string_view text) {
+  std::string digits;
+  if (text.find(',') == std::string_view::npos) {
+    if (AllDigits(text, 10)) {
+      digits = text;
+    }
+  } else {
+    std::size_t start = 0;
+    for (bool first = true;; first = false) {
+      const std::size_t comma = text.find(',', start);
+      const std::string_view group = text.substr(
+          start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+      const bool valid = AllDigits(group, 10) && (first ? group.size() <= 3 : group.size() == 3);
+      if (!valid) {
+        return {};
+      }
+      digits += group;
+      if (comma == std::string_view::npos) {
+        break;
+      }
+      start = comma + 1;
+    }
+  }
+  // A leading zero is no way of the pages to write a number.
+  if (digits.size() > 1 && digits.front() == '0') {
+    return {};
+  }
+  return digits;
+}
+
+std::uint32_t ToUnsigned(std::string_view digits, int base, const std::string& text,
+                         const char* what) {
   std::uint64_t value = 0;
-  const char* first = text.data() + start;
-  const char* last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(first, last, value, base);
-  if (error == std::errc::invalid_argument) {
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+  if (error == std::errc::invalid_argument || end != digits.data() + digits.size()) {
     throw std::invalid_argument(std::string(what) + " expected: \"" + text + "\"");
   }
   if (error == std::errc::result_out_of_range ||
@@ -81,10 +128,16 @@ std::uint32_t ReferencedCodePoint(std::string_view body) {
 
 }  // namespace
 
-std::uint32_t ParseUnsigned(const std::string& text) { return ParseInBase(text, 10, "Number"); }
+std::uint32_t ParseUnsigned(const std::string& text) {
+  return ToUnsigned(WholeNumberDigits(Trimmed(text)), 10, text, "Number");
+}
 
 std::uint32_t ParseIdentifier(const std::string& text) {
-  const std::uint32_t value = ParseUnsigned(text);
+  const std::string_view digits = Trimmed(text);
+  if (!AllDigits(digits, 10)) {
+    throw std::invalid_argument("Identifier expected: \"" + text + "\"");
+  }
+  const std::uint32_t value = ToUnsigned(digits, 10, text, "Identifier");
   if (value >= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
     throw std::out_of_range("Identifier out of range: \"" + text + "\"");
   }
@@ -92,23 +145,45 @@ std::uint32_t ParseIdentifier(const std::string& text) {
 }
 
 std::uint32_t ParseHexadecimal(const std::string& text) {
-  return ParseInBase(text, 16, "Hexadecimal number");
+  const std::string_view digits = Trimmed(text);
+  if (!AllDigits(digits, 16)) {
+    throw std::invalid_argument("Hexadecimal number expected: \"" + text + "\"");
+  }
+  return ToUnsigned(digits, 16, text, "Hexadecimal number");
 }
 
-double ParseLeadingDecimal(const std::string& text) {
-  std::size_t start = 0;
-  while (start < text.size() && std::isspace(static_cast<unsigned char>(text[start]))) {
-    ++start;
+double ParseAmount(const std::string& text) {
+  const std::string_view amount = Trimmed(text);
+  const std::size_t point = amount.find('.');
+  std::string number = WholeNumberDigits(amount.substr(0, point));
+  if (!number.empty() && point != std::string_view::npos) {
+    const std::string_view fraction = amount.substr(point + 1);
+    number = AllDigits(fraction, 10) ? number + "." + std::string(fraction) : std::string();
+  }
+  if (number.empty()) {
+    throw std::invalid_argument("Amount expected: \"" + text + "\"");
   }
   double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
-  if (error == std::errc::invalid_argument) {
-    throw std::invalid_argument("Decimal number expected: \"" + text + "\"");
-  }
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
   if (error == std::errc::result_out_of_range) {
-    throw std::out_of_range("Decimal number out of range: \"" + text + "\"");
+    throw std::out_of_range("Amount out of range: \"" + text + "\"");
+  }
+  if (error != std::errc{} || end != number.data() + number.size()) {
+    throw std::invalid_argument("Amount expected: \"" + text + "\"");
   }
   return value;
+}
+
+bool EndsAsWholePage(const std::string& page) {
+  static constexpr std::string_view kClosingTag = "</HTML>";
+  const std::string_view trimmed = Trimmed(page);
+  if (trimmed.size() < kClosingTag.size()) {
+    return false;
+  }
+  const std::string_view end = trimmed.substr(trimmed.size() - kClosingTag.size());
+  return std::equal(end.begin(), end.end(), kClosingTag.begin(), [](char left, char right) {
+    return std::toupper(static_cast<unsigned char>(left)) == right;
+  });
 }
 
 std::string DecodeHtmlEntities(const std::string& text) {

@@ -12,6 +12,7 @@
 
 #include <boost/log/trivial.hpp>
 #include <boost/regex.hpp>
+#include <limits>
 #include <stdexcept>
 
 #include "BrickLink/PageText.h"
@@ -25,13 +26,19 @@ constexpr const char* kLotsLabel = "Total Lots";
 constexpr const char* kListMarker = "Currently Available";
 const auto kMatchFlags = boost::match_default | boost::match_not_dot_newline;
 
+// An amount is the text after the currency's code and its "&nbsp;" (a symbol such as "$" in
+// the first group, which holds no digit, sign or separator) up to the end of its cell, all of
+// it in the second group: a sign or an exponent around the digits must not be left out of the
+// number and the number read as another.
+constexpr const char* kAmount = "(?>([^&<\\d+\\-.,\\r\\n]*))(?>([^&<\\r\\n]*))";
+
 // Every run up to a marker is an independent sub-expression "(?>...)": once the first marker
 // is found the match never comes back to try a later one. Lazy runs that could be taken back
 // made a page that almost matches cost the matcher billions of steps (it gave up at its own
 // bound after a third of a second per block, ten seconds under the sanitizers); this way a
 // block costs one pass. A real page matches on the first marker of each run anyway.
 const std::string& StatisticsPattern() {
-  static const std::string price = "(?>.*?<B>)(?>(.*?)&)(?>.*?;)(?>(.*?)(\\d*[.,]\\d*))";
+  static const std::string price = std::string("(?>.*?<B>)(?>(.*?)&)(?>.*?;)") + kAmount;
   static const std::string pattern =
       ":(?>.*?<B>)(?>(.*?)</B>)(?>.*?Total Qty:)(?>.*?<B>)(?>(.*?)</B>)(?>.*?Min Price:)" + price +
       "(?>.*?Avg Price:)" + price + "(?>.*?Qty Avg Price:)" + price + "(?>.*?Max Price:)" + price;
@@ -48,12 +55,14 @@ const boost::regex& LotsExpression() {
   return expression;
 }
 
-// The price group takes the whole number, grouping commas and decimals included. Runs are
-// independent sub-expressions for the reason told at StatisticsPattern.
+// Runs are independent sub-expressions for the reason told at StatisticsPattern. The rest of
+// the image tag after the marker may cross line breaks: its attributes repeat the store's
+// name, which may hold any character, and a store so named must not lose its lots.
 const boost::regex& LotExpression() {
   static const boost::regex expression(
-      "/store\\.asp\\?sID=(?>(.*?)&)(?>.*?box16)(.?)(?>.*?<TD>)(?>(.*?)</TD>)(?>.*?;)"
-      "(?>(.*?)&)(?>.*?;)(?>(.*?)(\\d[\\d,]*(?:\\.\\d*)?|\\.\\d+))",
+      std::string("/store\\.asp\\?sID=(?>(.*?)&)(?>.*?box16)(.?)(?>[^>]*>)(?>.*?<TD>)"
+                  "(?>(.*?)</TD>)(?>.*?;)(?>(.*?)&)(?>.*?;)") +
+          kAmount,
       boost::regex::ECMAScript);
   return expression;
 }
@@ -77,10 +86,10 @@ PriceGuideStatistics ParseStatistics(const boost::match_results<Iterator>& match
   PriceGuideStatistics statistics;
   statistics.lotCount = ParseUnsigned(match[1].str());
   statistics.totalQuantity = ParseUnsigned(match[2].str());
-  statistics.minPrice = ParseLeadingDecimal(match[5].str());
-  statistics.averagePrice = ParseLeadingDecimal(match[8].str());
-  statistics.quantityAveragePrice = ParseLeadingDecimal(match[11].str());
-  statistics.maxPrice = ParseLeadingDecimal(match[14].str());
+  statistics.minPrice = ParseAmount(match[5].str());
+  statistics.averagePrice = ParseAmount(match[8].str());
+  statistics.quantityAveragePrice = ParseAmount(match[11].str());
+  statistics.maxPrice = ParseAmount(match[14].str());
   return statistics;
 }
 
@@ -107,14 +116,19 @@ void ParsePrices(PriceGuide::Lots& lots, const std::string& page, std::size_t st
       continue;
     }
     const std::string priceText = (*match)[6].str();
-    const double price = ParsePrice(priceText);
-    // Every lot read here goes to the cache, which keeps prices as fixed-point integers: a
-    // guide that cannot be kept whole is no guide, and the search must stop rather than plan
-    // with a lot that was quietly dropped.
+    const double price = ParseAmount(priceText);
+    // Every lot read here goes to the cache, which keeps prices as fixed-point integers and
+    // quantities as signed 32-bit ones: a guide that cannot be kept whole is no guide, and the
+    // search must stop rather than plan with a lot that was quietly dropped or changed.
     if (!IsStorablePrice(price)) {
       throw std::out_of_range("Lot price out of range: \"" + priceText + "\"");
     }
-    lots.emplace_back(ParseIdentifier((*match)[1].str()), ParseUnsigned((*match)[3].str()), price);
+    const std::string quantityText = (*match)[3].str();
+    const std::uint32_t quantity = ParseUnsigned(quantityText);
+    if (quantity > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+      throw std::out_of_range("Lot quantity out of range: \"" + quantityText + "\"");
+    }
+    lots.emplace_back(ParseIdentifier((*match)[1].str()), quantity, price);
   }
 }
 
@@ -131,6 +145,10 @@ PriceGuidePair PriceGuideParser::ParsePriceGuide(const std::string& rawPriceGuid
                                                  bool skipLotsMarkedN) const {
   if (rawPriceGuide.empty()) {
     BOOST_LOG_TRIVIAL(error) << "Unable to parse price guide! The page is empty.";
+    return {};
+  }
+  if (!EndsAsWholePage(rawPriceGuide)) {
+    BOOST_LOG_TRIVIAL(error) << "Unable to parse price guide! The page is cut short.";
     return {};
   }
   try {
@@ -201,17 +219,6 @@ PriceGuidePair PriceGuideParser::Parse(const std::string& page, bool skipLotsMar
 }
 
 }  // namespace
-
-double ParsePrice(const std::string& priceText) {
-  std::string digits;
-  digits.reserve(priceText.size());
-  for (const char character : priceText) {
-    if (character != ',') {
-      digits += character;
-    }
-  }
-  return ParseLeadingDecimal(digits);
-}
 
 std::unique_ptr<IPriceGuideParser> CreatePriceGuideParser() {
   return std::make_unique<PriceGuideParser>();

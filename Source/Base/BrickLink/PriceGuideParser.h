@@ -20,10 +20,11 @@ class IPriceGuideParser {
   IPriceGuideParser& operator=(const IPriceGuideParser&) = delete;
 
   // (new-condition guide, used-condition guide), both present, or both empty when the page is
-  // unreadable: empty, markers missing or out of order, a statistics box that does not match,
-  // a number that does not convert, or a lot price that the cache cannot store (see
-  // IsStorablePrice). With skipLotsMarkedN, lots whose store does not ship to the buyer (marker
-  // "N" after "box16") are left out, and their prices are not looked at.
+  // unreadable: empty, cut short (see EndsAsWholePage), markers missing or out of order, a
+  // statistics box that does not match, a number not written as the page writes numbers (see
+  // ParseUnsigned and ParseAmount), or a lot price or quantity that the cache cannot store (see
+  // IsStorablePrice). With skipLotsMarkedN, lots whose store does not ship to the buyer (marker "N"
+  // after "box16") are left out, and their prices are not looked at.
   virtual PriceGuidePair ParsePriceGuide(const std::string& rawPriceGuide,
                                          bool skipLotsMarkedN) const = 0;
 
@@ -32,8 +33,5 @@ class IPriceGuideParser {
 };
 
 std::unique_ptr<IPriceGuideParser> CreatePriceGuideParser();
-
-// A lot's unit price as the page writes it, grouping commas included: "1,234.5678" is 1234.5678.
-double ParsePrice(const std::string& priceText);
 
 }  // namespace Corvalle::BrickLink

@@ -58,26 +58,30 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
   PriceGuideRetriever(FileDownloader::IFileDownloader& fileDownloader_,
                       IPriceGuideCache& priceGuideCache_,
                       const IPriceGuideParser& priceGuideParser_, const std::string& countryId,
-                      std::uint32_t currencyId_, std::string marketplaceHost_)
+                      std::uint32_t currencyId_, std::string marketplaceHost_,
+                      SlowPageNotice slowPage)
       : fileDownloader(fileDownloader_),
         priceGuideCache(priceGuideCache_),
         priceGuideParser(priceGuideParser_),
         marketplaceHost(std::move(marketplaceHost_)),
         cookies{{"isCountryID", countryId}, {"viewCurrencyID", std::to_string(currencyId_)}},
-        request{countryId, currencyId_} {}
+        request{countryId, currencyId_},
+        waiter(std::move(slowPage)) {}
 
   bool TryPopulatePriceGuides(Item& item) override {
     if (priceGuideCache.TryRetrievePriceGuide(item, request)) {
       return true;
     }
-    const auto page =
-        waiter.Fetch(fileDownloader, {marketplaceHost, PriceGuidePath(item)}, cookies);
+    const std::string path = PriceGuidePath(item);
+    const auto page = waiter.Fetch(fileDownloader, {marketplaceHost, path}, cookies);
     if (!page) {
+      lastFailure = waiter.Failure();
       return false;
     }
     auto [newGuide, usedGuide] = priceGuideParser.ParsePriceGuide(*page, true);
     if (!newGuide || !usedGuide) {
       BOOST_LOG_TRIVIAL(error) << "Unreadable price guide page for " << DescribeItem(item);
+      lastFailure = "The price guide page " + marketplaceHost + "/" + path + " could not be read";
       return false;
     }
     item.SetPriceGuideNew(std::move(newGuide));
@@ -85,6 +89,8 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
     priceGuideCache.InsertPriceGuide(item, request);
     return true;
   }
+
+  std::string LastFailure() const override { return lastFailure; }
 
  private:
   FileDownloader::IFileDownloader& fileDownloader;
@@ -94,6 +100,7 @@ class PriceGuideRetriever final : public IPriceGuideRetriever {
   const FileDownloader::Cookies cookies;
   const PriceGuideRequest request;
   DownloadWaiter waiter;
+  std::string lastFailure;
 };
 
 }  // namespace
@@ -111,9 +118,10 @@ std::string PriceGuidePath(const Item& item) {
 std::unique_ptr<IPriceGuideRetriever> CreatePriceGuideRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IPriceGuideCache& priceGuideCache,
     const IPriceGuideParser& priceGuideParser, const std::string& countryId,
-    std::uint32_t currencyId, std::string marketplaceHost) {
+    std::uint32_t currencyId, std::string marketplaceHost, SlowPageNotice slowPage) {
   return std::make_unique<PriceGuideRetriever>(fileDownloader, priceGuideCache, priceGuideParser,
-                                               countryId, currencyId, std::move(marketplaceHost));
+                                               countryId, currencyId, std::move(marketplaceHost),
+                                               std::move(slowPage));
 }
 
 }  // namespace Corvalle::BrickLink

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "BrickLink/SlowPageNotice.h"
 #include "Corvalle.h"
 
 namespace Corvalle::FileDownloader {
@@ -29,6 +30,9 @@ class IPriceGuideRetriever {
   // "Unsupported type: N" for an item without type letter, and std::runtime_error when the
   // database fails.
   virtual bool TryPopulatePriceGuides(Item& item) = 0;
+  // Why the last retrieval that returned false failed, naming the page: the download's failure
+  // ("Timeout error: no complete page from ...") or an unreadable page. Empty before any.
+  virtual std::string LastFailure() const = 0;
 
  protected:
   IPriceGuideRetriever() = default;
@@ -40,7 +44,7 @@ class IPriceGuideRetriever {
 std::unique_ptr<IPriceGuideRetriever> CreatePriceGuideRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IPriceGuideCache& priceGuideCache,
     const IPriceGuideParser& priceGuideParser, const std::string& countryId,
-    std::uint32_t currencyId, std::string marketplaceHost);
+    std::uint32_t currencyId, std::string marketplaceHost, SlowPageNotice slowPage = {});
 
 // The path and query of an item's price guide page: the colour only for parts. Bytes that
 // would break the request line or the query are percent-encoded; ordinary ids stay as they are.

@@ -10,11 +10,15 @@ namespace Corvalle::BrickLink {
 
 namespace {
 
-// Only the part after the site name may cross line breaks: the title and the store link need
-// not share a line.
+// The title and the store link need not share a line. The name is whatever the title holds
+// before " - " and the site name, control characters and line breaks included: a store may
+// name itself so, and its page must still be read (the name is filtered where it is shown).
+// It never runs past the title's end. Between title and link anything may stand, form feeds
+// too (the page repeats the name), which "." with its line breaks would not cross.
 const boost::regex& StoreExpression() {
-  static const boost::regex expression(std::string("<TITLE>(.*?) - ") + kMarketplaceSiteName +
-                                           "(?:.|\\r|\\n)*?uID=(.*?)&.*?&c=(.*?)&.*?&cn=(.*?)&",
+  static const boost::regex expression(std::string("<TITLE>((?:(?!</TITLE>)[\\s\\S])*?) - ") +
+                                           kMarketplaceSiteName +
+                                           "[\\s\\S]*?uID=(.*?)&.*?&c=(.*?)&.*?&cn=(.*?)&",
                                        boost::regex::ECMAScript);
   return expression;
 }
@@ -25,6 +29,10 @@ class StoreInformationParser final : public IStoreInformationParser {
       const std::string& rawStoreInformation) const override {
     if (rawStoreInformation.empty()) {
       BOOST_LOG_TRIVIAL(error) << "Unable to parse store information! The page is empty.";
+      return std::nullopt;
+    }
+    if (!EndsAsWholePage(rawStoreInformation)) {
+      BOOST_LOG_TRIVIAL(error) << "Unable to parse store information! The page is cut short.";
       return std::nullopt;
     }
     boost::smatch match;

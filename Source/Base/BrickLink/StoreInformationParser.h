@@ -17,7 +17,7 @@ class IStoreInformationParser {
   IStoreInformationParser& operator=(const IStoreInformationParser&) = delete;
 
   // The store's name (HTML character references decoded) and country identifier. Empty when
-  // the page is empty or the title and link are not found.
+  // the page is empty, cut short (see EndsAsWholePage), or the title and link are not found.
   virtual std::optional<StoreMetadata> ParseStoreInformation(
       const std::string& rawStoreInformation) const = 0;
 

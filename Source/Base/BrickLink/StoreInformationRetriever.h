@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
+#include "BrickLink/SlowPageNotice.h"
 #include "BrickLink/StoreInformation.h"
 
 namespace Corvalle::FileDownloader {
@@ -26,6 +28,9 @@ class IStoreInformationRetriever {
   // failures throw std::runtime_error.
   virtual std::unique_ptr<const StoreMetadata> TryRetrieveStoreInformation(
       std::uint32_t storeId) = 0;
+  // Why the last retrieval that came back empty failed, naming the page: the download's
+  // failure or an unreadable page. Empty before any.
+  virtual std::string LastFailure() const = 0;
 
  protected:
   IStoreInformationRetriever() = default;
@@ -34,6 +39,7 @@ class IStoreInformationRetriever {
 // marketplaceHost: the host (with ":port" when needed) that serves the pages.
 std::unique_ptr<IStoreInformationRetriever> CreateStoreInformationRetriever(
     FileDownloader::IFileDownloader& fileDownloader, IStoreMetadataCache& storeMetadataCache,
-    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost);
+    const IStoreInformationParser& storeInformationParser, std::string marketplaceHost,
+    SlowPageNotice slowPage = {});
 
 }  // namespace Corvalle::BrickLink

@@ -21,7 +21,10 @@ class StoreMetadataPopulator final : public IStoreMetadataPopulator {
       const std::uint32_t id = consolidatedLotData.GetStore(index - 1).Id();
       const auto metadata = storeInformationRetriever.TryRetrieveStoreInformation(id);
       if (!metadata) {
-        throw std::runtime_error("Unable to retrieve store information!");
+        // Which store, and why: the user can open its page, or wait for a slow one.
+        throw std::runtime_error("Unable to retrieve store information for store " +
+                                 std::to_string(id) + ":\n" +
+                                 storeInformationRetriever.LastFailure());
       }
       StoreInformation::SetStoreMetadata(id, *metadata);
       if (index % 3 == 0 || index == storeCount) {

@@ -17,8 +17,9 @@ class IStoreMetadataPopulator {
   IStoreMetadataPopulator& operator=(const IStoreMetadataPopulator&) = delete;
 
   // Reports i / n after every third store and after the last. Throws std::runtime_error
-  // "Unable to retrieve store information!" at the first store whose metadata cannot be had;
-  // the stores before it keep their entries.
+  // "Unable to retrieve store information for store ID:" and, on a line of its own, the
+  // retriever's reason, at the first store whose metadata cannot be had; the stores before it
+  // keep their entries.
   virtual void PopulateStoreMetadata(const ConsolidatedLotData& consolidatedLotData,
                                      const std::function<void(double)>& progress) const = 0;
 

@@ -36,9 +36,9 @@ constexpr std::size_t kChunkSize = 16384;
 std::string DescribeDuration(std::chrono::milliseconds duration) {
   const auto milliseconds = duration.count();
   if (milliseconds % 1000 == 0) {
-    return std::to_string(milliseconds / 1000) + " seconds";
+    return std::to_string(milliseconds / 1000) + (milliseconds == 1000 ? " second" : " seconds");
   }
-  return std::to_string(milliseconds) + " milliseconds";
+  return std::to_string(milliseconds) + (milliseconds == 1 ? " millisecond" : " milliseconds");
 }
 
 std::string DescribeSize(std::uint64_t bytes) {
@@ -80,6 +80,9 @@ class FileDownloader final : public IFileDownloader {
   void ArmPageDeadline();
   void DeadlineHandler(const boost::system::error_code& error);
   void Fail(const std::string& prefix, const boost::system::error_code& error);
+  // Ends the download with a failed status after an exception on the download thread; callback
+  // is the download's own, which the member may not hold yet.
+  void FailOnException(const std::string& what, const Utilities::StatusCallback& callback);
   void FinishDownload(const StatusUpdate& status);
   void Cleanup();
 
@@ -130,40 +133,70 @@ void FileDownloader::Download(const Url& url_, const Cookies& cookies, std::ostr
   if (downloadThread.joinable()) {
     downloadThread.join();
   }
-  downloadThread = std::thread([this, url_, cookies, &output_, statusCallback_] {
-    PerformDownload(url_, cookies, output_, statusCallback_);
-  });
+  try {
+    downloadThread = std::thread([this, url_, cookies, &output_, statusCallback_] {
+      PerformDownload(url_, cookies, output_, statusCallback_);
+    });
+  } catch (const std::exception& error) {
+    // No thread, so no other place to end this download: the caller waits for its status.
+    const std::string message = std::string("Error: unable to start the download: ") + error.what();
+    BOOST_LOG_TRIVIAL(error) << message;
+    statusCallback_(StatusUpdate(StatusState::Failed, message));
+  }
 }
 
 void FileDownloader::PerformDownload(const Url& url_, const Cookies& cookies, std::ostream& output_,
                                      const Utilities::StatusCallback& statusCallback_) {
-  url = url_.host + "/" + url_.path;
-  // Download has joined the previous download's thread: nothing of it is running any more.
-  Reset();
-  statusCallback = statusCallback_;
-  request = PrepareRequest(url_.host, url_.path, cookies);
-  BOOST_LOG_TRIVIAL(trace) << "Prepared request: " << request;
-  output = &output_;
-
-  const auto [name, service] = SplitHostAndService(url_.host);
-  ArmPageDeadline();
-  ArmDeadline(timeouts.connectTimeout, "no connection to " + url_.host + " within " +
-                                           DescribeDuration(timeouts.connectTimeout));
-  resolver->async_resolve(
-      name, service, tcp::resolver::address_configured,
-      [this](const boost::system::error_code& error, const tcp::resolver::results_type& endpoints) {
-        ResolveHandler(error, endpoints);
-      });
-
+  // Nothing may leave this thread as an exception: that would end the process. Making the I/O
+  // objects needs file descriptors, which may run out; preparing the request, arming the
+  // deadlines and starting the resolution allocate; handlers and callbacks run inside the loop.
+  // Each of these ends the download with one failed status like any other failure.
   try {
+    finished = false;
+    url = url_.host + "/" + url_.path;
+    // Download has joined the previous download's thread: nothing of it is running any more.
+    Reset();
+    statusCallback = statusCallback_;
+    request = PrepareRequest(url_.host, url_.path, cookies);
+    BOOST_LOG_TRIVIAL(trace) << "Prepared request: " << request;
+    output = &output_;
+
+    const auto [name, service] = SplitHostAndService(url_.host);
+    ArmPageDeadline();
+    ArmDeadline(timeouts.connectTimeout, "no connection to " + url_.host + " within " +
+                                             DescribeDuration(timeouts.connectTimeout));
+    resolver->async_resolve(
+        name, service, tcp::resolver::address_configured,
+        [this](const boost::system::error_code& error,
+               const tcp::resolver::results_type& endpoints) { ResolveHandler(error, endpoints); });
     ioContext->run();
   } catch (const std::exception& error) {
-    // Handlers do not throw by themselves; this is the I/O loop's own failure or a callback's.
-    if (!finished) {
-      FinishDownload(StatusUpdate(StatusState::Failed, std::string("Error: ") + error.what()));
-    } else {
-      BOOST_LOG_TRIVIAL(error) << "Error after the download of " << url << ": " << error.what();
-    }
+    FailOnException(error.what(), statusCallback_);
+  } catch (...) {
+    FailOnException("unknown exception", statusCallback_);
+  }
+}
+
+void FileDownloader::FailOnException(const std::string& what,
+                                     const Utilities::StatusCallback& callback) {
+  if (finished) {
+    // The final status has gone out; only its callback can have thrown.
+    BOOST_LOG_TRIVIAL(error) << "Error after the download of " << url << ": " << what;
+    return;
+  }
+  const std::string message = "Error: " + what;
+  BOOST_LOG_TRIVIAL(error) << message;
+  finished = true;
+  try {
+    Cleanup();
+  } catch (const std::exception& error) {
+    BOOST_LOG_TRIVIAL(error) << "Error cleaning up FileDownloader: " << error.what();
+  }
+  try {
+    callback(StatusUpdate(StatusState::Failed, message));
+  } catch (const std::exception& error) {
+    BOOST_LOG_TRIVIAL(error) << "Error reporting the failed download of " << url << ": "
+                             << error.what();
   }
 }
 
@@ -529,7 +562,12 @@ void FileDownloader::FinishDownload(const StatusUpdate& status) {
     BOOST_LOG_TRIVIAL(error) << status.Message();
   }
   finished = true;
-  Cleanup();
+  try {
+    Cleanup();
+  } catch (const std::exception& error) {
+    // The status must go out all the same: the caller waits for it.
+    BOOST_LOG_TRIVIAL(error) << "Error cleaning up FileDownloader: " << error.what();
+  }
   statusCallback(status);
 }
 

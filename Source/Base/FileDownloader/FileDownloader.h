@@ -42,11 +42,12 @@ class IFileDownloader {
 // How long a download may wait. A server that does not accept the connection within
 // connectTimeout, that sends nothing for idleTimeout once connected, or that has not delivered
 // the whole page within pageTimeout of the start (a trickle of bytes keeps the idle deadline
-// away for ever) ends the download with a failed status "Timeout error: ...".
+// away for ever) ends the download with a failed status "Timeout error: ..." that names the
+// page. Tests set them lower.
 struct DownloadTimeouts {
   std::chrono::milliseconds connectTimeout{std::chrono::seconds(30)};
   std::chrono::milliseconds idleTimeout{std::chrono::seconds(30)};
-  std::chrono::milliseconds pageTimeout{std::chrono::minutes(5)};
+  std::chrono::milliseconds pageTimeout{std::chrono::minutes(2)};
 };
 
 // How much a download may bring. A body larger than maxPageBytes, announced or received, ends

@@ -41,10 +41,12 @@ TEST(ColorInformationParserTest, PagesWithoutColoursAndUnreadablePages) {
   ASSERT_TRUE(none);
   EXPECT_TRUE(none->empty());
   EXPECT_FALSE(parser->ParseColorInformation(""));
-  EXPECT_FALSE(parser->ParseColorInformation(Row("11", "#zzzzzz", "Black")));
-  EXPECT_FALSE(parser->ParseColorInformation(Row("99999999999", "#212121", "Black")));
-  EXPECT_FALSE(parser->ParseColorInformation(Row("2147483647", "#212121", "Black")));
-  EXPECT_FALSE(parser->ParseColorInformation(Row("11", "#FFFFFFFF", "Black")));
+  const auto page = [](const std::string& row) { return "<HTML>" + row + "</HTML>"; };
+  EXPECT_TRUE(parser->ParseColorInformation(page(Row("11", "#212121", "Black"))));
+  EXPECT_FALSE(parser->ParseColorInformation(page(Row("11", "#zzzzzz", "Black"))));
+  EXPECT_FALSE(parser->ParseColorInformation(page(Row("99999999999", "#212121", "Black"))));
+  EXPECT_FALSE(parser->ParseColorInformation(page(Row("2147483647", "#212121", "Black"))));
+  EXPECT_FALSE(parser->ParseColorInformation(page(Row("11", "#FFFFFFFF", "Black"))));
 }
 
 }  // namespace

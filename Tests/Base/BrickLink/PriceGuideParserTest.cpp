@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "ReadFile.h"
@@ -68,10 +69,11 @@ TEST_F(PriceGuideParserTest, RealisticPageGivesBothConditions) {
   ASSERT_TRUE(newGuide && usedGuide);
 
   EXPECT_EQ(newGuide->SalesStatistics(),
-            (PriceGuideStatistics{152, 4023, 0.0512, 0.1234, 0.11, 1.0}))
-      << "a statistics price keeps the designed conversion: 1,250.0000 reads as 1";
+            (PriceGuideStatistics{152, 4023, 0.0512, 0.1234, 0.11, 1250.0}))
+      << "a statistics price reads whole, grouping included";
   EXPECT_EQ(usedGuide->SalesStatistics(), (PriceGuideStatistics{88, 905, 0.02, 0.08, 0.075, 0.3}));
-  EXPECT_EQ(newGuide->CurrentStatistics(), (PriceGuideStatistics{3, 1135, 0.09, 412.7, 1.2, 1.0}));
+  EXPECT_EQ(newGuide->CurrentStatistics(),
+            (PriceGuideStatistics{3, 1135, 0.09, 412.7, 1.2, 1234.5678}));
   EXPECT_EQ(usedGuide->CurrentStatistics(), (PriceGuideStatistics{2, 41, 0.04, 0.05, 0.045, 0.06}));
 
   // Lot prices keep their grouping and decimals; page order is kept.
@@ -122,28 +124,64 @@ TEST_F(PriceGuideParserTest, UnavailableBoxesAndOneSidedPages) {
             (std::vector<PriceGuideDatum>{{1, 1, 1.0}, {2, 2, 2.0}, {4, 4, 4.0}}));
 }
 
-TEST_F(PriceGuideParserTest, LotPricesReadTheWholeNumber) {
-  EXPECT_EQ(ParsePrice("1,234"), 1234.0);
-  EXPECT_EQ(ParsePrice("1,234.5678"), 1234.5678);
-  EXPECT_EQ(ParsePrice("0.0512"), 0.0512);
-  EXPECT_EQ(ParsePrice("12,345,678.9"), 12345678.9);
+TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {
   using B = PageBuilder;
-  const auto guides = parser->ParsePriceGuide(
-      B::Page(
-          B::NewLotsOnly("3", "1,234.00"),
-          B::Section({{1, 'Y', "1", "1,234"}, {2, 'Y', "2", "1,234.5678"}, {3, 'Y', "5", "7.25"}})),
-      true);
-  ASSERT_TRUE(guides.first);
-  EXPECT_EQ(Lots(*guides.first),
-            (std::vector<PriceGuideDatum>{{1, 1, 1234.0}, {2, 2, 1234.5678}, {3, 5, 7.25}}));
-  EXPECT_EQ(guides.first->CurrentStatistics().minPrice, 1.0);
+  struct Case {
+    const char* quantity;
+    const char* price;
+    std::optional<PriceGuideDatum> lot;  // empty: the page is unreadable
+  };
+  const Case cases[] = {
+      {"1", "1,234", PriceGuideDatum{7, 1, 1234.0}},
+      {"2", "1,234.5678", PriceGuideDatum{7, 2, 1234.5678}},
+      {"1,000", "0.0500", PriceGuideDatum{7, 1000, 0.05}},  // was read as 1
+      {"2147483647", "0.0500", PriceGuideDatum{7, 2147483647, 0.05}},
+      {"2147483648", "0.0500", std::nullopt},  // was cached as -2147483648
+      {"1", "-0.0500", std::nullopt},          // was read as +0.05
+      {"1", "1e15", std::nullopt},             // was read as 1
+      {"1", "1e300", std::nullopt},            // was read as 1
+      {"1", "0,0594", std::nullopt},           // was read as 594
+      {"2.5", "0.0500", std::nullopt},         // was read as 2
+      {"0x10", "0.0500", std::nullopt},        // was read as 0
+      {"30<!-- x -->10", "0.0500", std::nullopt},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(std::string(test.quantity) + " at " + test.price);
+    const auto guides = parser->ParsePriceGuide(
+        B::Page(B::NewLotsOnly("1", "1.00"), B::Section({{7, 'Y', test.quantity, test.price}})),
+        true);
+    if (!test.lot) {
+      EXPECT_FALSE(guides.first);
+      EXPECT_FALSE(guides.second);
+      continue;
+    }
+    ASSERT_TRUE(guides.first && guides.second);
+    EXPECT_EQ(Lots(*guides.first), std::vector<PriceGuideDatum>{*test.lot});
+  }
+
+  // The statistics boxes read their numbers the same way.
+  const auto grouped = parser->ParsePriceGuide(
+      B::Page(B::NewLotsOnly("1,001", "1,250.0000"), B::Section({{7, 'Y', "1", "1.00"}})), true);
+  ASSERT_TRUE(grouped.first);
+  EXPECT_EQ(grouped.first->CurrentStatistics().lotCount, 1001u);
+  EXPECT_EQ(grouped.first->CurrentStatistics().minPrice, 1250.0) << "was read as 1";
+  for (const char* price : {"-1.00", "1e3", "0,05"}) {
+    EXPECT_FALSE(
+        parser
+            ->ParsePriceGuide(
+                B::Page(B::NewLotsOnly("1", price), B::Section({{7, 'Y', "1", "1.00"}})), true)
+            .first)
+        << price;
+  }
 }
 
-TEST_F(PriceGuideParserTest, LotAcrossALineBreakIsAbsent) {
+TEST_F(PriceGuideParserTest, LotAcrossALineBreakIsAbsentUnlessTheBreakIsInTheStoreName) {
   using B = PageBuilder;
   std::string section = B::Section({{1, 'Y', "1", "1.0000"}, {2, 'Y', "2", "2.0000"}});
   const auto split = section.find("<TD>2</TD>");
   section.insert(split, 1, '\n');
+  // The image's title repeats the store's name, which may hold line breaks and form feeds.
+  section.replace(section.find("Store: S"), 8, "Store: \r\nS\f\x1B");
   const auto guides = parser->ParsePriceGuide(B::Page(B::NewLotsOnly("2", "1.00"), section), false);
   ASSERT_TRUE(guides.first);
   EXPECT_EQ(Lots(*guides.first), (std::vector<PriceGuideDatum>{{1, 1, 1.0}}));
@@ -163,10 +201,10 @@ TEST_F(PriceGuideParserTest, UnreadablePagesGiveNoGuides) {
       {"box without figures", B::Page("<TD>Times Sold: none</TD>\n" + B::Unavailable() +
                                           B::Unavailable() + B::Unavailable(),
                                       "")},
-      {"store id not a number",
-       B::Page(B::NewLotsOnly("1", "1.00"),
-               "Currently Available <A "
-               "HREF=\"/store.asp?sID=abc&x\">box16Y<TD>1</TD>&nbsp;US&nbsp;$1.00")},
+      {"store id not a number", B::Page(B::NewLotsOnly("1", "1.00"),
+                                        "Currently Available <A "
+                                        "HREF=\"/store.asp?sID=abc&x\"><IMG "
+                                        "SRC=\"box16Y.png\"></A><TD>1</TD>&nbsp;US&nbsp;$1.00")},
       {"quantity beyond 32 bits",
        B::Page(B::NewLotsOnly("1", "1.00"), B::Section({{1, 'Y', "99999999999", "1.0000"}}))},
       {"store id the database cannot keep",

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <sstream>
 
 #include "BrickLink/ColorInformationCache.h"
@@ -208,6 +209,93 @@ TEST_F(RetrieverTest, APriceTheCacheCannotStoreFailsTheRetrievalAndStoresNothing
   }
   Item item(ItemType::Part, "3002", "3002", 11, Condition::New, 1);
   EXPECT_FALSE(cache.TryRetrievePriceGuide(item, {"US", 1}));
+}
+
+TEST_F(RetrieverTest, CutPagesAndHostileNumbersAreNeitherUsedNorCached) {
+  const auto colorParser = CreateColorInformationParser();
+  const auto guideParser = CreatePriceGuideParser();
+  const auto storeParser = CreateStoreInformationParser();
+  ColorInformationCache colorCache;
+  PriceGuideCache guideCache;
+  StoreMetadataCache storeCache;
+  const std::string host = server.HostAndPort();
+  const auto colors = CreateColorInformationRetriever(*downloader, colorCache, *colorParser, host);
+  const auto guides =
+      CreatePriceGuideRetriever(*downloader, guideCache, *guideParser, "US", 1, host);
+  const auto stores = CreateStoreInformationRetriever(*downloader, storeCache, *storeParser, host);
+  Item part(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
+  StoreMetadata metadata;
+  const std::function<bool()> retrieveColors = [&] {
+    return colors->TryPopulateColorInformation();
+  };
+  const std::function<bool()> retrieveGuide = [&] { return guides->TryPopulatePriceGuides(part); };
+  const std::function<bool()> retrieveStore = [&] {
+    return stores->TryRetrieveStoreInformation(1001) != nullptr;
+  };
+  const std::function<bool()> colorsCached = [&] {
+    return colorCache.TryRetrieveColorInformation();
+  };
+  const std::function<bool()> guideCached = [&] {
+    return guideCache.TryRetrievePriceGuide(part, {"US", 1});
+  };
+  const std::function<bool()> storeCached = [&] {
+    return storeCache.TryRetrieveStoreMetadata(1001, metadata);
+  };
+  struct Case {
+    const char* what;
+    const char* pattern;
+    Fault fault;
+    const std::function<bool()>& retrieve;
+    const std::function<bool()>& cached;
+  };
+  const Case cases[] = {
+      // Without a length, a connection closed early looks like a whole page to the download.
+      {"colours cut at a tenth", "catalogColors", Fault::CutWithoutLength(10), retrieveColors,
+       colorsCached},
+      {"colours cut near their end", "catalogColors", Fault::CutWithoutLength(97), retrieveColors,
+       colorsCached},
+      {"price guide cut", "itemNo=3001", Fault::CutWithoutLength(90), retrieveGuide, guideCached},
+      {"store page cut", "sID=1001", Fault::CutWithoutLength(95), retrieveStore, storeCached},
+      // Numbers that were read as others: a quantity stored as a negative one, a price without
+      // its sign.
+      {"quantity beyond 31 bits", "itemNo=3001",
+       Fault::Rewrite("<TD>10</TD>", "<TD>2147483648</TD>"), retrieveGuide, guideCached},
+      {"negative price", "itemNo=3001", Fault::Rewrite("$0.1200", "$-0.1200"), retrieveGuide,
+       guideCached},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.what);
+    server.SetFault(test.pattern, test.fault);
+    const std::size_t before = Requests();
+    EXPECT_FALSE(test.retrieve());
+    EXPECT_EQ(Requests(), before + 1);
+    EXPECT_FALSE(test.cached());
+    server.ClearFaults();
+  }
+  // The reason names the page.
+  EXPECT_EQ(guides->LastFailure(),
+            "The price guide page " + host + "/" + PriceGuidePath(part) + " could not be read");
+  EXPECT_EQ(stores->LastFailure(),
+            "The store page " + host + "/store.asp?sID=1001 could not be read");
+  EXPECT_TRUE(retrieveGuide());
+  EXPECT_TRUE(retrieveStore());
+}
+
+TEST_F(RetrieverTest, AStoreNamedWithControlCharactersIsReadAndKeptAsNamed) {
+  const auto parser = CreateStoreInformationParser();
+  StoreMetadataCache cache;
+  const auto retriever =
+      CreateStoreInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
+  // Raw in the title and in the heading that repeats it: line breaks, a form feed, a bell,
+  // an escape sequence, a right-to-left override.
+  const std::string name = "Bricks\r\n\f\a\x1B[31m\xE2\x80\xAE More\x7F";
+  server.SetFault("sID=1001", Fault::Rewrite("Bricks &amp; More", name));
+  const auto store = retriever->TryRetrieveStoreInformation(1001);
+  ASSERT_TRUE(store) << retriever->LastFailure();
+  EXPECT_EQ(*store, (StoreMetadata{name, "DE"}));
+  StoreMetadata cached;
+  ASSERT_TRUE(cache.TryRetrieveStoreMetadata(1001, cached));
+  EXPECT_EQ(cached, *store);
 }
 
 TEST_F(RetrieverTest, ItemIdsCannotAddParametersOrHeaders) {

@@ -47,12 +47,12 @@ TEST(StoreInformationParserTest, PagesThatAreNotStorePages) {
   const auto parser = CreateStoreInformationParser();
   EXPECT_FALSE(parser->ParseStoreInformation(""));
   EXPECT_FALSE(parser->ParseStoreInformation("<HTML><TITLE>Store not found</TITLE></HTML>"));
-  // The title must end with the site name, on the title's own line.
+  // The title must end with " - " and the site name.
   EXPECT_FALSE(parser->ParseStoreInformation(
-      "<TITLE>Bricks -\n BrickLink Reference Catalog</TITLE> uID=1&a&c=2&b&cn=DE&"));
+      "<TITLE>Bricks -\n BrickLink Reference Catalog</TITLE> uID=1&a&c=2&b&cn=DE&</HTML>"));
   // A store link without country.
   EXPECT_FALSE(parser->ParseStoreInformation(
-      "<TITLE>Bricks - BrickLink Reference Catalog</TITLE><A HREF=\"x?uID=1&c=2\">"));
+      "<TITLE>Bricks - BrickLink Reference Catalog</TITLE><A HREF=\"x?uID=1&c=2\"></HTML>"));
 }
 
 }  // namespace

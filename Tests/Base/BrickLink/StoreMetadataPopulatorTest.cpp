@@ -24,6 +24,8 @@ class FakeStoreInformationRetriever final : public IStoreInformationRetriever {
     return entry == known.end() ? nullptr : std::make_unique<const StoreMetadata>(entry->second);
   }
 
+  std::string LastFailure() const override { return "page of " + std::to_string(asked.back()); }
+
   std::map<std::uint32_t, StoreMetadata> known;
   std::vector<std::uint32_t> asked;
 };
@@ -70,7 +72,7 @@ TEST(StoreMetadataPopulatorTest, StopsAtTheFirstStoreThatCannotBeHad) {
         TableOf({811, 812, 813}), [&progress](double fraction) { progress.push_back(fraction); });
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Unable to retrieve store information!");
+    EXPECT_STREQ(error.what(), "Unable to retrieve store information for store 812:\npage of 812");
   }
   EXPECT_EQ(retriever.asked, (std::vector<std::uint32_t>{811, 812}));
   EXPECT_TRUE(progress.empty());

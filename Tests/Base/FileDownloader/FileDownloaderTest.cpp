@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <boost/asio.hpp>
 #include <condition_variable>
@@ -321,6 +324,29 @@ TEST(FileDownloaderTest, NothingListeningIsAConnectError) {
   EXPECT_EQ(updates[0].message, "Connect error: Connection refused");
 }
 
+TEST(FileDownloaderTest, RunningOutOfFileDescriptorsEndsInAFailedStatus) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // In a child process: with no descriptor left, the download thread cannot make its I/O
+  // loop. That must end the download, not the process.
+  EXPECT_EXIT(
+      {
+        const int lowestFree = dup(2);
+        close(lowestFree);
+        rlimit limit{};
+        getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(lowestFree);
+        setrlimit(RLIMIT_NOFILE, &limit);
+        auto downloader = CreateFileDownloader();
+        Recorder recorder;
+        downloader->Download({"127.0.0.1:9", "p"}, recorder.output, recorder.Callback());
+        const auto updates = recorder.WaitForEnd();
+        const bool reported =
+            updates.size() == 1 && updates[0].failed && updates[0].message.rfind("Error: ", 0) == 0;
+        std::_Exit(reported ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
 TEST(FileDownloaderTest, DownloadsRunOneAfterAnother) {
   const std::string response = Response("first", "Content-Length: 5\r\n");
   ScriptedServer slow({{{150ms, response}}});
@@ -412,6 +438,8 @@ TEST(FileDownloaderBodyEndTest, PageDeadlineEndsADownloadThatNeverCompletes) {
       << slow.final.message;
   EXPECT_NE(slow.final.message.find("/page.asp within 300 milliseconds"), std::string::npos)
       << slow.final.message;
+  // Left to itself, a page may take two minutes at most.
+  EXPECT_EQ(DownloadTimeouts{}.pageTimeout, std::chrono::minutes(2));
 }
 
 TEST(FileDownloaderChunkedTest, ChunkedBodyIsDecoded) {

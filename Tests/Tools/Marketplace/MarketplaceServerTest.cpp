@@ -341,6 +341,19 @@ TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
   EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
   EXPECT_EQ(response.body, normal.substr(0, normal.size() / 2));
 
+  server.SetFault("itemNo=3001", Fault::CutWithoutLength(10));
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  EXPECT_TRUE(response.closedByServer);
+  EXPECT_FALSE(response.HasHeader("Content-Length"));
+  EXPECT_EQ(response.body, normal.substr(0, normal.size() / 10));
+
+  server.SetFault("itemNo=3001", Fault::Rewrite("<TD>120</TD>", "<TD>1,000</TD>"));
+  response = Get(kBlack3001, "viewCurrencyID=1");
+  std::string rewritten = normal;
+  rewritten.replace(rewritten.find("<TD>120</TD>"), 12, "<TD>1,000</TD>");
+  EXPECT_EQ(response.body, rewritten);
+  EXPECT_EQ(response.Header("Content-Length"), std::to_string(rewritten.size()));
+
   server.ClearFault("itemNo=3001");
   EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=1").body, normal);
 }
