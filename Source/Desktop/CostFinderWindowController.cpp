@@ -378,7 +378,7 @@ void CostFinderWindowController::showStoresToKeepDialog() {
 }
 
 void CostFinderWindowController::showStoreListDialog(StoreList list) {
-  // The store names the dialog shows are written by the search thread without a lock.
+  // The lists belong to the next search: while one runs, the buttons that open them are off.
   if (isSearching()) {
     return;
   }
