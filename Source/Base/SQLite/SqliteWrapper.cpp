@@ -197,22 +197,40 @@ void Database::TryEnableForeignKeyConstraints() {
 
 std::string Database::GetErrorMessage() const { return sqlite3_errmsg(handle); }
 
+bool Database::HasTable(const char* table) const {
+  const auto statement = CreateReadStatement(
+      "SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? COLLATE "
+      "NOCASE");
+  statement->BindText(0, table);
+  const IRow* row = statement->AdvanceRow();
+  return row != nullptr && row->GetInteger64(0) > 0;
+}
+
+// Only a table that is not there reads as empty. Any other failure (a lock held past the busy
+// timeout, a damaged file) is no answer at all: a caller that took it for "no rows" would act
+// on a table it never read, as writing first-start values over the user's settings.
 std::int64_t Database::GetRowCount(const char* table) const {
-  try {
-    return ReadSingleInteger((std::string("SELECT COUNT(*) FROM ") + table).c_str());
-  } catch (const std::runtime_error&) {
+  if (!HasTable(table)) {
     return 0;
   }
+  return ReadSingleInteger((std::string("SELECT COUNT(*) FROM ") + table).c_str());
 }
 
 bool Database::ColumnHasValues(const char* table, const char* column) const {
-  try {
-    const auto statement =
-        CreateReadStatement((std::string("SELECT ") + column + " FROM " + table).c_str());
-    return statement->AdvanceRow() != nullptr;
-  } catch (const std::runtime_error&) {
+  if (!HasTable(table)) {
     return false;
   }
+  const auto columns = CreateReadStatement(
+      "SELECT COUNT(*) FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE");
+  columns->BindText(0, table);
+  columns->BindText(1, column);
+  const IRow* found = columns->AdvanceRow();
+  if (found == nullptr || found->GetInteger64(0) == 0) {
+    return false;
+  }
+  const auto statement =
+      CreateReadStatement((std::string("SELECT ") + column + " FROM " + table).c_str());
+  return statement->AdvanceRow() != nullptr;
 }
 
 std::int64_t Database::ReadSingleInteger(const char* sql) const {

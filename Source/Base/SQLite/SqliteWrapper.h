@@ -100,10 +100,12 @@ class IDatabase {
 
   // The connection's current error text (SQLite's "not an error" when there is none).
   virtual std::string GetErrorMessage() const = 0;
-  // The number of rows of the table; 0 also when the table does not exist.
+  // The number of rows of the table; 0 also when the table does not exist. Any other failure
+  // throws std::runtime_error with SQLite's text, never reads as 0.
   virtual std::int64_t GetRowCount(const char* table) const = 0;
   // Whether the column of the table holds at least one row; false for an empty table and for a
-  // missing table or column. Used to recognise tables of an earlier layout.
+  // missing table or column. Used to recognise tables of an earlier layout. Any other failure
+  // throws std::runtime_error with SQLite's text.
   virtual bool ColumnHasValues(const char* table, const char* column) const = 0;
   // Column 0 of the query's only row. A query without a row throws std::runtime_error with the
   // connection's current error text; a second row is a broken invariant.
@@ -182,6 +184,8 @@ class Database : public IMutableDatabase, public std::enable_shared_from_this<Da
 
   // Whether a transaction is open on the connection (it is not in autocommit mode).
   bool InTransaction() const;
+  // Whether a table or view of the name (in any case) exists; throws when that cannot be read.
+  bool HasTable(const char* table) const;
 
  private:
   sqlite3_stmt* Prepare(const char* sql) const;
