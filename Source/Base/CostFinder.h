@@ -31,6 +31,9 @@ class ICostFinder {
   // found nothing. Valid until the cost finder is destroyed.
   virtual const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& GetCombinationData()
       const = 0;
+  // The wanted list's lines that the reader left out on purpose (no MINQTY, MINQTY 0), for the
+  // front ends to name; empty until the list was read. Valid until the cost finder is destroyed.
+  virtual const std::vector<BrickStore::SkippedLine>& SkippedLines() const = 0;
 
  protected:
   ICostFinder() = default;

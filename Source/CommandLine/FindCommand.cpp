@@ -139,6 +139,9 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
 
   costFinder->FindMinimumCostCombinations(options.threadCount.value_or(DefaultThreadCount()));
   reporter.Finish();
+  for (const BrickStore::SkippedLine& skipped : costFinder->SkippedLines()) {
+    errors << Utilities::ShowControlCharacters(BrickStore::DescribeSkippedLine(skipped)) << '\n';
+  }
   if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
     errors << Utilities::ShowControlCharacters(notice) << '\n';
   }
@@ -158,7 +161,7 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
     WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
                options.searchMethod,
                options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
-               options.marketplaceHost},
+               options.marketplaceHost, costFinder->SkippedLines()},
               plans, output);
   } else {
     WritePlans(plans, options.marketplaceHost, output);

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -155,6 +156,8 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
   connect(storesToKeep, &QPushButton::clicked, this,
           &CostFinderWindowController::showStoresToKeepDialog);
   connect(searchRunner.get(), &SearchRunner::failed, this, &CostFinderWindowController::queueAlert);
+  connect(searchRunner.get(), &SearchRunner::linesSkipped, this,
+          &CostFinderWindowController::showSkippedLines);
   connect(searchRunner.get(), &SearchRunner::finished, this,
           &CostFinderWindowController::searchFinishedWith);
 
@@ -335,6 +338,11 @@ void CostFinderWindowController::launchFindCombinations() {
     return;
   }
   statusView->prepareForStatusUpdates();
+  // The lines named belong to the search before; the bar is made only when there were any.
+  if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+    bar->clearMessage();
+    bar->setToolTip(QString());
+  }
   displayStatusView();
   setConfigurationControlsEnabled(false);
   // The plans shown so far belong to the cost finder that this search replaces.
@@ -358,6 +366,17 @@ void CostFinderWindowController::searchFinishedWith(const Combinations& combinat
     setConfigurationControlsEnabled(true);
   }
   emit searchFinished();
+}
+
+void CostFinderWindowController::showSkippedLines(const QStringList& lines) {
+  // Named where they stay in sight with the plans: a line left out without a word would be
+  // taken for bought.
+  statusBar()->showMessage(
+      (lines.size() == 1
+           ? QStringLiteral("1 line of the wanted list skipped: ")
+           : QStringLiteral("%1 lines of the wanted list skipped: ").arg(lines.size())) +
+      lines.join(QStringLiteral("; ")));
+  statusBar()->setToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void CostFinderWindowController::setConfigurationControlsEnabled(bool enabled) {

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "Formatting.h"
 #include "Logging.h"
 
 namespace Corvalle::Desktop {
@@ -45,6 +46,15 @@ void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& 
     costFinder =
         CreateCostFinder(request.wantedListPath, request.preferences, marketplaceHost, callbacks);
     costFinder->FindMinimumCostCombinations(request.threadCount);
+    QStringList skipped;
+    for (const BrickStore::SkippedLine& line : costFinder->SkippedLines()) {
+      // The id comes from the file, which may hold control characters.
+      skipped << QString::fromStdString(
+          Utilities::ShowControlCharacters(BrickStore::DescribeSkippedLine(line)));
+    }
+    if (!skipped.isEmpty()) {
+      PostToMainThread(this, [this, skipped] { emit linesSkipped(skipped); });
+    }
     std::uint32_t position = 0;
     for (const auto& plan : costFinder->GetCombinationData()) {
       combinations.push_back(

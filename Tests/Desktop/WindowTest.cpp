@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -193,6 +194,7 @@ class WindowTest : public QObject {
   void storeListDialogsEditTheSavedLists();
   void searchesAgainstALiveMarketplace();
   void shippingAndStoreChoicesReachTheNextSearch();
+  void skippedLinesAreNamedInTheStatusBar();
 };
 
 void WindowTest::firstStartOnAFreshDatabase() {
@@ -643,6 +645,46 @@ void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
   QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{avoided});
   QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{kept});
   QCOMPARE(saved.shippingDomestic, 4.0);
+}
+
+// A line the format leaves out on purpose stays named in sight; the next search clears it.
+void WindowTest::skippedLinesAreNamedInTheStatusBar() {
+  const FreshCache cache;
+  const Testing::TemporaryDirectory files;
+  const auto list = files.WriteFile(
+      "skipping.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>0</MINQTY></ITEM>"
+      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID></ITEM></INVENTORY>");
+  CostFinderWindowController window(kUnusedHost);
+  window.show();
+  QSignalSpy finished(&window, &CostFinderWindowController::searchFinished);
+  ChooseWantedList(window, QString::fromStdString(list.string()));
+  Control<QPushButton>(window, "findCombinations")->click();
+  QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+  QCOMPARE(window.statusBar()->currentMessage(),
+           QStringLiteral("2 lines of the wanted list skipped: Line 1 (item 3001) skipped: MINQTY "
+                          "is 0; Line 2 (item 3002) skipped: no MINQTY"));
+  // Nothing was left to buy: the alerts say so.
+  for (int alerts = 0; alerts < 2; ++alerts) {
+    QMessageBox* alert = nullptr;
+    QTRY_VERIFY((alert = VisibleAlert(window)) != nullptr);
+    alert->buttons().first()->click();
+    QTRY_VERIFY(VisibleAlert(window) == nullptr || VisibleAlert(window) != alert);
+  }
+  QTRY_VERIFY(ControlsEnabled(window));
+  const auto broken = files.WriteFile("broken.xml", "<INVENTORY><ITEM>");
+  ChooseWantedList(window, QString::fromStdString(broken.string()));
+  Control<QPushButton>(window, "findCombinations")->click();
+  QCOMPARE(window.statusBar()->currentMessage(), QString());
+  QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 30000);
+  QCOMPARE(window.statusBar()->currentMessage(), QString());
+  QMessageBox* alert = nullptr;
+  while ((alert = VisibleAlert(window)) != nullptr || !ControlsEnabled(window)) {
+    if (alert != nullptr) {
+      alert->buttons().first()->click();
+    }
+    QTest::qWait(10);
+  }
 }
 
 QTEST_MAIN(WindowTest)
