@@ -11,6 +11,7 @@
 #include "Assert.h"
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
+#include "CacheDatabase.h"
 #include "Formatting.h"
 #include "SearchDefaults.h"
 #include "SqliteWrapper.h"
@@ -210,7 +211,15 @@ void PreferencesManager::WriteRows(const Preferences& preferences, const char* i
 }
 
 std::unique_ptr<IPreferencesManager> CreatePreferencesManager() {
-  return std::make_unique<PreferencesManager>(Sqlite::OpenCacheDatabase());
+  // The settings live in the cache file: a file damaged, or holding something else than the
+  // table under its name, is moved aside like any damaged cache, and the first-start values
+  // are used until the user sets others.
+  Sqlite::CacheDatabase cache([](Sqlite::IMutableDatabase& database) {
+    Sqlite::CheckTables(database, {{"Preferences", {"Key", "Value"}}});
+  });
+  return cache.Run([&cache](Sqlite::IMutableDatabase&) -> std::unique_ptr<IPreferencesManager> {
+    return std::make_unique<PreferencesManager>(cache.Connection());
+  });
 }
 
 }  // namespace Corvalle

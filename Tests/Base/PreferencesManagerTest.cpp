@@ -280,6 +280,20 @@ TEST_F(PreferencesManagerTest, AReadThatFailsIsAnErrorAndKeepsTheSettings) {
   }
 }
 
+// A view under the table's name read as settings but failed every save, and with it every
+// search, until the file was deleted by hand.
+TEST_F(PreferencesManagerTest, AViewInPlaceOfTheTableIsMovedAsideWithItsFile) {
+  Sql().Execute("CREATE VIEW Preferences AS SELECT 'Country' AS Key, 'Germany' AS Value");
+  connection.reset();
+  Sqlite::TakeDatabaseNotice();
+  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().country, "USA");
+  const std::string notice = Sqlite::TakeDatabaseNotice();
+  EXPECT_NE(notice.find("was damaged (Preferences is a view, not a table)"), std::string::npos)
+      << notice;
+  CreatePreferencesManager()->SetPreferences({2, "Germany", "Euro", {"Europe"}});
+  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().currency, "Euro");
+}
+
 TEST_F(PreferencesManagerTest, SavingWhileASearchWritesItsCacheDoesNotFail) {
   // The desktop saves preferences on its own connection while a search's cache writes on
   // another. The cache's write transaction is open before the save starts and stays open until
