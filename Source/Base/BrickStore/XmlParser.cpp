@@ -73,7 +73,7 @@ std::uint32_t ToUInt32(const std::string& text, const std::string& line, const c
   if (magnitude.empty() || magnitude.find_first_not_of("0123456789") != std::string_view::npos) {
     throw std::invalid_argument(line + ": " + quoted + " is not a whole number");
   }
-  if (negative) {
+  if (negative && magnitude.find_first_not_of('0') != std::string_view::npos) {
     throw std::out_of_range(line + ": " + quoted + " is below 0");
   }
   std::uint32_t value = 0;
@@ -118,9 +118,9 @@ std::uint32_t ToRequiredUInt32(const std::string& text, const std::string& line,
   return ToUInt32(text, line, field);
 }
 
-// A condition, trimmed and in either case: N is new; U, X (any) or none is any condition. Only
-// looking at "N" read " N", "n" and "New " as used, and so bought used parts for a new line; any
-// other text now refuses the list.
+// A condition, trimmed and in either case: N is new; U, X (any) or none is any condition.
+// Looking for a leading upper-case N only made " N" and "n" any condition, and so bought used
+// parts for a new line; any other text refuses the list.
 Condition ToCondition(const std::string& text, const std::string& line, const char* field) {
   const std::string letter = Trim(text);
   if (letter.empty()) {
