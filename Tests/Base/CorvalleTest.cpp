@@ -148,7 +148,7 @@ TEST(ColorInformationTest, NamesReadWhileASearchWritesTheTableAreWhole) {
     ColorInformation::SetColorData(id, even, 0x123456);
   }
   const auto failures = Testing::WriteWhileReading(
-      200000,
+      20000,
       [&](std::size_t n) {
         ColorInformation::SetColorData(700 + n % 16, n % 2 == 0 ? even : odd, 0x123456);
         ColorInformation::SetColorData(static_cast<std::uint32_t>(10000 + n), even, 0);

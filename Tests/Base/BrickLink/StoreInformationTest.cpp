@@ -52,7 +52,7 @@ TEST(StoreInformationTest, LookupsWhileASearchWritesTheTableAreWhole) {
     StoreInformation::SetStoreMetadata(id, even);
   }
   const auto failures = Testing::WriteWhileReading(
-      200000,
+      20000,
       [&](std::size_t n) {
         StoreInformation::SetStoreMetadata(static_cast<std::uint32_t>(800 + n % 16),
                                            n % 2 == 0 ? even : odd);
