@@ -358,6 +358,10 @@ void CostFinderWindowController::launchFindCombinations() {
 }
 
 void CostFinderWindowController::searchFinishedWith(const Combinations& combinations) {
+  // A cache file found damaged during the search was moved aside: the user learns where to.
+  if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
+    queueAlert(QString::fromStdString(notice));
+  }
   if (combinations.empty()) {
     statusView->reset();
     queueAlert(QStringLiteral("No combinations found :("));

@@ -195,6 +195,7 @@ class WindowTest : public QObject {
   void searchesAgainstALiveMarketplace();
   void shippingAndStoreChoicesReachTheNextSearch();
   void skippedLinesAreNamedInTheStatusBar();
+  void aCacheMendedDuringASearchIsToldAfterIt();
 };
 
 void WindowTest::firstStartOnAFreshDatabase() {
@@ -685,6 +686,30 @@ void WindowTest::skippedLinesAreNamedInTheStatusBar() {
     }
     QTest::qWait(10);
   }
+}
+
+void WindowTest::aCacheMendedDuringASearchIsToldAfterIt() {
+  const FreshCache cache;
+  const Testing::TemporaryDirectory files;
+  const auto list = files.WriteFile(
+      "list.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>0</MINQTY></ITEM>"
+      "</INVENTORY>");
+  CostFinderWindowController window(kUnusedHost);
+  window.show();
+  std::ofstream(Sqlite::GetDatabasePath(), std::ios::binary) << std::string(4096, 'x');
+  ChooseWantedList(window, QString::fromStdString(list.string()));
+  Control<QPushButton>(window, "findCombinations")->click();
+  QStringList alerts;
+  QTRY_VERIFY_WITH_TIMEOUT(VisibleAlert(window) != nullptr, 30000);
+  // The alerts of the search, its end and the notice, one after the other.
+  while (QMessageBox* alert = VisibleAlert(window)) {
+    alerts << alert->text();
+    alert->buttons().first()->click();
+    QTest::qWait(200);
+  }
+  QVERIFY2(alerts.filter(QStringLiteral("was damaged (file is not a database)")).size() == 1,
+           qPrintable(alerts.join(QLatin1Char('|'))));
 }
 
 QTEST_MAIN(WindowTest)
