@@ -36,16 +36,16 @@ sanitize: deps
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
 
-# The tests that run threads (the search, the downloader, the retrievers and the pipeline)
-# built with ThreadSanitizer.
+# The tests that run threads (the search, the downloader, the retrievers, the pipeline and the
+# process-wide colour and store tables) built with ThreadSanitizer.
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALLE_TSAN=ON \
 	  -DCORVALLE_WERROR=ON
 	cmake --build build-tsan -j$(JOBS) --target corvalle_search_tests \
 	  corvalle_combinations_tests corvalle_filedownloader_tests corvalle_retriever_tests \
-	  corvalle_costfinder_tests
+	  corvalle_costfinder_tests corvalle_base_tests
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS) \
-	  -R '^(BoundedCombination|PlanRules|StoreCombinationValidator|MinimumCostFinder|SearchModel|CombinationGenerator|ProcessCombinations|FileDownloader|Retriever|PriceGuideRetriever|StoreMetadataPopulator|CostFinder)'
+	  -R '^(BoundedCombination|PlanRules|StoreCombinationValidator|MinimumCostFinder|SearchModel|CombinationGenerator|ProcessCombinations|FileDownloader|Retriever|PriceGuideRetriever|StoreMetadataPopulator|CostFinder|ColorInformation|StoreInformation)'
 
 # The readers of outside input (wanted lists, marketplace pages, HTTP response heads, stored
 # preferences) under libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, built with

@@ -68,6 +68,7 @@ class CostFinder final : public ICostFinder {
   const std::vector<LeftOutItem>& GetUnavailableItems() const override {
     return unavailableItems;
   }
+  const std::vector<BrickStore::SkippedLine>& SkippedLines() const override;
 
  private:
   // False when the search ended early; the failure has then been reported.
@@ -701,6 +702,10 @@ void CostFinder::HandleProgress(double progress) const { Low(StatusUpdate(progre
 void CostFinder::HandleCombinationProgress(double progress,
                                            unsigned long long secondsRemaining) const {
   Low(StatusUpdate(Utilities::FormatTimeRemaining(secondsRemaining), progress));
+}
+
+const std::vector<BrickStore::SkippedLine>& CostFinder::SkippedLines() const {
+  return wantedList->SkippedLines();
 }
 
 const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& CostFinder::GetCombinationData()

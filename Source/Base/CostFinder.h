@@ -59,6 +59,9 @@ class ICostFinder {
   // The items that the accepted regions cannot supply, in list order: left out of the search
   // with SearchOptions::skipUnavailable, else the reason it failed.
   virtual const std::vector<LeftOutItem>& GetUnavailableItems() const = 0;
+  // The wanted list's lines that the reader left out on purpose (no MINQTY, MINQTY 0), for the
+  // front ends to name; empty until the list was read. Valid until the cost finder is destroyed.
+  virtual const std::vector<BrickStore::SkippedLine>& SkippedLines() const = 0;
 
  protected:
   ICostFinder() = default;

@@ -11,6 +11,7 @@
 #include "Assert.h"
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
+#include "CacheDatabase.h"
 #include "Formatting.h"
 #include "SearchDefaults.h"
 #include "SqliteWrapper.h"
@@ -90,11 +91,16 @@ PreferencesManager::PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase>
   database->Execute(
       "CREATE TABLE IF NOT EXISTS Preferences (Key TEXT PRIMARY KEY NOT NULL, Value TEXT NOT "
       "NULL)");
-  const Preferences firstStart = FirstStartPreferences();
+  // A count that cannot be read throws: only a table truly without rows is a first start. The
+  // first-start rows never replace a row that another process wrote meanwhile.
   if (database->GetRowCount("Preferences") == 0) {
-    SetPreferences(firstStart);
-    return;
+    WriteRows(FirstStartPreferences(), "INSERT OR IGNORE");
   }
+  ReadRows();
+}
+
+void PreferencesManager::ReadRows() {
+  const Preferences firstStart = FirstStartPreferences();
   // The file is the user's to edit or damage: every value is checked before a search uses it.
   const std::string count = ReadValue("StoresPerCombination");
   std::uint32_t stores = 0;
@@ -156,15 +162,16 @@ std::string PreferencesManager::ReadValue(const std::string& key) const {
 
 std::optional<std::string> PreferencesManager::ReadOptionalValue(const std::string& key) const {
   // Keys are constants of this file; no user text reaches the query. A table that holds a key
-  // twice (the file is not only ours) answers the row written last.
-  // A key without row throws like a failed read: either way there is nothing to use.
-  try {
-    return database->ReadSingleString(
-        ("SELECT Value FROM Preferences WHERE Key = '" + key + "' ORDER BY rowid DESC LIMIT 1")
-            .c_str());
-  } catch (const std::runtime_error&) {
+  // twice (the file is not only ours) answers the row written last. Only a missing row is "no
+  // value": a read that fails throws, since a value taken for missing would be replaced.
+  const auto statement = database->CreateReadStatement(
+      "SELECT Value FROM Preferences WHERE Key = ? ORDER BY rowid DESC LIMIT 1");
+  statement->BindText(0, key.c_str());
+  const Sqlite::IRow* row = statement->AdvanceRow();
+  if (row == nullptr) {
     return std::nullopt;
   }
+  return row->GetText(0);
 }
 
 const Preferences& PreferencesManager::GetPreferences() const { return current; }
@@ -172,7 +179,10 @@ const Preferences& PreferencesManager::GetPreferences() const { return current; 
 void PreferencesManager::SetPreferences(const Preferences& preferences) {
   CORVALLE_ASSERT(!preferences.regions.empty());
   current = preferences;
+  WriteRows(preferences, "INSERT OR REPLACE");
+}
 
+void PreferencesManager::WriteRows(const Preferences& preferences, const char* insert) {
   std::string regions;
   for (const std::string& region : preferences.regions) {
     regions += region + ",";
@@ -180,8 +190,8 @@ void PreferencesManager::SetPreferences(const Preferences& preferences) {
   regions.pop_back();
 
   const auto transaction = database->BeginTransaction();
-  const auto statement =
-      database->CreateWriteStatement("INSERT OR REPLACE INTO Preferences VALUES (?, ?)");
+  const auto statement = database->CreateWriteStatement(
+      (std::string(insert) + " INTO Preferences VALUES (?, ?)").c_str());
   const std::pair<const char*, std::string> rows[] = {
       {"StoresPerCombination", std::to_string(preferences.storesPerCombination)},
       {"Country", preferences.country},
@@ -201,8 +211,15 @@ void PreferencesManager::SetPreferences(const Preferences& preferences) {
 }
 
 std::unique_ptr<IPreferencesManager> CreatePreferencesManager() {
-  return std::make_unique<PreferencesManager>(
-      Sqlite::OpenCacheDatabase());
+  // The settings live in the cache file: a file damaged, or holding something else than the
+  // table under its name, is moved aside like any damaged cache, and the first-start values
+  // are used until the user sets others.
+  Sqlite::CacheDatabase cache([](Sqlite::IMutableDatabase& database) {
+    Sqlite::CheckTables(database, {{"Preferences", {"Key", "Value"}}});
+  });
+  return cache.Run([&cache](Sqlite::IMutableDatabase&) -> std::unique_ptr<IPreferencesManager> {
+    return std::make_unique<PreferencesManager>(cache.Connection());
+  });
 }
 
 }  // namespace Corvalle

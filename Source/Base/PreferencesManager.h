@@ -67,17 +67,25 @@ class PreferencesManager : public IPreferencesManager {
   // unknown name, a shipping amount that is not a number from 0 to kMostShipping, a store list
   // that is not comma-separated store numbers) is replaced by its first-start value, with a
   // warning; the next SetPreferences writes it over. A row that is missing, as in a file of an
-  // older version, reads the first-start value without a warning.
+  // older version, reads the first-start value without a warning. A read that fails (a lock
+  // held past the busy timeout, a damaged file) throws std::runtime_error with SQLite's text and
+  // writes nothing: it is never taken for a fresh database or a missing row.
   explicit PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase> database_);
 
   const Preferences& GetPreferences() const override;
   void SetPreferences(const Preferences& preferences) override;
 
  private:
+  // Fills the current record from the rows, checking every value.
+  void ReadRows();
   // The stored value of the key, or the empty string when there is none.
   std::string ReadValue(const std::string& key) const;
-  // The stored value of the key, or nothing when the table has no such row.
+  // The stored value of the key, or nothing when the table has no such row. A failed read
+  // throws.
   std::optional<std::string> ReadOptionalValue(const std::string& key) const;
+  // Writes the eight rows in one transaction with the given statement verb ("INSERT OR
+  // REPLACE", or "INSERT OR IGNORE" to keep rows already there).
+  void WriteRows(const Preferences& preferences, const char* insert);
 
   std::shared_ptr<Sqlite::IMutableDatabase> database;
   Preferences current;

@@ -9,7 +9,6 @@
 #include <tuple>
 
 #include "BrickLink/PriceGuideRetriever.h"
-#include "BrickStore/XmlParser.h"
 
 namespace Corvalle {
 
@@ -105,9 +104,11 @@ WantedList::WantedList(const BrickStore::IXmlParser& xmlParser_,
 
 bool WantedList::ReadItems(const char* path) {
   readFailure.clear();
+  skippedLines.clear();
   std::vector<Item> read;
+  std::vector<BrickStore::SkippedLine> skipped;
   try {
-    std::unique_ptr<std::vector<Item>> parsed = xmlParser.ParseItems(path);
+    std::unique_ptr<std::vector<Item>> parsed = xmlParser.ParseItems(path, skipped);
     if (!parsed) {
       return false;
     }
@@ -119,10 +120,15 @@ bool WantedList::ReadItems(const char* path) {
   }
   // Moved into the vector we own, so that its address stays the same for the search.
   items = std::move(read);
+  skippedLines = std::move(skipped);
   return true;
 }
 
 const std::string& WantedList::ReadFailure() const { return readFailure; }
+
+const std::vector<BrickStore::SkippedLine>& WantedList::SkippedLines() const {
+  return skippedLines;
+}
 
 std::vector<Item>& WantedList::Items() { return items; }
 

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "BrickStore/XmlParser.h"
 #include "Corvalle.h"
 #include "RetrieverStatus.h"
 
 namespace Corvalle {
 
-namespace BrickStore {
-class IXmlParser;
-}
 namespace BrickLink {
 class IPriceGuideRetriever;
 }
@@ -51,6 +49,9 @@ class WantedList {
   // tells why, or is empty when the parser gave no reason.
   bool ReadItems(const char* path);
   const std::string& ReadFailure() const;
+  // The lines of the file last read that the reader left out on purpose; empty before a read
+  // and after one that failed.
+  const std::vector<BrickStore::SkippedLine>& SkippedLines() const;
   // The items; the vector's address stays valid for the life of the wanted list.
   std::vector<Item>& Items();
   std::uint32_t TotalQuantity() const;
@@ -62,6 +63,7 @@ class WantedList {
  private:
   std::vector<Item> items;
   std::string readFailure;
+  std::vector<BrickStore::SkippedLine> skippedLines;
   const BrickStore::IXmlParser& xmlParser;
   BrickLink::IPriceGuideRetriever& priceGuideRetriever;
   ListLimits limits;

@@ -140,6 +140,9 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
 
   costFinder->FindMinimumCostCombinations(options.threadCount.value_or(DefaultThreadCount()));
   reporter.Finish();
+  for (const BrickStore::SkippedLine& skipped : costFinder->SkippedLines()) {
+    errors << Utilities::ShowControlCharacters(BrickStore::DescribeSkippedLine(skipped)) << '\n';
+  }
   if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
     errors << Utilities::ShowControlCharacters(notice) << '\n';
   }
@@ -163,7 +166,7 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
     WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
                options.searchMethod,
                options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
-               options.marketplaceHost},
+               options.marketplaceHost, costFinder->SkippedLines()},
               report, output);
   } else {
     WriteLeftOut(report.leftOut, output);

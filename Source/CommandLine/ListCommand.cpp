@@ -34,8 +34,9 @@ std::string MaximumPriceText(const Item& item) {
 
 int ListWantedList(const std::string& path, std::ostream& output, std::ostream& errors) {
   std::unique_ptr<std::vector<Item>> items;
+  std::vector<BrickStore::SkippedLine> skippedLines;
   try {
-    items = BrickStore::CreateXmlParser()->ParseItems(path.c_str());
+    items = BrickStore::CreateXmlParser()->ParseItems(path.c_str(), skippedLines);
   } catch (const std::exception& error) {
     errors << "Unable to read the wanted list " << Utilities::ShowControlCharacters(path) << ": "
            << Utilities::ShowControlCharacters(error.what()) << '\n';
@@ -56,7 +57,15 @@ int ListWantedList(const std::string& path, std::ostream& output, std::ostream& 
            << item.Color().Id() << ' ' << Utilities::ShowControlCharacters(item.Name()) << '\n';
     pieces += item.Quantity();
   }
-  output << items->size() << " lots, " << Utilities::FormatCount(pieces) << " pieces\n";
+  for (const BrickStore::SkippedLine& skipped : skippedLines) {
+    output << Utilities::ShowControlCharacters(BrickStore::DescribeSkippedLine(skipped)) << '\n';
+  }
+  output << items->size() << " lots, " << Utilities::FormatCount(pieces) << " pieces";
+  if (!skippedLines.empty()) {
+    output << ", " << skippedLines.size()
+           << (skippedLines.size() == 1 ? " line skipped" : " lines skipped");
+  }
+  output << '\n';
   return 0;
 }
 

@@ -130,6 +130,11 @@ void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::os
   document["message"] = outcome.message;
   document["currency"] = outcome.currency;
   document["statistics"] = outcome.statistics;
+  document["skippedLines"] = nlohmann::ordered_json::array();
+  for (const BrickStore::SkippedLine& skipped : outcome.skippedLines) {
+    document["skippedLines"].push_back(
+        {{"line", skipped.line}, {"itemId", skipped.id}, {"reason", skipped.reason}});
+  }
   const Preferences& settings = outcome.settings;
   document["options"] = {
       {"storesPerCombination", settings.storesPerCombination},

@@ -28,6 +28,7 @@ struct SearchOutcome {
   SearchMethod searchMethod = SearchMethod::Bounded;
   ListLimits listLimits = ListLimits::Apply;
   std::string marketplaceHost{};  // of the stores' addresses
+  std::vector<BrickStore::SkippedLine> skippedLines{};  // the wanted list's lines left out
 };
 
 // What a search found: its plans, the cheapest plan of each number of stores when asked for,

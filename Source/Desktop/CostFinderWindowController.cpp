@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -159,6 +160,8 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
           &CostFinderWindowController::showStoresToKeepDialog);
   connect(searchRunner.get(), &SearchRunner::failed, this,
           [this](const QString& message) { queueAlert(message); });
+  connect(searchRunner.get(), &SearchRunner::linesSkipped, this,
+          &CostFinderWindowController::showSkippedLines);
   connect(searchRunner.get(), &SearchRunner::finished, this,
           &CostFinderWindowController::searchFinishedWith);
   connect(searchRunner.get(), &SearchRunner::extrasFound, this,
@@ -361,6 +364,11 @@ void CostFinderWindowController::launchSearch(bool skipUnavailable) {
     return;
   }
   statusView->prepareForStatusUpdates();
+  // The lines named belong to the search before; the bar is made only when there were any.
+  if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+    bar->clearMessage();
+    bar->setToolTip(QString());
+  }
   displayStatusView();
   setConfigurationControlsEnabled(false);
   // The plans shown so far belong to the cost finder that this search replaces.
@@ -387,6 +395,10 @@ void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
 }
 
 void CostFinderWindowController::searchFinishedWith(const Combinations& combinations) {
+  // A cache file found damaged during the search was moved aside: the user learns where to.
+  if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
+    queueAlert(QString::fromStdString(notice));
+  }
   if (combinations.empty()) {
     statusView->reset();
     queueAlert(QStringLiteral("No combinations found :("), unavailableToSkip);
@@ -395,6 +407,17 @@ void CostFinderWindowController::searchFinishedWith(const Combinations& combinat
     setConfigurationControlsEnabled(true);
   }
   emit searchFinished();
+}
+
+void CostFinderWindowController::showSkippedLines(const QStringList& lines) {
+  // Named where they stay in sight with the plans: a line left out without a word would be
+  // taken for bought.
+  statusBar()->showMessage(
+      (lines.size() == 1
+           ? QStringLiteral("1 line of the wanted list skipped: ")
+           : QStringLiteral("%1 lines of the wanted list skipped: ").arg(lines.size())) +
+      lines.join(QStringLiteral("; ")));
+  statusBar()->setToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void CostFinderWindowController::setConfigurationControlsEnabled(bool enabled) {
@@ -415,7 +438,7 @@ void CostFinderWindowController::showStoresToKeepDialog() {
 }
 
 void CostFinderWindowController::showStoreListDialog(StoreList list) {
-  // The store names the dialog shows are written by the search thread without a lock.
+  // The lists belong to the next search: while one runs, the buttons that open them are off.
   if (isSearching()) {
     return;
   }

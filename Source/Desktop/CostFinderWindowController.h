@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -111,6 +112,8 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   void storeListChosen(StoreList list, const std::vector<std::uint32_t>& stores);
   SearchRequest currentRequest() const;
   void searchFinishedWith(const Combinations& combinations);
+  // Names the wanted list's skipped lines in the window's status bar until the next search.
+  void showSkippedLines(const QStringList& lines);
 
   QLineEdit* filenameTextField;
   QPushButton* selectWantedList;

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "Formatting.h"
 #include "Logging.h"
 
 namespace Corvalle::Desktop {
@@ -56,6 +57,15 @@ void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& 
                                   callbacks, SearchMethod::Bounded, ListLimits::Apply,
                                   SearchExtras{request.byStores, request.skipUnavailable});
     costFinder->FindMinimumCostCombinations(request.threadCount);
+    QStringList skipped;
+    for (const BrickStore::SkippedLine& line : costFinder->SkippedLines()) {
+      // The id comes from the file, which may hold control characters.
+      skipped << QString::fromStdString(
+          Utilities::ShowControlCharacters(BrickStore::DescribeSkippedLine(line)));
+    }
+    if (!skipped.isEmpty()) {
+      PostToMainThread(this, [this, skipped] { emit linesSkipped(skipped); });
+    }
     combinations = wrap(costFinder->GetCombinationData());
     for (const StoreCountCost& row : costFinder->GetStoreCountCosts()) {
       // The plans of k are the ones shown first: the same wrappers, not copies.

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,8 +40,9 @@ struct SearchExtrasFound {
 
 // Runs the main window's searches, one at a time, each on a thread of its own, and keeps the
 // last search's cost finder, which owns the plans behind the wrappers it handed out, until the
-// next search starts. The outcome arrives on the main thread: failed() when the search threw,
-// then always finished(). Main thread only; the callbacks run on the search's threads.
+// next search starts. The outcome arrives on the main thread: linesSkipped() when the wanted
+// list had lines left out, failed() when the search threw, then always finished(). Main thread
+// only; the callbacks run on the search's threads.
 class SearchRunner : public QObject {
   Q_OBJECT
 
@@ -58,6 +60,9 @@ class SearchRunner : public QObject {
   void start(SearchRequest request, CostFinderCallbacks callbacks);
 
  signals:
+  // The wanted list's lines left out on purpose, each described as "Line 4 (item 3001)
+  // skipped: MINQTY is 0"; not emitted when there are none.
+  void linesSkipped(const QStringList& lines);
   // The search could not run; message says why. finished() follows with no plans.
   void failed(const QString& message);
   // What the search found beyond the plans; comes just before finished().

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "LogCapture.h"
+#include "WriteWhileReading.h"
 
 namespace Corvalle {
 namespace {
@@ -137,6 +138,27 @@ TEST(ColorInformationTest, NamesForNoColourKnownAndUnknownIds) {
   // Id 0 stays "N/A" even when the table holds an entry for it.
   ColorInformation::SetColorData(0, "(Not Applicable)", 0);
   EXPECT_EQ(ColorInformation(0).Name(), "N/A");
+}
+
+// A search fills the table while the window still shows the plans of the one before.
+TEST(ColorInformationTest, NamesReadWhileASearchWritesTheTableAreWhole) {
+  const std::string even = "Light Bluish Gray, the colour of the even writes";
+  const std::string odd = "Dark Bluish Gray, the colour written by the odd writes";
+  for (std::uint32_t id = 700; id < 716; ++id) {
+    ColorInformation::SetColorData(id, even, 0x123456);
+  }
+  const auto failures = Testing::WriteWhileReading(
+      20000,
+      [&](std::size_t n) {
+        ColorInformation::SetColorData(700 + n % 16, n % 2 == 0 ? even : odd, 0x123456);
+        ColorInformation::SetColorData(static_cast<std::uint32_t>(10000 + n), even, 0);
+      },
+      [&](std::size_t n) {
+        const std::string name = ColorInformation(static_cast<std::uint32_t>(700 + n % 16)).Name();
+        // Each colour has an entry all along: none may read as unknown or torn.
+        return name == even || name == odd;
+      });
+  EXPECT_EQ(failures, 0u);
 }
 
 }  // namespace

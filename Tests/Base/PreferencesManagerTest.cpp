@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "ExceptionMessage.h"
 #include "SqliteWrapper.h"
 #include "TemporaryDirectory.h"
 
@@ -19,6 +20,54 @@ namespace Corvalle {
 namespace {
 
 using Strings = std::vector<std::string>;
+
+// A connection whose reads of one kind fail as they do when another connection holds its lock
+// past the busy timeout; everything else goes to the real connection.
+class FailingReads final : public Sqlite::IMutableDatabase {
+ public:
+  FailingReads(std::shared_ptr<Sqlite::IMutableDatabase> real_, std::string failing_)
+      : real(std::move(real_)), failing(std::move(failing_)) {}
+
+  std::string GetErrorMessage() const override { return real->GetErrorMessage(); }
+  std::int64_t GetRowCount(const char* table) const override {
+    Check(std::string("SELECT COUNT(*) FROM ") + table);
+    return real->GetRowCount(table);
+  }
+  bool ColumnHasValues(const char* table, const char* column) const override {
+    return real->ColumnHasValues(table, column);
+  }
+  std::int64_t ReadSingleInteger(const char* sql) const override {
+    Check(sql);
+    return real->ReadSingleInteger(sql);
+  }
+  std::string ReadSingleString(const char* sql) const override {
+    Check(sql);
+    return real->ReadSingleString(sql);
+  }
+  std::unique_ptr<Sqlite::IReadStatement> CreateReadStatement(const char* sql) const override {
+    Check(sql);
+    return real->CreateReadStatement(sql);
+  }
+  void Execute(const char* sql) override { real->Execute(sql); }
+  bool TryExecute(const char* sql) override { return real->TryExecute(sql); }
+  void DropTable(const char* table) override { real->DropTable(table); }
+  std::unique_ptr<Sqlite::ITransaction> BeginTransaction() override {
+    return real->BeginTransaction();
+  }
+  std::unique_ptr<Sqlite::IWriteStatement> CreateWriteStatement(const char* sql) override {
+    return real->CreateWriteStatement(sql);
+  }
+
+ private:
+  void Check(const std::string& sql) const {
+    if (sql.find(failing) != std::string::npos) {
+      throw std::runtime_error("database is locked");
+    }
+  }
+
+  std::shared_ptr<Sqlite::IMutableDatabase> real;
+  std::string failing;
+};
 
 class PreferencesManagerTest : public ::testing::Test {
  protected:
@@ -213,6 +262,36 @@ TEST_F(PreferencesManagerTest, AFailedSaveRollsBackEveryRow) {
   EXPECT_EQ(manager->GetPreferences().country, "Germany");
   EXPECT_EQ(Row("Country"), "USA");
   EXPECT_EQ(Row("StoresPerCombination"), "3");
+}
+
+// A failed read used to count as "no rows" or "no value", and the first-start values then
+// replaced the user's settings.
+TEST_F(PreferencesManagerTest, AReadThatFailsIsAnErrorAndKeepsTheSettings) {
+  CreatePreferencesManager()->SetPreferences({5, "Germany", "Euro", {"Europe"}});
+  for (const char* failing : {"SELECT COUNT(*) FROM Preferences", "WHERE Key"}) {
+    SCOPED_TRACE(failing);
+    const auto reads = std::make_shared<FailingReads>(
+        Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str()), failing);
+    EXPECT_EQ(Testing::RuntimeErrorOf([&] { PreferencesManager manager(reads); }),
+              "database is locked");
+    EXPECT_EQ(Row("Country"), "Germany");
+    EXPECT_EQ(Row("StoresPerCombination"), "5");
+    EXPECT_EQ(CreatePreferencesManager()->GetPreferences().currency, "Euro");
+  }
+}
+
+// A view under the table's name read as settings but failed every save, and with it every
+// search, until the file was deleted by hand.
+TEST_F(PreferencesManagerTest, AViewInPlaceOfTheTableIsMovedAsideWithItsFile) {
+  Sql().Execute("CREATE VIEW Preferences AS SELECT 'Country' AS Key, 'Germany' AS Value");
+  connection.reset();
+  Sqlite::TakeDatabaseNotice();
+  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().country, "USA");
+  const std::string notice = Sqlite::TakeDatabaseNotice();
+  EXPECT_NE(notice.find("was damaged (Preferences is a view, not a table)"), std::string::npos)
+      << notice;
+  CreatePreferencesManager()->SetPreferences({2, "Germany", "Euro", {"Europe"}});
+  EXPECT_EQ(CreatePreferencesManager()->GetPreferences().currency, "Euro");
 }
 
 TEST_F(PreferencesManagerTest, SavingWhileASearchWritesItsCacheDoesNotFail) {

@@ -75,6 +75,26 @@ TEST_F(FindCommandTest, JsonDocumentOfASuccessfulSearch) {
   }
 }
 
+// A line the format leaves out on purpose is named on standard error and in the JSON.
+TEST_F(FindCommandTest, SkippedLinesAreNamed) {
+  const Testing::TemporaryDirectory files;
+  FindOptions options = Options();
+  options.wantedListPath =
+      files
+          .WriteFile("list.xml",
+                     "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>86"
+                     "</COLOR><MINQTY>12</MINQTY></ITEM><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3004"
+                     "</ITEMID><COLOR>86</COLOR></ITEM></INVENTORY>")
+          .string();
+  options.json = true;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  EXPECT_NE(errors.str().find("\nLine 2 (item 3004) skipped: no MINQTY\n"), std::string::npos)
+      << errors.str();
+  const auto document = nlohmann::json::parse(output.str());
+  EXPECT_EQ(document["skippedLines"],
+            nlohmann::json::parse(R"([{"line": 2, "itemId": "3004", "reason": "no MINQTY"}])"));
+}
+
 TEST_F(FindCommandTest, TextOutputExportAndSavedSettings) {
   const Testing::TemporaryDirectory exports;
   FindOptions options = Options();
@@ -287,6 +307,7 @@ TEST_F(FindCommandTest, RefusalsAndFailures) {
   EXPECT_EQ(document["status"], "failed");
   EXPECT_EQ(document["message"], "Unable to read items from file :(");
   EXPECT_TRUE(document["plans"].empty());
+  EXPECT_TRUE(document["skippedLines"].empty());
 
   // Only Asia accepted: nothing of the sample world lies there.
   options = Options();

@@ -44,5 +44,34 @@ TEST(ListCommandTest, ABrickStoreListHasNothingFilledAndNoLimit) {
             "1 lots, 12 pieces\n");
 }
 
+TEST(ListCommandTest, NamesTheLinesSkippedAndRefusesALineThatCannotBeUsed) {
+  Testing::TemporaryDirectory directory;
+  const auto line = [](const std::string& id, const std::string& fields) {
+    return "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>" + id + "</ITEMID>" + fields + "</ITEM>";
+  };
+  std::ostringstream output;
+  std::ostringstream errors;
+  const auto skipping = directory.WriteFile(
+      "skipping.xml", "<INVENTORY>" + line("3001", "<MINQTY>2</MINQTY><CONDITION> n</CONDITION>") +
+                          line("3002", "<MINQTY>0</MINQTY>") + line("3003", "") + "</INVENTORY>");
+  ASSERT_EQ(ListWantedList(skipping.string(), output, errors), 0) << errors.str();
+  EXPECT_EQ(output.str(),
+            "     2 filled      0 max         -  P  New  3001         colour 0    3001\n"
+            "Line 2 (item 3002) skipped: MINQTY is 0\n"
+            "Line 3 (item 3003) skipped: no MINQTY\n"
+            "1 lots, 2 pieces, 2 lines skipped\n");
+
+  output.str("");
+  const auto refused = directory.WriteFile(
+      "refused.bsx",
+      "<BrickStoreXML><Inventory><Item><ItemID></ItemID><ItemTypeID>P</ItemTypeID>"
+      "<ColorID>1</ColorID><Qty>1</Qty><Condition>N</Condition></Item></Inventory>"
+      "</BrickStoreXML>");
+  EXPECT_EQ(ListWantedList(refused.string(), output, errors), 1);
+  EXPECT_EQ(output.str(), "");
+  EXPECT_EQ(errors.str(), "Unable to read the wanted list " + refused.string() +
+                              ": Line 1 (no item id): no item id (ItemID)\n");
+}
+
 }  // namespace
 }  // namespace Corvalle::CommandLine

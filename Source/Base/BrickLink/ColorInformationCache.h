@@ -14,7 +14,7 @@
 #include "BrickLink/ColorInformation.h"
 
 namespace Sqlite {
-class IMutableDatabase;
+class CacheDatabase;
 }
 
 namespace Corvalle::BrickLink {
@@ -43,15 +43,18 @@ class IColorInformationCache {
 
 class ColorInformationCache : public IColorInformationCache {
  public:
-  // Opens GetDatabasePath(), creates the tables when missing and expires an old list. Throws
-  // std::runtime_error with SQLite's text when the database cannot be opened or prepared.
+  // Opens GetDatabasePath(), creates the tables when missing and expires an old list. A damaged
+  // file, or tables of another layout, is moved aside for a fresh one, at construction and when
+  // an operation meets it (Sqlite::CacheDatabase). Throws std::runtime_error with SQLite's text
+  // when the database cannot be opened or prepared.
   ColorInformationCache();
+  ~ColorInformationCache() override;
 
   bool TryRetrieveColorInformation() override;
   void InsertColorData(const ColorList& colors) override;
 
  private:
-  std::shared_ptr<Sqlite::IMutableDatabase> database;
+  std::unique_ptr<Sqlite::CacheDatabase> database;
 };
 
 }  // namespace Corvalle::BrickLink

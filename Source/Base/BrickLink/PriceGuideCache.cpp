@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "CacheDatabase.h"
 #include "Corvalle.h"
 #include "SqliteWrapper.h"
 
@@ -84,21 +85,26 @@ void BindRow(Sqlite::IWriteStatement& statement, Condition condition,
   statement.BindInteger64(8, ToStoredPrice(datum.lotData.price));
 }
 
-}  // namespace
-
-PriceGuideCache::PriceGuideCache()
-    : database(Sqlite::OpenCacheDatabase()) {
-  if (TableLacksColumn(*database, "PriceGuideItems", "Country") ||
-      TableLacksColumn(*database, "PriceGuideData", "Country")) {
+void PreparePriceGuides(Sqlite::IMutableDatabase& database) {
+  if (TableLacksColumn(database, "PriceGuideItems", "Country") ||
+      TableLacksColumn(database, "PriceGuideData", "Country")) {
     BOOST_LOG_TRIVIAL(info) << "Replacing the price guide tables of an earlier layout";
-    database->DropTable("PriceGuideData");
-    database->DropTable("PriceGuideItems");
+    database.DropTable("PriceGuideData");
+    database.DropTable("PriceGuideItems");
   }
-  database->Execute(
+  // The entries say which pages were read, the lots what they held: one without the other would
+  // serve every entry as a page without lots.
+  Sqlite::CheckTables(
+      database,
+      {{"PriceGuideItems", {"ItemType", "ItemID", "Color", "Country", "Currency", "Timestamp"}},
+       {"PriceGuideData",
+        {"ItemType", "ItemID", "Color", "Country", "Currency", "Condition", "StoreID", "Quantity",
+         "Price"}}});
+  database.Execute(
       "CREATE TABLE IF NOT EXISTS PriceGuideItems (ItemType INTEGER NOT NULL, ItemID TEXT NOT "
       "NULL, Color INTEGER NOT NULL, Country TEXT NOT NULL, Currency INTEGER NOT NULL, Timestamp "
       "INTEGER NOT NULL, PRIMARY KEY (ItemType, ItemID, Color, Country, Currency))");
-  database->Execute(
+  database.Execute(
       "CREATE TABLE IF NOT EXISTS PriceGuideData (ItemType INTEGER NOT NULL, ItemID TEXT NOT "
       "NULL, Color INTEGER NOT NULL, Country TEXT NOT NULL, Currency INTEGER NOT NULL, Condition "
       "INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER NOT "
@@ -106,23 +112,42 @@ PriceGuideCache::PriceGuideCache()
       "PriceGuideItems(ItemType, ItemID, Color, Country, Currency) ON DELETE CASCADE)");
   // Serves both the lookups of one condition and the cascade, which would otherwise scan every
   // stored lot for each deleted entry.
-  database->Execute(
+  database.Execute(
       "CREATE INDEX IF NOT EXISTS PriceGuideDataByEntry ON PriceGuideData (ItemType, ItemID, "
       "Color, Country, Currency, Condition)");
-  database->Execute(
+  database.Execute(
       "DELETE FROM PriceGuideItems WHERE Timestamp < strftime('%s', 'now', '-1 hour')");
 }
 
+}  // namespace
+
+PriceGuideCache::PriceGuideCache()
+    : database(std::make_unique<Sqlite::CacheDatabase>(PreparePriceGuides)) {}
+
+PriceGuideCache::~PriceGuideCache() = default;
+
 bool PriceGuideCache::TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) {
-  // The entry, not its lots, says whether the page was read: a part sold only new has no used
-  // lots to store, and asking the marketplace again would only bring the same empty section.
-  if (!HasEntry(*database, item, request)) {
+  // Both guides are read before either is set, so that a read that meets damage, and runs again
+  // on a fresh file, leaves the item as it was.
+  std::unique_ptr<PriceGuide> newGuide;
+  std::unique_ptr<PriceGuide> usedGuide;
+  const bool found = database->Run([&](Sqlite::IMutableDatabase& connection) {
+    // The entry, not its lots, says whether the page was read: a part sold only new has no used
+    // lots to store, and asking the marketplace again would only bring the same empty section.
+    if (!HasEntry(connection, item, request)) {
+      return false;
+    }
+    newGuide = ReadPriceGuide(connection, item, request, Condition::New);
+    usedGuide = ReadPriceGuide(connection, item, request, Condition::Used);
+    return true;
+  });
+  if (!found) {
     BOOST_LOG_TRIVIAL(info) << "Item " << item.Id() << " with color: " << item.Color().Id()
                             << " not found in database";
     return false;
   }
-  item.SetPriceGuideNew(ReadPriceGuide(*database, item, request, Condition::New));
-  item.SetPriceGuideUsed(ReadPriceGuide(*database, item, request, Condition::Used));
+  item.SetPriceGuideNew(std::move(newGuide));
+  item.SetPriceGuideUsed(std::move(usedGuide));
   return true;
 }
 
@@ -130,31 +155,33 @@ void PriceGuideCache::InsertPriceGuide(const Item& item, const PriceGuideRequest
   // Checked before the transaction begins, so that the entry stored earlier stays as it was.
   CheckStorable(item.PriceGuideNew());
   CheckStorable(item.PriceGuideUsed());
-  const auto transaction = database->BeginTransaction();
+  database->Run([&](Sqlite::IMutableDatabase& connection) {
+    const auto transaction = connection.BeginTransaction();
 
-  const auto deleteStatement = database->CreateWriteStatement(kDeleteItem);
-  BindKey(*deleteStatement, item, request);
-  deleteStatement->Execute();
+    const auto deleteStatement = connection.CreateWriteStatement(kDeleteItem);
+    BindKey(*deleteStatement, item, request);
+    deleteStatement->Execute();
 
-  const auto itemStatement =
-      database->CreateWriteStatement("INSERT INTO PriceGuideItems VALUES (?, ?, ?, ?, ?, ?)");
-  BindKey(*itemStatement, item, request);
-  itemStatement->BindInteger64(5, database->ReadSingleInteger("SELECT strftime('%s', 'now')"));
-  itemStatement->Execute();
+    const auto itemStatement =
+        connection.CreateWriteStatement("INSERT INTO PriceGuideItems VALUES (?, ?, ?, ?, ?, ?)");
+    BindKey(*itemStatement, item, request);
+    itemStatement->BindInteger64(5, connection.ReadSingleInteger("SELECT strftime('%s', 'now')"));
+    itemStatement->Execute();
 
-  const auto dataStatement = database->CreateWriteStatement(
-      "INSERT INTO PriceGuideData VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
-  BindKey(*dataStatement, item, request);
-  for (const PriceGuideDatum& datum : item.PriceGuideNew()) {
-    BindRow(*dataStatement, Condition::New, datum);
-    dataStatement->Execute();
-  }
-  for (const PriceGuideDatum& datum : item.PriceGuideUsed()) {
-    BindRow(*dataStatement, Condition::Used, datum);
-    dataStatement->Execute();
-  }
+    const auto dataStatement = connection.CreateWriteStatement(
+        "INSERT INTO PriceGuideData VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    BindKey(*dataStatement, item, request);
+    for (const PriceGuideDatum& datum : item.PriceGuideNew()) {
+      BindRow(*dataStatement, Condition::New, datum);
+      dataStatement->Execute();
+    }
+    for (const PriceGuideDatum& datum : item.PriceGuideUsed()) {
+      BindRow(*dataStatement, Condition::Used, datum);
+      dataStatement->Execute();
+    }
 
-  transaction->Commit();
+    transaction->Commit();
+  });
 }
 
 }  // namespace Corvalle::BrickLink

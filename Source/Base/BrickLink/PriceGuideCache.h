@@ -23,7 +23,7 @@
 #include <string>
 
 namespace Sqlite {
-class IMutableDatabase;
+class CacheDatabase;
 }
 
 namespace Corvalle {
@@ -62,14 +62,17 @@ class IPriceGuideCache {
 class PriceGuideCache : public IPriceGuideCache {
  public:
   // Opens GetDatabasePath(), replaces tables of the earlier layout, creates missing tables and
-  // deletes the entries older than one hour. Throws std::runtime_error with SQLite's text.
+  // deletes the entries older than one hour. A damaged file, tables of another layout or one of
+  // the two tables without the other, is moved aside for a fresh one, at construction and when
+  // an operation meets it (Sqlite::CacheDatabase). Throws std::runtime_error with SQLite's text.
   PriceGuideCache();
+  ~PriceGuideCache() override;
 
   bool TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) override;
   void InsertPriceGuide(const Item& item, const PriceGuideRequest& request) override;
 
  private:
-  std::shared_ptr<Sqlite::IMutableDatabase> database;
+  std::unique_ptr<Sqlite::CacheDatabase> database;
 };
 
 }  // namespace Corvalle::BrickLink

@@ -1,6 +1,9 @@
 #include "StoreInformation.h"
 
 #include <map>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
 #include <stdexcept>
 
 #include "Countries.h"
@@ -10,23 +13,33 @@ namespace Corvalle::BrickLink {
 
 namespace {
 
-std::map<std::uint32_t, StoreMetadata>& StoreMetadataTable() {
-  static std::map<std::uint32_t, StoreMetadata> table;
+// The store metadata table and the lock that guards it.
+struct StoreMetadataTable {
+  std::shared_mutex mutex;
+  std::map<std::uint32_t, StoreMetadata> entries;  // guarded by mutex
+};
+
+StoreMetadataTable& TheStoreMetadataTable() {
+  static StoreMetadataTable table;
   return table;
 }
 
-const StoreMetadata* FindStoreMetadata(std::uint32_t id) {
-  const auto& table = StoreMetadataTable();
-  const auto entry = table.find(id);
-  return entry == table.end() ? nullptr : &entry->second;
+// A copy of the store's entry, or nothing for a store without one.
+std::optional<StoreMetadata> FindStoreMetadata(std::uint32_t id) {
+  StoreMetadataTable& table = TheStoreMetadataTable();
+  std::shared_lock lock(table.mutex);
+  const auto entry = table.entries.find(id);
+  if (entry == table.entries.end()) {
+    return std::nullopt;
+  }
+  return entry->second;
 }
 
 }  // namespace
 
-const std::string& StoreInformation::Name() const {
-  static const std::string unknownName = kUnknownStoreName;
-  const StoreMetadata* metadata = FindStoreMetadata(id);
-  return metadata == nullptr ? unknownName : metadata->name;
+std::string StoreInformation::Name() const {
+  const std::optional<StoreMetadata> metadata = FindStoreMetadata(id);
+  return metadata ? metadata->name : std::string(kUnknownStoreName);
 }
 
 std::string StoreInformation::StoreUrl(const std::string& marketplaceHost) const {
@@ -34,8 +47,8 @@ std::string StoreInformation::StoreUrl(const std::string& marketplaceHost) const
 }
 
 const Country& StoreInformation::GetCountry() const {
-  const StoreMetadata* metadata = FindStoreMetadata(id);
-  if (metadata == nullptr) {
+  const std::optional<StoreMetadata> metadata = FindStoreMetadata(id);
+  if (!metadata) {
     throw std::runtime_error("Unknown country!");
   }
   return GetCountryByID(metadata->countryId);
@@ -51,18 +64,19 @@ bool StoreInformation::CountryIsValid() const {
 }
 
 const Country* StoreInformation::FindCountry() const {
-  const StoreMetadata* metadata = FindStoreMetadata(id);
-  return metadata == nullptr ? nullptr : FindCountryByID(metadata->countryId);
+  const std::optional<StoreMetadata> metadata = FindStoreMetadata(id);
+  return metadata ? FindCountryByID(metadata->countryId) : nullptr;
 }
 
-const std::string& StoreInformation::CountryId() const {
-  static const std::string noCountryId;
-  const StoreMetadata* metadata = FindStoreMetadata(id);
-  return metadata == nullptr ? noCountryId : metadata->countryId;
+std::string StoreInformation::CountryId() const {
+  const std::optional<StoreMetadata> metadata = FindStoreMetadata(id);
+  return metadata ? metadata->countryId : std::string();
 }
 
 void StoreInformation::SetStoreMetadata(std::uint32_t id, const StoreMetadata& metadata) {
-  StoreMetadataTable().insert_or_assign(id, metadata);
+  StoreMetadataTable& table = TheStoreMetadataTable();
+  std::unique_lock lock(table.mutex);
+  table.entries.insert_or_assign(id, metadata);
 }
 
 }  // namespace Corvalle::BrickLink

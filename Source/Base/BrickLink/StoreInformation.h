@@ -17,8 +17,9 @@ struct StoreMetadata {
 };
 
 // The handle of a store: its marketplace number. Everything else is looked up by id in one
-// process-wide table, written on the search thread before the stores are pruned and only read
-// afterwards; the table has no lock and is never cleared.
+// process-wide table, never cleared, written by a search's thread while a window may still show
+// the plans of the search before. The table takes a lock, and the lookups answer copies, never
+// references into it, so an entry replaced meanwhile cannot change under a reader. Any thread.
 class StoreInformation {
  public:
   static constexpr const char* kUnknownStoreName = "[Error retrieving store name]";
@@ -28,7 +29,7 @@ class StoreInformation {
   std::uint32_t Id() const { return id; }
 
   // The table's name, or "[Error retrieving store name]" for a store without entry.
-  const std::string& Name() const;
+  std::string Name() const;
   // "http://" + the marketplace host (as given, ":port" included) + "/store.asp?sID=" + the id.
   std::string StoreUrl(const std::string& marketplaceHost) const;
   // Throws std::runtime_error "Unknown country!" for a store without entry, and
@@ -41,7 +42,7 @@ class StoreInformation {
   const Country* FindCountry() const;
   // The country identifier as the store's page gave it (which the country table need not
   // know), or an empty text for a store without entry.
-  const std::string& CountryId() const;
+  std::string CountryId() const;
 
   // Sets the table entry of the id, replacing an earlier one.
   static void SetStoreMetadata(std::uint32_t id, const StoreMetadata& metadata);

@@ -4,47 +4,64 @@
 #include <limits>
 
 #include "Assert.h"
+#include "CacheDatabase.h"
 #include "SqliteWrapper.h"
 
 namespace Corvalle::BrickLink {
 
-StoreMetadataCache::StoreMetadataCache()
-    : database(Sqlite::OpenCacheDatabase()) {
-  if (database->ColumnHasValues("StoreInformation", "Country")) {
-    database->DropTable("StoreInformation");
+namespace {
+
+void PrepareStoreInformation(Sqlite::IMutableDatabase& database) {
+  // A table of the earlier layout, recognised by its Country column, holds nothing to keep.
+  if (database.ReadSingleInteger("SELECT COUNT(*) FROM pragma_table_info('StoreInformation') "
+                                 "WHERE name = 'Country'") > 0) {
+    database.DropTable("StoreInformation");
   }
-  database->Execute(
+  Sqlite::CheckTables(database,
+                      {{"StoreInformation", {"StoreID", "Name", "CountryID", "Timestamp"}}});
+  database.Execute(
       "CREATE TABLE IF NOT EXISTS StoreInformation (StoreID INTEGER PRIMARY KEY NOT NULL, Name "
       "TEXT NOT NULL, CountryID TEXT NOT NULL, Timestamp INTEGER NOT NULL)");
-  database->Execute(
+  database.Execute(
       "DELETE FROM StoreInformation WHERE Timestamp < strftime('%s', 'now', '-1 month')");
 }
 
+}  // namespace
+
+StoreMetadataCache::StoreMetadataCache()
+    : database(std::make_unique<Sqlite::CacheDatabase>(PrepareStoreInformation)) {}
+
+StoreMetadataCache::~StoreMetadataCache() = default;
+
 bool StoreMetadataCache::TryRetrieveStoreMetadata(std::uint32_t id, StoreMetadata& metadata) {
-  const auto readStatement =
-      database->CreateReadStatement("SELECT * FROM StoreInformation WHERE StoreID = ?");
-  readStatement->BindInteger64(0, static_cast<std::int64_t>(id));
-  const Sqlite::IRow* row = readStatement->AdvanceRow();
-  if (row == nullptr) {
-    return false;
-  }
-  metadata.name = row->GetText(1);
-  metadata.countryId = row->GetText(2);
-  CORVALLE_ASSERT(readStatement->AdvanceRow() == nullptr);
-  return true;
+  return database->Run([&](Sqlite::IMutableDatabase& connection) {
+    const auto readStatement =
+        connection.CreateReadStatement("SELECT * FROM StoreInformation WHERE StoreID = ?");
+    readStatement->BindInteger64(0, static_cast<std::int64_t>(id));
+    const Sqlite::IRow* row = readStatement->AdvanceRow();
+    if (row == nullptr) {
+      return false;
+    }
+    metadata.name = row->GetText(1);
+    metadata.countryId = row->GetText(2);
+    CORVALLE_ASSERT(readStatement->AdvanceRow() == nullptr);
+    return true;
+  });
 }
 
 void StoreMetadataCache::InsertStoreMetadata(std::uint32_t id, const StoreMetadata& metadata) {
-  // Another search on the same cache (a second process, the window and the command line) may
-  // have stored the store meanwhile: the newer row is as good, not an error.
-  const auto statement = database->CreateWriteStatement(
-      "INSERT OR REPLACE INTO StoreInformation VALUES (?, ?, ?, ?)");
   CORVALLE_ASSERT(id < static_cast<unsigned>(std::numeric_limits<int>::max()));
-  statement->BindInteger(0, static_cast<std::int32_t>(id));
-  statement->BindText(1, metadata.name.c_str());
-  statement->BindText(2, metadata.countryId.c_str());
-  statement->BindInteger64(3, database->ReadSingleInteger("SELECT strftime('%s', 'now')"));
-  statement->Execute();
+  database->Run([&](Sqlite::IMutableDatabase& connection) {
+    // Another search on the same cache (a second process, the window and the command line) may
+    // have stored the store meanwhile: the newer row is as good, not an error.
+    const auto statement = connection.CreateWriteStatement(
+        "INSERT OR REPLACE INTO StoreInformation VALUES (?, ?, ?, ?)");
+    statement->BindInteger(0, static_cast<std::int32_t>(id));
+    statement->BindText(1, metadata.name.c_str());
+    statement->BindText(2, metadata.countryId.c_str());
+    statement->BindInteger64(3, connection.ReadSingleInteger("SELECT strftime('%s', 'now')"));
+    statement->Execute();
+  });
 }
 
 }  // namespace Corvalle::BrickLink

@@ -13,7 +13,7 @@
 #include "BrickLink/StoreInformation.h"
 
 namespace Sqlite {
-class IMutableDatabase;
+class CacheDatabase;
 }
 
 namespace Corvalle::BrickLink {
@@ -38,14 +38,17 @@ class IStoreMetadataCache {
 class StoreMetadataCache : public IStoreMetadataCache {
  public:
   // Opens GetDatabasePath(), replaces a table of the earlier layout, creates the table when
-  // missing and expires old rows. Throws std::runtime_error with SQLite's text.
+  // missing and expires old rows. A damaged file, or a table of another layout, is moved aside
+  // for a fresh one, at construction and when an operation meets it (Sqlite::CacheDatabase).
+  // Throws std::runtime_error with SQLite's text.
   StoreMetadataCache();
+  ~StoreMetadataCache() override;
 
   bool TryRetrieveStoreMetadata(std::uint32_t id, StoreMetadata& metadata) override;
   void InsertStoreMetadata(std::uint32_t id, const StoreMetadata& metadata) override;
 
  private:
-  std::shared_ptr<Sqlite::IMutableDatabase> database;
+  std::unique_ptr<Sqlite::CacheDatabase> database;
 };
 
 }  // namespace Corvalle::BrickLink

@@ -1,15 +1,23 @@
 #include "SqliteWrapper.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
+#include <tuple>
 #include <utility>
 
 #include "Assert.h"
@@ -35,6 +43,16 @@ int VerifyForeignKeyConstraintsEnabled(void* result, int columnCount, char** val
   return SQLITE_OK;
 }
 
+// SQLite's failure as the wrapper throws it: a file that is not a database or is malformed is
+// damage, which the cache can repair by starting afresh; anything else is a plain failure.
+[[noreturn]] void ThrowFailure(int result, const std::string& message) {
+  const int primary = result & 0xff;
+  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) {
+    throw DamagedDatabase(message);
+  }
+  throw std::runtime_error(message);
+}
+
 // A failed open may still hand out a handle that carries the error text; it must be closed.
 struct HandleCloser {
   void operator()(sqlite3* handle) const { sqlite3_close(handle); }
@@ -51,7 +69,7 @@ std::shared_ptr<IMutableDatabase> OpenMutableDatabase(const char* path) {
     throw std::runtime_error("Unable to open SQLite database!");
   }
   if (result != SQLITE_OK) {
-    throw std::runtime_error(sqlite3_errmsg(handle.get()));
+    ThrowFailure(result, sqlite3_errmsg(handle.get()));
   }
   // The Database owns the handle from here on, also when its constructor throws.
   return std::make_shared<Database>(handle.release());
@@ -59,13 +77,12 @@ std::shared_ptr<IMutableDatabase> OpenMutableDatabase(const char* path) {
 
 namespace {
 
+// Guards pendingNotice, checkedFiles and the moving aside of damaged files.
 std::mutex noticeMutex;
 std::string pendingNotice;
-
-bool IsDamagedDatabase(const std::runtime_error& error) {
-  const std::string_view text = error.what();
-  return text == "file is not a database" || text == "database disk image is malformed";
-}
+// The files checked, each as it was when checked: device, inode and change time in seconds and
+// nanoseconds.
+std::set<std::tuple<std::uint64_t, std::uint64_t, std::int64_t, std::int64_t>> checkedFiles;
 
 std::string NowForFileName() {
   const std::time_t now = std::time(nullptr);
@@ -76,39 +93,166 @@ std::string NowForFileName() {
   return text;
 }
 
+// Renames without ever replacing a file at the target: false when the target exists. Not every
+// file system knows RENAME_NOREPLACE; a hard link followed by removing the old name is as safe.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+    if (link(from.c_str(), to.c_str()) == 0) {
+      unlink(from.c_str());
+      return true;
+    }
+  }
+  if (errno == EEXIST) {
+    return false;
+  }
+  throw std::system_error(errno, std::generic_category());
+}
+
+// SQLite's quick integrity check (every page of every table and index read once), once per file
+// and change of it in this process: a search opens several connections, and the price
+// formatting one per price shown. Damage after the check is met by the reads.
+void CheckIntegrityOnce(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) {
+    return;  // not there to check: SQLite made it, or it went meanwhile
+  }
+  const auto key = std::make_tuple(static_cast<std::uint64_t>(status.st_dev),
+                                   static_cast<std::uint64_t>(status.st_ino),
+                                   static_cast<std::int64_t>(status.st_ctim.tv_sec),
+                                   static_cast<std::int64_t>(status.st_ctim.tv_nsec));
+  {
+    std::lock_guard lock(noticeMutex);
+    if (checkedFiles.count(key) != 0) {
+      return;
+    }
+  }
+  // On a connection of its own: the pages it reads must not stay cached in the caller's, where
+  // they would hide damage done to the file later from the reads.
+  const std::shared_ptr<IMutableDatabase> checker = OpenMutableDatabase(path.c_str());
+  const auto statement = checker->CreateReadStatement("SELECT * FROM pragma_quick_check");
+  const IRow* row = statement->AdvanceRow();
+  std::string verdict = row == nullptr ? std::string("no answer") : row->GetText(0);
+  if (verdict != "ok") {
+    std::replace(verdict.begin(), verdict.end(), '\n', ' ');
+    throw DamagedDatabase("integrity check: " + verdict);
+  }
+  std::lock_guard lock(noticeMutex);
+  checkedFiles.insert(key);
+}
+
+// Opens, checks and prepares the cache file; the identity is that of the file opened.
+std::shared_ptr<IMutableDatabase> OpenCheckedCache(const std::string& path,
+                                                   const PrepareCache& prepare,
+                                                   FileIdentity& identity) {
+  identity = IdentifyFile(path);
+  std::shared_ptr<IMutableDatabase> database = OpenMutableDatabase(path.c_str());
+  identity = IdentifyFile(path);
+  CheckIntegrityOnce(path);
+  if (prepare) {
+    prepare(*database);
+  }
+  return database;
+}
+
 }  // namespace
 
-std::shared_ptr<IMutableDatabase> OpenCacheDatabase() {
+FileIdentity IdentifyFile(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) {
+    return {};
+  }
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+void MoveDamagedCacheAside(const FileIdentity& damaged, const std::string& reason) {
   const std::string path = GetDatabasePath();
+  std::lock_guard lock(noticeMutex);
+  // Moved already by another connection, of this process or another: the file there now is a
+  // fresh one, not to be moved.
+  if (damaged == FileIdentity{} || IdentifyFile(path) != damaged) {
+    return;
+  }
+  // Two files damaged within one second must not share a name: the second would replace the
+  // first, which the notice told the user to find.
+  const std::string stem = path + ".damaged-" + NowForFileName();
+  std::string aside;
   try {
-    return OpenMutableDatabase(path.c_str());
-  } catch (const std::runtime_error& error) {
-    if (!IsDamagedDatabase(error)) {
-      throw;
-    }
-    // Serialised, and tried again first: another connection of this process may have made a
-    // fresh file already.
-    std::lock_guard lock(noticeMutex);
-    try {
-      return OpenMutableDatabase(path.c_str());
-    } catch (const std::runtime_error& again) {
-      if (!IsDamagedDatabase(again)) {
-        throw;
+    for (int attempt = 1;; ++attempt) {
+      aside = attempt == 1 ? stem : stem + "-" + std::to_string(attempt);
+      if (RenameWithoutReplacing(path, aside)) {
+        break;
       }
     }
-    const std::string aside = path + ".damaged-" + NowForFileName();
-    std::error_code failure;
-    std::filesystem::rename(path, aside, failure);
-    if (failure) {
-      throw std::runtime_error("The cache " + path + " is damaged (" + error.what() +
-                               ") and cannot be moved aside: " + failure.message());
+  } catch (const std::system_error& failure) {
+    throw std::runtime_error("The cache " + path + " is damaged (" + reason +
+                             ") and cannot be moved aside: " + failure.code().message());
+  }
+  // A journal left next to the fresh file would be played back into it.
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    const std::string companion = path + suffix;
+    bool moved = false;
+    try {
+      moved = RenameWithoutReplacing(companion, aside + suffix);
+    } catch (const std::system_error&) {
     }
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-      std::filesystem::rename(path + suffix, aside + suffix, failure);  // absent is fine
+    if (!moved) {
+      std::error_code ignored;
+      std::filesystem::remove(companion, ignored);  // absent is fine
     }
-    pendingNotice = "The cache " + path + " was damaged (" + error.what() + "). It was moved to " +
-                    aside + " and a fresh one was made.";
-    return OpenMutableDatabase(path.c_str());
+  }
+  pendingNotice = "The cache " + path + " was damaged (" + reason + "). It was moved to " + aside +
+                  " and a fresh one was made.";
+}
+
+std::shared_ptr<IMutableDatabase> OpenCacheDatabase(const PrepareCache& prepare) {
+  const std::string path = GetDatabasePath();
+  FileIdentity identity;
+  try {
+    return OpenCheckedCache(path, prepare, identity);
+  } catch (const DamagedDatabase& damage) {
+    MoveDamagedCacheAside(identity, damage.what());
+  }
+  // A fresh file, or the one another connection made meanwhile; damage now is not ours to mend.
+  return OpenCheckedCache(path, prepare, identity);
+}
+
+void CheckTables(const IDatabase& database, const std::vector<TableLayout>& tables) {
+  std::vector<const char*> present;
+  std::vector<const char*> missing;
+  for (const TableLayout& table : tables) {
+    const auto kind = database.CreateReadStatement(
+        "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE");
+    kind->BindText(0, table.name);
+    const IRow* row = kind->AdvanceRow();
+    if (row == nullptr) {
+      missing.push_back(table.name);
+      continue;
+    }
+    present.push_back(table.name);
+    if (row->GetText(0) != "table") {
+      throw DamagedDatabase(std::string(table.name) + " is a " + row->GetText(0) + ", not a table");
+    }
+    std::vector<std::string> columns;
+    const auto info = database.CreateReadStatement("SELECT name FROM pragma_table_info(?)");
+    info->BindText(0, table.name);
+    while (const IRow* column = info->AdvanceRow()) {
+      columns.push_back(column->GetText(0));
+    }
+    if (columns != std::vector<std::string>(table.columns.begin(), table.columns.end())) {
+      std::string layout;
+      for (const std::string& column : columns) {
+        layout += (layout.empty() ? "" : ", ") + column;
+      }
+      throw DamagedDatabase("the table " + std::string(table.name) + " has the columns (" + layout +
+                            ")");
+    }
+  }
+  if (!present.empty() && !missing.empty()) {
+    throw DamagedDatabase("the table " + std::string(missing.front()) + " is missing beside " +
+                          present.front());
   }
 }
 
@@ -189,7 +333,7 @@ void Database::TryEnableForeignKeyConstraints() {
   if (sqliteResult != SQLITE_OK) {
     const std::string message = errorText != nullptr ? errorText : sqlite3_errmsg(handle);
     sqlite3_free(errorText);
-    throw std::runtime_error(message);
+    ThrowFailure(sqliteResult, message);
   }
   // The price guide cache relies on cascading deletes; without them its data would rot.
   CORVALLE_ASSERT(result);
@@ -197,22 +341,40 @@ void Database::TryEnableForeignKeyConstraints() {
 
 std::string Database::GetErrorMessage() const { return sqlite3_errmsg(handle); }
 
+bool Database::HasTable(const char* table) const {
+  const auto statement = CreateReadStatement(
+      "SELECT COUNT(*) FROM sqlite_master WHERE type IN ('table', 'view') AND name = ? COLLATE "
+      "NOCASE");
+  statement->BindText(0, table);
+  const IRow* row = statement->AdvanceRow();
+  return row != nullptr && row->GetInteger64(0) > 0;
+}
+
+// Only a table that is not there reads as empty. Any other failure (a lock held past the busy
+// timeout, a damaged file) is no answer at all: a caller that took it for "no rows" would act
+// on a table it never read, as writing first-start values over the user's settings.
 std::int64_t Database::GetRowCount(const char* table) const {
-  try {
-    return ReadSingleInteger((std::string("SELECT COUNT(*) FROM ") + table).c_str());
-  } catch (const std::runtime_error&) {
+  if (!HasTable(table)) {
     return 0;
   }
+  return ReadSingleInteger((std::string("SELECT COUNT(*) FROM ") + table).c_str());
 }
 
 bool Database::ColumnHasValues(const char* table, const char* column) const {
-  try {
-    const auto statement =
-        CreateReadStatement((std::string("SELECT ") + column + " FROM " + table).c_str());
-    return statement->AdvanceRow() != nullptr;
-  } catch (const std::runtime_error&) {
+  if (!HasTable(table)) {
     return false;
   }
+  const auto columns = CreateReadStatement(
+      "SELECT COUNT(*) FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE");
+  columns->BindText(0, table);
+  columns->BindText(1, column);
+  const IRow* found = columns->AdvanceRow();
+  if (found == nullptr || found->GetInteger64(0) == 0) {
+    return false;
+  }
+  const auto statement =
+      CreateReadStatement((std::string("SELECT ") + column + " FROM " + table).c_str());
+  return statement->AdvanceRow() != nullptr;
 }
 
 std::int64_t Database::ReadSingleInteger(const char* sql) const {
@@ -242,7 +404,7 @@ sqlite3_stmt* Database::Prepare(const char* sql) const {
   const int result = sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr);
   if (result != SQLITE_OK) {
     sqlite3_finalize(statement);
-    throw std::runtime_error(GetErrorMessage());
+    ThrowFailure(result, GetErrorMessage());
   }
   if (statement == nullptr) {
     // Only comments or white space: SQLite prepares nothing and reports no error.
@@ -270,7 +432,7 @@ void Database::Execute(const char* sql) {
   if (result != SQLITE_OK) {
     const std::string message = errorText != nullptr ? errorText : sqlite3_errmsg(handle);
     sqlite3_free(errorText);
-    throw std::runtime_error(message);
+    ThrowFailure(result, message);
   }
 }
 
@@ -314,7 +476,7 @@ Statement::~Statement() { sqlite3_finalize(handle); }
 
 void Statement::Check(int result, int expected) const {
   if (result != expected) {
-    throw std::runtime_error(database->GetErrorMessage());
+    ThrowFailure(result, database->GetErrorMessage());
   }
 }
 
@@ -346,7 +508,7 @@ const IRow* ReadStatement::AdvanceRow() {
   // Take the text before the reset; the reset lets the statement be rebound and started over.
   const std::string message = database->GetErrorMessage();
   sqlite3_reset(handle);
-  throw std::runtime_error(message);
+  ThrowFailure(result, message);
 }
 
 std::int32_t ReadStatement::GetInteger(int column) const {
@@ -376,7 +538,7 @@ void WriteStatement::Execute() {
     // SQLite refuses bindings on a statement that stopped on an error and was not reset.
     const std::string message = database->GetErrorMessage();
     sqlite3_reset(handle);
-    throw std::runtime_error(message);
+    ThrowFailure(result, message);
   }
   Check(sqlite3_reset(handle), SQLITE_OK);
 }

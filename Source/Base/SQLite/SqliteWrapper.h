@@ -7,14 +7,18 @@
 // SQLite's file locking, and each waits up to kBusyTimeoutMilliseconds for another's lock.
 //
 // Error policy: whatever SQLite reports as a failure (open, prepare, bind, step, reset, exec)
-// becomes a std::runtime_error carrying SQLite's own error text for the connection. Misuse of
+// becomes a std::runtime_error carrying SQLite's own error text for the connection; when the
+// failure says that the file is damaged, it is the DamagedDatabase kind of it. Misuse of
 // the interface is std::invalid_argument with a fixed text. Broken invariants that guard the
 // data (foreign keys off, a rollback that fails) end the program through CORVALLE_ASSERT, in
 // release builds too. Nothing is retried.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -27,6 +31,21 @@ inline constexpr int kBusyTimeoutMilliseconds = 5000;
 
 // The name of the application's database file inside the data directory.
 inline constexpr const char* kDatabaseFileName = "Corvalle.sqlite";
+
+// The failure of a file that is damaged: SQLite found that it is not a database or that it is
+// malformed, or its integrity or the layout of its tables is not what the program made. Any
+// operation of the wrapper may throw it instead of a plain std::runtime_error; the text is
+// SQLite's, or says what is wrong with the layout.
+class DamagedDatabase : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A table as a component of the program makes it: its name and its columns, in order.
+struct TableLayout {
+  const char* name;
+  std::vector<const char*> columns;
+};
 
 // One row of a read statement's result. Column indices are 0-based. A row is valid until the
 // next AdvanceRow of its statement or the statement's destruction.
@@ -100,10 +119,12 @@ class IDatabase {
 
   // The connection's current error text (SQLite's "not an error" when there is none).
   virtual std::string GetErrorMessage() const = 0;
-  // The number of rows of the table; 0 also when the table does not exist.
+  // The number of rows of the table; 0 also when the table does not exist. Any other failure
+  // throws std::runtime_error with SQLite's text, never reads as 0.
   virtual std::int64_t GetRowCount(const char* table) const = 0;
   // Whether the column of the table holds at least one row; false for an empty table and for a
-  // missing table or column. Used to recognise tables of an earlier layout.
+  // missing table or column. Used to recognise tables of an earlier layout. Any other failure
+  // throws std::runtime_error with SQLite's text.
   virtual bool ColumnHasValues(const char* table, const char* column) const = 0;
   // Column 0 of the query's only row. A query without a row throws std::runtime_error with the
   // connection's current error text; a second row is a broken invariant.
@@ -135,15 +156,42 @@ class IMutableDatabase : public IDatabase {
 // connection behind. Foreign keys are enforced and a busy timeout is set on every connection.
 std::shared_ptr<IMutableDatabase> OpenMutableDatabase(const char* path);
 
-// Opens the cache database, GetDatabasePath(). The file is only a cache: when it is damaged
-// ("file is not a database", "database disk image is malformed"), it is moved aside as
-// "Corvalle.sqlite.damaged-YYYYMMDD-HHMMSS" (its -wal and -shm files with it), a fresh one is
-// made, and a notice naming both paths waits for TakeDatabaseNotice. Other failures throw as
-// OpenMutableDatabase does.
-std::shared_ptr<IMutableDatabase> OpenCacheDatabase();
+// How a component makes its tables ready on a fresh connection to the cache database: layout
+// checks (CheckTables), tables of an earlier layout dropped, tables created, old rows expired.
+using PrepareCache = std::function<void(IMutableDatabase&)>;
+
+// Opens the cache database, GetDatabasePath(), and prepares it. The file is only a cache: when
+// it is damaged (not a database, malformed, failing SQLite's quick integrity check, which runs
+// once per file and process, or refused by prepare with DamagedDatabase), it is moved aside
+// (MoveDamagedCacheAside), a fresh one is made and prepared, and a notice naming both paths
+// waits for TakeDatabaseNotice. Other failures throw as OpenMutableDatabase does.
+std::shared_ptr<IMutableDatabase> OpenCacheDatabase(const PrepareCache& prepare = {});
 // The notice of a damaged cache moved aside since the last call, once; empty otherwise. Any
 // thread may call it.
 std::string TakeDatabaseNotice();
+
+// Which file a path names (device and inode), to tell whether the cache file is still the one
+// a connection opened; all zero when there is no file.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+FileIdentity IdentifyFile(const std::string& path);
+
+// Moves the cache file, with its journal files, aside as "Corvalle.sqlite.damaged-YYYYMMDD-
+// HHMMSS", with "-2", "-3" and so on after it when that name is taken (an existing file is never
+// replaced), and leaves the notice. Does nothing when the file at the path is no longer the one
+// named by damaged: another connection moved it already. Throws std::runtime_error when it
+// cannot be moved. Any thread.
+void MoveDamagedCacheAside(const FileIdentity& damaged, const std::string& reason);
+
+// Throws DamagedDatabase, naming the table, when a table of the list exists but is not a table
+// or lacks or adds a column, or when some tables of the list exist and others do not: the
+// tables of one list are made together, and a part of them is a damaged cache. Tables that are
+// all missing are fine; the component creates them.
+void CheckTables(const IDatabase& database, const std::vector<TableLayout>& tables);
 
 // The directory that holds the database file, always ending in "/". SetDataDirectory appends
 // the "/" when missing. Until it is called, GetDataDirectory answers the platform's default,
@@ -182,6 +230,8 @@ class Database : public IMutableDatabase, public std::enable_shared_from_this<Da
 
   // Whether a transaction is open on the connection (it is not in autocommit mode).
   bool InTransaction() const;
+  // Whether a table or view of the name (in any case) exists; throws when that cannot be read.
+  bool HasTable(const char* table) const;
 
  private:
   sqlite3_stmt* Prepare(const char* sql) const;

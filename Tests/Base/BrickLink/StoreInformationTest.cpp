@@ -7,6 +7,7 @@
 #include "BrickLink/Countries.h"
 #include "BrickLink/MarketplaceHost.h"
 #include "ScopedEnvironment.h"
+#include "WriteWhileReading.h"
 
 namespace Corvalle::BrickLink {
 namespace {
@@ -41,6 +42,31 @@ TEST(StoreInformationTest, StoreWithEntry) {
   StoreInformation::SetStoreMetadata(1002, {"Far Away", "GB"});
   EXPECT_THROW(StoreInformation(1002).GetCountry(), std::invalid_argument);
   EXPECT_THROW(StoreInformation(1002).CountryIsValid(), std::invalid_argument);
+}
+
+// A search fills the table while the window still shows the plans of the one before.
+TEST(StoreInformationTest, LookupsWhileASearchWritesTheTableAreWhole) {
+  const StoreMetadata even{"A store whose name is longer than any short string", "DE"};
+  const StoreMetadata odd{"Another store, with a name just as long as the first", "US"};
+  for (std::uint32_t id = 800; id < 816; ++id) {
+    StoreInformation::SetStoreMetadata(id, even);
+  }
+  const auto failures = Testing::WriteWhileReading(
+      20000,
+      [&](std::size_t n) {
+        StoreInformation::SetStoreMetadata(static_cast<std::uint32_t>(800 + n % 16),
+                                           n % 2 == 0 ? even : odd);
+        StoreInformation::SetStoreMetadata(static_cast<std::uint32_t>(20000 + n), even);
+      },
+      [&](std::size_t n) {
+        const StoreInformation store(static_cast<std::uint32_t>(800 + n % 16));
+        const std::string name = store.Name();
+        const std::string country = store.CountryId();
+        // Each store has an entry all along: none may read as unknown, or as half of each.
+        return (name == even.name && country == "DE") || (name == odd.name && country == "US") ||
+               (name == even.name && country == "US") || (name == odd.name && country == "DE");
+      });
+  EXPECT_EQ(failures, 0u);
 }
 
 TEST(StoreInformationTest, StoreUrlUsesTheMarketplaceHostGiven) {

@@ -185,6 +185,17 @@ TEST_F(SqliteWrapperTest, RowCountAndColumnValuesOnMissingTablesAndColumns) {
   EXPECT_TRUE(database->ColumnHasValues("Numbers", "Name"));
 }
 
+// A table that is there but cannot be read has no row count: taking the failure for 0 rows made
+// a locked or damaged file look fresh.
+TEST_F(SqliteWrapperTest, RowCountAndColumnValuesOfATableThatCannotBeReadThrow) {
+  database->Execute(
+      "CREATE TABLE Gone (Value); CREATE VIEW Broken AS SELECT Value FROM Gone; "
+      "DROP TABLE Gone");
+  EXPECT_EQ(RuntimeErrorOf([&] { database->GetRowCount("Broken"); }), "no such table: main.Gone");
+  EXPECT_EQ(RuntimeErrorOf([&] { database->ColumnHasValues("Broken", "Value"); }),
+            "no such table: main.Gone");
+}
+
 TEST_F(SqliteWrapperTest, SingleValueQueries) {
   Insert(5000000, "large");
   EXPECT_EQ(database->ReadSingleInteger("SELECT Value * 1000000 FROM Numbers"), 5000000000000);
