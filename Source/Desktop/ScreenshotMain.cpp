@@ -78,7 +78,7 @@ int main(int argc, char* argv[]) {
     poll.stop();
     auto* model = results->model();
     results->outLineView()->expand(model->index(0, 0, model->index(0, 0)));
-    window.resize(920, 640);
+    window.resize(920, 800);
     QTimer::singleShot(500, [&] {
       status = window.grab().save(output) ? 0 : 1;
       std::fprintf(stderr, "%s %s\n", status == 0 ? "wrote" : "could not write",
