@@ -15,6 +15,7 @@
 
 #include "AllocationCounter.h"
 #include "BrickLink/BoundedCombinationSearch.h"
+#include "BrickLink/MinimumCostFinder.h"
 #include "BrickLink/PlanRules.h"
 #include "BrickLink/StorePruner.h"
 #include "MarketplaceTable.h"
@@ -77,12 +78,44 @@ void RunBoundedSearch(benchmark::State& state, bool withShipping) {
 }
 
 void BM_BoundedSearch(benchmark::State& state) { RunBoundedSearch(state, false); }
+
+// The cost by number of stores as find --by-stores gets it: the 25 cheapest plans of every
+// number of stores from the fewest that can supply the list up to k, one search per number on
+// the same table. Compare with BM_BoundedSearch at the same k and workers.
+void BM_StoreCountSweep(benchmark::State& state) {
+  const auto& market = Benchmarks::SharedMarketplaceTable();
+  const auto k = static_cast<std::uint32_t>(state.range(0));
+  const auto workers = static_cast<std::uint32_t>(state.range(1));
+  const auto validator = Corvalle::BrickLink::CreateStoreCombinationValidator(market.items);
+  const std::uint32_t fewest =
+      Corvalle::BrickLink::CreateMinimumCostFinder(market.table, *validator, market.items, k)
+          ->FindMinimumStoresRequired();
+  double cheapest = 0.0;
+  for (auto _ : state) {
+    for (std::uint32_t stores = std::max(1u, fewest); stores <= k; ++stores) {
+      const auto finder = Corvalle::BrickLink::CreateMinimumCostFinder(market.table, *validator,
+                                                                       market.items, stores);
+      finder->CollectCheapestCombinations(nullptr, workers, 25);
+      finder->CalculateCosts();
+      const auto plan = finder->CreateCombinationData(1);
+      cheapest = plan == nullptr ? 0.0 : plan->Cost();
+    }
+  }
+  state.counters["fewest"] = fewest;
+  state.counters["cheapest_at_k"] = cheapest;
+}
 void BM_BoundedSearchWithShipping(benchmark::State& state) { RunBoundedSearch(state, true); }
 
 // A run that outlasts the minimum time is not repeated, so a slow k costs one run of itself.
 BENCHMARK(BM_BoundedSearch)
     ->ArgNames({"k", "workers"})
     ->ArgsProduct({{3, 4, 5, 6, 8}, {1, 2}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreCountSweep)
+    ->ArgNames({"k", "workers"})
+    ->ArgsProduct({{3, 4, 5, 6, 8}, {2}})
     ->UseRealTime()
     ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond);
