@@ -34,8 +34,10 @@ class CheapestCombinations {
   }
 
   // The keep-the-cheapest rule: below the capacity everything is kept; at or above it, a cost
-  // equal to the most expensive kept one is kept as well, a cheaper one replaces the most
-  // expensive kept one (of equal ones, the one visited last), and anything else is dropped.
+  // equal to the most expensive kept one is kept as well, but only up to twice the capacity in
+  // all, a cheaper one replaces the most expensive kept one (of equal ones, the one visited
+  // last), and anything else is dropped. Ties need the bound: a plan plus any choice of stores
+  // that buy nothing beside it ties with itself bit for bit, C(n - m, k - m) times.
   void Offer(double cost, const std::uint32_t* combination) {
     if (keys.size() <= capacity - 1) {
       Insert(cost, combination);
@@ -43,7 +45,9 @@ class CheapestCombinations {
     }
     const double topCost = keys.front().cost;
     if (topCost == cost) {
-      Insert(cost, combination);
+      if (keys.size() - capacity < capacity) {
+        Insert(cost, combination);
+      }
     } else if (topCost > cost) {
       // The most expensive entry gives its slot to the new one, which then sinks into place.
       std::copy_n(combination, k, indices.data() + static_cast<std::size_t>(slots.front()) * k);

@@ -25,7 +25,8 @@ class IStoreCombinationValidator {
 
   // Enumerates every combination of storesPerCombination columns on up to threadCount workers
   // and returns the kept valid ones, each priced: per worker the cheapest (about the kept
-  // bound, ties with its most expensive entry all kept), each worker's block in ascending cost
+  // bound, ties with its most expensive entry kept up to twice the bound), each worker's block
+  // in ascending cost
   // (ties in visit order), the blocks in no particular order. A combination is valid when, for
   // every item, its cells together hold at least the wanted quantity. Empty when none is valid
   // or storesPerCombination is 12 or more. Reports progress after every 5000000th combination,
@@ -41,7 +42,8 @@ class IStoreCombinationValidator {
   IStoreCombinationValidator() = default;
 };
 
-// How many combinations each worker keeps (its kept set grows beyond it only by ties).
+// How many combinations each worker keeps (its kept set grows beyond it only by ties, to at
+// most twice as many).
 inline constexpr std::size_t kCombinationsKeptPerWorker = 100000;
 
 // The items must outlive the validator. keptPerWorker must be at least 1.

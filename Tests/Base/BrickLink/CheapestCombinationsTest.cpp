@@ -14,7 +14,7 @@ namespace {
 
 using Indices = std::vector<std::uint32_t>;
 
-TEST(CheapestCombinationsTest, KeepsTheCheapestAndEveryCombinationTiedWithTheDearestKept) {
+TEST(CheapestCombinationsTest, KeepsTheCheapestAndCombinationsTiedWithTheDearestKept) {
   CheapestCombinations kept(2, 3);
   EXPECT_EQ(kept.DropThreshold(), std::numeric_limits<double>::infinity());
   const std::uint32_t a[] = {0, 1};
@@ -39,6 +39,21 @@ TEST(CheapestCombinationsTest, KeepsTheCheapestAndEveryCombinationTiedWithTheDea
   // Draining empties it.
   EXPECT_TRUE(kept.Drain().empty());
   EXPECT_EQ(kept.DropThreshold(), std::numeric_limits<double>::infinity());
+}
+
+// A plan with stores beside it that buy nothing ties with itself once per choice of them: the
+// ties kept stop at twice the bound, the first ones visited.
+TEST(CheapestCombinationsTest, TiesWithTheDearestKeptStopAtTwiceTheBound) {
+  CheapestCombinations kept(3, 5);
+  for (std::uint32_t idle = 0; idle < 100000; ++idle) {
+    const std::uint32_t columns[] = {0, 1, 2 + idle};
+    kept.Offer(7.5, columns);
+  }
+  const std::vector<StoreCombination> drained = kept.Drain();
+  ASSERT_EQ(drained.size(), 10u);
+  for (std::uint32_t place = 0; place < drained.size(); ++place) {
+    EXPECT_EQ(drained[place], StoreCombination({0, 1, 2 + place}, 7.5));
+  }
 }
 
 // The rule written plainly: a list searched from end to end.
@@ -73,7 +88,7 @@ TEST(CheapestCombinationsTest, FollowsTheKeepTheCheapestRuleOnRandomOffers) {
                                    ? std::numeric_limits<double>::infinity()
                                    : dearest->cost;
       ASSERT_EQ(kept.DropThreshold(), threshold);
-      if (model.size() < capacity || dearest->cost == cost) {
+      if (model.size() < capacity || (dearest->cost == cost && model.size() < 2 * capacity)) {
         model.push_back({cost, visit++, columns});
       } else if (dearest->cost > cost) {
         *dearest = {cost, visit++, columns};
