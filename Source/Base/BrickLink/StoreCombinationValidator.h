@@ -26,8 +26,7 @@ class IStoreCombinationValidator {
   // Enumerates every combination of storesPerCombination columns on up to threadCount workers
   // and returns the kept valid ones, each priced: per worker the cheapest (about the kept
   // bound, ties with its most expensive entry kept up to twice the bound), each worker's block
-  // in ascending cost
-  // (ties in visit order), the blocks in no particular order. A combination is valid when, for
+  // in ascending cost (ties in visit order), the blocks in no particular order. A combination is valid when, for
   // every item, its cells together hold at least the wanted quantity. Empty when none is valid
   // or storesPerCombination is 12 or more. Reports progress after every 5000000th combination,
   // on whichever worker gets there; progress must be safe to call from any thread. Throws
