@@ -12,7 +12,9 @@
 
 #include <boost/log/trivial.hpp>
 #include <algorithm>
+#include <chrono>
 #include <limits>
+#include <optional>
 #include <map>
 #include <stdexcept>
 
@@ -68,6 +70,7 @@ class CostFinder final : public ICostFinder {
   const std::vector<LeftOutItem>& GetUnavailableItems() const override {
     return unavailableItems;
   }
+  SearchProof Proof() const override { return proof; }
   const std::vector<BrickStore::SkippedLine>& SkippedLines() const override;
 
  private:
@@ -98,12 +101,17 @@ class CostFinder final : public ICostFinder {
   // The search of the cheapest plans on the current table with the given finder, and their
   // distinct plans, at most kMaximumResults. The main search announces its stages and
   // statistics; the sweep's searches do it once for all.
-  void SearchPlans(BrickLink::IMinimumCostFinder& finder, std::uint32_t threadCount,
-                   const BrickLink::CombinationProgress& progress, bool announce,
-                   std::vector<std::unique_ptr<BrickLink::ICombinationData>>& plans);
+  // Returns what is proven of them.
+  SearchProof SearchPlans(BrickLink::IMinimumCostFinder& finder, std::uint32_t threadCount,
+                          const BrickLink::CombinationProgress& progress, bool announce,
+                          std::vector<std::unique_ptr<BrickLink::ICombinationData>>& plans);
   // The cheapest plan of every number of stores from minimumStores to k but k, whose plans
   // the main search finds.
   void SweepStoreCounts(std::uint32_t minimumStores, std::uint32_t threadCount);
+  // When the bounded searches of this search stop, if they are to.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  std::chrono::steady_clock::time_point searchStart;
+  SearchProof proof;
 
   void High(std::uint32_t stage, const std::string& text) const;
   void Fail(const std::string& text) const;
@@ -225,6 +233,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   storeCountCosts.clear();
   storeCountPlans.clear();
   unavailableItems.clear();
+  proof = {};
   if (const std::string problem = CheckOptions(); !problem.empty()) {
     highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Checking the search options..."));
     Abort(problem);
@@ -366,21 +375,33 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
                                                          unsigned long long secondsRemaining) {
     HandleCombinationProgress(fraction, secondsRemaining);
   };
+  searchStart = std::chrono::steady_clock::now();
+  deadline.reset();
+  if (options.timeLimitSeconds > 0.0) {
+    deadline = searchStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(options.timeLimitSeconds));
+  }
   if (options.byStores) {
     SweepStoreCounts(minimumStores, threadCount);
   }
-  SearchPlans(*minimumCostFinder, threadCount, progress, true, combinationData);
+  proof = SearchPlans(*minimumCostFinder, threadCount, progress, true, combinationData);
   if (options.byStores && !combinationData.empty()) {
     const BrickLink::ICombinationData& cheapest = *combinationData.front();
     storeCountCosts.push_back({storesPerCombination, cheapest.Cost(), cheapest.Subtotal(),
-                               cheapest.Shipping(), true});
+                               cheapest.Shipping(), proof.proven});
+  }
+  if (!proof.proven) {
+    Statistic("Search stopped after " + FormatCount(static_cast<std::uint64_t>(proof.seconds)) +
+              " s, not proven; lower bound: " + std::to_string(proof.lowerBound));
   }
   return true;
 }
 
-void CostFinder::SearchPlans(BrickLink::IMinimumCostFinder& finder, std::uint32_t threadCount,
-                             const BrickLink::CombinationProgress& progress, bool announce,
-                             std::vector<std::unique_ptr<BrickLink::ICombinationData>>& plans) {
+SearchProof CostFinder::SearchPlans(
+    BrickLink::IMinimumCostFinder& finder, std::uint32_t threadCount,
+    const BrickLink::CombinationProgress& progress, bool announce,
+    std::vector<std::unique_ptr<BrickLink::ICombinationData>>& plans) {
+  SearchProof searchProof;
   if (options.method == SearchMethod::Exhaustive) {
     const std::uint64_t validCombinations = finder.CollectValidCombinations(progress, threadCount);
     if (announce) {
@@ -389,7 +410,12 @@ void CostFinder::SearchPlans(BrickLink::IMinimumCostFinder& finder, std::uint32_
     }
   } else {
     const BrickLink::BoundedSearchStatistics searched =
-        finder.CollectCheapestCombinations(progress, threadCount, kMaximumResults);
+        finder.CollectCheapestCombinations(progress, threadCount, kMaximumResults, deadline);
+    searchProof.proven = searched.proven;
+    searchProof.lowerBound = searched.lowerBound;
+    searchProof.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                                        searchStart)
+                              .count();
     if (announce) {
       Low(StatusUpdate(StatusState::Succeeded));
       Statistic("Search nodes: " + FormatCount(searched.nodes));
@@ -427,6 +453,7 @@ void CostFinder::SearchPlans(BrickLink::IMinimumCostFinder& finder, std::uint32_
       plans.push_back(std::move(data));
     }
   }
+  return searchProof;
 }
 
 void CostFinder::SweepStoreCounts(std::uint32_t minimumStores, std::uint32_t threadCount) {
@@ -438,10 +465,10 @@ void CostFinder::SweepStoreCounts(std::uint32_t minimumStores, std::uint32_t thr
     const auto finder = BrickLink::CreateMinimumCostFinder(table, *validator, items, stores,
                                                            MakePlanRules(terms, *table));
     auto& plans = storeCountPlans[stores];
-    SearchPlans(*finder, threadCount, nullptr, false, plans);
+    const SearchProof swept = SearchPlans(*finder, threadCount, nullptr, false, plans);
     if (!plans.empty()) {
       storeCountCosts.push_back({stores, plans.front()->Cost(), plans.front()->Subtotal(),
-                                 plans.front()->Shipping(), true});
+                                 plans.front()->Shipping(), swept.proven});
       Statistic("Cheapest plan of " + FormatCount(stores) + " stores: " +
                 Utilities::FormatPrice(plans.front()->Cost(), 2));
     }
@@ -742,7 +769,8 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                         preferences.shippingInternational,
                                         preferences.excludedStores, preferences.requiredStores,
                                         listLimits, marketplaceHost, extras.byStores,
-                                        extras.skipUnavailable});
+                                        extras.skipUnavailable, {}, std::chrono::seconds(5),
+                                        extras.timeLimitSeconds});
 }
 
 }  // namespace Corvalle

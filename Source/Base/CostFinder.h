@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,6 +28,14 @@ struct StoreCountCost {
   double subtotal = 0.0;  // the lots
   double shipping = 0.0;
   bool proven = true;  // no plan of that many stores costs less
+};
+
+// What a search proved of its plans: that they are the cheapest, or, when its time limit
+// stopped it, a lower bound under which no plan exists.
+struct SearchProof {
+  bool proven = true;
+  double lowerBound = 0.0;  // the cheapest plan's cost when proven
+  double seconds = 0.0;     // how long the search of plans took
 };
 
 // An item that the accepted regions cannot supply, and why, in words for the buyer.
@@ -59,6 +68,8 @@ class ICostFinder {
   // The items that the accepted regions cannot supply, in list order: left out of the search
   // with SearchOptions::skipUnavailable, else the reason it failed.
   virtual const std::vector<LeftOutItem>& GetUnavailableItems() const = 0;
+  // Whether the plans are proven the cheapest, or the time limit stopped the search first.
+  virtual SearchProof Proof() const = 0;
   // The wanted list's lines that the reader left out on purpose (no MINQTY, MINQTY 0), for the
   // front ends to name; empty until the list was read. Valid until the cost finder is destroyed.
   virtual const std::vector<BrickStore::SkippedLine>& SkippedLines() const = 0;
@@ -99,12 +110,16 @@ struct SearchOptions {
   // status; tests set them lower.
   FileDownloader::DownloadTimeouts downloadTimeouts{};
   std::chrono::milliseconds slowPageAfter{std::chrono::seconds(5)};
+  // When above 0, how many seconds the bounded search of plans may take: then it keeps the
+  // cheapest plans found, with a lower bound on all (see ICostFinder::Proof).
+  double timeLimitSeconds = 0.0;
 };
 
 // What a front end may ask of a search beyond the saved settings (see SearchOptions).
 struct SearchExtras {
   bool byStores = false;
   bool skipUnavailable = false;
+  double timeLimitSeconds = 0.0;
 };
 
 struct CostFinderCallbacks {

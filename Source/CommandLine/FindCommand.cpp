@@ -132,7 +132,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
          [&reporter](const Utilities::IStatusUpdate& update) { reporter.LowLevel(update); },
          [&reporter](const std::string& text) { reporter.Statistic(text); }},
         options.searchMethod, options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
-        SearchExtras{options.byStores, options.skipUnavailable});
+        SearchExtras{options.byStores, options.skipUnavailable,
+                     options.timeLimit.value_or(0.0)});
   } catch (const std::exception& error) {
     errors << "Unable to start the search: " << error.what() << '\n';
     return kNoPlans;
@@ -161,7 +162,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
   static const std::vector<LeftOutItem> kNoneLeftOut;
   const SearchReport report{
       plans, costFinder->GetStoreCountCosts(),
-      options.skipUnavailable ? costFinder->GetUnavailableItems() : kNoneLeftOut};
+      options.skipUnavailable ? costFinder->GetUnavailableItems() : kNoneLeftOut,
+      costFinder->Proof()};
   if (options.json) {
     WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
                options.searchMethod,
@@ -171,6 +173,9 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
   } else {
     WriteLeftOut(report.leftOut, output);
     WriteStoreCountCosts(report.byStores, preferences.storesPerCombination, output);
+    if (!plans.empty()) {
+      WriteProof(costFinder->Proof(), *plans.front(), output);
+    }
     WritePlans(plans, options.marketplaceHost, output);
   }
 

@@ -35,6 +35,8 @@ struct FindOptions {
   bool byStores = false;
   // Search the rest of the list when items cannot be bought in the accepted regions.
   bool skipUnavailable = false;
+  // Seconds the search of plans may take; then the cheapest found are shown, not proven.
+  std::optional<double> timeLimit;
   // Where the marketplace is: decided by the program's edge, never read here.
   std::string marketplaceHost;
 };

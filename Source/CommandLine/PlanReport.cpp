@@ -1,6 +1,7 @@
 #include "PlanReport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iomanip>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -107,6 +108,26 @@ void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint
   output << '\n';
 }
 
+void WriteProof(const SearchProof& proof, const BrickLink::ICombinationData& cheapest,
+                std::ostream& output) {
+  if (proof.proven) {
+    return;
+  }
+  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
+      CreatePreferencesManager()->GetPreferences().currency);
+  output << "Stopped after " << static_cast<std::uint64_t>(proof.seconds)
+         << " s: not proven. The cheapest plan found costs "
+         << Utilities::FormatPrice(cheapest.Cost(), 2, currency) << "; no plan costs less than "
+         << Utilities::FormatPrice(proof.lowerBound, 2, currency);
+  if (proof.lowerBound > 0.0) {
+    // Rounded up, so that the promise holds.
+    const double percent = std::ceil((cheapest.Cost() / proof.lowerBound - 1.0) * 1000.0) / 10.0;
+    output << " (" << Utilities::FormatPrice(cheapest.Cost(), 2, currency) << " is at most "
+           << percent << " % above the best possible)";
+  }
+  output << ".\n\n";
+}
+
 void WriteLeftOut(const std::vector<LeftOutItem>& leftOut, std::ostream& output) {
   if (leftOut.empty()) {
     return;
@@ -173,6 +194,10 @@ void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::os
           {"reason", left.reason},
       });
     }
+  }
+  document["proven"] = report.proof.proven;
+  if (!report.proof.proven) {
+    document["lowerBound"] = report.proof.lowerBound;
   }
   document["plans"] = nlohmann::ordered_json::array();
   std::uint32_t rank = 0;

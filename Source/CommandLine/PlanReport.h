@@ -37,7 +37,13 @@ struct SearchReport {
   const Plans& plans;
   const std::vector<StoreCountCost>& byStores;
   const std::vector<LeftOutItem>& leftOut;
+  SearchProof proof{};
 };
+
+// For a search its time limit stopped: how long it ran, the cheapest plan found and the bound
+// under which no plan exists. Nothing for a proven search.
+void WriteProof(const SearchProof& proof, const BrickLink::ICombinationData& cheapest,
+                std::ostream& output);
 
 // The cost by number of stores as a small table: for each number, the cheapest plan's total
 // (with shipping, its lots and shipping), what it saves over one store fewer and whether it is

@@ -90,6 +90,13 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
                    "Also find the cheapest plan of every number of stores from the fewest that "
                    "can supply the list up to the stores per combination, and show the cost by "
                    "number of stores before the plans");
+  command
+      .add_option("--time-limit", options.timeLimit,
+                  "Seconds the search of plans may take (the downloads before it are not "
+                  "counted). When they run out, the cheapest plans found so far are shown, "
+                  "marked as not proven, with a bound under which no plan exists; the exit "
+                  "status is 0 either way")
+      ->check(CLI::PositiveNumber);
   command.add_flag("--skip-unavailable", options.skipUnavailable,
                    "When some items cannot be bought in the accepted regions, search the rest of "
                    "the list and name the items left out, instead of failing");

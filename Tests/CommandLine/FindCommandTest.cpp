@@ -252,6 +252,37 @@ TEST_F(FindCommandTest, ExportWritesThePlanOfTheRankAsked) {
   EXPECT_FALSE(std::filesystem::exists(options.exportDirectory));
 }
 
+// A search out of time shows what it found, says it is not proven and how far from the best it
+// can be, and still exits 0; its bound is below the best plan a whole search finds.
+TEST_F(FindCommandTest, ASearchOutOfTimeSaysWhatItProved) {
+  FindOptions options = Options();
+  options.storesPerCombination = 8;
+  options.json = true;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const auto proven = nlohmann::json::parse(output.str());
+  EXPECT_EQ(proven["proven"], true);
+  EXPECT_FALSE(proven.contains("lowerBound"));
+  const double best = proven["plans"][0]["cost"];
+
+  options.timeLimit = 1e-6;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const auto stopped = nlohmann::json::parse(output.str());
+  EXPECT_EQ(stopped["status"], "succeeded");
+  EXPECT_EQ(stopped["proven"], false);
+  const double bound = stopped["lowerBound"];
+  ASSERT_FALSE(stopped["plans"].empty());
+  EXPECT_GT(bound, 0.0);
+  EXPECT_LE(bound, best + 1e-9);
+  EXPECT_GE(stopped["plans"][0]["cost"].get<double>(), best - 1e-9);
+
+  options.json = false;
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const std::regex notice(R"(^Stopped after 0 s: not proven\. The cheapest plan found costs )"
+                          R"(\$\d+\.\d\d; no plan costs less than \$\d+\.\d\d \(\$\d+\.\d\d is )"
+                          R"(at most \d+(\.\d)? % above the best possible\)\.\n\nCombination #1)");
+  EXPECT_TRUE(std::regex_search(output.str(), notice)) << output.str().substr(0, 300);
+}
+
 TEST_F(FindCommandTest, BothSearchesPrintTheSamePlans) {
   FindOptions options = Options("space-shuttle.xml");
   options.storesPerCombination = 4;

@@ -42,6 +42,7 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "Assert.h"
@@ -56,6 +57,7 @@ namespace Corvalle::BrickLink {
 namespace {
 
 using BoundedSearch::Binomials;
+using BoundedSearch::Infinity;
 using BoundedSearch::CheapestPlans;
 using BoundedSearch::kMaximumStores;
 using BoundedSearch::ProgressMeter;
@@ -77,10 +79,16 @@ class BoundedCombinationSearch final : public IBoundedCombinationSearch {
       const PlanRules& rules) override;
 
   BoundedSearchStatistics Statistics() const override { return statistics; }
+  void SetDeadline(std::chrono::steady_clock::time_point deadline_) override {
+    deadline = deadline_;
+  }
+  void SetNodeLimit(std::uint64_t nodes) override { nodeLimit = nodes; }
 
  private:
   const std::vector<Item>& items;
   BoundedSearchStatistics statistics;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  std::optional<std::uint64_t> nodeLimit;
 };
 
 std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations(
@@ -102,7 +110,10 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
   const double total = binomials(table.storeCount - required, k - required);
   CheapestPlans plans(maximumPlans);
   ProgressMeter meter(progress, total);
-  const Shared shared{items, consolidatedLotData, table, binomials, k, rules, plans, meter};
+  std::atomic<bool> stopped{false};
+  std::atomic<std::uint64_t> nodesVisited{0};
+  const Shared shared{items, consolidatedLotData, table,    binomials, k,         rules,
+                      plans, meter,               deadline, nodeLimit, stopped, nodesVisited};
 
   if (table.itemCount == 0) {
     // Nothing is wanted: every combination buys nothing, one plan of the required stores.
@@ -122,11 +133,13 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
   const std::uint32_t workerCount = std::max(
       1u, std::min(threadCount, std::max(1u, std::thread::hardware_concurrency())));
   double pricedLeaves = 0.0;
+  double unsettledBound = Infinity();
   if (workerCount == 1) {
     main.ExploreTask(root);
     main.Flush();
     pricedLeaves = main.pricedLeaves;
     statistics = main.statistics;
+    unsettledBound = main.unsettledBound;
   } else {
     // The shallowest nodes are explored here, level by level, until there are subtrees enough
     // for every worker to take its share as they come.
@@ -146,6 +159,7 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
     main.Flush();
     statistics = main.statistics;
     pricedLeaves = main.pricedLeaves;
+    unsettledBound = main.unsettledBound;
 
     std::atomic<std::size_t> next{0};
     std::vector<std::unique_ptr<Worker>> workers;
@@ -179,11 +193,19 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
       statistics.nodes += worker->statistics.nodes;
       statistics.combinationsPriced += worker->statistics.combinationsPriced;
       pricedLeaves += worker->pricedLeaves;
+      unsettledBound = std::min(unsettledBound, worker->unsettledBound);
     }
   }
   statistics.combinationsRuledOut = std::max(0.0, total - pricedLeaves);
   meter.Report(true);
-  return plans.Take();
+  std::vector<StoreCombination> found = plans.Take();
+  const double cheapest = found.empty() ? Infinity() : found.front().Cost();
+  statistics.proven = unsettledBound == Infinity();
+  statistics.lowerBound = std::min(cheapest, unsettledBound);
+  if (statistics.lowerBound == Infinity()) {
+    statistics.lowerBound = 0.0;
+  }
+  return found;
 }
 
 }  // namespace

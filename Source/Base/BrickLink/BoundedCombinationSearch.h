@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,11 @@ struct BoundedSearchStatistics {
   // among the cheapest plans, that they cannot supply the list, or that they only repeat a plan
   // of fewer stores. A floating-point count, as it may exceed 64 bits.
   double combinationsRuledOut = 0.0;
+  // Whether the search settled every combination; false when its deadline stopped it first.
+  bool proven = true;
+  // No plan costs less: the cheapest plan's cost when proven, else the least of it and the
+  // bounds of the subtrees left unsettled (0 without plans).
+  double lowerBound = 0.0;
 };
 
 // Finds the cheapest distinct purchase plans of k stores without visiting every combination:
@@ -58,6 +64,13 @@ class IBoundedCombinationSearch {
 
   // The figures of the last FindCheapestCombinations.
   virtual BoundedSearchStatistics Statistics() const = 0;
+  // From then on the search stops exploring and returns the cheapest distinct plans it has
+  // found, marked as not proven, with a lower bound on every plan (see Statistics()). None by
+  // default.
+  virtual void SetDeadline(std::chrono::steady_clock::time_point deadline) = 0;
+  // The same after that many nodes of the tree, all workers together: a budget that does not
+  // depend on the machine's speed.
+  virtual void SetNodeLimit(std::uint64_t nodes) = 0;
 
  protected:
   IBoundedCombinationSearch() = default;

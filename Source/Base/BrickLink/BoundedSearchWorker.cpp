@@ -99,6 +99,7 @@ Task Worker::RootTask() const {
   }
   const auto chosen = static_cast<std::uint32_t>(root.chosen.size());
   root.combinations = shared.binomials(table.storeCount - chosen, k - chosen);
+  root.root = true;
   return root;
 }
 
@@ -117,6 +118,8 @@ void Worker::ExploreTask(const Task& task) {
   std::copy(task.multipliers.begin(), task.multipliers.end(),
             levels[depth].multipliers.begin());
   std::fill(levels[depth].coverWeights.begin(), levels[depth].coverWeights.end(), 1.0);
+  levels[depth].bound = task.bound;
+  exploringRoot = task.root;
   Explore(depth, task.combinations);
 }
 
@@ -276,6 +279,7 @@ void Worker::MakeChild(std::uint32_t depth, std::uint32_t store) {
   child.chosen = parent.chosen;
   child.multipliers = parent.multipliers;
   child.coverWeights = parent.coverWeights;
+  child.bound = parent.bound;
   AddStore(child, store);
 }
 
@@ -604,8 +608,21 @@ void Worker::Flush() {
 }
 
 void Worker::Explore(std::uint32_t depth, double combinations) {
-  ++statistics.nodes;
   Level& level = levels[depth];
+  // A node is a few microseconds of work at least: the clock can be asked at every one.
+  if (!exploringRoot &&
+      ((shared.deadline && Clock::now() >= *shared.deadline) ||
+       (shared.nodeLimit &&
+        shared.nodesVisited.fetch_add(1, std::memory_order_relaxed) >= *shared.nodeLimit))) {
+    shared.stopped.store(true, std::memory_order_relaxed);
+  }
+  if (!exploringRoot && shared.stopped.load(std::memory_order_relaxed)) {
+    // Past the deadline: the subtree stays unsettled, and only its bound is known of it.
+    unsettledBound = std::min(unsettledBound, level.bound);
+    return;
+  }
+  exploringRoot = false;
+  ++statistics.nodes;
   const std::uint32_t r = k - depth;
   double handedOn = 0.0;
   ExploreNode(depth, level, r, handedOn);
@@ -673,6 +690,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
     if (Exceeds(cost - largest, threshold)) {
       return;
     }
+    level.bound = std::max(level.bound, cost - largest);
   } else if (!Coverable(level, r) ||
              !FractionallyCoverable(level, r, depth == 0 ? kRootCoverIterations
                                                          : kNodeCoverIterations * r)) {
@@ -686,6 +704,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   if (Exceeds(bound, threshold)) {
     return;
   }
+  level.bound = std::max(level.bound, bound);
   // A candidate whose inclusion alone lifts the bound above the threshold is dropped.
   kept = 0;
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
@@ -924,6 +943,7 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
     const double combinations = shared.binomials(remaining, r - 1);
     MakeChild(depth, store);
     Level& next = levels[depth + 1];
+    next.bound = std::max(next.bound, cost - window(child));
     for (std::uint32_t index = 0; index < remaining; ++index) {
       next.candidates[index] = level.candidates[level.order[child + 1 + index]];
     }
@@ -940,7 +960,7 @@ void Worker::Descend(std::uint32_t depth, double combinations) {
         Task{level.chosen,
              std::vector<std::uint32_t>(level.candidates.begin(),
                                         level.candidates.begin() + level.candidateCount),
-             level.multipliers, combinations});
+             level.multipliers, combinations, level.bound});
     return;
   }
   Explore(depth, combinations);

@@ -4,7 +4,9 @@
 // tree by are explained at the top of BoundedCombinationSearch.cpp. Internal to
 // BoundedCombinationSearch.
 
+#include <atomic>
 #include <cstddef>
+#include <optional>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +32,9 @@ struct Task {
   std::vector<std::uint32_t> candidates;
   std::vector<double> multipliers;
   double combinations = 0.0;
+  double bound = 0.0;  // no plan of the subtree costs less
+  // The root is explored whatever the deadline, as its bound is the one worth having.
+  bool root = false;
 };
 
 // One of the chosen stores' lots of an item.
@@ -68,6 +73,7 @@ struct Level {
   std::vector<double> multipliers;
   std::vector<double> coverWeights;  // per item, for the fractional coverage bound
   std::vector<double> bestValues;
+  double bound = 0.0;  // no plan below the node costs less
 };
 
 // What every worker of one search reads, and the kept plans and progress they all add to.
@@ -80,6 +86,12 @@ struct Shared {
   const PlanRules& rules;
   CheapestPlans& plans;
   ProgressMeter& progress;
+  // When to stop exploring (none: never), by the clock or by the nodes visited, and whether
+  // some worker has seen it come.
+  std::optional<Clock::time_point> deadline;
+  std::optional<std::uint64_t> nodeLimit;
+  std::atomic<bool>& stopped;
+  std::atomic<std::uint64_t>& nodesVisited;
 };
 
 // Explores subtrees of the search, one at a time, on one thread; several workers share the
@@ -102,6 +114,8 @@ class Worker {
 
   BoundedSearchStatistics statistics;
   double pricedLeaves = 0.0;
+  // The least bound of the subtrees left unexplored since the deadline; infinite when none.
+  double unsettledBound = Infinity();
 
  private:
   // The helpers below are defined in BoundedSearchWorker.cpp and only called there. Declared
@@ -223,6 +237,7 @@ class Worker {
   std::vector<Task>* tasks = nullptr;
   double pendingSettled = 0.0;
   std::uint32_t nodesSinceReport = 0;
+  bool exploringRoot = false;  // the next node explored is the root
 };
 
 }  // namespace Corvalle::BrickLink::BoundedSearch

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -42,9 +43,9 @@ class MinimumCostFinder final : public IMinimumCostFinder {
                                                          progress, threadCount);
     return validCombinations->size();
   }
-  BoundedSearchStatistics CollectCheapestCombinations(const CombinationProgress& progress,
-                                                      std::uint32_t threadCount,
-                                                      std::size_t maximumPlans) override {
+  BoundedSearchStatistics CollectCheapestCombinations(
+      const CombinationProgress& progress, std::uint32_t threadCount, std::size_t maximumPlans,
+      std::optional<std::chrono::steady_clock::time_point> deadline) override {
     if (!BoundedSearchAccepts(*consolidatedLotData, rules)) {
       throw std::runtime_error(
           "Some offered prices are negative or not numbers, which the bounded search cannot "
@@ -52,6 +53,9 @@ class MinimumCostFinder final : public IMinimumCostFinder {
     }
     workerCount = threadCount;
     const auto search = CreateBoundedCombinationSearch(*items);
+    if (deadline) {
+      search->SetDeadline(*deadline);
+    }
     validCombinations = std::make_unique<std::vector<StoreCombination>>(
         search->FindCheapestCombinations(*consolidatedLotData, storesPerCombination, maximumPlans,
                                          progress, threadCount, rules));

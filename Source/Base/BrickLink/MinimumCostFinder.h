@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -37,12 +39,13 @@ class IMinimumCostFinder {
                                                  std::uint32_t threadCount) = 0;
   // Runs the bounded search over the table (see IBoundedCombinationSearch) for the cheapest
   // maximumPlans distinct plans, keeps them as the list, replacing an earlier one, and returns
-  // what the search did. Unlike the enumeration it takes any number of combinations. Throws
-  // std::runtime_error when a price of the table is negative or not a number, which its bounds
-  // cannot rank.
-  virtual BoundedSearchStatistics CollectCheapestCombinations(const CombinationProgress& progress,
-                                                              std::uint32_t threadCount,
-                                                              std::size_t maximumPlans) = 0;
+  // what the search did. Unlike the enumeration it takes any number of combinations. With a
+  // deadline it stops there and keeps the cheapest plans found so far (the statistics tell
+  // whether they are proven). Throws std::runtime_error when a price of the table is negative
+  // or not a number, which its bounds cannot rank.
+  virtual BoundedSearchStatistics CollectCheapestCombinations(
+      const CombinationProgress& progress, std::uint32_t threadCount, std::size_t maximumPlans,
+      std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt) = 0;
   // Prices the kept combinations again and ranks them by cost, cheapest first (equal costs by
   // their store columns, so the ranking does not depend on the worker count). Must follow
   // CollectValidCombinations.

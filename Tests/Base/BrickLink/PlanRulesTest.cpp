@@ -158,6 +158,58 @@ TEST(PlanRulesTest, TheBoundedSearchFindsTheBruteForcesCheapestPlansUnderTheRule
   }
 }
 
+// A search stopped by its budget keeps valid plans, priced as the purchase rule prices them and
+// ranked, and a lower bound that no plan goes below; one that settled everything anyway is
+// proven and finds what the whole search finds.
+TEST(PlanRulesTest, AStoppedSearchKeepsValidPlansAndAnHonestLowerBound) {
+  std::mt19937 random(3131);
+  int stopped = 0;
+  int boundAboveZero = 0;
+  for (int round = 0; round < 500; ++round) {
+    const RandomCase test = MakeRandomCase(random, round % 2 == 1, round % 3 == 0);
+    const std::vector<BruteForcePlan> expected =
+        BruteForce(test.items, *test.table, test.k, test.rules);
+    for (const std::uint64_t limit : {1u, 2u, 3u, 5u, 8u, 13u, 21u, 40u}) {
+      for (const std::uint32_t workers : {1u, 2u}) {
+        SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(limit) +
+                     " nodes, " + std::to_string(workers) + " workers");
+        const auto search = CreateBoundedCombinationSearch(test.items);
+        search->SetNodeLimit(limit);
+        const std::vector<StoreCombination> found = search->FindCheapestCombinations(
+            *test.table, test.k, test.maximumPlans, nullptr, workers, test.rules);
+        const BoundedSearchStatistics statistics = search->Statistics();
+        ASSERT_LE(found.size(), test.maximumPlans);
+        for (std::size_t place = 0; place < found.size(); ++place) {
+          const auto match = std::find_if(expected.begin(), expected.end(), [&](const auto& plan) {
+            return plan.stores == found[place].StoreIndices();
+          });
+          ASSERT_NE(match, expected.end()) << "place " << place << ": not a plan";
+          ASSERT_TRUE(SameCost(match->cost, found[place].Cost())) << "place " << place;
+          if (place > 0) {
+            ASSERT_LE(found[place - 1].Cost(), found[place].Cost());
+          }
+        }
+        if (!expected.empty()) {
+          ASSERT_LE(statistics.lowerBound, expected.front().cost * (1 + 1e-12) + 1e-12)
+              << Describe(test.items, *test.table, test.k, test.rules);
+        }
+        if (!found.empty()) {
+          ASSERT_LE(statistics.lowerBound, found.front().Cost());
+        }
+        if (statistics.proven) {
+          ASSERT_EQ(Mismatch(found, expected, test.maximumPlans), "");
+        } else {
+          ++stopped;
+          boundAboveZero += statistics.lowerBound > 0.0 ? 1 : 0;
+        }
+      }
+    }
+  }
+  // The budgets must stop searches, and at bounds that tell something.
+  EXPECT_GT(stopped, 500);
+  EXPECT_GT(boundAboveZero, 100);
+}
+
 TEST(PlanRulesTest, ShippingCanMakeOneStoreCheaperThanTwo) {
   // Two items, one unit each. Store 0 sells both at 1; stores 1 and 2 sell one each at 0.5.
   // By lots, {1, 2} is cheapest (1.00). With 4.00 shipping per store, store 0 alone costs 6.00
