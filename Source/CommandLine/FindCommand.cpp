@@ -8,11 +8,11 @@
 #include "BrickLink/Currencies.h"
 #include "CostFinder.h"
 #include "Formatting.h"
-#include "SQLite/SqliteWrapper.h"
 #include "PlanExport.h"
 #include "PlanReport.h"
 #include "PreferencesManager.h"
 #include "ProgressReporter.h"
+#include "SQLite/SqliteWrapper.h"
 #include "SearchDefaults.h"
 
 namespace Corvalle::CommandLine {
@@ -83,7 +83,8 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
       }
       const std::optional<std::uint32_t> id = Utilities::ParseDecimalNumber(text);
       if (!id) {
-        return "Not a store number: \"" + text + "\". Give the number of the store's page "
+        return "Not a store number: \"" + text +
+               "\". Give the number of the store's page "
                "address (store.asp?sID=NUMBER), or none.";
       }
       if (std::find(stores.begin(), stores.end(), *id) == stores.end()) {
@@ -123,7 +124,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
   try {
     preferences = CreatePreferencesManager()->GetPreferences();
     if (const std::string problem = ApplyOptions(options, preferences); !problem.empty()) {
-      errors << problem << '\n';
+      // Refusals quote what was typed.
+      errors << Utilities::ShowControlCharacters(problem) << '\n';
       return kUsageError;
     }
     costFinder = CreateCostFinder(
@@ -134,7 +136,7 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
         options.searchMethod, options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
         SearchExtras{options.byStores, options.skipUnavailable});
   } catch (const std::exception& error) {
-    errors << "Unable to start the search: " << error.what() << '\n';
+    errors << "Unable to start the search: " << Utilities::ShowMessage(error.what()) << '\n';
     return kNoPlans;
   }
 
@@ -163,11 +165,11 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
       plans, costFinder->GetStoreCountCosts(),
       options.skipUnavailable ? costFinder->GetUnavailableItems() : kNoneLeftOut};
   if (options.json) {
-    WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
-               options.searchMethod,
-               options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
-               options.marketplaceHost, costFinder->SkippedLines()},
-              report, output);
+    WriteJson(
+        {succeeded, message, preferences.currency, reporter.Statistics(), preferences,
+         options.searchMethod, options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
+         options.marketplaceHost, costFinder->SkippedLines()},
+        report, output);
   } else {
     WriteLeftOut(report.leftOut, output);
     WriteStoreCountCosts(report.byStores, preferences.storesPerCombination, output);
@@ -184,10 +186,11 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
       for (const std::string& path :
            ExportWantedLists(*plans[options.exportedPlan - 1], options.exportedPlan,
                              options.exportDirectory, options.wantedListId.value_or(0))) {
-        errors << "Wrote " << path << '\n';
+        errors << "Wrote " << Utilities::ShowControlCharacters(path) << '\n';
       }
     } catch (const std::exception& error) {
-      errors << "Unable to export the wanted lists: " << error.what() << '\n';
+      errors << "Unable to export the wanted lists: " << Utilities::ShowMessage(error.what())
+             << '\n';
       return kNoPlans;
     }
   }

@@ -34,16 +34,16 @@ void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ost
     return;
   }
   // One search's plans are all in one currency: read it once, not for each of their prices.
-  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
-      CreatePreferencesManager()->GetPreferences().currency);
+  const BrickLink::Currency& currency =
+      BrickLink::GetCurrencyByName(CreatePreferencesManager()->GetPreferences().currency);
   std::uint32_t rank = 0;
   for (const auto& plan : plans) {
     ++rank;
     output << "Combination #" << rank
            << " - Total Cost: " << Utilities::FormatPrice(plan->Cost(), 2, currency);
     if (plan->ChargesShipping()) {
-      output << " (lots " << Utilities::FormatPrice(plan->Subtotal(), 2, currency)
-             << " + shipping " << Utilities::FormatPrice(plan->Shipping(), 2, currency) << ')';
+      output << " (lots " << Utilities::FormatPrice(plan->Subtotal(), 2, currency) << " + shipping "
+             << Utilities::FormatPrice(plan->Shipping(), 2, currency) << ')';
     }
     output << '\n';
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
@@ -80,8 +80,8 @@ void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint
   if (byStores.empty()) {
     return;
   }
-  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
-      CreatePreferencesManager()->GetPreferences().currency);
+  const BrickLink::Currency& currency =
+      BrickLink::GetCurrencyByName(CreatePreferencesManager()->GetPreferences().currency);
   const bool shipping = std::any_of(byStores.begin(), byStores.end(),
                                     [](const StoreCountCost& row) { return row.shipping != 0.0; });
   output << "Cost by number of stores:\n";
@@ -89,7 +89,8 @@ void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint
   if (shipping) {
     output << std::setw(12) << "Lots" << std::setw(12) << "Shipping";
   }
-  output << std::setw(12) << "Saving" << "Proven\n";
+  output << std::setw(12) << "Saving"
+         << "Proven\n";
   const StoreCountCost* previous = nullptr;
   for (const StoreCountCost& row : byStores) {
     output << (row.stores == k ? "* " : "  ") << std::right << std::setw(6) << row.stores << "  "
@@ -219,7 +220,9 @@ void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::os
     document["plans"].push_back(std::move(planJson));
   }
   // Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
-  output << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  // Everything beyond ASCII is escaped, so a bidirectional control or C1 character in a name
+  // reaches the reader as the name held it, and a terminal never sees it raw.
+  output << document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 }  // namespace Corvalle::CommandLine

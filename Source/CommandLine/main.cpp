@@ -3,11 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 
+#include "BrickLink/MarketplaceHost.h"
 #include "DemoCommand.h"
 #include "FindCommand.h"
+#include "Formatting.h"
 #include "ListCommand.h"
-#include "BrickLink/MarketplaceHost.h"
 #include "Logging.h"
 #include "SearchDefaults.h"
 
@@ -146,7 +148,12 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    const int status = app.exit(error);
+    // Refusals quote the arguments, which may hold anything a terminal would obey.
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = app.exit(error, out, err);
+    std::cout << out.str();
+    std::cerr << Utilities::ShowMessage(err.str());
     return status == 0 ? 0 : Corvalle::CommandLine::kUsageError;
   }
 

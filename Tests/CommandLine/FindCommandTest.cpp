@@ -494,5 +494,85 @@ TEST_F(FindProgramTest, LogRecordsGoToStandardErrorAndTheJsonStaysWhole) {
   EXPECT_GE(errorRecords, 1u) << errors;
 }
 
+// A store's name that arrives with an override character (raw or as a character reference)
+// and a byte that is not UTF-8, and a file name with an escape sequence: none reaches either
+// stream raw, and the JSON still holds the name as the page gave it.
+TEST_F(FindProgramTest, OutsideTextReachesNoStreamRaw) {
+  marketplace.Server().SetFault("store\\.asp\\?sID=1$",
+                                Marketplace::Fault::Rewrite("Store 1", "Store &#x202E;1\xFF"));
+  marketplace.Server().SetFault("store\\.asp\\?sID=2$",
+                                Marketplace::Fault::Rewrite("Store 2", "Store \xE2\x81\xA6" "2"));
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>15</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const auto raw = [](const std::string& text) {
+    for (const char* hidden : {"\xE2\x80\xAE", "\xE2\x81\xA6", "\xFF", "\x1B"}) {
+      if (text.find(hidden) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+  const std::vector<std::string> search = {"find", list.string(), "--stores", "2", "--threads",
+                                           "1", "--region", "North America"};
+  ASSERT_EQ(RunProgram(search), kPlansFound) << errors;
+  EXPECT_NE(output.find("  Store \xEF\xBF\xBD" "1\xEF\xBF\xBD (USA)"), std::string::npos) << output;
+  EXPECT_NE(output.find("  Store \xEF\xBF\xBD" "2 (Canada)"), std::string::npos) << output;
+  EXPECT_FALSE(raw(output) || raw(errors)) << output << errors;
+
+  std::vector<std::string> json = search;
+  json.push_back("--json");
+  ASSERT_EQ(RunProgram(json), kPlansFound) << errors;
+  EXPECT_FALSE(raw(output) || raw(errors)) << output << errors;
+  const auto document = nlohmann::json::parse(output);
+  std::vector<std::string> names;
+  for (const auto& store : document["plans"][0]["stores"]) {
+    names.push_back(store["name"]);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Store \xE2\x80\xAE" "1\xEF\xBF\xBD",
+                                             "Store \xE2\x81\xA6" "2"}));
+
+  // A file name echoed in a refusal, by the command line's own checks and by the search.
+  const std::string hostile = (files.Path() / "\x1B]0;owned\x07\xE2\x80\xAElist.xml").string();
+  EXPECT_EQ(RunProgram({"list", hostile}), kUsageError);
+  EXPECT_NE(errors.find("\xEF\xBF\xBD]0;owned\xEF\xBF\xBD\xEF\xBF\xBDlist.xml"), std::string::npos)
+      << errors;
+  EXPECT_FALSE(raw(output) || raw(errors)) << errors;
+  EXPECT_EQ(RunProgram({"find", hostile, "--export", hostile}), kNoPlans);
+  EXPECT_FALSE(raw(output) || raw(errors)) << errors;
+}
+
+// The files of an export replace links at their names instead of writing through them.
+TEST_F(LotPricesProgramTest, ExportReplacesLinksAndRefusesAFileForItsFolder) {
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
+      "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
+      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
+      "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const auto victim = files.WriteFile("victim.txt", "precious");
+  const auto out = files.Path() / "out";
+  std::filesystem::create_directories(out);
+  std::filesystem::create_symlink(victim, out / "plan-1-store-1085.xml");
+  ASSERT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
+                        "--export", out.string()}),
+            kPlansFound)
+      << errors;
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(out / "plan-1-store-1085.xml"));
+  const std::string alpha = ReadFile(out / "plan-1-store-1085.xml");
+  EXPECT_EQ(alpha.substr(alpha.size() - 13), "</INVENTORY>\n") << alpha;
+
+  EXPECT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
+                        "--export", victim.string()}),
+            kNoPlans);
+  EXPECT_NE(errors.find("Unable to export the wanted lists: " + victim.string() +
+                        " is not a folder\n"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(ReadFile(victim), "precious");
+}
+
 }  // namespace
 }  // namespace Corvalle::CommandLine
