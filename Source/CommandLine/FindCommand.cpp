@@ -48,23 +48,32 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
     preferences.currency = *options.currency;
   }
   if (!options.regions.empty()) {
+    preferences.regions.clear();
     for (const std::string& region : options.regions) {
       if (BrickLink::GetRegionByName(region) == BrickLink::Region::None) {
         return "Unknown region \"" + region + "\". Accepted: " + AcceptedRegions();
       }
+      // A region given twice is accepted once.
+      if (std::find(preferences.regions.begin(), preferences.regions.end(), region) ==
+          preferences.regions.end()) {
+        preferences.regions.push_back(region);
+      }
     }
-    preferences.regions = options.regions;
   }
+  // Amounts may be typed as the totals show them: "4,50" where they read "6,01".
+  const BrickLink::Currency* currency = BrickLink::FindCurrencyByName(preferences.currency);
+  const char decimalSeparator = currency == nullptr ? '.' : currency->decimalSeparator;
   const std::pair<const std::optional<std::string>&, double&> amounts[] = {
       {options.shippingDomestic, preferences.shippingDomestic},
       {options.shippingInternational, preferences.shippingInternational}};
   for (const auto& [typed, amount] : amounts) {
     if (typed) {
-      const std::optional<double> parsed = ParseShippingAmount(*typed);
+      const std::optional<double> parsed = ParseShippingAmount(*typed, decimalSeparator);
       if (!parsed) {
         return "Not a shipping amount: \"" + *typed + "\". Give a number from 0 to " +
-               Utilities::FormatCount(static_cast<std::uint64_t>(kMostShipping)) +
-               ", such as 4.50.";
+               Utilities::FormatCount(static_cast<std::uint64_t>(kMostShipping)) + ", such as 4" +
+               (decimalSeparator == '.' ? "" : std::string(1, decimalSeparator) + "50 or 4") +
+               ".50.";
       }
       amount = *parsed;
     }

@@ -39,11 +39,12 @@ void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ost
   std::uint32_t rank = 0;
   for (const auto& plan : plans) {
     ++rank;
-    output << "Combination #" << rank
-           << " - Total Cost: " << Utilities::FormatPrice(plan->Cost(), 2, currency);
+    // The parts shown add up to the total shown, cent for cent.
+    const Utilities::PriceParts parts =
+        Utilities::FormatPriceParts(plan->Cost(), plan->Shipping(), currency);
+    output << "Combination #" << rank << " - Total Cost: " << parts.total;
     if (plan->ChargesShipping()) {
-      output << " (lots " << Utilities::FormatPrice(plan->Subtotal(), 2, currency) << " + shipping "
-             << Utilities::FormatPrice(plan->Shipping(), 2, currency) << ')';
+      output << " (lots " << parts.lots << " + shipping " << parts.shipping << ')';
     }
     output << '\n';
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
@@ -93,15 +94,16 @@ void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint
          << "Proven\n";
   const StoreCountCost* previous = nullptr;
   for (const StoreCountCost& row : byStores) {
+    const Utilities::PriceParts parts =
+        Utilities::FormatPriceParts(row.cost, row.shipping, currency);
     output << (row.stores == k ? "* " : "  ") << std::right << std::setw(6) << row.stores << "  "
-           << std::left << std::setw(12) << Utilities::FormatPrice(row.cost, 2, currency);
+           << std::left << std::setw(12) << parts.total;
     if (shipping) {
-      output << std::setw(12) << Utilities::FormatPrice(row.subtotal, 2, currency) << std::setw(12)
-             << Utilities::FormatPrice(row.shipping, 2, currency);
+      output << std::setw(12) << parts.lots << std::setw(12) << parts.shipping;
     }
     const bool follows = previous != nullptr && previous->stores + 1 == row.stores;
     output << std::setw(12)
-           << (follows ? Utilities::FormatPrice(previous->cost - row.cost, 2, currency) : "-")
+           << (follows ? Utilities::FormatPriceDifference(previous->cost, row.cost, currency) : "-")
            << (row.proven ? "yes" : "no") << '\n';
     previous = &row;
   }

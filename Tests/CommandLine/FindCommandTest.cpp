@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 
+#include "Formatting.h"
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
 #include "ProgramRunner.h"
@@ -168,6 +170,19 @@ TEST_F(FindCommandTest, ShippingStoresToAvoidAndToKeepReachTheOutputAndTheSavedS
   ASSERT_EQ(Run(options), kPlansFound) << errors.str();
   EXPECT_NE(output.str().find(" (lots $"), std::string::npos) << output.str().substr(0, 300);
   EXPECT_NE(output.str().find("  shipping $4.00\n"), std::string::npos);
+  // Each total's parts, as shown, add up to the total shown.
+  const std::regex totalLine(
+      R"(Total Cost: \$(\d+)\.(\d\d) \(lots \$(\d+)\.(\d\d) \+ shipping \$(\d+)\.(\d\d)\))");
+  std::size_t totals = 0;
+  const std::string text = output.str();
+  for (std::sregex_iterator match(text.begin(), text.end(), totalLine), end; match != end;
+       ++match, ++totals) {
+    const auto cents = [&](int index) {
+      return std::stol((*match)[index].str()) * 100 + std::stol((*match)[index + 1].str());
+    };
+    EXPECT_EQ(cents(1), cents(3) + cents(5)) << match->str();
+  }
+  EXPECT_GE(totals, 2u);
 
   // Avoiding that store moves the cheapest plan elsewhere; keeping another puts it in every
   // plan. Both lists are saved, and "none" clears them.
@@ -220,6 +235,31 @@ TEST_F(FindCommandTest, ShippingStoresToAvoidAndToKeepReachTheOutputAndTheSavedS
         << errors.str();
   }
   EXPECT_TRUE(CreatePreferencesManager()->GetPreferences().excludedStores.empty());
+}
+
+// Where totals are written with a decimal comma, shipping may be typed with one; a region given
+// twice is taken and saved once.
+TEST_F(FindCommandTest, ShippingInTheCurrencysWritingAndRegionsOnce) {
+  FindOptions options = Options();
+  options.json = true;
+  options.currency = "Euro";
+  options.regions = {"Europe", "North America", "Europe"};
+  options.shippingDomestic = "4,50";
+  options.shippingInternational = "-0";
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const auto document = nlohmann::json::parse(output.str());
+  EXPECT_EQ(document["options"]["shippingDomestic"], 4.5);
+  EXPECT_EQ(document["options"]["regions"],
+            nlohmann::json::parse(R"(["Europe", "North America"])"));
+  const Preferences saved = CreatePreferencesManager()->GetPreferences();
+  EXPECT_EQ(saved.regions, (std::vector<std::string>{"Europe", "North America"}));
+  EXPECT_EQ(saved.shippingDomestic, 4.5);
+  EXPECT_FALSE(std::signbit(saved.shippingInternational));
+
+  options.shippingDomestic = "1.004,50";
+  EXPECT_EQ(Run(options), kUsageError);
+  EXPECT_EQ(errors.str(), "Not a shipping amount: \"1.004,50\". Give a number from 0 to " +
+                              Utilities::FormatCount(1000000) + ", such as 4,50 or 4.50.\n");
 }
 
 TEST_F(FindCommandTest, ExportWritesThePlanOfTheRankAsked) {
