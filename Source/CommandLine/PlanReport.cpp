@@ -27,6 +27,13 @@ std::string CountryId(const BrickLink::StoreInformation& store) {
   return country == nullptr ? "" : country->id;
 }
 
+// Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
+// Everything beyond ASCII is escaped, so a bidirectional control or C1 character in a name
+// reaches the reader as the name held it, and a terminal never sees it raw.
+void WriteDocument(const nlohmann::ordered_json& document, std::ostream& output) {
+  output << document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
 }  // namespace
 
 void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ostream& output) {
@@ -221,10 +228,15 @@ void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::os
     }
     document["plans"].push_back(std::move(planJson));
   }
-  // Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
-  // Everything beyond ASCII is escaped, so a bidirectional control or C1 character in a name
-  // reaches the reader as the name held it, and a terminal never sees it raw.
-  output << document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  WriteDocument(document, output);
+}
+
+void WriteFailedJson(const std::string& message, std::ostream& output) {
+  nlohmann::ordered_json document;
+  document["status"] = "failed";
+  document["message"] = message;
+  document["plans"] = nlohmann::ordered_json::array();
+  WriteDocument(document, output);
 }
 
 }  // namespace Corvalle::CommandLine
