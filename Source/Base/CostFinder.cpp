@@ -72,6 +72,7 @@ class CostFinder final : public ICostFinder {
   }
   SearchProof Proof() const override { return proof; }
   const std::vector<BrickStore::SkippedLine>& SkippedLines() const override;
+  const std::vector<RefusedSetting>& RefusedSettings() const override;
 
  private:
   // False when the search ended early; the failure has then been reported.
@@ -79,13 +80,15 @@ class CostFinder final : public ICostFinder {
   // Lowers k to the table's store count and makes a minimum cost finder for the table.
   void UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table);
   // The failure text of options that cannot make a plan before anything is read, or empty.
-  std::string CheckOptions() const;
+  // Names the settings at fault in refusedSettings.
+  std::string CheckOptions();
   // Takes the stores to avoid out of the table.
   std::shared_ptr<const BrickLink::ConsolidatedLotData> WithoutExcludedStores(
       const BrickLink::ConsolidatedLotData& consolidated);
   // The failure text naming the first store to keep that the table lacks, or empty; why it
   // lacks it is the reason given.
-  std::string MissingRequiredStore(const std::string& reason) const;
+  // Names the stores to keep in refusedSettings when one is missing.
+  std::string MissingRequiredStore(const std::string& reason);
   void ReportOptions() const;
   // The statistics line of a count of possible combinations; false when the count overflows.
   bool ReportPossibleCombinations(const std::string& label, const char* overflowText);
@@ -156,6 +159,7 @@ class CostFinder final : public ICostFinder {
   std::map<std::uint32_t, std::vector<std::unique_ptr<BrickLink::ICombinationData>>>
       storeCountPlans;
   std::vector<LeftOutItem> unavailableItems;
+  std::vector<RefusedSetting> refusedSettings;
   const std::uint32_t requestedStores;
 
   // The search's working state.
@@ -234,6 +238,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   storeCountPlans.clear();
   unavailableItems.clear();
   proof = {};
+  refusedSettings.clear();
   if (const std::string problem = CheckOptions(); !problem.empty()) {
     highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Checking the search options..."));
     Abort(problem);
@@ -294,7 +299,13 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     consolidated = WithoutExcludedStores(*consolidated);
   }
   table = consolidated;
-  if (const std::string missing = MissingRequiredStore("sells nothing on the wanted list");
+  // The table holds only lots that ship to the buyer: a store missing from it may sell every
+  // item and not ship it, which the guides' pages do not tell apart from selling nothing.
+  const BrickLink::Country* buyer = BrickLink::FindCountryByID(terms.buyerCountryId);
+  const std::string buyerCountry = buyer == nullptr ? "your country" : buyer->name;
+  if (const std::string missing = MissingRequiredStore(
+          "offers no lot of the wanted list that ships to " + buyerCountry +
+          ": it sells none of the items, or does not ship them to " + buyerCountry);
       !missing.empty()) {
     Abort(missing);
     return false;
@@ -597,14 +608,21 @@ void CostFinder::UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> 
                                          storesPerCombination, MakePlanRules(terms, *table));
 }
 
-std::string CostFinder::CheckOptions() const {
+std::string CostFinder::CheckOptions() {
   const std::vector<std::uint32_t>& required = options.requiredStores;
   if (options.method == SearchMethod::Exhaustive &&
       (terms.ChargesShipping() || !required.empty())) {
+    if (terms.ChargesShipping()) {
+      refusedSettings.push_back(RefusedSetting::Shipping);
+    }
+    if (!required.empty()) {
+      refusedSettings.push_back(RefusedSetting::RequiredStores);
+    }
     return "The exhaustive search takes neither shipping nor stores to keep.\nUse the bounded "
            "search, or leave shipping at 0 and keep no store.";
   }
   if (required.size() > storesPerCombination) {
+    refusedSettings.push_back(RefusedSetting::RequiredStores);
     return FormatCount(required.size()) + " stores are to be kept in every plan, but a plan " +
            "has at most " + FormatCount(storesPerCombination) +
            (storesPerCombination == 1 ? " store" : " stores") +
@@ -613,6 +631,7 @@ std::string CostFinder::CheckOptions() const {
   for (const std::uint32_t store : required) {
     if (std::find(options.excludedStores.begin(), options.excludedStores.end(), store) !=
         options.excludedStores.end()) {
+      refusedSettings = {RefusedSetting::ExcludedStores, RefusedSetting::RequiredStores};
       return "Store " + std::to_string(store) +
              " is both a store to avoid and a store to keep.\nTake it off one of the two lists.";
     }
@@ -633,7 +652,7 @@ std::shared_ptr<const BrickLink::ConsolidatedLotData> CostFinder::WithoutExclude
   return BrickLink::CreatePrunedLotData(kept, consolidated);
 }
 
-std::string CostFinder::MissingRequiredStore(const std::string& reason) const {
+std::string CostFinder::MissingRequiredStore(const std::string& reason) {
   for (const std::uint32_t id : options.requiredStores) {
     bool found = false;
     for (std::uint32_t column = 0; column < table->StoreCount() && !found; ++column) {
@@ -644,6 +663,7 @@ std::string CostFinder::MissingRequiredStore(const std::string& reason) const {
       const std::string name = store.Name() == BrickLink::StoreInformation::kUnknownStoreName
                                    ? std::string()
                                    : " (" + store.Name() + ")";
+      refusedSettings.push_back(RefusedSetting::RequiredStores);
       return "Store " + std::to_string(id) + name + ", which is to be kept in every plan, " +
              reason + ".\nTake it off the stores to keep.";
     }
@@ -730,6 +750,8 @@ void CostFinder::HandleCombinationProgress(double progress,
                                            unsigned long long secondsRemaining) const {
   Low(StatusUpdate(Utilities::FormatTimeRemaining(secondsRemaining), progress));
 }
+
+const std::vector<RefusedSetting>& CostFinder::RefusedSettings() const { return refusedSettings; }
 
 const std::vector<BrickStore::SkippedLine>& CostFinder::SkippedLines() const {
   return wantedList->SkippedLines();

@@ -45,6 +45,9 @@ struct LeftOutItem {
   std::string reason;
 };
 
+// A setting that a search refused, as the cause of its failure.
+enum class RefusedSetting { Shipping, ExcludedStores, RequiredStores };
+
 class ICostFinder {
  public:
   virtual ~ICostFinder() = default;
@@ -73,6 +76,11 @@ class ICostFinder {
   // The wanted list's lines that the reader left out on purpose (no MINQTY, MINQTY 0), for the
   // front ends to name; empty until the list was read. Valid until the cost finder is destroyed.
   virtual const std::vector<BrickStore::SkippedLine>& SkippedLines() const = 0;
+  // The settings that made the search fail because no plan can be made with them (shipping or
+  // stores to keep with the exhaustive search, stores to keep that are too many, avoided too,
+  // or not to be had), in the order named; empty when the search did not fail on its settings.
+  // A front end saves none of a refused search's settings and says how to clear a saved one.
+  virtual const std::vector<RefusedSetting>& RefusedSettings() const = 0;
 
  protected:
   ICostFinder() = default;

@@ -56,8 +56,8 @@ void AppendPart(std::ostringstream& text, std::uint64_t count, const char* unit)
 // std::locale("") reads the same environment variables that setlocale(LC_ALL, "") would,
 // without changing the process's C locale under other threads.
 std::locale EnvironmentLocale() {
-  static constexpr const char* kVariables[] = {"LC_ALL",     "LC_CTYPE",   "LC_NUMERIC",
-                                               "LC_TIME",    "LC_COLLATE", "LC_MONETARY",
+  static constexpr const char* kVariables[] = {"LC_ALL",      "LC_CTYPE",   "LC_NUMERIC",
+                                               "LC_TIME",     "LC_COLLATE", "LC_MONETARY",
                                                "LC_MESSAGES", "LANG"};
   std::string key;
   for (const char* variable : kVariables) {
@@ -150,23 +150,71 @@ std::string FormatTimeRemaining(std::uint64_t s) {
 
 namespace {
 
+// The length of the well-formed UTF-8 sequence at the start of text and its code point, or 0
+// for a byte that starts none (a stray continuation byte, an overlong form, a surrogate, a
+// value beyond U+10FFFF, a sequence cut short).
+std::size_t DecodeUtf8(std::string_view text, char32_t& codePoint) {
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    codePoint = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    codePoint = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    codePoint = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) {
+    return 0;
+  }
+  for (std::size_t at = 1; at < length; ++at) {
+    if ((byte(at) & 0xC0u) != 0x80u) {
+      return 0;
+    }
+    codePoint = (codePoint << 6) | (byte(at) & 0x3Fu);
+  }
+  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (codePoint < kSmallest[length] || codePoint > 0x10FFFF ||
+      (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+    return 0;
+  }
+  return length;
+}
+
+// Characters a terminal obeys or that reorder what follows them: C0 but the tab, DEL, C1
+// (U+009B alone is a CSI) and the bidirectional embeddings, overrides and isolates, by which a
+// name could show its text backwards or hide the rest of the line.
+bool IsHidden(char32_t codePoint) {
+  return (codePoint < 0x20 && codePoint != '\t') || (codePoint >= 0x7F && codePoint <= 0x9F) ||
+         (codePoint >= 0x202A && codePoint <= 0x202E) ||
+         (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
+
 std::string ShowControls(std::string_view text, bool keepLineFeeds) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
   std::string shown;
   shown.reserve(text.size());
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    if (byte == '\n' && keepLineFeeds) {
-      shown += '\n';
-    } else if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-      shown += kReplacement;
-    } else if (byte == 0xC2 && at + 1 < text.size() &&
-               static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
-               static_cast<unsigned char>(text[at + 1]) <= 0x9F) {
-      shown += kReplacement;  // U+0080 to U+009F, which some terminals obey as controls
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t codePoint = 0;
+    const std::size_t length = DecodeUtf8(text.substr(at), codePoint);
+    if (length == 0) {
+      shown += kReplacement;  // a byte that is not UTF-8, one replacement for each
       ++at;
+    } else if (codePoint == '\n' && keepLineFeeds) {
+      shown += '\n';
+      at += length;
     } else {
-      shown += text[at];
+      shown += IsHidden(codePoint) ? kReplacement : text.substr(at, length);
+      at += length;
     }
   }
   return shown;

@@ -22,9 +22,11 @@ std::string FormatCount(std::uint64_t value);
 // exact; beyond, three significant digits, as "about 2.07 x 10^19".
 std::string FormatApproximateCount(double value);
 
-// Text from a page, a file or the database as a terminal may show it: every control character
-// but the tab (C0, DEL, and C1 written in UTF-8) becomes U+FFFD, so that no escape sequence
-// in a store's name can recolour, retitle or clear the terminal. Other bytes pass unchanged.
+// Text from a page, a file, the database or an argument as a terminal may show it: every
+// control character but the tab (C0, DEL, and C1), every bidirectional embedding, override and
+// isolate (U+202A to U+202E, U+2066 to U+2069) and every byte that is not part of well-formed
+// UTF-8 becomes U+FFFD, so that no escape sequence in a store's name can recolour, retitle or
+// clear the terminal, nor turn the rest of a line around. Other characters pass unchanged.
 std::string ShowControlCharacters(std::string_view text);
 // The same for a message of several lines that quotes such text: its line feeds stay, so
 // that its lines come out as lines.

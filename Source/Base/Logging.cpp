@@ -15,6 +15,8 @@
 #include <iostream>
 #include <string>
 
+#include "Formatting.h"
+
 namespace Utilities {
 
 namespace {
@@ -48,7 +50,10 @@ void WriteRecord(const boost::log::record_view& record, boost::log::formatting_o
   if (level.size() < 9) {
     level.resize(9, ' ');
   }
-  stream << level << ' ' << record[boost::log::expressions::smessage];
+  // Records quote store names, file names and pages: they reach the terminal filtered like
+  // any other outside text, keeping their own lines.
+  const auto message = record[boost::log::expressions::smessage];
+  stream << level << ' ' << (message ? Utilities::ShowMessage(*message) : std::string());
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <boost/algorithm/string/split.hpp>
 #include <boost/log/trivial.hpp>
 #include <charconv>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -20,10 +22,31 @@ namespace Corvalle {
 
 namespace {
 
-// Warns that a stored value is replaced; the caller has checked that it cannot be used.
+// Warns that a stored value is replaced; the caller has checked that it cannot be used. A
+// program makes several managers in one run (to read, to save, to format prices), and each
+// reads the same rows: the warning is given once per process for each setting and value.
 void WarnReplaced(const char* setting, const std::string& stored, const std::string& replacement) {
+  static std::mutex mutex;  // guards warned
+  static std::set<std::pair<std::string, std::string>> warned;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!warned.emplace(setting, stored).second) {
+      return;
+    }
+  }
   BOOST_LOG_TRIVIAL(warning) << "The saved " << setting << " \"" << stored
                              << "\" cannot be used; using " << replacement << " instead";
+}
+
+// The names in their first order, each once.
+std::vector<std::string> WithoutRepeats(const std::vector<std::string>& names) {
+  std::vector<std::string> once;
+  for (const std::string& name : names) {
+    if (std::find(once.begin(), once.end(), name) == once.end()) {
+      once.push_back(name);
+    }
+  }
+  return once;
 }
 
 // A stored store list: store numbers separated by commas, or nothing.
@@ -66,15 +89,25 @@ std::string FormatStores(const std::vector<std::uint32_t>& stores) {
 
 }  // namespace
 
-std::optional<double> ParseShippingAmount(const std::string& text) {
+std::optional<double> ParseShippingAmount(const std::string& text, char decimalSeparator) {
+  std::string number = text;
+  // The point is always read, as scripts write it; the currency's own separator besides. A
+  // text with both holds a thousands separator, which an amount never has.
+  if (decimalSeparator != '.' && number.find(decimalSeparator) != std::string::npos) {
+    if (number.find('.') != std::string::npos) {
+      return std::nullopt;
+    }
+    std::replace(number.begin(), number.end(), decimalSeparator, '.');
+  }
   double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value,
                                             std::chars_format::fixed);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+  if (number.empty() || error != std::errc() || end != number.data() + number.size() ||
       !(value >= 0.0) || !(value <= kMostShipping)) {
     return std::nullopt;
   }
-  return value;
+  // "-0" is no shipping, and is kept as 0, never as a minus zero.
+  return value + 0.0;
 }
 
 Preferences FirstStartPreferences() {
@@ -131,6 +164,7 @@ void PreferencesManager::ReadRows() {
     WarnReplaced("regions", regions, firstStart.regions.front());
     current.regions = firstStart.regions;
   }
+  current.regions = WithoutRepeats(current.regions);
   const auto readShipping = [&](const char* key, const char* setting, double& value) {
     if (const auto text = ReadOptionalValue(key)) {
       if (const auto amount = ParseShippingAmount(*text)) {
@@ -179,7 +213,9 @@ const Preferences& PreferencesManager::GetPreferences() const { return current; 
 void PreferencesManager::SetPreferences(const Preferences& preferences) {
   CORVALLE_ASSERT(!preferences.regions.empty());
   current = preferences;
-  WriteRows(preferences, "INSERT OR REPLACE");
+  // A region given twice is accepted once.
+  current.regions = WithoutRepeats(preferences.regions);
+  WriteRows(current, "INSERT OR REPLACE");
 }
 
 void PreferencesManager::WriteRows(const Preferences& preferences, const char* insert) {

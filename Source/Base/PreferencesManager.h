@@ -34,8 +34,10 @@ struct Preferences {
 inline constexpr double kMostShipping = 1000000.0;
 
 // A shipping amount as typed or stored: a plain decimal number ("4", "4.50") from 0 to
-// kMostShipping; nothing for any other text.
-std::optional<double> ParseShippingAmount(const std::string& text);
+// kMostShipping, with a point or with the given decimal separator (a currency that writes
+// "6,01" lets the user type "4,50"); nothing for any other text ("4,50" in a currency that
+// writes a point, "1.004,50" anywhere). A minus zero reads as 0.
+std::optional<double> ParseShippingAmount(const std::string& text, char decimalSeparator = '.');
 
 // What a first start shows and saves, and what replaces a stored value that cannot be used:
 // 3 stores, "USA", "US Dollar" and the single region "North America", no shipping and no store
@@ -52,7 +54,8 @@ class IPreferencesManager {
 
   // Those read at construction, or those last set. Valid while the manager lives.
   virtual const Preferences& GetPreferences() const = 0;
-  // Makes the record the current one, then writes all eight rows in one transaction. On a
+  // Makes the record the current one, a region named twice kept once, then writes all eight
+  // rows in one transaction. On a
   // database failure the rows are rolled back (the current record already holds the new
   // values) and std::runtime_error with SQLite's text is thrown. Empty regions are a broken
   // invariant.

@@ -1,5 +1,6 @@
 #include "PriceFormatting.h"
 
+#include <cmath>
 #include <ios>
 #include <locale>
 #include <sstream>
@@ -34,6 +35,9 @@ class CurrencyNumpunct : public std::numpunct<char> {
   std::string grouping;
 };
 
+// The amount in whole cents, as two decimals show it.
+double Cents(double amount) { return std::round(amount * 100.0); }
+
 }  // namespace
 
 std::string FormatPrice(double price) { return FormatPrice(price, 2); }
@@ -59,6 +63,21 @@ std::string FormatPrice(double price, int decimals, const Corvalle::BrickLink::C
     return amount.str() + " " + currency.symbol;
   }
   return currency.symbol + amount.str();
+}
+
+PriceParts FormatPriceParts(double total, double shipping,
+                            const Corvalle::BrickLink::Currency& currency) {
+  const double totalCents = Cents(total);
+  const double shippingCents = Cents(shipping);
+  // + 0.0 keeps a lots part of no cents from showing as "-0.00".
+  return {FormatPrice(totalCents / 100.0, 2, currency),
+          FormatPrice((totalCents - shippingCents) / 100.0 + 0.0, 2, currency),
+          FormatPrice(shippingCents / 100.0, 2, currency)};
+}
+
+std::string FormatPriceDifference(double minuend, double subtrahend,
+                                  const Corvalle::BrickLink::Currency& currency) {
+  return FormatPrice((Cents(minuend) - Cents(subtrahend)) / 100.0 + 0.0, 2, currency);
 }
 
 }  // namespace Utilities

@@ -23,4 +23,18 @@ std::string FormatPrice(double price, int decimals);
 // read the saved currency once.
 std::string FormatPrice(double price, int decimals, const Corvalle::BrickLink::Currency& currency);
 
+// A total of lots and shipping as shown, with two decimals, in the given currency: the total
+// rounded to the cent, the shipping rounded to the cent, and the lots as the difference, so
+// that the parts shown always add up to the total shown.
+struct PriceParts {
+  std::string total;
+  std::string lots;
+  std::string shipping;
+};
+PriceParts FormatPriceParts(double total, double shipping,
+                            const Corvalle::BrickLink::Currency& currency);
+// The difference of two totals as they are shown, rounded each to the cent first.
+std::string FormatPriceDifference(double minuend, double subtrahend,
+                                  const Corvalle::BrickLink::Currency& currency);
+
 }  // namespace Utilities

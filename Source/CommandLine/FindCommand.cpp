@@ -1,6 +1,10 @@
 #include "FindCommand.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <utility>
 
@@ -8,11 +12,11 @@
 #include "BrickLink/Currencies.h"
 #include "CostFinder.h"
 #include "Formatting.h"
-#include "SQLite/SqliteWrapper.h"
 #include "PlanExport.h"
 #include "PlanReport.h"
 #include "PreferencesManager.h"
 #include "ProgressReporter.h"
+#include "SQLite/SqliteWrapper.h"
 #include "SearchDefaults.h"
 
 namespace Corvalle::CommandLine {
@@ -48,23 +52,32 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
     preferences.currency = *options.currency;
   }
   if (!options.regions.empty()) {
+    preferences.regions.clear();
     for (const std::string& region : options.regions) {
       if (BrickLink::GetRegionByName(region) == BrickLink::Region::None) {
         return "Unknown region \"" + region + "\". Accepted: " + AcceptedRegions();
       }
+      // A region given twice is accepted once.
+      if (std::find(preferences.regions.begin(), preferences.regions.end(), region) ==
+          preferences.regions.end()) {
+        preferences.regions.push_back(region);
+      }
     }
-    preferences.regions = options.regions;
   }
+  // Amounts may be typed as the totals show them: "4,50" where they read "6,01".
+  const BrickLink::Currency* currency = BrickLink::FindCurrencyByName(preferences.currency);
+  const char decimalSeparator = currency == nullptr ? '.' : currency->decimalSeparator;
   const std::pair<const std::optional<std::string>&, double&> amounts[] = {
       {options.shippingDomestic, preferences.shippingDomestic},
       {options.shippingInternational, preferences.shippingInternational}};
   for (const auto& [typed, amount] : amounts) {
     if (typed) {
-      const std::optional<double> parsed = ParseShippingAmount(*typed);
+      const std::optional<double> parsed = ParseShippingAmount(*typed, decimalSeparator);
       if (!parsed) {
         return "Not a shipping amount: \"" + *typed + "\". Give a number from 0 to " +
-               Utilities::FormatCount(static_cast<std::uint64_t>(kMostShipping)) +
-               ", such as 4.50.";
+               Utilities::FormatCount(static_cast<std::uint64_t>(kMostShipping)) + ", such as 4" +
+               (decimalSeparator == '.' ? "" : std::string(1, decimalSeparator) + "50 or 4") +
+               ".50.";
       }
       amount = *parsed;
     }
@@ -83,7 +96,8 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
       }
       const std::optional<std::uint32_t> id = Utilities::ParseDecimalNumber(text);
       if (!id) {
-        return "Not a store number: \"" + text + "\". Give the number of the store's page "
+        return "Not a store number: \"" + text +
+               "\". Give the number of the store's page "
                "address (store.asp?sID=NUMBER), or none.";
       }
       if (std::find(stores.begin(), stores.end(), *id) == stores.end()) {
@@ -92,6 +106,46 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
     }
   }
   return {};
+}
+
+// Why the wanted list cannot be read, or empty when it can be opened.
+std::string CheckWantedListFile(const std::string& path) {
+  const std::string quoted = "Unable to read the wanted list \"" + path + "\": ";
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (error) {
+    return quoted + error.message() + ".";
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    return quoted + "it is not a file.";
+  }
+  if (!std::ifstream(path, std::ios::binary)) {
+    return quoted + std::strerror(errno) + ".";
+  }
+  return {};
+}
+
+// For each refused setting that the search took from the saved settings rather than from its
+// own options, the line that names it and how to clear it; empty when none was saved.
+std::string SavedSettingsHint(const FindOptions& options,
+                              const std::vector<RefusedSetting>& refused) {
+  std::string hint;
+  const auto named = [&](RefusedSetting setting) {
+    return std::find(refused.begin(), refused.end(), setting) != refused.end();
+  };
+  if (named(RefusedSetting::Shipping) && !options.shippingDomestic &&
+      !options.shippingInternational) {
+    hint +=
+        "\nThe shipping amounts are saved settings: clear them with --shipping-domestic 0 "
+        "--shipping-international 0.";
+  }
+  if (named(RefusedSetting::ExcludedStores) && options.excludedStores.empty()) {
+    hint += "\nThe stores to avoid are a saved setting: clear them with --exclude-store none.";
+  }
+  if (named(RefusedSetting::RequiredStores) && options.requiredStores.empty()) {
+    hint += "\nThe stores to keep are a saved setting: clear them with --require-store none.";
+  }
+  return hint;
 }
 
 }  // namespace
@@ -117,26 +171,47 @@ std::string AcceptedCurrencies() {
 std::string AcceptedRegions() { return JoinNames(BrickLink::GetRegionNames()); }
 
 int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal) {
+  // A search that ends before it starts says so on both streams, as one that ran does.
+  const auto fail = [&](int status, const std::string& message) {
+    errors << Utilities::ShowMessage(message) << '\n';
+    if (options.json) {
+      WriteFailedJson(message, output);
+    }
+    return status;
+  };
   Preferences preferences;
-  std::unique_ptr<ICostFinder> costFinder;
-  ProgressReporter reporter(errors, terminal, options.verbose);
   try {
     preferences = CreatePreferencesManager()->GetPreferences();
-    if (const std::string problem = ApplyOptions(options, preferences); !problem.empty()) {
-      errors << problem << '\n';
-      return kUsageError;
-    }
+  } catch (const std::exception& error) {
+    return fail(kNoPlans, std::string("Unable to start the search: ") + error.what());
+  }
+  if (const std::string problem = ApplyOptions(options, preferences); !problem.empty()) {
+    return fail(kUsageError, problem);
+  }
+  // A list that cannot be opened is known before the marketplace is asked for anything.
+  if (const std::string problem = CheckWantedListFile(options.wantedListPath); !problem.empty()) {
+    return fail(kNoPlans, problem);
+  }
+
+  std::unique_ptr<ICostFinder> costFinder;
+  ProgressReporter reporter(errors, terminal, options.verbose);
+  const ListLimits listLimits = options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply;
+  SearchOptions searchOptions{options.searchMethod, preferences.shippingDomestic,
+                              preferences.shippingInternational, preferences.excludedStores,
+                              preferences.requiredStores, listLimits, options.marketplaceHost,
+                              options.byStores, options.skipUnavailable};
+  searchOptions.timeLimitSeconds = options.timeLimit.value_or(0.0);
+  try {
     costFinder = CreateCostFinder(
-        options.wantedListPath, preferences, options.marketplaceHost,
+        options.wantedListPath, preferences.storesPerCombination,
+        BrickLink::GetCountryByName(preferences.country).id,
+        BrickLink::GetCurrencyByName(preferences.currency).id, preferences.regions,
         {[&reporter](const Utilities::IStatusUpdate& update) { reporter.HighLevel(update); },
          [&reporter](const Utilities::IStatusUpdate& update) { reporter.LowLevel(update); },
          [&reporter](const std::string& text) { reporter.Statistic(text); }},
-        options.searchMethod, options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
-        SearchExtras{options.byStores, options.skipUnavailable,
-                     options.timeLimit.value_or(0.0)});
+        std::move(searchOptions));
   } catch (const std::exception& error) {
-    errors << "Unable to start the search: " << error.what() << '\n';
-    return kNoPlans;
+    return fail(kNoPlans, std::string("Unable to start the search: ") + error.what());
   }
 
   costFinder->FindMinimumCostCombinations(options.threadCount.value_or(DefaultThreadCount()));
@@ -150,8 +225,40 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
 
   const Plans& plans = costFinder->GetCombinationData();
   std::string message = reporter.FailureText();
+  const std::vector<RefusedSetting>& refused = costFinder->RefusedSettings();
+  if (refused.empty()) {
+    // What the search ran with becomes the user's settings; settings that cannot make a plan
+    // are never kept for the next search to fail on.
+    try {
+      CreatePreferencesManager()->SetPreferences(preferences);
+    } catch (const std::exception& error) {
+      errors << "Unable to save the settings: " << Utilities::ShowMessage(error.what()) << '\n';
+    }
+  } else {
+    message += SavedSettingsHint(options, refused);
+  }
   if (message.empty() && plans.empty()) {
     message = kNoCombinationsFound;
+  }
+
+  // The export is part of what was asked: when it fails, the search has failed, in the exit
+  // status and in the JSON alike.
+  if (message.empty() && !options.exportDirectory.empty()) {
+    if (options.exportedPlan > plans.size()) {
+      message = "Unable to export plan " + std::to_string(options.exportedPlan) +
+                ": the search found " + std::to_string(plans.size()) +
+                (plans.size() == 1 ? " plan." : " plans.");
+    } else {
+      try {
+        for (const std::string& path :
+             ExportWantedLists(*plans[options.exportedPlan - 1], options.exportedPlan,
+                               options.exportDirectory, options.wantedListId.value_or(0))) {
+          errors << "Wrote " << Utilities::ShowControlCharacters(path) << '\n';
+        }
+      } catch (const std::exception& error) {
+        message = std::string("Unable to export the wanted lists: ") + error.what();
+      }
+    }
   }
   const bool succeeded = message.empty();
   if (!succeeded) {
@@ -165,11 +272,10 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
       options.skipUnavailable ? costFinder->GetUnavailableItems() : kNoneLeftOut,
       costFinder->Proof()};
   if (options.json) {
-    WriteJson({succeeded, message, preferences.currency, reporter.Statistics(), preferences,
-               options.searchMethod,
-               options.ignoreListLimits ? ListLimits::Ignore : ListLimits::Apply,
-               options.marketplaceHost, costFinder->SkippedLines()},
-              report, output);
+    WriteJson(
+        {succeeded, message, preferences.currency, reporter.Statistics(), preferences,
+         options.searchMethod, listLimits, options.marketplaceHost, costFinder->SkippedLines()},
+        report, output);
   } else {
     WriteLeftOut(report.leftOut, output);
     WriteStoreCountCosts(report.byStores, preferences.storesPerCombination, output);
@@ -177,24 +283,6 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
       WriteProof(costFinder->Proof(), *plans.front(), output);
     }
     WritePlans(plans, options.marketplaceHost, output);
-  }
-
-  if (succeeded && !options.exportDirectory.empty()) {
-    if (options.exportedPlan > plans.size()) {
-      errors << "Unable to export plan " << options.exportedPlan << ": the search found "
-             << plans.size() << (plans.size() == 1 ? " plan" : " plans") << ".\n";
-      return kNoPlans;
-    }
-    try {
-      for (const std::string& path :
-           ExportWantedLists(*plans[options.exportedPlan - 1], options.exportedPlan,
-                             options.exportDirectory, options.wantedListId.value_or(0))) {
-        errors << "Wrote " << path << '\n';
-      }
-    } catch (const std::exception& error) {
-      errors << "Unable to export the wanted lists: " << error.what() << '\n';
-      return kNoPlans;
-    }
   }
   return succeeded ? kPlansFound : kNoPlans;
 }

@@ -19,14 +19,20 @@ std::string TypeText(ItemType type) {
 }
 
 // Four decimals, as the marketplace writes the limit, and in no currency: the limit is in that
-// of the search, which the list does not know.
+// of the search, which the list does not know. A limit of a billion or more is no limit a buyer
+// means to set; it is written short, in powers of ten, instead of in hundreds of digits.
 std::string MaximumPriceText(const Item& item) {
   if (!item.HasMaximumPrice()) {
     return "-";
   }
+  constexpr double kLongest = 1e9;
   std::ostringstream text;
   text.imbue(std::locale::classic());
-  text << std::fixed << std::setprecision(4) << item.MaximumPrice();
+  if (item.MaximumPrice() < kLongest) {
+    text << std::fixed << std::setprecision(4) << item.MaximumPrice();
+  } else {
+    text << std::setprecision(3) << item.MaximumPrice();
+  }
   return text.str();
 }
 

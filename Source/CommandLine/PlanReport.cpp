@@ -28,6 +28,13 @@ std::string CountryId(const BrickLink::StoreInformation& store) {
   return country == nullptr ? "" : country->id;
 }
 
+// Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
+// Everything beyond ASCII is escaped, so a bidirectional control or C1 character in a name
+// reaches the reader as the name held it, and a terminal never sees it raw.
+void WriteDocument(const nlohmann::ordered_json& document, std::ostream& output) {
+  output << document.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
 }  // namespace
 
 void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ostream& output) {
@@ -35,16 +42,17 @@ void WritePlans(const Plans& plans, const std::string& marketplaceHost, std::ost
     return;
   }
   // One search's plans are all in one currency: read it once, not for each of their prices.
-  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
-      CreatePreferencesManager()->GetPreferences().currency);
+  const BrickLink::Currency& currency =
+      BrickLink::GetCurrencyByName(CreatePreferencesManager()->GetPreferences().currency);
   std::uint32_t rank = 0;
   for (const auto& plan : plans) {
     ++rank;
-    output << "Combination #" << rank
-           << " - Total Cost: " << Utilities::FormatPrice(plan->Cost(), 2, currency);
+    // The parts shown add up to the total shown, cent for cent.
+    const Utilities::PriceParts parts =
+        Utilities::FormatPriceParts(plan->Cost(), plan->Shipping(), currency);
+    output << "Combination #" << rank << " - Total Cost: " << parts.total;
     if (plan->ChargesShipping()) {
-      output << " (lots " << Utilities::FormatPrice(plan->Subtotal(), 2, currency)
-             << " + shipping " << Utilities::FormatPrice(plan->Shipping(), 2, currency) << ')';
+      output << " (lots " << parts.lots << " + shipping " << parts.shipping << ')';
     }
     output << '\n';
     for (const BrickLink::StoreInformation& store : plan->Stores()) {
@@ -81,8 +89,8 @@ void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint
   if (byStores.empty()) {
     return;
   }
-  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
-      CreatePreferencesManager()->GetPreferences().currency);
+  const BrickLink::Currency& currency =
+      BrickLink::GetCurrencyByName(CreatePreferencesManager()->GetPreferences().currency);
   const bool shipping = std::any_of(byStores.begin(), byStores.end(),
                                     [](const StoreCountCost& row) { return row.shipping != 0.0; });
   output << "Cost by number of stores:\n";
@@ -90,18 +98,20 @@ void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint
   if (shipping) {
     output << std::setw(12) << "Lots" << std::setw(12) << "Shipping";
   }
-  output << std::setw(12) << "Saving" << "Proven\n";
+  output << std::setw(12) << "Saving"
+         << "Proven\n";
   const StoreCountCost* previous = nullptr;
   for (const StoreCountCost& row : byStores) {
+    const Utilities::PriceParts parts =
+        Utilities::FormatPriceParts(row.cost, row.shipping, currency);
     output << (row.stores == k ? "* " : "  ") << std::right << std::setw(6) << row.stores << "  "
-           << std::left << std::setw(12) << Utilities::FormatPrice(row.cost, 2, currency);
+           << std::left << std::setw(12) << parts.total;
     if (shipping) {
-      output << std::setw(12) << Utilities::FormatPrice(row.subtotal, 2, currency) << std::setw(12)
-             << Utilities::FormatPrice(row.shipping, 2, currency);
+      output << std::setw(12) << parts.lots << std::setw(12) << parts.shipping;
     }
     const bool follows = previous != nullptr && previous->stores + 1 == row.stores;
     output << std::setw(12)
-           << (follows ? Utilities::FormatPrice(previous->cost - row.cost, 2, currency) : "-")
+           << (follows ? Utilities::FormatPriceDifference(previous->cost, row.cost, currency) : "-")
            << (row.proven ? "yes" : "no") << '\n';
     previous = &row;
   }
@@ -243,8 +253,15 @@ void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::os
     }
     document["plans"].push_back(std::move(planJson));
   }
-  // Names from pages and files may hold bytes that are not UTF-8; they must not end the output.
-  output << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  WriteDocument(document, output);
+}
+
+void WriteFailedJson(const std::string& message, std::ostream& output) {
+  nlohmann::ordered_json document;
+  document["status"] = "failed";
+  document["message"] = message;
+  document["plans"] = nlohmann::ordered_json::array();
+  WriteDocument(document, output);
 }
 
 }  // namespace Corvalle::CommandLine

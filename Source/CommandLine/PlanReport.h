@@ -27,7 +27,7 @@ struct SearchOutcome {
   Preferences settings{};  // what the search ran with, echoed
   SearchMethod searchMethod = SearchMethod::Bounded;
   ListLimits listLimits = ListLimits::Apply;
-  std::string marketplaceHost{};  // of the stores' addresses
+  std::string marketplaceHost{};                        // of the stores' addresses
   std::vector<BrickStore::SkippedLine> skippedLines{};  // the wanted list's lines left out
 };
 
@@ -55,5 +55,9 @@ void WriteLeftOut(const std::vector<LeftOutItem>& leftOut, std::ostream& output)
 
 // The whole outcome as one JSON document (numbers at full precision).
 void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::ostream& output);
+// The JSON document of a command that failed before it could search (a refused command line,
+// a list that cannot be opened, a database that cannot be read): status "failed", the message
+// and no plans.
+void WriteFailedJson(const std::string& message, std::ostream& output);
 
 }  // namespace Corvalle::CommandLine

@@ -3,12 +3,15 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 
+#include "BrickLink/MarketplaceHost.h"
 #include "DemoCommand.h"
 #include "FindCommand.h"
+#include "Formatting.h"
 #include "ListCommand.h"
-#include "BrickLink/MarketplaceHost.h"
 #include "Logging.h"
+#include "PlanReport.h"
 #include "SearchDefaults.h"
 
 namespace {
@@ -109,6 +112,21 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
                      "saved list, empty at first). Only the bounded search takes it.");
 }
 
+// Whether --json is among the arguments, before any "--" that ends the options; read by hand
+// for a command line that the parser refused, which then set no flag.
+bool AskedForJson(int argc, char** argv) {
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    if (argument == "--") {
+      return false;
+    }
+    if (argument == "--json") {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,11 +168,46 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   AddSearchOptions(*demo, demoOptions);
 
+  // What a script reads from the exit status, on every help page.
+  const std::string exitStatus =
+      "Exit status: 0 plans found (list: the list was read); 1 no plan found, or a file could "
+      "not be read or written; 2 the command line was refused.";
+  app.footer(exitStatus);
+  for (CLI::App* command : {list, find, demo}) {
+    command->footer(exitStatus);
+  }
+
+  // Before CLI11, which would take an unknown command for a stray argument.
+  if (argc >= 2 && argv[1][0] != '-') {
+    const std::string command = argv[1];
+    if (command != "list" && command != "find" && command != "demo") {
+      const std::string message =
+          "Unknown command \"" + command + "\". Commands: list, find, demo; see corvalle --help.";
+      std::cerr << Utilities::ShowMessage(message) << '\n';
+      if (AskedForJson(argc, argv)) {
+        Corvalle::CommandLine::WriteFailedJson(message, std::cout);
+      }
+      return Corvalle::CommandLine::kUsageError;
+    }
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    const int status = app.exit(error);
-    return status == 0 ? 0 : Corvalle::CommandLine::kUsageError;
+    // Refusals quote the arguments, which may hold anything a terminal would obey.
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = app.exit(error, out, err);
+    std::cout << out.str();
+    std::cerr << Utilities::ShowMessage(err.str());
+    if (status == 0) {
+      return 0;
+    }
+    // A script that asked for JSON gets a document for a refused command line too.
+    if (AskedForJson(argc, argv)) {
+      Corvalle::CommandLine::WriteFailedJson(error.what(), std::cout);
+    }
+    return Corvalle::CommandLine::kUsageError;
   }
 
   const bool verbose = findOptions.verbose || demoOptions.verbose;

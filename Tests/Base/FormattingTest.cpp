@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "ScopedEnvironment.h"
 
@@ -82,7 +83,31 @@ TEST(ShowControlCharactersTest, EveryControlButTabBecomesAReplacement) {
   EXPECT_EQ(ShowControlCharacters("\xC2\x9B"
                                   "31m Tom\xC3\xA1\xC5\xA1"),
             replacement + "31m Tom\xC3\xA1\xC5\xA1");
-  EXPECT_EQ(ShowControlCharacters("\xC2\xA0" "end\xC2"), "\xC2\xA0" "end\xC2");
+  EXPECT_EQ(ShowControlCharacters("\xC2\xA0"
+                                  "end"),
+            "\xC2\xA0"
+            "end");
+  // Bidirectional controls and bytes that are not UTF-8, each replaced on its own.
+  const std::pair<std::string, std::string> outside[] = {
+      {"Bricks \xE2\x80\xAEtxt.exe", "Bricks " + replacement + "txt.exe"},  // U+202E
+      {"\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD",
+       replacement + replacement + replacement + replacement},
+      {"a\xE2\x81\xA6"
+       "b\xE2\x81\xA9"
+       "c",
+       "a" + replacement + "b" + replacement + "c"},             // isolates
+      {"\xE2\x80\xA9\xE2\x81\xAA", "\xE2\x80\xA9\xE2\x81\xAA"},  // neighbours pass
+      {"end\xC2", "end" + replacement},                          // cut short
+      {"\xFF\xFEx", replacement + replacement + "x"},
+      {"\xC0\xAF", replacement + replacement},                    // overlong "/"
+      {"\xED\xA0\x80", replacement + replacement + replacement},  // a surrogate
+      {"\xF4\x90\x80\x80", replacement + replacement + replacement + replacement},
+      {"\xF0\x9F\xA7\xB1 Caf\xC3\xA9", "\xF0\x9F\xA7\xB1 Caf\xC3\xA9"},
+  };
+  for (const auto& [text, shown] : outside) {
+    EXPECT_EQ(ShowControlCharacters(text), shown) << text;
+    EXPECT_EQ(ShowMessage(text), shown) << text;
+  }
   // A message keeps its own lines, and only those.
   EXPECT_EQ(ShowMessage("No possible combinations.\n3001 \x1b[2J: none\r\nTry"),
             "No possible combinations.\n3001 " + replacement + "[2J: none" + replacement + "\nTry");

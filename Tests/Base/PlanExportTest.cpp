@@ -47,7 +47,7 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
   for (const BrickLink::StoreInformation& store : plan->Stores()) {
     const auto path = directory / ("plan-4-store-" + std::to_string(store.Id()) + ".xml");
     expected.push_back(path.string());
-    EXPECT_EQ(ReadFile(path), plan->CreateWantedListXml(store.Id(), 12345)) << path;
+    EXPECT_EQ(ReadFile(path), plan->CreateWantedListXml(store.Id(), 12345) + "\n") << path;
   }
   EXPECT_EQ(written, expected);
   ASSERT_EQ(written.size(), 3u);
@@ -57,13 +57,13 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
   }
   EXPECT_EQ(count, 3u);
   // The store that sells nothing of the plan gets a list without items; the others get theirs.
-  EXPECT_EQ(ReadFile(directory / "plan-4-store-7.xml"), "<INVENTORY>\n</INVENTORY>");
+  EXPECT_EQ(ReadFile(directory / "plan-4-store-7.xml"), "<INVENTORY>\n</INVENTORY>\n");
   EXPECT_NE(ReadFile(directory / "plan-4-store-42.xml").find("<ITEMID>cas001</ITEMID>"),
             std::string::npos);
 
   // Exporting again replaces the files instead of adding to them.
   ExportWantedLists(*plan, 4, directory.string(), 99);
-  EXPECT_EQ(ReadFile(directory / "plan-4-store-11.xml"), plan->CreateWantedListXml(11, 99));
+  EXPECT_EQ(ReadFile(directory / "plan-4-store-11.xml"), plan->CreateWantedListXml(11, 99) + "\n");
 }
 
 // What the exported list asks for, read back by this program's own reader: each store's part
@@ -131,7 +131,39 @@ TEST_F(PlanExportTest, ExportedListsReadBackAsThePlansShareOfEachStore) {
             std::string::npos);
 }
 
+// A link at a file's name is replaced by the file; what it pointed to stays as it was, and no
+// temporary file is left behind.
+TEST_F(PlanExportTest, ALinkAtATargetIsReplacedNotWrittenThrough) {
+  const auto victim = files.WriteFile("victim.txt", "keep me");
+  const std::filesystem::path directory = files.Path() / "out";
+  std::filesystem::create_directories(directory);
+  std::filesystem::create_symlink(victim, directory / "plan-1-store-42.xml");
+  std::filesystem::create_symlink(files.Path() / "nowhere", directory / "plan-1-store-11.xml");
+
+  ExportWantedLists(*plan, 1, directory.string(), 0);
+  EXPECT_EQ(ReadFile(victim), "keep me");
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    ++count;
+    EXPECT_FALSE(entry.is_symlink()) << entry.path();
+    EXPECT_EQ(
+        ReadFile(entry.path()),
+        plan->CreateWantedListXml(std::stoul(entry.path().stem().string().substr(13)), 0) + "\n");
+  }
+  EXPECT_EQ(count, 3u);
+  EXPECT_FALSE(std::filesystem::exists(files.Path() / "nowhere"));
+}
+
 TEST_F(PlanExportTest, FailuresNameWhatCouldNotBeWritten) {
+  // A file, or a link to one, where the folder is to be.
+  const auto file = files.WriteFile("plain", "x");
+  std::filesystem::create_symlink(file, files.Path() / "link");
+  for (const auto& target : {file, files.Path() / "link"}) {
+    EXPECT_EQ(Testing::RuntimeErrorOf([&] { ExportWantedLists(*plan, 1, target.string(), 0); }),
+              target.string() + " is not a folder");
+    EXPECT_EQ(ReadFile(file), "x");
+  }
+
   const auto blocker = files.WriteFile("a-file", "x");
   EXPECT_THROW(ExportWantedLists(*plan, 1, (blocker / "lists").string(), 0),
                std::filesystem::filesystem_error);

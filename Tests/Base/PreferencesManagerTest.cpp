@@ -3,16 +3,21 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <future>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "ExceptionMessage.h"
+#include "LogCapture.h"
 #include "SqliteWrapper.h"
 #include "TemporaryDirectory.h"
 
@@ -245,6 +250,53 @@ TEST_F(PreferencesManagerTest, StoredValuesThatCannotBeUsedFallBackToTheFirstSta
   EXPECT_EQ(preferences.storesPerCombination, 5u);
   EXPECT_EQ(preferences.country, "Japan");
   EXPECT_EQ(FirstStartPreferences().regions, Strings{"North America"});
+}
+
+// Saved values that cannot be used are warned about once, however many managers read them; a
+// region given twice is kept once; a minus zero of shipping is 0.
+TEST_F(PreferencesManagerTest, SmallThingsOfSavedValues) {
+  WriteRows({{"StoresPerCombination", "3"},
+             {"Country", "Atlantis-once"},
+             {"Currency", "US Dollar"},
+             {"Regions", "Europe,Asia,Europe"}});
+  {
+    const Testing::LogCapture log;
+    for (int manager = 0; manager < 3; ++manager) {
+      EXPECT_EQ(CreatePreferencesManager()->GetPreferences().regions, (Strings{"Europe", "Asia"}));
+    }
+    const std::vector<std::string> records = log.Records();
+    EXPECT_EQ(std::count_if(records.begin(), records.end(),
+                            [](const std::string& record) {
+                              return record.find("Atlantis-once") != std::string::npos;
+                            }),
+              1)
+        << records.size();
+  }
+
+  Preferences preferences = FirstStartPreferences();
+  preferences.regions = {"Europe", "North America", "Europe", "North America"};
+  preferences.shippingDomestic = *ParseShippingAmount("-0");
+  preferences.shippingInternational = *ParseShippingAmount("-0.00", ',');
+  CreatePreferencesManager()->SetPreferences(preferences);
+  EXPECT_EQ(Row("Regions"), "Europe,North America");
+  EXPECT_EQ(Row("ShippingDomestic"), "0");
+  EXPECT_EQ(Row("ShippingInternational"), "0");
+  EXPECT_FALSE(std::signbit(CreatePreferencesManager()->GetPreferences().shippingDomestic));
+
+  // A currency that writes a decimal comma lets the amount be typed with it.
+  const std::tuple<const char*, char, std::optional<double>> amounts[] = {
+      {"4,50", ',', 4.5},
+      {"4.50", ',', 4.5},
+      {"4,50", '.', std::nullopt},
+      {"1.004,50", ',', std::nullopt},
+      {"4,5,0", ',', std::nullopt},
+      {",5", ',', 0.5},
+      {"-0", '.', 0.0},
+      {"-0,01", ',', std::nullopt},
+  };
+  for (const auto& [text, separator, expected] : amounts) {
+    EXPECT_EQ(ParseShippingAmount(text, separator), expected) << text << " " << separator;
+  }
 }
 
 TEST_F(PreferencesManagerTest, AFailedSaveRollsBackEveryRow) {

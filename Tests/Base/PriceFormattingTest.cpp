@@ -56,6 +56,36 @@ TEST_F(FormatPriceTest, EachCurrencyWritesItsOwnSeparatorsAndSymbol) {
   EXPECT_EQ(FormatPrice(999.999), "$1,000.00");
 }
 
+// Each part rounded on its own gave "$27.14 (lots $24.77 + shipping $2.38)".
+TEST_F(FormatPriceTest, PartsShownAddUpToTheTotalShown) {
+  const auto& dollar = Corvalle::BrickLink::GetCurrencyByName("US Dollar");
+  const auto& euro = Corvalle::BrickLink::GetCurrencyByName("Euro");
+  struct Case {
+    double lots;
+    double shipping;
+    const Corvalle::BrickLink::Currency& currency;
+    const char* total;
+    const char* lotsShown;
+    const char* shippingShown;
+  };
+  const Case cases[] = {
+      {24.765, 2.375, dollar, "$27.14", "$24.76", "$2.38"},
+      {0.004, 0.004, dollar, "$0.01", "$0.01", "$0.00"},
+      {1000.0051, 4.5, euro, "\u20AC1.004,51", "\u20AC1.000,01", "\u20AC4,50"},
+      {0.0, 0.0, dollar, "$0.00", "$0.00", "$0.00"},
+  };
+  for (const Case& example : cases) {
+    const PriceParts parts =
+        FormatPriceParts(example.lots + example.shipping, example.shipping, example.currency);
+    EXPECT_EQ(parts.total, example.total);
+    EXPECT_EQ(parts.lots, example.lotsShown);
+    EXPECT_EQ(parts.shipping, example.shippingShown);
+  }
+  // What one more store saves is the difference of the totals shown.
+  EXPECT_EQ(FormatPriceDifference(10.0051, 7.004, dollar), "$3.01");
+  EXPECT_EQ(FormatPriceDifference(1.0, 1.0001, dollar), "$0.00");
+}
+
 TEST_F(FormatPriceTest, GroupingFollowsTheEnvironment) {
   SaveCurrency("Euro");
   Testing::ScopedEnvironment plain("LC_ALL", "C");

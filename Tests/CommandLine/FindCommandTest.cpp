@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 
+#include "Formatting.h"
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
 #include "ProgramRunner.h"
@@ -168,6 +171,19 @@ TEST_F(FindCommandTest, ShippingStoresToAvoidAndToKeepReachTheOutputAndTheSavedS
   ASSERT_EQ(Run(options), kPlansFound) << errors.str();
   EXPECT_NE(output.str().find(" (lots $"), std::string::npos) << output.str().substr(0, 300);
   EXPECT_NE(output.str().find("  shipping $4.00\n"), std::string::npos);
+  // Each total's parts, as shown, add up to the total shown.
+  const std::regex totalLine(
+      R"(Total Cost: \$(\d+)\.(\d\d) \(lots \$(\d+)\.(\d\d) \+ shipping \$(\d+)\.(\d\d)\))");
+  std::size_t totals = 0;
+  const std::string text = output.str();
+  for (std::sregex_iterator match(text.begin(), text.end(), totalLine), end; match != end;
+       ++match, ++totals) {
+    const auto cents = [&](int index) {
+      return std::stol((*match)[index].str()) * 100 + std::stol((*match)[index + 1].str());
+    };
+    EXPECT_EQ(cents(1), cents(3) + cents(5)) << match->str();
+  }
+  EXPECT_GE(totals, 2u);
 
   // Avoiding that store moves the cheapest plan elsewhere; keeping another puts it in every
   // plan. Both lists are saved, and "none" clears them.
@@ -220,6 +236,103 @@ TEST_F(FindCommandTest, ShippingStoresToAvoidAndToKeepReachTheOutputAndTheSavedS
         << errors.str();
   }
   EXPECT_TRUE(CreatePreferencesManager()->GetPreferences().excludedStores.empty());
+}
+
+// Where totals are written with a decimal comma, shipping may be typed with one; a region given
+// twice is taken and saved once.
+TEST_F(FindCommandTest, ShippingInTheCurrencysWritingAndRegionsOnce) {
+  FindOptions options = Options();
+  options.json = true;
+  options.currency = "Euro";
+  options.regions = {"Europe", "North America", "Europe"};
+  options.shippingDomestic = "4,50";
+  options.shippingInternational = "-0";
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const auto document = nlohmann::json::parse(output.str());
+  EXPECT_EQ(document["options"]["shippingDomestic"], 4.5);
+  EXPECT_EQ(document["options"]["regions"],
+            nlohmann::json::parse(R"(["Europe", "North America"])"));
+  const Preferences saved = CreatePreferencesManager()->GetPreferences();
+  EXPECT_EQ(saved.regions, (std::vector<std::string>{"Europe", "North America"}));
+  EXPECT_EQ(saved.shippingDomestic, 4.5);
+  EXPECT_FALSE(std::signbit(saved.shippingInternational));
+
+  options.shippingDomestic = "1.004,50";
+  EXPECT_EQ(Run(options), kUsageError);
+  EXPECT_EQ(errors.str(), "Not a shipping amount: \"1.004,50\". Give a number from 0 to " +
+                              Utilities::FormatCount(1000000) + ", such as 4,50 or 4.50.\n");
+}
+
+// A search whose own settings cannot make a plan keeps none of them; a saved setting that
+// cannot is named with the way to clear it, in the text and in the JSON.
+TEST_F(FindCommandTest, RefusedSettingsAreNotSavedAndSavedOnesAreNamed) {
+  FindOptions options = Options();
+  ASSERT_EQ(Run(options), kPlansFound) << errors.str();
+  const Preferences before = CreatePreferencesManager()->GetPreferences();
+
+  options.requiredStores = {"424242"};
+  options.country = "Canada";
+  options.shippingDomestic = "3";
+  EXPECT_EQ(Run(options), kNoPlans);
+  EXPECT_NE(errors.str().find("Store 424242, which is to be kept in every plan, offers no lot of "
+                              "the wanted list that ships to Canada"),
+            std::string::npos)
+      << errors.str();
+  EXPECT_EQ(errors.str().find("saved setting"), std::string::npos) << errors.str();
+  Preferences saved = CreatePreferencesManager()->GetPreferences();
+  EXPECT_TRUE(saved.requiredStores.empty());
+  EXPECT_EQ(saved.country, before.country);
+  EXPECT_EQ(saved.shippingDomestic, 0.0);
+  // The next plain search is not blocked by them.
+  ASSERT_EQ(Run(Options()), kPlansFound) << errors.str();
+
+  struct Case {
+    const char* what;
+    Preferences saved;
+    SearchMethod method;
+    std::string hint;
+  };
+  Preferences keep = before;
+  keep.requiredStores = {424242};
+  Preferences shipping = before;
+  shipping.shippingDomestic = 4.0;
+  Preferences both = before;
+  both.requiredStores = {7};
+  both.excludedStores = {7};
+  const Case cases[] = {
+      {"a store to keep", keep, SearchMethod::Bounded,
+       "\nThe stores to keep are a saved setting: clear them with --require-store none.\n"},
+      {"shipping, exhaustively", shipping, SearchMethod::Exhaustive,
+       "\nThe shipping amounts are saved settings: clear them with --shipping-domestic 0 "
+       "--shipping-international 0.\n"},
+      {"one store on both lists", both, SearchMethod::Bounded,
+       "\nThe stores to avoid are a saved setting: clear them with --exclude-store none.\nThe "
+       "stores to keep are a saved setting: clear them with --require-store none.\n"},
+  };
+  for (const Case& example : cases) {
+    SCOPED_TRACE(example.what);
+    CreatePreferencesManager()->SetPreferences(example.saved);
+    options = Options();
+    options.regions.clear();
+    options.searchMethod = example.method;
+    options.json = true;
+    EXPECT_EQ(Run(options), kNoPlans);
+    const std::string text = errors.str();
+    EXPECT_EQ(text.substr(text.size() - std::min(text.size(), example.hint.size())), example.hint)
+        << text;
+    const auto document = nlohmann::json::parse(output.str());
+    EXPECT_EQ(document["status"], "failed");
+    const std::string message = document["message"].get<std::string>() + "\n";
+    EXPECT_EQ(message.substr(message.size() - std::min(message.size(), example.hint.size())),
+              example.hint);
+    // Cleared on the command line, the same search goes on.
+    if (example.method == SearchMethod::Bounded) {
+      options.requiredStores = {"none"};
+      options.excludedStores = {"none"};
+      EXPECT_EQ(Run(options), kPlansFound) << errors.str();
+      EXPECT_TRUE(CreatePreferencesManager()->GetPreferences().requiredStores.empty());
+    }
+  }
 }
 
 TEST_F(FindCommandTest, ExportWritesThePlanOfTheRankAsked) {
@@ -347,12 +460,12 @@ TEST_F(FindCommandTest, RefusalsAndFailures) {
   EXPECT_NE(errors.str().find("No possible combinations."), std::string::npos) << errors.str();
 }
 
-
-// Three stores, one of them in a country the program does not know, selling one part.
+// Three stores, one of them in a country the program does not know, selling one part; the
+// Canadian one ships to Canada and the USA only.
 constexpr const char* kWorldWithAStoreNowhere = R"({
   "stores": [
     {"id": 1, "name": "Store 1", "countryId": "US"},
-    {"id": 2, "name": "Store 2", "countryId": "CA"},
+    {"id": 2, "name": "Store 2", "countryId": "CA", "shipsTo": ["CA", "US"]},
     {"id": 3, "name": "Store 3", "countryId": "XX"}
   ],
   "priceGuides": [
@@ -411,9 +524,9 @@ class SharedCacheProgramTest : public FindProgramTest {
 
 TEST_F(SharedCacheProgramTest, TwoSearchesAtOnceBothFindTheSamePlans) {
   const std::string list = std::string(CORVALLE_SAMPLES_DIR) + "/castle-wall.xml";
-  const std::vector<std::string> arguments = {
-      "find", list, "--stores", "2", "--threads", "1", "--region", "North America",
-      "--region", "Europe"};
+  const std::vector<std::string> arguments = {"find",      list,    "--stores", "2",
+                                              "--threads", "1",     "--region", "North America",
+                                              "--region",  "Europe"};
   const pid_t first = StartProgram(arguments, "first");
   const pid_t second = StartProgram(arguments, "second");
   ASSERT_EQ(WaitForProgram(first, "first"), kPlansFound) << errors;
@@ -446,12 +559,12 @@ class LotPricesProgramTest : public FindProgramTest {
 };
 
 TEST_F(LotPricesProgramTest, EveryLotCountsAtItsOwnPrice) {
-  const auto list = files.WriteFile(
-      "wanted.xml",
-      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
-      "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
-      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
-      "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const auto list =
+      files.WriteFile("wanted.xml",
+                      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
+                      "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
+                      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
+                      "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
   for (const std::string search : {"bounded", "exhaustive"}) {
     SCOPED_TRACE(search);
     ASSERT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--threads", "2", "--region",
@@ -523,6 +636,185 @@ TEST_F(FindProgramTest, LogRecordsGoToStandardErrorAndTheJsonStaysWhole) {
                                                "\"XX\"; it lies in no region and is filtered out"})
       << errors;
   EXPECT_GE(errorRecords, 1u) << errors;
+}
+
+// A store's name that arrives with an override character (raw or as a character reference)
+// and a byte that is not UTF-8, and a file name with an escape sequence: none reaches either
+// stream raw, and the JSON still holds the name as the page gave it.
+TEST_F(FindProgramTest, OutsideTextReachesNoStreamRaw) {
+  marketplace.Server().SetFault("store\\.asp\\?sID=1$",
+                                Marketplace::Fault::Rewrite("Store 1", "Store &#x202E;1\xFF"));
+  marketplace.Server().SetFault("store\\.asp\\?sID=2$",
+                                Marketplace::Fault::Rewrite("Store 2",
+                                                            "Store \xE2\x81\xA6"
+                                                            "2"));
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>15</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const auto raw = [](const std::string& text) {
+    for (const char* hidden : {"\xE2\x80\xAE", "\xE2\x81\xA6", "\xFF", "\x1B"}) {
+      if (text.find(hidden) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  };
+  const std::vector<std::string> search = {"find",      list.string(), "--stores", "2",
+                                           "--threads", "1",           "--region", "North America"};
+  ASSERT_EQ(RunProgram(search), kPlansFound) << errors;
+  EXPECT_NE(output.find("  Store \xEF\xBF\xBD"
+                        "1\xEF\xBF\xBD (USA)"),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find("  Store \xEF\xBF\xBD"
+                        "2 (Canada)"),
+            std::string::npos)
+      << output;
+  EXPECT_FALSE(raw(output) || raw(errors)) << output << errors;
+
+  std::vector<std::string> json = search;
+  json.push_back("--json");
+  ASSERT_EQ(RunProgram(json), kPlansFound) << errors;
+  EXPECT_FALSE(raw(output) || raw(errors)) << output << errors;
+  const auto document = nlohmann::json::parse(output);
+  std::vector<std::string> names;
+  for (const auto& store : document["plans"][0]["stores"]) {
+    names.push_back(store["name"]);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Store \xE2\x80\xAE"
+                                             "1\xEF\xBF\xBD",
+                                             "Store \xE2\x81\xA6"
+                                             "2"}));
+
+  // A file name echoed in a refusal, by the command line's own checks and by the search.
+  const std::string hostile = (files.Path() / "\x1B]0;owned\x07\xE2\x80\xAElist.xml").string();
+  EXPECT_EQ(RunProgram({"list", hostile}), kUsageError);
+  EXPECT_NE(errors.find("\xEF\xBF\xBD]0;owned\xEF\xBF\xBD\xEF\xBF\xBDlist.xml"), std::string::npos)
+      << errors;
+  EXPECT_FALSE(raw(output) || raw(errors)) << errors;
+  EXPECT_EQ(RunProgram({"find", hostile, "--export", hostile}), kNoPlans);
+  EXPECT_FALSE(raw(output) || raw(errors)) << errors;
+}
+
+// The files of an export replace links at their names instead of writing through them.
+TEST_F(LotPricesProgramTest, ExportReplacesLinksAndRefusesAFileForItsFolder) {
+  const auto list =
+      files.WriteFile("wanted.xml",
+                      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
+                      "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
+                      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
+                      "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const auto victim = files.WriteFile("victim.txt", "precious");
+  const auto out = files.Path() / "out";
+  std::filesystem::create_directories(out);
+  std::filesystem::create_symlink(victim, out / "plan-1-store-1085.xml");
+  ASSERT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
+                        "--export", out.string()}),
+            kPlansFound)
+      << errors;
+  EXPECT_EQ(ReadFile(victim), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(out / "plan-1-store-1085.xml"));
+  const std::string alpha = ReadFile(out / "plan-1-store-1085.xml");
+  EXPECT_EQ(alpha.substr(alpha.size() - 13), "</INVENTORY>\n") << alpha;
+
+  EXPECT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
+                        "--export", victim.string()}),
+            kNoPlans);
+  EXPECT_NE(
+      errors.find("Unable to export the wanted lists: " + victim.string() + " is not a folder\n"),
+      std::string::npos)
+      << errors;
+  EXPECT_EQ(ReadFile(victim), "precious");
+}
+
+// A store to keep that sells the part and does not ship it to the buyer is named for that.
+TEST_F(FindProgramTest, AStoreToKeepThatDoesNotShipToTheBuyerIsNamedForIt) {
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>5</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  // Store 2 ships to the USA, not to Germany.
+  EXPECT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
+                        "--country", "USA", "--require-store", "2"}),
+            kPlansFound)
+      << errors;
+  EXPECT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
+                        "--country", "Germany", "--require-store", "2", "--json"}),
+            kNoPlans);
+  const auto document = nlohmann::json::parse(output);
+  EXPECT_EQ(document["message"],
+            "Store 2, which is to be kept in every plan, offers no lot of the wanted list that "
+            "ships to Germany: it sells none of the items, or does not ship them to Germany.\n"
+            "Take it off the stores to keep.");
+}
+
+// The exit status, standard error and the JSON tell one story, whatever ends the command.
+TEST_F(FindProgramTest, EveryEndHasItsStatusAndItsJson) {
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>5</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const std::string missing = (files.Path() / "missing.xml").string();
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string message;  // the start of the JSON's message and of a line of standard error
+  };
+  const Case cases[] = {
+      {{"find", missing, "--json"},
+       kNoPlans,
+       "Unable to read the wanted list \"" + missing + "\": No such file or directory."},
+      {{"find", files.Path().string(), "--json"},
+       kNoPlans,
+       "Unable to read the wanted list \"" + files.Path().string() + "\": it is not a file."},
+      {{"find", list.string(), "--json", "--stores", "99"}, kUsageError, "--stores: Value 99"},
+      {{"find", list.string(), "--json", "--country", "Narnia"},
+       kUsageError,
+       "Unknown country \"Narnia\""},
+      {{"bogus", "--json"},
+       kUsageError,
+       "Unknown command \"bogus\". Commands: list, find, demo; see corvalle --help."},
+      // One store alone is the only plan left after pruning: no fifth plan to export.
+      {{"find", list.string(), "--json", "--stores", "1", "--region", "North America", "--export",
+        (files.Path() / "out").string(), "--plan", "5"},
+       kNoPlans,
+       "Unable to export plan 5: the search found 1 plan."},
+      {{"find", list.string(), "--json", "--stores", "1", "--region", "North America"},
+       kPlansFound,
+       ""},
+  };
+  for (const Case& example : cases) {
+    SCOPED_TRACE(example.arguments.front() + " " + example.arguments[1]);
+    marketplace.Server().ClearRequestLog();
+    EXPECT_EQ(RunProgram(example.arguments), example.status) << errors;
+    const auto document = nlohmann::json::parse(output);
+    EXPECT_EQ(document["status"], example.status == kPlansFound ? "succeeded" : "failed");
+    EXPECT_EQ(document["message"].get<std::string>().rfind(example.message, 0), 0u)
+        << document["message"];
+    if (!example.message.empty()) {
+      EXPECT_NE(errors.find(example.message), std::string::npos) << errors;
+    }
+    // Nothing is asked of the marketplace for a command that cannot run.
+    if (example.status == kUsageError || example.arguments[1] == missing) {
+      EXPECT_EQ(marketplace.Server().RequestCount(), 0u);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(files.Path() / "out"));
+
+  // Without --json a refused command writes nothing on standard output.
+  EXPECT_EQ(RunProgram({"bogus"}), kUsageError);
+  EXPECT_TRUE(output.empty()) << output;
+  EXPECT_EQ(errors,
+            "Unknown command \"bogus\". Commands: list, find, demo; see corvalle --help.\n");
+
+  // Every help page says what the exit statuses mean.
+  for (const std::vector<std::string>& help :
+       {std::vector<std::string>{"--help"}, {"find", "--help"}, {"list", "--help"}}) {
+    EXPECT_EQ(RunProgram(help), 0);
+    EXPECT_NE(output.find("Exit status: 0 plans found"), std::string::npos) << output;
+    EXPECT_NE(output.find("2 the command line was refused."), std::string::npos) << output;
+  }
 }
 
 }  // namespace

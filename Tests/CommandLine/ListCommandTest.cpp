@@ -29,6 +29,25 @@ TEST(ListCommandTest, ShowsTheFilledQuantityAndPriceLimitOfEveryLine) {
             "6 lots, 28 pieces\n");
 }
 
+// A limit no buyer means is written short, not in 309 digits.
+TEST(ListCommandTest, AHugePriceLimitIsWrittenShort) {
+  Testing::TemporaryDirectory directory;
+  std::string lines;
+  for (const char* limit : {"1e308", "999999999.99", "1000000000"}) {
+    lines += std::string("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY>") +
+             "<MAXPRICE>" + limit + "</MAXPRICE></ITEM>";
+  }
+  const auto path = directory.WriteFile("huge.xml", "<INVENTORY>" + lines + "</INVENTORY>");
+  std::ostringstream output;
+  std::ostringstream errors;
+  ASSERT_EQ(ListWantedList(path.string(), output, errors), 0) << errors.str();
+  EXPECT_EQ(output.str(),
+            "     1 filled      0 max    1e+308  P  Used 3001         colour 0    3001\n"
+            "     1 filled      0 max 999999999.9900  P  Used 3001         colour 0    3001\n"
+            "     1 filled      0 max     1e+09  P  Used 3001         colour 0    3001\n"
+            "3 lots, 3 pieces\n");
+}
+
 TEST(ListCommandTest, ABrickStoreListHasNothingFilledAndNoLimit) {
   Testing::TemporaryDirectory directory;
   const auto path = directory.WriteFile(

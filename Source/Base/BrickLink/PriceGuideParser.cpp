@@ -67,9 +67,10 @@ const boost::regex& LotExpression() {
   return expression;
 }
 
+// Says what is wrong with the page; the record that reports it says which text it was.
 class UnreadablePage : public std::runtime_error {
  public:
-  UnreadablePage() : std::runtime_error("Unable to parse price guide!") {}
+  UnreadablePage() : std::runtime_error("Its markers are missing or out of place.") {}
 };
 
 using Iterator = std::string::const_iterator;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "LogCapture.h"
 #include "ReadFile.h"
 
 namespace Corvalle::BrickLink {
@@ -215,9 +216,19 @@ TEST_F(PriceGuideParserTest, UnreadablePagesGiveNoGuides) {
       {"labels after the lists", B::Page("", section + fourBoxes)},
   };
   for (const auto& [what, page] : pages) {
+    const Testing::LogCapture log;
     const auto guides = parser->ParsePriceGuide(page, true);
     EXPECT_FALSE(guides.first) << what;
     EXPECT_FALSE(guides.second) << what;
+    // One error record says so, and only once.
+    std::size_t said = 0;
+    for (const std::string& record : log.Records()) {
+      for (auto at = record.find("Unable to parse price guide!"); at != std::string::npos;
+           at = record.find("Unable to parse price guide!", at + 1)) {
+        ++said;
+      }
+    }
+    EXPECT_EQ(said, 1u) << what;
   }
 }
 
@@ -237,10 +248,9 @@ TEST_F(PriceGuideParserTest, ALotPriceTheCacheCannotStoreMakesThePageUnreadable)
   EXPECT_EQ(Lots(*largest.first),
             (std::vector<PriceGuideDatum>{{1, 1, 1.0}, {2, 1, 922337203685477.0}}));
 
-  const std::vector<std::string> unstorable = {"922,337,203,685,477.6000",
-                                               "922,337,203,685,478.0000",
-                                               "1,000,000,000,000,000.0000",
-                                               "1" + std::string(400, '0')};
+  const std::vector<std::string> unstorable = {
+      "922,337,203,685,477.6000", "922,337,203,685,478.0000", "1,000,000,000,000,000.0000",
+      "1" + std::string(400, '0')};
   for (const std::string& price : unstorable) {
     const auto guides = parse(price, 'Y', true);
     EXPECT_FALSE(guides.first) << price;
