@@ -556,15 +556,20 @@ class LotPricesProgramTest : public FindProgramTest {
                      {"store": 2090, "quantity": 14, "price": 0.30}], "used": []},
             {"type": "P", "id": "3010", "color": 5,
              "new": [{"store": 1085, "quantity": 10, "price": 1.00}], "used": []}]})") {}
+
+  // Four of the red brick and one of the other, both new.
+  std::filesystem::path WriteWantedList() {
+    return files.WriteFile(
+        "wanted.xml",
+        "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
+        "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
+        "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
+        "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  }
 };
 
 TEST_F(LotPricesProgramTest, EveryLotCountsAtItsOwnPrice) {
-  const auto list =
-      files.WriteFile("wanted.xml",
-                      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
-                      "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
-                      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
-                      "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const auto list = WriteWantedList();
   for (const std::string search : {"bounded", "exhaustive"}) {
     SCOPED_TRACE(search);
     ASSERT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--threads", "2", "--region",
@@ -699,12 +704,7 @@ TEST_F(FindProgramTest, OutsideTextReachesNoStreamRaw) {
 
 // The files of an export replace links at their names instead of writing through them.
 TEST_F(LotPricesProgramTest, ExportReplacesLinksAndRefusesAFileForItsFolder) {
-  const auto list =
-      files.WriteFile("wanted.xml",
-                      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR>"
-                      "<MINQTY>4</MINQTY><CONDITION>N</CONDITION></ITEM>"
-                      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3010</ITEMID><COLOR>5</COLOR>"
-                      "<MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  const auto list = WriteWantedList();
   const auto victim = files.WriteFile("victim.txt", "precious");
   const auto out = files.Path() / "out";
   std::filesystem::create_directories(out);

@@ -178,28 +178,35 @@ RandomSearch MakeRandomSearch(std::mt19937& random, const RandomSearchShape& sha
     id += 1 + random() % 50;
     ids.push_back(id);
   }
-  std::vector<Corvalle::BrickLink::StoreInformation> stores;
-  for (const std::uint32_t storeId : ids) {
-    stores.emplace_back(storeId);
-  }
-  ConsolidatedLotData::Builder builder(itemCount, std::move(stores));
-  for (std::uint32_t item = 0; item < itemCount; ++item) {
-    for (std::uint32_t store = 0; store < storeCount; ++store) {
-      builder.SetLots(item, store, rows[item][store]);
-    }
-  }
-  return {std::move(items), builder.Build(), k};
+  return {std::move(items), MakeLotTable(rows, ids), k};
 }
 
-std::string DescribeSearch(const RandomSearch& search) {
+std::shared_ptr<const ConsolidatedLotData> MakeLotTable(
+    const std::vector<std::vector<std::vector<TableLot>>>& rows,
+    const std::vector<std::uint32_t>& storeIds) {
+  std::vector<Corvalle::BrickLink::StoreInformation> stores;
+  for (const std::uint32_t id : storeIds) {
+    stores.emplace_back(id);
+  }
+  ConsolidatedLotData::Builder builder(static_cast<std::uint32_t>(rows.size()), std::move(stores));
+  for (std::uint32_t item = 0; item < rows.size(); ++item) {
+    for (std::uint32_t store = 0; store < storeIds.size(); ++store) {
+      builder.SetLots(item, store, rows[item].at(store));
+    }
+  }
+  return builder.Build();
+}
+
+std::string DescribeTable(const std::vector<Item>& items, const ConsolidatedLotData& table,
+                          std::uint32_t k) {
   std::ostringstream text;
-  text << "k " << search.k << ", " << search.table->StoreCount() << " stores; per item: wanted "
+  text << "k " << k << ", " << table.StoreCount() << " stores; per item: wanted "
        << "(N new, A any condition), then each store's lots (quantity@price, u used, '-' none)";
-  for (std::uint32_t item = 0; item < search.items.size(); ++item) {
-    text << "\n " << search.items[item].Quantity()
-         << (search.items[item].GetCondition() == Condition::New ? 'N' : 'A') << ':';
-    for (std::uint32_t store = 0; store < search.table->StoreCount(); ++store) {
-      const auto lots = search.table->GetLots(item, store);
+  for (std::uint32_t item = 0; item < items.size(); ++item) {
+    text << "\n " << items[item].Quantity()
+         << (items[item].GetCondition() == Condition::New ? 'N' : 'A') << ':';
+    for (std::uint32_t store = 0; store < table.StoreCount(); ++store) {
+      const auto lots = table.GetLots(item, store);
       text << ' ';
       if (lots.empty()) {
         text << '-';

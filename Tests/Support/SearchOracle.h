@@ -60,6 +60,12 @@ std::vector<OraclePlan> OraclePlans(const std::vector<Corvalle::Item>& items,
 // The engine's plan lines in the oracle's terms.
 std::vector<OracleLine> LinesOf(const Corvalle::BrickLink::ICombinationData& plan);
 
+// A table from rows of cells (one row per item, one list of lots per store, each in purchase
+// order) and the stores' ids.
+std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> MakeLotTable(
+    const std::vector<std::vector<std::vector<Corvalle::BrickLink::TableLot>>>& rows,
+    const std::vector<std::uint32_t>& storeIds);
+
 // A small random search: few distinct prices, so that ties are common; cells of one to four
 // lots, new and used, for items wanted New or in any condition.
 struct RandomSearch {
@@ -78,7 +84,12 @@ struct RandomSearchShape {
 
 RandomSearch MakeRandomSearch(std::mt19937& random, const RandomSearchShape& shape);
 
-// The table for a failure message.
-std::string DescribeSearch(const RandomSearch& search);
+// A table for a failure message: k, the wanted quantities and conditions, and each store's
+// lots, one line per item.
+std::string DescribeTable(const std::vector<Corvalle::Item>& items,
+                          const Corvalle::BrickLink::ConsolidatedLotData& table, std::uint32_t k);
+inline std::string DescribeSearch(const RandomSearch& search) {
+  return DescribeTable(search.items, *search.table, search.k);
+}
 
 }  // namespace Testing

@@ -23,24 +23,20 @@ constexpr std::uint32_t kNodesPerProgressCheck = 256;
 }  // namespace
 
 Level::Level(const SearchTable& table, std::uint32_t k)
-    : Level(table.itemCount, table.storeCount, k, table.CellBegin(table.itemCount)) {}
-
-Level::Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k,
-             std::uint32_t cellCapacity)
-    : cells(cellCapacity),
-      cellCount(itemCount, 0),
-      missing(itemCount, 0),
-      fill(itemCount, 0),
-      fillTaken(itemCount, 0),
-      itemCost(itemCount, 0.0),
-      candidates(storeCount),
-      values(storeCount),
-      savings(storeCount),
-      order(storeCount),
-      dropped(storeCount, 0),
-      multipliers(itemCount, 0.0),
-      coverWeights(itemCount, 1.0),
-      bestValues(storeCount) {
+    : cells(table.CellBegin(table.itemCount)),
+      cellCount(table.itemCount, 0),
+      missing(table.itemCount, 0),
+      fill(table.itemCount, 0),
+      fillTaken(table.itemCount, 0),
+      itemCost(table.itemCount, 0.0),
+      candidates(table.storeCount),
+      values(table.storeCount),
+      savings(table.storeCount),
+      order(table.storeCount),
+      dropped(table.storeCount, 0),
+      multipliers(table.itemCount, 0.0),
+      coverWeights(table.itemCount, 1.0),
+      bestValues(table.storeCount) {
   chosen.reserve(k);
 }
 

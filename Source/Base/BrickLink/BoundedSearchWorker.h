@@ -49,8 +49,6 @@ struct ChosenCell {
 // node.
 struct Level {
   Level(const SearchTable& table, std::uint32_t k);
-  Level(std::uint32_t itemCount, std::uint32_t storeCount, std::uint32_t k,
-        std::uint32_t cellCapacity);
 
   // [table.CellBegin(item) + position]: the chosen stores' lots of each item, in purchase order.
   std::vector<ChosenCell> cells;

@@ -68,6 +68,8 @@ class ConsolidatedLotData {
     // Sets a cell that is still empty to the lots, which must be in purchase order.
     void SetLots(std::uint32_t itemIndex, std::uint32_t storeIndex,
                  std::span<const TableLot> cellLots);
+    // The stores of the columns, as given.
+    const std::vector<StoreInformation>& Stores() const { return stores; }
     std::shared_ptr<ConsolidatedLotData> Build();
 
    private:

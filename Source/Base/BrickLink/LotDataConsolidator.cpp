@@ -91,10 +91,10 @@ std::shared_ptr<ConsolidatedLotData> LotDataConsolidator::ConsolidateLotData(
   std::vector<StoreInformation> uniqueStores;
   uniqueStores.reserve(storeSet.size());
   uniqueStores.assign(storeSet.begin(), storeSet.end());
-  const std::vector<StoreInformation> columns = uniqueStores;
 
   ConsolidatedLotData::Builder builder(static_cast<std::uint32_t>(items.size()),
                                        std::move(uniqueStores));
+  const std::vector<StoreInformation>& columns = builder.Stores();
   std::vector<PlacedLot> placed;
   std::vector<TableLot> cellLots;
   for (std::size_t itemIndex = 0; itemIndex < items.size(); ++itemIndex) {

@@ -28,12 +28,7 @@ using Testing::SameCost;
 using Indices = std::vector<std::uint32_t>;
 
 using BruteForcePlan = Testing::OraclePlan;
-
-std::vector<BruteForcePlan> BruteForce(const std::vector<Item>& items,
-                                       const ConsolidatedLotData& table, std::uint32_t k,
-                                       const PlanRules& rules) {
-  return Testing::OraclePlans(items, table, k, rules);
-}
+using Testing::OraclePlans;
 
 std::string Describe(const std::vector<Item>& items, const ConsolidatedLotData& table,
                      std::uint32_t k, const PlanRules& rules) {
@@ -136,7 +131,7 @@ TEST(PlanRulesTest, TheBoundedSearchFindsTheBruteForcesCheapestPlansUnderTheRule
     for (int round = 0; round < mode.rounds; ++round) {
       const RandomCase test = MakeRandomCase(random, mode.shipping, mode.required);
       const std::vector<BruteForcePlan> expected =
-          BruteForce(test.items, *test.table, test.k, test.rules);
+          OraclePlans(test.items, *test.table, test.k, test.rules);
       std::vector<StoreCombination> byWorkers[2];
       for (const std::uint32_t workers : {1u, 2u}) {
         byWorkers[workers - 1] = CreateBoundedCombinationSearch(test.items)
@@ -168,7 +163,7 @@ TEST(PlanRulesTest, AStoppedSearchKeepsValidPlansAndAnHonestLowerBound) {
   for (int round = 0; round < 500; ++round) {
     const RandomCase test = MakeRandomCase(random, round % 2 == 1, round % 3 == 0);
     const std::vector<BruteForcePlan> expected =
-        BruteForce(test.items, *test.table, test.k, test.rules);
+        OraclePlans(test.items, *test.table, test.k, test.rules);
     for (const std::uint64_t limit : {1u, 2u, 3u, 5u, 8u, 13u, 21u, 40u}) {
       for (const std::uint32_t workers : {1u, 2u}) {
         SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(limit) +
