@@ -421,7 +421,8 @@ SearchProof CostFinder::SearchPlans(
     }
   } else {
     const BrickLink::BoundedSearchStatistics searched =
-        finder.CollectCheapestCombinations(progress, threadCount, kMaximumResults, deadline);
+        finder.CollectCheapestCombinations(progress, threadCount, kMaximumResults,
+                                           BrickLink::SearchLimits{deadline});
     searchProof.proven = searched.proven;
     searchProof.lowerBound = searched.lowerBound;
     searchProof.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() -

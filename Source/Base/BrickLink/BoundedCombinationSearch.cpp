@@ -44,11 +44,13 @@
 #include <exception>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "Assert.h"
 #include "BoundedSearchBinomials.h"
 #include "BoundedSearchProgress.h"
 #include "BoundedSearchTable.h"
+#include "BoundedSearchTasks.h"
 #include "BoundedSearchWorker.h"
 #include "CheapestPlans.h"
 
@@ -64,6 +66,7 @@ using BoundedSearch::ProgressMeter;
 using BoundedSearch::SearchTable;
 using BoundedSearch::Shared;
 using BoundedSearch::Task;
+using BoundedSearch::TaskPool;
 using BoundedSearch::Worker;
 
 // The workers share the tree as subtrees cut at a depth that gives each about this many.
@@ -83,12 +86,18 @@ class BoundedCombinationSearch final : public IBoundedCombinationSearch {
     deadline = deadline_;
   }
   void SetNodeLimit(std::uint64_t nodes) override { nodeLimit = nodes; }
+  void SetStopFlag(const std::atomic<bool>& stop) override { stopRequest = &stop; }
+  void SetBoundsCallback(SearchBoundsCallback callback) override {
+    boundsCallback = std::move(callback);
+  }
 
  private:
   const std::vector<Item>& items;
   BoundedSearchStatistics statistics;
   std::optional<std::chrono::steady_clock::time_point> deadline;
   std::optional<std::uint64_t> nodeLimit;
+  const std::atomic<bool>* stopRequest = nullptr;
+  SearchBoundsCallback boundsCallback;
 };
 
 std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations(
@@ -109,11 +118,11 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
   const auto required = static_cast<std::uint32_t>(rules.required.size());
   const double total = binomials(table.storeCount - required, k - required);
   CheapestPlans plans(maximumPlans);
-  ProgressMeter meter(progress, total);
+  ProgressMeter meter(progress, boundsCallback, plans, total);
   std::atomic<bool> stopped{false};
   std::atomic<std::uint64_t> nodesVisited{0};
   const Shared shared{items, consolidatedLotData, table,    binomials, k,         rules,
-                      plans, meter,               deadline, nodeLimit, stopped, nodesVisited};
+                      plans, meter,               deadline, nodeLimit, stopRequest, stopped, nodesVisited};
 
   if (table.itemCount == 0) {
     // Nothing is wanted: every combination buys nothing, one plan of the required stores.
@@ -128,73 +137,76 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
 
   Worker main(shared);
   main.OfferHeuristicPlans(static_cast<std::uint32_t>(4 * maximumPlans));
-  const Task root = main.RootTask();
 
   const std::uint32_t workerCount = std::max(
       1u, std::min(threadCount, std::max(1u, std::thread::hardware_concurrency())));
-  double pricedLeaves = 0.0;
-  double unsettledBound = Infinity();
-  if (workerCount == 1) {
-    main.ExploreTask(root);
-    main.Flush();
-    pricedLeaves = main.pricedLeaves;
-    statistics = main.statistics;
-    unsettledBound = main.unsettledBound;
-  } else {
-    // The shallowest nodes are explored here, level by level, until there are subtrees enough
-    // for every worker to take its share as they come.
-    std::vector<Task> tasks{root};
-    for (std::uint32_t depth = 0;
-         depth < k && !tasks.empty() && tasks.size() < kTasksPerWorker * workerCount; ++depth) {
-      std::vector<Task> deeper;
-      for (Task& task : tasks) {
-        if (task.chosen.size() == depth) {
-          main.ExpandTask(task, deeper);
-        } else {
-          deeper.push_back(std::move(task));
-        }
+  // The shallowest nodes are explored here, level by level, until there are subtrees enough
+  // for every worker to take its share as they come. One worker takes them as well: the bounds
+  // of the subtrees not yet explored are what the search can tell of its plans while it runs.
+  std::vector<Task> tasks{main.RootTask()};
+  for (std::uint32_t depth = 0;
+       depth < k && !tasks.empty() && tasks.size() < kTasksPerWorker * workerCount; ++depth) {
+    std::vector<Task> deeper;
+    for (Task& task : tasks) {
+      if (task.chosen.size() == depth) {
+        main.ExpandTask(task, deeper);
+      } else {
+        deeper.push_back(std::move(task));
       }
-      tasks = std::move(deeper);
     }
-    main.Flush();
-    statistics = main.statistics;
-    pricedLeaves = main.pricedLeaves;
-    unsettledBound = main.unsettledBound;
+    tasks = std::move(deeper);
+  }
+  main.Flush();
+  TaskPool pool;
+  for (Task& task : tasks) {
+    pool.Push(std::move(task));
+  }
+  meter.Watch(&pool);
 
-    std::atomic<std::size_t> next{0};
-    std::vector<std::unique_ptr<Worker>> workers;
-    std::vector<std::exception_ptr> failures(workerCount);
-    for (std::uint32_t index = 0; index < workerCount; ++index) {
-      workers.push_back(std::make_unique<Worker>(shared));
+  std::vector<std::unique_ptr<Worker>> workers;
+  std::vector<std::exception_ptr> failures(workerCount);
+  for (std::uint32_t index = 0; index < workerCount; ++index) {
+    workers.push_back(std::make_unique<Worker>(shared));
+  }
+  const auto work = [&](std::uint32_t index) {
+    try {
+      Task task;
+      std::size_t identity = 0;
+      while (pool.Pop(task, identity)) {
+        workers[index]->ExploreTask(task);
+        pool.Finish(identity);
+      }
+      workers[index]->Flush();
+    } catch (...) {
+      failures[index] = std::current_exception();
+      pool.Abandon();
     }
+  };
+  if (workerCount == 1) {
+    work(0);
+  } else {
     std::vector<std::thread> threads;
     for (std::uint32_t index = 0; index < workerCount; ++index) {
-      threads.emplace_back([&, index] {
-        try {
-          for (std::size_t task = next++; task < tasks.size(); task = next++) {
-            workers[index]->ExploreTask(tasks[task]);
-          }
-          workers[index]->Flush();
-        } catch (...) {
-          failures[index] = std::current_exception();
-          next = tasks.size();
-        }
-      });
+      threads.emplace_back(work, index);
     }
     for (std::thread& thread : threads) {
       thread.join();
     }
-    for (const std::exception_ptr& failure : failures) {
-      if (failure) {
-        std::rethrow_exception(failure);
-      }
+  }
+  meter.Watch(nullptr);
+  for (const std::exception_ptr& failure : failures) {
+    if (failure) {
+      std::rethrow_exception(failure);
     }
-    for (const auto& worker : workers) {
-      statistics.nodes += worker->statistics.nodes;
-      statistics.combinationsPriced += worker->statistics.combinationsPriced;
-      pricedLeaves += worker->pricedLeaves;
-      unsettledBound = std::min(unsettledBound, worker->unsettledBound);
-    }
+  }
+  statistics = main.statistics;
+  double pricedLeaves = main.pricedLeaves;
+  double unsettledBound = main.unsettledBound;
+  for (const auto& worker : workers) {
+    statistics.nodes += worker->statistics.nodes;
+    statistics.combinationsPriced += worker->statistics.combinationsPriced;
+    pricedLeaves += worker->pricedLeaves;
+    unsettledBound = std::min(unsettledBound, worker->unsettledBound);
   }
   statistics.combinationsRuledOut = std::max(0.0, total - pricedLeaves);
   meter.Report(true);

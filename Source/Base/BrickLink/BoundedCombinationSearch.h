@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -30,6 +32,11 @@ struct BoundedSearchStatistics {
   // bounds of the subtrees left unsettled (0 without plans).
   double lowerBound = 0.0;
 };
+
+// While a search runs, now and then from a worker thread: the cost of the cheapest plan found so
+// far (infinite before the first) and a bound under which no plan can exist (0 before the first
+// is known).
+using SearchBoundsCallback = std::function<void(double cheapest, double lowerBound)>;
 
 // Finds the cheapest distinct purchase plans of k stores without visiting every combination:
 // the same plans as enumerating every k-store combination, pricing each and keeping the
@@ -71,6 +78,9 @@ class IBoundedCombinationSearch {
   // The same after that many nodes of the tree, all workers together: a budget that does not
   // depend on the machine's speed.
   virtual void SetNodeLimit(std::uint64_t nodes) = 0;
+  // The same once the flag is set, from any thread; the flag must outlive the searches.
+  virtual void SetStopFlag(const std::atomic<bool>& stop) = 0;
+  virtual void SetBoundsCallback(SearchBoundsCallback callback) = 0;
 
  protected:
   IBoundedCombinationSearch() = default;

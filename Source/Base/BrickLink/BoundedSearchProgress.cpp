@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "BoundedSearchTasks.h"
+
 namespace Corvalle::BrickLink::BoundedSearch {
 
 namespace {
@@ -11,7 +13,7 @@ constexpr double kSecondsBetweenReports = 0.2;
 }  // namespace
 
 void ProgressMeter::Report(bool final) {
-  if (!callback) {
+  if (!callback && !boundsCallback) {
     return;
   }
   std::lock_guard<std::mutex> lock(mutex);
@@ -28,7 +30,14 @@ void ProgressMeter::Report(bool final) {
   if (!final && fraction > 0.0 && elapsed >= 2.0) {
     estimate = static_cast<unsigned long long>(elapsed / fraction - elapsed);
   }
-  callback(fraction, estimate);
+  if (callback) {
+    callback(fraction, estimate);
+  }
+  if (boundsCallback && !final) {
+    const double cheapest = plans.Cheapest();
+    const double open = pool == nullptr ? 0.0 : pool->OpenBound();
+    boundsCallback(cheapest, std::min(cheapest, open));
+  }
 }
 
 }  // namespace Corvalle::BrickLink::BoundedSearch

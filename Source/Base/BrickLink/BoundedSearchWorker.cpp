@@ -609,7 +609,8 @@ void Worker::Explore(std::uint32_t depth, double combinations) {
   if (!exploringRoot &&
       ((shared.deadline && Clock::now() >= *shared.deadline) ||
        (shared.nodeLimit &&
-        shared.nodesVisited.fetch_add(1, std::memory_order_relaxed) >= *shared.nodeLimit))) {
+        shared.nodesVisited.fetch_add(1, std::memory_order_relaxed) >= *shared.nodeLimit) ||
+       (shared.stopRequest != nullptr && shared.stopRequest->load(std::memory_order_relaxed)))) {
     shared.stopped.store(true, std::memory_order_relaxed);
   }
   if (!exploringRoot && shared.stopped.load(std::memory_order_relaxed)) {

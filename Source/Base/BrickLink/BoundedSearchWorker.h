@@ -14,6 +14,7 @@
 #include "BoundedSearchBinomials.h"
 #include "BoundedSearchProgress.h"
 #include "BoundedSearchTable.h"
+#include "BoundedSearchTasks.h"
 #include "CheapestPlans.h"
 #include "ConsolidatedLotData.h"
 #include "Corvalle.h"
@@ -24,18 +25,6 @@ namespace Corvalle::BrickLink::BoundedSearch {
 
 // The largest k the search takes; a worker sizes its small per-node arrays by it.
 inline constexpr std::uint32_t kMaximumStores = kMaximumStoresPerCombination;
-
-// A subtree handed to a worker: its chosen stores, its candidates, the item prices to start
-// the Lagrangian bound from, and the combinations it stands for.
-struct Task {
-  std::vector<std::uint32_t> chosen;
-  std::vector<std::uint32_t> candidates;
-  std::vector<double> multipliers;
-  double combinations = 0.0;
-  double bound = 0.0;  // no plan of the subtree costs less
-  // The root is explored whatever the deadline, as its bound is the one worth having.
-  bool root = false;
-};
 
 // One of the chosen stores' lots of an item.
 struct ChosenCell {
@@ -88,6 +77,8 @@ struct Shared {
   // some worker has seen it come.
   std::optional<Clock::time_point> deadline;
   std::optional<std::uint64_t> nodeLimit;
+  // Set from outside the search to stop it as the deadline does.
+  const std::atomic<bool>* stopRequest;
   std::atomic<bool>& stopped;
   std::atomic<std::uint64_t>& nodesVisited;
 };

@@ -21,6 +21,7 @@ void CheapestPlans::Offer(std::vector<std::uint32_t>&& columns, double cost) {
   }
   plans.insert(std::upper_bound(plans.begin(), plans.end(), combination, before),
                std::move(combination));
+  cheapest.store(plans.front().Cost(), std::memory_order_relaxed);
   if (plans.size() > capacity) {
     plans.pop_back();
   }

@@ -34,6 +34,8 @@ class CheapestPlans {
 
   // The cost of the last kept plan once the capacity is reached; infinite before.
   double Threshold() const { return threshold.load(std::memory_order_relaxed); }
+  // The cost of the first kept plan; infinite before there is one.
+  double Cheapest() const { return cheapest.load(std::memory_order_relaxed); }
 
   void Offer(std::vector<std::uint32_t>&& columns, double cost);
 
@@ -44,6 +46,7 @@ class CheapestPlans {
   std::mutex mutex;
   std::vector<StoreCombination> plans;  // by (cost, columns)
   std::atomic<double> threshold{Infinity()};
+  std::atomic<double> cheapest{Infinity()};
 };
 
 }  // namespace Corvalle::BrickLink::BoundedSearch

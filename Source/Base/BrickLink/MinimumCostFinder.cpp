@@ -45,7 +45,7 @@ class MinimumCostFinder final : public IMinimumCostFinder {
   }
   BoundedSearchStatistics CollectCheapestCombinations(
       const CombinationProgress& progress, std::uint32_t threadCount, std::size_t maximumPlans,
-      std::optional<std::chrono::steady_clock::time_point> deadline) override {
+      const SearchLimits& limits) override {
     if (!BoundedSearchAccepts(*consolidatedLotData, rules)) {
       throw std::runtime_error(
           "Some offered prices are negative or not numbers, which the bounded search cannot "
@@ -53,9 +53,13 @@ class MinimumCostFinder final : public IMinimumCostFinder {
     }
     workerCount = threadCount;
     const auto search = CreateBoundedCombinationSearch(*items);
-    if (deadline) {
-      search->SetDeadline(*deadline);
+    if (limits.deadline) {
+      search->SetDeadline(*limits.deadline);
     }
+    if (limits.stop != nullptr) {
+      search->SetStopFlag(*limits.stop);
+    }
+    search->SetBoundsCallback(limits.bounds);
     validCombinations = std::make_unique<std::vector<StoreCombination>>(
         search->FindCheapestCombinations(*consolidatedLotData, storesPerCombination, maximumPlans,
                                          progress, threadCount, rules));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -15,6 +16,15 @@
 #include "StoreCombinationValidator.h"
 
 namespace Corvalle::BrickLink {
+
+// What may end a bounded search early, and who hears of its bounds while it runs.
+struct SearchLimits {
+  // Then it stops (see IBoundedCombinationSearch::SetDeadline).
+  std::optional<std::chrono::steady_clock::time_point> deadline{};
+  // Set from any thread to stop it the same way; must outlive the search.
+  const std::atomic<bool>* stop = nullptr;
+  SearchBoundsCallback bounds{};
+};
 
 // Drives the later stages of a search over one table: the lower bound on the stores needed,
 // the count of possible combinations, the valid combinations, their ranking and the purchase
@@ -39,13 +49,13 @@ class IMinimumCostFinder {
                                                  std::uint32_t threadCount) = 0;
   // Runs the bounded search over the table (see IBoundedCombinationSearch) for the cheapest
   // maximumPlans distinct plans, keeps them as the list, replacing an earlier one, and returns
-  // what the search did. Unlike the enumeration it takes any number of combinations. With a
-  // deadline it stops there and keeps the cheapest plans found so far (the statistics tell
+  // what the search did. Unlike the enumeration it takes any number of combinations. At the
+  // limits' deadline or stop it keeps the cheapest plans found so far (the statistics tell
   // whether they are proven). Throws std::runtime_error when a price of the table is negative
   // or not a number, which its bounds cannot rank.
   virtual BoundedSearchStatistics CollectCheapestCombinations(
       const CombinationProgress& progress, std::uint32_t threadCount, std::size_t maximumPlans,
-      std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt) = 0;
+      const SearchLimits& limits = {}) = 0;
   // Prices the kept combinations again and ranks them by cost, cheapest first (equal costs by
   // their store columns, so the ranking does not depend on the worker count). Must follow
   // CollectValidCombinations.
