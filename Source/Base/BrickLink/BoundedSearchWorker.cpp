@@ -546,7 +546,7 @@ void Worker::OfferSet(const std::vector<std::uint32_t>& stores) {
 double Worker::PenalizedCost(const Level& level) const {
   double cost = ChosenShipping(level);
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-    cost += ItemPenalizedCost(level, item, nullptr, 0);
+    cost += ItemPenalizedCost(level, item, nullptr, 0, penalties[item]);
   }
   return cost;
 }
@@ -554,14 +554,14 @@ double Worker::PenalizedCost(const Level& level) const {
 double Worker::PenalizedChange(const Level& level, std::uint32_t store) const {
   double change = 0.0;
   for (const Offer& offer : table.OffersOfStore(store)) {
-    change += ItemPenalizedCost(level, offer.other, &offer, store) -
-              ItemPenalizedCost(level, offer.other, nullptr, 0);
+    change += ItemPenalizedCost(level, offer.other, &offer, store, penalties[offer.other]) -
+              ItemPenalizedCost(level, offer.other, nullptr, 0, penalties[offer.other]);
   }
   return change;
 }
 
 double Worker::ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
-                                 std::uint32_t extraStore) const {
+                                 std::uint32_t extraStore, double penalty) const {
   const ChosenCell* cells = CellsOf(level, item);
   std::uint32_t remaining = table.wanted[item];
   double cost = 0.0;
@@ -586,7 +586,7 @@ double Worker::ItemPenalizedCost(const Level& level, std::uint32_t item, const O
   for (; nextExtra < extraLots.size() && remaining != 0; ++nextExtra) {
     take(extraLots[nextExtra].quantity, extraLots[nextExtra].price);
   }
-  return cost + static_cast<double>(remaining) * penalties[item];
+  return remaining == 0 ? cost : cost + static_cast<double>(remaining) * penalty;
 }
 
 void Worker::Settle(double combinations) {
@@ -629,7 +629,7 @@ void Worker::Explore(std::uint32_t depth, double combinations) {
 void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn) {
   for (const std::uint32_t store : level.chosen) {
     if (required[store] == 0 && !StoreBuys(level, store)) {
-      return;  // its plans are those of the sets without it
+      return; //  its plans are those of the sets without it
     }
   }
   const bool supplied = level.missingItems == 0;
@@ -654,9 +654,14 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   // Candidates that would buy nothing next to the chosen stores never will below them. Their
   // savings tell it for free once everything is supplied; before, the bounds below drop them
   // as well, and looking for them would cost more than it cuts.
+  // So do candidates that would leave a chosen store buying nothing: purchases only move back.
+  MarkIdlingCandidates(level);
   std::uint32_t kept = 0;
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
     const std::uint32_t store = level.candidates[position];
+    if (marks[store] == stamp) {
+      continue;
+    }
     bool buys = true;
     double saving = 0.0;
     if (supplied) {
@@ -721,6 +726,81 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
     BranchOnSavings(depth, level, r, cost, handedOn);
   } else {
     BranchOnMissingItem(depth, level, r, handedOn);
+  }
+}
+
+const Offer* Worker::FindOffer(std::uint32_t store, std::uint32_t item) const {
+  const std::span<const Offer> offers = table.OffersOfStore(store);
+  const auto found = std::lower_bound(
+      offers.begin(), offers.end(), item,
+      [](const Offer& offer, std::uint32_t wanted) { return offer.other < wanted; });
+  return found == offers.end() || found->other != item ? nullptr : &*found;
+}
+
+std::uint32_t Worker::UnitsBefore(const Offer& offer, std::uint32_t offerStore, double price,
+                                  std::uint32_t store) const {
+  std::uint32_t units = 0;
+  for (const Lot& lot : table.LotsOf(offer)) {
+    if (!Before(lot.price, offerStore, price, store)) {
+      break;
+    }
+    units += lot.quantity;
+  }
+  return units;
+}
+
+void Worker::MarkIdlingCandidates(Level& level) {
+  ++stamp;
+  const std::uint32_t candidateStamp = stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = candidateStamp;
+  }
+  ++stamp;  // idling candidates get this one
+  for (const std::uint32_t chosen : level.chosen) {
+    if (required[chosen] != 0) {
+      continue;
+    }
+    // A store buys an item as long as fewer units than wanted come before its cheapest lot.
+    // The items it buys, with the units before it there now.
+    buyingOffers.clear();
+    for (const Offer& offer : table.OffersOfStore(chosen)) {
+      const ChosenCell* cells = CellsOf(level, offer.other);
+      std::uint64_t ahead = 0;
+      for (std::uint32_t position = 0; cells[position].store != chosen; ++position) {
+        ahead += cells[position].quantity;
+      }
+      if (ahead < table.wanted[offer.other]) {
+        buyingOffers.push_back({&offer, static_cast<std::uint32_t>(ahead)});
+      }
+    }
+    if (buyingOffers.empty()) {
+      continue;
+    }
+    // Only a candidate with a lot before the store's in each of those items can idle it; the
+    // item's offers come in the order of their cheapest lots.
+    const Offer& first = *buyingOffers.front().offer;
+    for (const Offer& offer : table.OffersOfItem(first.other)) {
+      if (!Before(offer.price, offer.other, first.price, chosen)) {
+        break;
+      }
+      const std::uint32_t candidate = offer.other;
+      if (marks[candidate] != candidateStamp) {
+        continue;
+      }
+      bool idles = true;
+      for (const BuyingOffer& own : buyingOffers) {
+        const Offer* extra = own.offer == &first ? &offer : FindOffer(candidate, own.offer->other);
+        if (extra == nullptr ||
+            own.ahead + static_cast<std::uint64_t>(UnitsBefore(*extra, candidate, own.offer->price, chosen)) <
+                table.wanted[own.offer->other]) {
+          idles = false;
+          break;
+        }
+      }
+      if (idles) {
+        marks[candidate] = stamp;
+      }
+    }
   }
 }
 
@@ -858,6 +938,19 @@ void Worker::CompleteWithOneStore(std::uint32_t depth, Level& level, double& han
                        : 0;
     }
     if (completed != level.missingItems) {
+      continue;
+    }
+    // The leaf's cost is known here: most completions are dearer than the kept plans, and
+    // pricing them here spares making them.
+    double cost = ChosenShipping(level) + shipping[offer.other];
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      cost += level.itemCost[item];
+    }
+    for (const Offer& other : table.OffersOfStore(offer.other)) {
+      cost += ItemPenalizedCost(level, other.other, &other, offer.other, 0.0) -
+              level.itemCost[other.other];
+    }
+    if (Exceeds(cost, shared.plans.Threshold())) {
       continue;
     }
     MakeChild(depth, offer.other);

@@ -140,6 +140,14 @@ class Worker {
   }
 
   inline bool StoreBuys(const Level& level, std::uint32_t store) const;
+  // A store's offer of an item, or null.
+  inline const Offer* FindOffer(std::uint32_t store, std::uint32_t item) const;
+  // The units of an offer's lots that come before a lot of another store at that price.
+  inline std::uint32_t UnitsBefore(const Offer& offer, std::uint32_t offerStore, double price,
+                                   std::uint32_t store) const;
+  // Marks with a new stamp the candidates that would leave some chosen store buying nothing:
+  // they are in no plan below the node.
+  inline void MarkIdlingCandidates(Level& level);
   // What a store would save next to a level that supplies everything: the units it would
   // take over, each at the price difference to the dearest units bought now. Also tells
   // whether it would buy anything at all.
@@ -169,9 +177,10 @@ class Worker {
   // Cost of the level with unsupplied units at a penalty.
   inline double PenalizedCost(const Level& level) const;
   inline double PenalizedChange(const Level& level, std::uint32_t store) const;
-  // One item's purchases over the level's lots and, if given, the lots of one more offer.
+  // One item's purchases over the level's lots and, if given, the lots of one more offer, with
+  // each unit still missing at the penalty.
   inline double ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
-                                  std::uint32_t extraStore) const;
+                                  std::uint32_t extraStore, double penalty) const;
   // Counts a node's settled combinations, and now and then reports progress.
   inline void Settle(double combinations);
   // Explores the node at depth whose level is loaded; it stands for `combinations` k-store
@@ -216,6 +225,11 @@ class Worker {
   std::vector<double> gradient;
   std::vector<double> shares;  // per missing item, 1 / missing units
   std::vector<std::uint32_t> missingList;
+  struct BuyingOffer {
+    const Offer* offer;
+    std::uint32_t ahead;  // units of the other chosen stores before its cheapest lot
+  };
+  std::vector<BuyingOffer> buyingOffers;
   std::vector<double> storeShares;  // per store, its weighted shares of the missing items
   std::vector<std::uint32_t> touchedAt;
   std::uint32_t touchStamp = 1;
