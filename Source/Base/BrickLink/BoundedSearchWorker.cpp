@@ -13,7 +13,7 @@ namespace {
 
 // Subgradient steps at the root and at every other node.
 constexpr int kRootIterations = 250;
-constexpr int kNodeIterations = 32;
+constexpr int kNodeIterations = 16;
 // Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
 constexpr int kRootCoverIterations = 40;
 constexpr int kNodeCoverIterations = 4;
@@ -36,7 +36,9 @@ Level::Level(const SearchTable& table, std::uint32_t k)
       dropped(table.storeCount, 0),
       multipliers(table.itemCount, 0.0),
       coverWeights(table.itemCount, 1.0),
-      bestValues(table.storeCount) {
+      bestValues(table.storeCount),
+      byValue(table.storeCount),
+      childBounds(table.storeCount) {
   chosen.reserve(k);
 }
 
@@ -421,11 +423,13 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     const std::uint32_t selected = SelectTouched(
         r, [](double value) { return value < 0.0; },
         [](double value, double other) { return value < other; });
+    const double base = bound;
     for (std::uint32_t index = 0; index < selected; ++index) {
       bound += selectedValues[index];
     }
     if (bound > best) {
       best = bound;
+      level.base = base;
       sinceImprovement = 0;
       for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
         const std::uint32_t store = level.candidates[position];
@@ -963,42 +967,205 @@ void Worker::CompleteWithOneStore(std::uint32_t depth, Level& level, double& han
 void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_t r,
                                  double& handedOn) {
   const std::uint32_t item = branchItem;
-  // Positions of the candidates offering the item.
+  ChildBounds(level, r);
+  // Positions of the candidates offering the item whose subtrees may still hold a plan.
   ++stamp;
   for (const Offer& offer : table.OffersOfItem(item)) {
     marks[offer.other] = stamp;
   }
+  std::fill_n(level.dropped.begin(), level.candidateCount, 0);
+  std::uint32_t remaining = level.candidateCount;
+  double threshold = shared.plans.Threshold();
   std::uint32_t count = 0;
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-    if (marks[level.candidates[position]] == stamp) {
+    if (Exceeds(level.childBounds[position], threshold)) {
+      // No plan below holds it, whichever child it would go to.
+      level.dropped[position] = 1;
+      --remaining;
+    } else if (marks[level.candidates[position]] == stamp) {
       level.order[count++] = position;
     }
   }
+  // The most promising first: their plans make the threshold tight for the others.
   std::sort(level.order.begin(), level.order.begin() + count,
             [&](std::uint32_t first, std::uint32_t second) {
               return level.bestValues[first] != level.bestValues[second]
                          ? level.bestValues[first] < level.bestValues[second]
                          : first < second;
             });
-  // The children below overwrite the marks, so the level keeps its own.
-  std::fill_n(level.dropped.begin(), level.candidateCount, 0);
-  std::uint32_t remaining = level.candidateCount;
   for (std::uint32_t child = 0; child < count; ++child) {
-    const std::uint32_t store = level.candidates[level.order[child]];
-    level.dropped[level.order[child]] = 1;
+    const std::uint32_t position = level.order[child];
+    const std::uint32_t store = level.candidates[position];
+    level.dropped[position] = 1;
     --remaining;
     const double combinations = shared.binomials(remaining, r - 1);
+    threshold = shared.plans.Threshold();
+    if (Exceeds(level.childBounds[position], threshold)) {
+      continue;  // settled with the node
+    }
     MakeChild(depth, store);
     Level& next = levels[depth + 1];
+    next.bound = std::max(next.bound, level.childBounds[position]);
     std::uint32_t nextCount = 0;
-    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-      if (level.dropped[position] == 0) {
-        next.candidates[nextCount++] = level.candidates[position];
+    for (std::uint32_t other = 0; other < level.candidateCount; ++other) {
+      if (level.dropped[other] == 0) {
+        next.candidates[nextCount++] = level.candidates[other];
       }
     }
     next.candidateCount = nextCount;
     handedOn += combinations;
     Descend(depth + 1, combinations);
+  }
+}
+
+void Worker::ChildBounds(Level& level, std::uint32_t r) {
+  const std::uint32_t count = level.candidateCount;
+  // Candidates by value, most negative first, and where each store stands.
+  for (std::uint32_t position = 0; position < count; ++position) {
+    level.byValue[position] = position;
+    positionOf[level.candidates[position]] = position;
+  }
+  std::sort(level.byValue.begin(), level.byValue.begin() + count,
+            [&](std::uint32_t first, std::uint32_t second) {
+              return level.bestValues[first] < level.bestValues[second];
+            });
+  // The two best values among the candidates offering each missing item.
+  missingList.clear();
+  ++stamp;
+  for (std::uint32_t position = 0; position < count; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] == 0) {
+      continue;
+    }
+    missingList.push_back(item);
+    BestOfferers& best = offerers[item];
+    best = {Infinity(), Infinity(), count};
+    for (const Offer& offer : table.OffersOfItem(item)) {
+      if (marks[offer.other] != stamp) {
+        continue;
+      }
+      const std::uint32_t position = positionOf[offer.other];
+      const double value = level.bestValues[position];
+      if (value < best.first) {
+        best.second = best.first;
+        best.first = value;
+        best.firstPosition = position;
+      } else if (value < best.second) {
+        best.second = value;
+      }
+    }
+  }
+  if (r == 2) {
+    // Per candidate, the missing items it offers, as bits.
+    maskWords = static_cast<std::uint32_t>((missingList.size() + 63) / 64);
+    offeredMasks.assign(std::size_t{count} * maskWords, 0);
+    neededMask.assign(maskWords, 0);
+    for (std::uint32_t index = 0; index < missingList.size(); ++index) {
+      const std::uint32_t item = missingList[index];
+      missingIndex[item] = index;
+      for (const Offer& offer : table.OffersOfItem(item)) {
+        if (marks[offer.other] == stamp) {
+          offeredMasks[std::size_t{positionOf[offer.other]} * maskWords + index / 64] |=
+              std::uint64_t{1} << (index % 64);
+        }
+      }
+    }
+  }
+  // Sums of the most negative values but one candidate's: of the best m, or of the best m + 1
+  // when the candidate is among them.
+  double prefix[kMaximumStores + 2] = {0.0};
+  const std::uint32_t depthOfPrefix = std::min(r, count);
+  for (std::uint32_t index = 0; index < depthOfPrefix; ++index) {
+    prefix[index + 1] = prefix[index] + std::min(0.0, level.bestValues[level.byValue[index]]);
+  }
+  const auto othersBest = [&](std::uint32_t m, std::uint32_t position) {
+    double sum = prefix[std::min(m, depthOfPrefix)];
+    for (std::uint32_t index = 0; index < std::min(m, depthOfPrefix); ++index) {
+      if (level.byValue[index] == position) {
+        sum -= std::min(0.0, level.bestValues[position]);
+        if (m < depthOfPrefix) {
+          sum += std::min(0.0, level.bestValues[level.byValue[m]]);
+        }
+        break;
+      }
+    }
+    return sum;
+  };
+  const double threshold = shared.plans.Threshold();
+  for (std::uint32_t position = 0; position < count; ++position) {
+    const std::uint32_t store = level.candidates[position];
+    double bound = level.base + level.bestValues[position];
+    // What is still missing with the candidate: every completion must offer it.
+    ++broughtStamp;
+    for (const Offer& offer : table.OffersOfStore(store)) {
+      broughtAt[offer.other] = broughtStamp;
+      brought[offer.other] = offer.quantity;
+    }
+    needs.clear();
+    for (const std::uint32_t item : missingList) {
+      const std::uint32_t units = broughtAt[item] == broughtStamp ? brought[item] : 0;
+      if (units < level.missing[item]) {
+        needs.push_back({item, level.missing[item] - units});
+      }
+    }
+    if (needs.empty()) {
+      level.childBounds[position] = bound + othersBest(r - 1, position);
+      continue;
+    }
+    // Some store of the others must offer each item still missing.
+    double others = othersBest(r - 1, position);
+    const double withoutOne = othersBest(r - 2, position);
+    for (const Need& need : needs) {
+      const BestOfferers& best = offerers[need.item];
+      const double offerer = best.firstPosition == position ? best.second : best.first;
+      others = std::max(others, offerer + withoutOne);
+    }
+    if (r == 2) {
+      // One more store must complete the rest alone: the best by value of those that offer
+      // every item still missing and can complete it.
+      std::uint64_t* needed = neededMask.data();
+      std::fill_n(needed, maskWords, 0);
+      for (const Need& need : needs) {
+        needed[missingIndex[need.item] / 64] |= std::uint64_t{1} << (missingIndex[need.item] % 64);
+      }
+      double completing = Infinity();
+      for (std::uint32_t index = 0; index < count; ++index) {
+        const std::uint32_t other = level.byValue[index];
+        if (other == position) {
+          continue;
+        }
+        if (Exceeds(bound + level.bestValues[other], threshold)) {
+          completing = level.bestValues[other];
+          break;
+        }
+        const std::uint64_t* offered = offeredMasks.data() + std::size_t{other} * maskWords;
+        bool offersAll = true;
+        for (std::uint32_t word = 0; word < maskWords; ++word) {
+          if ((needed[word] & ~offered[word]) != 0) {
+            offersAll = false;
+            break;
+          }
+        }
+        if (!offersAll) {
+          continue;
+        }
+        bool completes = true;
+        for (const Need& need : needs) {
+          if (FindOffer(level.candidates[other], need.item)->quantity < need.units) {
+            completes = false;
+            break;
+          }
+        }
+        if (completes) {
+          completing = level.bestValues[other];
+          break;
+        }
+      }
+      others = std::max(others, completing);
+    }
+    level.childBounds[position] = bound + others;
   }
 }
 

@@ -60,6 +60,11 @@ struct Level {
   std::vector<double> multipliers;
   std::vector<double> coverWeights;  // per item, for the fractional coverage bound
   std::vector<double> bestValues;
+  std::vector<std::uint32_t> byValue;  // candidate positions, most negative value first
+  // Per candidate position: no plan below the node that holds it costs less.
+  std::vector<double> childBounds;
+  // The Lagrangian bound at the best item prices without the candidates' values.
+  double base = 0.0;
   double bound = 0.0;  // no plan below the node costs less
 };
 
@@ -203,6 +208,9 @@ class Worker {
   // ones before it; the best by Lagrangian value first.
   inline void BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_t r,
                                   double& handedOn);
+  // For each candidate, a bound on the plans below the node that hold it: the Lagrangian bound
+  // with the candidate in, and with the fewest other stores the items it leaves missing need.
+  inline void ChildBounds(Level& level, std::uint32_t r);
   // Children once everything is supplied: by falling savings, each taking one candidate and
   // dropping the ones before it. Stops at the first child whose savings bound exceeds the
   // threshold: the bounds of later ones are higher still.
@@ -230,6 +238,29 @@ class Worker {
     std::uint32_t ahead;  // units of the other chosen stores before its cheapest lot
   };
   std::vector<BuyingOffer> buyingOffers;
+  struct Need {
+    std::uint32_t item;
+    std::uint32_t units;
+  };
+  std::vector<Need> needs;
+  // Per item, what the candidate looked at brings (valid where broughtAt is broughtStamp).
+  std::vector<std::uint32_t> brought = std::vector<std::uint32_t>(table.itemCount);
+  std::vector<std::uint32_t> broughtAt = std::vector<std::uint32_t>(table.itemCount, 0);
+  std::uint32_t broughtStamp = 0;
+  // Per missing item, the two best values of the candidates offering it.
+  struct BestOfferers {
+    double first;
+    double second;
+    std::uint32_t firstPosition;
+  };
+  std::vector<BestOfferers> offerers = std::vector<BestOfferers>(table.itemCount);
+  std::vector<std::uint32_t> positionOf = std::vector<std::uint32_t>(table.storeCount);
+  // With two stores to go: per candidate position, the missing items it offers as bits, each
+  // item at its place in missingList.
+  std::vector<std::uint64_t> offeredMasks;
+  std::vector<std::uint64_t> neededMask;
+  std::vector<std::uint32_t> missingIndex = std::vector<std::uint32_t>(table.itemCount, 0);
+  std::uint32_t maskWords = 0;
   std::vector<double> storeShares;  // per store, its weighted shares of the missing items
   std::vector<std::uint32_t> touchedAt;
   std::uint32_t touchStamp = 1;
