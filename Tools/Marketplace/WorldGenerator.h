@@ -41,15 +41,15 @@ struct IncludedItem {
 enum class WorldFamily {
   // Each item offered by a share of the stores drawn between 10 and 90 %, one lot per store at
   // 0.6 to 1.8 times the item's price (log-uniform from $0.02 to $8); lots of 1 to 10, 11 to
-  // 100 and 101 to 999 pieces (30, 45 and 25 %); two thirds of the stores in North America and
-  // Europe (about 990 of 1500 left to the buyer).
+  // 100 and 101 to 999 pieces (30, 45 and 25 %); about two thirds of the stores in North America
+  // and Europe (988 of 1500 left to the buyer at the usual sizes).
   Uniform,
   // One item, 900 wanted, stores all in the USA holding one lot each of 1 to 899 pieces at
   // $0.10 to $2.00 in whole cents: a plan is a set of lots that adds up to 900.
   OneItem,
   // Every item offered by a quarter to three fifths of the stores; three lines in ten want 138
-  // to 369 pieces, which lots mostly smaller than that fill only several together; 61 % of the
-  // stores in North America and Europe (about 900 of 1500 left).
+  // to 369 pieces, which lots mostly smaller than that fill only several together; three fifths
+  // of the stores in North America and Europe (905 of 1500 left at the usual sizes).
   Dense,
   // The store-sizes world (see storeSizes) with the benchmarks' list of 60 common parts; with
   // the usual sizes, the world that the benchmarks have always measured.
