@@ -56,7 +56,7 @@ enum class WorldFamily {
   Lognormal,
   // Prices on a grid of five cents: each item has one price per tier of stores, and every
   // store that carries an item (half of them do) holds the wanted quantity or more. Plans that
-  // take the same tier for each item cost the same to the cent, so thousands tie. Stores differ
+  // take the same tier for each item cost the same to the cent, so many plans tie. Stores differ
   // in what they carry: identical ones would tie too, but the store pruner keeps one of them.
   Tied,
   // The uniform family's world, meant to be searched with shipping charged per store.
