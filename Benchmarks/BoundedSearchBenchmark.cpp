@@ -17,26 +17,19 @@
 #include "BrickLink/BoundedCombinationSearch.h"
 #include "BrickLink/MinimumCostFinder.h"
 #include "BrickLink/PlanRules.h"
-#include "BrickLink/StorePruner.h"
 #include "MarketplaceTable.h"
 
 namespace {
 
-struct ShippingTable {
-  std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> table;
-  Corvalle::BrickLink::PlanRules rules;
-};
-
-const ShippingTable& SharedShippingTable() {
-  static const ShippingTable shipping = [] {
-    const auto& market = Benchmarks::SharedMarketplaceTable();
-    const Corvalle::BrickLink::PurchaseTerms terms{4.0, 9.0, Benchmarks::kBuyerCountry, {}};
-    ShippingTable result;
-    result.table = Corvalle::BrickLink::CreateStorePruner()->PruneExtraneousStores(
-        *market.inRegions, market.items,
-        Corvalle::BrickLink::MakePlanRules(terms, *market.inRegions));
-    result.rules = Corvalle::BrickLink::MakePlanRules(terms, *result.table);
-    return result;
+// Built from the world again rather than from the shared table's regions: the store metadata
+// that the shipping rules read may meanwhile hold another family's stores of the same ids.
+const Benchmarks::MarketplaceTable& SharedShippingTable() {
+  static const Benchmarks::MarketplaceTable shipping = [] {
+    const auto options = Benchmarks::MarketplaceWorldOptions();
+    return Corvalle::Marketplace::BuildWorldTable(Corvalle::Marketplace::GenerateWorld(options),
+                                                  Corvalle::Marketplace::FamilyWantedList(options),
+                                                  Benchmarks::MarketplaceRegions(),
+                                                  {4.0, 9.0, Benchmarks::kBuyerCountry, {}});
   }();
   return shipping;
 }

@@ -4,10 +4,15 @@
 //   corvalle-marketplace generate --seed S --stores N --items M [--include WANTED_LIST]...
 //                                 [--store-sizes]
 //     writes the world's JSON to standard output.
+//   corvalle-marketplace generate --family NAME [--seed S] [--stores N] [--items M]
+//                                 [--wanted-lots L] [--wanted-list FILE]
+//     the same for a family's world (sizes default to the family's usual ones), and writes the
+//     family's wanted list to FILE.
 
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <exception>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -61,6 +66,21 @@ int Generate(const GeneratorOptions& baseOptions, const std::vector<std::string>
   return std::cout ? 0 : 1;
 }
 
+int GenerateFamily(const GeneratorOptions& options, const std::string& wantedListPath) {
+  if (!wantedListPath.empty()) {
+    std::ofstream list(wantedListPath, std::ios::binary);
+    list << WantedListXml(FamilyWantedList(options));
+    list.close();
+    if (!list) {
+      std::cerr << "corvalle-marketplace: cannot write the wanted list " << wantedListPath << "\n";
+      return 1;
+    }
+  }
+  std::cout << GenerateWorld(options).ToJson();
+  std::cout.flush();
+  return std::cout ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,22 +101,67 @@ int main(int argc, char** argv) {
 
   GeneratorOptions options;
   std::vector<std::string> includes;
+  std::string familyName;
+  std::string wantedListPath;
   CLI::App* generate = app.add_subcommand("generate", "Write a generated world to stdout");
-  generate->add_option("--seed", options.seed, "Seed of the generator")->required();
-  generate->add_option("--stores", options.stores, "Number of stores")->required();
-  generate->add_option("--items", options.items, "Number of price guides")->required();
+  CLI::Option* seed = generate->add_option("--seed", options.seed,
+                                           "Seed of the generator (required without --family)");
+  CLI::Option* stores = generate->add_option("--stores", options.stores,
+                                             "Number of stores (required without --family)");
+  CLI::Option* items = generate->add_option("--items", options.items,
+                                            "Number of price guides (required without --family)");
   generate->add_option("--include", includes,
                        "Wanted list whose items the world must offer (repeatable)");
   generate->add_flag("--store-sizes", options.storeSizes,
                      "Stores of very different sizes, a few large ones carrying most items");
+  std::vector<std::string> familyNames;
+  for (const WorldFamily family : AllFamilies()) {
+    familyNames.emplace_back(FamilyName(family));
+  }
+  CLI::Option* family =
+      generate
+          ->add_option("--family", familyName,
+                       "A world of one of the families, with its wanted list; --seed, --stores "
+                       "and --items default to the family's usual ones, --include and "
+                       "--store-sizes do not apply")
+          ->check(CLI::IsMember(familyNames))
+          ->excludes("--include")
+          ->excludes("--store-sizes");
+  std::size_t wantedLots = 0;
+  CLI::Option* lots =
+      generate
+          ->add_option("--wanted-lots", wantedLots,
+                       "Lines of the family's wanted list (default: 60; one-item has one)")
+          ->needs(family);
+  generate->add_option("--wanted-list", wantedListPath, "Write the family's wanted list here")
+      ->needs(family);
 
   CLI11_PARSE(app, argc, argv);
+  if (generate->parsed() && !family->count()) {
+    // Without a family, the sizes are what the world is made of: none has a default.
+    for (const CLI::Option* required : {seed, stores, items}) {
+      if (required->count() == 0) {
+        return app.exit(CLI::RequiredError(required->get_name()));
+      }
+    }
+  }
+  if (family->count()) {
+    GeneratorOptions familyOptions = FamilyOptions(*FamilyByName(familyName));
+    familyOptions.seed = seed->count() ? options.seed : familyOptions.seed;
+    familyOptions.stores = stores->count() ? options.stores : familyOptions.stores;
+    familyOptions.items = items->count() ? options.items : familyOptions.items;
+    familyOptions.wantedLots = lots->count() ? wantedLots : familyOptions.wantedLots;
+    options = familyOptions;
+  }
   // The wanted-list reader logs every item: keep its errors only. Records go to standard error,
   // which matters here because standard output carries the port or the world.
   Utilities::InitializeLogging(Utilities::Severity::error);
   try {
     if (serve->parsed()) {
       return Serve(worldPath, port, address, threads);
+    }
+    if (options.family) {
+      return GenerateFamily(options, wantedListPath);
     }
     return Generate(options, includes);
   } catch (const std::exception& error) {

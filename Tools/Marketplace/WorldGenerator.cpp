@@ -336,7 +336,352 @@ std::vector<WorldSale> Sales(Random& random, char type, double value, std::size_
   return sales;
 }
 
+// Families. Each draws its wanted list first and its world after, from one generator, so
+// that FamilyWantedList needs only the list's draws.
+
+// Stores that ship only within their own region, so that a few stores of Europe are lost to a
+// buyer in the USA, as on the marketplace; the others ship everywhere.
+constexpr double kFamilyRegionalShare = 0.02;
+// Shares of the stores in North America and Europe, set so that with the regional ones lost 988
+// (uniform) and 905 (dense) of 1500 stores are left to the families' buyer at seed 7.
+constexpr double kUniformNearShare = 0.655;
+constexpr double kDenseNearShare = 0.595;
+constexpr double kGridStep = 0.05;
+
+bool InNorthAmericaOrEurope(const std::string& countryId) {
+  for (const BrickLink::Country& country : BrickLink::GetCountries()) {
+    if (countryId == country.id) {
+      return country.region == BrickLink::Region::NorthAmerica ||
+             country.region == BrickLink::Region::Europe;
+    }
+  }
+  return false;
+}
+
+// Stores of the family worlds: nearShare of them in North America and Europe, the rest
+// elsewhere, each side by the marketplace's weights; or all in one country. None lies outside
+// the country table, which would only make the region filter warn.
+std::vector<WorldStore> FamilyStores(Random& random, std::size_t count, double nearShare,
+                                     const char* onlyCountry = nullptr) {
+  std::vector<double> nearWeights;
+  std::vector<double> farWeights;
+  for (const CountryWeight& country : SellerCountries()) {
+    const bool near = InNorthAmericaOrEurope(country.id);
+    nearWeights.push_back(near ? country.weight : 0.0);
+    farWeights.push_back(near ? 0.0 : country.weight);
+  }
+  std::vector<WorldStore> stores;
+  std::set<std::string> names;
+  std::uint32_t id = 1000;
+  for (std::size_t index = 0; index < count; ++index) {
+    WorldStore store;
+    id += static_cast<std::uint32_t>(random.Between(1, 60));
+    store.id = id;
+    if (onlyCountry != nullptr) {
+      store.countryId = onlyCountry;
+    } else {
+      const auto& weights = random.Chance(nearShare) ? nearWeights : farWeights;
+      store.countryId = SellerCountries()[random.Weighted(weights)].id;
+    }
+    store.currencyId = CurrencyOfCountry(store.countryId);
+    std::string name = StoreName(random);
+    for (int suffix = 2; !names.insert(name).second; ++suffix) {
+      name = suffix > 4 ? StoreName(random) + " " + std::to_string(suffix) : StoreName(random);
+    }
+    store.name = name;
+    if (onlyCountry == nullptr && random.Chance(kFamilyRegionalShare)) {
+      store.shipsTo.emplace();
+      for (const BrickLink::Country& home : BrickLink::GetCountries()) {
+        if (store.countryId != home.id) {
+          continue;
+        }
+        for (const BrickLink::Country& other : BrickLink::GetCountries()) {
+          if (other.region == home.region) {
+            store.shipsTo->insert(other.id);
+          }
+        }
+      }
+    }
+    stores.push_back(std::move(store));
+  }
+  return stores;
+}
+
+double LogUniform(Random& random, double low, double high) {
+  return std::exp(std::log(low) + random.Uniform() * (std::log(high) - std::log(low)));
+}
+
+// The `count` stores of `total` that offer an item, ascending: the first entries of a partial
+// shuffle.
+std::vector<std::size_t> ChooseStores(Random& random, std::size_t total, std::size_t count) {
+  std::vector<std::size_t> order(total);
+  for (std::size_t index = 0; index < total; ++index) {
+    order[index] = index;
+  }
+  count = std::min(count, total);
+  for (std::size_t index = 0; index < count; ++index) {
+    std::swap(order[index], order[random.Between(index, total - 1)]);
+  }
+  order.resize(count);
+  std::sort(order.begin(), order.end());
+  return order;
+}
+
+// Line `index` of a family's list: parts 3001, 3008, ... in the eight most offered colours.
+IncludedItem FamilyLine(std::size_t index, std::uint32_t quantity, char condition) {
+  static const std::uint32_t colors[] = {11, 86, 85, 5, 1, 7, 3, 2};
+  return {'P', std::to_string(3001 + index * 7), colors[index % 8], quantity, "", condition};
+}
+
+// Every third line wanted used, so that both conditions' lots count for it.
+char FamilyCondition(std::size_t index) { return index % 3 == 0 ? 'U' : 'N'; }
+
+// In the dense family, three lines in ten want more than most single lots hold.
+bool IsLargeDenseLine(std::size_t index) { return index % 10 < 3; }
+
+std::vector<IncludedItem> DrawWantedList(Random& random, WorldFamily family, std::size_t lines) {
+  std::vector<IncludedItem> list;
+  if (family == WorldFamily::OneItem) {
+    list.push_back(FamilyLine(0, 900, 'N'));
+    return list;
+  }
+  for (std::size_t index = 0; index < lines; ++index) {
+    switch (family) {
+      case WorldFamily::Lognormal:
+        // The benchmarks' list of old: no draws, so that the world stays the one measured.
+        list.push_back(
+            FamilyLine(index, static_cast<std::uint32_t>(1 + index % 12), FamilyCondition(index)));
+        break;
+      case WorldFamily::Dense: {
+        const std::uint64_t quantity =
+            IsLargeDenseLine(index) ? random.Between(138, 369) : random.Between(1, 30);
+        list.push_back(
+            FamilyLine(index, static_cast<std::uint32_t>(quantity), FamilyCondition(index)));
+        break;
+      }
+      case WorldFamily::Tied:
+        // New only: every lot is new, so that a tier's price is the only price of an item.
+        list.push_back(FamilyLine(index, static_cast<std::uint32_t>(random.Between(1, 12)), 'N'));
+        break;
+      default:
+        list.push_back(FamilyLine(index, static_cast<std::uint32_t>(random.Between(1, 20)),
+                                  FamilyCondition(index)));
+        break;
+    }
+  }
+  return list;
+}
+
+WorldPriceGuide FamilyGuide(const IncludedItem& line) {
+  WorldPriceGuide guide;
+  guide.type = line.type;
+  guide.id = line.id;
+  guide.color = line.color;
+  return guide;
+}
+
+std::uint32_t UniformLotQuantity(Random& random) {
+  const double draw = random.Uniform();
+  const std::uint64_t quantity = draw < 0.3    ? random.Between(1, 10)
+                                 : draw < 0.75 ? random.Between(11, 100)
+                                               : random.Between(101, 999);
+  return static_cast<std::uint32_t>(quantity);
+}
+
+// Mostly below the large lines' 138 to 369 pieces: 70 % of 1 to 40, 25 % of 41 to 120, 5 % of
+// 121 to 400.
+std::uint32_t DenseLotQuantity(Random& random) {
+  const double draw = random.Uniform();
+  const std::uint64_t quantity = draw < 0.7    ? random.Between(1, 40)
+                                 : draw < 0.95 ? random.Between(41, 120)
+                                               : random.Between(121, 400);
+  return static_cast<std::uint32_t>(quantity);
+}
+
+// One offer per (item, store) with one lot, or two in the dense family, 40 % of them used.
+std::vector<WorldPriceGuide> OfferedGuides(Random& random, const std::vector<IncludedItem>& list,
+                                           const std::vector<WorldStore>& stores, bool dense) {
+  std::vector<WorldPriceGuide> guides;
+  for (const IncludedItem& line : list) {
+    WorldPriceGuide guide = FamilyGuide(line);
+    const double value = LogUniform(random, 0.02, 8.0);
+    const double share = dense ? 0.25 + random.Uniform() * 0.35 : 0.1 + random.Uniform() * 0.8;
+    const auto offering = std::max<std::size_t>(
+        1, static_cast<std::size_t>(std::llround(share * static_cast<double>(stores.size()))));
+    for (const std::size_t index : ChooseStores(random, stores.size(), offering)) {
+      const bool used = random.Chance(0.4);
+      const int lots = dense && random.Chance(0.15) ? 2 : 1;
+      for (int lot = 0; lot < lots; ++lot) {
+        const std::uint32_t quantity =
+            dense ? DenseLotQuantity(random) : UniformLotQuantity(random);
+        (used ? guide.usedLots : guide.newLots)
+            .push_back(
+                {stores[index].id, quantity, RoundPrice(value * (0.6 + random.Uniform() * 1.2))});
+      }
+    }
+    guides.push_back(std::move(guide));
+  }
+  return guides;
+}
+
+std::vector<WorldPriceGuide> OneItemGuides(Random& random, const std::vector<IncludedItem>& list,
+                                           const std::vector<WorldStore>& stores) {
+  WorldPriceGuide guide = FamilyGuide(list.front());
+  for (const WorldStore& store : stores) {
+    const auto quantity = static_cast<std::uint32_t>(random.Between(1, 899));
+    const double cents = static_cast<double>(random.Between(10, 200));
+    guide.newLots.push_back({store.id, quantity, cents / 100.0});
+  }
+  return {guide};
+}
+
+// Three tiers of stores; an item costs its grid price in the cheapest tier and one or two grid
+// steps more in the others.
+std::vector<WorldPriceGuide> TiedGuides(Random& random, const std::vector<IncludedItem>& list,
+                                        const std::vector<WorldStore>& stores) {
+  std::vector<std::uint64_t> tiers;
+  for (std::size_t index = 0; index < stores.size(); ++index) {
+    tiers.push_back(random.Between(0, 2));
+  }
+  std::vector<WorldPriceGuide> guides;
+  for (const IncludedItem& line : list) {
+    WorldPriceGuide guide = FamilyGuide(line);
+    const std::uint64_t steps = random.Between(1, 20);
+    for (std::size_t index = 0; index < stores.size(); ++index) {
+      if (!random.Chance(0.5)) {
+        continue;
+      }
+      const auto quantity = static_cast<std::uint32_t>(line.quantity * random.Between(1, 3));
+      guide.newLots.push_back({stores[index].id, quantity,
+                               RoundPrice(kGridStep * static_cast<double>(steps + tiers[index]))});
+    }
+    guides.push_back(std::move(guide));
+  }
+  return guides;
+}
+
+World GenerateFamilyWorld(const GeneratorOptions& options) {
+  const WorldFamily family = *options.family;
+  if (options.stores == 0 || options.wantedLots == 0) {
+    throw std::invalid_argument("A family's world needs stores and a wanted list");
+  }
+  Random random(options.seed);
+  std::vector<IncludedItem> list = DrawWantedList(random, family, options.wantedLots);
+  if (family == WorldFamily::Lognormal) {
+    GeneratorOptions sized = options;
+    sized.family.reset();
+    sized.storeSizes = true;
+    sized.include = std::move(list);
+    return GenerateWorld(sized);
+  }
+  std::vector<WorldStore> stores =
+      family == WorldFamily::OneItem ? FamilyStores(random, options.stores, 1.0, "US")
+      : family == WorldFamily::Dense ? FamilyStores(random, options.stores, kDenseNearShare)
+                                     : FamilyStores(random, options.stores, kUniformNearShare);
+  std::vector<WorldPriceGuide> guides;
+  switch (family) {
+    case WorldFamily::OneItem:
+      guides = OneItemGuides(random, list, stores);
+      break;
+    case WorldFamily::Tied:
+      guides = TiedGuides(random, list, stores);
+      break;
+    default:
+      guides = OfferedGuides(random, list, stores, family == WorldFamily::Dense);
+      break;
+  }
+  return World(BrickLink::kMarketplaceSiteName, DefaultRates(), {}, std::move(stores),
+               std::move(guides));
+}
+
+std::string EscapeXml(const std::string& text) {
+  std::string escaped;
+  for (const char character : text) {
+    switch (character) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      default:
+        escaped += character;
+    }
+  }
+  return escaped;
+}
+
 }  // namespace
+
+const std::vector<WorldFamily>& AllFamilies() {
+  static const std::vector<WorldFamily> families = {WorldFamily::Uniform, WorldFamily::OneItem,
+                                                    WorldFamily::Dense,   WorldFamily::Lognormal,
+                                                    WorldFamily::Tied,    WorldFamily::Shipping};
+  return families;
+}
+
+const char* FamilyName(WorldFamily family) {
+  switch (family) {
+    case WorldFamily::Uniform:
+      return "uniform";
+    case WorldFamily::OneItem:
+      return "one-item";
+    case WorldFamily::Dense:
+      return "dense";
+    case WorldFamily::Lognormal:
+      return "lognormal";
+    case WorldFamily::Tied:
+      return "tied";
+    case WorldFamily::Shipping:
+      return "shipping";
+  }
+  return "";
+}
+
+std::optional<WorldFamily> FamilyByName(const std::string& name) {
+  for (const WorldFamily family : AllFamilies()) {
+    if (name == FamilyName(family)) {
+      return family;
+    }
+  }
+  return std::nullopt;
+}
+
+GeneratorOptions FamilyOptions(WorldFamily family) {
+  GeneratorOptions options;
+  options.family = family;
+  options.seed = 7;
+  options.stores = family == WorldFamily::OneItem ? 300 : 1500;
+  options.wantedLots = family == WorldFamily::OneItem ? 1 : 60;
+  options.items = family == WorldFamily::Lognormal ? 150 : options.wantedLots;
+  options.storeSizes = family == WorldFamily::Lognormal;
+  return options;
+}
+
+std::vector<IncludedItem> FamilyWantedList(const GeneratorOptions& options) {
+  if (!options.family) {
+    return {};
+  }
+  Random random(options.seed);
+  return DrawWantedList(random, *options.family, options.wantedLots);
+}
+
+std::string WantedListXml(const std::vector<IncludedItem>& lines) {
+  std::string xml = "<INVENTORY>\n";
+  for (const IncludedItem& line : lines) {
+    xml += "<ITEM><ITEMTYPE>" + std::string(1, line.type) + "</ITEMTYPE><ITEMID>" +
+           EscapeXml(line.id) + "</ITEMID>";
+    if (line.type == 'P') {
+      xml += "<COLOR>" + std::to_string(line.color) + "</COLOR>";
+    }
+    xml += "<MINQTY>" + std::to_string(line.quantity) + "</MINQTY><CONDITION>" +
+           std::string(1, line.condition) + "</CONDITION></ITEM>\n";
+  }
+  return xml + "</INVENTORY>\n";
+}
 
 std::map<std::uint32_t, double> DefaultRates() {
   static const std::map<std::uint32_t, double> known = {
@@ -355,6 +700,9 @@ std::map<std::uint32_t, double> DefaultRates() {
 }
 
 World GenerateWorld(const GeneratorOptions& options) {
+  if (options.family) {
+    return GenerateFamilyWorld(options);
+  }
   Random random(options.seed);
   if (options.stores == 0 && (options.items > 0 || !options.include.empty())) {
     throw std::invalid_argument("A world with items needs at least one store");

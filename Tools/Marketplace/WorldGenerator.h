@@ -31,6 +31,36 @@ struct IncludedItem {
   std::uint32_t color = 0;  // ignored for types other than P
   std::uint32_t quantity = 1;
   std::string name;
+  // As a wanted list states it: 'N' new, 'U' used (the search then takes either). Worlds do not
+  // depend on it.
+  char condition = 'N';
+};
+
+// The buyer of every family: in the USA, accepting stores of North America and Europe. Each
+// family spreads its stores so that this buyer keeps a known share of them.
+enum class WorldFamily {
+  // Each item offered by a share of the stores drawn between 10 and 90 %, one lot per store at
+  // 0.6 to 1.8 times the item's price (log-uniform from $0.02 to $8); lots of 1 to 10, 11 to
+  // 100 and 101 to 999 pieces (30, 45 and 25 %); about two thirds of the stores in North America
+  // and Europe (988 of 1500 left to the buyer at the usual sizes).
+  Uniform,
+  // One item, 900 wanted, stores all in the USA holding one lot each of 1 to 899 pieces at
+  // $0.10 to $2.00 in whole cents: a plan is a set of lots that adds up to 900.
+  OneItem,
+  // Every item offered by a quarter to three fifths of the stores; three lines in ten want 138
+  // to 369 pieces, which lots mostly smaller than that fill only several together; three fifths
+  // of the stores in North America and Europe (905 of 1500 left at the usual sizes).
+  Dense,
+  // The store-sizes world (see storeSizes) with the benchmarks' list of 60 common parts; with
+  // the usual sizes, the world that the benchmarks have always measured.
+  Lognormal,
+  // Prices on a grid of five cents: each item has one price per tier of stores, and every
+  // store that carries an item (half of them do) holds the wanted quantity or more. Plans that
+  // take the same tier for each item cost the same to the cent, so many plans tie. Stores differ
+  // in what they carry: identical ones would tie too, but the store pruner keeps one of them.
+  Tied,
+  // The uniform family's world, meant to be searched with shipping charged per store.
+  Shipping,
 };
 
 struct GeneratorOptions {
@@ -53,10 +83,33 @@ struct GeneratorOptions {
   // of 25 to 60 lots on 1500 stores, three or four on 300. Off, the world is the one that the
   // same options have always given: the generator draws nothing for sizes.
   bool storeSizes = false;
+  // With a family, the world is that family's, made around FamilyWantedList's items: seed and
+  // stores act as above, include is ignored, and items counts all price guides for the
+  // lognormal family only (the others offer the list's items alone). FamilyOptions gives each
+  // family's usual sizes.
+  std::optional<WorldFamily> family;
+  // Lines of a family's wanted list; the one-item family's has one whatever this says.
+  std::size_t wantedLots = 60;
 };
 
-// Throws std::invalid_argument when stores is 0 while items are asked for.
+// Throws std::invalid_argument when stores is 0 while items are asked for (with a family: when
+// stores or wantedLots is 0).
 World GenerateWorld(const GeneratorOptions& options);
+
+// Every family, in the order of the enumeration.
+const std::vector<WorldFamily>& AllFamilies();
+// The family's name on the command line: "uniform", "one-item", "dense", "lognormal", "tied",
+// "shipping".
+const char* FamilyName(WorldFamily family);
+// Empty for a name that no family has.
+std::optional<WorldFamily> FamilyByName(const std::string& name);
+// Seed 7 and the family's usual sizes: 1500 stores (one-item: 300) and a 60-line list
+// (lognormal: among 150 price guides).
+GeneratorOptions FamilyOptions(WorldFamily family);
+// The wanted list that GenerateWorld makes the options' family around; empty without a family.
+std::vector<IncludedItem> FamilyWantedList(const GeneratorOptions& options);
+// The lines as a wanted-list file in the marketplace's XML format.
+std::string WantedListXml(const std::vector<IncludedItem>& lines);
 
 // Units of each currency of the currency table per US dollar, rounded values of about 2015.
 std::map<std::uint32_t, double> DefaultRates();

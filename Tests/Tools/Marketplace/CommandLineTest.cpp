@@ -9,8 +9,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "BrickStore/XmlParser.h"
 #include "ClientReading.h"
+#include "LogCapture.h"
 #include "RawHttpClient.h"
+#include "TemporaryDirectory.h"
 #include "World.h"
 
 extern char** environ;
@@ -137,6 +140,32 @@ TEST(CommandLineTest, GenerateReproducesTheSampleWorld) {
                       "/nonexistent/list.xml"});
   EXPECT_EQ(unreadable.ReadAll(), "");
   EXPECT_EQ(unreadable.Wait(), 1);
+}
+
+TEST(CommandLineTest, GenerateWritesAFamilyAndItsWantedList) {
+  const Testing::LogCapture quiet;  // the wanted-list reader logs every item
+  const Testing::TemporaryDirectory directory;
+  const std::string listPath = (directory.Path() / "list.xml").string();
+  Program generator(
+      {"generate", "--family", "one-item", "--stores", "20", "--wanted-list", listPath});
+  const auto world = Corvalle::Marketplace::World::FromJson(generator.ReadAll());
+  EXPECT_EQ(generator.Wait(), 0);
+  EXPECT_EQ(world.Stores().size(), 20U);
+  ASSERT_EQ(world.PriceGuides().size(), 1U);
+  const auto items = Corvalle::BrickStore::CreateXmlParser()->ParseItems(listPath.c_str());
+  ASSERT_TRUE(items);
+  ASSERT_EQ(items->size(), 1U);
+  EXPECT_EQ(items->front().Id(), world.PriceGuides().front().id);
+  EXPECT_EQ(items->front().Quantity(), 900U);
+
+  // Without a family the sizes have no defaults; a list needs a family.
+  Program unsized({"generate", "--stores", "12", "--items", "4"});
+  EXPECT_EQ(unsized.ReadAll(), "");
+  EXPECT_NE(unsized.Wait(), 0);
+  Program listWithoutFamily(
+      {"generate", "--seed", "3", "--stores", "12", "--items", "4", "--wanted-list", listPath});
+  EXPECT_EQ(listWithoutFamily.ReadAll(), "");
+  EXPECT_NE(listWithoutFamily.Wait(), 0);
 }
 
 }  // namespace

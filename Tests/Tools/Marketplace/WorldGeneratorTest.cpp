@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <set>
@@ -398,5 +399,131 @@ TEST(WorldGeneratorTest, WithoutStoreSizesTheWorldIsTheOneAlwaysGenerated) {
     EXPECT_EQ(sized.Stores()[index].countryId, plain.Stores()[index].countryId);
   }
 }
+
+// Every family at its usual sizes: the same seed gives the same world and list, another seed
+// another world, and the world has the shape that makes the family what it is.
+class WorldFamilyTest : public testing::TestWithParam<WorldFamily> {
+ protected:
+  static std::vector<const WorldLot*> LotsOf(const WorldPriceGuide& guide) {
+    std::vector<const WorldLot*> lots;
+    for (const auto* list : {&guide.newLots, &guide.usedLots}) {
+      for (const WorldLot& lot : *list) {
+        lots.push_back(&lot);
+      }
+    }
+    return lots;
+  }
+  static std::size_t StoresOffering(const WorldPriceGuide& guide) {
+    std::set<std::uint32_t> stores;
+    for (const WorldLot* lot : LotsOf(guide)) {
+      stores.insert(lot->storeId);
+    }
+    return stores.size();
+  }
+};
+
+TEST_P(WorldFamilyTest, IsDeterministicAndHasItsShape) {
+  GeneratorOptions options = FamilyOptions(GetParam());
+  const World world = GenerateWorld(options);
+  const std::vector<IncludedItem> list = FamilyWantedList(options);
+  const std::string json = world.ToJson();
+  EXPECT_EQ(GenerateWorld(options).ToJson(), json);
+  EXPECT_EQ(WantedListXml(FamilyWantedList(options)), WantedListXml(list));
+  options.seed = 8;
+  EXPECT_NE(GenerateWorld(options).ToJson(), json);
+  ASSERT_EQ(world.PriceGuides().size(), GetParam() == WorldFamily::Lognormal ? 150U : list.size());
+  const auto& guides = world.PriceGuides();
+
+  switch (GetParam()) {
+    case WorldFamily::Uniform: {
+      std::size_t near = 0;
+      for (const WorldStore& store : world.Stores()) {
+        const auto& country = Corvalle::BrickLink::GetCountryByID(store.countryId);
+        near += country.region == Region::NorthAmerica || country.region == Region::Europe;
+      }
+      EXPECT_NEAR(static_cast<double>(near) / 1500.0, 2.0 / 3.0, 0.04);
+      for (const WorldPriceGuide& guide : guides) {
+        EXPECT_GE(StoresOffering(guide), 149U);
+        EXPECT_LE(StoresOffering(guide), 1351U);
+      }
+      break;
+    }
+    case WorldFamily::OneItem:
+      ASSERT_EQ(list.size(), 1U);
+      EXPECT_EQ(list.front().quantity, 900U);
+      EXPECT_EQ(world.Stores().size(), 300U);
+      EXPECT_EQ(guides.front().newLots.size() + guides.front().usedLots.size(), 300U);
+      EXPECT_EQ(StoresOffering(guides.front()), 300U);
+      for (const WorldStore& store : world.Stores()) {
+        EXPECT_EQ(store.countryId, "US");
+      }
+      for (const WorldLot* lot : LotsOf(guides.front())) {
+        EXPECT_TRUE(lot->quantity >= 1 && lot->quantity <= 899) << lot->quantity;
+        EXPECT_TRUE(lot->price >= 0.1 && lot->price <= 2.0) << lot->price;
+        EXPECT_DOUBLE_EQ(lot->price * 100.0, std::round(lot->price * 100.0)) << lot->price;
+      }
+      break;
+    case WorldFamily::Dense: {
+      // Eighteen large lines, which the lots mostly fall short of; every item offered by hundreds.
+      std::size_t largeLines = 0;
+      for (std::size_t index = 0; index < list.size(); ++index) {
+        EXPECT_GE(StoresOffering(guides[index]), 300U);
+        if (list[index].quantity < 138) {
+          continue;
+        }
+        ++largeLines;
+        EXPECT_LE(list[index].quantity, 369U);
+        const auto lots = LotsOf(guides[index]);
+        const auto smaller = std::count_if(lots.begin(), lots.end(), [&](const WorldLot* lot) {
+          return lot->quantity < list[index].quantity;
+        });
+        EXPECT_GT(static_cast<double>(smaller), 0.9 * static_cast<double>(lots.size()));
+      }
+      EXPECT_EQ(largeLines, 18U);
+      break;
+    }
+    case WorldFamily::Lognormal: {
+      // The world that the benchmarks have always measured, from the options they used.
+      GeneratorOptions before;
+      before.seed = 7;
+      before.stores = 1500;
+      before.items = 150;
+      before.storeSizes = true;
+      static const std::uint32_t colors[] = {11, 86, 85, 5, 1, 7, 3, 2};
+      for (std::uint32_t index = 0; index < 60; ++index) {
+        before.include.push_back(
+            {'P', std::to_string(3001 + index * 7), colors[index % 8], 1 + index % 12, ""});
+      }
+      EXPECT_EQ(json, GenerateWorld(before).ToJson());
+      EXPECT_EQ(list.at(3).quantity, 4U);
+      EXPECT_EQ(list.at(3).condition, 'U');
+      break;
+    }
+    case WorldFamily::Tied:
+      // Whole grid steps, at most three prices an item, and every lot enough alone.
+      for (std::size_t index = 0; index < list.size(); ++index) {
+        std::set<double> prices;
+        for (const WorldLot* lot : LotsOf(guides[index])) {
+          prices.insert(lot->price);
+          EXPECT_DOUBLE_EQ(lot->price * 20.0, std::round(lot->price * 20.0)) << lot->price;
+          EXPECT_GE(lot->quantity, list[index].quantity);
+        }
+        EXPECT_LE(prices.size(), 3U);
+      }
+      break;
+    case WorldFamily::Shipping: {
+      GeneratorOptions uniform = FamilyOptions(WorldFamily::Uniform);
+      EXPECT_EQ(json, GenerateWorld(uniform).ToJson());
+      break;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, WorldFamilyTest, testing::ValuesIn(AllFamilies()),
+                         [](const testing::TestParamInfo<WorldFamily>& family) {
+                           std::string name = FamilyName(family.param);
+                           name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                           return name;
+                         });
 
 }  // namespace
