@@ -39,9 +39,9 @@ bool TableLacksColumn(const Sqlite::IDatabase& database, const std::string& tabl
 // Binds the key of an entry at positions 0 to 4.
 void BindKey(Sqlite::IStatement& statement, const Item& item, const PriceGuideRequest& request) {
   statement.BindInteger(0, static_cast<std::int32_t>(item.Type()));
-  statement.BindText(1, item.Id().c_str());
+  statement.BindText(1, item.Id());
   statement.BindInteger(2, static_cast<std::int32_t>(item.Color().Id()));
-  statement.BindText(3, request.countryId.c_str());
+  statement.BindText(3, request.countryId);
   statement.BindInteger(4, static_cast<std::int32_t>(request.currencyId));
 }
 
