@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "BrickLink/Countries.h"
+#include "BrickLink/Currencies.h"
 #include "CombinationOutlineModel.h"
 #include "CostFinder.h"
 #include "CostFinderResultsViewController.h"
@@ -475,8 +476,10 @@ void WindowTest::searchesAgainstALiveMarketplace() {
   QCOMPARE(static_cast<std::size_t>(model->rowCount()), plans.size());
   const QModelIndex first = model->index(0, 0);
   const QString firstText = model->data(first).toString();
-  QCOMPARE(firstText, QStringLiteral("Combination #1 - Total Cost: ") +
-                          QString::fromStdString(Utilities::FormatPrice(plans[0]->Cost())));
+  const Utilities::PriceParts firstParts = Utilities::FormatPriceParts(
+      plans[0]->Cost(), plans[0]->Shipping(), BrickLink::GetCurrencyByName(saved.currency));
+  QCOMPARE(firstText,
+           QStringLiteral("Combination #1 - Total Cost: ") + QString::fromStdString(firstParts.total));
   QTRY_VERIFY(results->outLineView()->isExpanded(first));
   const auto& stores = plans[0]->Stores();
   QCOMPARE(static_cast<std::size_t>(model->rowCount(first)), stores.size());
@@ -588,10 +591,12 @@ void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
   const auto price = [](double amount) {
     return QString::fromStdString(Utilities::FormatPrice(amount));
   };
-  QCOMPARE(
-      results->model()->data(results->model()->index(0, 0)).toString(),
-      QStringLiteral("Combination #1 - Total Cost: %1 (lots %2 + shipping %3)")
-          .arg(price(plans[0]->Cost()), price(plans[0]->Subtotal()), price(plans[0]->Shipping())));
+  const Utilities::PriceParts parts = Utilities::FormatPriceParts(
+      plans[0]->Cost(), plans[0]->Shipping(), BrickLink::GetCurrencyByName(saved.currency));
+  QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(),
+           QStringLiteral("Combination #1 - Total Cost: %1 (lots %2 + shipping %3)")
+               .arg(QString::fromStdString(parts.total), QString::fromStdString(parts.lots),
+                    QString::fromStdString(parts.shipping)));
   const BrickLink::StoreInformation& firstStore = plans[0]->Stores().front();
   StoreTableCellView* cell =
       results->storeCellView(results->model()->index(0, 0, results->model()->index(0, 0)));
