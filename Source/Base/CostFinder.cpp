@@ -821,7 +821,6 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               CostFinderCallbacks callbacks,
                                               SearchMethod searchMethod, ListLimits listLimits,
                                               SearchExtras extras) {
-  CreatePreferencesManager()->SetPreferences(preferences);
   const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
   return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id, currency.id,
