@@ -13,6 +13,7 @@
 #include <boost/log/trivial.hpp>
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <map>
@@ -86,9 +87,11 @@ class CostFinder final : public ICostFinder {
   std::shared_ptr<const BrickLink::ConsolidatedLotData> WithoutExcludedStores(
       const BrickLink::ConsolidatedLotData& consolidated);
   // The failure text naming the first store to keep that the table lacks, or empty; why it
-  // lacks it is the reason given.
+  // lacks it is reason(store id).
   // Names the stores to keep in refusedSettings when one is missing.
-  std::string MissingRequiredStore(const std::string& reason);
+  std::string MissingRequiredStore(const std::function<std::string(std::uint32_t)>& reason);
+  // Why the store is not in the table of every region, from the wanted list's guides.
+  std::string WhyNotInTable(std::uint32_t store) const;
   void ReportOptions() const;
   // The statistics line of a count of possible combinations; false when the count overflows.
   bool ReportPossibleCombinations(const std::string& label, const char* overflowText);
@@ -299,13 +302,10 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     consolidated = WithoutExcludedStores(*consolidated);
   }
   table = consolidated;
-  // The table holds only lots that ship to the buyer: a store missing from it may sell every
-  // item and not ship it, which the guides' pages do not tell apart from selling nothing.
-  const BrickLink::Country* buyer = BrickLink::FindCountryByID(terms.buyerCountryId);
-  const std::string buyerCountry = buyer == nullptr ? "your country" : buyer->name;
-  if (const std::string missing = MissingRequiredStore(
-          "offers no lot of the wanted list that ships to " + buyerCountry +
-          ": it sells none of the items, or does not ship them to " + buyerCountry);
+  // The table holds only lots that ship to the buyer, within the list's limits: the guides
+  // tell why a store is missing from it.
+  if (const std::string missing =
+          MissingRequiredStore([this](std::uint32_t store) { return WhyNotInTable(store); });
       !missing.empty()) {
     Abort(missing);
     return false;
@@ -335,7 +335,8 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   UseTable(storePruner->PruneStoresByRegions(*table, regions));
   ReportPossibleCombinations("Maximum possible combinations after filtering by region: ",
                              "Possibly too many combinations!");
-  if (const std::string missing = MissingRequiredStore("lies outside the accepted regions");
+  if (const std::string missing = MissingRequiredStore(
+          [](std::uint32_t) { return std::string("lies outside the accepted regions"); });
       !missing.empty()) {
     Abort(missing);
     return false;
@@ -653,7 +654,44 @@ std::shared_ptr<const BrickLink::ConsolidatedLotData> CostFinder::WithoutExclude
   return BrickLink::CreatePrunedLotData(kept, consolidated);
 }
 
-std::string CostFinder::MissingRequiredStore(const std::string& reason) {
+std::string CostFinder::WhyNotInTable(std::uint32_t store) const {
+  const BrickLink::Country* buyer = BrickLink::FindCountryByID(terms.buyerCountryId);
+  const std::string country = buyer == nullptr ? "your country" : buyer->name;
+  bool notShipping = false;
+  bool dearer = false;   // a lot that ships, left out for the list's price limit
+  bool unknown = false;  // a guide cached without the stores that do not ship
+  for (const Item& item : wantedList->Items()) {
+    const auto look = [&](const BrickLink::PriceGuide& guide) {
+      for (const BrickLink::PriceGuideDatum& datum : guide) {
+        dearer = dearer || datum.store.Id() == store;
+      }
+      const auto& stores = guide.StoresNotShipping();
+      unknown = unknown || !stores;
+      notShipping =
+          notShipping || (stores && std::binary_search(stores->begin(), stores->end(), store));
+    };
+    look(item.PriceGuideNew());
+    if (item.GetCondition() == Condition::Used) {
+      look(item.PriceGuideUsed());
+    }
+  }
+  if (notShipping) {
+    return "does not ship to " + country +
+           (dearer ? ", and its other lots of the wanted list cost more than the list allows"
+                   : ": its lots of the wanted list are marked as not shipping there");
+  }
+  if (dearer) {
+    return "offers the wanted list only at prices above the list's limits";
+  }
+  if (unknown) {
+    return "offers no lot of the wanted list that ships to " + country +
+           ": it sells none of the items, or does not ship them to " + country;
+  }
+  return "sells nothing on the wanted list";
+}
+
+std::string CostFinder::MissingRequiredStore(
+    const std::function<std::string(std::uint32_t)>& reason) {
   for (const std::uint32_t id : options.requiredStores) {
     bool found = false;
     for (std::uint32_t column = 0; column < table->StoreCount() && !found; ++column) {
@@ -666,7 +704,7 @@ std::string CostFinder::MissingRequiredStore(const std::string& reason) {
                                    : " (" + store.Name() + ")";
       refusedSettings.push_back(RefusedSetting::RequiredStores);
       return "Store " + std::to_string(id) + name + ", which is to be kept in every plan, " +
-             reason + ".\nTake it off the stores to keep.";
+             reason(id) + ".\nTake it off the stores to keep.";
     }
   }
   return {};
@@ -783,7 +821,6 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               CostFinderCallbacks callbacks,
                                               SearchMethod searchMethod, ListLimits listLimits,
                                               SearchExtras extras) {
-  CreatePreferencesManager()->SetPreferences(preferences);
   const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
   return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id, currency.id,

@@ -149,10 +149,11 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               CostFinderCallbacks callbacks,
                                               SearchOptions options = {});
 
-// What the front ends call: saves the preferences as the user's, looks the country and
-// currency names up and creates the cost finder with the preferences' shipping and stores, on
-// the marketplace at marketplaceHost. Throws std::invalid_argument for a name that is not in
-// its table and std::runtime_error when the database fails.
+// What the desktop calls: looks the country and currency names up and creates the cost finder
+// with the preferences' shipping and stores, on the marketplace at marketplaceHost. Saves
+// nothing: a front end saves the preferences after the search, unless it refused them (see
+// ICostFinder::RefusedSettings). Throws std::invalid_argument for a name that is not in its
+// table and std::runtime_error when the caches cannot be opened.
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               const Preferences& preferences,
                                               const std::string& marketplaceHost,

@@ -200,7 +200,7 @@ std::optional<std::string> PreferencesManager::ReadOptionalValue(const std::stri
   // value": a read that fails throws, since a value taken for missing would be replaced.
   const auto statement = database->CreateReadStatement(
       "SELECT Value FROM Preferences WHERE Key = ? ORDER BY rowid DESC LIMIT 1");
-  statement->BindText(0, key.c_str());
+  statement->BindText(0, key);
   const Sqlite::IRow* row = statement->AdvanceRow();
   if (row == nullptr) {
     return std::nullopt;
@@ -240,7 +240,7 @@ void PreferencesManager::WriteRows(const Preferences& preferences, const char* i
   };
   for (const auto& [key, value] : rows) {
     statement->BindText(0, key);
-    statement->BindText(1, value.c_str());
+    statement->BindText(1, value);
     statement->Execute();
   }
   transaction->Commit();

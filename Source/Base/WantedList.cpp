@@ -14,6 +14,17 @@ namespace Corvalle {
 
 namespace {
 
+// What makes lines one item to buy.
+using Key = std::tuple<ItemType, std::string, std::uint32_t, Condition>;
+
+Key KeyOf(const Item& item) {
+  return Key{item.Type(), item.Id(), item.Color().Id(), item.GetCondition()};
+}
+
+// Whether a line or a merged item is had in full. A line that wants 0 has nothing filled to
+// tell of: a BrickStore Qty 0 stays as that format keeps it.
+bool IsFilled(std::uint64_t wanted, std::uint64_t filled) { return filled > 0 && filled >= wanted; }
+
 // What the repeated lines of one item add up to.
 struct MergedLine {
   std::uint64_t wanted = 0;
@@ -43,7 +54,7 @@ std::vector<Item> ToItemsToBuy(const std::vector<Item>& items, ListLimits limits
     std::uint32_t quantity = item.Quantity();
     double maximumPrice = 0.0;
     if (limits == ListLimits::Apply) {
-      if (item.QuantityFilled() > 0 && item.QuantityFilled() >= quantity) {
+      if (IsFilled(quantity, item.QuantityFilled())) {
         continue;
       }
       quantity -= item.QuantityFilled();
@@ -57,14 +68,49 @@ std::vector<Item> ToItemsToBuy(const std::vector<Item>& items, ListLimits limits
 
 }  // namespace
 
+std::vector<BrickStore::SkippedLine> WithFilledLines(const std::vector<Item>& items,
+                                                     std::vector<BrickStore::SkippedLine> skipped) {
+  std::map<Key, std::pair<std::uint64_t, std::uint64_t>> totals;  // wanted, filled
+  for (const Item& item : items) {
+    auto& [wanted, filled] = totals[KeyOf(item)];
+    wanted += item.Quantity();
+    filled += item.QuantityFilled();
+  }
+  // Every line of the file is either an item, in order, or a line the parser skipped: an item's
+  // line is the next one that was not skipped.
+  std::vector<BrickStore::SkippedLine> filledLines;
+  std::size_t line = 0;
+  auto next = skipped.begin();
+  for (const Item& item : items) {
+    ++line;
+    while (next != skipped.end() && next->line == line) {
+      ++line;
+      ++next;
+    }
+    const auto& [wanted, filled] = totals[KeyOf(item)];
+    if (IsFilled(item.Quantity(), item.QuantityFilled())) {
+      filledLines.push_back({line, item.Id(),
+                             "already filled (QTYFILLED " + std::to_string(item.QuantityFilled()) +
+                                 " of MINQTY " + std::to_string(item.Quantity()) + ")"});
+    } else if (IsFilled(wanted, filled)) {
+      filledLines.push_back(
+          {line, item.Id(), "already filled by the QTYFILLED to spare of the item's other lines"});
+    }
+  }
+  skipped.insert(skipped.end(), filledLines.begin(), filledLines.end());
+  std::stable_sort(skipped.begin(), skipped.end(),
+                   [](const BrickStore::SkippedLine& first, const BrickStore::SkippedLine& second) {
+                     return first.line < second.line;
+                   });
+  return skipped;
+}
+
 std::vector<Item> MergeRepeatedItems(std::vector<Item> items) {
-  using Key = std::tuple<ItemType, std::string, std::uint32_t, Condition>;
   std::map<Key, std::size_t> positions;
   std::vector<Item> merged;
   std::vector<MergedLine> lines;
   for (Item& item : items) {
-    const auto [position, first] = positions.try_emplace(
-        Key{item.Type(), item.Id(), item.Color().Id(), item.GetCondition()}, merged.size());
+    const auto [position, first] = positions.try_emplace(KeyOf(item), merged.size());
     if (first) {
       lines.push_back({item.Quantity(), item.QuantityFilled(), item.MaximumPrice(), false});
       merged.push_back(std::move(item));
@@ -111,6 +157,9 @@ bool WantedList::ReadItems(const char* path) {
     std::unique_ptr<std::vector<Item>> parsed = xmlParser.ParseItems(path, skipped);
     if (!parsed) {
       return false;
+    }
+    if (limits == ListLimits::Apply) {
+      skipped = WithFilledLines(*parsed, std::move(skipped));
     }
     read = ToItemsToBuy(MergeRepeatedItems(std::move(*parsed)), limits);
   } catch (const std::exception& error) {

@@ -30,6 +30,14 @@ enum class ListLimits { Apply, Ignore };
 // does not fit the 32 bits of a quantity.
 std::vector<Item> MergeRepeatedItems(std::vector<Item> items);
 
+// The skipped lines of a list as the parser read it (its items in file order, never merged, and
+// the lines it skipped), with the lines added, in file order, that a search applying the list's
+// limits buys nothing of: a line whose QTYFILLED covers its MINQTY, and a line of an item
+// whose repeated lines are covered all together by the QTYFILLED another of them has to spare.
+// Their reasons begin "already filled".
+std::vector<BrickStore::SkippedLine> WithFilledLines(const std::vector<Item>& items,
+                                                     std::vector<BrickStore::SkippedLine> skipped);
+
 // The items of one search: read from the wanted-list file, then given their price guides.
 // Used by the search thread only.
 class WantedList {
@@ -49,8 +57,9 @@ class WantedList {
   // tells why, or is empty when the parser gave no reason.
   bool ReadItems(const char* path);
   const std::string& ReadFailure() const;
-  // The lines of the file last read that the reader left out on purpose; empty before a read
-  // and after one that failed.
+  // The lines of the file last read that the reader left out on purpose and, with the limits
+  // applied, those already filled (WithFilledLines); empty before a read and after one that
+  // failed.
   const std::vector<BrickStore::SkippedLine>& SkippedLines() const;
   // The items; the vector's address stays valid for the life of the wanted list.
   std::vector<Item>& Items();

@@ -9,6 +9,7 @@
 
 #include "BrickStore/XmlParser.h"
 #include "Formatting.h"
+#include "WantedList.h"
 
 namespace Corvalle::CommandLine {
 
@@ -63,13 +64,19 @@ int ListWantedList(const std::string& path, std::ostream& output, std::ostream& 
            << item.Color().Id() << ' ' << Utilities::ShowControlCharacters(item.Name()) << '\n';
     pieces += item.Quantity();
   }
-  for (const BrickStore::SkippedLine& skipped : skippedLines) {
+  // The lines a search leaves out, those already filled too: the rows above show the file as it
+  // is, and a filled line among them is no line a search buys.
+  const std::size_t skippedCount = skippedLines.size();
+  const std::vector<BrickStore::SkippedLine> named = WithFilledLines(*items, skippedLines);
+  for (const BrickStore::SkippedLine& skipped : named) {
     output << Utilities::ShowControlCharacters(BrickStore::DescribeSkippedLine(skipped)) << '\n';
   }
   output << items->size() << " lots, " << Utilities::FormatCount(pieces) << " pieces";
-  if (!skippedLines.empty()) {
-    output << ", " << skippedLines.size()
-           << (skippedLines.size() == 1 ? " line skipped" : " lines skipped");
+  if (skippedCount != 0) {
+    output << ", " << skippedCount << (skippedCount == 1 ? " line skipped" : " lines skipped");
+  }
+  if (named.size() != skippedCount) {
+    output << ", " << named.size() - skippedCount << " already filled";
   }
   output << '\n';
   return 0;

@@ -3,25 +3,39 @@
 #include <QFile>
 
 #include "BrickLink/CombinationData.h"
+#include "BrickLink/Currencies.h"
 #include "PlanExport.h"
+#include "PreferencesManager.h"
 #include "PriceFormatting.h"
 
 namespace Corvalle::Desktop {
 
 namespace {
 
-QString Price(double amount) { return QString::fromStdString(Utilities::FormatPrice(amount)); }
+// Rounded together, as the command line rounds them: the lots and the shipping, each rounded by
+// itself, could miss the total shown by a cent.
+Utilities::PriceParts Parts(const BrickLink::ICombinationData& combinationData) {
+  const BrickLink::Currency& currency =
+      BrickLink::GetCurrencyByName(CreatePreferencesManager()->GetPreferences().currency);
+  return Utilities::FormatPriceParts(combinationData.Cost(), combinationData.Shipping(), currency);
+}
 
 }  // namespace
 
 CombinationWrapper::CombinationWrapper(std::uint32_t position,
                                        const BrickLink::ICombinationData& combinationData,
                                        const std::string& marketplaceHost)
+    : CombinationWrapper(position, combinationData, marketplaceHost, Parts(combinationData)) {}
+
+CombinationWrapper::CombinationWrapper(std::uint32_t position,
+                                       const BrickLink::ICombinationData& combinationData,
+                                       const std::string& marketplaceHost,
+                                       const Utilities::PriceParts& parts)
     : index_(position),
-      minimumCost_(Price(combinationData.Cost())),
+      minimumCost_(QString::fromStdString(parts.total)),
       chargesShipping_(combinationData.ChargesShipping()),
-      subtotal_(chargesShipping_ ? Price(combinationData.Subtotal()) : QString()),
-      shipping_(chargesShipping_ ? Price(combinationData.Shipping()) : QString()),
+      subtotal_(chargesShipping_ ? QString::fromStdString(parts.lots) : QString()),
+      shipping_(chargesShipping_ ? QString::fromStdString(parts.shipping) : QString()),
       combinationData_(&combinationData) {
   for (const BrickLink::StoreInformation& store : combinationData.Stores()) {
     storeData_.push_back(std::make_unique<StoreWrapper>(store, combinationData, marketplaceHost));

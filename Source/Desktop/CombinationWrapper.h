@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "PriceFormatting.h"
 #include "StoreWrapper.h"
 
 namespace Corvalle::Desktop {
@@ -28,7 +29,8 @@ class CombinationWrapper {
   // What the plan costs in all, shipping included when the search charged it.
   const QString& minimumCost() const { return minimumCost_; }
   bool chargesShipping() const { return chargesShipping_; }
-  // The lots' cost and the stores' shipping; empty when the search charged no shipping.
+  // The lots' cost and the stores' shipping, which add up to minimumCost() cent for cent; empty
+  // when the search charged no shipping.
   const QString& subtotal() const { return subtotal_; }
   const QString& shipping() const { return shipping_; }
   const std::vector<std::unique_ptr<StoreWrapper>>& storeData() const { return storeData_; }
@@ -39,6 +41,9 @@ class CombinationWrapper {
   QStringList ExportWantedLists(const QString& directory, std::uint32_t wantedListId) const;
 
  private:
+  CombinationWrapper(std::uint32_t position, const BrickLink::ICombinationData& combinationData,
+                     const std::string& marketplaceHost, const Utilities::PriceParts& parts);
+
   std::uint32_t index_;
   QString minimumCost_;
   bool chargesShipping_;

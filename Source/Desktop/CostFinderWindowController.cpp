@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <exception>
 #include <thread>
+#include <utility>
 
 #include "ApplicationRelauncher.h"
 #include "BrickLink/Countries.h"
@@ -342,14 +343,9 @@ SearchRequest CostFinderWindowController::currentRequest() const {
   preferences.regions = CheckedRegions(*regions->menu());
   preferences.shippingDomestic = shippingDomestic->value();
   preferences.shippingInternational = shippingInternational->value();
-  try {
-    const Preferences saved = CreatePreferencesManager()->GetPreferences();
-    preferences.excludedStores = saved.excludedStores;
-    preferences.requiredStores = saved.requiredStores;
-  } catch (const std::exception& exception) {
-    // The search saves the preferences first and says why that fails.
-    BOOST_LOG_TRIVIAL(error) << "Unable to read the saved stores: " << exception.what();
-  }
+  const Preferences saved = CreatePreferencesManager()->GetPreferences();
+  preferences.excludedStores = saved.excludedStores;
+  preferences.requiredStores = saved.requiredStores;
   return request;
 }
 
@@ -363,6 +359,17 @@ void CostFinderWindowController::launchSearch(bool skipUnavailable) {
   if (isSearching()) {
     return;
   }
+  SearchRequest request;
+  try {
+    request = currentRequest();
+  } catch (const std::exception& exception) {
+    // A search without the saved stores would save its own empty lists over them.
+    BOOST_LOG_TRIVIAL(error) << "Unable to read the saved stores: " << exception.what();
+    queueAlert(QStringLiteral("Unable to read the saved stores to avoid and to keep.\n") +
+               QString::fromUtf8(exception.what()));
+    return;
+  }
+  request.skipUnavailable = skipUnavailable;
   statusView->prepareForStatusUpdates();
   // The lines named belong to the search before; the bar is made only when there were any.
   if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -376,8 +383,6 @@ void CostFinderWindowController::launchSearch(bool skipUnavailable) {
     resultsView->setCombinations({});
   }
   CostFinderStatusViewController* status = statusView;
-  SearchRequest request = currentRequest();
-  request.skipUnavailable = skipUnavailable;
   searchRunner->start(
       std::move(request),
       {[status](const Utilities::IStatusUpdate& update) { status->updateHighLevelStatus(update); },
@@ -386,6 +391,23 @@ void CostFinderWindowController::launchSearch(bool skipUnavailable) {
 }
 
 void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
+  // The stores to avoid and to keep come from the saved settings only, through their dialogs;
+  // the other settings are the window's own, which a refused search does not save.
+  const auto refused = [&](RefusedSetting setting) {
+    return std::find(extras.refused.begin(), extras.refused.end(), setting) != extras.refused.end();
+  };
+  savedSettingsHint.clear();
+  if (refused(RefusedSetting::ExcludedStores)) {
+    savedSettingsHint += QStringLiteral(
+        "\nThe stores to avoid are a saved setting: clear them in the Stores to Avoid dialog.");
+  }
+  if (refused(RefusedSetting::RequiredStores)) {
+    savedSettingsHint += QStringLiteral(
+        "\nThe stores to keep are a saved setting: clear them in the Stores to Keep dialog.");
+  }
+  if (!extras.settingsNotSaved.isEmpty()) {
+    queueAlert(QStringLiteral("Unable to save the settings.\n") + extras.settingsNotSaved);
+  }
   storeCountChart_->setBars(extras.bars, extras.stores);
   unavailableToSkip = !extras.unavailable.empty() && !extras.leftOut;
   leftOutLabel_->setText(
@@ -395,6 +417,9 @@ void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
 }
 
 void CostFinderWindowController::searchFinishedWith(const Combinations& combinations) {
+  for (const QString& failure : std::exchange(searchFailures, QStringList())) {
+    queueAlert(failure + savedSettingsHint);
+  }
   // A cache file found damaged during the search was moved aside: the user learns where to.
   if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
     queueAlert(QString::fromStdString(notice));
@@ -507,7 +532,15 @@ void CostFinderWindowController::enableConfigurationControls() {
 }
 
 void CostFinderWindowController::handleError(const QString& message) {
-  PostToMainThread(this, [this, message] { queueAlert(message); });
+  PostToMainThread(this, [this, message] {
+    // A search's failure waits for the search's end, which tells whether a saved setting caused
+    // it: then the alert says so.
+    if (isSearching()) {
+      searchFailures << message;
+      return;
+    }
+    queueAlert(message);
+  });
 }
 
 void CostFinderWindowController::queueAlert(const QString& message) {

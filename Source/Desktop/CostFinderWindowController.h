@@ -110,6 +110,7 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   // Saves the list; a store put on one list leaves the other, as no plan can both avoid and
   // keep it.
   void storeListChosen(StoreList list, const std::vector<std::uint32_t>& stores);
+  // Throws when the saved stores cannot be read.
   SearchRequest currentRequest() const;
   void searchFinishedWith(const Combinations& combinations);
   // Names the wanted list's skipped lines in the window's status bar until the next search.
@@ -136,6 +137,10 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   StoreCountChart* storeCountChart_;
   QLabel* leftOutLabel_;
   bool unavailableToSkip = false;  // the last search failed for items it could leave out
+  // The failures of the running search, shown when it ends with savedSettingsHint after them:
+  // how to clear the saved settings that the search refused, or empty.
+  QStringList searchFailures;  // main thread
+  QString savedSettingsHint;   // main thread
 
   struct PendingAlert {
     QString message;

@@ -57,6 +57,18 @@ void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& 
                                   callbacks, SearchMethod::Bounded, ListLimits::Apply,
                                   SearchExtras{request.byStores, request.skipUnavailable});
     costFinder->FindMinimumCostCombinations(request.threadCount);
+    // What the search ran with becomes the user's settings, before the plans' prices are
+    // written in the saved currency; settings that cannot make a plan are never kept for the
+    // next search to fail on.
+    extras.refused = costFinder->RefusedSettings();
+    if (extras.refused.empty()) {
+      try {
+        CreatePreferencesManager()->SetPreferences(request.preferences);
+      } catch (const std::exception& exception) {
+        BOOST_LOG_TRIVIAL(error) << "Unable to save the settings: " << exception.what();
+        extras.settingsNotSaved = QString::fromUtf8(exception.what());
+      }
+    }
     QStringList skipped;
     for (const BrickStore::SkippedLine& line : costFinder->SkippedLines()) {
       // The id comes from the file, which may hold control characters.

@@ -36,6 +36,11 @@ struct SearchExtrasFound {
   // them out (else it failed for them).
   QStringList unavailable;
   bool leftOut = false;
+  // The settings that the search refused, which were then not saved; empty otherwise, when the
+  // search's settings were saved as the user's, unless saving them failed, which
+  // settingsNotSaved tells.
+  std::vector<RefusedSetting> refused;
+  QString settingsNotSaved;
 };
 
 // Runs the main window's searches, one at a time, each on a thread of its own, and keeps the

@@ -369,12 +369,11 @@ TEST_F(CostFinderTest, StoresToKeepThatCannotBeInAPlanEndTheSearchNamingThem) {
     EXPECT_TRUE(costFinder->GetCombinationData().empty());
     return recorded.failure;
   };
-  // Nothing was ever read of a store outside the table, so it has no name to show. Its lots
-  // may be there and not ship to the buyer: the table cannot tell, and the reason says both.
+  // Nothing was ever read of a store outside the table, so it has no name to show; the guides
+  // tell that it sells nothing wanted.
   EXPECT_EQ(failure({4}, {}),
-            "Store 4, which is to be kept in every plan, offers no lot of the wanted list that "
-            "ships to USA: it sells none of the items, or does not ship them to USA.\nTake it off "
-            "the stores to keep.");
+            "Store 4, which is to be kept in every plan, sells nothing on the wanted list.\nTake "
+            "it off the stores to keep.");
   EXPECT_EQ(failure({3}, {}),
             "Store 3 (Store 3), which is to be kept in every plan, lies outside the accepted "
             "regions.\nTake it off the stores to keep.");

@@ -97,8 +97,8 @@ class PreferencesManagerTest : public ::testing::Test {
         "NULL); DELETE FROM Preferences");
     const auto statement = Sql().CreateWriteStatement("INSERT INTO Preferences VALUES (?, ?)");
     for (const auto& [key, value] : rows) {
-      statement->BindText(0, key.c_str());
-      statement->BindText(1, value.c_str());
+      statement->BindText(0, key);
+      statement->BindText(1, value);
       statement->Execute();
     }
   }

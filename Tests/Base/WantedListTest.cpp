@@ -180,6 +180,10 @@ TEST_F(WantedListTest, ListLimitsLeaveWhatIsStillToBuyUnlessIgnored) {
   EXPECT_EQ(applied[1], Item(ItemType::Part, "3666", "3666", 1, Condition::Used, 4, 0, 0.0));
   EXPECT_EQ(applied[2], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 1, 0, 25.0));
   EXPECT_EQ(wantedList.TotalQuantity(), 14u);
+  EXPECT_EQ(wantedList.SkippedLines(),
+            (std::vector<BrickStore::SkippedLine>{
+                {2, "3003", "already filled (QTYFILLED 8 of MINQTY 8)"},
+                {4, "970c00", "already filled (QTYFILLED 5 of MINQTY 2)"}}));
 
   WantedList ignoring(*xmlParser, retriever, ListLimits::Ignore);
   ASSERT_TRUE(ignoring.ReadItems(path.c_str())) << ignoring.ReadFailure();
@@ -191,26 +195,48 @@ TEST_F(WantedListTest, ListLimitsLeaveWhatIsStillToBuyUnlessIgnored) {
   EXPECT_EQ(ignored[3], Item(ItemType::Part, "970c00", "970c00", 0, Condition::Used, 2));
   EXPECT_EQ(ignored[4], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 1));
   EXPECT_EQ(ignoring.TotalQuantity(), 28u);
+  EXPECT_TRUE(ignoring.SkippedLines().empty());
 }
 
 TEST_F(WantedListTest, FilledQuantitiesAreTakenFromTheMergedLine) {
+  using Named = std::vector<BrickStore::SkippedLine>;
   struct Case {
     const char* name;
     std::string lines;
     std::uint32_t toBuy;  // 0: the item is left out
+    Named named;          // the lines named as left out, filled ones among them
   };
+  const std::string spare = "already filled by the QTYFILLED to spare of the item's other lines";
   const std::vector<Case> cases{
-      {"partly filled", FilledLine(10, 3), 7},
-      {"nothing filled", FilledLine(10, 0), 10},
-      {"complete", FilledLine(10, 10), 0},
-      {"more than wanted", FilledLine(10, 4294967295u), 0},
+      {"partly filled", FilledLine(10, 3), 7, {}},
+      {"nothing filled", FilledLine(10, 0), 10, {}},
+      {"complete",
+       FilledLine(10, 10),
+       0,
+       {{1, "3001", "already filled (QTYFILLED 10 of MINQTY 10)"}}},
+      {"more than wanted",
+       FilledLine(10, 4294967295u),
+       0,
+       {{1, "3001", "already filled (QTYFILLED 4294967295 of MINQTY 10)"}}},
       // The parts are alike: what one line has beyond its own need serves the other.
-      {"over-filled line beside another", FilledLine(5, 7) + FilledLine(3, 0), 1},
-      {"two lines complete together", FilledLine(5, 0) + FilledLine(3, 8), 0},
+      {"over-filled line beside another",
+       FilledLine(5, 7) + FilledLine(3, 0),
+       1,
+       {{1, "3001", "already filled (QTYFILLED 7 of MINQTY 5)"}}},
+      {"two lines complete together",
+       FilledLine(5, 0) + FilledLine(3, 8),
+       0,
+       {{1, "3001", spare}, {2, "3001", "already filled (QTYFILLED 8 of MINQTY 3)"}}},
+      // A line the reader skipped still counts in the positions of the lines after it.
+      {"after a line wanting none",
+       Line("3002", 11, "N", "0") + FilledLine(4, 4),
+       0,
+       {{1, "3002", "MINQTY is 0"}, {2, "3001", "already filled (QTYFILLED 4 of MINQTY 4)"}}},
   };
   for (const Case& expected : cases) {
     SCOPED_TRACE(expected.name);
     ASSERT_TRUE(Read(expected.lines + Line("3003", 11, "N", "2"))) << wantedList.ReadFailure();
+    EXPECT_EQ(wantedList.SkippedLines(), expected.named);
     const std::vector<Item>& items = wantedList.Items();
     // Left out as a line wanting 0 is: not a line of quantity 0.
     ASSERT_EQ(items.size(), expected.toBuy == 0 ? 1u : 2u);

@@ -274,8 +274,8 @@ TEST_F(FindCommandTest, RefusedSettingsAreNotSavedAndSavedOnesAreNamed) {
   options.country = "Canada";
   options.shippingDomestic = "3";
   EXPECT_EQ(Run(options), kNoPlans);
-  EXPECT_NE(errors.str().find("Store 424242, which is to be kept in every plan, offers no lot of "
-                              "the wanted list that ships to Canada"),
+  EXPECT_NE(errors.str().find("Store 424242, which is to be kept in every plan, sells nothing on "
+                              "the wanted list"),
             std::string::npos)
       << errors.str();
   EXPECT_EQ(errors.str().find("saved setting"), std::string::npos) << errors.str();
@@ -728,7 +728,8 @@ TEST_F(LotPricesProgramTest, ExportReplacesLinksAndRefusesAFileForItsFolder) {
   EXPECT_EQ(ReadFile(victim), "precious");
 }
 
-// A store to keep that sells the part and does not ship it to the buyer is named for that.
+// A store to keep that sells the part and does not ship it to the buyer is named for that, by
+// the page and by the cache that kept it alike.
 TEST_F(FindProgramTest, AStoreToKeepThatDoesNotShipToTheBuyerIsNamedForIt) {
   const auto list = files.WriteFile(
       "wanted.xml",
@@ -739,14 +740,21 @@ TEST_F(FindProgramTest, AStoreToKeepThatDoesNotShipToTheBuyerIsNamedForIt) {
                         "--country", "USA", "--require-store", "2"}),
             kPlansFound)
       << errors;
-  EXPECT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
-                        "--country", "Germany", "--require-store", "2", "--json"}),
-            kNoPlans);
-  const auto document = nlohmann::json::parse(output);
-  EXPECT_EQ(document["message"],
-            "Store 2, which is to be kept in every plan, offers no lot of the wanted list that "
-            "ships to Germany: it sells none of the items, or does not ship them to Germany.\n"
-            "Take it off the stores to keep.");
+  for (const char* source : {"page", "cache"}) {
+    SCOPED_TRACE(source);
+    EXPECT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--region", "North America",
+                          "--country", "Germany", "--require-store", "2", "--json"}),
+              kNoPlans);
+    const auto document = nlohmann::json::parse(output);
+    EXPECT_EQ(document["message"],
+              "Store 2, which is to be kept in every plan, does not ship to Germany: its lots of "
+              "the wanted list are marked as not shipping there.\nTake it off the stores to keep.");
+  }
+  // The second time, the guide came from the cache: one page for each country.
+  const auto log = marketplace.Server().RequestLog();
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const auto& request) { return request.path == "/catalogPG.asp"; }),
+            2);
 }
 
 // The exit status, standard error and the JSON tell one story, whatever ends the command.

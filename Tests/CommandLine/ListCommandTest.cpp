@@ -11,7 +11,7 @@ namespace Corvalle::CommandLine {
 namespace {
 
 // The file as it is, line by line: what the buyer has and the price limit are shown, not yet
-// taken off or applied as the search does.
+// taken off or applied as the search does; the lines a search leaves out as filled are named.
 TEST(ListCommandTest, ShowsTheFilledQuantityAndPriceLimitOfEveryLine) {
   std::ostringstream output;
   std::ostringstream errors;
@@ -26,7 +26,9 @@ TEST(ListCommandTest, ShowsTheFilledQuantityAndPriceLimitOfEveryLine) {
             "     2 filled      5 max         -  P  Used 970c00       colour 0    970c00\n"
             "     3 filled      0 max    0.0400  P  New  3001         colour 5    3001 (roof)\n"
             "     1 filled      0 max   25.0000  S  Used 6020-1       colour 0    6020-1\n"
-            "6 lots, 28 pieces\n");
+            "Line 2 (item 3003) skipped: already filled (QTYFILLED 8 of MINQTY 8)\n"
+            "Line 4 (item 970c00) skipped: already filled (QTYFILLED 5 of MINQTY 2)\n"
+            "6 lots, 28 pieces, 2 already filled\n");
 }
 
 // A limit no buyer means is written short, not in 309 digits.

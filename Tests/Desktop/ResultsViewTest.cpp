@@ -242,6 +242,21 @@ void ResultsViewTest::shippingShowsOnlyWhenCharged() {
   QCOMPARE(plain.shipping(), QString());
   QCOMPARE(plain.storeData()[0]->shipping(), QString());
 
+  // Lots of $1.025 and $4.00 shipping: $5.03 in all, so the lots show as $1.03, not as the
+  // $1.02 that rounding them by themselves gives, which would not add up.
+  auto oddLots = std::make_unique<BrickLink::ICombinationData::LotsData>();
+  oddLots->emplace_back(items[0], BrickLink::StoreInformation(kPalace),
+                        BrickLink::LotData{1, 1.025});
+  BrickLink::PlanCharges oddCharges;
+  oddCharges.shipping = {4.0};
+  oddCharges.subtotal = 1.025;
+  const auto oddPlan =
+      BrickLink::CreateCombinationData({BrickLink::StoreInformation(kPalace)}, 1.025 + 4.0,
+                                       std::move(oddLots), std::move(oddCharges));
+  const CombinationWrapper odd(3, *oddPlan, kHost);
+  QCOMPARE(CombinationCostFormatter().stringForObjectValue(&odd),
+           QStringLiteral("Combination #3 - Total Cost: $5.03 (lots $1.03 + shipping $4.00)"));
+
   // Only the total is bold; the breakdown explains it.
   const CombinationCostFormatter formatter;
   const QString shippedText =

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "BrickLink/Countries.h"
+#include "BrickLink/Currencies.h"
 #include "CombinationOutlineModel.h"
 #include "CostFinder.h"
 #include "CostFinderResultsViewController.h"
@@ -197,6 +198,7 @@ class WindowTest : public QObject {
   void shippingAndStoreChoicesReachTheNextSearch();
   void costByStoresShowsEachNumbersPlans();
   void leavingOutWhatCannotBeBought();
+  void aRefusedSearchSavesNothingAndNamesTheSavedSetting();
   void skippedLinesAreNamedInTheStatusBar();
   void aCacheMendedDuringASearchIsToldAfterIt();
 };
@@ -475,8 +477,10 @@ void WindowTest::searchesAgainstALiveMarketplace() {
   QCOMPARE(static_cast<std::size_t>(model->rowCount()), plans.size());
   const QModelIndex first = model->index(0, 0);
   const QString firstText = model->data(first).toString();
-  QCOMPARE(firstText, QStringLiteral("Combination #1 - Total Cost: ") +
-                          QString::fromStdString(Utilities::FormatPrice(plans[0]->Cost())));
+  const Utilities::PriceParts firstParts = Utilities::FormatPriceParts(
+      plans[0]->Cost(), plans[0]->Shipping(), BrickLink::GetCurrencyByName(saved.currency));
+  QCOMPARE(firstText,
+           QStringLiteral("Combination #1 - Total Cost: ") + QString::fromStdString(firstParts.total));
   QTRY_VERIFY(results->outLineView()->isExpanded(first));
   const auto& stores = plans[0]->Stores();
   QCOMPARE(static_cast<std::size_t>(model->rowCount(first)), stores.size());
@@ -588,10 +592,12 @@ void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
   const auto price = [](double amount) {
     return QString::fromStdString(Utilities::FormatPrice(amount));
   };
-  QCOMPARE(
-      results->model()->data(results->model()->index(0, 0)).toString(),
-      QStringLiteral("Combination #1 - Total Cost: %1 (lots %2 + shipping %3)")
-          .arg(price(plans[0]->Cost()), price(plans[0]->Subtotal()), price(plans[0]->Shipping())));
+  const Utilities::PriceParts parts = Utilities::FormatPriceParts(
+      plans[0]->Cost(), plans[0]->Shipping(), BrickLink::GetCurrencyByName(saved.currency));
+  QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(),
+           QStringLiteral("Combination #1 - Total Cost: %1 (lots %2 + shipping %3)")
+               .arg(QString::fromStdString(parts.total), QString::fromStdString(parts.lots),
+                    QString::fromStdString(parts.shipping)));
   const BrickLink::StoreInformation& firstStore = plans[0]->Stores().front();
   StoreTableCellView* cell =
       results->storeCellView(results->model()->index(0, 0, results->model()->index(0, 0)));
@@ -757,6 +763,60 @@ void WindowTest::leavingOutWhatCannotBeBought() {
   QTRY_VERIFY_WITH_TIMEOUT(!window.isSearching() && ControlsEnabled(window), 60000);
   QCOMPARE(window.currentViewController(), window.resultsViewController());
   QVERIFY(!window.leftOutLabel()->isVisible());
+}
+
+// A store to keep that does not ship to the buyer fails the search for that reason; the
+// window's settings of a search so refused are not saved, and the saved list at fault is named.
+void WindowTest::aRefusedSearchSavesNothingAndNamesTheSavedSetting() {
+  Testing::LiveMarketplace marketplace(R"({
+    "stores": [{"id": 71, "name": "Shop", "countryId": "US"},
+               {"id": 72, "name": "Maple", "countryId": "CA", "shipsTo": ["CA", "US"]}],
+    "priceGuides": [
+      {"type": "P", "id": "3001", "color": 11,
+       "new": [{"store": 71, "quantity": 9, "price": 0.5}, {"store": 72, "quantity": 9, "price": 0.4}],
+       "used": []}]})");
+  const FreshCache cache;
+  const Testing::TemporaryDirectory files;
+  const auto list = files.WriteFile(
+      "wanted.xml",
+      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
+      "<MINQTY>2</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
+  CostFinderWindowController window(marketplace.Host());
+  CreatePreferencesManager()->SetPreferences({3, "USA", "US Dollar", {"North America"}, 0.0, 0.0,
+                                              {}, {72}});
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  ChooseWantedList(window, QString::fromStdString(list.string()));
+  Control<QComboBox>(window, "country")->setCurrentText(QStringLiteral("Germany"));
+  Control<QDoubleSpinBox>(window, "shippingDomestic")->setValue(4.0);
+
+  Control<QPushButton>(window, "findCombinations")->click();
+  QMessageBox* alert = nullptr;
+  QTRY_VERIFY_WITH_TIMEOUT((alert = VisibleAlert(window)) != nullptr, 60000);
+  QCOMPARE(alert->text(),
+           QStringLiteral("Store 72, which is to be kept in every plan, does not ship to Germany: "
+                          "its lots of the wanted list are marked as not shipping there.\nTake it "
+                          "off the stores to keep.\nThe stores to keep are a saved setting: clear "
+                          "them in the Stores to Keep dialog."));
+  alert->buttons().first()->click();
+  QTRY_VERIFY((alert = VisibleAlert(window)) != nullptr);
+  QCOMPARE(alert->text(), QStringLiteral("No combinations found :("));
+  alert->buttons().first()->click();
+  Preferences saved = SavedPreferences();
+  QCOMPARE(saved.country, std::string("USA"));
+  QCOMPARE(saved.shippingDomestic, 0.0);
+  QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{72});
+
+  // Where it ships, the same search succeeds and its settings are saved.
+  QTRY_VERIFY(ControlsEnabled(window));
+  Control<QComboBox>(window, "country")->setCurrentText(QStringLiteral("Canada"));
+  Control<QPushButton>(window, "findCombinations")->click();
+  QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr &&
+                               window.currentViewController() == window.resultsViewController(),
+                           60000);
+  saved = SavedPreferences();
+  QCOMPARE(saved.country, std::string("Canada"));
+  QCOMPARE(saved.shippingDomestic, 4.0);
 }
 
 // A line the format leaves out on purpose stays named in sight; the next search clears it.

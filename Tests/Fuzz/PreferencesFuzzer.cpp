@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const char* key : keys) {
       const std::size_t end = std::min(text.find('\n', start), text.size());
       statement->BindText(0, key);
-      statement->BindText(1, text.substr(start, end - start).c_str());
+      statement->BindText(1, text.substr(start, end - start));
       statement->Execute();
       if (end == text.size()) {
         break;

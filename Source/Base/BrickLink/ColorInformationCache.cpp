@@ -68,7 +68,7 @@ void ColorInformationCache::InsertColorData(const ColorList& colors) {
       CORVALLE_ASSERT(rgbValue < static_cast<unsigned>(std::numeric_limits<int32_t>::max()));
       ColorInformation::SetColorData(id, data.name, rgbValue);
       colorStatement->BindInteger(0, static_cast<std::int32_t>(id));
-      colorStatement->BindText(1, data.name.c_str());
+      colorStatement->BindText(1, data.name);
       colorStatement->BindInteger(2, static_cast<std::int32_t>(rgbValue));
       colorStatement->Execute();
     }

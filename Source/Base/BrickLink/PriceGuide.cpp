@@ -1,5 +1,6 @@
 #include "PriceGuide.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -12,6 +13,14 @@ PriceGuide::PriceGuide(Lots lots_, const PriceGuideStatistics& currentStatistics
     : lots(std::move(lots_)),
       currentStatistics(currentStatistics_),
       salesStatistics(salesStatistics_) {}
+
+void PriceGuide::SetStoresNotShipping(std::optional<std::vector<std::uint32_t>> stores) {
+  if (stores) {
+    std::sort(stores->begin(), stores->end());
+    stores->erase(std::unique(stores->begin(), stores->end()), stores->end());
+  }
+  storesNotShipping = std::move(stores);
+}
 
 namespace {
 

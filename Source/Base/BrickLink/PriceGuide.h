@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <list>
+#include <optional>
+#include <vector>
 
 #include "StoreInformation.h"
 
@@ -56,10 +58,20 @@ class PriceGuide {
   const PriceGuideStatistics& CurrentStatistics() const { return currentStatistics; }
   const PriceGuideStatistics& SalesStatistics() const { return salesStatistics; }
 
+  // The stores whose lots the page marked as not shipping to the buyer, which are not among the
+  // lots: ascending, without repeats; none unless set. Without it, a store missing from the
+  // lots could sell the item and not ship it as well as sell none. Unknown (no value) for a
+  // guide cached by a program that did not keep them.
+  const std::optional<std::vector<std::uint32_t>>& StoresNotShipping() const {
+    return storesNotShipping;
+  }
+  void SetStoresNotShipping(std::optional<std::vector<std::uint32_t>> stores);
+
  private:
   Lots lots;
   PriceGuideStatistics currentStatistics;
   PriceGuideStatistics salesStatistics;
+  std::optional<std::vector<std::uint32_t>> storesNotShipping{std::vector<std::uint32_t>()};
 };
 
 // Prices are stored as signed 64-bit integers in units of 1/PriceMultiplier.

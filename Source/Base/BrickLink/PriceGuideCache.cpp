@@ -1,12 +1,18 @@
 #include "PriceGuideCache.h"
 
+#include <algorithm>
 #include <boost/log/trivial.hpp>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "CacheDatabase.h"
 #include "Corvalle.h"
+#include "Formatting.h"
 #include "SqliteWrapper.h"
 
 namespace Corvalle::BrickLink {
@@ -21,6 +27,9 @@ constexpr const char* kSelectLots =
 constexpr const char* kSelectItem =
     "SELECT COUNT(*) FROM PriceGuideItems WHERE ItemType = ? AND ItemID = ? AND Color = ? AND "
     "Country = ? AND Currency = ?";
+constexpr const char* kSelectNotShipping =
+    "SELECT NewStores, UsedStores FROM PriceGuideNotShipping WHERE ItemType = ? AND ItemID = ? "
+    "AND Color = ? AND Country = ? AND Currency = ?";
 constexpr const char* kDeleteItem =
     "DELETE FROM PriceGuideItems WHERE ItemType = ? AND ItemID = ? AND Color = ? AND "
     "Country = ? AND Currency = ?";
@@ -39,9 +48,9 @@ bool TableLacksColumn(const Sqlite::IDatabase& database, const std::string& tabl
 // Binds the key of an entry at positions 0 to 4.
 void BindKey(Sqlite::IStatement& statement, const Item& item, const PriceGuideRequest& request) {
   statement.BindInteger(0, static_cast<std::int32_t>(item.Type()));
-  statement.BindText(1, item.Id().c_str());
+  statement.BindText(1, item.Id());
   statement.BindInteger(2, static_cast<std::int32_t>(item.Color().Id()));
-  statement.BindText(3, request.countryId.c_str());
+  statement.BindText(3, request.countryId);
   statement.BindInteger(4, static_cast<std::int32_t>(request.currencyId));
 }
 
@@ -66,6 +75,53 @@ std::unique_ptr<PriceGuide> ReadPriceGuide(const Sqlite::IDatabase& database, co
   }
   return std::make_unique<PriceGuide>(std::move(lots), PriceGuideStatistics{},
                                       PriceGuideStatistics{});
+}
+
+// A guide's stores not shipping, which must be known, as a cell keeps them: decimal ids
+// separated by commas.
+std::string FormatStores(const PriceGuide& guide) {
+  std::string text;
+  for (const std::uint32_t store : *guide.StoresNotShipping()) {
+    if (!text.empty()) {
+      text += ',';
+    }
+    text += std::to_string(store);
+  }
+  return text;
+}
+
+// The stores of a cell, or unknown when it holds anything else than FormatStores writes: the
+// file is not only ours, and a list misread would blame the wrong store.
+std::optional<std::vector<std::uint32_t>> ParseStores(const std::string& text) {
+  std::vector<std::uint32_t> stores;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    const std::optional<std::uint32_t> store =
+        Utilities::ParseDecimalNumber(std::string_view(text).substr(start, end - start));
+    if (!store) {
+      return std::nullopt;
+    }
+    stores.push_back(*store);
+    start = end + 1;
+    if (end + 1 == text.size()) {
+      return std::nullopt;  // a trailing comma
+    }
+  }
+  return stores;
+}
+
+// The stores not shipping of both guides of an entry; unknown for an entry that a program
+// before them stored.
+std::pair<std::optional<std::vector<std::uint32_t>>, std::optional<std::vector<std::uint32_t>>>
+ReadStoresNotShipping(const Sqlite::IDatabase& database, const Item& item,
+                      const PriceGuideRequest& request) {
+  const auto statement = database.CreateReadStatement(kSelectNotShipping);
+  BindKey(*statement, item, request);
+  const Sqlite::IRow* row = statement->AdvanceRow();
+  if (row == nullptr) {
+    return {};
+  }
+  return {ParseStores(row->GetText(0)), ParseStores(row->GetText(1))};
 }
 
 void CheckStorable(const PriceGuide& guide) {
@@ -100,6 +156,12 @@ void PreparePriceGuides(Sqlite::IMutableDatabase& database) {
        {"PriceGuideData",
         {"ItemType", "ItemID", "Color", "Country", "Currency", "Condition", "StoreID", "Quantity",
          "Price"}}});
+  // Checked by itself: a cache made before it lacks only this table, and keeps its entries,
+  // which then tell nothing of the stores that do not ship (an hour at most, as they expire).
+  Sqlite::CheckTables(
+      database,
+      {{"PriceGuideNotShipping",
+        {"ItemType", "ItemID", "Color", "Country", "Currency", "NewStores", "UsedStores"}}});
   database.Execute(
       "CREATE TABLE IF NOT EXISTS PriceGuideItems (ItemType INTEGER NOT NULL, ItemID TEXT NOT "
       "NULL, Color INTEGER NOT NULL, Country TEXT NOT NULL, Currency INTEGER NOT NULL, Timestamp "
@@ -109,6 +171,13 @@ void PreparePriceGuides(Sqlite::IMutableDatabase& database) {
       "NULL, Color INTEGER NOT NULL, Country TEXT NOT NULL, Currency INTEGER NOT NULL, Condition "
       "INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER NOT "
       "NULL, FOREIGN KEY (ItemType, ItemID, Color, Country, Currency) REFERENCES "
+      "PriceGuideItems(ItemType, ItemID, Color, Country, Currency) ON DELETE CASCADE)");
+  // One row per entry read from a page, its rows going with it.
+  database.Execute(
+      "CREATE TABLE IF NOT EXISTS PriceGuideNotShipping (ItemType INTEGER NOT NULL, ItemID TEXT "
+      "NOT NULL, Color INTEGER NOT NULL, Country TEXT NOT NULL, Currency INTEGER NOT NULL, "
+      "NewStores TEXT NOT NULL, UsedStores TEXT NOT NULL, PRIMARY KEY (ItemType, ItemID, Color, "
+      "Country, Currency), FOREIGN KEY (ItemType, ItemID, Color, Country, Currency) REFERENCES "
       "PriceGuideItems(ItemType, ItemID, Color, Country, Currency) ON DELETE CASCADE)");
   // Serves both the lookups of one condition and the cascade, which would otherwise scan every
   // stored lot for each deleted entry.
@@ -139,6 +208,9 @@ bool PriceGuideCache::TryRetrievePriceGuide(Item& item, const PriceGuideRequest&
     }
     newGuide = ReadPriceGuide(connection, item, request, Condition::New);
     usedGuide = ReadPriceGuide(connection, item, request, Condition::Used);
+    auto [newStores, usedStores] = ReadStoresNotShipping(connection, item, request);
+    newGuide->SetStoresNotShipping(std::move(newStores));
+    usedGuide->SetStoresNotShipping(std::move(usedStores));
     return true;
   });
   if (!found) {
@@ -178,6 +250,17 @@ void PriceGuideCache::InsertPriceGuide(const Item& item, const PriceGuideRequest
     for (const PriceGuideDatum& datum : item.PriceGuideUsed()) {
       BindRow(*dataStatement, Condition::Used, datum);
       dataStatement->Execute();
+    }
+
+    // A guide that does not know them (read back from an older entry) stores none: the entry
+    // stays one that does not tell.
+    if (item.PriceGuideNew().StoresNotShipping() && item.PriceGuideUsed().StoresNotShipping()) {
+      const auto storesStatement = connection.CreateWriteStatement(
+          "INSERT INTO PriceGuideNotShipping VALUES (?, ?, ?, ?, ?, ?, ?)");
+      BindKey(*storesStatement, item, request);
+      storesStatement->BindText(5, FormatStores(item.PriceGuideNew()));
+      storesStatement->BindText(6, FormatStores(item.PriceGuideUsed()));
+      storesStatement->Execute();
     }
 
     transaction->Commit();

@@ -15,8 +15,11 @@
 // a search however long it lasts.
 //
 // A hit needs the entry only: a guide read from a page is stored even when a condition, or both,
-// has no lots, and is served as it was read. Prices are stored in units of 1/PriceMultiplier;
-// statistics are not stored, so a guide read back has zero statistics.
+// has no lots, and is served as it was read, with the stores whose lots the page marked as not
+// shipping to the buyer. Prices are stored in units of 1/PriceMultiplier; statistics are not
+// stored, so a guide read back has zero statistics. An entry stored before the stores not
+// shipping were kept (a cache file of an earlier program, whose entries stay) reads back with
+// them unknown.
 
 #include <cstdint>
 #include <memory>
@@ -49,11 +52,13 @@ class IPriceGuideCache {
 
   // When an entry is stored for the item's type, number and colour under that country and
   // currency, sets both guides on the item (lots in insertion order, possibly none, zero
-  // statistics) and returns true. Otherwise returns false after an informational log record and
-  // leaves the item as it was. Database failures throw std::runtime_error with SQLite's text.
+  // statistics, the stores not shipping as stored) and returns true. Otherwise returns false after
+  // an informational log record and leaves the item as it was. Database failures throw
+  // std::runtime_error with SQLite's text.
   virtual bool TryRetrievePriceGuide(Item& item, const PriceGuideRequest& request) = 0;
   // Replaces the entry of the item's type, number, colour, country and currency with the lots of
-  // both of the item's guides, in one transaction; on a database failure nothing changes and
+  // both of the item's guides and their stores not shipping (none stored when either guide does
+  // not know them), in one transaction; on a database failure nothing changes and
   // std::runtime_error with SQLite's text is thrown. A price that IsStorablePrice refuses throws
   // std::invalid_argument before anything is written.
   virtual void InsertPriceGuide(const Item& item, const PriceGuideRequest& request) = 0;
@@ -61,7 +66,8 @@ class IPriceGuideCache {
 
 class PriceGuideCache : public IPriceGuideCache {
  public:
-  // Opens GetDatabasePath(), replaces tables of the earlier layout, creates missing tables and
+  // Opens GetDatabasePath(), replaces tables of the earlier layout, creates missing tables (the
+  // table of the stores not shipping beside the entries of an earlier program, which stay) and
   // deletes the entries older than one hour. A damaged file, tables of another layout or one of
   // the two tables without the other, is moved aside for a fresh one, at construction and when
   // an operation meets it (Sqlite::CacheDatabase). Throws std::runtime_error with SQLite's text.

@@ -14,6 +14,7 @@
 #include <boost/regex.hpp>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 #include "BrickLink/PageText.h"
 
@@ -94,8 +95,10 @@ PriceGuideStatistics ParseStatistics(const boost::match_results<Iterator>& match
   return statistics;
 }
 
-void ParsePrices(PriceGuide::Lots& lots, const std::string& page, std::size_t startPosition,
-                 std::size_t endPosition, bool skipLotsMarkedN) {
+// notShipping: where the stores of the lots left out as marked "N" go.
+void ParsePrices(PriceGuide::Lots& lots, std::vector<std::uint32_t>& notShipping,
+                 const std::string& page, std::size_t startPosition, std::size_t endPosition,
+                 bool skipLotsMarkedN) {
   if (startPosition == std::string::npos || startPosition > endPosition ||
       endPosition > page.size()) {
     throw UnreadablePage();
@@ -114,6 +117,12 @@ void ParsePrices(PriceGuide::Lots& lots, const std::string& page, std::size_t st
     }
     const auto& marker = (*match)[2];
     if (skipLotsMarkedN && marker.length() > 0 && *marker.first == 'N') {
+      // Kept to tell a store that does not ship from one that sells nothing. Nothing else of
+      // the lot is read, as before: a store id that does not read names no store to keep.
+      try {
+        notShipping.push_back(ParseIdentifier((*match)[1].str()));
+      } catch (const std::exception&) {
+      }
       continue;
     }
     const std::string priceText = (*match)[6].str();
@@ -204,19 +213,24 @@ PriceGuidePair PriceGuideParser::Parse(const std::string& page, bool skipLotsMar
   const bool usedHasLots = statistics[3].lotCount != 0;
   PriceGuide::Lots newLots;
   PriceGuide::Lots usedLots;
+  std::vector<std::uint32_t> newNotShipping;
+  std::vector<std::uint32_t> usedNotShipping;
   if (newHasLots && usedHasLots) {
     const std::size_t secondList =
         firstList == std::string::npos ? std::string::npos : page.find(kListMarker, firstList + 1);
-    ParsePrices(newLots, page, firstList, secondList, skipLotsMarkedN);
-    ParsePrices(usedLots, page, secondList, page.size(), skipLotsMarkedN);
+    ParsePrices(newLots, newNotShipping, page, firstList, secondList, skipLotsMarkedN);
+    ParsePrices(usedLots, usedNotShipping, page, secondList, page.size(), skipLotsMarkedN);
   } else if (usedHasLots) {
-    ParsePrices(usedLots, page, firstList, page.size(), skipLotsMarkedN);
+    ParsePrices(usedLots, usedNotShipping, page, firstList, page.size(), skipLotsMarkedN);
   } else if (newHasLots) {
-    ParsePrices(newLots, page, firstList, page.size(), skipLotsMarkedN);
+    ParsePrices(newLots, newNotShipping, page, firstList, page.size(), skipLotsMarkedN);
   }
 
-  return {std::make_unique<PriceGuide>(std::move(newLots), statistics[2], statistics[0]),
-          std::make_unique<PriceGuide>(std::move(usedLots), statistics[3], statistics[1])};
+  auto newGuide = std::make_unique<PriceGuide>(std::move(newLots), statistics[2], statistics[0]);
+  auto usedGuide = std::make_unique<PriceGuide>(std::move(usedLots), statistics[3], statistics[1]);
+  newGuide->SetStoresNotShipping(std::move(newNotShipping));
+  usedGuide->SetStoresNotShipping(std::move(usedNotShipping));
+  return {std::move(newGuide), std::move(usedGuide)};
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ class IPriceGuideParser {
   // statistics box that does not match, a number not written as the page writes numbers (see
   // ParseUnsigned and ParseAmount), or a lot price or quantity that the cache cannot store (see
   // IsStorablePrice). With skipLotsMarkedN, lots whose store does not ship to the buyer (marker "N"
-  // after "box16") are left out, and their prices are not looked at.
+  // after "box16") are left out, and their prices are not looked at; their stores are the
+  // guide's StoresNotShipping.
   virtual PriceGuidePair ParsePriceGuide(const std::string& rawPriceGuide,
                                          bool skipLotsMarkedN) const = 0;
 

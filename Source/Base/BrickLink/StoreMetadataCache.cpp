@@ -57,8 +57,8 @@ void StoreMetadataCache::InsertStoreMetadata(std::uint32_t id, const StoreMetada
     const auto statement = connection.CreateWriteStatement(
         "INSERT OR REPLACE INTO StoreInformation VALUES (?, ?, ?, ?)");
     statement->BindInteger(0, static_cast<std::int32_t>(id));
-    statement->BindText(1, metadata.name.c_str());
-    statement->BindText(2, metadata.countryId.c_str());
+    statement->BindText(1, metadata.name);
+    statement->BindText(2, metadata.countryId);
     statement->BindInteger64(3, connection.ReadSingleInteger("SELECT strftime('%s', 'now')"));
     statement->Execute();
   });

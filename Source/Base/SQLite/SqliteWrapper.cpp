@@ -488,9 +488,17 @@ void Statement::BindInteger64(int position, std::int64_t value) {
   Check(sqlite3_bind_int64(handle, position + 1, value), SQLITE_OK);
 }
 
-void Statement::BindText(int position, const char* value) {
-  // SQLITE_TRANSIENT: SQLite copies the text, so a temporary string is safe to bind.
-  Check(sqlite3_bind_text(handle, position + 1, value, -1, SQLITE_TRANSIENT), SQLITE_OK);
+void Statement::BindText(int position, std::string_view value) {
+  // SQLITE_TRANSIENT: SQLite copies the text, so a temporary string is safe to bind. SQLite
+  // reads an empty view's pointer as NULL when it is null: an empty text stays text.
+  const char* text = value.data() == nullptr ? "" : value.data();
+  Check(
+      sqlite3_bind_text64(handle, position + 1, text, value.size(), SQLITE_TRANSIENT, SQLITE_UTF8),
+      SQLITE_OK);
+}
+
+void Statement::BindNull(int position) {
+  Check(sqlite3_bind_null(handle, position + 1), SQLITE_OK);
 }
 
 ReadStatement::ReadStatement(sqlite3_stmt* handle_, std::shared_ptr<const Database> database_)

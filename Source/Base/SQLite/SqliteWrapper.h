@@ -18,6 +18,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -76,8 +77,10 @@ class IStatement {
   virtual void BindInteger(int position, std::int32_t value) = 0;
   virtual void BindInteger64(int position, std::int64_t value) = 0;
   // SQLite takes its own copy of the text, so the caller's string may go right after the call.
-  // A null pointer binds SQL NULL.
-  virtual void BindText(int position, const char* value) = 0;
+  // The text is bound with its length, so that a NUL inside it (a store's name from a page)
+  // is kept with everything after it instead of cutting the text there.
+  virtual void BindText(int position, std::string_view value) = 0;
+  virtual void BindNull(int position) = 0;
 };
 
 class IReadStatement : public virtual IStatement {
@@ -248,7 +251,8 @@ class Statement : public virtual IStatement {
 
   void BindInteger(int position, std::int32_t value) override;
   void BindInteger64(int position, std::int64_t value) override;
-  void BindText(int position, const char* value) override;
+  void BindText(int position, std::string_view value) override;
+  void BindNull(int position) override;
 
  protected:
   // Throws std::runtime_error with the connection's error text unless result is expected.

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -109,6 +110,40 @@ TEST_F(PriceGuideCacheTest, AnEntryIsAHitEvenWithConditionsWithoutLots) {
             (std::vector<std::string>{"info: Item 3004 with color: 11 not found in database"}));
   EXPECT_EQ(missing.PriceGuideNew().GetLots().size(), 2u);
   EXPECT_TRUE(missing.PriceGuideUsed().IsEmpty());
+}
+
+// The stores whose lots did not ship come back with the guide; an entry that an earlier
+// program stored, before they were kept, stays a hit that does not know them.
+TEST_F(PriceGuideCacheTest, StoresNotShippingAreKeptAndEarlierEntriesStayWithoutThem) {
+  using Stores = std::optional<std::vector<std::uint32_t>>;
+  {
+    PriceGuideCache cache;
+    Item item = MakeItem("3001", kNewLots, kUsedLots);
+    item.SetPriceGuideNew([] {
+      auto guide = Guide(kNewLots);
+      guide->SetStoresNotShipping(std::vector<std::uint32_t>{9, 5});
+      return guide;
+    }());
+    cache.InsertPriceGuide(item, kUsDollar);
+    Item read = Blank("3001");
+    ASSERT_TRUE(cache.TryRetrievePriceGuide(read, kUsDollar));
+    EXPECT_EQ(read.PriceGuideNew().StoresNotShipping(), Stores(std::vector<std::uint32_t>{5, 9}));
+    EXPECT_EQ(read.PriceGuideUsed().StoresNotShipping(), Stores(std::vector<std::uint32_t>{}));
+  }
+  // The earlier program's file: its tables without the one of the stores not shipping.
+  database.Sql().Execute("DROP TABLE PriceGuideNotShipping");
+  PriceGuideCache later;
+  Item read = Blank("3001");
+  ASSERT_TRUE(later.TryRetrievePriceGuide(read, kUsDollar));
+  EXPECT_EQ(read.PriceGuideNew().GetLots().size(), 3u);
+  EXPECT_EQ(read.PriceGuideNew().StoresNotShipping(), std::nullopt);
+  EXPECT_EQ(read.PriceGuideUsed().StoresNotShipping(), std::nullopt);
+  // An entry read from a page again tells them, and its row goes with the entry.
+  later.InsertPriceGuide(MakeItem("3001", kNewLots, {}), kUsDollar);
+  ASSERT_TRUE(later.TryRetrievePriceGuide(read, kUsDollar));
+  EXPECT_EQ(read.PriceGuideNew().StoresNotShipping(), Stores(std::vector<std::uint32_t>{}));
+  database.Sql().Execute("DELETE FROM PriceGuideItems");
+  EXPECT_EQ(database.Count("SELECT COUNT(*) FROM PriceGuideNotShipping"), 0);
 }
 
 TEST_F(PriceGuideCacheTest, OneSidedEntriesExpireAfterOneHourLikeOthers) {

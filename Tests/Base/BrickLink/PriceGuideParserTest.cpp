@@ -109,6 +109,10 @@ TEST_F(PriceGuideParserTest, UnavailableBoxesAndOneSidedPages) {
   EXPECT_TRUE(usedOnly.first->IsEmpty());
   EXPECT_EQ(Lots(*usedOnly.second), (std::vector<PriceGuideDatum>{{7, 3, 0.2}}));
   EXPECT_EQ(usedOnly.second->SalesStatistics().lotCount, 4u);
+  // The store of the lot left out for not shipping is kept, in its condition only.
+  using Stores = std::optional<std::vector<std::uint32_t>>;
+  EXPECT_EQ(usedOnly.second->StoresNotShipping(), Stores(std::vector<std::uint32_t>{8}));
+  EXPECT_EQ(usedOnly.first->StoresNotShipping(), Stores(std::vector<std::uint32_t>{}));
 
   // New lots only, with every marker: none, Y, N, another letter.
   const auto newOnly =
@@ -123,6 +127,7 @@ TEST_F(PriceGuideParserTest, UnavailableBoxesAndOneSidedPages) {
   EXPECT_TRUE(newOnly.second->IsEmpty());
   EXPECT_EQ(Lots(*newOnly.first),
             (std::vector<PriceGuideDatum>{{1, 1, 1.0}, {2, 2, 2.0}, {4, 4, 4.0}}));
+  EXPECT_EQ(newOnly.first->StoresNotShipping(), Stores(std::vector<std::uint32_t>{3}));
 }
 
 TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {

@@ -26,11 +26,16 @@ TEST_F(StoreMetadataCacheTest, RoundTripAndMiss) {
 
   cache.InsertStoreMetadata(12345, {"Bricks 'n' More", "DE"});
   cache.InsertStoreMetadata(777, {"x'); DELETE FROM StoreInformation; --", "US"});
+  // A NUL in a name from a page is kept with the rest; the front ends filter it where shown.
+  const std::string withNul("Bricks\0 and more", 16);
+  cache.InsertStoreMetadata(778, {withNul, "US"});
   EXPECT_TRUE(cache.TryRetrieveStoreMetadata(12345, metadata));
   EXPECT_EQ(metadata, (StoreMetadata{"Bricks 'n' More", "DE"}));
   EXPECT_TRUE(cache.TryRetrieveStoreMetadata(777, metadata));
   EXPECT_EQ(metadata, (StoreMetadata{"x'); DELETE FROM StoreInformation; --", "US"}));
-  EXPECT_EQ(Rows(), 2);
+  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(778, metadata));
+  EXPECT_EQ(metadata, (StoreMetadata{withNul, "US"}));
+  EXPECT_EQ(Rows(), 3);
 
   // A later cache object reads what an earlier one wrote.
   StoreMetadataCache later;
