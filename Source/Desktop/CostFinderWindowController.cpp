@@ -111,6 +111,7 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
       hostView(new QWidget),
       storeCountChart_(new StoreCountChart),
       leftOutLabel_(new QLabel),
+      proofLabel_(new QLabel),
       searchRunner(std::make_unique<SearchRunner>(std::move(marketplaceHost))) {
   setObjectName(QStringLiteral("CostFinderWindowController"));
   setWindowTitle(QStringLiteral("Corvalle"));
@@ -203,11 +204,16 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
   leftOutLabel_->setTextFormat(Qt::PlainText);
   leftOutLabel_->setWordWrap(true);
   leftOutLabel_->hide();
+  proofLabel_->setObjectName(QStringLiteral("proofLabel"));
+  proofLabel_->setTextFormat(Qt::PlainText);
+  proofLabel_->setWordWrap(true);
+  proofLabel_->hide();
   storeCountChart_->hide();
 
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
   layout->addLayout(controls);
+  layout->addWidget(proofLabel_);
   layout->addWidget(leftOutLabel_);
   layout->addWidget(storeCountChart_);
   layout->addWidget(hostView, 1);
@@ -240,6 +246,8 @@ void CostFinderWindowController::awakeFromNib() {
   statusView = new CostFinderStatusViewController(hostView);
   statusView->hide();
   statusView->setErrorHandler(this);
+  connect(statusView, &CostFinderStatusViewController::stopRequested, searchRunner.get(),
+          &SearchRunner::stop);
   currentView = statusView;
   // The window's first size fits the controls and the status view.
   hostView->layout()->addWidget(statusView);
@@ -382,12 +390,14 @@ void CostFinderWindowController::launchSearch(bool skipUnavailable) {
       std::move(request),
       {[status](const Utilities::IStatusUpdate& update) { status->updateHighLevelStatus(update); },
        [status](const Utilities::IStatusUpdate& update) { status->updateLowLevelStatus(update); },
-       [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; }});
+       [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; },
+       [status](const LiveBounds& bounds) { status->updateSearchBounds(bounds); }});
 }
 
 void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
   storeCountChart_->setBars(extras.bars, extras.stores);
   unavailableToSkip = !extras.unavailable.empty() && !extras.leftOut;
+  proofLabel_->setText(extras.proof);
   leftOutLabel_->setText(
       extras.leftOut ? QStringLiteral("Left out, as the regions chosen cannot supply them:\n") +
                            extras.unavailable.join(QLatin1Char('\n'))
@@ -395,6 +405,8 @@ void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
 }
 
 void CostFinderWindowController::searchFinishedWith(const Combinations& combinations) {
+  // A search that failed in its search of plans never said that it ended.
+  statusView->updateSearchBounds(LiveBounds{});
   // A cache file found damaged during the search was moved aside: the user learns where to.
   if (const std::string notice = Sqlite::TakeDatabaseNotice(); !notice.empty()) {
     queueAlert(QString::fromStdString(notice));
@@ -557,6 +569,7 @@ void CostFinderWindowController::showNextAlert() {
 void CostFinderWindowController::displayStatusView() {
   storeCountChart_->hide();
   leftOutLabel_->hide();
+  proofLabel_->hide();
   showViewFromViewController(statusView);
   setMaximumSize(QWIDGETSIZE_MAX, height());
 }
@@ -572,6 +585,7 @@ void CostFinderWindowController::displayResultsView(const Combinations& combinat
   showViewFromViewController(resultsView);
   storeCountChart_->setVisible(!storeCountChart_->bars().empty());
   leftOutLabel_->setVisible(!leftOutLabel_->text().isEmpty());
+  proofLabel_->setVisible(!proofLabel_->text().isEmpty());
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
@@ -604,8 +618,8 @@ void CostFinderWindowController::adjustSize(QWidget* newView) {
 
 void CostFinderWindowController::closeEvent(QCloseEvent* event) {
   if (isSearching()) {
-    // A search cannot be stopped from inside and the window owns what it works on: end the
-    // process at once, as cancelling does.
+    // Only the search of plans can be stopped, and the window owns what the search works on:
+    // end the process at once, as cancelling does.
     TerminateApplication();
   }
   QMainWindow::closeEvent(event);
