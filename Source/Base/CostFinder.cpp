@@ -12,11 +12,14 @@
 
 #include <boost/log/trivial.hpp>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <optional>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 
 #include "BrickLink/ColorInformationCache.h"
@@ -72,6 +75,7 @@ class CostFinder final : public ICostFinder {
     return unavailableItems;
   }
   SearchProof Proof() const override { return proof; }
+  void Stop() override { stopRequested.store(true); }
   const std::vector<BrickStore::SkippedLine>& SkippedLines() const override;
   const std::vector<RefusedSetting>& RefusedSettings() const override;
 
@@ -118,6 +122,10 @@ class CostFinder final : public ICostFinder {
   std::optional<std::chrono::steady_clock::time_point> deadline;
   std::chrono::steady_clock::time_point searchStart;
   SearchProof proof;
+  // Set by Stop from any thread; every bounded search of this search watches it.
+  std::atomic<bool> stopRequested{false};
+  // What the bounded searches report while they run, in the search currency.
+  void ReportBounds(bool searching, double cheapest, double lowerBound) const;
 
   void High(std::uint32_t stage, const std::string& text) const;
   void Fail(const std::string& text) const;
@@ -141,6 +149,7 @@ class CostFinder final : public ICostFinder {
   const Utilities::StatusCallback highLevelStatusCallback;
   const Utilities::StatusCallback lowLevelStatusCallback;
   const Utilities::StatisticsCallback statisticsCallback;
+  const std::function<void(const LiveBounds&)> boundsCallback;
 
   std::unique_ptr<FileDownloader::IFileDownloader> fileDownloader;
   std::unique_ptr<BrickLink::IColorInformationCache> colorInformationCache;
@@ -187,6 +196,7 @@ CostFinder::CostFinder(std::string wantedListPath_, std::uint32_t storesPerCombi
       highLevelStatusCallback(std::move(callbacks.highLevelStatus)),
       lowLevelStatusCallback(std::move(callbacks.lowLevelStatus)),
       statisticsCallback(std::move(callbacks.statistics)),
+      boundsCallback(std::move(callbacks.bounds)),
       fileDownloader(FileDownloader::CreateFileDownloader(options.downloadTimeouts)),
       colorInformationCache(std::make_unique<BrickLink::ColorInformationCache>()),
       colorInformationParser(BrickLink::CreateColorInformationParser()),
@@ -241,6 +251,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   storeCountPlans.clear();
   unavailableItems.clear();
   proof = {};
+  stopRequested.store(false);
   refusedSettings.clear();
   if (const std::string problem = CheckOptions(); !problem.empty()) {
     highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Checking the search options..."));
@@ -393,6 +404,9 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     deadline = searchStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(options.timeLimitSeconds));
   }
+  if (options.method == SearchMethod::Bounded) {
+    ReportBounds(true, std::numeric_limits<double>::infinity(), 0.0);
+  }
   if (options.byStores) {
     SweepStoreCounts(minimumStores, threadCount);
   }
@@ -421,15 +435,22 @@ SearchProof CostFinder::SearchPlans(
       Statistic("Valid combinations: " + FormatCount(validCombinations));
     }
   } else {
-    const BrickLink::BoundedSearchStatistics searched =
-        finder.CollectCheapestCombinations(progress, threadCount, kMaximumResults,
-                                           BrickLink::SearchLimits{deadline});
+    BrickLink::SearchBoundsCallback bounds;
+    if (boundsCallback) {
+      bounds = [this](double cheapest, double lowerBound) {
+        ReportBounds(true, cheapest, lowerBound);
+      };
+    }
+    const BrickLink::BoundedSearchStatistics searched = finder.CollectCheapestCombinations(
+        progress, threadCount, kMaximumResults,
+        BrickLink::SearchLimits{deadline, &stopRequested, std::move(bounds)});
     searchProof.proven = searched.proven;
     searchProof.lowerBound = searched.lowerBound;
     searchProof.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                         searchStart)
                               .count();
     if (announce) {
+      ReportBounds(false, std::numeric_limits<double>::infinity(), 0.0);
       Low(StatusUpdate(StatusState::Succeeded));
       Statistic("Search nodes: " + FormatCount(searched.nodes));
       Statistic("Combinations priced: " + FormatCount(searched.combinationsPriced));
@@ -783,6 +804,19 @@ void CostFinder::HandleRetrieverStatus(const RetrieverStatus& status) const {
                    "Requesting data for: " + status.colorName + " " + status.name + "..."));
 }
 
+void CostFinder::ReportBounds(bool searching, double cheapest, double lowerBound) const {
+  if (!boundsCallback) {
+    return;
+  }
+  std::string text;
+  if (searching) {
+    if (const BrickLink::Currency* currency = BrickLink::FindCurrencyByID(searchCurrencyId)) {
+      text = DescribeLiveBounds(cheapest, lowerBound, *currency);
+    }
+  }
+  boundsCallback(LiveBounds{searching, cheapest, lowerBound, std::move(text)});
+}
+
 void CostFinder::HandleProgress(double progress) const { Low(StatusUpdate(progress)); }
 
 void CostFinder::HandleCombinationProgress(double progress,
@@ -803,6 +837,37 @@ const std::vector<std::unique_ptr<BrickLink::ICombinationData>>& CostFinder::Get
 }
 
 }  // namespace
+
+std::string DescribeProof(const SearchProof& proof, double cheapest,
+                          const BrickLink::Currency& currency) {
+  if (proof.proven) {
+    return {};
+  }
+  std::ostringstream text;
+  text << "Stopped after " << static_cast<std::uint64_t>(proof.seconds)
+       << " s: not proven. The cheapest plan found costs "
+       << Utilities::FormatPrice(cheapest, 2, currency) << "; no plan costs less than "
+       << Utilities::FormatPrice(proof.lowerBound, 2, currency);
+  if (proof.lowerBound > 0.0) {
+    // Rounded up, so that the promise holds.
+    const double percent = std::ceil((cheapest / proof.lowerBound - 1.0) * 1000.0) / 10.0;
+    text << " (" << Utilities::FormatPrice(cheapest, 2, currency) << " is at most " << percent
+         << " % above the best possible)";
+  }
+  text << '.';
+  return text.str();
+}
+
+std::string DescribeLiveBounds(double cheapest, double lowerBound,
+                               const BrickLink::Currency& currency) {
+  std::string text = std::isfinite(cheapest)
+                         ? "cheapest " + Utilities::FormatPrice(cheapest, 2, currency)
+                         : std::string("no plan found yet");
+  if (lowerBound > 0.0) {
+    text += ", none below " + Utilities::FormatPrice(lowerBound, 2, currency);
+  }
+  return text;
+}
 
 std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               std::uint32_t storesPerCombination,

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +14,10 @@
 #include "PreferencesManager.h"
 #include "StatusUpdate.h"
 #include "WantedList.h"
+
+namespace Corvalle::BrickLink {
+struct Currency;
+}
 
 namespace Corvalle {
 
@@ -30,13 +36,36 @@ struct StoreCountCost {
   bool proven = true;  // no plan of that many stores costs less
 };
 
-// What a search proved of its plans: that they are the cheapest, or, when its time limit
-// stopped it, a lower bound under which no plan exists.
+// What a search proved of its plans: that they are the cheapest, or, when its time limit or a
+// stop ended it first, a lower bound under which no plan exists.
 struct SearchProof {
   bool proven = true;
   double lowerBound = 0.0;  // the cheapest plan's cost when proven
   double seconds = 0.0;     // how long the search of plans took
 };
+
+// The words every front end shows for a search that ended before it proved its plans, such as
+// "Stopped after 3 s: not proven. The cheapest plan found costs $26.26; no plan costs less than
+// $24.28 ($26.26 is at most 8.2 % above the best possible)." cheapest is the cheapest plan's
+// cost; amounts are in the currency given. Empty for a proven search.
+std::string DescribeProof(const SearchProof& proof, double cheapest,
+                          const BrickLink::Currency& currency);
+
+// What the bounded search of plans knows while it runs, for a front end to show, and to offer
+// stopping it (see ICostFinder::Stop) while searching is true.
+struct LiveBounds {
+  // False once the search of plans has ended: stopping then changes nothing.
+  bool searching = false;
+  double cheapest = std::numeric_limits<double>::infinity();  // infinite before the first plan
+  double lowerBound = 0.0;  // no plan costs less; 0 before a bound is known
+  // The two in the search's currency, as "cheapest $12.34, none below $11.90" or "no plan found
+  // yet"; empty once the search of plans has ended.
+  std::string text;
+};
+
+// The bounds in words, in the currency given (see LiveBounds::text).
+std::string DescribeLiveBounds(double cheapest, double lowerBound,
+                               const BrickLink::Currency& currency);
 
 // An item that the accepted regions cannot supply, and why, in words for the buyer.
 struct LeftOutItem {
@@ -71,8 +100,15 @@ class ICostFinder {
   // The items that the accepted regions cannot supply, in list order: left out of the search
   // with SearchOptions::skipUnavailable, else the reason it failed.
   virtual const std::vector<LeftOutItem>& GetUnavailableItems() const = 0;
-  // Whether the plans are proven the cheapest, or the time limit stopped the search first.
+  // Whether the plans are proven the cheapest, or the time limit or Stop ended the search first.
   virtual SearchProof Proof() const = 0;
+  // Any thread, while FindMinimumCostCombinations runs on another: ends the bounded search of
+  // plans as the time limit does, keeping the cheapest plans found so far (Proof() tells how far
+  // from the best they can be). With SearchOptions::byStores, every number of stores still to be
+  // searched is stopped too, as soon as its search starts. Called before the search
+  // of plans, it stops that search as soon as it starts; a new FindMinimumCostCombinations
+  // forgets it. The exhaustive search does not stop.
+  virtual void Stop() = 0;
   // The wanted list's lines that the reader left out on purpose (no MINQTY, MINQTY 0), for the
   // front ends to name; empty until the list was read. Valid until the cost finder is destroyed.
   virtual const std::vector<BrickStore::SkippedLine>& SkippedLines() const = 0;
@@ -134,6 +170,11 @@ struct CostFinderCallbacks {
   Utilities::StatusCallback highLevelStatus;
   Utilities::StatusCallback lowLevelStatus;
   Utilities::StatisticsCallback statistics;
+  // May be empty. With the bounded search: once when the search of plans starts (in stage 7,
+  // before the searches of each number of stores with byStores), about every 0.2 s from its
+  // worker threads while one of its searches runs, and once, with searching false, when the
+  // search of k stores has ended.
+  std::function<void(const LiveBounds&)> bounds{};
 };
 
 // Creates the components of a search and nothing else: no file is read and nothing is

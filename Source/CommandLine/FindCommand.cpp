@@ -208,7 +208,8 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
         BrickLink::GetCurrencyByName(preferences.currency).id, preferences.regions,
         {[&reporter](const Utilities::IStatusUpdate& update) { reporter.HighLevel(update); },
          [&reporter](const Utilities::IStatusUpdate& update) { reporter.LowLevel(update); },
-         [&reporter](const std::string& text) { reporter.Statistic(text); }},
+         [&reporter](const std::string& text) { reporter.Statistic(text); },
+         [&reporter](const LiveBounds& bounds) { reporter.Bounds(bounds); }},
         std::move(searchOptions));
   } catch (const std::exception& error) {
     return fail(kNoPlans, std::string("Unable to start the search: ") + error.what());

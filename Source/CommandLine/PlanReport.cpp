@@ -125,17 +125,7 @@ void WriteProof(const SearchProof& proof, const BrickLink::ICombinationData& che
   }
   const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(
       CreatePreferencesManager()->GetPreferences().currency);
-  output << "Stopped after " << static_cast<std::uint64_t>(proof.seconds)
-         << " s: not proven. The cheapest plan found costs "
-         << Utilities::FormatPrice(cheapest.Cost(), 2, currency) << "; no plan costs less than "
-         << Utilities::FormatPrice(proof.lowerBound, 2, currency);
-  if (proof.lowerBound > 0.0) {
-    // Rounded up, so that the promise holds.
-    const double percent = std::ceil((cheapest.Cost() / proof.lowerBound - 1.0) * 1000.0) / 10.0;
-    output << " (" << Utilities::FormatPrice(cheapest.Cost(), 2, currency) << " is at most "
-           << percent << " % above the best possible)";
-  }
-  output << ".\n\n";
+  output << DescribeProof(proof, cheapest.Cost(), currency) << "\n\n";
 }
 
 void WriteLeftOut(const std::vector<LeftOutItem>& leftOut, std::ostream& output) {

@@ -35,8 +35,12 @@ std::string Bar(double progress) {
 
 }  // namespace
 
-ProgressReporter::ProgressReporter(std::ostream& output_, bool terminal_, bool verbose_)
-    : output(output_), terminal(terminal_), verbose(verbose_) {}
+ProgressReporter::ProgressReporter(std::ostream& output_, bool terminal_, bool verbose_,
+                                   Clock now_)
+    : output(output_),
+      terminal(terminal_),
+      verbose(verbose_),
+      now(now_ ? std::move(now_) : Clock(&std::chrono::steady_clock::now)) {}
 
 void ProgressReporter::HighLevel(const Utilities::IStatusUpdate& update) {
   std::lock_guard<std::mutex> lock(mutex);
@@ -49,6 +53,7 @@ void ProgressReporter::HighLevel(const Utilities::IStatusUpdate& update) {
   }
   stage = update.Message();
   step.clear();
+  bounds.clear();
   progress = -1.0;
   if (terminal) {
     Draw();
@@ -87,6 +92,27 @@ void ProgressReporter::Statistic(const std::string& text) {
   }
 }
 
+void ProgressReporter::Bounds(const LiveBounds& update) {
+  std::lock_guard<std::mutex> lock(mutex);
+  bounds = update.text;
+  if (terminal) {
+    Draw();
+    return;
+  }
+  // Before the first plan there is nothing worth a line of a log.
+  if (!update.searching || !std::isfinite(update.cheapest) || bounds == boundsWritten) {
+    return;
+  }
+  const auto time = now();
+  if (boundsWrittenAt &&
+      std::chrono::duration<double>(time - *boundsWrittenAt).count() < kSecondsBetweenBoundsLines) {
+    return;
+  }
+  output << "  " << bounds << '\n';
+  boundsWritten = bounds;
+  boundsWrittenAt = time;
+}
+
 void ProgressReporter::Finish() {
   std::lock_guard<std::mutex> lock(mutex);
   if (terminal && lineOpen) {
@@ -110,6 +136,9 @@ void ProgressReporter::Draw() {
   std::string line = stage;
   if (!step.empty()) {
     line += "  " + step;
+  }
+  if (!bounds.empty()) {
+    line += "  " + bounds;
   }
   output << "\r\033[K" << Bar(progress) << ' ' << Utilities::ShowControlCharacters(line)
          << std::flush;

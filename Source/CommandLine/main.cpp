@@ -98,7 +98,10 @@ void AddSearchOptions(CLI::App& command, FindOptions& options) {
                   "Seconds the search of plans may take (the downloads before it are not "
                   "counted). When they run out, the cheapest plans found so far are shown, "
                   "marked as not proven, with a bound under which no plan exists; the exit "
-                  "status is 0 either way")
+                  "status is 0 either way. With or without a limit, the progress on standard "
+                  "error shows the cheapest plan found so far and that bound while the plans "
+                  "are searched (on a terminal in its redrawn line, elsewhere as a line of its "
+                  "own when they change, at most every 5 seconds)")
       ->check(CLI::PositiveNumber);
   command.add_flag("--skip-unavailable", options.skipUnavailable,
                    "When some items cannot be bought in the accepted regions, search the rest of "
@@ -170,8 +173,8 @@ int main(int argc, char** argv) {
 
   // What a script reads from the exit status, on every help page.
   const std::string exitStatus =
-      "Exit status: 0 plans found (list: the list was read); 1 no plan found, or a file could "
-      "not be read or written; 2 the command line was refused.";
+      "Exit status: 0 plans found, proven the cheapest or not (list: the list was read); 1 no "
+      "plan found, or a file could not be read or written; 2 the command line was refused.";
   app.footer(exitStatus);
   for (CLI::App* command : {list, find, demo}) {
     command->footer(exitStatus);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <cmath>
 
 #include "ApplicationRelauncher.h"
+#include "CostFinder.h"
 #include "ErrorHandler.h"
 #include "HelpPage.h"
 #include "Logging.h"
@@ -52,9 +54,16 @@ CostFinderStatusViewController::CostFinderStatusViewController(QWidget* parent)
       highLevelProgress(CreateProgressBar(QStringLiteral("highLevelProgress"), this)),
       lowLevelStatus(CreateTextField(QStringLiteral("lowLevelStatus"), this)),
       lowLevelProgress(CreateProgressBar(QStringLiteral("lowLevelProgress"), this)),
+      boundsStatus(CreateTextField(QStringLiteral("boundsStatus"), this)),
+      stopButton(new QPushButton(QStringLiteral("Stop"), this)),
       cancelButton(new QPushButton(QStringLiteral("Cancel"), this)),
       helpButton(new QPushButton(QStringLiteral("Help"), this)) {
   setObjectName(QStringLiteral("CostFinderStatusViewController"));
+  stopButton->setObjectName(QStringLiteral("stopButton"));
+  stopButton->setToolTip(
+      QStringLiteral("End the search of plans now and show the cheapest plans found so far, "
+                     "with how far from the best they can be"));
+  stopButton->setEnabled(false);
   cancelButton->setObjectName(QStringLiteral("cancelButton"));
   helpButton->setObjectName(QStringLiteral("helpButton"));
   cancelButton->setEnabled(false);
@@ -64,13 +73,18 @@ CostFinderStatusViewController::CostFinderStatusViewController(QWidget* parent)
   layout->addWidget(highLevelProgress, 1, 0);
   layout->addWidget(lowLevelStatus, 2, 0);
   layout->addWidget(lowLevelProgress, 3, 0);
-  layout->addWidget(cancelButton, 1, 1);
+  layout->addWidget(boundsStatus, 4, 0);
+  auto* searchButtons = new QHBoxLayout;
+  searchButtons->addWidget(stopButton);
+  searchButtons->addWidget(cancelButton);
+  layout->addLayout(searchButtons, 1, 1);
   layout->addWidget(helpButton, 3, 1);
   layout->setColumnStretch(0, 1);
 
+  connect(stopButton, &QPushButton::clicked, this, &CostFinderStatusViewController::stop);
   connect(cancelButton, &QPushButton::clicked, this, &CostFinderStatusViewController::cancel);
   connect(helpButton, &QPushButton::clicked, this, &CostFinderStatusViewController::help);
-  resize(640, 130);
+  resize(640, 150);
 }
 
 void CostFinderStatusViewController::setErrorHandler(IErrorHandler* handler) {
@@ -78,17 +92,39 @@ void CostFinderStatusViewController::setErrorHandler(IErrorHandler* handler) {
 }
 
 void CostFinderStatusViewController::reset() {
-  for (QLabel* field : {highLevelStatus, lowLevelStatus}) {
+  for (QLabel* field : {highLevelStatus, lowLevelStatus, boundsStatus}) {
     field->clear();
   }
   for (QProgressBar* bar : {highLevelProgress, lowLevelProgress}) {
     bar->setRange(0, kProgressScale);
     bar->setValue(static_cast<int>(0.001 * kProgressScale));
   }
+  stopButton->setEnabled(false);
   cancelButton->setEnabled(false);
 }
 
-void CostFinderStatusViewController::prepareForStatusUpdates() { cancelButton->setEnabled(true); }
+void CostFinderStatusViewController::prepareForStatusUpdates() {
+  // The bounds and the stop belong to the search before.
+  boundsStatus->clear();
+  stopPressed = false;
+  stopButton->setEnabled(false);
+  cancelButton->setEnabled(true);
+}
+
+void CostFinderStatusViewController::updateSearchBounds(const LiveBounds& bounds) {
+  const bool searching = bounds.searching;
+  if (searching) {
+    const QString text = QStringLiteral("Search of plans: ") + QString::fromStdString(bounds.text);
+    Post(boundsStatus, [field = boundsStatus, text] { field->setText(text); });
+  }
+  Post(stopButton, [this, searching] { stopButton->setEnabled(searching && !stopPressed); });
+}
+
+void CostFinderStatusViewController::stop() {
+  stopPressed = true;
+  stopButton->setEnabled(false);
+  emit stopRequested();
+}
 
 void CostFinderStatusViewController::updateHighLevelStatus(
     const Utilities::IStatusUpdate& statusUpdate) {

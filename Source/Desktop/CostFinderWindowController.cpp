@@ -112,6 +112,7 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
       hostView(new QWidget),
       storeCountChart_(new StoreCountChart),
       leftOutLabel_(new QLabel),
+      proofLabel_(new QLabel),
       searchRunner(std::make_unique<SearchRunner>(std::move(marketplaceHost))) {
   setObjectName(QStringLiteral("CostFinderWindowController"));
   setWindowTitle(QStringLiteral("Corvalle"));
@@ -204,11 +205,16 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
   leftOutLabel_->setTextFormat(Qt::PlainText);
   leftOutLabel_->setWordWrap(true);
   leftOutLabel_->hide();
+  proofLabel_->setObjectName(QStringLiteral("proofLabel"));
+  proofLabel_->setTextFormat(Qt::PlainText);
+  proofLabel_->setWordWrap(true);
+  proofLabel_->hide();
   storeCountChart_->hide();
 
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
   layout->addLayout(controls);
+  layout->addWidget(proofLabel_);
   layout->addWidget(leftOutLabel_);
   layout->addWidget(storeCountChart_);
   layout->addWidget(hostView, 1);
@@ -241,6 +247,8 @@ void CostFinderWindowController::awakeFromNib() {
   statusView = new CostFinderStatusViewController(hostView);
   statusView->hide();
   statusView->setErrorHandler(this);
+  connect(statusView, &CostFinderStatusViewController::stopRequested, searchRunner.get(),
+          &SearchRunner::stop);
   currentView = statusView;
   // The window's first size fits the controls and the status view.
   hostView->layout()->addWidget(statusView);
@@ -387,7 +395,8 @@ void CostFinderWindowController::launchSearch(bool skipUnavailable) {
       std::move(request),
       {[status](const Utilities::IStatusUpdate& update) { status->updateHighLevelStatus(update); },
        [status](const Utilities::IStatusUpdate& update) { status->updateLowLevelStatus(update); },
-       [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; }});
+       [](const std::string& text) { BOOST_LOG_TRIVIAL(info) << "Statistic: " << text; },
+       [status](const LiveBounds& bounds) { status->updateSearchBounds(bounds); }});
 }
 
 void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
@@ -410,6 +419,7 @@ void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
   }
   storeCountChart_->setBars(extras.bars, extras.stores);
   unavailableToSkip = !extras.unavailable.empty() && !extras.leftOut;
+  proofLabel_->setText(extras.proof);
   leftOutLabel_->setText(
       extras.leftOut ? QStringLiteral("Left out, as the regions chosen cannot supply them:\n") +
                            extras.unavailable.join(QLatin1Char('\n'))
@@ -417,6 +427,8 @@ void CostFinderWindowController::showExtras(const SearchExtrasFound& extras) {
 }
 
 void CostFinderWindowController::searchFinishedWith(const Combinations& combinations) {
+  // A search that failed in its search of plans never said that it ended.
+  statusView->updateSearchBounds(LiveBounds{});
   for (const QString& failure : std::exchange(searchFailures, QStringList())) {
     queueAlert(failure + savedSettingsHint);
   }
@@ -590,6 +602,7 @@ void CostFinderWindowController::showNextAlert() {
 void CostFinderWindowController::displayStatusView() {
   storeCountChart_->hide();
   leftOutLabel_->hide();
+  proofLabel_->hide();
   showViewFromViewController(statusView);
   setMaximumSize(QWIDGETSIZE_MAX, height());
 }
@@ -605,6 +618,7 @@ void CostFinderWindowController::displayResultsView(const Combinations& combinat
   showViewFromViewController(resultsView);
   storeCountChart_->setVisible(!storeCountChart_->bars().empty());
   leftOutLabel_->setVisible(!leftOutLabel_->text().isEmpty());
+  proofLabel_->setVisible(!proofLabel_->text().isEmpty());
   setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
@@ -637,8 +651,8 @@ void CostFinderWindowController::adjustSize(QWidget* newView) {
 
 void CostFinderWindowController::closeEvent(QCloseEvent* event) {
   if (isSearching()) {
-    // A search cannot be stopped from inside and the window owns what it works on: end the
-    // process at once, as cancelling does.
+    // Only the search of plans can be stopped, and the window owns what the search works on:
+    // end the process at once, as cancelling does.
     TerminateApplication();
   }
   QMainWindow::closeEvent(event);

@@ -60,6 +60,9 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   StoreCountChart* storeCountChart() const { return storeCountChart_; }
   // The items the last search left out, shown above the plans; hidden when none was.
   QLabel* leftOutLabel() const { return leftOutLabel_; }
+  // Above the plans of a search that was stopped before it proved them: what is known of them.
+  // Hidden for proven plans.
+  QLabel* proofLabel() const { return proofLabel_; }
   bool isSearching() const;
 
  public slots:
@@ -136,6 +139,7 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
 
   StoreCountChart* storeCountChart_;
   QLabel* leftOutLabel_;
+  QLabel* proofLabel_;
   bool unavailableToSkip = false;  // the last search failed for items it could leave out
   // The failures of the running search, shown when it ends with savedSettingsHint after them:
   // how to clear the saved settings that the search refused, or empty.

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "BrickLink/Currencies.h"
 #include "Formatting.h"
 #include "Logging.h"
 
@@ -39,6 +40,16 @@ void SearchRunner::start(SearchRequest request, CostFinderCallbacks callbacks) {
                               callbacks = std::move(callbacks)] { run(request, callbacks); });
 }
 
+void SearchRunner::stop() {
+  if (!running) {
+    return;
+  }
+  std::lock_guard<std::mutex> lock(costFinderMutex);
+  if (costFinder) {
+    costFinder->Stop();
+  }
+}
+
 void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& callbacks) {
   Combinations combinations;
   SearchExtrasFound extras;
@@ -52,10 +63,17 @@ void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& 
     return wrapped;
   };
   try {
-    costFinder.reset();
-    costFinder = CreateCostFinder(request.wantedListPath, request.preferences, marketplaceHost,
-                                  callbacks, SearchMethod::Bounded, ListLimits::Apply,
-                                  SearchExtras{request.byStores, request.skipUnavailable});
+    {
+      std::lock_guard<std::mutex> lock(costFinderMutex);
+      costFinder.reset();
+    }
+    auto created = CreateCostFinder(request.wantedListPath, request.preferences, marketplaceHost,
+                                    callbacks, SearchMethod::Bounded, ListLimits::Apply,
+                                    SearchExtras{request.byStores, request.skipUnavailable});
+    {
+      std::lock_guard<std::mutex> lock(costFinderMutex);
+      costFinder = std::move(created);
+    }
     costFinder->FindMinimumCostCombinations(request.threadCount);
     // What the search ran with becomes the user's settings, before the plans' prices are
     // written in the saved currency; settings that cannot make a plan are never kept for the
@@ -97,6 +115,30 @@ void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& 
                                      QString::fromStdString(left.reason));
     }
     extras.leftOut = request.skipUnavailable && !combinations.empty();
+    const SearchProof proof = costFinder->Proof();
+    if (!proof.proven && !combinations.empty()) {
+      const BrickLink::Currency& currency =
+          BrickLink::GetCurrencyByName(request.preferences.currency);
+      std::string text =
+          DescribeProof(proof, costFinder->GetCombinationData().front()->Cost(), currency);
+      // A stop ends the searches of the other numbers of stores too: their bars are no proof
+      // either.
+      std::vector<std::uint32_t> others;
+      for (const StoreCountCost& row : costFinder->GetStoreCountCosts()) {
+        if (!row.proven && row.stores != extras.stores) {
+          others.push_back(row.stores);
+        }
+      }
+      if (!others.empty()) {
+        text += "\nThe cheapest plans of ";
+        for (std::size_t index = 0; index < others.size(); ++index) {
+          text += (index == 0 ? "" : index + 1 == others.size() ? " and " : ", ") +
+                  std::to_string(others[index]);
+        }
+        text += " stores are not proven either.";
+      }
+      extras.proof = QString::fromStdString(text);
+    }
   } catch (const std::exception& exception) {
     // Nothing may leave the search thread; the user learns what went wrong.
     BOOST_LOG_TRIVIAL(error) << "The search failed: " << exception.what();

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -41,6 +42,9 @@ struct SearchExtrasFound {
   // settingsNotSaved tells.
   std::vector<RefusedSetting> refused;
   QString settingsNotSaved;
+  // For plans that a stop ended the search of before they were proven the cheapest: what is
+  // known of them, as the command line says it; empty when they are proven.
+  QString proof;
 };
 
 // Runs the main window's searches, one at a time, each on a thread of its own, and keeps the
@@ -63,6 +67,9 @@ class SearchRunner : public QObject {
   // Starts a search unless one is running. The previous search's cost finder goes first, so
   // its wrappers must no longer be in use.
   void start(SearchRequest request, CostFinderCallbacks callbacks);
+  // Ends the running search's search of plans early; it goes on to show the plans found so
+  // far (see ICostFinder::Stop). Nothing when no search runs.
+  void stop();
 
  signals:
   // The wanted list's lines left out on purpose, each described as "Line 4 (item 3001)
@@ -81,8 +88,10 @@ class SearchRunner : public QObject {
 
   const std::string marketplaceHost;
   // Written by the search thread while it runs, otherwise by the main thread; the two never
-  // overlap because a search starts only after the previous thread was joined.
+  // overlap because a search starts only after the previous thread was joined. Replaced under
+  // the mutex, which stop() takes to reach it from the main thread.
   std::unique_ptr<ICostFinder> costFinder;
+  std::mutex costFinderMutex;
   std::thread searchThread;
   bool running = false;  // main thread
 };

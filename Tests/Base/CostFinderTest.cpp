@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
@@ -209,7 +210,12 @@ class CostFinderTest : public ::testing::Test {
              recorded.lowTexts.push_back(update.Message());
            }
          },
-         [&recorded](const std::string& text) { recorded.statistics.push_back(text); }},
+         [&recorded](const std::string& text) { recorded.statistics.push_back(text); },
+         [this](const LiveBounds& bounds) {
+           if (onBounds) {
+             onBounds(bounds);
+           }
+         }},
         std::move(options));
     costFinder->FindMinimumCostCombinations(threads);
     return recorded;
@@ -219,6 +225,8 @@ class CostFinderTest : public ::testing::Test {
   std::unique_ptr<Testing::LiveMarketplace> marketplace;
   std::filesystem::path wantedListPath;
   std::unique_ptr<ICostFinder> costFinder;
+  // Hears the searches' bounds, on the search thread and the workers'.
+  std::function<void(const LiveBounds&)> onBounds;
 };
 
 TEST_F(CostFinderTest, StagesStatisticsAndResultsOfASearch) {
@@ -845,6 +853,55 @@ TEST_F(CostFinderTest, TheCostByNumberOfStoresEqualsASearchPerNumber) {
       }
     }
   }
+}
+
+// A stop keeps the plans found, says that they are not proven and gives a bound under the best
+// plan, as the time limit does; with the sweep, the numbers of stores searched after it stop
+// too. Asked for as soon as the search of plans starts, it cannot come after the search ended.
+TEST_F(CostFinderTest, AStopKeepsThePlansFoundWithAnHonestBound) {
+  std::mt19937 random(2024);
+  Serve(RandomWorld(random, 18, 8));
+  const double best = world.BruteForceCheapest(4, {BrickLink::Region::NorthAmerica,
+                                                   BrickLink::Region::Europe});
+  ASSERT_GT(best, 0.0);
+  std::mutex mutex;
+  std::vector<LiveBounds> reported;
+  onBounds = [&](const LiveBounds& bounds) {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (reported.empty()) {
+      costFinder->Stop();
+    }
+    reported.push_back(bounds);
+  };
+  SearchOptions options;
+  options.byStores = true;
+  const Recorded recorded = Search(4, {"North America", "Europe"}, options);
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  ASSERT_GE(reported.size(), 2u);
+  EXPECT_TRUE(reported.front().searching);
+  EXPECT_EQ(reported.front().text, "no plan found yet");
+  EXPECT_FALSE(reported.back().searching);
+  EXPECT_EQ(reported.back().text, "");
+
+  const auto& plans = costFinder->GetCombinationData();
+  ASSERT_FALSE(plans.empty());
+  const SearchProof proof = costFinder->Proof();
+  EXPECT_FALSE(proof.proven);
+  EXPECT_GT(proof.lowerBound, 0.0);
+  EXPECT_LE(proof.lowerBound, best + 1e-9);
+  EXPECT_GE(plans.front()->Cost(), best - 1e-9);
+  const std::vector<StoreCountCost> rows = costFinder->GetStoreCountCosts();
+  ASSERT_GE(rows.size(), 2u);
+  for (const StoreCountCost& row : rows) {
+    EXPECT_FALSE(row.proven) << row.stores << " stores";
+  }
+
+  // The next search of the same cost finder is not stopped by it.
+  onBounds = nullptr;
+  costFinder->FindMinimumCostCombinations(2);
+  EXPECT_TRUE(costFinder->Proof().proven);
+  ASSERT_FALSE(costFinder->GetCombinationData().empty());
+  EXPECT_NEAR(costFinder->GetCombinationData().front()->Cost(), best, 1e-9);
 }
 
 // Each reason a list cannot be bought names its items: none offered anywhere, none in the

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "ApplicationRelauncher.h"
+#include "CostFinder.h"
 #include "CostFinderStatusViewController.h"
 #include "ErrorHandler.h"
 #include "LogCapture.h"
@@ -45,6 +47,7 @@ class StatusViewTest : public QObject {
   void updatesArriveFromOtherThreadsInOrder();
   void progressBarsFollowTheUpdates();
   void failureLeavesTheLinesAndCallsTheHandler();
+  void stopIsOfferedWhileThePlansAreSearchedAndOnce();
   void relaunchStartsTheProgramAgain();
   void helpOpensTheShippedPage();
   void cancelRestartsTheProgramAtOnce();
@@ -132,6 +135,36 @@ void StatusViewTest::progressBarsFollowTheUpdates() {
   view->updateLowLevelStatus(StatusUpdate(StatusState::Succeeded));
   QTRY_COMPARE(Bar("lowLevelProgress")->value(), kScale);
   QVERIFY(log.Contains("info", "Operation completed successfully!"));
+}
+
+void StatusViewTest::stopIsOfferedWhileThePlansAreSearchedAndOnce() {
+  auto* stop = view->findChild<QPushButton*>(QStringLiteral("stopButton"));
+  QVERIFY(stop != nullptr);
+  QSignalSpy stopped(view.get(), &CostFinderStatusViewController::stopRequested);
+  view->prepareForStatusUpdates();
+  QVERIFY(!stop->isEnabled());
+  std::thread worker([this] {
+    view->updateSearchBounds({true, 12.3456, 11.9, "cheapest $12.35, none below $11.90"});
+  });
+  worker.join();
+  QTRY_VERIFY(stop->isEnabled());
+  QCOMPARE(Field("boundsStatus")->text(),
+           QStringLiteral("Search of plans: cheapest $12.35, none below $11.90"));
+  stop->click();
+  QCOMPARE(stopped.count(), 1);
+  QVERIFY(!stop->isEnabled());
+  // The workers keep reporting until they notice: the stop is not offered again.
+  view->updateSearchBounds({true, 12.0, 11.9, "cheapest $12.00, none below $11.90"});
+  QTRY_COMPARE(Field("boundsStatus")->text(),
+               QStringLiteral("Search of plans: cheapest $12.00, none below $11.90"));
+  QVERIFY(!stop->isEnabled());
+  // The next search offers it again once its plans are searched, and no longer after.
+  view->prepareForStatusUpdates();
+  QCOMPARE(Field("boundsStatus")->text(), QString());
+  view->updateSearchBounds({true, 13.0, 0.0, "cheapest $13.00"});
+  QTRY_VERIFY(stop->isEnabled());
+  view->updateSearchBounds({});
+  QTRY_VERIFY(!stop->isEnabled());
 }
 
 void StatusViewTest::failureLeavesTheLinesAndCallsTheHandler() {

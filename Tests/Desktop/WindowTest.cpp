@@ -19,6 +19,9 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <random>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "BrickLink/Countries.h"
@@ -180,6 +183,41 @@ std::vector<std::vector<std::uint32_t>> ShownStores(const CostFinderResultsViewC
   return plans;
 }
 
+// A world whose search of plans for 11 stores takes far longer than a test may wait: 400 stores
+// in the USA each offering a few of 24 parts, in small lots at prices that differ little, so
+// that no bound settles much at once. The wanted list is its second part.
+std::pair<std::string, std::string> SlowToSearchWorld() {
+  std::mt19937 random(31);
+  std::ostringstream world;
+  world << "{\"stores\": [";
+  for (std::uint32_t store = 0; store < 400; ++store) {
+    world << (store == 0 ? "" : ",") << "{\"id\": " << 1000 + store << ", \"name\": \"Store "
+          << store << "\", \"countryId\": \"US\"}";
+  }
+  world << "], \"priceGuides\": [";
+  std::ostringstream list;
+  list << "<INVENTORY>";
+  for (std::uint32_t item = 0; item < 24; ++item) {
+    world << (item == 0 ? "" : ",") << "{\"type\": \"P\", \"id\": \"" << 3001 + item
+          << "\", \"color\": 11, \"used\": [], \"new\": [";
+    bool first = true;
+    for (std::uint32_t store = 0; store < 400; ++store) {
+      if (random() % 10 == 0) {
+        world << (first ? "" : ",") << "{\"store\": " << 1000 + store
+              << ", \"quantity\": " << 1 + random() % 8
+              << ", \"price\": " << 1.0 + static_cast<double>(random() % 20000) / 10000.0 << "}";
+        first = false;
+      }
+    }
+    world << "]}";
+    list << "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>" << 3001 + item
+         << "</ITEMID><COLOR>11</COLOR><MINQTY>8</MINQTY><CONDITION>N</CONDITION></ITEM>";
+  }
+  world << "]}";
+  list << "</INVENTORY>";
+  return {world.str(), list.str()};
+}
+
 }  // namespace
 
 class WindowTest : public QObject {
@@ -201,6 +239,7 @@ class WindowTest : public QObject {
   void aRefusedSearchSavesNothingAndNamesTheSavedSetting();
   void skippedLinesAreNamedInTheStatusBar();
   void aCacheMendedDuringASearchIsToldAfterIt();
+  void stopShowsThePlansFoundSoFarAsNotProven();
 };
 
 void WindowTest::firstStartOnAFreshDatabase() {
@@ -881,6 +920,42 @@ void WindowTest::aCacheMendedDuringASearchIsToldAfterIt() {
   }
   QVERIFY2(alerts.filter(QStringLiteral("was damaged (file is not a database)")).size() == 1,
            qPrintable(alerts.join(QLatin1Char('|'))));
+}
+
+void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
+  const auto [world, wanted] = SlowToSearchWorld();
+  Testing::LiveMarketplace marketplace(world);
+  const FreshCache cache;
+  const Testing::TemporaryDirectory files;
+  const auto list = files.WriteFile("list.xml", wanted);
+  CostFinderWindowController window(marketplace.Host());
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  auto* stop = Control<QPushButton>(*window.statusViewController(), "stopButton");
+  QVERIFY(!stop->isEnabled());
+  ChooseWantedList(window, QString::fromStdString(list.string()));
+  Control<QComboBox>(window, "storesPerCombination")->setCurrentText(QStringLiteral("11"));
+  Control<QPushButton>(window, "findCombinations")->click();
+  // Not while the pages come: only the search of plans can stop.
+  QVERIFY(!stop->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(stop->isEnabled(), 120000);
+  QVERIFY(Control<QPushButton>(*window.statusViewController(), "cancelButton")->isEnabled());
+  stop->click();
+  QVERIFY(!stop->isEnabled());
+  QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr &&
+                               window.currentViewController() == window.resultsViewController(),
+                           60000);
+  const Combinations& shown = window.resultsViewController()->combinations();
+  QVERIFY(!shown.empty());
+  QVERIFY(window.proofLabel()->isVisible());
+  const QString proof = window.proofLabel()->text();
+  QVERIFY2(proof.startsWith(QStringLiteral("Stopped after ")), qPrintable(proof));
+  QVERIFY2(proof.contains(QStringLiteral(" s: not proven. The cheapest plan found costs ") +
+                          shown.front()->minimumCost() + QStringLiteral("; no plan costs less "
+                                                                        "than ")),
+           qPrintable(proof));
+  QVERIFY(ControlsEnabled(window));
+  QVERIFY(!stop->isEnabled());
 }
 
 QTEST_MAIN(WindowTest)
