@@ -13,7 +13,7 @@ namespace {
 
 // Subgradient steps at the root and at every other node.
 constexpr int kRootIterations = 250;
-constexpr int kNodeIterations = 16;
+constexpr int kNodeIterations = 32;
 // Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
 constexpr int kRootCoverIterations = 40;
 constexpr int kNodeCoverIterations = 4;
