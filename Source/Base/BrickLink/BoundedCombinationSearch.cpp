@@ -27,10 +27,15 @@
 //   forced inclusion already lifts the bound above the threshold is dropped for the whole
 //   subtree.
 // - Coverage: every missing item must be completed by the r candidates offering most of it.
+// - Per child of a missing item: the Lagrangian bound with that candidate in, plus what the
+//   items it leaves missing still cost: some other candidate must offer each of them, and with
+//   two stores to go a single one must complete them all. A candidate whose bound passes the
+//   threshold is dropped from every child, and children come by value, best first.
 // - Purchases only move back as stores join: a store that buys nothing next to C buys nothing
 //   next to any larger set. Such a candidate is dropped, and a node where a chosen store buys
-//   nothing is cut, as its plans are those of sets without that store. Required stores are
-//   chosen at the root and exempt.
+//   nothing is cut, as its plans are those of sets without that store; so is a candidate that
+//   would leave a chosen store buying nothing (a store buys an item while fewer units than
+//   wanted come before its cheapest lot). Required stores are chosen at the root and exempt.
 //
 // Before the tree, a greedy choice improved by swapping stores gives the threshold a tight
 // start. Progress counts k-store combinations: a node stands for C(|candidates|, r) of them,

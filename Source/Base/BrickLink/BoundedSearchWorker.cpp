@@ -986,7 +986,8 @@ void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_
       level.order[count++] = position;
     }
   }
-  // The most promising first: their plans make the threshold tight for the others.
+  // The most promising first, by value: their plans make the threshold tight for the others.
+  // (By the children's bounds instead, the one-item table took three times the nodes.)
   std::sort(level.order.begin(), level.order.begin() + count,
             [&](std::uint32_t first, std::uint32_t second) {
               return level.bestValues[first] != level.bestValues[second]
