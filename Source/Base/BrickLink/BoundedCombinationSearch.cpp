@@ -126,8 +126,8 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
   ProgressMeter meter(progress, boundsCallback, plans, total);
   std::atomic<bool> stopped{false};
   std::atomic<std::uint64_t> nodesVisited{0};
-  const Shared shared{items, consolidatedLotData, table,    binomials, k,         rules,
-                      plans, meter,               deadline, nodeLimit, stopRequest, stopped, nodesVisited};
+  Shared shared{items, consolidatedLotData, table,    binomials, k,         rules,
+                plans, meter,               deadline, nodeLimit, stopRequest, stopped, nodesVisited};
 
   if (table.itemCount == 0) {
     // Nothing is wanted: every combination buys nothing, one plan of the required stores.
@@ -167,6 +167,7 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
     pool.Push(std::move(task));
   }
   meter.Watch(&pool);
+  shared.pool = &pool;
 
   std::vector<std::unique_ptr<Worker>> workers;
   std::vector<std::exception_ptr> failures(workerCount);

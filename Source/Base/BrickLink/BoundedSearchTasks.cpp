@@ -10,6 +10,7 @@ void TaskPool::Push(Task&& task) {
     std::lock_guard<std::mutex> lock(mutex);
     openBounds.push_back(task.bound);
     queue.push_back(tasks.size());
+    queued.store(queue.size(), std::memory_order_relaxed);
     tasks.push_back(std::move(task));
   }
   changed.notify_one();
@@ -26,6 +27,7 @@ bool TaskPool::Pop(Task& task, std::size_t& identity) {
   }
   identity = queue.front();
   queue.pop_front();
+  queued.store(queue.size(), std::memory_order_relaxed);
   // Tasks are explored once: the pool's copy is no longer needed.
   task = std::move(tasks[identity]);
   ++busy;

@@ -41,7 +41,9 @@ class TaskPool {
   void Abandon();
 
   // Whether a worker waits for work: then a busy one should split off what it can.
-  bool Hungry() const { return waiting.load(std::memory_order_relaxed) != 0; }
+  bool Hungry() const {
+    return waiting.load(std::memory_order_relaxed) > queued.load(std::memory_order_relaxed);
+  }
   // The least bound of the tasks not finished; infinite when none is left.
   double OpenBound();
 
@@ -53,6 +55,7 @@ class TaskPool {
   std::vector<double> openBounds;  // per identity, infinite once finished
   std::uint32_t busy = 0;
   std::atomic<std::uint32_t> waiting{0};
+  std::atomic<std::size_t> queued{0};
   bool abandoned = false;
 };
 

@@ -17,6 +17,9 @@ constexpr int kNodeIterations = 32;
 // Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
 constexpr int kRootCoverIterations = 40;
 constexpr int kNodeCoverIterations = 4;
+// A waiting worker is handed the rest of a busy one's children only where they still have this
+// many stores to choose: below, they are over before another worker could take them up.
+constexpr std::uint32_t kLeastStoresToShare = 3;
 // Nodes a worker visits between two looks at the clock for progress.
 constexpr std::uint32_t kNodesPerProgressCheck = 256;
 
@@ -995,6 +998,19 @@ void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_
                          : first < second;
             });
   for (std::uint32_t child = 0; child < count; ++child) {
+    if (ShouldShare(r, count - child)) {
+      // The rest of the children are the node with the candidates not dropped yet.
+      std::vector<std::uint32_t> rest;
+      for (std::uint32_t other = 0; other < level.candidateCount; ++other) {
+        if (level.dropped[other] == 0) {
+          rest.push_back(level.candidates[other]);
+        }
+      }
+      const double combinations = shared.binomials(remaining, r);
+      Share(level, std::move(rest), combinations);
+      handedOn += combinations;
+      return;
+    }
     const std::uint32_t position = level.order[child];
     const std::uint32_t store = level.candidates[position];
     level.dropped[position] = 1;
@@ -1196,6 +1212,16 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
     if (Exceeds(cost - window(child), shared.plans.Threshold())) {
       return;
     }
+    if (ShouldShare(r, count - child)) {
+      std::vector<std::uint32_t> rest;
+      for (std::uint32_t index = child; index < count; ++index) {
+        rest.push_back(level.candidates[level.order[index]]);
+      }
+      const double combinations = shared.binomials(count - child, r);
+      Share(level, std::move(rest), combinations);
+      handedOn += combinations;
+      return;
+    }
     const std::uint32_t store = level.candidates[level.order[child]];
     const std::uint32_t remaining = count - child - 1;
     const double combinations = shared.binomials(remaining, r - 1);
@@ -1209,6 +1235,17 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
     handedOn += combinations;
     Descend(depth + 1, combinations);
   }
+}
+
+bool Worker::ShouldShare(std::uint32_t r, std::uint32_t siblingsLeft) const {
+  return shared.pool != nullptr && r >= kLeastStoresToShare && siblingsLeft >= 2 &&
+         shared.pool->Hungry();
+}
+
+void Worker::Share(const Level& level, std::vector<std::uint32_t>&& candidates,
+                   double combinations) {
+  shared.pool->Push(
+      Task{level.chosen, std::move(candidates), level.multipliers, combinations, level.bound});
 }
 
 void Worker::Descend(std::uint32_t depth, double combinations) {

@@ -86,6 +86,8 @@ struct Shared {
   const std::atomic<bool>* stopRequest;
   std::atomic<bool>& stopped;
   std::atomic<std::uint64_t>& nodesVisited;
+  // Where workers share subtrees; none while the shallow levels are being split.
+  TaskPool* pool = nullptr;
 };
 
 // Explores subtrees of the search, one at a time, on one thread; several workers share the
@@ -217,6 +219,11 @@ class Worker {
   inline void BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r, double cost,
                               double& handedOn);
   inline void Descend(std::uint32_t depth, double combinations);
+  // Whether a worker waits for work while this one still has siblings to explore at a depth
+  // where they are worth a task: then the rest of them go to the pool.
+  inline bool ShouldShare(std::uint32_t r, std::uint32_t siblingsLeft) const;
+  inline void Share(const Level& level, std::vector<std::uint32_t>&& candidates,
+                    double combinations);
 
   const Shared& shared;
   const SearchTable& table;
