@@ -436,8 +436,10 @@ IncludedItem FamilyLine(std::size_t index, std::uint32_t quantity, char conditio
 // Every third line wanted used, so that both conditions' lots count for it.
 char FamilyCondition(std::size_t index) { return index % 3 == 0 ? 'U' : 'N'; }
 
-// In the dense family, three lines in ten want more than most single lots hold.
+// In the dense family, three lines in ten want more than any single lot holds.
 bool IsLargeDenseLine(std::size_t index) { return index % 10 < 3; }
+constexpr std::uint32_t kLargeDenseWant = 138;
+bool IsLargeDenseQuantity(std::uint32_t wanted) { return wanted >= kLargeDenseWant; }
 
 std::vector<IncludedItem> DrawWantedList(Random& random, WorldFamily family, std::size_t lines) {
   std::vector<IncludedItem> list;
@@ -454,7 +456,7 @@ std::vector<IncludedItem> DrawWantedList(Random& random, WorldFamily family, std
         break;
       case WorldFamily::Dense: {
         const std::uint64_t quantity =
-            IsLargeDenseLine(index) ? random.Between(138, 369) : random.Between(1, 30);
+            IsLargeDenseLine(index) ? random.Between(kLargeDenseWant, 369) : random.Between(1, 30);
         list.push_back(
             FamilyLine(index, static_cast<std::uint32_t>(quantity), FamilyCondition(index)));
         break;
@@ -488,13 +490,15 @@ std::uint32_t UniformLotQuantity(Random& random) {
   return static_cast<std::uint32_t>(quantity);
 }
 
-// Mostly below the large lines' 138 to 369 pieces: 70 % of 1 to 40, 25 % of 41 to 120, 5 % of
-// 121 to 400.
-std::uint32_t DenseLotQuantity(Random& random) {
+// A large line's lots are each smaller than its want, so that only two to four stores'
+// lots together fill it, yet big enough (30 to 250 pieces, many above 100) that four stores
+// can fill every large line at once, as they do for a real dense list.
+std::uint32_t DenseLotQuantity(Random& random, std::uint32_t wanted) {
+  if (IsLargeDenseQuantity(wanted)) {
+    return static_cast<std::uint32_t>(random.Between(30, std::min<std::uint32_t>(250, wanted - 1)));
+  }
   const double draw = random.Uniform();
-  const std::uint64_t quantity = draw < 0.7    ? random.Between(1, 40)
-                                 : draw < 0.95 ? random.Between(41, 120)
-                                               : random.Between(121, 400);
+  const std::uint64_t quantity = draw < 0.7 ? random.Between(1, 40) : random.Between(41, 120);
   return static_cast<std::uint32_t>(quantity);
 }
 
@@ -505,7 +509,9 @@ std::vector<WorldPriceGuide> OfferedGuides(Random& random, const std::vector<Inc
   for (const IncludedItem& line : list) {
     WorldPriceGuide guide = FamilyGuide(line);
     const double value = LogUniform(random, 0.02, 8.0);
-    const double share = dense ? 0.25 + random.Uniform() * 0.35 : 0.1 + random.Uniform() * 0.8;
+    // Dense items are offered by half to nine tenths of the stores: fewer, and no four stores
+    // would both carry all sixty lines and hold enough of the large ones.
+    const double share = dense ? 0.5 + random.Uniform() * 0.4 : 0.1 + random.Uniform() * 0.8;
     const auto offering = std::max<std::size_t>(
         1, static_cast<std::size_t>(std::llround(share * static_cast<double>(stores.size()))));
     for (const std::size_t index : ChooseStores(random, stores.size(), offering)) {
@@ -513,7 +519,7 @@ std::vector<WorldPriceGuide> OfferedGuides(Random& random, const std::vector<Inc
       const int lots = dense && random.Chance(0.15) ? 2 : 1;
       for (int lot = 0; lot < lots; ++lot) {
         const std::uint32_t quantity =
-            dense ? DenseLotQuantity(random) : UniformLotQuantity(random);
+            dense ? DenseLotQuantity(random, line.quantity) : UniformLotQuantity(random);
         (used ? guide.usedLots : guide.newLots)
             .push_back(
                 {stores[index].id, quantity, RoundPrice(value * (0.6 + random.Uniform() * 1.2))});

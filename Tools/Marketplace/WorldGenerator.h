@@ -47,9 +47,10 @@ enum class WorldFamily {
   // One item, 900 wanted, stores all in the USA holding one lot each of 1 to 899 pieces at
   // $0.10 to $2.00 in whole cents: a plan is a set of lots that adds up to 900.
   OneItem,
-  // Every item offered by a quarter to three fifths of the stores; three lines in ten want 138
-  // to 369 pieces, which lots mostly smaller than that fill only several together; three fifths
-  // of the stores in North America and Europe (905 of 1500 left at the usual sizes).
+  // Every item offered by half to nine tenths of the stores; three lines in ten want 138 to 369
+  // pieces, and each of their lots holds 30 to 250 but less than its line wants, so that two to
+  // four stores fill a large line together and four can fill the list; three fifths of the
+  // stores in North America and Europe (905 of 1500 left at the usual sizes).
   Dense,
   // The store-sizes world (see storeSizes) with the benchmarks' list of 60 common parts; with
   // the usual sizes, the world that the benchmarks have always measured.

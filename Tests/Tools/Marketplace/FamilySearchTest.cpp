@@ -38,14 +38,7 @@ TEST_P(FamilySearchTest, BoundedSearchFindsTheOraclesCostsRankByRank) {
     options.stores = GetParam() == WorldFamily::OneItem ? 8 + seed % 7 : 12 + seed % 10;
     options.wantedLots = 3 + seed % 6;
     options.items = options.wantedLots + 4;
-    std::vector<IncludedItem> list = FamilyWantedList(options);
-    if (GetParam() == WorldFamily::Dense) {
-      // A small world's few stores cannot fill 138 to 369 pieces within five of them; an
-      // eighth of that still takes several of its lots together.
-      for (IncludedItem& line : list) {
-        line.quantity = std::max(1U, line.quantity / 8);
-      }
-    }
+    const std::vector<IncludedItem> list = FamilyWantedList(options);
     const WorldTable world =
         BuildWorldTable(GenerateWorld(options), list, FamilyRegions(), FamilyTerms(GetParam()));
     const auto& table = *world.table;
