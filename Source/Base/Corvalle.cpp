@@ -8,10 +8,6 @@
 
 namespace Corvalle {
 
-namespace {
-constexpr char kItemTypeLetters[] = {'S', 'P', 'M', 'B', 'G', 'C', 'I', 'O'};
-}
-
 Item::Item(ItemType type_, std::string id_, std::string name_, std::uint32_t colorId,
            Condition condition_, std::uint32_t quantity_, std::uint32_t quantityFilled_,
            double maximumPrice_)
@@ -55,12 +51,12 @@ bool operator==(const Item& first, const Item& second) {
 
 char ToCharacter(ItemType type) {
   const auto index = static_cast<std::uint32_t>(type);
-  CORVALLE_ASSERT(index < sizeof(kItemTypeLetters));
+  CORVALLE_ASSERT(index < sizeof(kItemTypeLetters) - 1);
   return kItemTypeLetters[index];
 }
 
 ItemType ToItemType(char letter) {
-  for (std::uint32_t index = 0; index < sizeof(kItemTypeLetters); ++index) {
+  for (std::uint32_t index = 0; index < sizeof(kItemTypeLetters) - 1; ++index) {
     if (kItemTypeLetters[index] == letter) {
       return static_cast<ItemType>(index);
     }

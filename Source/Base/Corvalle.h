@@ -77,6 +77,8 @@ class Item {
 
 // The letter of one of the eight real types; any other value is a broken invariant.
 char ToCharacter(ItemType type);
+// The letters of the item types, in the order of ItemType: the marketplace's names for them.
+inline constexpr char kItemTypeLetters[] = "SPMBGCIO";
 // The type of an upper-case letter; throws std::invalid_argument "Unknown item type: X".
 ItemType ToItemType(char letter);
 // "New" for New, "Used" for anything else.

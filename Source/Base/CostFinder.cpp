@@ -1,5 +1,6 @@
-// A search runs in the stages it announces, each as "stage i of 10", after the colours, which
-// come first and unnumbered (their failure is no reason to stop):
+// A search runs in nine stages, each announced as "i of 10" so that the tenth step, the
+// search's success, fills the bar; the colours come first and unnumbered (their failure is no
+// reason to stop):
 //   1 the wanted list          4 store metadata          7 the combination search
 //   2 price guides             5 pruning                 8 costs
 //   3 the item-by-store table  6 the fewest stores       9 the plans of the cheapest
@@ -80,8 +81,20 @@ class CostFinder final : public ICostFinder {
   const std::vector<RefusedSetting>& RefusedSettings() const override;
 
  private:
-  // False when the search ended early; the failure has then been reported.
+  // False when the search ended early; the failure has then been reported. Runs the stages
+  // below in order; each that returns false or nothing has reported why the search ends.
   bool RunSearch(std::uint32_t threadCount);
+  void ForgetLastSearch();
+  bool CheckSearchOptions();
+  void RetrieveColors();
+  bool ReadWantedList();              // stage 1
+  bool RetrievePriceGuides();         // stage 2
+  bool BuildTable();                  // stage 3, the stores to avoid left out
+  bool RetrieveStoreMetadata();       // stage 4
+  bool PruneStores();                 // stage 5
+  std::optional<std::uint32_t> FindMinimumStores();  // stage 6
+  // Stage 7; stages 8 and 9 follow in SearchPlans.
+  void SearchCombinations(std::uint32_t minimumStores, std::uint32_t threadCount);
   // Lowers k to the table's store count and makes a minimum cost finder for the table.
   void UseTable(std::shared_ptr<const BrickLink::ConsolidatedLotData> table);
   // The failure text of options that cannot make a plan before anything is read, or empty.
@@ -246,6 +259,24 @@ void CostFinder::FindMinimumCostCombinations(std::uint32_t threadCount) {
 }
 
 bool CostFinder::RunSearch(std::uint32_t threadCount) {
+  ForgetLastSearch();
+  if (!CheckSearchOptions()) {
+    return false;
+  }
+  RetrieveColors();
+  if (!ReadWantedList() || !RetrievePriceGuides() || !BuildTable() || !RetrieveStoreMetadata() ||
+      !PruneStores()) {
+    return false;
+  }
+  const std::optional<std::uint32_t> minimumStores = FindMinimumStores();
+  if (!minimumStores) {
+    return false;
+  }
+  SearchCombinations(*minimumStores, threadCount);
+  return true;
+}
+
+void CostFinder::ForgetLastSearch() {
   combinationData.clear();
   storeCountCosts.clear();
   storeCountPlans.clear();
@@ -253,14 +284,19 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   proof = {};
   stopRequested.store(false);
   refusedSettings.clear();
+}
+
+bool CostFinder::CheckSearchOptions() {
   if (const std::string problem = CheckOptions(); !problem.empty()) {
     highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Checking the search options..."));
     Abort(problem);
     return false;
   }
+  return true;
+}
 
-  // Colours: without them names read "[Error retrieving color name]", which is no reason to
-  // stop.
+void CostFinder::RetrieveColors() {
+  // Without colours names read "[Error retrieving color name]", which is no reason to stop.
   highLevelStatusCallback(StatusUpdate(StatusState::Idle, "Retrieving color data..."));
   Low(StatusUpdate(StatusState::InProgress));
   try {
@@ -268,8 +304,9 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
   } catch (const std::exception& error) {
     BOOST_LOG_TRIVIAL(error) << "Ignoring the failed colour retrieval: " << error.what();
   }
+}
 
-  // Stage 1: the wanted list.
+bool CostFinder::ReadWantedList() {
   High(1, "Parsing wanted list \"" + wantedListPath + "\"...");
   if (!wantedList->ReadItems(wantedListPath.c_str())) {
     // The reason on a line of its own: the user has to find the line to mend in the file.
@@ -285,14 +322,14 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
           (options.listLimits == ListLimits::Apply ? " still to fill." : "."));
     return false;
   }
-  const std::vector<Item>& items = wantedList->Items();
-
   // A list of two pieces never needs three stores, unless stores to keep take the places.
   storesPerCombination =
       std::max(std::min(storesPerCombination, wantedList->TotalQuantity()),
                static_cast<std::uint32_t>(options.requiredStores.size()));
+  return true;
+}
 
-  // Stage 2: price guides.
+bool CostFinder::RetrievePriceGuides() {
   High(2, "Retrieving price guide data...");
   if (!wantedList->RetrievePriceGuides(
           [this](RetrieverStatus status) { HandleRetrieverStatus(status); })) {
@@ -303,12 +340,14 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
   Low(StatusUpdate(StatusState::Succeeded));
+  return true;
+}
 
-  // Stage 3: the item-by-store table.
+bool CostFinder::BuildTable() {
   High(3, "Consolidating lot data...");
   Low(StatusUpdate(StatusState::InProgress));
   std::shared_ptr<const BrickLink::ConsolidatedLotData> consolidated =
-      lotDataConsolidator->ConsolidateLotData(items);
+      lotDataConsolidator->ConsolidateLotData(wantedList->Items());
   if (!options.excludedStores.empty()) {
     consolidated = WithoutExcludedStores(*consolidated);
   }
@@ -321,24 +360,32 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     Abort(missing);
     return false;
   }
+  return true;
+}
 
-  // Stage 4: store names and countries.
-  High(4, "Retrieving metadata for " + FormatCount(consolidated->StoreCount()) + " stores...");
+bool CostFinder::RetrieveStoreMetadata() {
+  High(4, "Retrieving metadata for " + FormatCount(table->StoreCount()) + " stores...");
   try {
     storeMetadataPopulator->PopulateStoreMetadata(
-        *consolidated, [this](double progress) { HandleProgress(progress); });
+        *table, [this](double progress) { HandleProgress(progress); });
   } catch (const std::runtime_error& error) {
     BOOST_LOG_TRIVIAL(error) << error.what();
     // The populator names the store and why its page failed.
     Abort(std::string(error.what()) + "\nPlease try again.");
     return false;
   }
+  return true;
+}
 
-  // Stage 5: pruning.
+bool CostFinder::PruneStores() {
   High(5, "Pruning stores...");
   ReportOptions();
+  // The table of every region, against which the pruned one tells which items the accepted
+  // regions cannot supply.
+  const std::shared_ptr<const BrickLink::ConsolidatedLotData> everywhere = table;
+  const std::vector<Item>& items = wantedList->Items();
   validator = BrickLink::CreateStoreCombinationValidator(items);
-  UseTable(consolidated);
+  UseTable(everywhere);
   ReportPossibleCombinations("Maximum possible combinations: ", "Possibly too many combinations!");
 
   Low(StatusUpdate(StatusState::InProgress,
@@ -353,7 +400,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     return false;
   }
 
-  if (!HandleUnavailableItems(*consolidated)) {
+  if (!HandleUnavailableItems(*everywhere)) {
     return false;
   }
 
@@ -368,8 +415,10 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
         "combination.");
     return false;
   }
+  return true;
+}
 
-  // Stage 6: the fewest stores that can supply the list.
+std::optional<std::uint32_t> CostFinder::FindMinimumStores() {
   High(6, "Finding minimum stores required...");
   Low(StatusUpdate(StatusState::InProgress));
   const std::uint32_t minimumStores = minimumCostFinder->FindMinimumStoresRequired();
@@ -378,7 +427,7 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     Abort(
         "No possible combinations.\nTry removing rare parts from the wanted list or selecting "
         "more regions to ship from.");
-    return false;
+    return std::nullopt;
   }
   if (minimumStores > storesPerCombination) {
     const std::uint32_t more = minimumStores - requestedStores;
@@ -386,10 +435,12 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
           " stores: " + FormatCount(more) + " more than the " + FormatCount(requestedStores) +
           " allowed.\nAllow more stores per combination, or "
           "select more regions to ship from.");
-    return false;
+    return std::nullopt;
   }
+  return minimumStores;
+}
 
-  // Stage 7: the valid combinations, or with the bounded search the cheapest ones only.
+void CostFinder::SearchCombinations(std::uint32_t minimumStores, std::uint32_t threadCount) {
   Low(StatusUpdate(StatusState::InProgress));
   High(7, "Finding valid combinations of " + std::to_string(storesPerCombination) + " out of " +
               std::to_string(table->StoreCount()) + " stores (" + PossibleCombinationsText() +
@@ -420,7 +471,6 @@ bool CostFinder::RunSearch(std::uint32_t threadCount) {
     Statistic("Search stopped after " + FormatCount(static_cast<std::uint64_t>(proof.seconds)) +
               " s, not proven; lower bound: " + std::to_string(proof.lowerBound));
   }
-  return true;
 }
 
 SearchProof CostFinder::SearchPlans(

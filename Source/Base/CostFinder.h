@@ -84,7 +84,9 @@ class ICostFinder {
   ICostFinder& operator=(const ICostFinder&) = delete;
 
   // Runs the whole search once with threadCount worker threads for the combination stage.
-  // Never throws: an unexpected failure ends the search as a failed high-level update.
+  // A std::exception raised inside the search ends it as a failed high-level update instead of
+  // leaving the call; any other exception, and one thrown by a callback while that failure is
+  // reported, does leave it.
   virtual void FindMinimumCostCombinations(std::uint32_t threadCount) = 0;
   // The plans, cheapest first, at most 25, all different; empty when the search failed or
   // found nothing. Valid until the cost finder is destroyed.

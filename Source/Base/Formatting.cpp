@@ -1,6 +1,7 @@
 #include "Formatting.h"
 
 #include <boost/log/trivial.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -233,6 +234,25 @@ std::optional<std::uint32_t> ParseDecimalNumber(std::string_view text) {
     return std::nullopt;
   }
   return value;
+}
+
+std::optional<std::vector<std::uint32_t>> ParseNumberList(std::string_view text) {
+  std::vector<std::uint32_t> numbers;
+  if (text.empty()) {
+    return numbers;
+  }
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    const std::optional<std::uint32_t> number = ParseDecimalNumber(text.substr(start, end - start));
+    if (!number) {
+      return std::nullopt;
+    }
+    numbers.push_back(*number);
+    if (end == text.size()) {
+      return numbers;
+    }
+    start = end + 1;
+  }
 }
 
 }  // namespace Utilities

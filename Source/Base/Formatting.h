@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Utilities {
 
@@ -41,5 +42,11 @@ std::string FormatTimeRemaining(std::uint64_t secondsRemaining);
 // for an empty text or a number beyond 32 bits; the marketplace's numbers (stores, wanted
 // lists) fit in 32 bits, and cutting a larger one down would name another.
 std::optional<std::uint32_t> ParseDecimalNumber(std::string_view text);
+
+// Numbers as ParseDecimalNumber reads them, separated by single commas, in their order and
+// repeats kept: how the program stores a list of store numbers. An empty text is an empty list;
+// an empty entry (a leading, doubled or trailing comma) or any other text is nothing, since a
+// list misread would name the wrong stores.
+std::optional<std::vector<std::uint32_t>> ParseNumberList(std::string_view text);
 
 }  // namespace Utilities

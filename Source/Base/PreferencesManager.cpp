@@ -51,19 +51,14 @@ std::vector<std::string> WithoutRepeats(const std::vector<std::string>& names) {
 
 // A stored store list: store numbers separated by commas, or nothing.
 std::optional<std::vector<std::uint32_t>> ParseStores(const std::string& text) {
-  std::vector<std::uint32_t> stores;
-  if (text.empty()) {
-    return stores;
+  const std::optional<std::vector<std::uint32_t>> listed = Utilities::ParseNumberList(text);
+  if (!listed) {
+    return std::nullopt;
   }
-  std::vector<std::string> parts;
-  boost::algorithm::split(parts, text, [](char c) { return c == ','; });
-  for (const std::string& part : parts) {
-    const std::optional<std::uint32_t> id = Utilities::ParseDecimalNumber(part);
-    if (!id) {
-      return std::nullopt;
-    }
-    if (std::find(stores.begin(), stores.end(), *id) == stores.end()) {
-      stores.push_back(*id);
+  std::vector<std::uint32_t> stores;
+  for (const std::uint32_t id : *listed) {
+    if (std::find(stores.begin(), stores.end(), id) == stores.end()) {
+      stores.push_back(id);
     }
   }
   return stores;
@@ -256,6 +251,13 @@ std::unique_ptr<IPreferencesManager> CreatePreferencesManager() {
   return cache.Run([&cache](Sqlite::IMutableDatabase&) -> std::unique_ptr<IPreferencesManager> {
     return std::make_unique<PreferencesManager>(cache.Connection());
   });
+}
+
+void ChangeSavedPreferences(const std::function<void(Preferences&)>& change) {
+  const auto manager = CreatePreferencesManager();
+  Preferences preferences = manager->GetPreferences();
+  change(preferences);
+  manager->SetPreferences(preferences);
 }
 
 }  // namespace Corvalle

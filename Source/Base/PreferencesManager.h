@@ -7,6 +7,7 @@
 // every manager created later.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,8 +70,8 @@ class PreferencesManager : public IPreferencesManager {
   // from 1 to 11, a country or currency the tables do not know, a region list with an empty or
   // unknown name, a shipping amount that is not a number from 0 to kMostShipping, a store list
   // that is not comma-separated store numbers) is replaced by its first-start value, with a
-  // warning; the next SetPreferences writes it over. A row that is missing, as in a file of an
-  // older version, reads the first-start value without a warning. A read that fails (a lock
+  // warning; the next SetPreferences writes it over. A missing row reads the first-start value
+  // without a warning: a file need not hold every setting, and one missing is no damage. A read that fails (a lock
   // held past the busy timeout, a damaged file) throws std::runtime_error with SQLite's text and
   // writes nothing: it is never taken for a fresh database or a missing row.
   explicit PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase> database_);
@@ -97,5 +98,10 @@ class PreferencesManager : public IPreferencesManager {
 // Opens the database file (Sqlite::GetDatabasePath()) and returns a manager on it. Throws
 // std::runtime_error with SQLite's text when the database cannot be opened.
 std::unique_ptr<IPreferencesManager> CreatePreferencesManager();
+
+// Reads the saved preferences, lets change edit them and saves them, on a manager of its own:
+// a change of one setting, such as a store list, then keeps every other setting as saved
+// rather than as a window shows it. Throws as CreatePreferencesManager and SetPreferences do.
+void ChangeSavedPreferences(const std::function<void(Preferences&)>& change);
 
 }  // namespace Corvalle

@@ -10,6 +10,7 @@
 
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
+#include "BrickLink/StoreInformation.h"
 #include "CostFinder.h"
 #include "Formatting.h"
 #include "PlanExport.h"
@@ -94,7 +95,7 @@ std::string ApplyOptions(const FindOptions& options, Preferences& preferences) {
       if (text == "none") {
         continue;
       }
-      const std::optional<std::uint32_t> id = Utilities::ParseDecimalNumber(text);
+      const std::optional<std::uint32_t> id = BrickLink::ParseStoreNumber(text);
       if (!id) {
         return "Not a store number: \"" + text +
                "\". Give the number of the store's page "

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "Alert.h"
 #include "CombinationOutlineModel.h"
 #include "HelpPage.h"
 #include "Logging.h"
@@ -310,16 +311,15 @@ void CostFinderResultsViewController::exportPlan(const QModelIndex& row) {
 
 void CostFinderResultsViewController::setStoreAlwaysIncluded(std::uint32_t storeId, bool included) {
   try {
-    const auto manager = CreatePreferencesManager();
-    Preferences preferences = manager->GetPreferences();
-    std::vector<std::uint32_t>& kept = preferences.requiredStores;
-    std::erase(kept, storeId);
-    if (included) {
-      kept.push_back(storeId);
-      // No plan can both avoid and keep a store; the latest choice wins.
-      std::erase(preferences.excludedStores, storeId);
-    }
-    manager->SetPreferences(preferences);
+    ChangeSavedPreferences([&](Preferences& preferences) {
+      std::vector<std::uint32_t>& kept = preferences.requiredStores;
+      std::erase(kept, storeId);
+      if (included) {
+        kept.push_back(storeId);
+        // No plan can both avoid and keep a store; the latest choice wins.
+        std::erase(preferences.excludedStores, storeId);
+      }
+    });
   } catch (const std::exception& exception) {
     BOOST_LOG_TRIVIAL(error) << "Unable to save the stores to keep: " << exception.what();
     showAlert(QStringLiteral("saveAlert"),
@@ -335,16 +335,7 @@ void CostFinderResultsViewController::updateExportPlanButton() {
 
 void CostFinderResultsViewController::showAlert(const QString& name, const QString& text,
                                                 const QString& informativeText) {
-  auto* alert = new QMessageBox(this);
-  alert->setObjectName(name);
-  // Folder names and failure texts are shown as they are.
-  alert->setTextFormat(Qt::PlainText);
-  alert->setText(text);
-  alert->setInformativeText(informativeText);
-  alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-  alert->setWindowModality(Qt::WindowModal);
-  alert->setAttribute(Qt::WA_DeleteOnClose);
-  alert->open();
+  CreateAlert(this, name, text, informativeText)->open();
 }
 
 }  // namespace Corvalle::Desktop

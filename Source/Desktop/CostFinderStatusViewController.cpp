@@ -14,6 +14,7 @@
 #include "ErrorHandler.h"
 #include "HelpPage.h"
 #include "Logging.h"
+#include "MainThread.h"
 #include "StatusUpdate.h"
 
 namespace Corvalle::Desktop {
@@ -38,12 +39,6 @@ QLabel* CreateTextField(const QString& name, QWidget* parent) {
   field->setTextInteractionFlags(Qt::TextSelectableByMouse);
   field->setMinimumWidth(200);
   return field;
-}
-
-// Posts one change of a control to the main thread; dropped if the control is gone by then.
-template <typename Change>
-void Post(QObject* control, Change change) {
-  QMetaObject::invokeMethod(control, std::move(change), Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -115,9 +110,10 @@ void CostFinderStatusViewController::updateSearchBounds(const LiveBounds& bounds
   const bool searching = bounds.searching;
   if (searching) {
     const QString text = QStringLiteral("Search of plans: ") + QString::fromStdString(bounds.text);
-    Post(boundsStatus, [field = boundsStatus, text] { field->setText(text); });
+    PostToMainThread(boundsStatus, [field = boundsStatus, text] { field->setText(text); });
   }
-  Post(stopButton, [this, searching] { stopButton->setEnabled(searching && !stopPressed); });
+  PostToMainThread(stopButton,
+                   [this, searching] { stopButton->setEnabled(searching && !stopPressed); });
 }
 
 void CostFinderStatusViewController::stop() {
@@ -147,17 +143,18 @@ void CostFinderStatusViewController::updateStatusWithStatusUpdate(
   }
   const QString text =
       statusUpdate.HasMessage() ? QString::fromStdString(statusUpdate.Message()) : QString();
-  Post(textField, [textField, text] { textField->setText(text); });
+  PostToMainThread(textField, [textField, text] { textField->setText(text); });
   if (statusUpdate.IsProgressIndeterminate()) {
     // A busy bar animates by itself.
-    Post(progressIndicator, [progressIndicator] { progressIndicator->setRange(0, 0); });
+    PostToMainThread(progressIndicator, [progressIndicator] { progressIndicator->setRange(0, 0); });
   } else {
     const double progress = statusUpdate.Progress() == 0.0 ? 0.001 : statusUpdate.Progress();
     const int value =
         static_cast<int>(std::lround(std::clamp(progress, 0.0, 1.0) * kProgressScale));
-    Post(progressIndicator,
-         [progressIndicator] { progressIndicator->setRange(0, kProgressScale); });
-    Post(progressIndicator, [progressIndicator, value] { progressIndicator->setValue(value); });
+    PostToMainThread(progressIndicator,
+                     [progressIndicator] { progressIndicator->setRange(0, kProgressScale); });
+    PostToMainThread(progressIndicator,
+                     [progressIndicator, value] { progressIndicator->setValue(value); });
   }
   if (statusUpdate.IsFinished()) {
     BOOST_LOG_TRIVIAL(info) << "Operation completed successfully!";

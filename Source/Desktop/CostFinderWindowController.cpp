@@ -20,12 +20,14 @@
 #include <thread>
 #include <utility>
 
+#include "Alert.h"
 #include "ApplicationRelauncher.h"
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
 #include "CostFinderResultsViewController.h"
 #include "CostFinderStatusViewController.h"
 #include "Logging.h"
+#include "MainThread.h"
 #include "PreferencesManager.h"
 #include "SQLite/SqliteWrapper.h"
 #include "SearchDefaults.h"
@@ -39,13 +41,6 @@ namespace Corvalle::Desktop {
 namespace {
 
 const QString kRegionsTitle = QStringLiteral("Ship From Regions");
-
-// Runs a change on the main thread, after the events already queued; dropped when the window
-// is gone by then.
-template <typename Change>
-void PostToMainThread(QObject* context, Change change) {
-  QMetaObject::invokeMethod(context, std::move(change), Qt::QueuedConnection);
-}
 
 QDoubleSpinBox* CreateShippingField(const char* name, const QString& toolTip) {
   auto* field = new QDoubleSpinBox;
@@ -514,27 +509,21 @@ void CostFinderWindowController::showStoreListDialog(StoreList list) {
 void CostFinderWindowController::storeListChosen(StoreList list,
                                                  const std::vector<std::uint32_t>& stores) {
   try {
-    const auto manager = CreatePreferencesManager();
-    Preferences preferences = manager->GetPreferences();
-    if (list == StoreList::ToAvoid) {
-      preferences.excludedStores = stores;
-      Remove(preferences.requiredStores, stores);
-    } else {
-      preferences.requiredStores = stores;
-      Remove(preferences.excludedStores, stores);
-    }
-    manager->SetPreferences(preferences);
+    ChangeSavedPreferences([&](Preferences& preferences) {
+      if (list == StoreList::ToAvoid) {
+        preferences.excludedStores = stores;
+        Remove(preferences.requiredStores, stores);
+      } else {
+        preferences.requiredStores = stores;
+        Remove(preferences.excludedStores, stores);
+      }
+    });
   } catch (const std::exception& exception) {
     BOOST_LOG_TRIVIAL(error) << "Unable to save the stores: " << exception.what();
-    auto* alert = new QMessageBox(this);
-    alert->setObjectName(QStringLiteral("saveAlert"));
-    alert->setTextFormat(Qt::PlainText);
-    alert->setText(QStringLiteral("Unable to save the list of stores.\n%1")
-                       .arg(QString::fromUtf8(exception.what())));
-    alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->open();
+    CreateAlert(this, QStringLiteral("saveAlert"),
+                QStringLiteral("Unable to save the list of stores.\n%1")
+                    .arg(QString::fromUtf8(exception.what())))
+        ->open();
   }
 }
 
@@ -569,13 +558,8 @@ void CostFinderWindowController::showNextAlert() {
     return;
   }
   alertShown = true;
-  auto* alert = new QMessageBox(this);
-  alert->setObjectName(QStringLiteral("errorAlert"));
-  // Failure texts may quote the wanted list's path, ids and names.
-  alert->setTextFormat(Qt::PlainText);
-  alert->setText(pendingAlerts.front().message);
-  alert->setInformativeText(QString());
-  alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  QMessageBox* alert =
+      CreateAlert(this, QStringLiteral("errorAlert"), pendingAlerts.front().message);
   if (pendingAlerts.front().offerSkip) {
     QPushButton* skip =
         alert->addButton(QStringLiteral("Search Without Them"), QMessageBox::ActionRole);
@@ -588,8 +572,6 @@ void CostFinderWindowController::showNextAlert() {
                                 Qt::QueuedConnection);
     });
   }
-  alert->setWindowModality(Qt::WindowModal);
-  alert->setAttribute(Qt::WA_DeleteOnClose);
   pendingAlerts.pop_front();
   connect(alert, &QMessageBox::finished, this, [this] {
     alertShown = false;

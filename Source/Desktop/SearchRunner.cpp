@@ -5,19 +5,9 @@
 #include "BrickLink/Currencies.h"
 #include "Formatting.h"
 #include "Logging.h"
+#include "MainThread.h"
 
 namespace Corvalle::Desktop {
-
-namespace {
-
-// Runs a change on the main thread, after the events already queued; dropped when the context
-// is gone by then.
-template <typename Change>
-void PostToMainThread(QObject* context, Change change) {
-  QMetaObject::invokeMethod(context, std::move(change), Qt::QueuedConnection);
-}
-
-}  // namespace
 
 SearchRunner::SearchRunner(std::string marketplaceHost_, QObject* parent)
     : QObject(parent), marketplaceHost(std::move(marketplaceHost_)) {}

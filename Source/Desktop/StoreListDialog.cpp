@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 
 #include "BrickLink/StoreInformation.h"
-#include "Formatting.h"
 
 namespace Corvalle::Desktop {
 
@@ -22,28 +21,8 @@ constexpr int kStoreRole = Qt::UserRole;
 }  // namespace
 
 std::optional<std::uint32_t> ParseStoreNumber(const QString& text) {
-  QStringView digits = QStringView(text).trimmed();
-  // Copied from the browser, a store's address is the easiest way to name it.
-  const QLatin1String marker("sID=");
-  if (const qsizetype at = digits.indexOf(marker, 0, Qt::CaseInsensitive); at >= 0) {
-    digits = digits.mid(at + marker.size());
-    qsizetype end = 0;
-    while (end < digits.size() && digits[end].isDigit() && digits[end].unicode() < 0x80) {
-      ++end;
-    }
-    // Another parameter may follow the number, but nothing may stick to it.
-    if (end < digits.size() && digits[end] != QLatin1Char('&') && digits[end] != QLatin1Char('#')) {
-      return std::nullopt;
-    }
-    digits = digits.left(end);
-  }
-  const std::optional<std::uint32_t> store =
-      Utilities::ParseDecimalNumber(digits.toLatin1().toStdString());
-  // Store numbers start at 1.
-  if (store == 0u) {
-    return std::nullopt;
-  }
-  return store;
+  // Trimmed here: the field takes any blank Qt knows, not only ASCII ones.
+  return BrickLink::ParseStoreNumberOrPage(text.trimmed().toStdString());
 }
 
 StoreListDialog::StoreListDialog(const QString& title, const QString& explanation,

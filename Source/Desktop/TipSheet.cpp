@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "Alert.h"
+
 namespace Corvalle::Desktop {
 
 TipSheet::TipSheet(TipTargets targets_, QWidget* parent)
@@ -69,14 +71,9 @@ void TipSheet::openTipAddress(const QUrl& address, const QString& clientName) {
   }
   if (!QDesktopServices::openUrl(address)) {
     // Over the parent: the sheet itself is closed by now.
-    auto* alert = new QMessageBox(parentWidget());
-    alert->setObjectName(QStringLiteral("tipAlert"));
-    alert->setText(QStringLiteral("Please install a %1.").arg(clientName));
-    alert->setInformativeText(QString());
-    alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->open();
+    CreateAlert(parentWidget(), QStringLiteral("tipAlert"),
+                QStringLiteral("Please install a %1.").arg(clientName))
+        ->open();
   }
 }
 

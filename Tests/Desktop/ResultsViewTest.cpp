@@ -35,6 +35,7 @@
 #include "TemporaryDirectory.h"
 #include "TipSheet.h"
 #include "UrlRecorder.h"
+#include "VisibleAlert.h"
 #include "WantedListXmlSheet.h"
 
 using namespace Corvalle;
@@ -58,15 +59,7 @@ std::set<std::string> FileNames(const std::filesystem::path& directory) {
   return names;
 }
 
-// The alert of that name on screen, if any.
-QMessageBox* VisibleAlert(const QWidget& parent, const QString& name) {
-  for (QMessageBox* alert : parent.findChildren<QMessageBox*>(name)) {
-    if (alert->isVisible()) {
-      return alert;
-    }
-  }
-  return nullptr;
-}
+using Testing::VisibleAlert;
 
 QAction* MenuAction(const QMenu* menu, const char* name) {
   return menu == nullptr ? nullptr : menu->findChild<QAction*>(QString::fromLatin1(name));

@@ -42,6 +42,7 @@
 #include "StoreListDialog.h"
 #include "StoreTableCellView.h"
 #include "TemporaryDirectory.h"
+#include "VisibleAlert.h"
 
 using namespace Corvalle;
 using namespace Corvalle::Desktop;
@@ -98,15 +99,7 @@ QStringList CheckedRegions(const QWidget& window) {
   return names;
 }
 
-// The alert on screen, if any.
-QMessageBox* VisibleAlert(const QWidget& window) {
-  for (QMessageBox* alert : window.findChildren<QMessageBox*>(QStringLiteral("errorAlert"))) {
-    if (alert->isVisible()) {
-      return alert;
-    }
-  }
-  return nullptr;
-}
+using Testing::VisibleAlert;
 
 // Chooses a file through the window's own open panel.
 void ChooseWantedList(QWidget& window, const QString& path) {

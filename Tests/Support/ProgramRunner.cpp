@@ -6,24 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 #include <utility>
+
+#include "ReadFile.h"
 
 extern char** environ;
 
 namespace Testing {
-
-namespace {
-
-std::string ReadWhole(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-}  // namespace
 
 ProgramRunner::ProgramRunner(std::string program_, std::filesystem::path directory_)
     : program(std::move(program_)), directory(std::move(directory_)) {}
@@ -63,11 +52,11 @@ int ProgramRunner::Wait(pid_t pid) {
 }
 
 std::string ProgramRunner::Output(const std::string& name) const {
-  return ReadWhole(directory / (name + ".stdout"));
+  return ReadFile(directory / (name + ".stdout"));
 }
 
 std::string ProgramRunner::Errors(const std::string& name) const {
-  return ReadWhole(directory / (name + ".stderr"));
+  return ReadFile(directory / (name + ".stderr"));
 }
 
 }  // namespace Testing

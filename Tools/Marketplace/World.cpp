@@ -10,6 +10,7 @@
 
 #include "BrickLink/MarketplaceHost.h"
 #include "ColorGuideData.h"
+#include "Corvalle.h"
 
 namespace Corvalle::Marketplace {
 
@@ -17,8 +18,6 @@ namespace {
 
 using nlohmann::json;
 using ordered = nlohmann::ordered_json;
-
-constexpr const char* kItemTypeLetters = "SPMBGCIO";
 
 [[noreturn]] void Fail(const std::string& message) {
   throw std::runtime_error("Invalid world: " + message);

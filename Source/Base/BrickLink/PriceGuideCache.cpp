@@ -93,21 +93,7 @@ std::string FormatStores(const PriceGuide& guide) {
 // The stores of a cell, or unknown when it holds anything else than FormatStores writes: the
 // file is not only ours, and a list misread would blame the wrong store.
 std::optional<std::vector<std::uint32_t>> ParseStores(const std::string& text) {
-  std::vector<std::uint32_t> stores;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find(',', start), text.size());
-    const std::optional<std::uint32_t> store =
-        Utilities::ParseDecimalNumber(std::string_view(text).substr(start, end - start));
-    if (!store) {
-      return std::nullopt;
-    }
-    stores.push_back(*store);
-    start = end + 1;
-    if (end + 1 == text.size()) {
-      return std::nullopt;  // a trailing comma
-    }
-  }
-  return stores;
+  return Utilities::ParseNumberList(text);
 }
 
 // The stores not shipping of both guides of an entry; unknown for an entry that a program

@@ -34,10 +34,10 @@ const auto kMatchFlags = boost::match_default | boost::match_not_dot_newline;
 constexpr const char* kAmount = "(?>([^&<\\d+\\-.,\\r\\n]*))(?>([^&<\\r\\n]*))";
 
 // Every run up to a marker is an independent sub-expression "(?>...)": once the first marker
-// is found the match never comes back to try a later one. Lazy runs that could be taken back
-// made a page that almost matches cost the matcher billions of steps (it gave up at its own
-// bound after a third of a second per block, ten seconds under the sanitizers); this way a
-// block costs one pass. A real page matches on the first marker of each run anyway.
+// is found the match never comes back to try a later one, so a block costs one pass. A lazy run
+// that could be taken back would let a page that almost matches cost the matcher billions of
+// steps, past its own complexity bound. A real page matches on the first marker of each run
+// anyway.
 const std::string& StatisticsPattern() {
   static const std::string price = std::string("(?>.*?<B>)(?>(.*?)&)(?>.*?;)") + kAmount;
   static const std::string pattern =
@@ -118,7 +118,8 @@ void ParsePrices(PriceGuide::Lots& lots, std::vector<std::uint32_t>& notShipping
     const auto& marker = (*match)[2];
     if (skipLotsMarkedN && marker.length() > 0 && *marker.first == 'N') {
       // Kept to tell a store that does not ship from one that sells nothing. Nothing else of
-      // the lot is read, as before: a store id that does not read names no store to keep.
+      // the lot is read, and a store id that does not read is passed over: the lot is not
+      // bought either way, and such an id names no store to keep.
       try {
         notShipping.push_back(ParseIdentifier((*match)[1].str()));
       } catch (const std::exception&) {

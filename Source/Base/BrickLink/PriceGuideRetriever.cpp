@@ -12,28 +12,12 @@ namespace Corvalle::BrickLink {
 
 namespace {
 
-const char* ItemTypeParameter(ItemType type) {
-  switch (type) {
-    case ItemType::Set:
-      return "&itemType=S";
-    case ItemType::Part:
-      return "&itemType=P";
-    case ItemType::Minifigure:
-      return "&itemType=M";
-    case ItemType::Book:
-      return "&itemType=B";
-    case ItemType::Gear:
-      return "&itemType=G";
-    case ItemType::Catalog:
-      return "&itemType=C";
-    case ItemType::Instruction:
-      return "&itemType=I";
-    case ItemType::Box:
-      return "&itemType=O";
-    case ItemType::Invalid:
-      break;
+std::string ItemTypeParameter(ItemType type) {
+  if (static_cast<std::uint32_t>(type) >= static_cast<std::uint32_t>(ItemType::Invalid)) {
+    throw std::logic_error("Unsupported type: " +
+                           std::to_string(static_cast<std::uint32_t>(type)));
   }
-  throw std::logic_error("Unsupported type: " + std::to_string(static_cast<std::uint32_t>(type)));
+  return std::string("&itemType=") + ToCharacter(type);
 }
 
 // An id from a user's file must not end the request line, add a header or another parameter.

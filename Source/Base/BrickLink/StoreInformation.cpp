@@ -1,5 +1,7 @@
 #include "StoreInformation.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -7,9 +9,39 @@
 #include <stdexcept>
 
 #include "Countries.h"
+#include "Formatting.h"
 #include "MarketplaceHost.h"
 
 namespace Corvalle::BrickLink {
+
+std::optional<std::uint32_t> ParseStoreNumber(std::string_view text) {
+  const std::optional<std::uint32_t> store = Utilities::ParseDecimalNumber(text);
+  if (store == 0u) {
+    return std::nullopt;
+  }
+  return store;
+}
+
+std::optional<std::uint32_t> ParseStoreNumberOrPage(std::string_view text) {
+  constexpr std::string_view kMarker = "sid=";
+  const auto found = std::search(
+      text.begin(), text.end(), kMarker.begin(), kMarker.end(), [](char first, char second) {
+        return std::tolower(static_cast<unsigned char>(first)) == second;
+      });
+  if (found == text.end()) {
+    return ParseStoreNumber(text);
+  }
+  std::string_view digits = text.substr(static_cast<std::size_t>(found - text.begin()) +
+                                        kMarker.size());
+  std::size_t end = 0;
+  while (end < digits.size() && digits[end] >= '0' && digits[end] <= '9') {
+    ++end;
+  }
+  if (end < digits.size() && digits[end] != '&' && digits[end] != '#') {
+    return std::nullopt;
+  }
+  return ParseStoreNumber(digits.substr(0, end));
+}
 
 namespace {
 

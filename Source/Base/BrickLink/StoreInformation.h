@@ -2,11 +2,22 @@
 
 #include <compare>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace Corvalle::BrickLink {
 
 struct Country;
+
+// A store number as the user types it: ASCII digits only. Store numbers start at 1, so 0 names
+// no store, nor does a number beyond 32 bits or any other text.
+std::optional<std::uint32_t> ParseStoreNumber(std::string_view text);
+
+// The same, or the address of the store's page, whose "store.asp?sID=NUMBER" carries the number
+// (copied from the browser, the address is the easiest way to name a store). Another parameter
+// may follow the number after "&", or a fragment after "#", but nothing may stick to it.
+std::optional<std::uint32_t> ParseStoreNumberOrPage(std::string_view text);
 
 // What is known of a store beyond its id.
 struct StoreMetadata {

@@ -63,8 +63,8 @@ std::string FieldText(const pugi::xml_node& item, const char* name, const std::s
 }
 
 // A whole decimal number of 32 bits, blanks around it aside. Anything else is refused rather
-// than read as far as it goes, which made "2.5" a 2, "1e3" a 1 and "0x10" a 0 (and so a line
-// skipped). The exception names the line and the field.
+// than read as far as it goes, which would make "2.5" a 2, "1e3" a 1 and "0x10" a 0 (and so a
+// line skipped). The exception names the line and the field.
 std::uint32_t ToUInt32(const std::string& text, const std::string& line, const char* field) {
   const std::string quoted = std::string(field) + " \"" + text + "\"";
   const std::string digits = Trim(text);
@@ -118,9 +118,9 @@ std::uint32_t ToRequiredUInt32(const std::string& text, const std::string& line,
   return ToUInt32(text, line, field);
 }
 
-// A condition, trimmed and in either case: N is new; U, X (any) or none is any condition.
-// Looking for a leading upper-case N only made " N" and "n" any condition, and so bought used
-// parts for a new line; any other text refuses the list.
+// A condition, trimmed and in either case: N is new; U, X (any) or none is any condition. Any
+// other text refuses the list: taking " N" or "n" for any condition would buy used parts for a
+// new line.
 Condition ToCondition(const std::string& text, const std::string& line, const char* field) {
   const std::string letter = Trim(text);
   if (letter.empty()) {

@@ -201,6 +201,12 @@ void ProcessCombinations(std::uint32_t n, std::uint32_t k, std::uint32_t startIn
 std::vector<IndexRange> SplitCombinations(std::uint32_t n, std::uint32_t k,
                                           std::uint32_t workerCount) {
   CORVALLE_ASSERT(workerCount >= 1);
+  // The shares go by the smallest index of each combination, which k = 0 lacks: refused here
+  // rather than left to C(n - 1, k - 1) with k - 1 wrapped round, in the words of every other
+  // k that cannot be split.
+  if (k == 0 && n > 0) {
+    throw std::invalid_argument("k must be less than or equal to n");
+  }
   const std::uint64_t total = CountCombinations(n, k);
   const std::uint64_t share = total / workerCount;
   // cnt(j): the number of combinations whose smallest index is j.

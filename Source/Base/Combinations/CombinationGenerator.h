@@ -24,8 +24,9 @@ class ICombinationGenerator {
   // collector of its own and a contiguous run of smallest indices. Returns after every worker
   // has ended. An exception thrown on a worker (by a collector, say) is captured there and
   // rethrown here after all workers are joined; with several, the first worker's wins.
-  // Throws std::overflow_error when C(n, k) does not fit 64 bits and std::invalid_argument when
-  // k is 0 and n is not, both before any collector is created. k > n is a broken invariant.
+  // Throws std::overflow_error when C(n, k) does not fit 64 bits and std::invalid_argument "k
+  // must be less than or equal to n" when k is 0 and n is not, both before any collector is
+  // created. k > n is a broken invariant.
   virtual bool TryGenerateCombinations(std::uint32_t n, std::uint32_t k,
                                        ICombinationCollectorFactory& collectorFactory,
                                        std::uint32_t threadCount) = 0;

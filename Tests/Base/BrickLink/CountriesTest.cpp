@@ -32,30 +32,21 @@ TEST(RegionTest, LookupIsExactAndMissesYieldNone) {
   }
 }
 
-TEST(CountryTest, TableHoldsSixtyEightUniqueCountriesInRegionOrder) {
+// What the lookups and the region lists rely on; the entries themselves are data.
+TEST(CountryTest, TableHoldsUniqueCountriesInRegionOrder) {
   const auto& countries = GetCountries();
-  ASSERT_EQ(countries.size(), 68u);
   std::set<std::string> names;
   std::set<std::string> ids;
   for (const Country& country : countries) {
-    names.insert(country.name);
-    ids.insert(country.id);
+    EXPECT_TRUE(names.insert(country.name).second) << country.name;
+    EXPECT_TRUE(ids.insert(country.id).second) << country.name;
     EXPECT_EQ(std::string(country.id).size(), 2u) << country.name;
     EXPECT_NE(country.region, Region::None) << country.name;
     EXPECT_NE(country.region, Region::EuropeanUnion) << country.name;
   }
-  EXPECT_EQ(names.size(), 68u);
-  EXPECT_EQ(ids.size(), 68u);
   EXPECT_TRUE(
       std::is_sorted(countries.begin(), countries.end(),
                      [](const Country& a, const Country& b) { return a.region < b.region; }));
-  EXPECT_STREQ(countries.front().name, "South Africa");
-  EXPECT_STREQ(countries.back().name, "Venezuela");
-
-  const auto inEuropeanUnion = std::count_if(countries.begin(), countries.end(), [](auto& c) {
-    return c.secondaryRegion == Region::EuropeanUnion;
-  });
-  EXPECT_EQ(inEuropeanUnion, 26);
 }
 
 TEST(CountryTest, LookupsByIdAndName) {

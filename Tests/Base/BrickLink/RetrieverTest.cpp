@@ -342,45 +342,5 @@ TEST_F(RetrieverTest, StoresComeFromTheirPageOnceAndFromTheCacheAfter) {
   EXPECT_FALSE(retriever->TryRetrieveStoreInformation(1003));
 }
 
-TEST_F(RetrieverTest, DownloaderFailureMessagesAgainstTheMarketplace) {
-  struct Case {
-    Fault fault;
-    std::string prefix;
-  };
-  const std::vector<Case> cases = {
-      {Fault::Status(404), "Error downloading " + server.HostAndPort() +
-                               "/store.asp?sID=1001\nError: Response returned with status code:  "
-                               "\"404\""},
-      {Fault::InvalidStatusLine(), "Error: Invalid response"},
-      {Fault::CloseMidBody(), "Content error: "},
-      {Fault::Stall(), "Timeout error: no data for 300 milliseconds"},
-  };
-  auto quick = FileDownloader::CreateFileDownloader({1000ms, 300ms});
-  for (const Case& test : cases) {
-    server.SetFault("sID=1001", test.fault);
-    std::ostringstream output;
-    std::atomic<bool> ended{false};
-    std::string message;
-    std::vector<double> progress;
-    quick->Download({server.HostAndPort(), "store.asp?sID=1001"}, output,
-                    [&](const Utilities::IStatusUpdate& status) {
-                      if (status.IsFinished()) {
-                        message = status.Message();
-                        ended = true;
-                      } else {
-                        progress.push_back(status.Progress());
-                      }
-                    });
-    for (int wait = 0; wait < 500 && !ended; ++wait) {
-      std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(ended);
-    EXPECT_EQ(message.rfind(test.prefix, 0), 0u) << message;
-    for (const double fraction : progress) {
-      EXPECT_LT(fraction, 1.0);
-    }
-  }
-}
-
 }  // namespace
 }  // namespace Corvalle::BrickLink

@@ -12,8 +12,6 @@
 #include <sstream>
 #include <thread>
 
-#include "MarketplaceServer.h"
-
 namespace Corvalle::FileDownloader {
 namespace {
 
@@ -496,73 +494,6 @@ TEST(FileDownloaderChunkedTest, BrokenOrUnknownCodingsFail) {
   EXPECT_TRUE(large.final.failed);
   EXPECT_EQ(large.final.message, "Content error: page larger than 5000 bytes");
   EXPECT_LE(large.page.size(), 5000u);
-}
-
-// The same faults as the local marketplace plays them.
-constexpr const char* kWorld = R"({
-  "stores": [{"id": 1001, "name": "Bricks & Pieces", "countryId": "US"},
-             {"id": 1002, "name": "Maple Bricks", "countryId": "CA"}],
-  "priceGuides": [
-    {"type": "P", "id": "3001", "color": 11,
-     "new": [{"store": 1002, "quantity": 40, "price": 0.25},
-             {"store": 1001, "quantity": 120, "price": 0.12345}]}
-  ]
-})";
-
-constexpr const char* kPage =
-    "catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3001&colorID=11";
-
-class FileDownloaderMarketplaceTest : public testing::Test {
- protected:
-  void SetUp() override {
-    server.Start();
-    normal = Fetch().second;
-    ASSERT_GT(normal.size(), 1000u);
-  }
-
-  std::pair<Update, std::string> Fetch(DownloadTimeouts timeouts = kTestTimeouts,
-                                       DownloadLimits limits = {}) {
-    auto downloader = CreateFileDownloader(timeouts, limits);
-    Recorder recorder;
-    downloader->Download({server.HostAndPort(), kPage}, recorder.output, recorder.Callback());
-    const auto updates = recorder.WaitForEnd();
-    EXPECT_FALSE(updates.empty());
-    return {updates.empty() ? Update{} : updates.back(), recorder.output.str()};
-  }
-
-  Marketplace::MarketplaceServer server{Marketplace::World::FromJson(kWorld)};
-  std::string normal;
-};
-
-TEST_F(FileDownloaderMarketplaceTest, AnswerLeftOpenEndsAtItsLength) {
-  server.SetFault("itemNo=3001", Marketplace::Fault::KeepOpen());
-  const auto [status, page] = Fetch();
-  EXPECT_EQ(status.message, "Success!");
-  EXPECT_EQ(page, normal);
-}
-
-TEST_F(FileDownloaderMarketplaceTest, EndlessBodyStopsAtTheSizeLimit) {
-  server.SetFault("itemNo=3001", Marketplace::Fault::EndlessBody());
-  const auto [status, page] = Fetch(kTestTimeouts, DownloadLimits{1024 * 1024});
-  EXPECT_TRUE(status.failed);
-  EXPECT_EQ(status.message, "Content error: page larger than 1 MiB");
-  EXPECT_LE(page.size(), 1024u * 1024u);
-}
-
-TEST_F(FileDownloaderMarketplaceTest, TrickleEndsAtThePageDeadline) {
-  server.SetFault("itemNo=3001", Marketplace::Fault::Trickle(20ms));
-  const auto [status, page] = Fetch({2000ms, 3000ms, 300ms});
-  EXPECT_TRUE(status.failed);
-  EXPECT_EQ(status.message.rfind("Timeout error: no complete page from ", 0), 0u) << status.message;
-  EXPECT_LT(page.size(), normal.size());
-  EXPECT_EQ(normal.compare(0, page.size(), page), 0);
-}
-
-TEST_F(FileDownloaderMarketplaceTest, ChunkedAnswerIsDecodedIntoThePage) {
-  server.SetFault("itemNo=3001", Marketplace::Fault::Chunked());
-  const auto [status, page] = Fetch();
-  EXPECT_EQ(status.message, "Success!");
-  EXPECT_EQ(page, normal);
 }
 
 }  // namespace

@@ -71,66 +71,66 @@ class MarketplaceServerTest : public testing::Test {
   std::uint16_t port = 0;
 };
 
-std::vector<std::uint32_t> Stores(const std::vector<Testing::ReadLot>& lots) {
+using Corvalle::BrickLink::PriceGuide;
+using Corvalle::BrickLink::PriceGuideStatistics;
+
+std::vector<std::uint32_t> Stores(const PriceGuide& guide) {
   std::vector<std::uint32_t> stores;
-  for (const auto& lot : lots) {
-    stores.push_back(lot.store);
+  for (const auto& lot : guide) {
+    stores.push_back(lot.store.Id());
   }
   return stores;
 }
 
-std::string Markers(const std::vector<Testing::ReadLot>& lots) {
-  std::string markers;
-  for (const auto& lot : lots) {
-    markers += lot.marker;
+std::vector<double> Prices(const PriceGuide& guide) {
+  std::vector<double> prices;
+  for (const auto& lot : guide) {
+    prices.push_back(lot.lotData.price);
   }
-  return markers;
+  return prices;
 }
 
-TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsExpressions) {
+void ExpectStatistics(const PriceGuideStatistics& read, const PriceGuideStatistics& expected) {
+  EXPECT_EQ(read.lotCount, expected.lotCount);
+  EXPECT_EQ(read.totalQuantity, expected.totalQuantity);
+  EXPECT_DOUBLE_EQ(read.minPrice, expected.minPrice);
+  EXPECT_DOUBLE_EQ(read.averagePrice, expected.averagePrice);
+  EXPECT_DOUBLE_EQ(read.quantityAveragePrice, expected.quantityAveragePrice);
+  EXPECT_DOUBLE_EQ(read.maxPrice, expected.maxPrice);
+}
+
+TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsParser) {
   const auto guide = ReadGuide(kBlack3001, "isCountryID=US;viewCurrencyID=1;");
 
   // Sold new: 2 sales, 40 pieces, mean 0.15, weighted (10*0.2 + 30*0.1) / 40 = 0.125.
-  EXPECT_TRUE(guide.blocks[0].available);
-  EXPECT_EQ(guide.blocks[0].lotCount, 2U);
-  EXPECT_EQ(guide.blocks[0].totalQuantity, 40U);
-  EXPECT_DOUBLE_EQ(guide.blocks[0].minPrice, 0.1);
-  EXPECT_DOUBLE_EQ(guide.blocks[0].averagePrice, 0.15);
-  EXPECT_DOUBLE_EQ(guide.blocks[0].quantityAveragePrice, 0.125);
-  EXPECT_DOUBLE_EQ(guide.blocks[0].maxPrice, 0.2);
-  EXPECT_FALSE(guide.blocks[1].available);
+  ExpectStatistics(guide.newGuide.SalesStatistics(), {2, 40, 0.1, 0.15, 0.125, 0.2});
+  ExpectStatistics(guide.usedGuide.SalesStatistics(), {});
   // Current new: mean (0.25 + 0.12345 + 0.3) / 3 = 0.224483..., weighted 25.714 / 163.
-  EXPECT_EQ(guide.blocks[2].lotCount, 3U);
-  EXPECT_EQ(guide.blocks[2].totalQuantity, 163U);
-  EXPECT_DOUBLE_EQ(guide.blocks[2].minPrice, 0.1235);
-  EXPECT_DOUBLE_EQ(guide.blocks[2].averagePrice, 0.2245);
-  EXPECT_DOUBLE_EQ(guide.blocks[2].quantityAveragePrice, 0.1578);
-  EXPECT_DOUBLE_EQ(guide.blocks[2].maxPrice, 0.3);
-  // Current used: the maximum is written "1,234.5679", which the statistics reading cuts at ",".
-  EXPECT_EQ(guide.blocks[3].lotCount, 2U);
-  EXPECT_EQ(guide.blocks[3].totalQuantity, 1502U);
-  EXPECT_DOUBLE_EQ(guide.blocks[3].minPrice, 0.1);
-  EXPECT_DOUBLE_EQ(guide.blocks[3].maxPrice, 1.0);
+  ExpectStatistics(guide.newGuide.CurrentStatistics(), {3, 163, 0.1235, 0.2245, 0.1578, 0.3});
+  // Current used: the maximum is written "1,234.5679", grouped by thousands.
+  EXPECT_EQ(guide.usedGuide.CurrentStatistics().lotCount, 2U);
+  EXPECT_EQ(guide.usedGuide.CurrentStatistics().totalQuantity, 1502U);
+  EXPECT_DOUBLE_EQ(guide.usedGuide.CurrentStatistics().minPrice, 0.1);
+  EXPECT_DOUBLE_EQ(guide.usedGuide.CurrentStatistics().maxPrice, 1234.5679);
 
   // Cheapest first; the German store does not ship to the USA.
-  EXPECT_EQ(Stores(guide.newLots), (std::vector<std::uint32_t>{1001, 1002, 1003}));
-  EXPECT_EQ(Markers(guide.newLots), "YNY");
-  EXPECT_EQ(guide.newLots[0].quantity, 120U);
-  EXPECT_DOUBLE_EQ(guide.newLots[0].price, 0.1235);
-  EXPECT_DOUBLE_EQ(guide.newLots[1].price, 0.25);
-  EXPECT_EQ(Stores(guide.usedLots), (std::vector<std::uint32_t>{1001, 1003}));
-  EXPECT_EQ(guide.usedLots[1].quantity, 1500U);
+  EXPECT_EQ(Stores(guide.newGuide), (std::vector<std::uint32_t>{1001, 1002, 1003}));
+  EXPECT_EQ(guide.newMarkers, "YNY");
+  EXPECT_EQ(guide.newGuide.GetLots().front().lotData.quantity, 120U);
+  EXPECT_EQ(Prices(guide.newGuide), (std::vector<double>{0.1235, 0.25, 0.3}));
+  EXPECT_EQ(Stores(guide.usedGuide), (std::vector<std::uint32_t>{1001, 1003}));
+  EXPECT_EQ(guide.usedGuide.GetLots().back().lotData.quantity, 1500U);
   // Written "1,234.5679" like the marketplace did; the client reads the whole number.
-  EXPECT_DOUBLE_EQ(guide.usedLots[1].price, 1234.5679);
+  EXPECT_DOUBLE_EQ(guide.usedGuide.GetLots().back().lotData.price, 1234.5679);
 }
 
 TEST_F(MarketplaceServerTest, ShippingMarkersFollowTheBuyersCountry) {
-  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=DE;viewCurrencyID=1;").newLots), "YYN");
-  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=FR;viewCurrencyID=1;").newLots), "YYN");
-  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=CA;viewCurrencyID=1;").newLots), "YNY");
-  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "isCountryID=JP;viewCurrencyID=1;").newLots), "YNN");
+  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=DE;viewCurrencyID=1;").newMarkers, "YYN");
+  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=FR;viewCurrencyID=1;").newMarkers, "YYN");
+  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=CA;viewCurrencyID=1;").newMarkers, "YNY");
+  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=JP;viewCurrencyID=1;").newMarkers, "YNN");
   // Without a buyer country nothing can be ruled out.
-  EXPECT_EQ(Markers(ReadGuide(kBlack3001, "viewCurrencyID=1").newLots), "YYY");
+  EXPECT_EQ(ReadGuide(kBlack3001, "viewCurrencyID=1").newMarkers, "YYY");
 }
 
 TEST_F(MarketplaceServerTest, PricesAreConvertedAndRoundedPerCurrency) {
@@ -141,17 +141,16 @@ TEST_F(MarketplaceServerTest, PricesAreConvertedAndRoundedPerCurrency) {
   EXPECT_NE(euro.body.find("<B>~EUR&nbsp;0.1111</B>"), std::string::npos);
   const auto euroGuide = Testing::ReadPriceGuidePage(euro.body);
   ASSERT_TRUE(euroGuide);
-  EXPECT_DOUBLE_EQ(euroGuide->newLots[0].price, 0.1111);
-  EXPECT_DOUBLE_EQ(euroGuide->newLots[2].price, 0.27);
-  EXPECT_DOUBLE_EQ(euroGuide->blocks[0].averagePrice, 0.135);
+  EXPECT_EQ(Prices(euroGuide->newGuide), (std::vector<double>{0.1111, 0.225, 0.27}));
+  EXPECT_DOUBLE_EQ(euroGuide->newGuide.SalesStatistics().averagePrice, 0.135);
 
   // 1234.56785 * 120 = 148148.142 yen, grouped by thousands.
   const RawResponse yen = Get(kBlack3001, "isCountryID=US;viewCurrencyID=74;");
   EXPECT_NE(yen.body.find("~JPY&nbsp;148,148.1420&nbsp;"), std::string::npos);
   const auto yenGuide = Testing::ReadPriceGuidePage(yen.body);
   ASSERT_TRUE(yenGuide);
-  EXPECT_DOUBLE_EQ(yenGuide->usedLots[1].price, 148148.142);
-  EXPECT_DOUBLE_EQ(yenGuide->newLots[0].price, 14.814);  // 0.12345 * 120
+  EXPECT_DOUBLE_EQ(yenGuide->usedGuide.GetLots().back().lotData.price, 148148.142);
+  EXPECT_DOUBLE_EQ(yenGuide->newGuide.GetLots().front().lotData.price, 14.814);  // 0.12345 * 120
 
   const RawResponse dollars = Get(kBlack3001, "isCountryID=US;viewCurrencyID=1;");
   EXPECT_NE(dollars.body.find("&nbsp;US&nbsp;$0.1235&nbsp;"), std::string::npos);
@@ -169,10 +168,10 @@ TEST_F(MarketplaceServerTest, PagesWithMissingSectionsAreStillRead) {
   const auto usedOnly = ReadGuide(
       "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3001&colorID=86",
       "isCountryID=DE;viewCurrencyID=1;");
-  EXPECT_TRUE(usedOnly.newLots.empty());
-  EXPECT_EQ(Stores(usedOnly.usedLots), std::vector<std::uint32_t>{1002});
-  EXPECT_FALSE(usedOnly.blocks[0].available);
-  EXPECT_FALSE(usedOnly.blocks[2].available);
+  EXPECT_TRUE(usedOnly.newGuide.IsEmpty());
+  EXPECT_EQ(Stores(usedOnly.usedGuide), std::vector<std::uint32_t>{1002});
+  ExpectStatistics(usedOnly.newGuide.SalesStatistics(), {});
+  ExpectStatistics(usedOnly.newGuide.CurrentStatistics(), {});
 
   // No lots at all: four unavailable boxes and no section.
   const RawResponse empty =
@@ -180,16 +179,18 @@ TEST_F(MarketplaceServerTest, PagesWithMissingSectionsAreStillRead) {
   EXPECT_EQ(empty.body.find("Currently Available"), std::string::npos);
   const auto emptyGuide = Testing::ReadPriceGuidePage(empty.body);
   ASSERT_TRUE(emptyGuide);
-  for (const auto& block : emptyGuide->blocks) {
-    EXPECT_FALSE(block.available);
+  for (const PriceGuide* guide : {&emptyGuide->newGuide, &emptyGuide->usedGuide}) {
+    EXPECT_TRUE(guide->IsEmpty());
+    ExpectStatistics(guide->SalesStatistics(), {});
+    ExpectStatistics(guide->CurrentStatistics(), {});
   }
 
   // Types other than parts ignore the colour.
   const auto minifigure = ReadGuide(
       "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=M&itemNo=cas001&colorID=7",
       "isCountryID=US;viewCurrencyID=1;");
-  EXPECT_EQ(Stores(minifigure.newLots), std::vector<std::uint32_t>{1003});
-  EXPECT_DOUBLE_EQ(minifigure.newLots[0].price, 4.5);
+  EXPECT_EQ(Stores(minifigure.newGuide), std::vector<std::uint32_t>{1003});
+  EXPECT_EQ(Prices(minifigure.newGuide), std::vector<double>{4.5});
 }
 
 TEST_F(MarketplaceServerTest, PriceGuideMarkersComeInTheOrderTheClientSearches) {
@@ -216,42 +217,43 @@ TEST_F(MarketplaceServerTest, PriceGuideMarkersComeInTheOrderTheClientSearches) 
   EXPECT_NE(page.find("/store.asp?sID=1001&itemID=1\""), std::string::npos);
 }
 
-TEST_F(MarketplaceServerTest, StoreAndColorPagesAreReadByTheClientsExpressions) {
-  const auto store = Testing::ReadStorePage(Get("/store.asp?sID=1002").body,
-                                            Corvalle::BrickLink::kMarketplaceSiteName);
+TEST_F(MarketplaceServerTest, StoreAndColorPagesAreReadByTheClientsParsers) {
+  const auto store = Testing::ReadStorePage(Get("/store.asp?sID=1002").body);
   ASSERT_TRUE(store);
   EXPECT_EQ(store->name, "Klötzchen's Laden");
   EXPECT_EQ(store->countryId, "DE");
-  const auto escaped = Testing::ReadStorePage(Get("/store.asp?sID=1001").body,
-                                              Corvalle::BrickLink::kMarketplaceSiteName);
+  // Escaped on the page, as the marketplace writes it.
+  const auto escaped = Testing::ReadStorePage(Get("/store.asp?sID=1001").body);
   ASSERT_TRUE(escaped);
-  EXPECT_EQ(escaped->name, "Bricks &amp; Pieces");
+  EXPECT_EQ(escaped->name, "Bricks & Pieces");
   EXPECT_EQ(escaped->countryId, "US");
 
   const auto colors = Testing::ReadColorPage(Get("/catalogColors.asp").body);
-  ASSERT_EQ(colors.size(), 2U);
-  EXPECT_EQ(colors[0].id, 11U);
-  EXPECT_EQ(colors[0].rgb, 0x212121U);
-  EXPECT_EQ(colors[0].name, "Black");
-  EXPECT_EQ(colors[1].id, 86U);
-  EXPECT_EQ(colors[1].rgb, 0xAFB5C7U);
-  EXPECT_EQ(colors[1].name, "Light Bluish Gray");
+  ASSERT_TRUE(colors);
+  ASSERT_EQ(colors->size(), 2U);
+  EXPECT_EQ(std::get<0>((*colors)[0]), 11U);
+  EXPECT_EQ(std::get<1>((*colors)[0]).rgb, 0x212121U);
+  EXPECT_EQ(std::get<1>((*colors)[0]).name, "Black");
+  EXPECT_EQ(std::get<0>((*colors)[1]), 86U);
+  EXPECT_EQ(std::get<1>((*colors)[1]).rgb, 0xAFB5C7U);
+  EXPECT_EQ(std::get<1>((*colors)[1]).name, "Light Bluish Gray");
 }
 
 TEST_F(MarketplaceServerTest, WorldWithoutColorsServesTheBundledColorGuide) {
   server.SetWorld(World::FromJson(R"({"stores": [], "priceGuides": []})"));
   const auto colors = Testing::ReadColorPage(Get("/catalogColors.asp").body);
+  ASSERT_TRUE(colors);
   // 155 colours in the guide, less colour 0, which has no RGB value.
-  ASSERT_EQ(colors.size(), 154U);
-  const auto black = std::find_if(colors.begin(), colors.end(),
-                                  [](const Testing::ReadColor& entry) { return entry.id == 11; });
-  ASSERT_NE(black, colors.end());
-  EXPECT_EQ(black->name, "Black");
-  EXPECT_EQ(black->rgb, 0x212121U);
-  const auto grey = std::find_if(colors.begin(), colors.end(),
-                                 [](const Testing::ReadColor& entry) { return entry.id == 85; });
-  ASSERT_NE(grey, colors.end());
-  EXPECT_EQ(grey->rgb, 0x595D60U);
+  ASSERT_EQ(colors->size(), 154U);
+  const auto find = [&](std::uint32_t id) {
+    return std::find_if(colors->begin(), colors->end(),
+                        [id](const auto& entry) { return std::get<0>(entry) == id; });
+  };
+  ASSERT_NE(find(11), colors->end());
+  EXPECT_EQ(std::get<1>(*find(11)).name, "Black");
+  EXPECT_EQ(std::get<1>(*find(11)).rgb, 0x212121U);
+  ASSERT_NE(find(85), colors->end());
+  EXPECT_EQ(std::get<1>(*find(85)).rgb, 0x595D60U);
 }
 
 TEST_F(MarketplaceServerTest, UnknownPagesItemsAndStoresAre404) {

@@ -13,6 +13,7 @@
 #include "BrickLink/Countries.h"
 #include "BrickStore/XmlParser.h"
 #include "LogCapture.h"
+#include "ReadFile.h"
 
 namespace {
 
@@ -369,12 +370,9 @@ TEST(WorldGeneratorTest, WithoutStoreSizesTheWorldIsTheOneAlwaysGenerated) {
     }
   }
   // The sample world was generated before stores had sizes, by the README's recipe.
-  std::ifstream sample(std::string(CORVALLE_SAMPLES_DIR) + "/world.json", std::ios::binary);
-  std::ostringstream expected;
-  expected << sample.rdbuf();
   options.storeSizes = false;
   const std::string off = GenerateWorld(options).ToJson();
-  EXPECT_EQ(off, expected.str());
+  EXPECT_EQ(off, Testing::ReadFile(std::string(CORVALLE_SAMPLES_DIR) + "/world.json"));
   EXPECT_EQ(GenerateWorld(options).ToJson(), off);
 
   GeneratorOptions small;
