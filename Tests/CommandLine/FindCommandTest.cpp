@@ -225,7 +225,8 @@ TEST_F(FindCommandTest, ShippingStoresToAvoidAndToKeepReachTheOutputAndTheSavedS
   // Unusable values are refused before anything is searched or saved.
   options.json = false;
   for (const auto& [amount, store] : std::vector<std::pair<std::string, std::string>>{
-           {"-1", "7"}, {"4,50", "7"}, {"nan", "7"}, {"2", "abc"}, {"2", "-5"}, {"2", ""}}) {
+           {"-1", "7"}, {"4,50", "7"}, {"nan", "7"}, {"2", "abc"}, {"2", "-5"}, {"2", ""},
+           {"2", "0"}}) {
     SCOPED_TRACE(amount + " / " + store);
     options.shippingDomestic = amount;
     options.excludedStores = {store};
