@@ -550,7 +550,9 @@ void CostFinder::SweepStoreCounts(std::uint32_t minimumStores, std::uint32_t thr
                                                            MakePlanRules(terms, *table));
     auto& plans = storeCountPlans[stores];
     const SearchProof swept = SearchPlans(*finder, threadCount, nullptr, false, plans);
-    if (!plans.empty()) {
+    if (plans.empty() && !swept.proven) {
+      storeCountCosts.push_back({stores, 0.0, 0.0, 0.0, false, false});
+    } else if (!plans.empty()) {
       storeCountCosts.push_back({stores, plans.front()->Cost(), plans.front()->Subtotal(),
                                  plans.front()->Shipping(), swept.proven});
       Statistic("Cheapest plan of " + FormatCount(stores) + " stores: " +

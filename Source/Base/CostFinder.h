@@ -34,6 +34,9 @@ struct StoreCountCost {
   double subtotal = 0.0;  // the lots
   double shipping = 0.0;
   bool proven = true;  // no plan of that many stores costs less
+  // False when a stop or the time limit ended that search before it found any plan: then the
+  // amounts are 0 and nothing is known of that many stores, which must not read as "none".
+  bool found = true;
 };
 
 // What a search proved of its plans: that they are the cheapest, or, when its time limit or a

@@ -102,6 +102,11 @@ void WriteStoreCountCosts(const std::vector<StoreCountCost>& byStores, std::uint
          << "Proven\n";
   const StoreCountCost* previous = nullptr;
   for (const StoreCountCost& row : byStores) {
+    if (!row.found) {
+      output << (row.stores == k ? "* " : "  ") << std::right << std::setw(6) << row.stores
+             << "  stopped before a plan was found\n";
+      continue;
+    }
     const Utilities::PriceParts parts =
         Utilities::FormatPriceParts(row.cost, row.shipping, currency);
     output << (row.stores == k ? "* " : "  ") << std::right << std::setw(6) << row.stores << "  "
@@ -171,6 +176,10 @@ void WriteJson(const SearchOutcome& outcome, const SearchReport& report, std::os
   if (!report.byStores.empty()) {
     document["byStores"] = nlohmann::ordered_json::array();
     for (const StoreCountCost& row : report.byStores) {
+      if (!row.found) {
+        document["byStores"].push_back({{"stores", row.stores}, {"proven", false}});
+        continue;
+      }
       document["byStores"].push_back({{"stores", row.stores},
                                       {"cost", row.cost},
                                       {"subtotal", row.subtotal},

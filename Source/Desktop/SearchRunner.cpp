@@ -114,18 +114,28 @@ void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& 
       // A stop ends the searches of the other numbers of stores too: their bars are no proof
       // either.
       std::vector<std::uint32_t> others;
+      std::vector<std::uint32_t> unknown;
       for (const StoreCountCost& row : costFinder->GetStoreCountCosts()) {
-        if (!row.proven && row.stores != extras.stores) {
+        if (!row.found) {
+          unknown.push_back(row.stores);
+        } else if (!row.proven && row.stores != extras.stores) {
           others.push_back(row.stores);
         }
       }
-      if (!others.empty()) {
-        text += "\nThe cheapest plans of ";
-        for (std::size_t index = 0; index < others.size(); ++index) {
-          text += (index == 0 ? "" : index + 1 == others.size() ? " and " : ", ") +
-                  std::to_string(others[index]);
+      const auto join = [](const std::vector<std::uint32_t>& counts) {
+        std::string joined;
+        for (std::size_t index = 0; index < counts.size(); ++index) {
+          joined += (index == 0 ? "" : index + 1 == counts.size() ? " and " : ", ") +
+                    std::to_string(counts[index]);
         }
-        text += " stores are not proven either.";
+        return joined;
+      };
+      if (!others.empty()) {
+        text += "\nThe cheapest plans of " + join(others) + " stores are not proven either.";
+      }
+      if (!unknown.empty()) {
+        text += "\nThe search of " + join(unknown) +
+                " stores stopped before it found a plan: whether there is one is not known.";
       }
       extras.proof = QString::fromStdString(text);
     }

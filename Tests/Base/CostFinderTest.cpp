@@ -892,9 +892,14 @@ TEST_F(CostFinderTest, AStopKeepsThePlansFoundWithAnHonestBound) {
   EXPECT_GE(plans.front()->Cost(), best - 1e-9);
   const std::vector<StoreCountCost> rows = costFinder->GetStoreCountCosts();
   ASSERT_GE(rows.size(), 2u);
+  // No number of stores goes missing for being stopped: one left without a plan says so.
+  std::uint32_t next = rows.front().stores;
   for (const StoreCountCost& row : rows) {
     EXPECT_FALSE(row.proven) << row.stores << " stores";
+    EXPECT_EQ(row.stores, next++);
+    EXPECT_TRUE(row.found || row.cost == 0.0) << row.stores << " stores";
   }
+  EXPECT_EQ(rows.back().stores, 4u);
 
   // The next search of the same cost finder is not stopped by it.
   onBounds = nullptr;
