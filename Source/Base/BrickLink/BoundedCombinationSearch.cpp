@@ -56,6 +56,7 @@
 #include "BoundedSearchProgress.h"
 #include "BoundedSearchTable.h"
 #include "BoundedSearchTasks.h"
+#include "BoundedSearchTuning.h"
 #include "BoundedSearchWorker.h"
 #include "CheapestPlans.h"
 
@@ -74,8 +75,8 @@ using BoundedSearch::Task;
 using BoundedSearch::TaskPool;
 using BoundedSearch::Worker;
 
-// The workers share the tree as subtrees cut at a depth that gives each about this many.
-constexpr std::size_t kTasksPerWorker = 16;
+using BoundedSearch::Tuning::kNeighboursPerPlan;
+using BoundedSearch::Tuning::kTasksPerWorker;
 
 class BoundedCombinationSearch final : public IBoundedCombinationSearch {
  public:
@@ -141,7 +142,7 @@ std::vector<StoreCombination> BoundedCombinationSearch::FindCheapestCombinations
   }
 
   Worker main(shared);
-  main.OfferHeuristicPlans(static_cast<std::uint32_t>(4 * maximumPlans));
+  main.OfferHeuristicPlans(static_cast<std::uint32_t>(kNeighboursPerPlan * maximumPlans));
 
   const std::uint32_t workerCount = std::max(
       1u, std::min(threadCount, std::max(1u, std::thread::hardware_concurrency())));

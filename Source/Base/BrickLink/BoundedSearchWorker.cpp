@@ -5,25 +5,18 @@
 #include <functional>
 #include <limits>
 
+#include "BoundedSearchTuning.h"
 #include "StoreCombination.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
-namespace {
-
-// Subgradient steps at the root and at every other node.
-constexpr int kRootIterations = 250;
-constexpr int kNodeIterations = 32;
-// Steps of the fractional coverage bound at the root, and per store still to choose elsewhere.
-constexpr int kRootCoverIterations = 40;
-constexpr int kNodeCoverIterations = 4;
-// A waiting worker is handed the rest of a busy one's children only where they still have this
-// many stores to choose: below, they are over before another worker could take them up.
-constexpr std::uint32_t kLeastStoresToShare = 3;
-// Nodes a worker visits between two looks at the clock for progress.
-constexpr std::uint32_t kNodesPerProgressCheck = 256;
-
-}  // namespace
+using Tuning::kGreedySwapRounds;
+using Tuning::kLeastStoresToShare;
+using Tuning::kNodeCoverIterations;
+using Tuning::kNodeIterations;
+using Tuning::kNodesPerProgressCheck;
+using Tuning::kRootCoverIterations;
+using Tuning::kRootIterations;
 
 Level::Level(const SearchTable& table, std::uint32_t k)
     : cells(table.CellBegin(table.itemCount)),
@@ -164,7 +157,7 @@ void Worker::OfferHeuristicPlans(std::uint32_t neighbours) {
     std::uint32_t in;
   };
   std::vector<Swap> swaps;
-  for (int round = 0; round < 50 && !chosen.empty(); ++round) {
+  for (int round = 0; round < kGreedySwapRounds && !chosen.empty(); ++round) {
     swaps.clear();
     Load(work, chosen);
     const double current = PenalizedCost(work);

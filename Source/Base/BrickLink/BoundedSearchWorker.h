@@ -160,15 +160,16 @@ class Worker {
   // whether it would buy anything at all.
   inline double Saving(const Level& level, std::uint32_t store, bool& buys) const;
   inline double StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const;
-  // Improves the level's item prices by a few subgradient steps and returns the best bound
-  // found; the candidates' values at the best prices are in bestValues, and selectedWorst is
-  // the r-th most negative of them (0 when fewer are negative).
   // Adds to a store's value of this pass (touchStamp), listing it in touched on its first.
   inline void AddToStore(std::uint32_t store, double value);
   // The r best of the touched stores' values that accept takes, best first by better, into
   // selectedValues and selectedPositions (store ids); returns how many.
   template <typename Accept, typename Better>
   inline std::uint32_t SelectTouched(std::uint32_t r, Accept accept, Better better);
+  // Improves the level's item prices by a few subgradient steps and returns the best bound
+  // found; the candidates' values at the best prices are in bestValues, the bound without them
+  // in level.base, and selectedWorst is the r-th most negative of them (0 when fewer are
+  // negative).
   inline double LagrangianBound(Level& level, std::uint32_t r, int iterations,
                                 double& selectedWorst);
   // The cost of a level that supplies everything, as the purchase rule adds it up, with the

@@ -1,0 +1,36 @@
+#pragma once
+
+// The bounded search's tuning, in one place. None of these changes which plans are found, only
+// how fast: each trades the work spent on a node against the nodes it saves, and each was
+// measured on the families of generated worlds of the benchmark sweep. Internal to
+// BoundedCombinationSearch.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Corvalle::BrickLink::BoundedSearch::Tuning {
+
+// Subgradient steps of the Lagrangian bound at the root and at every other node: more steps
+// tighten the bound and cut more, at a cost on every node (8 instead of 32 per node cost 45 %
+// on the log-normal world at k = 8).
+inline constexpr int kRootIterations = 250;
+inline constexpr int kNodeIterations = 32;
+// Steps of the fractional coverage bound at the root, and per store still to choose elsewhere:
+// they move the item weights towards the items the best stores leave short.
+inline constexpr int kRootCoverIterations = 40;
+inline constexpr int kNodeCoverIterations = 4;
+// Swap rounds of the greedy start, and how many plans per kept plan it offers around its
+// result: a tight threshold from the start against the time the start itself takes.
+inline constexpr int kGreedySwapRounds = 50;
+inline constexpr std::size_t kNeighboursPerPlan = 4;
+// The workers start from subtrees cut at the depth that gives each about this many: more
+// spread the work better and tell a finer lower bound while the search runs, but each one is
+// loaded from scratch.
+inline constexpr std::size_t kTasksPerWorker = 16;
+// A waiting worker is handed the rest of a busy one's children only where they still have
+// this many stores to choose: below, they are over before another worker could take them up.
+inline constexpr std::uint32_t kLeastStoresToShare = 3;
+// Nodes a worker visits between two looks at the clock for progress.
+inline constexpr std::uint32_t kNodesPerProgressCheck = 256;
+
+}  // namespace Corvalle::BrickLink::BoundedSearch::Tuning
