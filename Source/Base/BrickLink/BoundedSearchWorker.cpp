@@ -58,6 +58,12 @@ Worker::Worker(const Shared& shared_)
     required[store] = 1;
   }
   missingList.reserve(table.itemCount);
+  // A Polyak step scaled per item by its wanted quantity: an item's price moves by its shortage
+  // in units per unit wanted, so that a line of 300 does not swamp the lines of 1.
+  scale.resize(table.itemCount);
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    scale[item] = std::max(1.0, static_cast<double>(table.wanted[item]));
+  }
   touched.reserve(table.storeCount);
   for (std::uint32_t depth = 0; depth <= k; ++depth) {
     levels.emplace_back(table, k);
@@ -465,7 +471,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     }
     double norm = 0.0;
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      norm += gradient[item] * gradient[item];
+      norm += gradient[item] * gradient[item] / scale[item];
     }
     if (norm == 0.0) {
       break;  // the prices are optimal
@@ -476,7 +482,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     const double length =
         step * std::max(target - bound, 1e-9 * std::max(1.0, std::abs(bound))) / norm;
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      u[item] = std::max(0.0, u[item] + length * gradient[item]);
+      u[item] = std::max(0.0, u[item] + length * gradient[item] / scale[item]);
     }
   }
   std::copy(bestMultipliers.begin(), bestMultipliers.end(), u.begin());
