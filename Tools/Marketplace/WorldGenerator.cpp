@@ -10,6 +10,7 @@
 #include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
 #include "BrickLink/MarketplaceHost.h"
+#include "PageRenderer.h"
 
 namespace Corvalle::Marketplace {
 
@@ -136,6 +137,23 @@ std::string StoreName(Random& random) {
   }
 }
 
+// Adds to a store's destinations every country of its own region.
+void ShipToOwnRegion(WorldStore& store) {
+  const auto& countries = BrickLink::GetCountries();
+  const auto home = std::find_if(countries.begin(), countries.end(),
+                                 [&](const BrickLink::Country& country) {
+                                   return country.id == store.countryId;
+                                 });
+  if (home == countries.end()) {
+    return;
+  }
+  for (const BrickLink::Country& other : countries) {
+    if (other.region == home->region) {
+      store.shipsTo->insert(other.id);
+    }
+  }
+}
+
 std::vector<WorldStore> GenerateStores(Random& random, std::size_t count) {
   std::vector<double> weights;
   for (const CountryWeight& country : SellerCountries()) {
@@ -172,16 +190,7 @@ std::vector<WorldStore> GenerateStores(Random& random, std::size_t count) {
       store.shipsTo.emplace();
       store.shipsTo->insert(store.countryId);
       if (random.Chance(0.6)) {
-        for (const BrickLink::Country& home : BrickLink::GetCountries()) {
-          if (store.countryId != home.id) {
-            continue;
-          }
-          for (const BrickLink::Country& other : BrickLink::GetCountries()) {
-            if (other.region == home.region) {
-              store.shipsTo->insert(other.id);
-            }
-          }
-        }
+        ShipToOwnRegion(store);
       }
     }
     stores.push_back(std::move(store));
@@ -391,16 +400,7 @@ std::vector<WorldStore> FamilyStores(Random& random, std::size_t count, double n
     store.name = name;
     if (onlyCountry == nullptr && random.Chance(kFamilyRegionalShare)) {
       store.shipsTo.emplace();
-      for (const BrickLink::Country& home : BrickLink::GetCountries()) {
-        if (store.countryId != home.id) {
-          continue;
-        }
-        for (const BrickLink::Country& other : BrickLink::GetCountries()) {
-          if (other.region == home.region) {
-            store.shipsTo->insert(other.id);
-          }
-        }
-      }
+      ShipToOwnRegion(store);
     }
     stores.push_back(std::move(store));
   }
@@ -600,26 +600,6 @@ World GenerateFamilyWorld(const GeneratorOptions& options) {
                std::move(guides));
 }
 
-std::string EscapeXml(const std::string& text) {
-  std::string escaped;
-  for (const char character : text) {
-    switch (character) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      default:
-        escaped += character;
-    }
-  }
-  return escaped;
-}
-
 }  // namespace
 
 const std::vector<WorldFamily>& AllFamilies() {
@@ -679,7 +659,7 @@ std::string WantedListXml(const std::vector<IncludedItem>& lines) {
   std::string xml = "<INVENTORY>\n";
   for (const IncludedItem& line : lines) {
     xml += "<ITEM><ITEMTYPE>" + std::string(1, line.type) + "</ITEMTYPE><ITEMID>" +
-           EscapeXml(line.id) + "</ITEMID>";
+           EscapeHtml(line.id) + "</ITEMID>";
     if (line.type == 'P') {
       xml += "<COLOR>" + std::to_string(line.color) + "</COLOR>";
     }

@@ -932,6 +932,8 @@ void Worker::CompleteWithOneStore(std::uint32_t depth, Level& level, double& han
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
     marks[level.candidates[position]] = stamp;
   }
+  // The units bought so far, with the chosen stores' shipping.
+  const double levelCost = LevelCost(level);
   for (const Offer& offer : table.OffersOfItem(rarest)) {
     if (marks[offer.other] != stamp || offer.quantity < level.missing[rarest]) {
       continue;
@@ -948,10 +950,7 @@ void Worker::CompleteWithOneStore(std::uint32_t depth, Level& level, double& han
     }
     // The leaf's cost is known here: most completions are dearer than the kept plans, and
     // pricing them here spares making them.
-    double cost = ChosenShipping(level) + shipping[offer.other];
-    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      cost += level.itemCost[item];
-    }
+    double cost = levelCost + shipping[offer.other];
     for (const Offer& other : table.OffersOfStore(offer.other)) {
       cost += ItemPenalizedCost(level, other.other, &other, offer.other, 0.0) -
               level.itemCost[other.other];

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -204,31 +203,6 @@ TEST(PlanRulesTest, AStoppedSearchKeepsValidPlansAndAnHonestLowerBound) {
   // The budgets must stop searches, and at bounds that tell something.
   EXPECT_GT(stopped, 500);
   EXPECT_GT(boundAboveZero, 100);
-}
-
-TEST(PlanRulesTest, AStopFromOutsideEndsTheSearchAsItsDeadlineDoes) {
-  std::mt19937 random(4141);
-  int stopped = 0;
-  const std::atomic<bool> stop{true};
-  for (int round = 0; round < 200; ++round) {
-    const RandomCase test = MakeRandomCase(random, round % 2 == 1, round % 3 == 0);
-    const std::vector<BruteForcePlan> expected =
-        OraclePlans(test.items, *test.table, test.k, test.rules);
-    const auto search = CreateBoundedCombinationSearch(test.items);
-    search->SetStopFlag(stop);
-    const std::vector<StoreCombination> found = search->FindCheapestCombinations(
-        *test.table, test.k, test.maximumPlans, nullptr, 1 + round % 2, test.rules);
-    const BoundedSearchStatistics statistics = search->Statistics();
-    if (!expected.empty()) {
-      ASSERT_LE(statistics.lowerBound, expected.front().cost * (1 + 1e-12) + 1e-12);
-    }
-    if (statistics.proven) {
-      ASSERT_EQ(Mismatch(found, expected, test.maximumPlans), "");
-    } else {
-      ++stopped;
-    }
-  }
-  EXPECT_GT(stopped, 50);
 }
 
 TEST(PlanRulesTest, ShippingCanMakeOneStoreCheaperThanTwo) {
