@@ -995,19 +995,27 @@ void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_
                          ? level.bestValues[first] < level.bestValues[second]
                          : first < second;
             });
-  for (std::uint32_t child = 0; child < count; ++child) {
-    if (ShouldShare(r, count - child)) {
-      // The rest of the children are the node with the candidates not dropped yet.
+  std::uint32_t end = count;
+  for (std::uint32_t child = 0; child < end; ++child) {
+    if (ShouldShare(r, end - child)) {
+      // The later half of the children is the node without the candidates dropped before it.
+      // Handing on only half keeps the two workers from passing the node back and forth, each
+      // time working out its bounds again for one child.
+      const std::uint32_t split = child + (end - child) / 2;
+      ++stamp;
+      for (std::uint32_t index = child; index < split; ++index) {
+        marks[level.candidates[level.order[index]]] = stamp;
+      }
       std::vector<std::uint32_t> rest;
       for (std::uint32_t other = 0; other < level.candidateCount; ++other) {
-        if (level.dropped[other] == 0) {
+        if (level.dropped[other] == 0 && marks[level.candidates[other]] != stamp) {
           rest.push_back(level.candidates[other]);
         }
       }
-      const double combinations = shared.binomials(remaining, r);
+      const double combinations = shared.binomials(static_cast<std::uint32_t>(rest.size()), r);
       Share(level, std::move(rest), combinations);
       handedOn += combinations;
-      return;
+      end = split;
     }
     const std::uint32_t position = level.order[child];
     const std::uint32_t store = level.candidates[position];
@@ -1206,19 +1214,22 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
     }
     return most;
   };
-  for (std::uint32_t child = 0; child < count; ++child) {
+  std::uint32_t end = count;
+  for (std::uint32_t child = 0; child < end; ++child) {
     if (Exceeds(cost - window(child), shared.plans.Threshold())) {
       return;
     }
-    if (ShouldShare(r, count - child)) {
+    if (ShouldShare(r, end - child)) {
+      // The later half, as while items are missing.
+      const std::uint32_t split = child + (end - child) / 2;
       std::vector<std::uint32_t> rest;
-      for (std::uint32_t index = child; index < count; ++index) {
+      for (std::uint32_t index = split; index < count; ++index) {
         rest.push_back(level.candidates[level.order[index]]);
       }
-      const double combinations = shared.binomials(count - child, r);
+      const double combinations = shared.binomials(count - split, r);
       Share(level, std::move(rest), combinations);
       handedOn += combinations;
-      return;
+      end = split;
     }
     const std::uint32_t store = level.candidates[level.order[child]];
     const std::uint32_t remaining = count - child - 1;
