@@ -30,6 +30,9 @@ inline constexpr std::size_t kTasksPerWorker = 16;
 // A waiting worker is handed the rest of a busy one's children only where they still have
 // this many stores to choose: below, they are over before another worker could take them up.
 inline constexpr std::uint32_t kLeastStoresToShare = 3;
+// Nodes of the cover search per candidate bound; beyond, the bound stays the relaxed one. On
+// the uniform world of 1200 stores at k = 5, 1024 took half the time of none and of 256.
+inline constexpr std::uint32_t kCoverVisits = 1024;
 // Nodes a worker visits between two looks at the clock for progress.
 inline constexpr std::uint32_t kNodesPerProgressCheck = 256;
 

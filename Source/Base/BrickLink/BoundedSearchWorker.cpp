@@ -1,6 +1,7 @@
 #include "BoundedSearchWorker.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -10,6 +11,7 @@
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
+using Tuning::kCoverVisits;
 using Tuning::kGreedySwapRounds;
 using Tuning::kLeastStoresToShare;
 using Tuning::kNodeCoverIterations;
@@ -1080,7 +1082,8 @@ void Worker::ChildBounds(Level& level, std::uint32_t r) {
       }
     }
   }
-  if (r == 2) {
+  const bool searchCovers = r >= 3 && !missingList.empty() && missingList.size() <= 64;
+  if (r == 2 || searchCovers) {
     // Per candidate, the missing items it offers, as bits.
     maskWords = static_cast<std::uint32_t>((missingList.size() + 63) / 64);
     offeredMasks.assign(std::size_t{count} * maskWords, 0);
@@ -1095,6 +1098,9 @@ void Worker::ChildBounds(Level& level, std::uint32_t r) {
         }
       }
     }
+  }
+  if (searchCovers) {
+    PrepareCoverSearch(level);
   }
   // Sums of the most negative values but one candidate's: of the best m, or of the best m + 1
   // when the candidate is among them.
@@ -1187,9 +1193,105 @@ void Worker::ChildBounds(Level& level, std::uint32_t r) {
         }
       }
       others = std::max(others, completing);
+    } else if (searchCovers && !Exceeds(bound + others, threshold) &&
+               FindOffer(store, branchItem) != nullptr) {
+      // Only for the children: the other candidates' bounds cut less than the search costs.
+      std::uint64_t needed = 0;
+      for (const Need& need : needs) {
+        needed |= std::uint64_t{1} << missingIndex[need.item];
+      }
+      coverVisits = 0;
+      others = std::max(others, LeastCover(needed, r - 1, 0.0, threshold - bound));
     }
     level.childBounds[position] = bound + others;
   }
+}
+
+void Worker::PrepareCoverSearch(const Level& level) {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  coverBegin.assign(items + 1, 0);
+  for (std::uint32_t index = 0; index < level.candidateCount; ++index) {
+    for (std::uint64_t mask = offeredMasks[index]; mask != 0; mask &= mask - 1) {
+      ++coverBegin[static_cast<std::uint32_t>(std::countr_zero(mask)) + 1];
+    }
+  }
+  for (std::uint32_t index = 0; index < items; ++index) {
+    coverBegin[index + 1] += coverBegin[index];
+  }
+  coverOfferers.resize(coverBegin[items]);
+  coverFill.assign(coverBegin.begin(), coverBegin.end() - 1);
+  // Through the candidates by value, so that each item's offerers come best first.
+  for (std::uint32_t index = 0; index < level.candidateCount; ++index) {
+    const std::uint32_t position = level.byValue[index];
+    for (std::uint64_t mask = offeredMasks[position]; mask != 0; mask &= mask - 1) {
+      coverOfferers[coverFill[static_cast<std::uint32_t>(std::countr_zero(mask))]++] = position;
+    }
+  }
+  coverValues = level.bestValues.data();
+  coverPrefix[0] = 0.0;
+  for (std::uint32_t index = 0; index < kMaximumStores; ++index) {
+    coverPrefix[index + 1] =
+        coverPrefix[index] +
+        (index < level.candidateCount ? std::min(0.0, level.bestValues[level.byValue[index]])
+                                      : 0.0);
+  }
+}
+
+double Worker::LeastCover(std::uint64_t needed, std::uint32_t slots, double spent,
+                          double limit) {
+  if (needed == 0) {
+    return spent + coverPrefix[slots];
+  }
+  if (slots == 0) {
+    return Infinity();
+  }
+  // The item with the fewest offerers: its offerers are the branches.
+  std::uint32_t item = 0;
+  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+  double worstBest = -Infinity();
+  for (std::uint64_t mask = needed; mask != 0; mask &= mask - 1) {
+    const auto index = static_cast<std::uint32_t>(std::countr_zero(mask));
+    const std::uint32_t count = coverBegin[index + 1] - coverBegin[index];
+    if (count == 0) {
+      return Infinity();
+    }
+    worstBest = std::max(worstBest, coverValues[coverOfferers[coverBegin[index]]]);
+    if (count < fewest) {
+      fewest = count;
+      item = index;
+    }
+  }
+  const double rest = coverPrefix[slots - 1];
+  const double relaxed = spent + std::max(coverPrefix[slots], worstBest + rest);
+  if (Exceeds(relaxed, limit) || ++coverVisits > kCoverVisits) {
+    return relaxed;
+  }
+  double least = Infinity();
+  if (slots == 1) {
+    // The best offerer of the rarest item that offers every other needed item too.
+    for (std::uint32_t at = coverBegin[item]; at < coverBegin[item + 1]; ++at) {
+      const std::uint32_t position = coverOfferers[at];
+      if ((needed & ~offeredMasks[position]) == 0) {
+        return spent + coverValues[position];
+      }
+    }
+    return Infinity();
+  }
+  for (std::uint32_t at = coverBegin[item]; at < coverBegin[item + 1]; ++at) {
+    const std::uint32_t position = coverOfferers[at];
+    const double value = coverValues[position];
+    const double branch = spent + value + rest;
+    if (Exceeds(branch, limit) || coverVisits > kCoverVisits) {
+      // The later offerers' values are no smaller.
+      return std::min(least, branch);
+    }
+    least = std::min(least, LeastCover(needed & ~offeredMasks[position], slots - 1,
+                                       spent + value, limit));
+    if (!std::isinf(least) && !Exceeds(least, limit)) {
+      return relaxed;  // some cover fits: only the relaxed bound is known
+    }
+  }
+  return least;
 }
 
 void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r, double cost,

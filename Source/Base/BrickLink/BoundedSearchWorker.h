@@ -214,6 +214,14 @@ class Worker {
   // For each candidate, a bound on the plans below the node that hold it: the Lagrangian bound
   // with the candidate in, and with the fewest other stores the items it leaves missing need.
   inline void ChildBounds(Level& level, std::uint32_t r);
+  // With three or more stores to go and at most 64 items missing, the stores completing a
+  // candidate must together offer every item it leaves missing: the least sum of their values
+  // is found by a small search over the offerers of the rarest item first.
+  inline void PrepareCoverSearch(const Level& level);
+  // A lower bound on the values of at most `slots` candidates that offer the needed items
+  // (bits of missingList), beyond `spent`; it exceeds `limit` only when every such set does.
+  inline double LeastCover(std::uint64_t needed, std::uint32_t slots, double spent,
+                           double limit);
   // Children once everything is supplied: by falling savings, each taking one candidate and
   // dropping the ones before it. Stops at the first child whose savings bound exceeds the
   // threshold: the bounds of later ones are higher still.
@@ -270,6 +278,13 @@ class Worker {
   std::vector<std::uint64_t> neededMask;
   std::vector<std::uint32_t> missingIndex = std::vector<std::uint32_t>(table.itemCount, 0);
   std::uint32_t maskWords = 0;
+  // The cover search's offerers per missing item, best value first, and its value sums.
+  std::vector<std::uint32_t> coverBegin;
+  std::vector<std::uint32_t> coverOfferers;
+  std::vector<std::uint32_t> coverFill;
+  const double* coverValues = nullptr;
+  double coverPrefix[kMaximumStores + 1] = {0.0};
+  std::uint32_t coverVisits = 0;
   std::vector<double> storeShares;  // per store, its weighted shares of the missing items
   std::vector<std::uint32_t> touchedAt;
   std::uint32_t touchStamp = 1;

@@ -22,9 +22,11 @@ inline constexpr double kRelativeTolerance = 1e-9;
 
 inline double Infinity() { return std::numeric_limits<double>::infinity(); }
 
-// Whether a lower bound proves a subtree dearer than the threshold.
+// Whether a lower bound proves a subtree dearer than the threshold. An infinite bound says the
+// subtree holds no plan at all, which cuts it even while no plan is kept.
 inline bool Exceeds(double bound, double threshold) {
-  return bound > threshold + kRelativeTolerance * std::max(1.0, std::abs(threshold));
+  return bound == Infinity() ||
+         bound > threshold + kRelativeTolerance * std::max(1.0, std::abs(threshold));
 }
 
 // The kept plans of all workers: the cheapest by (cost, columns), at most a capacity of them.
