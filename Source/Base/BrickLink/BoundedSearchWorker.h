@@ -4,9 +4,11 @@
 // tree by are explained at the top of BoundedCombinationSearch.cpp. Internal to
 // BoundedCombinationSearch.
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <cstdint>
 #include <vector>
 
@@ -114,18 +116,46 @@ class Worker {
   double unsettledBound = Infinity();
 
  private:
-  // The helpers below are defined in BoundedSearchWorker.cpp and only called there. Declared
-  // inline so that the compiler may fold them into their callers as freely as it would
-  // functions private to that file: the search spends its time in them, node after node.
+  // Each job of the walk has its own source file, named below. The few small helpers that
+  // several of them call in their inner loops are defined inline after the class.
 
+  // The walk (BoundedSearchWorker.cpp).
+  // Counts a node's settled combinations, and now and then reports progress.
+  void Settle(double combinations);
+  // Explores the node at depth whose level is loaded; it stands for `combinations` k-store
+  // combinations. Whatever it does not hand to a child it settles.
+  void Explore(std::uint32_t depth, double combinations);
+  void ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn);
+  // With one store to go, only a candidate that completes every missing item alone can make a
+  // plan: each such one is a leaf, found among the offers of the item with the fewest.
+  void CompleteWithOneStore(std::uint32_t depth, Level& level, double& handedOn);
+  // Children while an item is missing: each takes one of the item's candidates, dropping the
+  // ones before it; the best by Lagrangian value first.
+  void BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn);
+  // Children once everything is supplied: by falling savings, each taking one candidate and
+  // dropping the ones before it. Stops at the first child whose savings bound exceeds the
+  // threshold: the bounds of later ones are higher still.
+  void BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r, double cost,
+                       double& handedOn);
+  void Descend(std::uint32_t depth, double combinations);
+  // Whether a worker waits for work while this one still has siblings to explore at a depth
+  // where they are worth a task: then the later half of them goes to the pool.
+  bool ShouldShare(std::uint32_t r, std::uint32_t siblingsLeft) const;
+  void Share(const Level& level, std::vector<std::uint32_t>&& candidates, double combinations);
+
+  // What the chosen stores buy (BoundedSearchPurchases.cpp).
   // Fills a level from scratch with the offers of the given stores.
-  inline void Load(Level& level, const std::vector<std::uint32_t>& stores);
+  void Load(Level& level, const std::vector<std::uint32_t>& stores);
   // Adds a store's lots to the level's items and works out their purchases again.
-  inline void AddStore(Level& level, std::uint32_t store);
+  void AddStore(Level& level, std::uint32_t store);
   // The purchase rule for one item over the chosen stores' lots.
-  inline void Purchase(Level& level, std::uint32_t item) const;
+  void Purchase(Level& level, std::uint32_t item) const;
   // Makes the child level: the parent's purchases with one more store.
-  inline void MakeChild(std::uint32_t depth, std::uint32_t store);
+  void MakeChild(std::uint32_t depth, std::uint32_t store);
+  // What a store would save next to a level that supplies everything: the units it would
+  // take over, each at the price difference to the dearest units bought now. Also tells
+  // whether it would buy anything at all.
+  double Saving(const Level& level, std::uint32_t store, bool& buys) const;
 
   ChosenCell* CellsOf(Level& level, std::uint32_t item) const {
     return level.cells.data() + table.CellBegin(item);
@@ -133,7 +163,6 @@ class Worker {
   const ChosenCell* CellsOf(const Level& level, std::uint32_t item) const {
     return level.cells.data() + table.CellBegin(item);
   }
-
   // Whether an offer would come before the last unit bought of its item (or the item still
   // misses units): then the store buys something there.
   static bool Buys(const Level& level, const ChosenCell* cells, std::uint32_t item, double price,
@@ -145,94 +174,71 @@ class Worker {
     return Before(price, store, last.price, last.store) ||
            (price == last.price && store == last.store);
   }
-
   inline bool StoreBuys(const Level& level, std::uint32_t store) const;
   // A store's offer of an item, or null.
   inline const Offer* FindOffer(std::uint32_t store, std::uint32_t item) const;
   // The units of an offer's lots that come before a lot of another store at that price.
   inline std::uint32_t UnitsBefore(const Offer& offer, std::uint32_t offerStore, double price,
                                    std::uint32_t store) const;
-  // Marks with a new stamp the candidates that would leave some chosen store buying nothing:
-  // they are in no plan below the node.
-  inline void MarkIdlingCandidates(Level& level);
-  // What a store would save next to a level that supplies everything: the units it would
-  // take over, each at the price difference to the dearest units bought now. Also tells
-  // whether it would buy anything at all.
-  inline double Saving(const Level& level, std::uint32_t store, bool& buys) const;
-  inline double StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const;
+  // The cost of a level that supplies everything, as the purchase rule adds it up, with the
+  // chosen stores' shipping.
+  inline double LevelCost(const Level& level) const;
+  inline double ChosenShipping(const Level& level) const;
+
+  // The Lagrangian bound (BoundedSearchLagrangian.cpp).
+  double StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const;
+  // Improves the level's item prices by a few subgradient steps and returns the best bound
+  // found; the candidates' values at the best prices are in bestValues, the bound without them
+  // in level.base, and selectedWorst is the r-th most negative of them (0 when fewer are
+  // negative).
+  double LagrangianBound(Level& level, std::uint32_t r, int iterations, double& selectedWorst);
   // Adds to a store's value of this pass (touchStamp), listing it in touched on its first.
   inline void AddToStore(std::uint32_t store, double value);
   // The r best of the touched stores' values that accept takes, best first by better, into
   // selectedValues and selectedPositions (store ids); returns how many.
   template <typename Accept, typename Better>
   inline std::uint32_t SelectTouched(std::uint32_t r, Accept accept, Better better);
-  // Improves the level's item prices by a few subgradient steps and returns the best bound
-  // found; the candidates' values at the best prices are in bestValues, the bound without them
-  // in level.base, and selectedWorst is the r-th most negative of them (0 when fewer are
-  // negative).
-  inline double LagrangianBound(Level& level, std::uint32_t r, int iterations,
-                                double& selectedWorst);
-  // The cost of a level that supplies everything, as the purchase rule adds it up, with the
-  // chosen stores' shipping.
-  inline double LevelCost(const Level& level) const;
-  inline double ChosenShipping(const Level& level) const;
-  // Offers the chosen stores as a plan when the rules allow: all of them buy (checked by the
-  // caller), and with fewer than k of them and no shipping charged, at least k - |C| other
-  // stores of the table would buy nothing next to them.
-  inline void OfferLevel(const Level& level, double approximateCost);
-  // Offers the plan of a store set (of its buying stores), if it supplies everything.
-  inline void OfferSet(const std::vector<std::uint32_t>& stores);
-  // Cost of the level with unsupplied units at a penalty.
-  inline double PenalizedCost(const Level& level) const;
-  inline double PenalizedChange(const Level& level, std::uint32_t store) const;
-  // One item's purchases over the level's lots and, if given, the lots of one more offer, with
-  // each unit still missing at the penalty.
-  inline double ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
-                                  std::uint32_t extraStore, double penalty) const;
-  // Counts a node's settled combinations, and now and then reports progress.
-  inline void Settle(double combinations);
-  // Explores the node at depth whose level is loaded; it stands for `combinations` k-store
-  // combinations. Whatever it does not hand to a child it settles.
-  inline void Explore(std::uint32_t depth, double combinations);
-  inline void ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn);
+
+  // The bounds on covering what is missing (BoundedSearchCoverBounds.cpp).
+  // Marks with a new stamp the candidates that would leave some chosen store buying nothing:
+  // they are in no plan below the node.
+  void MarkIdlingCandidates(Level& level);
   // Whether the r candidates offering most of each missing item can complete it; picks the
   // missing item with the fewest candidates for branching.
-  inline bool Coverable(Level& level, std::uint32_t r);
+  bool Coverable(Level& level, std::uint32_t r);
   // A bound on covering the missing items with r candidates, for item weights w: a store
   // completes the share min(1, offered / missing) of each missing item, and r stores that
   // complete every item together complete at least sum(w) of weighted shares. So when the r
   // candidates with the largest weighted shares fall short of sum(w), no r of them can do it.
   // The weights move towards the items that the best r leave short.
-  inline bool FractionallyCoverable(Level& level, std::uint32_t r, int iterations);
-  // With one store to go, only a candidate that completes every missing item alone can make a
-  // plan: each such one is a leaf, found among the offers of the item with the fewest.
-  inline void CompleteWithOneStore(std::uint32_t depth, Level& level, double& handedOn);
-  // Children while an item is missing: each takes one of the item's candidates, dropping the
-  // ones before it; the best by Lagrangian value first.
-  inline void BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_t r,
-                                  double& handedOn);
+  bool FractionallyCoverable(Level& level, std::uint32_t r, int iterations);
   // For each candidate, a bound on the plans below the node that hold it: the Lagrangian bound
   // with the candidate in, and with the fewest other stores the items it leaves missing need.
-  inline void ChildBounds(Level& level, std::uint32_t r);
+  void ChildBounds(Level& level, std::uint32_t r);
   // With three or more stores to go and at most 64 items missing, the stores completing a
   // candidate must together offer every item it leaves missing: the least sum of their values
   // is found by a small search over the offerers of the rarest item first.
-  inline void PrepareCoverSearch(const Level& level);
+  void PrepareCoverSearch(const Level& level);
   // A lower bound on the values of at most `slots` candidates that offer the needed items
   // (bits of missingList), beyond `spent`; it exceeds `limit` only when every such set does.
-  inline double LeastCover(std::uint64_t needed, std::uint32_t slots, double spent,
-                           double limit);
-  // Children once everything is supplied: by falling savings, each taking one candidate and
-  // dropping the ones before it. Stops at the first child whose savings bound exceeds the
-  // threshold: the bounds of later ones are higher still.
-  inline void BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r, double cost,
-                              double& handedOn);
-  inline void Descend(std::uint32_t depth, double combinations);
-  // Whether a worker waits for work while this one still has siblings to explore at a depth
-  // where they are worth a task: then the rest of them go to the pool.
-  inline bool ShouldShare(std::uint32_t r, std::uint32_t siblingsLeft) const;
-  inline void Share(const Level& level, std::vector<std::uint32_t>&& candidates,
-                    double combinations);
+  double LeastCover(std::uint64_t needed, std::uint32_t slots, double spent, double limit);
+
+  // The greedy start (BoundedSearchGreedyStart.cpp).
+  // Cost of the level with unsupplied units at a penalty.
+  double PenalizedCost(const Level& level) const;
+  double PenalizedChange(const Level& level, std::uint32_t store) const;
+  // One item's purchases over the level's lots and, if given, the lots of one more offer, with
+  // each unit still missing at the penalty.
+  double ItemPenalizedCost(const Level& level, std::uint32_t item, const Offer* extra,
+                           std::uint32_t extraStore, double penalty) const;
+
+  // Plans (BoundedSearchPlanOffers.cpp).
+  // Offers the chosen stores as a plan when the rules allow: all of them buy (checked by the
+  // caller), and with fewer than k of them and no shipping charged, at least k - |C| other
+  // stores of the table would buy nothing next to them.
+  void OfferLevel(const Level& level, double approximateCost);
+  // Offers the plan of a store set (of its buying stores), if it supplies everything.
+  void OfferSet(const std::vector<std::uint32_t>& stores);
 
   const Shared& shared;
   const SearchTable& table;
@@ -297,5 +303,79 @@ class Worker {
   std::uint32_t nodesSinceReport = 0;
   bool exploringRoot = false;  // the next node explored is the root
 };
+
+inline bool Worker::StoreBuys(const Level& level, std::uint32_t store) const {
+  for (const Offer& offer : table.OffersOfStore(store)) {
+    if (Buys(level, CellsOf(level, offer.other), offer.other, offer.price, store)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+inline double Worker::LevelCost(const Level& level) const {
+  double cost = 0.0;
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    cost += level.itemCost[item];
+  }
+  return cost + ChosenShipping(level);
+}
+
+inline double Worker::ChosenShipping(const Level& level) const {
+  double total = 0.0;
+  for (const std::uint32_t store : level.chosen) {
+    total += shipping[store];
+  }
+  return total;
+}
+
+inline const Offer* Worker::FindOffer(std::uint32_t store, std::uint32_t item) const {
+  const std::span<const Offer> offers = table.OffersOfStore(store);
+  const auto found = std::lower_bound(
+      offers.begin(), offers.end(), item,
+      [](const Offer& offer, std::uint32_t wanted) { return offer.other < wanted; });
+  return found == offers.end() || found->other != item ? nullptr : &*found;
+}
+
+inline std::uint32_t Worker::UnitsBefore(const Offer& offer, std::uint32_t offerStore, double price,
+                                  std::uint32_t store) const {
+  std::uint32_t units = 0;
+  for (const Lot& lot : table.LotsOf(offer)) {
+    if (!Before(lot.price, offerStore, price, store)) {
+      break;
+    }
+    units += lot.quantity;
+  }
+  return units;
+}
+
+inline void Worker::AddToStore(std::uint32_t store, double value) {
+  if (touchedAt[store] != touchStamp) {
+    touchedAt[store] = touchStamp;
+    storeShares[store] = value;
+    touched.push_back(store);
+  } else {
+    storeShares[store] += value;
+  }
+}
+
+template <typename Accept, typename Better>
+inline std::uint32_t Worker::SelectTouched(std::uint32_t r, Accept accept, Better better) {
+  std::uint32_t selected = 0;
+  for (const std::uint32_t store : touched) {
+    const double value = storeShares[store];
+    if (accept(value) && r > 0 && (selected < r || better(value, selectedValues[selected - 1]))) {
+      std::uint32_t at = selected < r ? selected++ : r - 1;
+      while (at > 0 && better(value, selectedValues[at - 1])) {
+        selectedValues[at] = selectedValues[at - 1];
+        selectedPositions[at] = selectedPositions[at - 1];
+        --at;
+      }
+      selectedValues[at] = value;
+      selectedPositions[at] = store;
+    }
+  }
+  return selected;
+}
 
 }  // namespace Corvalle::BrickLink::BoundedSearch

@@ -1,0 +1,433 @@
+// The bounds that ask which stores can still supply the missing items, and the candidates
+// that would leave a chosen store idle.
+
+#include "BoundedSearchWorker.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "BoundedSearchTuning.h"
+
+namespace Corvalle::BrickLink::BoundedSearch {
+
+using Tuning::kCoverVisits;
+
+void Worker::MarkIdlingCandidates(Level& level) {
+  ++stamp;
+  const std::uint32_t candidateStamp = stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = candidateStamp;
+  }
+  ++stamp;  // idling candidates get this one
+  for (const std::uint32_t chosen : level.chosen) {
+    if (required[chosen] != 0) {
+      continue;
+    }
+    // A store buys an item as long as fewer units than wanted come before its cheapest lot.
+    // The items it buys, with the units before it there now.
+    buyingOffers.clear();
+    for (const Offer& offer : table.OffersOfStore(chosen)) {
+      const ChosenCell* cells = CellsOf(level, offer.other);
+      std::uint64_t ahead = 0;
+      for (std::uint32_t position = 0; cells[position].store != chosen; ++position) {
+        ahead += cells[position].quantity;
+      }
+      if (ahead < table.wanted[offer.other]) {
+        buyingOffers.push_back({&offer, static_cast<std::uint32_t>(ahead)});
+      }
+    }
+    if (buyingOffers.empty()) {
+      continue;
+    }
+    // Only a candidate with a lot before the store's in each of those items can idle it; the
+    // item's offers come in the order of their cheapest lots.
+    const Offer& first = *buyingOffers.front().offer;
+    for (const Offer& offer : table.OffersOfItem(first.other)) {
+      if (!Before(offer.price, offer.other, first.price, chosen)) {
+        break;
+      }
+      const std::uint32_t candidate = offer.other;
+      if (marks[candidate] != candidateStamp) {
+        continue;
+      }
+      bool idles = true;
+      for (const BuyingOffer& own : buyingOffers) {
+        const Offer* extra = own.offer == &first ? &offer : FindOffer(candidate, own.offer->other);
+        if (extra == nullptr ||
+            own.ahead + static_cast<std::uint64_t>(UnitsBefore(*extra, candidate, own.offer->price, chosen)) <
+                table.wanted[own.offer->other]) {
+          idles = false;
+          break;
+        }
+      }
+      if (idles) {
+        marks[candidate] = stamp;
+      }
+    }
+  }
+}
+
+bool Worker::Coverable(Level& level, std::uint32_t r) {
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+  std::uint32_t largest[kMaximumStores];
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] == 0) {
+      continue;
+    }
+    std::uint32_t count = 0;
+    std::uint32_t held = 0;
+    for (const Offer& offer : table.OffersOfItem(item)) {
+      if (marks[offer.other] != stamp) {
+        continue;
+      }
+      ++count;
+      // The r largest quantities, sorted descending.
+      if (held < r || offer.quantity > largest[held - 1]) {
+        std::uint32_t at = held < r ? held++ : r - 1;
+        while (at > 0 && offer.quantity > largest[at - 1]) {
+          largest[at] = largest[at - 1];
+          --at;
+        }
+        largest[at] = offer.quantity;
+      }
+    }
+    std::uint64_t most = 0;
+    for (std::uint32_t index = 0; index < held; ++index) {
+      most += largest[index];
+    }
+    if (most < level.missing[item]) {
+      return false;
+    }
+    if (count < fewest) {
+      fewest = count;
+      branchItem = item;
+    }
+  }
+  return true;
+}
+
+bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations) {
+  std::vector<double>& weights = level.coverWeights;
+  missingList.clear();
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] != 0) {
+      missingList.push_back(item);
+      shares[item] = 1.0 / level.missing[item];
+      weights[item] = std::max(weights[item], 1e-6);
+    }
+  }
+  // Only the candidates offering a missing item count, found through the items' offers.
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  for (int iteration = 0; iteration < iterations; ++iteration) {
+    double total = 0.0;
+    ++touchStamp;
+    touched.clear();
+    for (const std::uint32_t item : missingList) {
+      total += weights[item];
+      for (const Offer& offer : table.OffersOfItem(item)) {
+        if (marks[offer.other] != stamp) {
+          continue;
+        }
+        AddToStore(offer.other, weights[item] * std::min(1.0, static_cast<double>(offer.quantity) *
+                                                                  shares[item]));
+      }
+    }
+    // The r largest weighted shares.
+    const std::uint32_t selected = SelectTouched(
+        r, [](double) { return true; }, [](double value, double other) { return value > other; });
+    double most = 0.0;
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      most += selectedValues[index];
+    }
+    if (most < total * (1.0 - kRelativeTolerance)) {
+      return false;
+    }
+    if (iteration + 1 == iterations) {
+      break;
+    }
+    // Weigh up the items that the best r leave short, down the ones they cover over.
+    for (const std::uint32_t item : missingList) {
+      gradient[item] = 0.0;
+    }
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      for (const Offer& offer : table.OffersOfStore(selectedPositions[index])) {
+        if (level.missing[offer.other] != 0) {
+          gradient[offer.other] +=
+              std::min(1.0, static_cast<double>(offer.quantity) * shares[offer.other]);
+        }
+      }
+    }
+    double sum = 0.0;
+    for (const std::uint32_t item : missingList) {
+      weights[item] *= std::exp(0.7 * (1.0 - std::min(gradient[item], 2.0)));
+      sum += weights[item];
+    }
+    for (const std::uint32_t item : missingList) {
+      weights[item] *= static_cast<double>(missingList.size()) / sum;
+    }
+  }
+  return true;
+}
+
+void Worker::ChildBounds(Level& level, std::uint32_t r) {
+  const std::uint32_t count = level.candidateCount;
+  // Candidates by value, most negative first, and where each store stands.
+  for (std::uint32_t position = 0; position < count; ++position) {
+    level.byValue[position] = position;
+    positionOf[level.candidates[position]] = position;
+  }
+  std::sort(level.byValue.begin(), level.byValue.begin() + count,
+            [&](std::uint32_t first, std::uint32_t second) {
+              return level.bestValues[first] < level.bestValues[second];
+            });
+  // The two best values among the candidates offering each missing item.
+  missingList.clear();
+  ++stamp;
+  for (std::uint32_t position = 0; position < count; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] == 0) {
+      continue;
+    }
+    missingList.push_back(item);
+    BestOfferers& best = offerers[item];
+    best = {Infinity(), Infinity(), count};
+    for (const Offer& offer : table.OffersOfItem(item)) {
+      if (marks[offer.other] != stamp) {
+        continue;
+      }
+      const std::uint32_t position = positionOf[offer.other];
+      const double value = level.bestValues[position];
+      if (value < best.first) {
+        best.second = best.first;
+        best.first = value;
+        best.firstPosition = position;
+      } else if (value < best.second) {
+        best.second = value;
+      }
+    }
+  }
+  const bool searchCovers = r >= 3 && !missingList.empty() && missingList.size() <= 64;
+  if (r == 2 || searchCovers) {
+    // Per candidate, the missing items it offers, as bits.
+    maskWords = static_cast<std::uint32_t>((missingList.size() + 63) / 64);
+    offeredMasks.assign(std::size_t{count} * maskWords, 0);
+    neededMask.assign(maskWords, 0);
+    for (std::uint32_t index = 0; index < missingList.size(); ++index) {
+      const std::uint32_t item = missingList[index];
+      missingIndex[item] = index;
+      for (const Offer& offer : table.OffersOfItem(item)) {
+        if (marks[offer.other] == stamp) {
+          offeredMasks[std::size_t{positionOf[offer.other]} * maskWords + index / 64] |=
+              std::uint64_t{1} << (index % 64);
+        }
+      }
+    }
+  }
+  if (searchCovers) {
+    PrepareCoverSearch(level);
+  }
+  // Sums of the most negative values but one candidate's: of the best m, or of the best m + 1
+  // when the candidate is among them.
+  double prefix[kMaximumStores + 2] = {0.0};
+  const std::uint32_t depthOfPrefix = std::min(r, count);
+  for (std::uint32_t index = 0; index < depthOfPrefix; ++index) {
+    prefix[index + 1] = prefix[index] + std::min(0.0, level.bestValues[level.byValue[index]]);
+  }
+  const auto othersBest = [&](std::uint32_t m, std::uint32_t position) {
+    double sum = prefix[std::min(m, depthOfPrefix)];
+    for (std::uint32_t index = 0; index < std::min(m, depthOfPrefix); ++index) {
+      if (level.byValue[index] == position) {
+        sum -= std::min(0.0, level.bestValues[position]);
+        if (m < depthOfPrefix) {
+          sum += std::min(0.0, level.bestValues[level.byValue[m]]);
+        }
+        break;
+      }
+    }
+    return sum;
+  };
+  const double threshold = shared.plans.Threshold();
+  for (std::uint32_t position = 0; position < count; ++position) {
+    const std::uint32_t store = level.candidates[position];
+    double bound = level.base + level.bestValues[position];
+    // What is still missing with the candidate: every completion must offer it.
+    ++broughtStamp;
+    for (const Offer& offer : table.OffersOfStore(store)) {
+      broughtAt[offer.other] = broughtStamp;
+      brought[offer.other] = offer.quantity;
+    }
+    needs.clear();
+    for (const std::uint32_t item : missingList) {
+      const std::uint32_t units = broughtAt[item] == broughtStamp ? brought[item] : 0;
+      if (units < level.missing[item]) {
+        needs.push_back({item, level.missing[item] - units});
+      }
+    }
+    if (needs.empty()) {
+      level.childBounds[position] = bound + othersBest(r - 1, position);
+      continue;
+    }
+    // Some store of the others must offer each item still missing.
+    double others = othersBest(r - 1, position);
+    const double withoutOne = othersBest(r - 2, position);
+    for (const Need& need : needs) {
+      const BestOfferers& best = offerers[need.item];
+      const double offerer = best.firstPosition == position ? best.second : best.first;
+      others = std::max(others, offerer + withoutOne);
+    }
+    if (r == 2) {
+      // One more store must complete the rest alone: the best by value of those that offer
+      // every item still missing and can complete it.
+      std::uint64_t* needed = neededMask.data();
+      std::fill_n(needed, maskWords, 0);
+      for (const Need& need : needs) {
+        needed[missingIndex[need.item] / 64] |= std::uint64_t{1} << (missingIndex[need.item] % 64);
+      }
+      double completing = Infinity();
+      for (std::uint32_t index = 0; index < count; ++index) {
+        const std::uint32_t other = level.byValue[index];
+        if (other == position) {
+          continue;
+        }
+        if (Exceeds(bound + level.bestValues[other], threshold)) {
+          completing = level.bestValues[other];
+          break;
+        }
+        const std::uint64_t* offered = offeredMasks.data() + std::size_t{other} * maskWords;
+        bool offersAll = true;
+        for (std::uint32_t word = 0; word < maskWords; ++word) {
+          if ((needed[word] & ~offered[word]) != 0) {
+            offersAll = false;
+            break;
+          }
+        }
+        if (!offersAll) {
+          continue;
+        }
+        bool completes = true;
+        for (const Need& need : needs) {
+          if (FindOffer(level.candidates[other], need.item)->quantity < need.units) {
+            completes = false;
+            break;
+          }
+        }
+        if (completes) {
+          completing = level.bestValues[other];
+          break;
+        }
+      }
+      others = std::max(others, completing);
+    } else if (searchCovers && !Exceeds(bound + others, threshold) &&
+               FindOffer(store, branchItem) != nullptr) {
+      // Only for the children: the other candidates' bounds cut less than the search costs.
+      std::uint64_t needed = 0;
+      for (const Need& need : needs) {
+        needed |= std::uint64_t{1} << missingIndex[need.item];
+      }
+      coverVisits = 0;
+      others = std::max(others, LeastCover(needed, r - 1, 0.0, threshold - bound));
+    }
+    level.childBounds[position] = bound + others;
+  }
+}
+
+void Worker::PrepareCoverSearch(const Level& level) {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  coverBegin.assign(items + 1, 0);
+  for (std::uint32_t index = 0; index < level.candidateCount; ++index) {
+    for (std::uint64_t mask = offeredMasks[index]; mask != 0; mask &= mask - 1) {
+      ++coverBegin[static_cast<std::uint32_t>(std::countr_zero(mask)) + 1];
+    }
+  }
+  for (std::uint32_t index = 0; index < items; ++index) {
+    coverBegin[index + 1] += coverBegin[index];
+  }
+  coverOfferers.resize(coverBegin[items]);
+  coverFill.assign(coverBegin.begin(), coverBegin.end() - 1);
+  // Through the candidates by value, so that each item's offerers come best first.
+  for (std::uint32_t index = 0; index < level.candidateCount; ++index) {
+    const std::uint32_t position = level.byValue[index];
+    for (std::uint64_t mask = offeredMasks[position]; mask != 0; mask &= mask - 1) {
+      coverOfferers[coverFill[static_cast<std::uint32_t>(std::countr_zero(mask))]++] = position;
+    }
+  }
+  coverValues = level.bestValues.data();
+  coverPrefix[0] = 0.0;
+  for (std::uint32_t index = 0; index < kMaximumStores; ++index) {
+    coverPrefix[index + 1] =
+        coverPrefix[index] +
+        (index < level.candidateCount ? std::min(0.0, level.bestValues[level.byValue[index]])
+                                      : 0.0);
+  }
+}
+
+double Worker::LeastCover(std::uint64_t needed, std::uint32_t slots, double spent,
+                          double limit) {
+  if (needed == 0) {
+    return spent + coverPrefix[slots];
+  }
+  if (slots == 0) {
+    return Infinity();
+  }
+  // The item with the fewest offerers: its offerers are the branches.
+  std::uint32_t item = 0;
+  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+  double worstBest = -Infinity();
+  for (std::uint64_t mask = needed; mask != 0; mask &= mask - 1) {
+    const auto index = static_cast<std::uint32_t>(std::countr_zero(mask));
+    const std::uint32_t count = coverBegin[index + 1] - coverBegin[index];
+    if (count == 0) {
+      return Infinity();
+    }
+    worstBest = std::max(worstBest, coverValues[coverOfferers[coverBegin[index]]]);
+    if (count < fewest) {
+      fewest = count;
+      item = index;
+    }
+  }
+  const double rest = coverPrefix[slots - 1];
+  const double relaxed = spent + std::max(coverPrefix[slots], worstBest + rest);
+  if (Exceeds(relaxed, limit) || ++coverVisits > kCoverVisits) {
+    return relaxed;
+  }
+  double least = Infinity();
+  if (slots == 1) {
+    // The best offerer of the rarest item that offers every other needed item too.
+    for (std::uint32_t at = coverBegin[item]; at < coverBegin[item + 1]; ++at) {
+      const std::uint32_t position = coverOfferers[at];
+      if ((needed & ~offeredMasks[position]) == 0) {
+        return spent + coverValues[position];
+      }
+    }
+    return Infinity();
+  }
+  for (std::uint32_t at = coverBegin[item]; at < coverBegin[item + 1]; ++at) {
+    const std::uint32_t position = coverOfferers[at];
+    const double value = coverValues[position];
+    const double branch = spent + value + rest;
+    if (Exceeds(branch, limit) || coverVisits > kCoverVisits) {
+      // The later offerers' values are no smaller.
+      return std::min(least, branch);
+    }
+    least = std::min(least, LeastCover(needed & ~offeredMasks[position], slots - 1,
+                                       spent + value, limit));
+    if (!std::isinf(least) && !Exceeds(least, limit)) {
+      return relaxed;  // some cover fits: only the relaxed bound is known
+    }
+  }
+  return least;
+}
+
+}  // namespace Corvalle::BrickLink::BoundedSearch

@@ -1,0 +1,139 @@
+// The Lagrangian bound on a node: item prices that make the stores' lots cheap or dear.
+
+#include "BoundedSearchWorker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace Corvalle::BrickLink::BoundedSearch {
+
+double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const {
+  double value = 0.0;
+  for (const Offer& offer : table.OffersOfStore(store)) {
+    const double price = multipliers[offer.other];
+    for (const Lot& lot : table.LotsOf(offer)) {
+      if (!(lot.price < price)) {
+        break;
+      }
+      value += static_cast<double>(lot.quantity) * (lot.price - price);
+    }
+  }
+  return value;
+}
+
+double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
+                               double& selectedWorst) {
+  std::vector<double>& u = level.multipliers;
+  double best = -Infinity();
+  double step = 1.0;
+  int sinceImprovement = 0;
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  for (int iteration = 0; iteration < iterations; ++iteration) {
+    double bound = 0.0;
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      bound += u[item] * static_cast<double>(table.wanted[item]);
+    }
+    for (const std::uint32_t store : level.chosen) {
+      bound += StoreValue(u, store) + shipping[store];
+    }
+    // Only offers below the item price count, and the items' offers come cheapest first: the
+    // candidates' values are gathered from the head of each item's offers.
+    ++touchStamp;
+    touched.clear();
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      const double price = u[item];
+      for (const Offer& offer : table.OffersOfItem(item)) {
+        if (!(offer.price < price)) {
+          break;
+        }
+        if (marks[offer.other] != stamp) {
+          continue;
+        }
+        double value = 0.0;
+        for (const Lot& lot : table.LotsOf(offer)) {
+          if (!(lot.price < price)) {
+            break;
+          }
+          value += static_cast<double>(lot.quantity) * (lot.price - price);
+        }
+        AddToStore(offer.other, value);
+      }
+    }
+    if (shared.rules.ChargesShipping()) {
+      for (const std::uint32_t store : touched) {
+        storeShares[store] += shipping[store];
+      }
+    }
+    // The r most negative candidate values.
+    const std::uint32_t selected = SelectTouched(
+        r, [](double value) { return value < 0.0; },
+        [](double value, double other) { return value < other; });
+    const double base = bound;
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      bound += selectedValues[index];
+    }
+    if (bound > best) {
+      best = bound;
+      level.base = base;
+      sinceImprovement = 0;
+      for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+        const std::uint32_t store = level.candidates[position];
+        level.bestValues[position] =
+            touchedAt[store] == touchStamp ? storeShares[store] : shipping[store];
+      }
+      std::copy(u.begin(), u.end(), bestMultipliers.begin());
+      selectedWorst = selected == r ? selectedValues[r - 1] : 0.0;
+    } else if (++sinceImprovement >= 5) {
+      step /= 2.0;
+      sinceImprovement = 0;
+    }
+    const double threshold = shared.plans.Threshold();
+    if (Exceeds(best, threshold) || iteration + 1 == iterations) {
+      break;
+    }
+    // The subgradient: wanted units less those that the chosen and selected stores would
+    // supply below the item prices.
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      gradient[item] = static_cast<double>(table.wanted[item]);
+    }
+    const auto subtract = [&](std::uint32_t store) {
+      for (const Offer& offer : table.OffersOfStore(store)) {
+        for (const Lot& lot : table.LotsOf(offer)) {
+          if (!(lot.price < u[offer.other])) {
+            break;
+          }
+          gradient[offer.other] -= static_cast<double>(lot.quantity);
+        }
+      }
+    };
+    for (const std::uint32_t store : level.chosen) {
+      subtract(store);
+    }
+    for (std::uint32_t index = 0; index < selected; ++index) {
+      subtract(selectedPositions[index]);
+    }
+    double norm = 0.0;
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      norm += gradient[item] * gradient[item] / scale[item];
+    }
+    if (norm == 0.0) {
+      break;  // the prices are optimal
+    }
+    const double target = std::isinf(threshold)
+                              ? bound + std::max(1.0, std::abs(bound) * 0.05)
+                              : threshold;
+    const double length =
+        step * std::max(target - bound, 1e-9 * std::max(1.0, std::abs(bound))) / norm;
+    for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+      u[item] = std::max(0.0, u[item] + length * gradient[item] / scale[item]);
+    }
+  }
+  std::copy(bestMultipliers.begin(), bestMultipliers.end(), u.begin());
+  return best;
+}
+
+}  // namespace Corvalle::BrickLink::BoundedSearch
