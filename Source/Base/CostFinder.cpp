@@ -54,7 +54,9 @@ using Utilities::FormatCount;
 using Utilities::StatusState;
 using Utilities::StatusUpdate;
 
-constexpr std::uint32_t kStageCount = 10;
+// The numbered stages of the comment above, each announced as i of kStageCount + 1: the step
+// after the last is the search's success, which fills the bar.
+constexpr std::uint32_t kStageCount = 9;
 constexpr std::uint32_t kMaximumResults = 25;
 
 class CostFinder final : public ICostFinder {
@@ -832,7 +834,7 @@ std::string CostFinder::PossibleCombinationsText() const {
 }
 
 void CostFinder::High(std::uint32_t stage, const std::string& text) const {
-  highLevelStatusCallback(StatusUpdate(stage, kStageCount, text));
+  highLevelStatusCallback(StatusUpdate(stage, kStageCount + 1, text));
 }
 
 void CostFinder::Fail(const std::string& text) const {

@@ -106,6 +106,14 @@ std::string FormatApproximateCount(double value) {
   return text;
 }
 
+std::uint64_t EstimateSecondsRemaining(double elapsedSeconds, double fraction) {
+  constexpr double kSecondsBeforeEstimate = 2.0;
+  if (fraction <= 0.0 || elapsedSeconds < kSecondsBeforeEstimate) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(elapsedSeconds / fraction - elapsedSeconds);
+}
+
 std::string FormatTimeRemaining(std::uint64_t s) {
   if (s == 0) {
     return {};

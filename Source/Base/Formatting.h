@@ -38,6 +38,11 @@ std::string ShowMessage(std::string_view text);
 // then weeks, days, hours and minutes, coarser parts crowding out the finer ones.
 std::string FormatTimeRemaining(std::uint64_t secondsRemaining);
 
+// The seconds still to go for work of which the fraction (0 to 1) is done after elapsedSeconds,
+// at the pace so far: 0, which shows no estimate, before anything is done and in the first two
+// seconds, whose pace says too little of the rest.
+std::uint64_t EstimateSecondsRemaining(double elapsedSeconds, double fraction);
+
 // A number written with the ASCII digits 0 to 9 and nothing else: no sign, no blanks. Nothing
 // for an empty text or a number beyond 32 bits; the marketplace's numbers (stores, wanted
 // lists) fit in 32 bits, and cutting a larger one down would name another.

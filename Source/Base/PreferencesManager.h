@@ -56,10 +56,9 @@ class IPreferencesManager {
   // Those read at construction, or those last set. Valid while the manager lives.
   virtual const Preferences& GetPreferences() const = 0;
   // Makes the record the current one, a region named twice kept once, then writes all eight
-  // rows in one transaction. On a
-  // database failure the rows are rolled back (the current record already holds the new
-  // values) and std::runtime_error with SQLite's text is thrown. Empty regions are a broken
-  // invariant.
+  // rows in one transaction. On a database failure the rows are rolled back (the current record
+  // already holds the new values) and std::runtime_error with SQLite's text is thrown. Empty
+  // regions are a broken invariant.
   virtual void SetPreferences(const Preferences& preferences) = 0;
 };
 
@@ -71,9 +70,9 @@ class PreferencesManager : public IPreferencesManager {
   // unknown name, a shipping amount that is not a number from 0 to kMostShipping, a store list
   // that is not comma-separated store numbers) is replaced by its first-start value, with a
   // warning; the next SetPreferences writes it over. A missing row reads the first-start value
-  // without a warning: a file need not hold every setting, and one missing is no damage. A read that fails (a lock
-  // held past the busy timeout, a damaged file) throws std::runtime_error with SQLite's text and
-  // writes nothing: it is never taken for a fresh database or a missing row.
+  // without a warning: a file need not hold every setting, and one missing is no damage. A read
+  // that fails (a lock held past the busy timeout, a damaged file) throws std::runtime_error with
+  // SQLite's text and writes nothing: it is never taken for a fresh database or a missing row.
   explicit PreferencesManager(std::shared_ptr<Sqlite::IMutableDatabase> database_);
 
   const Preferences& GetPreferences() const override;

@@ -35,6 +35,14 @@ TEST(FormatTimeRemainingTest, CoarserPartsCrowdOutFinerOnes) {
             0u);
 }
 
+TEST(EstimateSecondsRemainingTest, FollowsThePaceOnceTwoSecondsHavePassed) {
+  EXPECT_EQ(EstimateSecondsRemaining(10.0, 0.25), 30u);
+  EXPECT_EQ(EstimateSecondsRemaining(2.0, 0.5), 2u);
+  EXPECT_EQ(EstimateSecondsRemaining(1.99, 0.5), 0u);
+  EXPECT_EQ(EstimateSecondsRemaining(100.0, 0.0), 0u);
+  EXPECT_EQ(EstimateSecondsRemaining(100.0, 1.0), 0u);
+}
+
 using Testing::ScopedEnvironment;
 
 TEST(FormatCountTest, PlainCLocaleGroupsByThreesWithCommas) {

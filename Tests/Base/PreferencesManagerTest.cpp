@@ -316,8 +316,8 @@ TEST_F(PreferencesManagerTest, AFailedSaveRollsBackEveryRow) {
   EXPECT_EQ(Row("StoresPerCombination"), "3");
 }
 
-// A failed read used to count as "no rows" or "no value", and the first-start values then
-// replaced the user's settings.
+// A failed read taken for "no rows" or "no value" would replace the user's settings with the
+// first-start values.
 TEST_F(PreferencesManagerTest, AReadThatFailsIsAnErrorAndKeepsTheSettings) {
   CreatePreferencesManager()->SetPreferences({5, "Germany", "Euro", {"Europe"}});
   for (const char* failing : {"SELECT COUNT(*) FROM Preferences", "WHERE Key"}) {
@@ -332,8 +332,8 @@ TEST_F(PreferencesManagerTest, AReadThatFailsIsAnErrorAndKeepsTheSettings) {
   }
 }
 
-// A view under the table's name read as settings but failed every save, and with it every
-// search, until the file was deleted by hand.
+// A view under the table's name reads as settings but fails every save, and with it every
+// search, until the user deletes the file by hand.
 TEST_F(PreferencesManagerTest, AViewInPlaceOfTheTableIsMovedAsideWithItsFile) {
   Sql().Execute("CREATE VIEW Preferences AS SELECT 'Country' AS Key, 'Germany' AS Value");
   connection.reset();

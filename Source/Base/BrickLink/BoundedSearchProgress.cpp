@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "BoundedSearchTasks.h"
+#include "Formatting.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
@@ -26,10 +27,7 @@ void ProgressMeter::Report(bool final) {
   double fraction = final ? 1.0 : std::min(1.0, settled.load() / total);
   fraction = std::max(fraction, lastFraction);
   lastFraction = fraction;
-  unsigned long long estimate = 0;
-  if (!final && fraction > 0.0 && elapsed >= 2.0) {
-    estimate = static_cast<unsigned long long>(elapsed / fraction - elapsed);
-  }
+  const std::uint64_t estimate = final ? 0 : Utilities::EstimateSecondsRemaining(elapsed, fraction);
   if (callback) {
     callback(fraction, estimate);
   }

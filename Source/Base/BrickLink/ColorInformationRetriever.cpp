@@ -2,8 +2,7 @@
 
 #include "BrickLink/ColorInformationCache.h"
 #include "BrickLink/ColorInformationParser.h"
-#include "BrickLink/DownloadWaiter.h"
-#include "FileDownloader/FileDownloader.h"
+#include "BrickLink/PageRetrieval.h"
 
 namespace Corvalle::BrickLink {
 
@@ -11,39 +10,30 @@ namespace {
 
 class ColorInformationRetriever final : public IColorInformationRetriever {
  public:
-  ColorInformationRetriever(FileDownloader::IFileDownloader& fileDownloader_,
+  ColorInformationRetriever(FileDownloader::IFileDownloader& fileDownloader,
                             IColorInformationCache& colorInformationCache_,
                             const IColorInformationParser& colorInformationParser_,
-                            std::string marketplaceHost_, SlowPageNotice slowPage)
-      : fileDownloader(fileDownloader_),
-        colorInformationCache(colorInformationCache_),
+                            std::string marketplaceHost, SlowPageNotice slowPage)
+      : colorInformationCache(colorInformationCache_),
         colorInformationParser(colorInformationParser_),
-        marketplaceHost(std::move(marketplaceHost_)),
-        waiter(std::move(slowPage)) {}
+        retrieval(fileDownloader, std::move(marketplaceHost), std::move(slowPage)) {}
 
   bool TryPopulateColorInformation() override {
-    if (colorInformationCache.TryRetrieveColorInformation()) {
-      return true;
-    }
-    const auto page =
-        waiter.Fetch(fileDownloader, {marketplaceHost, "catalogColors.asp"}, {});
-    if (!page) {
-      return false;
-    }
-    const auto colors = colorInformationParser.ParseColorInformation(*page);
-    if (!colors) {
-      return false;
-    }
-    colorInformationCache.InsertColorData(*colors);
-    return true;
+    return retrieval.Retrieve(PageRetrieval::Steps<ColorList>{
+        .fromCache = [this] { return colorInformationCache.TryRetrieveColorInformation(); },
+        .path = [] { return std::string("catalogColors.asp"); },
+        .read =
+            [this](const std::string& page) {
+              return colorInformationParser.ParseColorInformation(page);
+            },
+        .store = [this](ColorList& colors) { colorInformationCache.InsertColorData(colors); },
+        .pageKind = "colour list"});
   }
 
  private:
-  FileDownloader::IFileDownloader& fileDownloader;
   IColorInformationCache& colorInformationCache;
   const IColorInformationParser& colorInformationParser;
-  const std::string marketplaceHost;
-  DownloadWaiter waiter;
+  PageRetrieval retrieval;
 };
 
 }  // namespace

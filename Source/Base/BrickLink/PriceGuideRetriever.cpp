@@ -3,10 +3,9 @@
 #include <boost/log/trivial.hpp>
 #include <stdexcept>
 
-#include "BrickLink/DownloadWaiter.h"
+#include "BrickLink/PageRetrieval.h"
 #include "BrickLink/PriceGuideCache.h"
 #include "BrickLink/PriceGuideParser.h"
-#include "FileDownloader/FileDownloader.h"
 
 namespace Corvalle::BrickLink {
 
@@ -39,52 +38,47 @@ std::string EncodeQueryValue(const std::string& value) {
 
 class PriceGuideRetriever final : public IPriceGuideRetriever {
  public:
-  PriceGuideRetriever(FileDownloader::IFileDownloader& fileDownloader_,
+  PriceGuideRetriever(FileDownloader::IFileDownloader& fileDownloader,
                       IPriceGuideCache& priceGuideCache_,
                       const IPriceGuideParser& priceGuideParser_, const std::string& countryId,
-                      std::uint32_t currencyId_, std::string marketplaceHost_,
+                      std::uint32_t currencyId_, std::string marketplaceHost,
                       SlowPageNotice slowPage)
-      : fileDownloader(fileDownloader_),
-        priceGuideCache(priceGuideCache_),
+      : priceGuideCache(priceGuideCache_),
         priceGuideParser(priceGuideParser_),
-        marketplaceHost(std::move(marketplaceHost_)),
         cookies{{"isCountryID", countryId}, {"viewCurrencyID", std::to_string(currencyId_)}},
         request{countryId, currencyId_},
-        waiter(std::move(slowPage)) {}
+        retrieval(fileDownloader, std::move(marketplaceHost), std::move(slowPage)) {}
 
   bool TryPopulatePriceGuides(Item& item) override {
-    if (priceGuideCache.TryRetrievePriceGuide(item, request)) {
-      return true;
-    }
-    const std::string path = PriceGuidePath(item);
-    const auto page = waiter.Fetch(fileDownloader, {marketplaceHost, path}, cookies);
-    if (!page) {
-      lastFailure = waiter.Failure();
-      return false;
-    }
-    auto [newGuide, usedGuide] = priceGuideParser.ParsePriceGuide(*page, true);
-    if (!newGuide || !usedGuide) {
-      BOOST_LOG_TRIVIAL(error) << "Unreadable price guide page for " << DescribeItem(item);
-      lastFailure = "The price guide page " + marketplaceHost + "/" + path + " could not be read";
-      return false;
-    }
-    item.SetPriceGuideNew(std::move(newGuide));
-    item.SetPriceGuideUsed(std::move(usedGuide));
-    priceGuideCache.InsertPriceGuide(item, request);
-    return true;
+    return retrieval.Retrieve(PageRetrieval::Steps<PriceGuidePair>{
+        .fromCache = [&] { return priceGuideCache.TryRetrievePriceGuide(item, request); },
+        .path = [&] { return PriceGuidePath(item); },
+        .cookies = cookies,
+        .read = [&](const std::string& page) -> std::optional<PriceGuidePair> {
+          auto guides = priceGuideParser.ParsePriceGuide(page, true);
+          if (!guides.first || !guides.second) {
+            BOOST_LOG_TRIVIAL(error) << "Unreadable price guide page for " << DescribeItem(item);
+            return std::nullopt;
+          }
+          return guides;
+        },
+        .store =
+            [&](PriceGuidePair& guides) {
+              item.SetPriceGuideNew(std::move(guides.first));
+              item.SetPriceGuideUsed(std::move(guides.second));
+              priceGuideCache.InsertPriceGuide(item, request);
+            },
+        .pageKind = "price guide"});
   }
 
-  std::string LastFailure() const override { return lastFailure; }
+  std::string LastFailure() const override { return retrieval.LastFailure(); }
 
  private:
-  FileDownloader::IFileDownloader& fileDownloader;
   IPriceGuideCache& priceGuideCache;
   const IPriceGuideParser& priceGuideParser;
-  const std::string marketplaceHost;
   const FileDownloader::Cookies cookies;
   const PriceGuideRequest request;
-  DownloadWaiter waiter;
-  std::string lastFailure;
+  PageRetrieval retrieval;
 };
 
 }  // namespace

@@ -37,6 +37,7 @@
 #include "CombinationDigest.h"
 #include "CombinationGenerator.h"
 #include "CombinationPricing.h"
+#include "Formatting.h"
 
 namespace Corvalle::BrickLink {
 
@@ -45,7 +46,6 @@ namespace {
 constexpr std::uint64_t kProgressInterval = 5000000;
 // Combinations a collector counts before it adds them to the shared counter.
 constexpr std::uint64_t kProgressBatch = 1 << 16;
-constexpr std::int64_t kMinimumMicrosecondsForEstimate = 2000000;
 constexpr double kMinimumFractionForEstimate = 0.0001;
 
 class ICombinationAggregator {
@@ -380,15 +380,14 @@ void StoreCombinationValidator::UpdateProgress(std::uint64_t processed) {
   for (std::uint64_t reached = (before / kProgressInterval + 1) * kProgressInterval;
        reached <= after; reached += kProgressInterval) {
     std::lock_guard<std::mutex> lock(progressMutex);
-    const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                              std::chrono::steady_clock::now() - startTime)
                              .count();
-    const auto seconds = static_cast<double>(elapsed / 1000000);
     const double fraction = static_cast<double>(reached) / static_cast<double>(totalCount);
-    unsigned long long estimate = 0;
-    if (elapsed >= kMinimumMicrosecondsForEstimate && fraction >= kMinimumFractionForEstimate) {
-      estimate = static_cast<unsigned long long>(seconds / fraction - seconds);
-    }
+    const std::uint64_t estimate =
+        fraction >= kMinimumFractionForEstimate
+            ? Utilities::EstimateSecondsRemaining(static_cast<double>(seconds), fraction)
+            : 0;
     if (progressCallback) {
       progressCallback(fraction, estimate);
     }

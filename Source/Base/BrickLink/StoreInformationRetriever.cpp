@@ -1,9 +1,8 @@
 #include "StoreInformationRetriever.h"
 
-#include "BrickLink/DownloadWaiter.h"
+#include "BrickLink/PageRetrieval.h"
 #include "BrickLink/StoreInformationParser.h"
 #include "BrickLink/StoreMetadataCache.h"
-#include "FileDownloader/FileDownloader.h"
 
 namespace Corvalle::BrickLink {
 
@@ -11,45 +10,38 @@ namespace {
 
 class StoreInformationRetriever final : public IStoreInformationRetriever {
  public:
-  StoreInformationRetriever(FileDownloader::IFileDownloader& fileDownloader_,
+  StoreInformationRetriever(FileDownloader::IFileDownloader& fileDownloader,
                             IStoreMetadataCache& storeMetadataCache_,
                             const IStoreInformationParser& storeInformationParser_,
-                            std::string marketplaceHost_, SlowPageNotice slowPage)
-      : fileDownloader(fileDownloader_),
-        storeMetadataCache(storeMetadataCache_),
+                            std::string marketplaceHost, SlowPageNotice slowPage)
+      : storeMetadataCache(storeMetadataCache_),
         storeInformationParser(storeInformationParser_),
-        marketplaceHost(std::move(marketplaceHost_)),
-        waiter(std::move(slowPage)) {}
+        retrieval(fileDownloader, std::move(marketplaceHost), std::move(slowPage)) {}
 
   std::unique_ptr<const StoreMetadata> TryRetrieveStoreInformation(std::uint32_t storeId) override {
     StoreMetadata metadata;
-    if (storeMetadataCache.TryRetrieveStoreMetadata(storeId, metadata)) {
-      return std::make_unique<const StoreMetadata>(std::move(metadata));
-    }
-    const std::string path = "store.asp?sID=" + std::to_string(storeId);
-    const auto page = waiter.Fetch(fileDownloader, {marketplaceHost, path}, {});
-    if (!page) {
-      lastFailure = waiter.Failure();
-      return nullptr;
-    }
-    auto parsed = storeInformationParser.ParseStoreInformation(*page);
-    if (!parsed) {
-      lastFailure = "The store page " + marketplaceHost + "/" + path + " could not be read";
-      return nullptr;
-    }
-    storeMetadataCache.InsertStoreMetadata(storeId, *parsed);
-    return std::make_unique<const StoreMetadata>(std::move(*parsed));
+    const bool retrieved = retrieval.Retrieve(PageRetrieval::Steps<StoreMetadata>{
+        .fromCache = [&] { return storeMetadataCache.TryRetrieveStoreMetadata(storeId, metadata); },
+        .path = [storeId] { return "store.asp?sID=" + std::to_string(storeId); },
+        .read =
+            [this](const std::string& page) {
+              return storeInformationParser.ParseStoreInformation(page);
+            },
+        .store =
+            [&](StoreMetadata& parsed) {
+              storeMetadataCache.InsertStoreMetadata(storeId, parsed);
+              metadata = std::move(parsed);
+            },
+        .pageKind = "store"});
+    return retrieved ? std::make_unique<const StoreMetadata>(std::move(metadata)) : nullptr;
   }
 
-  std::string LastFailure() const override { return lastFailure; }
+  std::string LastFailure() const override { return retrieval.LastFailure(); }
 
  private:
-  FileDownloader::IFileDownloader& fileDownloader;
   IStoreMetadataCache& storeMetadataCache;
   const IStoreInformationParser& storeInformationParser;
-  const std::string marketplaceHost;
-  DownloadWaiter waiter;
-  std::string lastFailure;
+  PageRetrieval retrieval;
 };
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Every cache mends a damaged file by moving it aside and starting afresh, where a search used
-// to fail ("Unable to start the search: ...") until the file was deleted by hand.
+// Every cache mends a damaged file by moving it aside and starting afresh: a search must not
+// fail ("Unable to start the search: ...") until the user deletes the file by hand.
 
 #include <gtest/gtest.h>
 

@@ -6,27 +6,23 @@
 #include <stdexcept>
 #include <string>
 
+#include "ExceptionMessage.h"
+
 namespace Corvalle::BrickLink {
 namespace {
 
-TEST(CurrencyTest, TableHoldsFortyUniqueCurrencies) {
-  const auto& currencies = GetCurrencies();
-  ASSERT_EQ(currencies.size(), 40u);
+// What the lookups rely on; the entries themselves are data.
+TEST(CurrencyTest, TableHoldsUniqueCurrencies) {
   std::set<std::string> names;
   std::set<std::uint32_t> ids;
   std::set<std::string> codes;
-  for (const Currency& currency : currencies) {
-    names.insert(currency.name);
-    ids.insert(currency.id);
-    codes.insert(currency.code);
+  for (const Currency& currency : GetCurrencies()) {
+    EXPECT_TRUE(names.insert(currency.name).second) << currency.name;
+    EXPECT_TRUE(ids.insert(currency.id).second) << currency.name;
+    EXPECT_TRUE(codes.insert(currency.code).second) << currency.name;
     EXPECT_EQ(std::string(currency.code).size(), 3u) << currency.name;
     EXPECT_TRUE(currency.symbolAfterAmount == 0 || currency.symbolAfterAmount == 1);
   }
-  EXPECT_EQ(names.size(), 40u);
-  EXPECT_EQ(ids.size(), 40u);
-  EXPECT_EQ(codes.size(), 40u);
-  EXPECT_STREQ(currencies.front().name, "Argentine Peso");
-  EXPECT_STREQ(currencies.back().name, "US Dollar");
 }
 
 TEST(CurrencyTest, LookupByName) {
@@ -35,12 +31,8 @@ TEST(CurrencyTest, LookupByName) {
   EXPECT_STREQ(dollar.code, "USD");
   EXPECT_EQ(GetCurrencyByName("Euro").id, 2u);
   EXPECT_STREQ(GetCurrencyByName("Romanian New Lei").code, "ROL");
-  try {
-    GetCurrencyByName("Dollar");
-    ADD_FAILURE() << "no exception";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_STREQ(error.what(), "Unknown currency name");
-  }
+  EXPECT_EQ(Testing::MessageOf<std::invalid_argument>([] { GetCurrencyByName("Dollar"); }),
+            "Unknown currency name");
   EXPECT_THROW(GetCurrencyByName("us dollar"), std::invalid_argument);
   EXPECT_EQ(FindCurrencyByName("Euro"), &GetCurrencyByName("Euro"));
   EXPECT_EQ(FindCurrencyByName("Dollar"), nullptr);

@@ -146,28 +146,6 @@ TEST_F(PriceGuideCacheTest, StoresNotShippingAreKeptAndEarlierEntriesStayWithout
   EXPECT_EQ(database.Count("SELECT COUNT(*) FROM PriceGuideNotShipping"), 0);
 }
 
-TEST_F(PriceGuideCacheTest, OneSidedEntriesExpireAfterOneHourLikeOthers) {
-  {
-    PriceGuideCache cache;
-    cache.InsertPriceGuide(MakeItem("old", kNewLots, {}), kUsDollar);
-    cache.InsertPriceGuide(MakeItem("empty", {}, {}), kUsDollar);
-    cache.InsertPriceGuide(MakeItem("recent", {}, kUsedLots), kUsDollar);
-  }
-  database.BackDate("PriceGuideItems", "-61 minutes", "ItemID IN ('old', 'empty')");
-  database.BackDate("PriceGuideItems", "-59 minutes", "ItemID = 'recent'");
-
-  PriceGuideCache cache;
-  EXPECT_EQ(Entries(), 1);
-  EXPECT_EQ(Lots(), 2);
-  for (const char* id : {"old", "empty"}) {
-    Item item = Blank(id);
-    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << id;
-  }
-  Item recent = Blank("recent");
-  EXPECT_TRUE(cache.TryRetrievePriceGuide(recent, kUsDollar));
-  EXPECT_EQ(recent.PriceGuideUsed().GetLots().size(), 2u);
-}
-
 TEST_F(PriceGuideCacheTest, APriceBeyondTheStoredRangeIsRefusedBeforeAnythingIsWritten) {
   PriceGuideCache cache;
   cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
@@ -216,23 +194,32 @@ TEST_F(PriceGuideCacheTest, InsertingAgainReplacesLotsAndTimestamp) {
   EXPECT_EQ(item.PriceGuideUsed().GetLots(), second);
 }
 
+// One-sided and empty entries like the others.
 TEST_F(PriceGuideCacheTest, EntriesExpireAfterOneHourWithTheirLots) {
   {
     PriceGuideCache cache;
     cache.InsertPriceGuide(MakeItem("old", kNewLots, kUsedLots), kUsDollar);
+    cache.InsertPriceGuide(MakeItem("oldNew", kNewLots, {}), kUsDollar);
+    cache.InsertPriceGuide(MakeItem("oldEmpty", {}, {}), kUsDollar);
     cache.InsertPriceGuide(MakeItem("recent", kNewLots, kUsedLots), kUsDollar);
+    cache.InsertPriceGuide(MakeItem("recentUsed", {}, kUsedLots), kUsDollar);
   }
-  database.BackDate("PriceGuideItems", "-61 minutes", "ItemID = 'old'");
-  database.BackDate("PriceGuideItems", "-59 minutes", "ItemID = 'recent'");
+  database.BackDate("PriceGuideItems", "-61 minutes", "ItemID LIKE 'old%'");
+  database.BackDate("PriceGuideItems", "-59 minutes", "ItemID LIKE 'recent%'");
 
   PriceGuideCache cache;
-  EXPECT_EQ(Entries(), 1);
-  EXPECT_EQ(Lots(), 5);
-  EXPECT_EQ(database.Count("SELECT COUNT(*) FROM PriceGuideData WHERE ItemID = 'old'"), 0);
-  Item old = Blank("old");
-  EXPECT_FALSE(cache.TryRetrievePriceGuide(old, kUsDollar));
+  EXPECT_EQ(Entries(), 2);
+  EXPECT_EQ(Lots(), 7);
+  EXPECT_EQ(database.Count("SELECT COUNT(*) FROM PriceGuideData WHERE ItemID LIKE 'old%'"), 0);
+  for (const char* id : {"old", "oldNew", "oldEmpty"}) {
+    Item item = Blank(id);
+    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << id;
+  }
   Item recent = Blank("recent");
   EXPECT_TRUE(cache.TryRetrievePriceGuide(recent, kUsDollar));
+  Item recentUsed = Blank("recentUsed");
+  EXPECT_TRUE(cache.TryRetrievePriceGuide(recentUsed, kUsDollar));
+  EXPECT_EQ(recentUsed.PriceGuideUsed().GetLots().size(), 2u);
 }
 
 TEST_F(PriceGuideCacheTest, CountryCurrencyTypeAndColorEachKeepTheirOwnEntry) {

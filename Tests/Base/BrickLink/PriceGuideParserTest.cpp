@@ -140,15 +140,15 @@ TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {
   const Case cases[] = {
       {"1", "1,234", PriceGuideDatum{7, 1, 1234.0}},
       {"2", "1,234.5678", PriceGuideDatum{7, 2, 1234.5678}},
-      {"1,000", "0.0500", PriceGuideDatum{7, 1000, 0.05}},  // was read as 1
+      {"1,000", "0.0500", PriceGuideDatum{7, 1000, 0.05}},  // not 1
       {"2147483647", "0.0500", PriceGuideDatum{7, 2147483647, 0.05}},
-      {"2147483648", "0.0500", std::nullopt},  // was cached as -2147483648
-      {"1", "-0.0500", std::nullopt},          // was read as +0.05
-      {"1", "1e15", std::nullopt},             // was read as 1
-      {"1", "1e300", std::nullopt},            // was read as 1
-      {"1", "0,0594", std::nullopt},           // was read as 594
-      {"2.5", "0.0500", std::nullopt},         // was read as 2
-      {"0x10", "0.0500", std::nullopt},        // was read as 0
+      {"2147483648", "0.0500", std::nullopt},  // not -2147483648 in the cache
+      {"1", "-0.0500", std::nullopt},          // not +0.05
+      {"1", "1e15", std::nullopt},             // not 1
+      {"1", "1e300", std::nullopt},            // not 1
+      {"1", "0,0594", std::nullopt},           // not 594
+      {"2.5", "0.0500", std::nullopt},         // not 2
+      {"0x10", "0.0500", std::nullopt},        // not 0
       {"30<!-- x -->10", "0.0500", std::nullopt},
   };
   for (const Case& test : cases) {
@@ -170,7 +170,7 @@ TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {
       B::Page(B::NewLotsOnly("1,001", "1,250.0000"), B::Section({{7, 'Y', "1", "1.00"}})), true);
   ASSERT_TRUE(grouped.first);
   EXPECT_EQ(grouped.first->CurrentStatistics().lotCount, 1001u);
-  EXPECT_EQ(grouped.first->CurrentStatistics().minPrice, 1250.0) << "was read as 1";
+  EXPECT_EQ(grouped.first->CurrentStatistics().minPrice, 1250.0) << "not 1";
   for (const char* price : {"-1.00", "1e3", "0,05"}) {
     EXPECT_FALSE(
         parser

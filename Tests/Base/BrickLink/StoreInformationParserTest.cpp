@@ -26,6 +26,12 @@ TEST(StoreInformationParserTest, NameFromTitleAndCountryFromLink) {
       StorePage("Joe&#39;s &lt;Bricks&gt; &#x4E2D;", "\n<P>Welcome!\r\n<TABLE>\n</TABLE>\n", "US"));
   ASSERT_TRUE(distant);
   EXPECT_EQ(*distant, (StoreMetadata{"Joe's <Bricks> \xE4\xB8\xAD", "US"}));
+
+  // Raw in the title and in a heading that repeats it: line breaks, a form feed, a bell, an
+  // escape sequence, a right-to-left override. The name is kept as it is named.
+  const std::string name = "Bricks\r\n\f\a\x1B[31m\xE2\x80\xAE More\x7F";
+  EXPECT_EQ(parser->ParseStoreInformation(StorePage(name, "<H1>" + name + "</H1>\n", "DE")),
+            (StoreMetadata{name, "DE"}));
 }
 
 TEST(StoreInformationParserTest, LargePagesBetweenTitleAndLink) {

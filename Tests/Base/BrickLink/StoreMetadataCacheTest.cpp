@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "CacheTestDatabase.h"
 
 namespace Corvalle::BrickLink {
@@ -94,27 +92,6 @@ TEST_F(StoreMetadataCacheTest, AStoreStoredMeanwhileByAnotherSearchIsNoError) {
   EXPECT_TRUE(first.TryRetrieveStoreMetadata(42, metadata));
   EXPECT_EQ(metadata, (StoreMetadata{"Second", "FR"}));
   EXPECT_EQ(database.Count("SELECT COUNT(*) FROM StoreInformation WHERE StoreID = 42"), 1);
-}
-
-TEST_F(StoreMetadataCacheTest, ADamagedCacheIsMovedAsideForAFreshOne) {
-  // The caches open the file of the data directory; garbage there must not block the search.
-  database.Sql();  // creates the file
-  database.Sql().Execute("PRAGMA user_version = 1");
-  {
-    std::FILE* file = std::fopen(Sqlite::GetDatabasePath().c_str(), "r+b");
-    ASSERT_NE(file, nullptr);
-    std::fputs("this is not the header of a database file", file);
-    std::fclose(file);
-  }
-  StoreMetadataCache cache;
-  cache.InsertStoreMetadata(7, {"Fresh", "NL"});
-  StoreMetadata metadata;
-  EXPECT_TRUE(cache.TryRetrieveStoreMetadata(7, metadata));
-  const std::string notice = Sqlite::TakeDatabaseNotice();
-  EXPECT_NE(notice.find(Sqlite::GetDatabasePath() + " was damaged (file is not a database)"),
-            std::string::npos)
-      << notice;
-  EXPECT_TRUE(Sqlite::TakeDatabaseNotice().empty()) << "told once";
 }
 
 }  // namespace

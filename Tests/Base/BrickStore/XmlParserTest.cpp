@@ -91,8 +91,8 @@ TEST_F(XmlParserTest, MarketplaceLinesWithoutQuantityAreSkippedAndNamed) {
   EXPECT_TRUE(skipped.empty());
 }
 
-// Conditions are trimmed and read in either case: reading only an upper-case "N" as new bought
-// used parts for lines written " N " or "n".
+// Conditions are trimmed and read in either case: reading only an upper-case "N" as new would
+// buy used parts for lines written " N " or "n".
 TEST_F(XmlParserTest, ConditionsAreTrimmedAndCaseBlind) {
   const std::vector<std::pair<std::string, Condition>> conditions{
       {"N", Condition::New},  {" N ", Condition::New},    {"\tN", Condition::New},
@@ -401,12 +401,8 @@ TEST_F(XmlParserTest, UnreadableFilesGiveNull) {
 TEST_F(XmlParserTest, ADirectoryIsRefusedNamingThePath) {
   const std::string folder = (directory.Path() / "lists.xml").string();
   std::filesystem::create_directory(folder);
-  try {
-    parser->ParseItems(folder.c_str());
-    ADD_FAILURE() << "no exception";
-  } catch (const std::runtime_error& error) {
-    EXPECT_EQ(std::string(error.what()), "\"" + folder + "\" is a directory, not a file");
-  }
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] { parser->ParseItems(folder.c_str()); }),
+            "\"" + folder + "\" is a directory, not a file");
 }
 
 TEST_F(XmlParserTest, AFileWithoutReadPermissionIsRefusedNamingThePath) {
@@ -417,12 +413,8 @@ TEST_F(XmlParserTest, AFileWithoutReadPermissionIsRefusedNamingThePath) {
       Marketplace("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY></ITEM>");
   const std::string locked = directory.WriteFile("locked.xml", list).string();
   std::filesystem::permissions(locked, std::filesystem::perms::none);
-  try {
-    parser->ParseItems(locked.c_str());
-    ADD_FAILURE() << "no exception";
-  } catch (const std::runtime_error& error) {
-    EXPECT_EQ(std::string(error.what()), "\"" + locked + "\" cannot be read: permission denied");
-  }
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] { parser->ParseItems(locked.c_str()); }),
+            "\"" + locked + "\" cannot be read: permission denied");
   // Readable again, the same file is a list.
   std::filesystem::permissions(locked, std::filesystem::perms::owner_read);
   const auto items = parser->ParseItems(locked.c_str());

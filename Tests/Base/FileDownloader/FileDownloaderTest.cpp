@@ -5,10 +5,12 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/asio.hpp>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -157,26 +159,9 @@ std::string Body(std::size_t size) {
   return body;
 }
 
-// The final status of a download against a server following the script, and what the
-// download wrote.
-struct Outcome {
-  Update final;
-  std::string page;
-};
-
-Outcome Download(const Script& script, DownloadTimeouts timeouts = {}, DownloadLimits limits = {}) {
-  ScriptedServer server(script);
-  auto downloader = CreateFileDownloader(timeouts, limits);
-  Recorder recorder;
-  downloader->Download({server.Host(), "page.asp"}, recorder.output, recorder.Callback());
-  const auto updates = recorder.WaitForEnd();
-  EXPECT_FALSE(updates.empty());
-  return {updates.empty() ? Update{} : updates.back(), recorder.output.str()};
-}
-
-Update FinalStatus(const Script& script, DownloadTimeouts timeouts = {}) {
-  return Download(script, timeouts).final;
-}
+// Timeouts that a test may reach: an unexpected wait ends in a timeout well before the
+// recorder gives up, and the failed status names it.
+constexpr DownloadTimeouts kTestTimeouts{2000ms, 5000ms, 8000ms};
 
 TEST(FileDownloaderTest, BodyOfTheAnnouncedLengthArrivesWithProgressThenSuccess) {
   const std::string body = Body(100000);
@@ -222,42 +207,6 @@ TEST(FileDownloaderTest, BodyOfTheAnnouncedLengthArrivesWithProgressThenSuccess)
                 "Connection: close\r\n\r\n");
 }
 
-TEST(FileDownloaderTest, ServerRefusalsAndBrokenAnswersEndInOneFailedStatus) {
-  {
-    ScriptedServer server({{{0ms, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"}}});
-    auto downloader = CreateFileDownloader();
-    Recorder recorder;
-    downloader->Download({server.Host(), "store.asp?sID=77"}, recorder.output, recorder.Callback());
-    const auto updates = recorder.WaitForEnd();
-    ASSERT_EQ(updates.size(), 1u);
-    EXPECT_TRUE(updates[0].failed);
-    EXPECT_EQ(updates[0].message, "Error downloading " + server.Host() +
-                                      "/store.asp?sID=77\nError: Response returned with status "
-                                      "code:  \"404\"");
-  }
-  EXPECT_EQ(FinalStatus({{{0ms, "ICY 200 OK\r\n\r\nbody"}}}).message, "Error: Invalid response");
-  EXPECT_EQ(FinalStatus({{{0ms, "HTTP/1.0 OK\r\n\r\nbody"}}}).message, "Error: Invalid response");
-  // HTTP/1.1 is accepted: only "HTTP/" is compared.
-  EXPECT_EQ(FinalStatus({{{0ms, "HTTP/1.1 200 OK\r\n\r\nbody"}}}).message, "Success!");
-
-  // A connection closed before the status line, or before the end of the headers.
-  EXPECT_EQ(FinalStatus({{}}).message.rfind("Status line error: ", 0), 0u);
-  EXPECT_EQ(
-      FinalStatus({{{0ms, "HTTP/1.0 200 OK\r\nContent-Le"}}}).message.rfind("Headers error: ", 0),
-      0u);
-  // Headers that never end within the read buffer are named as such, whatever follows them.
-  const std::string padding = "X-Padding: " + std::string(20000, 'a') + "\r\n";
-  EXPECT_EQ(FinalStatus({{{0ms, "HTTP/1.0 200 OK\r\n" + padding + "\r\nbody"}}}).message,
-            "Headers error: headers larger than 16384 bytes");
-  EXPECT_EQ(FinalStatus({{{0ms, "HTTP/1.0 200 OK\r\n" + padding + padding}}, true}).message,
-            "Headers error: headers larger than 16384 bytes");
-
-  // A body cut short of its announced length is a failure, not a success.
-  const Update cut = FinalStatus({{{0ms, Response(Body(100), "Content-Length: 200\r\n")}}});
-  EXPECT_TRUE(cut.failed);
-  EXPECT_EQ(cut.message, "Content error: 100 of 200 bytes arrived");
-}
-
 TEST(FileDownloaderTest, BodiesWithoutUsableLength) {
   for (const std::string& headers : {std::string(""), std::string("Content-Length: many\r\n"),
                                      std::string("Content-Length: 99999999999999999999999\r\n")}) {
@@ -274,36 +223,6 @@ TEST(FileDownloaderTest, BodiesWithoutUsableLength) {
       EXPECT_LT(updates[i].progress, 0.0) << "no length, no fraction";
     }
   }
-  // An empty body is a successful download of nothing; what it means is the reader's affair.
-  const Update empty = FinalStatus({{{0ms, Response("", "Content-Length: 0\r\n")}}});
-  EXPECT_EQ(empty.message, "Success!");
-  EXPECT_EQ(empty.outputSizeWhenSent, 0u);
-}
-
-TEST(FileDownloaderTest, SilentServersTimeOut) {
-  const DownloadTimeouts shortTimeouts{1000ms, 300ms};
-  // Accepts and never answers.
-  const Update silent = FinalStatus({{}, true}, shortTimeouts);
-  EXPECT_TRUE(silent.failed);
-  EXPECT_EQ(silent.message.rfind("Timeout error: no data for 300 milliseconds from 127.0.0.1:", 0),
-            0u)
-      << silent.message;
-  // Stalls in the middle of the body.
-  const Update stalled =
-      FinalStatus({{{0ms, Response(Body(1000), "Content-Length: 5000\r\n")}}, true}, shortTimeouts);
-  EXPECT_TRUE(stalled.failed);
-  EXPECT_EQ(stalled.message.rfind("Timeout error: ", 0), 0u) << stalled.message;
-  // A slow server that keeps sending within the limit is not cut off, however long it takes
-  // in all: 12 pieces 150 ms apart, 1.65 s in all, under an idle limit of 1.2 s. Each gap
-  // stays more than a second clear of the limit, so a busy machine does not turn it into one.
-  const std::string response = Response(Body(3000), "Content-Length: 3000\r\n");
-  Script trickle;
-  const std::size_t piece = (response.size() + 11) / 12;
-  for (std::size_t at = 0; at < response.size(); at += piece) {
-    trickle.parts.push_back({at == 0 ? 0ms : 150ms, response.substr(at, piece)});
-  }
-  const Update slow = FinalStatus(trickle, {5000ms, 1200ms});
-  EXPECT_EQ(slow.message, "Success!");
 }
 
 TEST(FileDownloaderTest, NothingListeningIsAConnectError) {
@@ -381,119 +300,171 @@ TEST(FileDownloaderTest, DownloadsRunOneAfterAnother) {
   EXPECT_EQ(thirdUpdates.back().message, "Success!");
 }
 
-// Timeouts that a test may reach: an unexpected wait ends in a timeout well before the
-// recorder gives up, and the failed status names it.
-constexpr DownloadTimeouts kTestTimeouts{2000ms, 5000ms, 8000ms};
+// How a download ends against a server that follows the script: its one final status, with
+// "{host}" for the server's host and "..." for any end, and the page it wrote when that is told.
+struct Ending {
+  const char* what;
+  Script script;
+  std::string message;
+  std::optional<std::string> page = std::nullopt;
+  DownloadLimits limits = {};
+  DownloadTimeouts timeouts = kTestTimeouts;
+};
 
-TEST(FileDownloaderBodyEndTest, AnnouncedLengthEndsThePageThoughTheConnectionStaysOpen) {
-  // The server keeps the connection open after the answer, as after a keep-alive one.
-  const Outcome open =
-      Download({{{0ms, Response(Body(3000), "Content-Length: 3000\r\n")}}, true}, kTestTimeouts);
-  EXPECT_EQ(open.final.message, "Success!");
-  EXPECT_EQ(open.page, Body(3000));
-  // The whole body came with the headers, or in a later part.
-  const Outcome split =
-      Download({{{0ms, Response("", "Content-Length: 20000\r\n")}, {10ms, Body(20000)}}, true},
-               kTestTimeouts);
-  EXPECT_EQ(split.final.message, "Success!");
-  EXPECT_EQ(split.page, Body(20000));
-  const Outcome empty =
-      Download({{{0ms, Response("", "Content-Length: 0\r\n")}}, true}, kTestTimeouts);
-  EXPECT_EQ(empty.final.message, "Success!");
-  EXPECT_TRUE(empty.page.empty());
-  // Bytes after the announced end are not part of the page.
-  const Outcome extra = Download(
-      {{{0ms, Response("hello", "Content-Length: 5\r\n")}, {10ms, "world"}}}, kTestTimeouts);
-  EXPECT_EQ(extra.final.message, "Success!");
-  EXPECT_EQ(extra.page, "hello");
-}
-
-TEST(FileDownloaderBodyEndTest, PagesOverTheSizeLimitFail) {
-  const DownloadLimits limits{10000};
-  // Announced too large: refused before the body is read.
-  const Outcome announced = Download({{{0ms, Response(Body(20000), "Content-Length: 20000\r\n")}}},
-                                     kTestTimeouts, limits);
-  EXPECT_TRUE(announced.final.failed);
-  EXPECT_EQ(announced.final.message, "Content error: page larger than 10000 bytes");
-  EXPECT_TRUE(announced.page.empty());
-  // Without a length the limit is found while reading.
-  const Outcome unannounced =
-      Download({{{0ms, Response("", "")}, {10ms, Body(40000)}}}, kTestTimeouts, limits);
-  EXPECT_TRUE(unannounced.final.failed);
-  EXPECT_EQ(unannounced.final.message, "Content error: page larger than 10000 bytes");
-  EXPECT_LE(unannounced.page.size(), 10000u);
-  // A page of exactly the limit is whole.
-  const Outcome exact = Download({{{0ms, Response(Body(10000), "")}}}, kTestTimeouts, limits);
-  EXPECT_EQ(exact.final.message, "Success!");
-  EXPECT_EQ(exact.page, Body(10000));
-}
-
-TEST(FileDownloaderBodyEndTest, PageDeadlineEndsADownloadThatNeverCompletes) {
-  // Bytes keep coming, each well within the idle deadline, but the page never completes.
-  Script trickle;
-  trickle.parts.push_back({0ms, Response("", "Content-Length: 1000\r\n")});
-  for (int part = 0; part < 40; ++part) {
-    trickle.parts.push_back({20ms, "x"});
+TEST(FileDownloaderTest, EachAnswerEndsInItsOwnFinalStatus) {
+  const std::string padding = "X-Padding: " + std::string(20000, 'a') + "\r\n";
+  // A slow server that keeps sending within the limit is not cut off, however long it takes
+  // in all: 12 pieces 150 ms apart, 1.65 s in all, under an idle limit of 1.2 s. Each gap
+  // stays more than a second clear of the limit, so a busy machine does not turn it into one.
+  const std::string slowResponse = Response(Body(3000), "Content-Length: 3000\r\n");
+  Script slow;
+  const std::size_t piece = (slowResponse.size() + 11) / 12;
+  for (std::size_t at = 0; at < slowResponse.size(); at += piece) {
+    slow.parts.push_back({at == 0 ? 0ms : 150ms, slowResponse.substr(at, piece)});
   }
-  const Outcome slow = Download(trickle, {2000ms, 3000ms, 300ms});
-  EXPECT_TRUE(slow.final.failed);
-  EXPECT_EQ(slow.final.message.rfind("Timeout error: no complete page from 127.0.0.1:", 0), 0u)
-      << slow.final.message;
-  EXPECT_NE(slow.final.message.find("/page.asp within 300 milliseconds"), std::string::npos)
-      << slow.final.message;
-  // Left to itself, a page may take two minutes at most.
-  EXPECT_EQ(DownloadTimeouts{}.pageTimeout, std::chrono::minutes(2));
-}
-
-TEST(FileDownloaderChunkedTest, ChunkedBodyIsDecoded) {
-  const std::string body = Body(30000);
+  // Bytes keep coming, each well within the idle deadline, but the page never completes.
+  Script endless{{{0ms, Response("", "Content-Length: 1000\r\n")}}};
+  for (int part = 0; part < 40; ++part) {
+    endless.parts.push_back({20ms, "x"});
+  }
+  const std::string chunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   // Upper- and lower-case sizes, an extension, a trailer; a size line and the chunks split
   // across parts; the connection left open after the last chunk.
-  const std::string chunked = "1F4;name=\"value\"\r\n" + body.substr(0, 500) + "\r\n" + "733c\r\n" +
-                              body.substr(500) + "\r\n" + "0\r\nX-Trailer: end\r\n\r\n";
-  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-  const Outcome open = Download({{{0ms, head + chunked.substr(0, 2)},
-                                  {10ms, chunked.substr(2, 1000)},
-                                  {10ms, chunked.substr(1002)}},
-                                 true},
-                                kTestTimeouts);
-  EXPECT_EQ(open.final.message, "Success!");
-  EXPECT_TRUE(open.page == body) << open.page.size();
-  // A Content-Length beside the chunked coding does not count; the answer may be HTTP/1.0.
-  const Outcome withLength =
-      Download({{{0ms,
-                  "HTTP/1.0 200 OK\r\nContent-Length: 3\r\ntransfer-encoding: Chunked\r\n\r\n"
-                  "5\r\nhello\r\n0\r\n\r\n"}}},
-               kTestTimeouts);
-  EXPECT_EQ(withLength.final.message, "Success!");
-  EXPECT_EQ(withLength.page, "hello");
-}
-
-TEST(FileDownloaderChunkedTest, BrokenOrUnknownCodingsFail) {
-  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-  const Outcome badSize = Download({{{0ms, head + "zz\r\nhello\r\n0\r\n\r\n"}}}, kTestTimeouts);
-  EXPECT_TRUE(badSize.final.failed);
-  EXPECT_EQ(badSize.final.message.rfind("Content error: bad chunked body: ", 0), 0u)
-      << badSize.final.message;
-  EXPECT_EQ(badSize.page.find("zz"), std::string::npos);
-
-  const Outcome cut = Download({{{0ms, head + "5\r\nhello\r\n3\r\nwo"}}}, kTestTimeouts);
-  EXPECT_TRUE(cut.final.failed);
-  EXPECT_EQ(cut.final.message, "Content error: connection closed before the last chunk");
-
-  const Outcome gzip = Download(
-      {{{0ms,
-         "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"}}},
-      kTestTimeouts);
-  EXPECT_TRUE(gzip.final.failed);
-  EXPECT_EQ(gzip.final.message, "Content error: unsupported transfer encoding \"gzip, chunked\"");
-  EXPECT_TRUE(gzip.page.empty());
-
-  const Outcome large = Download({{{0ms, head + "2710\r\n" + Body(10000) + "\r\n0\r\n\r\n"}}},
-                                 kTestTimeouts, DownloadLimits{5000});
-  EXPECT_TRUE(large.final.failed);
-  EXPECT_EQ(large.final.message, "Content error: page larger than 5000 bytes");
-  EXPECT_LE(large.page.size(), 5000u);
+  const std::string chunked = "1F4;name=\"value\"\r\n" + Body(30000).substr(0, 500) + "\r\n" +
+                              "733c\r\n" + Body(30000).substr(500) + "\r\n" +
+                              "0\r\nX-Trailer: end\r\n\r\n";
+  const DownloadTimeouts shortTimeouts{1000ms, 300ms};
+  const std::string tooLarge = "Headers error: headers larger than 16384 bytes";
+  const std::vector<Ending> endings{
+      {"refused",
+       {{{0ms, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n"}}},
+       "Error downloading {host}/page.asp\nError: Response returned with status code:  \"404\""},
+      // Which status lines read is HttpMessageTest's part; one that does not is refused.
+      {"not HTTP", {{{0ms, "ICY 200 OK\r\n\r\nbody"}}}, "Error: Invalid response"},
+      // Only "HTTP/" is compared.
+      {"HTTP/1.1", {{{0ms, "HTTP/1.1 200 OK\r\n\r\nbody"}}}, "Success!", "body"},
+      {"closed before the status line", {}, "Status line error: ..."},
+      {"closed within the headers",
+       {{{0ms, "HTTP/1.0 200 OK\r\nContent-Le"}}},
+       "Headers error: ..."},
+      // Headers that never end within the read buffer are named as such, whatever follows.
+      {"headers too large", {{{0ms, "HTTP/1.0 200 OK\r\n" + padding + "\r\nbody"}}}, tooLarge},
+      {"headers too large, then silence",
+       {{{0ms, "HTTP/1.0 200 OK\r\n" + padding + padding}}, true},
+       tooLarge},
+      {"body cut short of its length",
+       {{{0ms, Response(Body(100), "Content-Length: 200\r\n")}}},
+       "Content error: 100 of 200 bytes arrived"},
+      // A successful download of nothing; what it means is the reader's affair.
+      {"empty body", {{{0ms, Response("", "Content-Length: 0\r\n")}}}, "Success!", ""},
+      {"silent",
+       {{}, true},
+       "Timeout error: no data for 300 milliseconds from {host}/page.asp",
+       std::nullopt,
+       {},
+       shortTimeouts},
+      {"stalled mid-body",
+       {{{0ms, Response(Body(1000), "Content-Length: 5000\r\n")}}, true},
+       "Timeout error: no data for 300 milliseconds from {host}/page.asp",
+       std::nullopt,
+       {},
+       shortTimeouts},
+      {"slow but steady", slow, "Success!", Body(3000), {}, {5000ms, 1200ms}},
+      {"never complete",
+       endless,
+       "Timeout error: no complete page from {host}/page.asp within 300 milliseconds",
+       std::nullopt,
+       {},
+       {2000ms, 3000ms, 300ms}},
+      // The announced length ends the page though the connection stays open after it, as
+      // after a keep-alive answer; the body may come with the headers or later.
+      {"length, then open",
+       {{{0ms, Response(Body(3000), "Content-Length: 3000\r\n")}}, true},
+       "Success!",
+       Body(3000)},
+      {"length, body later, then open",
+       {{{0ms, Response("", "Content-Length: 20000\r\n")}, {10ms, Body(20000)}}, true},
+       "Success!",
+       Body(20000)},
+      {"empty, then open", {{{0ms, Response("", "Content-Length: 0\r\n")}}, true}, "Success!", ""},
+      {"bytes after the announced end",
+       {{{0ms, Response("hello", "Content-Length: 5\r\n")}, {10ms, "world"}}},
+       "Success!",
+       "hello"},
+      // Announced too large: refused before the body is read.
+      {"announced over the limit",
+       {{{0ms, Response(Body(20000), "Content-Length: 20000\r\n")}}},
+       "Content error: page larger than 10000 bytes",
+       "",
+       {10000}},
+      {"over the limit without a length",
+       {{{0ms, Response("", "")}, {10ms, Body(40000)}}},
+       "Content error: page larger than 10000 bytes",
+       std::nullopt,
+       {10000}},
+      {"exactly the limit", {{{0ms, Response(Body(10000), "")}}}, "Success!", Body(10000), {10000}},
+      {"chunked",
+       {{{0ms, chunkedHead + chunked.substr(0, 2)},
+         {10ms, chunked.substr(2, 1000)},
+         {10ms, chunked.substr(1002)}},
+        true},
+       "Success!",
+       Body(30000)},
+      // A Content-Length beside the chunked coding does not count; the answer may be HTTP/1.0.
+      {"chunked with a length",
+       {{{0ms,
+          "HTTP/1.0 200 OK\r\nContent-Length: 3\r\ntransfer-encoding: Chunked\r\n\r\n"
+          "5\r\nhello\r\n0\r\n\r\n"}}},
+       "Success!",
+       "hello"},
+      {"bad chunk size",
+       {{{0ms, chunkedHead + "zz\r\nhello\r\n0\r\n\r\n"}}},
+       "Content error: bad chunked body: ...",
+       ""},
+      {"chunks cut short",
+       {{{0ms, chunkedHead + "5\r\nhello\r\n3\r\nwo"}}},
+       "Content error: connection closed before the last chunk"},
+      {"unknown coding",
+       {{{0ms,
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"}}},
+       "Content error: unsupported transfer encoding \"gzip, chunked\"",
+       ""},
+      {"chunks over the limit",
+       {{{0ms, chunkedHead + "2710\r\n" + Body(10000) + "\r\n0\r\n\r\n"}}},
+       "Content error: page larger than 5000 bytes",
+       std::nullopt,
+       {5000}},
+  };
+  for (const Ending& ending : endings) {
+    SCOPED_TRACE(ending.what);
+    ScriptedServer server(ending.script);
+    auto downloader = CreateFileDownloader(ending.timeouts, ending.limits);
+    Recorder recorder;
+    downloader->Download({server.Host(), "page.asp"}, recorder.output, recorder.Callback());
+    const auto updates = recorder.WaitForEnd();
+    ASSERT_FALSE(updates.empty());
+    EXPECT_EQ(std::count_if(updates.begin(), updates.end(),
+                            [](const Update& update) { return update.finished; }),
+              1);
+    std::string message = ending.message;
+    if (const auto at = message.find("{host}"); at != std::string::npos) {
+      message.replace(at, 6, server.Host());
+    }
+    const bool anyEnd = message.size() > 3 && message.compare(message.size() - 3, 3, "...") == 0;
+    if (anyEnd) {
+      message.resize(message.size() - 3);
+    }
+    const Update& final = updates.back();
+    EXPECT_EQ(anyEnd ? final.message.substr(0, message.size()) : final.message, message);
+    EXPECT_EQ(final.failed, message != "Success!");
+    const std::string page = recorder.output.str();
+    if (ending.page) {
+      EXPECT_TRUE(page == *ending.page) << page.size() << " bytes";
+    }
+    EXPECT_LE(page.size(), ending.limits.maxPageBytes);
+  }
+  // Left to itself, a page may take two minutes at most.
+  EXPECT_EQ(DownloadTimeouts{}.pageTimeout, std::chrono::minutes(2));
 }
 
 }  // namespace

@@ -69,11 +69,6 @@ TEST(HttpMessageTest, HeaderValuesAreFoundByNameWithoutRegardToCase) {
   EXPECT_EQ(FindHeaderValue("", "Server"), std::nullopt);
 }
 
-TEST(HttpMessageTest, OversizedHeadersNameTheLimit) {
-  EXPECT_EQ(DescribeOversizedHeaders(16384), "Headers error: headers larger than 16384 bytes");
-  EXPECT_EQ(DescribeOversizedHeaders(1), "Headers error: headers larger than 1 bytes");
-}
-
 TEST(HttpMessageTest, OnlyTheChunkedCodingAloneIsDecodable) {
   EXPECT_TRUE(IsChunkedOnly("chunked"));
   EXPECT_TRUE(IsChunkedOnly(" CHUNKED "));

@@ -44,8 +44,8 @@ std::int64_t CountNumbers(IMutableDatabase& database) {
   return database.ReadSingleInteger("SELECT COUNT(*) FROM Numbers");
 }
 
-// The name had only seconds in it: a second damaged file within the same second replaced the
-// first one, which the notice had told the user to find.
+// A name of seconds alone would let a second damaged file within the same second replace the
+// first one, which the notice has told the user to find.
 TEST_F(CacheDatabaseTest, FilesMovedAsideWithinOneSecondKeepNamesOfTheirOwn) {
   std::set<std::string> asides;
   for (std::size_t size = 4096; size < 4099; ++size) {

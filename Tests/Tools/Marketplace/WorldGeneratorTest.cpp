@@ -5,15 +5,12 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "BrickLink/Countries.h"
 #include "BrickStore/XmlParser.h"
 #include "LogCapture.h"
-#include "ReadFile.h"
 
 namespace {
 
@@ -354,27 +351,8 @@ TEST(WorldGeneratorTest, StoreSizesMakeAFewLargeStoresAndCommonWantedItems) {
   }
 }
 
-TEST(WorldGeneratorTest, WithoutStoreSizesTheWorldIsTheOneAlwaysGenerated) {
-  const Testing::LogCapture quiet;  // the wanted-list reader logs every item
-  GeneratorOptions options;
-  options.seed = 2015;
-  options.stores = 300;
-  options.items = 100;
-  const auto reader = Corvalle::BrickStore::CreateXmlParser();
-  for (const char* list : {"castle-wall.xml", "space-shuttle.xml", "town-corner.bsx"}) {
-    const auto items = reader->ParseItems((std::string(CORVALLE_SAMPLES_DIR) + "/" + list).c_str());
-    ASSERT_TRUE(items) << list;
-    for (const Corvalle::Item& item : *items) {
-      options.include.push_back({Corvalle::ToCharacter(item.Type()), item.Id(), item.Color().Id(),
-                                 item.Quantity(), item.Name() == item.Id() ? "" : item.Name()});
-    }
-  }
-  // The sample world was generated before stores had sizes, by the README's recipe.
-  options.storeSizes = false;
-  const std::string off = GenerateWorld(options).ToJson();
-  EXPECT_EQ(off, Testing::ReadFile(std::string(CORVALLE_SAMPLES_DIR) + "/world.json"));
-  EXPECT_EQ(GenerateWorld(options).ToJson(), off);
-
+// The sample world, made without them, is checked against its recipe in CommandLineTest.
+TEST(WorldGeneratorTest, StoreSizesAreOffUnlessAskedForAndDrawnAfterTheStores) {
   GeneratorOptions small;
   small.seed = 5;
   small.stores = 40;
@@ -486,18 +464,8 @@ TEST_P(WorldFamilyTest, IsDeterministicAndHasItsShape) {
       break;
     }
     case WorldFamily::Lognormal: {
-      // The world that the benchmarks have always measured, from the options they used.
-      GeneratorOptions before;
-      before.seed = 7;
-      before.stores = 1500;
-      before.items = 150;
-      before.storeSizes = true;
-      static const std::uint32_t colors[] = {11, 86, 85, 5, 1, 7, 3, 2};
-      for (std::uint32_t index = 0; index < 60; ++index) {
-        before.include.push_back(
-            {'P', std::to_string(3001 + index * 7), colors[index % 8], 1 + index % 12, ""});
-      }
-      EXPECT_EQ(json, GenerateWorld(before).ToJson());
+      // The world that the benchmarks measure, from the options they use.
+      EXPECT_EQ(json, GenerateWorld(SizedOptions(CommonParts())).ToJson());
       EXPECT_EQ(list.at(3).quantity, 4U);
       EXPECT_EQ(list.at(3).condition, 'U');
       break;

@@ -35,9 +35,9 @@ std::string StorePage() {
          "Contact</A>\n</BODY>\n</HTML>\n";
 }
 
-TEST(ParserFuzzTest, PagesCutShortAreUnreadableForEveryKind) {
+TEST(CutPageTest, PagesCutShortAreUnreadableForEveryKind) {
   // A connection closed early under HTTP/1.0 delivers a page that looks downloaded; a colour
-  // page cut at a tenth once gave 13 colours of 154, cached for a month.
+  // page cut at a tenth must not give 13 colours of 154, to be cached for a month.
   Testing::LogCapture quiet;
   const auto priceGuideParser = CreatePriceGuideParser();
   const auto colorParser = CreateColorInformationParser();
