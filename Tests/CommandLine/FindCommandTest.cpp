@@ -252,8 +252,7 @@ TEST_F(FindCommandTest, TextShowsWhatTheSearchFound) {
   // Without shipping a total stands alone; prices are written in the currency searched.
   options = Options();
   options.currency = "Euro";
-  searches.next = {};
-  searches.next.plans = kTwoPlans;
+  searches.next = {.plans = kTwoPlans};
   ASSERT_EQ(Run(options), kPlansFound) << errors.str();
   EXPECT_EQ(output.str().rfind("Combination #1 - Total Cost: \xE2\x82\xAC"
                                "5,00\n"
@@ -377,8 +376,7 @@ TEST_F(FindCommandTest, AFailedSearchFailsTheCommand) {
       {"", "No combinations found :("}};
   for (const auto& [failure, message] : ends) {
     SCOPED_TRACE(message);
-    searches.next = {};
-    searches.next.failure = failure;
+    searches.next = {.failure = failure};
     FindOptions options = Options();
     options.json = true;
     EXPECT_EQ(Run(options), kNoPlans);

@@ -162,8 +162,8 @@ void SelectEntry(StoreListDialog& dialog, const QString& text) {
 
 Preferences SavedPreferences() { return CreatePreferencesManager()->GetPreferences(); }
 
-// A shown window on a fresh cache. Its searches run on fake cost finders, unless it is given
-// the marketplace to search.
+// A shown window on a fresh cache. Its searches run on fake cost finders, which find kTwoPlans
+// unless a test cans another search, or search the marketplace that the window is given.
 class ShownWindow {
  public:
   explicit ShownWindow(const std::string& marketplaceHost = {})
@@ -172,6 +172,7 @@ class ShownWindow {
                          kUnusedHost, Testing::FakeCostFinder::Factory(searches))
                    : std::make_unique<CostFinderWindowController>(marketplaceHost)),
         finished(window.get(), &CostFinderWindowController::searchFinished) {
+    searches.next.plans = kTwoPlans;
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) {
       qFatal("the window did not appear");
@@ -489,7 +490,6 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
 // status view, and the next search's plans fill the same results view.
 void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
   ShownWindow window;
-  window.searches.next.plans = kTwoPlans;
   const int statusHeight = window->height();
   ChooseWantedList(*window, Sample("castle-wall.xml"));
   Control<QPushButton>(*window, "findCombinations")->click();
@@ -517,7 +517,6 @@ void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
            QStringLiteral("http://%1/store.asp?sID=2002").arg(QLatin1String(kUnusedHost)));
 
   // A failed search: its alert, then "No combinations found :(", each enabling the controls.
-  window.searches.next = {};
   window.searches.next.failure = "Unable to read items from file :(";
   Control<QPushButton>(*window, "findCombinations")->click();
   QCOMPARE(window->currentViewController(), window->statusViewController());
@@ -540,7 +539,6 @@ void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
   // A second successful search reuses the results view with new plans.
   const auto firstWrapper = results->combinations().empty() ? nullptr : results->combinations()[0];
   window.searches.next.failure.clear();
-  window.searches.next.plans = kTwoPlans;
   QVERIFY(window.Search());
   QCOMPARE(window->resultsViewController(), results);
   QCOMPARE(model->rowCount(), 2);
@@ -553,7 +551,6 @@ void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
 // their dialogs and a plan's store menu change; what it asked for is saved.
 void WindowTest::theControlsAndTheSavedStoresMakeTheRequest() {
   ShownWindow window;
-  window.searches.next.plans = kTwoPlans;
   CreatePreferencesManager()->SetPreferences(
       {3, "USA", "US Dollar", {"North America"}, 0.0, 0.0, {77}, {9}});
   ChooseWantedList(*window, Sample("castle-wall.xml"));
@@ -615,7 +612,6 @@ void WindowTest::theControlsAndTheSavedStoresMakeTheRequest() {
 
 void WindowTest::costByStoresShowsEachNumbersPlans() {
   ShownWindow window;
-  window.searches.next.plans = kTwoPlans;
   window.searches.next.byStores = {{1, 9.0, 9.0, 0.0}, {2, 7.0, 7.0, 0.0}, {3, 5.0, 5.0, 0.0}};
   window.searches.next.plansByStores = {
       {2, {{{{0, kHomeStore, 8, 0.75}, {1, kHomeStore, 4, 0.25}}}}}};
@@ -669,7 +665,6 @@ void WindowTest::leavingOutWhatCannotBeBought() {
   auto* skip = alert->findChild<QPushButton*>(QStringLiteral("skipUnavailableButton"));
   QVERIFY(skip != nullptr);
   window.searches.next.failure.clear();
-  window.searches.next.plans = kTwoPlans;
   skip->click();
   QTRY_COMPARE(window.finished.count(), 2);
   QVERIFY(window.Request().options.skipUnavailable);
@@ -712,8 +707,7 @@ void WindowTest::aRefusedSearchSavesNothingAndNamesTheSavedSetting() {
   QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{72});
 
   // A search that takes them saves them.
-  window.searches.next = {};
-  window.searches.next.plans = kTwoPlans;
+  window.searches.next = {.plans = kTwoPlans};
   QVERIFY(window.Search());
   saved = SavedPreferences();
   QCOMPARE(saved.country, std::string("Germany"));
@@ -723,7 +717,6 @@ void WindowTest::aRefusedSearchSavesNothingAndNamesTheSavedSetting() {
 // A line the format leaves out on purpose stays named in sight; the next search clears it.
 void WindowTest::skippedLinesAreNamedInTheStatusBar() {
   ShownWindow window;
-  window.searches.next.plans = kTwoPlans;
   window.searches.next.skippedLines = {{1, "3001", "MINQTY is 0"}, {2, "3002", "no MINQTY"}};
   ChooseWantedList(*window, Sample("castle-wall.xml"));
   QVERIFY(window.Search());
@@ -762,7 +755,6 @@ void WindowTest::aCacheMendedDuringASearchIsToldAfterIt() {
 // known of them and of the other numbers of stores.
 void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
   ShownWindow window;
-  window.searches.next.plans = kTwoPlans;
   window.searches.next.untilStopped = true;
   window.searches.next.proof = {false, 4.5, 3.2};
   window.searches.next.byStores = {
@@ -792,8 +784,7 @@ void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
   QVERIFY(!stop->isEnabled());
 
   // Plans proven the cheapest need no such words.
-  window.searches.next = {};
-  window.searches.next.plans = kTwoPlans;
+  window.searches.next = {.plans = kTwoPlans};
   QVERIFY(window.Search());
   QVERIFY(!window->proofLabel()->isVisible());
 }
