@@ -195,6 +195,13 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                               CostFinderCallbacks callbacks,
                                               SearchOptions options = {});
 
+// How a front end creates the cost finder of each search, with CreateCostFinder's arguments
+// above: that function itself, or a stand-in that the front end's tests hand in.
+using CostFinderFactory = std::function<std::unique_ptr<ICostFinder>(
+    const std::string& wantedListPath, std::uint32_t storesPerCombination,
+    const std::string& countryId, std::uint32_t currencyId, const std::vector<std::string>& regions,
+    CostFinderCallbacks callbacks, SearchOptions options)>;
+
 // What the desktop calls: looks the country and currency names up and creates the cost finder
 // with the preferences' shipping and stores, on the marketplace at marketplaceHost. Saves
 // nothing: a front end saves the preferences after the search, unless it refused them (see

@@ -172,6 +172,14 @@ std::string AcceptedCurrencies() {
 std::string AcceptedRegions() { return JoinNames(BrickLink::GetRegionNames()); }
 
 int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal) {
+  // CreateCostFinder has two overloads; the call picks the one a factory stands for.
+  return RunFind(options, output, errors, terminal, [](auto&&... arguments) {
+    return CreateCostFinder(std::forward<decltype(arguments)>(arguments)...);
+  });
+}
+
+int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal,
+            const CostFinderFactory& createCostFinder) {
   // A search that ends before it starts says so on both streams, as one that ran does.
   const auto fail = [&](int status, const std::string& message) {
     errors << Utilities::ShowMessage(message) << '\n';
@@ -203,7 +211,7 @@ int RunFind(const FindOptions& options, std::ostream& output, std::ostream& erro
                               options.byStores, options.skipUnavailable};
   searchOptions.timeLimitSeconds = options.timeLimit.value_or(0.0);
   try {
-    costFinder = CreateCostFinder(
+    costFinder = createCostFinder(
         options.wantedListPath, preferences.storesPerCombination,
         BrickLink::GetCountryByName(preferences.country).id,
         BrickLink::GetCurrencyByName(preferences.currency).id, preferences.regions,

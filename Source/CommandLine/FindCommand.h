@@ -55,5 +55,8 @@ std::string AcceptedRegions();
 // progress and errors to errors. terminal: whether errors is a terminal (progress is redrawn in
 // place). Saves the settings used as the user's preferences. Returns an exit status.
 int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal);
+// The same search with the cost finder that createCostFinder makes instead of the marketplace's.
+int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal,
+            const CostFinderFactory& createCostFinder);
 
 }  // namespace Corvalle::CommandLine

@@ -85,6 +85,17 @@ void CheckRegions(const QMenu& menu, const std::vector<std::string>& names) {
 }  // namespace
 
 CostFinderWindowController::CostFinderWindowController(std::string marketplaceHost, QWidget* parent)
+    // CreateCostFinder has two overloads; the call picks the one a factory stands for.
+    : CostFinderWindowController(
+          std::move(marketplaceHost),
+          [](auto&&... arguments) {
+            return CreateCostFinder(std::forward<decltype(arguments)>(arguments)...);
+          },
+          parent) {}
+
+CostFinderWindowController::CostFinderWindowController(std::string marketplaceHost,
+                                                       CostFinderFactory createCostFinder,
+                                                       QWidget* parent)
     : QMainWindow(parent),
       filenameTextField(new QLineEdit),
       selectWantedList(new QPushButton(QStringLiteral("Select Wanted List..."))),
@@ -108,7 +119,8 @@ CostFinderWindowController::CostFinderWindowController(std::string marketplaceHo
       storeCountChart_(new StoreCountChart),
       leftOutLabel_(new QLabel),
       proofLabel_(new QLabel),
-      searchRunner(std::make_unique<SearchRunner>(std::move(marketplaceHost))) {
+      searchRunner(
+          std::make_unique<SearchRunner>(std::move(marketplaceHost), std::move(createCostFinder))) {
   setObjectName(QStringLiteral("CostFinderWindowController"));
   setWindowTitle(QStringLiteral("Corvalle"));
   filenameTextField->setObjectName(QStringLiteral("filenameTextField"));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CombinationWrapper.h"
+#include "CostFinder.h"
 #include "ErrorHandler.h"
 
 class QAction;
@@ -43,6 +44,10 @@ class CostFinderWindowController : public QMainWindow, public IErrorHandler {
   // the saved preferences and shows the status view. Searches the marketplace at
   // marketplaceHost (with ":port" when needed).
   explicit CostFinderWindowController(std::string marketplaceHost, QWidget* parent = nullptr);
+  // The same window, whose searches run on the cost finders that createCostFinder makes instead
+  // of the marketplace's.
+  CostFinderWindowController(std::string marketplaceHost, CostFinderFactory createCostFinder,
+                             QWidget* parent = nullptr);
   // Waits for a search that is still running.
   ~CostFinderWindowController() override;
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
 #include "Formatting.h"
 #include "Logging.h"
@@ -9,8 +10,11 @@
 
 namespace Corvalle::Desktop {
 
-SearchRunner::SearchRunner(std::string marketplaceHost_, QObject* parent)
-    : QObject(parent), marketplaceHost(std::move(marketplaceHost_)) {}
+SearchRunner::SearchRunner(std::string marketplaceHost_, CostFinderFactory createCostFinder_,
+                           QObject* parent)
+    : QObject(parent),
+      marketplaceHost(std::move(marketplaceHost_)),
+      createCostFinder(std::move(createCostFinder_)) {}
 
 SearchRunner::~SearchRunner() {
   if (searchThread.joinable()) {
@@ -57,9 +61,21 @@ void SearchRunner::run(const SearchRequest& request, const CostFinderCallbacks& 
       std::lock_guard<std::mutex> lock(costFinderMutex);
       costFinder.reset();
     }
-    auto created = CreateCostFinder(request.wantedListPath, request.preferences, marketplaceHost,
-                                    callbacks, SearchMethod::Bounded, ListLimits::Apply,
-                                    SearchExtras{request.byStores, request.skipUnavailable});
+    // The window keeps its settings as preferences, which name the country and the currency;
+    // the cost finder takes their table ids. An unknown name throws, and fails the search.
+    const Preferences& preferences = request.preferences;
+    const std::string countryId = BrickLink::GetCountryByName(preferences.country).id;
+    const std::uint32_t currencyId = BrickLink::GetCurrencyByName(preferences.currency).id;
+    auto created =
+        createCostFinder(request.wantedListPath, preferences.storesPerCombination, countryId,
+                         currencyId, preferences.regions, callbacks,
+                         SearchOptions{.domesticShipping = preferences.shippingDomestic,
+                                       .internationalShipping = preferences.shippingInternational,
+                                       .excludedStores = preferences.excludedStores,
+                                       .requiredStores = preferences.requiredStores,
+                                       .marketplaceHost = marketplaceHost,
+                                       .byStores = request.byStores,
+                                       .skipUnavailable = request.skipUnavailable});
     {
       std::lock_guard<std::mutex> lock(costFinderMutex);
       costFinder = std::move(created);

@@ -56,8 +56,10 @@ class SearchRunner : public QObject {
   Q_OBJECT
 
  public:
-  // Searches the marketplace at marketplaceHost (with ":port" when needed).
-  explicit SearchRunner(std::string marketplaceHost_, QObject* parent = nullptr);
+  // Searches the marketplace at marketplaceHost (with ":port" when needed), through the cost
+  // finders that createCostFinder_ makes.
+  SearchRunner(std::string marketplaceHost_, CostFinderFactory createCostFinder_,
+               QObject* parent = nullptr);
   // Waits for a search that is still running.
   ~SearchRunner() override;
 
@@ -87,6 +89,7 @@ class SearchRunner : public QObject {
   void run(const SearchRequest& request, const CostFinderCallbacks& callbacks);
 
   const std::string marketplaceHost;
+  const CostFinderFactory createCostFinder;
   // Written by the search thread while it runs, otherwise by the main thread; the two never
   // overlap because a search starts only after the previous thread was joined. Replaced under
   // the mutex, which stop() takes to reach it from the main thread.

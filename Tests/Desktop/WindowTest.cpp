@@ -1,7 +1,6 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -9,7 +8,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -17,24 +15,22 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
-#include <random>
-#include <sstream>
 #include <string>
 #include <thread>
 
-#include "BrickLink/Countries.h"
 #include "BrickLink/Currencies.h"
 #include "CombinationOutlineModel.h"
-#include "CostFinder.h"
 #include "CostFinderResultsViewController.h"
 #include "CostFinderStatusViewController.h"
 #include "CostFinderWindowController.h"
+#include "FakeCostFinder.h"
 #include "HyperlinkTextField.h"
 #include "LiveMarketplace.h"
 #include "PreferencesManager.h"
-#include "PriceFormatting.h"
 #include "ReadFile.h"
 #include "SQLite/SqliteWrapper.h"
 #include "ScopedEnvironment.h"
@@ -46,12 +42,20 @@
 
 using namespace Corvalle;
 using namespace Corvalle::Desktop;
+using Testing::FakePlan;
+using Testing::kAbroadStore;
+using Testing::kHomeStore;
 using Testing::ReadFile;
+using Testing::VisibleAlert;
 
 namespace {
 
-// For windows that never search: no marketplace is asked anything.
+// For windows whose searches never reach a marketplace.
 constexpr const char* kUnusedHost = "marketplace.invalid";
+
+// $5.00: eight red bricks at home, four grey ones abroad; then $5.80, all at home.
+const std::vector<FakePlan> kTwoPlans = {{{{0, kHomeStore, 8, 0.5}, {1, kAbroadStore, 4, 0.25}}},
+                                         {{{0, kHomeStore, 8, 0.6}, {1, kHomeStore, 4, 0.25}}}};
 
 QString Sample(const char* name) {
   return QStringLiteral(CORVALLE_SAMPLES_DIR "/") + QString::fromLatin1(name);
@@ -99,8 +103,6 @@ QStringList CheckedRegions(const QWidget& window) {
   return names;
 }
 
-using Testing::VisibleAlert;
-
 // Chooses a file through the window's own open panel.
 void ChooseWantedList(QWidget& window, const QString& path) {
   Control<QPushButton>(window, "selectWantedList")->click();
@@ -123,20 +125,16 @@ bool ControlsEnabled(const QWidget& window, bool all = true) {
   return same;
 }
 
-// The store list dialog of that name on screen; a closed one may linger until it is deleted.
-StoreListDialog* VisibleStoreListDialog(const QWidget& window, const char* name) {
+// Opens a store list dialog through its button in the window; a closed one may linger until it
+// is deleted.
+StoreListDialog* OpenStoreListDialog(QWidget& window, const char* button, const char* name) {
+  Control<QPushButton>(window, button)->click();
   for (auto* dialog : window.findChildren<StoreListDialog*>(QString::fromLatin1(name))) {
     if (dialog->isVisible()) {
       return dialog;
     }
   }
   qFatal("the dialog %s is not open", name);
-}
-
-// Opens a store list dialog through its button in the window.
-StoreListDialog* OpenStoreListDialog(QWidget& window, const char* button, const char* name) {
-  Control<QPushButton>(window, button)->click();
-  return VisibleStoreListDialog(window, name);
 }
 
 QStringList Entries(const StoreListDialog& dialog) {
@@ -164,51 +162,81 @@ void SelectEntry(StoreListDialog& dialog, const QString& text) {
 
 Preferences SavedPreferences() { return CreatePreferencesManager()->GetPreferences(); }
 
-// The stores of every plan shown, by plan.
-std::vector<std::vector<std::uint32_t>> ShownStores(const CostFinderResultsViewController& view) {
-  std::vector<std::vector<std::uint32_t>> plans;
-  for (const auto& combination : view.combinations()) {
-    plans.emplace_back();
-    for (const auto& store : combination->storeData()) {
-      plans.back().push_back(store->storeID());
+// A shown window on a fresh cache. Its searches run on fake cost finders, which find kTwoPlans
+// unless a test cans another search, or search the marketplace that the window is given.
+class ShownWindow {
+ public:
+  explicit ShownWindow(const std::string& marketplaceHost = {})
+      : window(marketplaceHost.empty()
+                   ? std::make_unique<CostFinderWindowController>(
+                         kUnusedHost, Testing::FakeCostFinder::Factory(searches))
+                   : std::make_unique<CostFinderWindowController>(marketplaceHost)),
+        finished(window.get(), &CostFinderWindowController::searchFinished) {
+    searches.next.plans = kTwoPlans;
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) {
+      qFatal("the window did not appear");
     }
   }
-  return plans;
-}
 
-// A world whose search of plans for 11 stores takes far longer than a test may wait: 400 stores
-// in the USA each offering a few of 24 parts, in small lots at prices that differ little, so
-// that no bound settles much at once. The wanted list is its second part.
-std::pair<std::string, std::string> SlowToSearchWorld() {
-  std::mt19937 random(31);
-  std::ostringstream world;
-  world << "{\"stores\": [";
-  for (std::uint32_t store = 0; store < 400; ++store) {
-    world << (store == 0 ? "" : ",") << "{\"id\": " << 1000 + store << ", \"name\": \"Store "
-          << store << "\", \"countryId\": \"US\"}";
+  CostFinderWindowController& operator*() const { return *window; }
+  CostFinderWindowController* operator->() const { return window.get(); }
+
+  // Starts a search, waits for its end, and tells whether its plans are shown.
+  bool Search() {
+    const int before = finished.count();
+    Control<QPushButton>(*window, "findCombinations")->click();
+    return QTest::qWaitFor([&] { return finished.count() > before; }, 60000) &&
+           window->resultsViewController() != nullptr &&
+           window->currentViewController() == window->resultsViewController();
   }
-  world << "], \"priceGuides\": [";
-  std::ostringstream list;
-  list << "<INVENTORY>";
-  for (std::uint32_t item = 0; item < 24; ++item) {
-    world << (item == 0 ? "" : ",") << "{\"type\": \"P\", \"id\": \"" << 3001 + item
-          << "\", \"color\": 11, \"used\": [], \"new\": [";
-    bool first = true;
-    for (std::uint32_t store = 0; store < 400; ++store) {
-      if (random() % 10 == 0) {
-        world << (first ? "" : ",") << "{\"store\": " << 1000 + store
-              << ", \"quantity\": " << 1 + random() % 8
-              << ", \"price\": " << 1.0 + static_cast<double>(random() % 20000) / 10000.0 << "}";
-        first = false;
-      }
+
+  // Closes each alert that comes until the controls are given back: the alerts' texts.
+  QStringList CloseAlerts() {
+    QStringList texts;
+    const bool ended = QTest::qWaitFor(
+        [&] {
+          if (QMessageBox* alert = VisibleAlert(*window)) {
+            texts << alert->text();
+            alert->buttons().first()->click();
+          }
+          return VisibleAlert(*window) == nullptr && ControlsEnabled(*window);
+        },
+        30000);
+    if (!ended) {
+      texts << QStringLiteral("(the alerts did not end)");
     }
-    world << "]}";
-    list << "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>" << 3001 + item
-         << "</ITEMID><COLOR>11</COLOR><MINQTY>8</MINQTY><CONDITION>N</CONDITION></ITEM>";
+    return texts;
   }
-  world << "]}";
-  list << "</INVENTORY>";
-  return {world.str(), list.str()};
+
+  // What the last search asked of its fake cost finder.
+  const Testing::CostFinderRequest& Request() const {
+    if (searches.requests.empty()) {
+      qFatal("no search was asked for");
+    }
+    return searches.requests.back();
+  }
+
+  const FreshCache cache;
+  Testing::FakeSearches searches;
+
+ private:
+  const std::unique_ptr<CostFinderWindowController> window;
+
+ public:
+  QSignalSpy finished;
+};
+
+// The outline row of the store in the first plan shown.
+QModelIndex StoreRow(const CostFinderResultsViewController& results, std::uint32_t store) {
+  const QModelIndex plan = results.model()->index(0, 0);
+  for (int row = 0; row < results.model()->rowCount(plan); ++row) {
+    const QModelIndex index = results.model()->index(row, 0, plan);
+    if (results.model()->storeAt(index)->storeID() == store) {
+      return index;
+    }
+  }
+  qFatal("store %u is not in the first plan", store);
 }
 
 }  // namespace
@@ -225,14 +253,15 @@ class WindowTest : public QObject {
   void storeNumberParsing_data();
   void storeNumberParsing();
   void storeListDialogsEditTheSavedLists();
-  void searchesAgainstALiveMarketplace();
-  void shippingAndStoreChoicesReachTheNextSearch();
+  void aSearchShowsItsPlansAndAFailureItsAlerts();
+  void theControlsAndTheSavedStoresMakeTheRequest();
   void costByStoresShowsEachNumbersPlans();
   void leavingOutWhatCannotBeBought();
   void aRefusedSearchSavesNothingAndNamesTheSavedSetting();
   void skippedLinesAreNamedInTheStatusBar();
   void aCacheMendedDuringASearchIsToldAfterIt();
   void stopShowsThePlansFoundSoFarAsNotProven();
+  void aSearchOnTheLiveMarketplace();
 };
 
 void WindowTest::firstStartOnAFreshDatabase() {
@@ -276,7 +305,7 @@ void WindowTest::firstStartOnAFreshDatabase() {
           window.statusViewController()->minimumSizeHint().height());
 
   // The defaults were written for the next start.
-  const Preferences saved = CreatePreferencesManager()->GetPreferences();
+  const Preferences saved = SavedPreferences();
   QCOMPARE(saved.country, std::string("USA"));
   QCOMPARE(saved.storesPerCombination, 3u);
 }
@@ -298,26 +327,25 @@ void WindowTest::storedValuesThatNoEntryShowsFallBack() {
     QCOMPARE(Control<QDoubleSpinBox>(window, "shippingDomestic")->value(), 4.5);
     QCOMPARE(Control<QDoubleSpinBox>(window, "shippingInternational")->value(), 12.25);
   }
-  // Values from elsewhere that no entry shows: a search started with them could not run.
-  CreatePreferencesManager()->SetPreferences({40, "Atlantis", "Doubloon", {"Lemuria", ""}});
-  {
+  // Values from elsewhere that no entry shows, where a search started with them could not run,
+  // and a database that cannot be read at all: the first start's values, not each list's first
+  // entry (1 store, Argentina, Argentine Peso).
+  const std::function<void()> unusable[] = {
+      [] {
+        CreatePreferencesManager()->SetPreferences({40, "Atlantis", "Doubloon", {"Lemuria"}});
+      },
+      [] { std::ofstream(Sqlite::GetDatabasePath(), std::ios::trunc) << std::string(8192, 'x'); }};
+  for (const auto& spoil : unusable) {
+    spoil();
     CostFinderWindowController window(kUnusedHost);
     QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
              QStringLiteral("3"));
     QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
     QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
     QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
+    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingDomestic")->value(), 0.0);
+    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingInternational")->value(), 0.0);
   }
-  // A database that cannot be read at all: the first start's values, not each list's first
-  // entry (1 store, Argentina, Argentine Peso).
-  std::ofstream(Sqlite::GetDatabasePath(), std::ios::trunc) << std::string(8192, 'x');
-  CostFinderWindowController window(kUnusedHost);
-  QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(), QStringLiteral("3"));
-  QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
-  QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
-  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
-  QCOMPARE(Control<QDoubleSpinBox>(window, "shippingDomestic")->value(), 0.0);
-  QCOMPARE(Control<QDoubleSpinBox>(window, "shippingInternational")->value(), 0.0);
 }
 
 void WindowTest::aDataDirectoryThatCannotBeMadeIsToldInAnAlert() {
@@ -334,39 +362,33 @@ void WindowTest::aDataDirectoryThatCannotBeMadeIsToldInAnAlert() {
 }
 
 void WindowTest::lastCheckedRegionStaysChecked() {
-  const FreshCache cache;
-  CostFinderWindowController window(kUnusedHost);
-  RegionEntry(window, QStringLiteral("North America"))->trigger();
-  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
-  RegionEntry(window, QStringLiteral("Europe"))->trigger();
-  QCOMPARE(CheckedRegions(window), (QStringList{"Europe", "North America"}));
-  RegionEntry(window, QStringLiteral("North America"))->trigger();
-  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("Europe")});
-  RegionEntry(window, QStringLiteral("Europe"))->trigger();
-  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("Europe")});
+  const ShownWindow window;
+  RegionEntry(*window, QStringLiteral("North America"))->trigger();
+  QCOMPARE(CheckedRegions(*window), QStringList{QStringLiteral("North America")});
+  RegionEntry(*window, QStringLiteral("Europe"))->trigger();
+  QCOMPARE(CheckedRegions(*window), (QStringList{"Europe", "North America"}));
+  RegionEntry(*window, QStringLiteral("North America"))->trigger();
+  QCOMPARE(CheckedRegions(*window), QStringList{QStringLiteral("Europe")});
+  RegionEntry(*window, QStringLiteral("Europe"))->trigger();
+  QCOMPARE(CheckedRegions(*window), QStringList{QStringLiteral("Europe")});
   // The title entry is no region.
-  RegionEntries(window).first()->trigger();
-  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("Europe")});
+  RegionEntries(*window).first()->trigger();
+  QCOMPARE(CheckedRegions(*window), QStringList{QStringLiteral("Europe")});
 }
 
 void WindowTest::choosingAFileEnablesTheSearch() {
-  const FreshCache cache;
+  const ShownWindow window;
   const Testing::TemporaryDirectory files;
   const std::string deep = "a-rather-long-directory-name-that-pushes-the-end-out-of-view/";
   std::filesystem::create_directories(files.Path() / deep / deep);
-  const auto list = files.WriteFile(deep + deep + "castle-wall.xml",
-                                    ReadFile(Sample("castle-wall.xml").toStdString()));
-  const QString path = QString::fromStdString(list.string());
-
-  CostFinderWindowController window(kUnusedHost);
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
-  ChooseWantedList(window, path);
-  auto* field = Control<QLineEdit>(window, "filenameTextField");
+  const QString path =
+      QString::fromStdString(files.WriteFile(deep + deep + "list.xml", "").string());
+  ChooseWantedList(*window, path);
+  auto* field = Control<QLineEdit>(*window, "filenameTextField");
   QCOMPARE(field->text(), path);
   QCOMPARE(field->cursorPosition(), path.size());
   QVERIFY(!field->hasSelectedText());
-  QVERIFY(Control<QPushButton>(window, "findCombinations")->isEnabled());
+  QVERIFY(Control<QPushButton>(*window, "findCombinations")->isEnabled());
 }
 
 void WindowTest::storeNumberParsing_data() {
@@ -401,14 +423,11 @@ void WindowTest::storeNumberParsing() {
 }
 
 void WindowTest::storeListDialogsEditTheSavedLists() {
-  const FreshCache cache;
-  CostFinderWindowController window(kUnusedHost);
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  const ShownWindow window;
   CreatePreferencesManager()->SetPreferences(
       {4, "Germany", "Euro", {"Europe"}, 3.0, 8.5, {}, {1234, 9}});
 
-  StoreListDialog* avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
+  StoreListDialog* avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
   QCOMPARE(avoid->windowTitle(), QStringLiteral("Stores to Avoid"));
   QCOMPARE(avoid->storeList()->count(), 0);
   QVERIFY(!avoid->removeButton()->isEnabled());
@@ -437,7 +456,7 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
   QCOMPARE(saved.shippingInternational, 8.5);
 
   // Cancel leaves the saved list alone.
-  avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
+  avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
   QCOMPARE(Entries(*avoid), (QStringList{"1234", "77"}));
   SelectEntry(*avoid, QStringLiteral("1234"));
   avoid->removeButton()->click();
@@ -445,7 +464,7 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
   avoid->reject();
   QCOMPARE(SavedPreferences().excludedStores, (std::vector<std::uint32_t>{1234, 77}));
 
-  avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
+  avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
   SelectEntry(*avoid, QStringLiteral("77"));
   QVERIFY(avoid->removeButton()->isEnabled());
   avoid->removeButton()->click();
@@ -454,7 +473,7 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
   QCOMPARE(SavedPreferences().excludedStores, std::vector<std::uint32_t>{1234});
 
   // The stores to keep: listed, one removed, one added that was to be avoided.
-  StoreListDialog* keep = OpenStoreListDialog(window, "storesToKeep", "storesToKeepDialog");
+  StoreListDialog* keep = OpenStoreListDialog(*window, "storesToKeep", "storesToKeepDialog");
   QCOMPARE(keep->windowTitle(), QStringLiteral("Stores to Keep"));
   QCOMPARE(Entries(*keep), QStringList{QStringLiteral("9")});
   SelectEntry(*keep, QStringLiteral("9"));
@@ -466,489 +485,335 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
   QVERIFY(saved.excludedStores.empty());
 }
 
-void WindowTest::searchesAgainstALiveMarketplace() {
-  Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
-  const FreshCache cache;
-  CostFinderWindowController window(marketplace.Host());
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
-  const int statusHeight = window.height();
-
-  ChooseWantedList(window, Sample("castle-wall.xml"));
-  RegionEntry(window, QStringLiteral("Europe"))->trigger();
-  Control<QPushButton>(window, "findCombinations")->click();
-  QVERIFY(ControlsEnabled(window, false));
-  QVERIFY(window.isSearching());
-  QVERIFY(Control<QPushButton>(*window.statusViewController(), "cancelButton")->isEnabled());
-  QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr, 60000);
-  CostFinderResultsViewController* results = window.resultsViewController();
-  QCOMPARE(window.currentViewController(), results);
+// The window's flow around a search: the controls are taken while it runs, its plans are shown
+// in a results view that grows the window; a failed search's alerts give the controls back to a
+// status view, and the next search's plans fill the same results view.
+void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
+  ShownWindow window;
+  const int statusHeight = window->height();
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
+  Control<QPushButton>(*window, "findCombinations")->click();
+  QVERIFY(ControlsEnabled(*window, false));
+  QVERIFY(window->isSearching());
+  QVERIFY(Control<QPushButton>(*window->statusViewController(), "cancelButton")->isEnabled());
+  QTRY_VERIFY(window->resultsViewController() != nullptr);
+  CostFinderResultsViewController* results = window->resultsViewController();
+  QCOMPARE(window->currentViewController(), results);
   QVERIFY(results->isVisible());
-  QVERIFY(!window.statusViewController()->isVisible());
-  QVERIFY(ControlsEnabled(window));
-  QCOMPARE(window.maximumHeight(), QWIDGETSIZE_MAX);
-  QVERIFY(window.height() > statusHeight);
+  QVERIFY(!window->statusViewController()->isVisible());
+  QVERIFY(ControlsEnabled(*window));
+  QCOMPARE(window->maximumHeight(), QWIDGETSIZE_MAX);
+  QVERIFY(window->height() > statusHeight);
 
-  // The settings of the search were saved.
-  const Preferences saved = CreatePreferencesManager()->GetPreferences();
-  QCOMPARE(saved.regions, (std::vector<std::string>{"Europe", "North America"}));
-
-  // An independent search on the same (now cached) data gives the plans to compare with.
-  const auto ignore = [](const Utilities::IStatusUpdate&) {};
-  auto reference =
-      CreateCostFinder(Sample("castle-wall.xml").toStdString(), saved, marketplace.Host(),
-                       {ignore, ignore, [](const std::string&) {}});
-  reference->FindMinimumCostCombinations(1);
-  const auto& plans = reference->GetCombinationData();
-  QVERIFY(!plans.empty());
-
+  // The plans found, their stores' addresses on the window's marketplace.
   CombinationOutlineModel* model = results->model();
-  // Checks the model on real plans, through the clearing and refilling of the searches below.
-  const QAbstractItemModelTester tester(model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-  QCOMPARE(static_cast<std::size_t>(model->rowCount()), plans.size());
-  const QModelIndex first = model->index(0, 0);
-  const QString firstText = model->data(first).toString();
-  const Utilities::PriceParts firstParts = Utilities::FormatPriceParts(
-      plans[0]->Cost(), plans[0]->Shipping(), BrickLink::GetCurrencyByName(saved.currency));
-  QCOMPARE(firstText,
-           QStringLiteral("Combination #1 - Total Cost: ") + QString::fromStdString(firstParts.total));
-  QTRY_VERIFY(results->outLineView()->isExpanded(first));
-  const auto& stores = plans[0]->Stores();
-  QCOMPARE(static_cast<std::size_t>(model->rowCount(first)), stores.size());
-  for (std::size_t storeRow = 0; storeRow < stores.size(); ++storeRow) {
-    const QModelIndex storeIndex = model->index(static_cast<int>(storeRow), 0, first);
-    StoreTableCellView* cell = results->storeCellView(storeIndex);
-    QVERIFY(cell != nullptr);
-    QCOMPARE(cell->storeLink()->text(), QString::fromStdString(stores[storeRow].Name()));
-    QCOMPARE(cell->storeLink()->url().toString(),
-             QString::fromStdString(stores[storeRow].StoreUrl(marketplace.Host())));
-    QCOMPARE(cell->countryLabel()->text(),
-             QStringLiteral(" (%1)").arg(QString::fromUtf8(stores[storeRow].GetCountry().name)));
-    QVERIFY(!results->outLineView()->isExpanded(storeIndex));
-
-    auto line = plans[0]->LotsDataBegin(stores[storeRow].Id());
-    const auto end = plans[0]->LotsDataEnd(stores[storeRow].Id());
-    QCOMPARE(static_cast<long>(model->rowCount(storeIndex)), static_cast<long>(end - line));
-    for (int lotRow = 0; line != end; ++line, ++lotRow) {
-      QStringList shown;
-      for (int column = 0; column < model->columnCount(); ++column) {
-        shown << model->data(model->index(lotRow, column, storeIndex)).toString();
-      }
-      const Item& item = line->GetItem();
-      QCOMPARE(shown,
-               (QStringList{QString::number(line->lotData.quantity),
-                            QString::fromStdString(Utilities::FormatPrice(line->lotData.price, 4)),
-                            QString::fromStdString(ToString(line->condition)),
-                            QString::fromStdString(item.Id()),
-                            QString::fromStdString(item.Color().Name()),
-                            QString::fromStdString(item.Name())}));
-      QVERIFY(!shown[4].startsWith(QLatin1Char('[')));  // colours were retrieved
-    }
-  }
+  QCOMPARE(model->rowCount(), 2);
+  QCOMPARE(model->data(model->index(1, 0)).toString(),
+           QStringLiteral("Combination #2 - Total Cost: $5.80"));
+  StoreTableCellView* cell = results->storeCellView(StoreRow(*results, kAbroadStore));
+  QVERIFY(cell != nullptr);
+  QCOMPARE(cell->storeLink()->text(), QStringLiteral("Steine Kontor"));
+  QCOMPARE(cell->storeLink()->url().toString(),
+           QStringLiteral("http://%1/store.asp?sID=2002").arg(QLatin1String(kUnusedHost)));
 
   // A failed search: its alert, then "No combinations found :(", each enabling the controls.
-  const Testing::TemporaryDirectory files;
-  const auto broken = files.WriteFile("broken.xml", "<INVENTORY><ITEM>");
-  ChooseWantedList(window, QString::fromStdString(broken.string()));
-  Control<QPushButton>(window, "findCombinations")->click();
-  QCOMPARE(window.currentViewController(), window.statusViewController());
+  window.searches.next.failure = "Unable to read items from file :(";
+  Control<QPushButton>(*window, "findCombinations")->click();
+  QCOMPARE(window->currentViewController(), window->statusViewController());
   QVERIFY(!results->isVisible());
   QMessageBox* alert = nullptr;
-  QTRY_VERIFY_WITH_TIMEOUT((alert = VisibleAlert(window)) != nullptr, 30000);
-  QCOMPARE(alert->text(), QStringLiteral("Unable to read items from file :("));
+  QTRY_VERIFY((alert = VisibleAlert(*window)) != nullptr);
   QCOMPARE(alert->informativeText(), QString());
   QCOMPARE(alert->buttons().size(), 1);
   QCOMPARE(alert->buttons().first()->text(), QStringLiteral("OK"));
-  alert->buttons().first()->click();
-  QTRY_VERIFY((alert = VisibleAlert(window)) != nullptr);
-  QCOMPARE(alert->text(), QStringLiteral("No combinations found :("));
-  alert->buttons().first()->click();
-  QTRY_VERIFY(VisibleAlert(window) == nullptr);
-  QVERIFY(ControlsEnabled(window));
-  QCOMPARE(window.currentViewController(), window.statusViewController());
-  QVERIFY(window.statusViewController()->isVisible());
-  QCOMPARE(window.maximumHeight(), window.height());
-  QTRY_VERIFY(window.statusViewController()->height() >=
-              window.statusViewController()->minimumSizeHint().height());
-  QCOMPARE(Control<QLabel>(*window.statusViewController(), "highLevelStatus")->text(), QString());
-  QVERIFY(!Control<QPushButton>(*window.statusViewController(), "cancelButton")->isEnabled());
+  QCOMPARE(window.CloseAlerts(),
+           (QStringList{"Unable to read items from file :(", "No combinations found :("}));
+  QCOMPARE(window->currentViewController(), window->statusViewController());
+  QVERIFY(window->statusViewController()->isVisible());
+  QCOMPARE(window->maximumHeight(), window->height());
+  QTRY_VERIFY(window->statusViewController()->height() >=
+              window->statusViewController()->minimumSizeHint().height());
+  QCOMPARE(Control<QLabel>(*window->statusViewController(), "highLevelStatus")->text(), QString());
+  QVERIFY(!Control<QPushButton>(*window->statusViewController(), "cancelButton")->isEnabled());
 
   // A second successful search reuses the results view with new plans.
   const auto firstWrapper = results->combinations().empty() ? nullptr : results->combinations()[0];
-  ChooseWantedList(window, Sample("castle-wall.xml"));
-  Control<QPushButton>(window, "findCombinations")->click();
-  QTRY_VERIFY_WITH_TIMEOUT(window.currentViewController() == results, 60000);
-  QCOMPARE(window.resultsViewController(), results);
-  QCOMPARE(static_cast<std::size_t>(results->model()->rowCount()), plans.size());
+  window.searches.next.failure.clear();
+  QVERIFY(window.Search());
+  QCOMPARE(window->resultsViewController(), results);
+  QCOMPARE(model->rowCount(), 2);
   QVERIFY(results->combinations()[0] != firstWrapper);
-  QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(), firstText);
+  QCOMPARE(model->data(model->index(0, 0)).toString(),
+           QStringLiteral("Combination #1 - Total Cost: $5.00"));
 }
 
-void WindowTest::shippingAndStoreChoicesReachTheNextSearch() {
-  Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
-  const FreshCache cache;
-  CostFinderWindowController window(marketplace.Host());
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
-  QSignalSpy finished(&window, &CostFinderWindowController::searchFinished);
-  const auto search = [&] {
-    Control<QPushButton>(window, "findCombinations")->click();
-    return finished.wait(60000) && window.resultsViewController() != nullptr &&
-           window.currentViewController() == window.resultsViewController();
-  };
-  ChooseWantedList(window, Sample("castle-wall.xml"));
-  RegionEntry(window, QStringLiteral("Europe"))->trigger();
-  auto* domestic = Control<QDoubleSpinBox>(window, "shippingDomestic");
-  auto* international = Control<QDoubleSpinBox>(window, "shippingInternational");
+// A search asks for what the controls show, with the saved stores to avoid and to keep, which
+// their dialogs and a plan's store menu change; what it asked for is saved.
+void WindowTest::theControlsAndTheSavedStoresMakeTheRequest() {
+  ShownWindow window;
+  CreatePreferencesManager()->SetPreferences(
+      {3, "USA", "US Dollar", {"North America"}, 0.0, 0.0, {77}, {9}});
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
+  Control<QComboBox>(*window, "storesPerCombination")->setCurrentText(QStringLiteral("5"));
+  Control<QComboBox>(*window, "numberOfThreads")->setCurrentIndex(0);
+  Control<QComboBox>(*window, "country")->setCurrentText(QStringLiteral("Germany"));
+  Control<QComboBox>(*window, "currency")->setCurrentText(QStringLiteral("Euro"));
+  RegionEntry(*window, QStringLiteral("Europe"))->trigger();
+  auto* domestic = Control<QDoubleSpinBox>(*window, "shippingDomestic");
   domestic->selectAll();
   QTest::keyClicks(domestic, QStringLiteral("4"));
-  international->setValue(9.0);
-  QVERIFY(search());
-
-  // The amounts were saved with the search, and its plans charge them.
+  Control<QDoubleSpinBox>(*window, "shippingInternational")->setValue(9.0);
+  QVERIFY(window.Search());
+  const Testing::CostFinderRequest asked = window.Request();
+  QCOMPARE(asked.wantedListPath, Sample("castle-wall.xml").toStdString());
+  QCOMPARE(asked.storesPerCombination, 5u);
+  QCOMPARE(asked.threadCount, 1u);
+  QCOMPARE(asked.countryId, std::string("DE"));
+  QCOMPARE(asked.currencyId, BrickLink::GetCurrencyByName("Euro").id);
+  QCOMPARE(asked.regions, (std::vector<std::string>{"Europe", "North America"}));
+  QCOMPARE(asked.options.domesticShipping, 4.0);
+  QCOMPARE(asked.options.internationalShipping, 9.0);
+  QCOMPARE(asked.options.excludedStores, std::vector<std::uint32_t>{77});
+  QCOMPARE(asked.options.requiredStores, std::vector<std::uint32_t>{9});
+  QCOMPARE(asked.options.marketplaceHost, std::string(kUnusedHost));
+  QVERIFY(asked.options.method == SearchMethod::Bounded);
+  QVERIFY(asked.options.listLimits == ListLimits::Apply);
+  QVERIFY(asked.options.byStores);
+  QVERIFY(!asked.options.skipUnavailable);
+  QCOMPARE(asked.options.timeLimitSeconds, 0.0);
   Preferences saved = SavedPreferences();
+  QCOMPARE(saved.storesPerCombination, 5u);
+  QCOMPARE(saved.country, std::string("Germany"));
+  QCOMPARE(saved.currency, std::string("Euro"));
+  QCOMPARE(saved.regions, asked.regions);
   QCOMPARE(saved.shippingDomestic, 4.0);
   QCOMPARE(saved.shippingInternational, 9.0);
-  const auto ignore = [](const Utilities::IStatusUpdate&) {};
-  const auto reference = [&] {
-    auto finder = CreateCostFinder(Sample("castle-wall.xml").toStdString(), SavedPreferences(),
-                                   marketplace.Host(), {ignore, ignore, [](const std::string&) {}});
-    finder->FindMinimumCostCombinations(1);
-    return finder;
-  }();
-  const auto& plans = reference->GetCombinationData();
-  QVERIFY(!plans.empty());
-  QVERIFY(plans[0]->ChargesShipping());
-  CostFinderResultsViewController* results = window.resultsViewController();
-  const auto price = [](double amount) {
-    return QString::fromStdString(Utilities::FormatPrice(amount));
-  };
-  const Utilities::PriceParts parts = Utilities::FormatPriceParts(
-      plans[0]->Cost(), plans[0]->Shipping(), BrickLink::GetCurrencyByName(saved.currency));
-  QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(),
-           QStringLiteral("Combination #1 - Total Cost: %1 (lots %2 + shipping %3)")
-               .arg(QString::fromStdString(parts.total), QString::fromStdString(parts.lots),
-                    QString::fromStdString(parts.shipping)));
-  const BrickLink::StoreInformation& firstStore = plans[0]->Stores().front();
-  StoreTableCellView* cell =
-      results->storeCellView(results->model()->index(0, 0, results->model()->index(0, 0)));
-  QVERIFY(cell != nullptr);
-  QCOMPARE(cell->shippingLabel()->text(),
-           QStringLiteral(", shipping %1").arg(price(plans[0]->StoreShipping(firstStore.Id()))));
 
-  // The cheapest plan's first store, avoided through its dialog, which names it now.
-  const std::uint32_t avoided = firstStore.Id();
-  StoreListDialog* avoid = OpenStoreListDialog(window, "storesToAvoid", "storesToAvoidDialog");
-  AddStore(*avoid, QString::number(avoided));
-  QCOMPARE(Entries(*avoid), QStringList{QStringLiteral("%1 (%2)").arg(avoided).arg(
-                                QString::fromStdString(firstStore.Name()))});
+  // A store of a plan shown, avoided through its dialog, which names it now; another kept
+  // through its menu in the plan.
+  StoreListDialog* avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
+  SelectEntry(*avoid, QStringLiteral("77"));
+  avoid->removeButton()->click();
+  AddStore(*avoid, QString::number(kAbroadStore));
+  QCOMPARE(Entries(*avoid), QStringList{QStringLiteral("2002 (Steine Kontor)")});
   avoid->accept();
-  QVERIFY(search());
-  std::vector<std::vector<std::uint32_t>> shown = ShownStores(*results);
-  QVERIFY(!shown.empty());
-  for (const auto& stores : shown) {
-    QVERIFY(std::find(stores.begin(), stores.end(), avoided) == stores.end());
-  }
-
-  // A store that some plan shown does without, kept through its menu: every plan of the next
-  // search buys from it.
-  const auto inEveryPlan = [&](std::uint32_t store) {
-    return std::all_of(shown.begin(), shown.end(), [store](const auto& stores) {
-      return std::find(stores.begin(), stores.end(), store) != stores.end();
-    });
-  };
-  QModelIndex keptRow;
-  for (int plan = results->model()->rowCount() - 1; plan >= 0 && !keptRow.isValid(); --plan) {
-    const QModelIndex planRow = results->model()->index(plan, 0);
-    for (int store = 0; store < results->model()->rowCount(planRow); ++store) {
-      const QModelIndex storeRow = results->model()->index(store, 0, planRow);
-      if (!inEveryPlan(results->model()->storeAt(storeRow)->storeID())) {
-        keptRow = storeRow;
-        break;
-      }
-    }
-  }
-  QVERIFY(keptRow.isValid());
-  const std::uint32_t kept = results->model()->storeAt(keptRow)->storeID();
-  results->createContextMenu(keptRow);
-  QAction* keep =
-      results->contextMenu()->findChild<QAction*>(QStringLiteral("alwaysIncludeStoreAction"));
-  QVERIFY(keep != nullptr);
-  keep->trigger();
-  QVERIFY(search());
-  shown = ShownStores(*results);
-  QVERIFY(!shown.empty());
-  for (const auto& stores : shown) {
-    QVERIFY(std::find(stores.begin(), stores.end(), kept) != stores.end());
-    QVERIFY(std::find(stores.begin(), stores.end(), avoided) == stores.end());
-  }
+  CostFinderResultsViewController* results = window->resultsViewController();
+  results->createContextMenu(StoreRow(*results, kHomeStore));
+  results->contextMenu()
+      ->findChild<QAction*>(QStringLiteral("alwaysIncludeStoreAction"))
+      ->trigger();
+  QVERIFY(window.Search());
+  QCOMPARE(window.Request().options.excludedStores, std::vector<std::uint32_t>{kAbroadStore});
+  QCOMPARE(window.Request().options.requiredStores, (std::vector<std::uint32_t>{9, kHomeStore}));
   saved = SavedPreferences();
-  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{avoided});
-  QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{kept});
-  QCOMPARE(saved.shippingDomestic, 4.0);
+  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{kAbroadStore});
+  QCOMPARE(saved.requiredStores, (std::vector<std::uint32_t>{9, kHomeStore}));
 }
 
 void WindowTest::costByStoresShowsEachNumbersPlans() {
-  Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
-  const FreshCache cache;
-  CostFinderWindowController window(marketplace.Host());
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
-  ChooseWantedList(window, Sample("castle-wall.xml"));
-  RegionEntry(window, QStringLiteral("Europe"))->trigger();
-  Control<QPushButton>(window, "findCombinations")->click();
-  QTRY_VERIFY_WITH_TIMEOUT(window.currentViewController() == window.resultsViewController() &&
-                               window.resultsViewController() != nullptr,
-                           60000);
-  CostFinderResultsViewController* results = window.resultsViewController();
+  ShownWindow window;
+  window.searches.next.byStores = {{1, 9.0, 9.0, 0.0}, {2, 7.0, 7.0, 0.0}, {3, 5.0, 5.0, 0.0}};
+  window.searches.next.plansByStores = {
+      {2, {{{{0, kHomeStore, 8, 0.75}, {1, kHomeStore, 4, 0.25}}}}}};
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
+  QVERIFY(window.Search());
+  CostFinderResultsViewController* results = window->resultsViewController();
 
-  // One bar per number of stores up to the 3 asked for, that one highlighted, its plans shown.
-  StoreCountChart* chart = window.storeCountChart();
+  // One bar per number of stores with plans, the one of the 3 asked for chosen and its plans
+  // shown: the same as the plans of the search.
+  StoreCountChart* chart = window->storeCountChart();
   QVERIFY(chart->isVisible());
-  QVERIFY(!window.leftOutLabel()->isVisible());
+  QVERIFY(!window->leftOutLabel()->isVisible());
+  QVERIFY(!window->proofLabel()->isVisible());
   const auto bars = chart->bars();
-  QVERIFY(bars.size() >= 2);
+  QCOMPARE(bars.size(), std::size_t{2});
+  QCOMPARE(bars.front().stores, 2u);
+  QCOMPARE(bars.front().cost, 7.0);
+  QCOMPARE(bars.front().costText, QStringLiteral("$7.00"));
   QCOMPARE(bars.back().stores, 3u);
   QCOMPARE(chart->chosenStores(), 3u);
   QCOMPARE(results->combinations(), bars.back().combinations);
-  for (std::size_t index = 1; index < bars.size(); ++index) {
-    QCOMPARE(bars[index].stores, bars[index - 1].stores + 1);
-    QVERIFY(bars[index].cost <= bars[index - 1].cost);
-  }
-  QCOMPARE(bars.front().costText, bars.front().combinations.front()->minimumCost());
 
   // Choosing the bar of the fewest stores shows their plans.
   QTest::mouseClick(chart, Qt::LeftButton, {}, chart->barRect(0).center());
-  QCOMPARE(chart->chosenStores(), bars.front().stores);
+  QCOMPARE(chart->chosenStores(), 2u);
   QCOMPARE(results->combinations(), bars.front().combinations);
+  QCOMPARE(results->model()->rowCount(), 1);
   QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(),
-           QStringLiteral("Combination #1 - Total Cost: ") + bars.front().costText);
-  QCOMPARE(results->combinations().front()->storeData().size(),
-           static_cast<std::size_t>(bars.front().stores));
-
-  QVERIFY(ControlsEnabled(window));
+           QStringLiteral("Combination #1 - Total Cost: $7.00"));
+  QVERIFY(ControlsEnabled(*window));
 }
 
 void WindowTest::leavingOutWhatCannotBeBought() {
-  // One part is sold in Brazil and the USA, the other only in the USA.
-  Testing::LiveMarketplace marketplace(R"({
-    "stores": [{"id": 1, "name": "Loja", "countryId": "BR"},
-               {"id": 2, "name": "Shop", "countryId": "US"}],
-    "priceGuides": [
-      {"type": "P", "id": "3001", "color": 11,
-       "new": [{"store": 1, "quantity": 9, "price": 0.5}, {"store": 2, "quantity": 9, "price": 0.4}],
-       "used": []},
-      {"type": "P", "id": "3002", "color": 11,
-       "new": [{"store": 2, "quantity": 9, "price": 0.3}], "used": []}]})");
-  const FreshCache cache;
-  const Testing::TemporaryDirectory files;
-  const auto list = files.WriteFile(
-      "wanted.xml",
-      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
-      "<MINQTY>2</MINQTY><CONDITION>N</CONDITION></ITEM><ITEM><ITEMTYPE>P</ITEMTYPE>"
-      "<ITEMID>3002</ITEMID><COLOR>11</COLOR><MINQTY>1</MINQTY><CONDITION>N</CONDITION></ITEM>"
-      "</INVENTORY>");
-  CostFinderWindowController window(marketplace.Host());
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
-  ChooseWantedList(window, QString::fromStdString(list.string()));
-  RegionEntry(window, QStringLiteral("South America"))->trigger();
-  RegionEntry(window, QStringLiteral("North America"))->trigger();
-  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("South America")});
+  ShownWindow window;
+  const std::string failure =
+      "No possible combinations.\n3622 Brick 1 x 3 (any condition, 4 wanted): no store in the "
+      "accepted regions offers it";
+  window.searches.next.failure = failure;
+  window.searches.next.unavailable = {{1, "no store in the accepted regions offers it"}};
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
 
   // The failure names the part, and the alert after it offers to search without it.
-  Control<QPushButton>(window, "findCombinations")->click();
+  Control<QPushButton>(*window, "findCombinations")->click();
   QMessageBox* alert = nullptr;
-  QTRY_VERIFY_WITH_TIMEOUT((alert = VisibleAlert(window)) != nullptr, 60000);
-  QCOMPARE(alert->text(),
-           QStringLiteral("No possible combinations.\n3002 3002 (Black, new, 1 wanted): no store in "
-                          "the accepted regions offers it; offered in North America\nTry removing "
-                          "rare parts from the wanted list or selecting more regions to ship "
-                          "from."));
+  QTRY_VERIFY((alert = VisibleAlert(*window)) != nullptr);
+  QCOMPARE(alert->text(), QString::fromStdString(failure));
   QVERIFY(alert->findChild<QPushButton*>(QStringLiteral("skipUnavailableButton")) == nullptr);
   alert->buttons().first()->click();
-  QTRY_VERIFY((alert = VisibleAlert(window)) != nullptr);
+  QTRY_VERIFY((alert = VisibleAlert(*window)) != nullptr);
   QCOMPARE(alert->text(), QStringLiteral("No combinations found :("));
   auto* skip = alert->findChild<QPushButton*>(QStringLiteral("skipUnavailableButton"));
   QVERIFY(skip != nullptr);
+  window.searches.next.failure.clear();
   skip->click();
-  QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr &&
-                               window.currentViewController() == window.resultsViewController(),
-                           60000);
-  QVERIFY(window.leftOutLabel()->isVisible());
-  QCOMPARE(window.leftOutLabel()->text(),
-           QStringLiteral("Left out, as the regions chosen cannot supply them:\n1 x 3002 Black "
-                          "3002: no store in the accepted regions offers it; offered in North "
-                          "America"));
-  const Combinations& plans = window.resultsViewController()->combinations();
-  QVERIFY(!plans.empty());
-  QCOMPARE(plans.front()->minimumCost(), QStringLiteral("$1.00"));
-  QCOMPARE(plans.front()->storeData().size(), std::size_t{1});
-  QCOMPARE(plans.front()->storeData().front()->lotsData().size(), std::size_t{1});
-  QCOMPARE(plans.front()->storeData().front()->lotsData().front()->partNumber(),
-           QStringLiteral("3001"));
+  QTRY_COMPARE(window.finished.count(), 2);
+  QVERIFY(window.Request().options.skipUnavailable);
+  QCOMPARE(window->currentViewController(), window->resultsViewController());
+  QVERIFY(window->leftOutLabel()->isVisible());
+  QCOMPARE(window->leftOutLabel()->text(),
+           QStringLiteral("Left out, as the regions chosen cannot supply them:\n4 x 3622 N/A "
+                          "Brick 1 x 3: no store in the accepted regions offers it"));
 
-  // A search that can buy everything leaves nothing out, and shows no such line.
-  RegionEntry(window, QStringLiteral("North America"))->trigger();
-  Control<QPushButton>(window, "findCombinations")->click();
-  QTRY_VERIFY_WITH_TIMEOUT(!window.isSearching() && ControlsEnabled(window), 60000);
-  QCOMPARE(window.currentViewController(), window.resultsViewController());
-  QVERIFY(!window.leftOutLabel()->isVisible());
+  // A search that was not asked to leave anything out shows no such line.
+  window.searches.next.unavailable.clear();
+  QVERIFY(window.Search());
+  QVERIFY(!window.Request().options.skipUnavailable);
+  QVERIFY(!window->leftOutLabel()->isVisible());
 }
 
-// A store to keep that does not ship to the buyer fails the search for that reason; the
-// window's settings of a search so refused are not saved, and the saved list at fault is named.
+// The settings of a search that refused them are not saved; a saved list at fault is named.
 void WindowTest::aRefusedSearchSavesNothingAndNamesTheSavedSetting() {
-  Testing::LiveMarketplace marketplace(R"({
-    "stores": [{"id": 71, "name": "Shop", "countryId": "US"},
-               {"id": 72, "name": "Maple", "countryId": "CA", "shipsTo": ["CA", "US"]}],
-    "priceGuides": [
-      {"type": "P", "id": "3001", "color": 11,
-       "new": [{"store": 71, "quantity": 9, "price": 0.5}, {"store": 72, "quantity": 9, "price": 0.4}],
-       "used": []}]})");
-  const FreshCache cache;
-  const Testing::TemporaryDirectory files;
-  const auto list = files.WriteFile(
-      "wanted.xml",
-      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR>"
-      "<MINQTY>2</MINQTY><CONDITION>N</CONDITION></ITEM></INVENTORY>");
-  CostFinderWindowController window(marketplace.Host());
-  CreatePreferencesManager()->SetPreferences({3, "USA", "US Dollar", {"North America"}, 0.0, 0.0,
-                                              {}, {72}});
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
-  ChooseWantedList(window, QString::fromStdString(list.string()));
-  Control<QComboBox>(window, "country")->setCurrentText(QStringLiteral("Germany"));
-  Control<QDoubleSpinBox>(window, "shippingDomestic")->setValue(4.0);
-
-  Control<QPushButton>(window, "findCombinations")->click();
-  QMessageBox* alert = nullptr;
-  QTRY_VERIFY_WITH_TIMEOUT((alert = VisibleAlert(window)) != nullptr, 60000);
-  QCOMPARE(alert->text(),
-           QStringLiteral("Store 72, which is to be kept in every plan, does not ship to Germany: "
-                          "its lots of the wanted list are marked as not shipping there.\nTake it "
-                          "off the stores to keep.\nThe stores to keep are a saved setting: clear "
-                          "them in the Stores to Keep dialog."));
-  alert->buttons().first()->click();
-  QTRY_VERIFY((alert = VisibleAlert(window)) != nullptr);
-  QCOMPARE(alert->text(), QStringLiteral("No combinations found :("));
-  alert->buttons().first()->click();
+  ShownWindow window;
+  CreatePreferencesManager()->SetPreferences(
+      {3, "USA", "US Dollar", {"North America"}, 0.0, 0.0, {71}, {72}});
+  const std::string failure =
+      "Store 72, which is to be kept in every plan, does not ship to Germany.";
+  window.searches.next.failure = failure;
+  window.searches.next.refused = {RefusedSetting::ExcludedStores, RefusedSetting::RequiredStores};
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
+  Control<QComboBox>(*window, "country")->setCurrentText(QStringLiteral("Germany"));
+  Control<QDoubleSpinBox>(*window, "shippingDomestic")->setValue(4.0);
+  QVERIFY(!window.Search());
+  QCOMPARE(window.CloseAlerts(),
+           (QStringList{QString::fromStdString(failure) +
+                            "\nThe stores to avoid are a saved setting: clear them in the Stores "
+                            "to Avoid dialog.\nThe stores to keep are a saved setting: clear them "
+                            "in the Stores to Keep dialog.",
+                        "No combinations found :("}));
   Preferences saved = SavedPreferences();
   QCOMPARE(saved.country, std::string("USA"));
   QCOMPARE(saved.shippingDomestic, 0.0);
+  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{71});
   QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{72});
 
-  // Where it ships, the same search succeeds and its settings are saved.
-  QTRY_VERIFY(ControlsEnabled(window));
-  Control<QComboBox>(window, "country")->setCurrentText(QStringLiteral("Canada"));
-  Control<QPushButton>(window, "findCombinations")->click();
-  QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr &&
-                               window.currentViewController() == window.resultsViewController(),
-                           60000);
+  // A search that takes them saves them.
+  window.searches.next = {.plans = kTwoPlans};
+  QVERIFY(window.Search());
   saved = SavedPreferences();
-  QCOMPARE(saved.country, std::string("Canada"));
+  QCOMPARE(saved.country, std::string("Germany"));
   QCOMPARE(saved.shippingDomestic, 4.0);
 }
 
 // A line the format leaves out on purpose stays named in sight; the next search clears it.
 void WindowTest::skippedLinesAreNamedInTheStatusBar() {
-  const FreshCache cache;
-  const Testing::TemporaryDirectory files;
-  const auto list = files.WriteFile(
-      "skipping.xml",
-      "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>0</MINQTY></ITEM>"
-      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID></ITEM></INVENTORY>");
-  CostFinderWindowController window(kUnusedHost);
-  window.show();
-  QSignalSpy finished(&window, &CostFinderWindowController::searchFinished);
-  ChooseWantedList(window, QString::fromStdString(list.string()));
-  Control<QPushButton>(window, "findCombinations")->click();
-  QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
-  QCOMPARE(window.statusBar()->currentMessage(),
+  ShownWindow window;
+  window.searches.next.skippedLines = {{1, "3001", "MINQTY is 0"}, {2, "3002", "no MINQTY"}};
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
+  QVERIFY(window.Search());
+  QCOMPARE(window->statusBar()->currentMessage(),
            QStringLiteral("2 lines of the wanted list skipped: Line 1 (item 3001) skipped: MINQTY "
                           "is 0; Line 2 (item 3002) skipped: no MINQTY"));
-  // Nothing was left to buy: the alerts say so.
-  for (int alerts = 0; alerts < 2; ++alerts) {
-    QMessageBox* alert = nullptr;
-    QTRY_VERIFY((alert = VisibleAlert(window)) != nullptr);
-    alert->buttons().first()->click();
-    QTRY_VERIFY(VisibleAlert(window) == nullptr || VisibleAlert(window) != alert);
-  }
-  QTRY_VERIFY(ControlsEnabled(window));
-  const auto broken = files.WriteFile("broken.xml", "<INVENTORY><ITEM>");
-  ChooseWantedList(window, QString::fromStdString(broken.string()));
-  Control<QPushButton>(window, "findCombinations")->click();
-  QCOMPARE(window.statusBar()->currentMessage(), QString());
-  QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 30000);
-  QCOMPARE(window.statusBar()->currentMessage(), QString());
-  QMessageBox* alert = nullptr;
-  while ((alert = VisibleAlert(window)) != nullptr || !ControlsEnabled(window)) {
-    if (alert != nullptr) {
-      alert->buttons().first()->click();
-    }
-    QTest::qWait(10);
-  }
+  window.searches.next.skippedLines = {{4, "3003", "no MINQTY"}};
+  QVERIFY(window.Search());
+  QCOMPARE(window->statusBar()->currentMessage(),
+           QStringLiteral("1 line of the wanted list skipped: Line 4 (item 3003) skipped: no "
+                          "MINQTY"));
+  window.searches.next.skippedLines.clear();
+  Control<QPushButton>(*window, "findCombinations")->click();
+  QCOMPARE(window->statusBar()->currentMessage(), QString());
+  QTRY_COMPARE(window.finished.count(), 3);
+  QCOMPARE(window->statusBar()->currentMessage(), QString());
 }
 
 void WindowTest::aCacheMendedDuringASearchIsToldAfterIt() {
-  const FreshCache cache;
+  ShownWindow window(kUnusedHost);
   const Testing::TemporaryDirectory files;
   const auto list = files.WriteFile(
       "list.xml",
       "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>0</MINQTY></ITEM>"
       "</INVENTORY>");
-  CostFinderWindowController window(kUnusedHost);
-  window.show();
   std::ofstream(Sqlite::GetDatabasePath(), std::ios::binary) << std::string(4096, 'x');
-  ChooseWantedList(window, QString::fromStdString(list.string()));
-  Control<QPushButton>(window, "findCombinations")->click();
-  QStringList alerts;
-  QTRY_VERIFY_WITH_TIMEOUT(VisibleAlert(window) != nullptr, 30000);
+  ChooseWantedList(*window, QString::fromStdString(list.string()));
+  QVERIFY(!window.Search());
   // The alerts of the search, its end and the notice, one after the other.
-  while (QMessageBox* alert = VisibleAlert(window)) {
-    alerts << alert->text();
-    alert->buttons().first()->click();
-    QTest::qWait(200);
-  }
+  const QStringList alerts = window.CloseAlerts();
   QVERIFY2(alerts.filter(QStringLiteral("was damaged (file is not a database)")).size() == 1,
            qPrintable(alerts.join(QLatin1Char('|'))));
 }
 
+// Stop is offered while the plans are searched; the plans found so far are shown with what is
+// known of them and of the other numbers of stores.
 void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
-  const auto [world, wanted] = SlowToSearchWorld();
-  Testing::LiveMarketplace marketplace(world);
-  const FreshCache cache;
-  const Testing::TemporaryDirectory files;
-  const auto list = files.WriteFile("list.xml", wanted);
-  CostFinderWindowController window(marketplace.Host());
-  window.show();
-  QVERIFY(QTest::qWaitForWindowExposed(&window));
-  auto* stop = Control<QPushButton>(*window.statusViewController(), "stopButton");
+  ShownWindow window;
+  window.searches.next.untilStopped = true;
+  window.searches.next.proof = {false, 4.5, 3.2};
+  window.searches.next.byStores = {
+      {1, 0.0, 0.0, 0.0, false, false}, {2, 7.0, 7.0, 0.0, false, true}, {3, 5.0, 5.0, 0.0, false}};
+  window.searches.next.plansByStores = {
+      {2, {{{{0, kHomeStore, 8, 0.75}, {1, kHomeStore, 4, 0.25}}}}}};
+  auto* stop = Control<QPushButton>(*window->statusViewController(), "stopButton");
   QVERIFY(!stop->isEnabled());
-  ChooseWantedList(window, QString::fromStdString(list.string()));
-  Control<QComboBox>(window, "storesPerCombination")->setCurrentText(QStringLiteral("11"));
-  Control<QPushButton>(window, "findCombinations")->click();
-  // Not while the pages come: only the search of plans can stop.
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
+  Control<QPushButton>(*window, "findCombinations")->click();
   QVERIFY(!stop->isEnabled());
-  QTRY_VERIFY_WITH_TIMEOUT(stop->isEnabled(), 120000);
-  QVERIFY(Control<QPushButton>(*window.statusViewController(), "cancelButton")->isEnabled());
+  QTRY_VERIFY(stop->isEnabled());
+  QVERIFY(Control<QPushButton>(*window->statusViewController(), "cancelButton")->isEnabled());
   stop->click();
   QVERIFY(!stop->isEnabled());
-  QTRY_VERIFY_WITH_TIMEOUT(window.resultsViewController() != nullptr &&
-                               window.currentViewController() == window.resultsViewController(),
-                           60000);
-  const Combinations& shown = window.resultsViewController()->combinations();
-  QVERIFY(!shown.empty());
-  QVERIFY(window.proofLabel()->isVisible());
-  const QString proof = window.proofLabel()->text();
-  QVERIFY2(proof.startsWith(QStringLiteral("Stopped after ")), qPrintable(proof));
-  QVERIFY2(proof.contains(QStringLiteral(" s: not proven. The cheapest plan found costs ") +
-                          shown.front()->minimumCost() + QStringLiteral("; no plan costs less "
-                                                                        "than ")),
-           qPrintable(proof));
-  QVERIFY(ControlsEnabled(window));
+  QTRY_COMPARE(window.finished.count(), 1);
+  QCOMPARE(window.searches.stops, 1);
+  QCOMPARE(window->currentViewController(), window->resultsViewController());
+  QVERIFY(window->proofLabel()->isVisible());
+  QCOMPARE(window->proofLabel()->text(),
+           QStringLiteral("Stopped after 3 s: not proven. The cheapest plan found costs $5.00; no "
+                          "plan costs less than $4.50 ($5.00 is at most 11.2 % above the best "
+                          "possible).\nThe cheapest plans of 2 stores are not proven either.\n"
+                          "The search of 1 stores stopped before it found a plan: whether there "
+                          "is one is not known."));
+  QVERIFY(ControlsEnabled(*window));
   QVERIFY(!stop->isEnabled());
+
+  // Plans proven the cheapest need no such words.
+  window.searches.next = {.plans = kTwoPlans};
+  QVERIFY(window.Search());
+  QVERIFY(!window->proofLabel()->isVisible());
+}
+
+// One whole search on the local marketplace, from the window's controls to its plans shown and
+// its settings saved.
+void WindowTest::aSearchOnTheLiveMarketplace() {
+  Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
+  ShownWindow window(marketplace.Host());
+  ChooseWantedList(*window, Sample("castle-wall.xml"));
+  RegionEntry(*window, QStringLiteral("Europe"))->trigger();
+  QVERIFY(window.Search());
+  CostFinderResultsViewController* results = window->resultsViewController();
+  CombinationOutlineModel* model = results->model();
+  const QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+  QVERIFY(model->rowCount() > 1);
+  QVERIFY(model->data(model->index(0, 0))
+              .toString()
+              .startsWith(QStringLiteral("Combination #1 - Total Cost: $")));
+  const QModelIndex store = model->index(0, 0, model->index(0, 0));
+  QVERIFY(results->storeCellView(store)->storeLink()->url().toString().startsWith(
+      QStringLiteral("http://%1/store.asp?sID=").arg(QString::fromStdString(marketplace.Host()))));
+  // The colours were retrieved.
+  QVERIFY(!model->data(model->index(0, CombinationOutlineModel::ColorColumn, store))
+               .toString()
+               .startsWith(QLatin1Char('[')));
+  QCOMPARE(window->storeCountChart()->bars().back().stores, 3u);
+  QCOMPARE(SavedPreferences().regions, (std::vector<std::string>{"Europe", "North America"}));
 }
 
 QTEST_MAIN(WindowTest)
