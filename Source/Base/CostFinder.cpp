@@ -934,22 +934,4 @@ std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
                                       regions, std::move(callbacks), std::move(options));
 }
 
-std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
-                                              const Preferences& preferences,
-                                              const std::string& marketplaceHost,
-                                              CostFinderCallbacks callbacks,
-                                              SearchMethod searchMethod, ListLimits listLimits,
-                                              SearchExtras extras) {
-  const BrickLink::Country& country = BrickLink::GetCountryByName(preferences.country);
-  const BrickLink::Currency& currency = BrickLink::GetCurrencyByName(preferences.currency);
-  return CreateCostFinder(wantedListPath, preferences.storesPerCombination, country.id, currency.id,
-                          preferences.regions, std::move(callbacks),
-                          SearchOptions{searchMethod, preferences.shippingDomestic,
-                                        preferences.shippingInternational,
-                                        preferences.excludedStores, preferences.requiredStores,
-                                        listLimits, marketplaceHost, extras.byStores,
-                                        extras.skipUnavailable, {}, std::chrono::seconds(5),
-                                        extras.timeLimitSeconds});
-}
-
 }  // namespace Corvalle

@@ -164,13 +164,6 @@ struct SearchOptions {
   double timeLimitSeconds = 0.0;
 };
 
-// What a front end may ask of a search beyond the saved settings (see SearchOptions).
-struct SearchExtras {
-  bool byStores = false;
-  bool skipUnavailable = false;
-  double timeLimitSeconds = 0.0;
-};
-
 struct CostFinderCallbacks {
   Utilities::StatusCallback highLevelStatus;
   Utilities::StatusCallback lowLevelStatus;
@@ -201,18 +194,5 @@ using CostFinderFactory = std::function<std::unique_ptr<ICostFinder>(
     const std::string& wantedListPath, std::uint32_t storesPerCombination,
     const std::string& countryId, std::uint32_t currencyId, const std::vector<std::string>& regions,
     CostFinderCallbacks callbacks, SearchOptions options)>;
-
-// What the desktop calls: looks the country and currency names up and creates the cost finder
-// with the preferences' shipping and stores, on the marketplace at marketplaceHost. Saves
-// nothing: a front end saves the preferences after the search, unless it refused them (see
-// ICostFinder::RefusedSettings). Throws std::invalid_argument for a name that is not in its
-// table and std::runtime_error when the caches cannot be opened.
-std::unique_ptr<ICostFinder> CreateCostFinder(const std::string& wantedListPath,
-                                              const Preferences& preferences,
-                                              const std::string& marketplaceHost,
-                                              CostFinderCallbacks callbacks,
-                                              SearchMethod searchMethod = SearchMethod::Bounded,
-                                              ListLimits listLimits = ListLimits::Apply,
-                                              SearchExtras extras = {});
 
 }  // namespace Corvalle

@@ -172,10 +172,7 @@ std::string AcceptedCurrencies() {
 std::string AcceptedRegions() { return JoinNames(BrickLink::GetRegionNames()); }
 
 int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal) {
-  // CreateCostFinder has two overloads; the call picks the one a factory stands for.
-  return RunFind(options, output, errors, terminal, [](auto&&... arguments) {
-    return CreateCostFinder(std::forward<decltype(arguments)>(arguments)...);
-  });
+  return RunFind(options, output, errors, terminal, CreateCostFinder);
 }
 
 int RunFind(const FindOptions& options, std::ostream& output, std::ostream& errors, bool terminal,

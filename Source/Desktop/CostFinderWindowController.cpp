@@ -85,13 +85,7 @@ void CheckRegions(const QMenu& menu, const std::vector<std::string>& names) {
 }  // namespace
 
 CostFinderWindowController::CostFinderWindowController(std::string marketplaceHost, QWidget* parent)
-    // CreateCostFinder has two overloads; the call picks the one a factory stands for.
-    : CostFinderWindowController(
-          std::move(marketplaceHost),
-          [](auto&&... arguments) {
-            return CreateCostFinder(std::forward<decltype(arguments)>(arguments)...);
-          },
-          parent) {}
+    : CostFinderWindowController(std::move(marketplaceHost), CreateCostFinder, parent) {}
 
 CostFinderWindowController::CostFinderWindowController(std::string marketplaceHost,
                                                        CostFinderFactory createCostFinder,
