@@ -1,4 +1,4 @@
-#include "AllocationCounter.h"
+#include "Benchmarks/AllocationCounter.h"
 
 #include <malloc.h>
 

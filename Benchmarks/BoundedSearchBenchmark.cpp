@@ -13,11 +13,11 @@
 
 #include <algorithm>
 
-#include "AllocationCounter.h"
-#include "BrickLink/BoundedCombinationSearch.h"
-#include "BrickLink/MinimumCostFinder.h"
-#include "BrickLink/PlanRules.h"
-#include "MarketplaceTable.h"
+#include "Benchmarks/AllocationCounter.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
+#include "Source/Base/BrickLink/PlanRules.h"
+#include "Benchmarks/MarketplaceTable.h"
 
 namespace {
 

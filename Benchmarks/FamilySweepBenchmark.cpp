@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "BrickLink/BoundedCombinationSearch.h"
-#include "MarketplaceTable.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Benchmarks/MarketplaceTable.h"
 
 namespace {
 

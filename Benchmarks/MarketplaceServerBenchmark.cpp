@@ -10,10 +10,10 @@
 
 #include <string>
 
-#include "BrickLink/MarketplaceHost.h"
-#include "MarketplaceServer.h"
-#include "PageRenderer.h"
-#include "WorldGenerator.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
+#include "Tools/Marketplace/PageRenderer.h"
+#include "Tools/Marketplace/WorldGenerator.h"
 
 namespace {
 

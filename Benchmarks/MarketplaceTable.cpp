@@ -1,4 +1,4 @@
-#include "MarketplaceTable.h"
+#include "Benchmarks/MarketplaceTable.h"
 
 #include <map>
 #include <memory>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "WorldGenerator.h"
-#include "WorldTable.h"
+#include "Tools/Marketplace/WorldGenerator.h"
+#include "Tools/Marketplace/WorldTable.h"
 
 namespace Benchmarks {
 

@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <map>
 #include <random>
 
-#include "CostFinder.h"
-#include "MarketplaceServer.h"
-#include "MarketplaceTable.h"
-#include "SQLite/SqliteWrapper.h"
+#include "Source/Base/CostFinder.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
+#include "Benchmarks/MarketplaceTable.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 namespace {
 

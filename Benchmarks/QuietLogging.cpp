@@ -1,7 +1,7 @@
 // The benchmarks measure work, not log output: only errors are written, set once for the whole
 // program before the first benchmark runs.
 
-#include "Logging.h"
+#include "Source/Base/Logging.h"
 
 namespace {
 

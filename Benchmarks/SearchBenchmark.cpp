@@ -13,11 +13,11 @@
 #include <span>
 #include <thread>
 
-#include "AllocationCounter.h"
-#include "BrickLink/LotDataConsolidator.h"
-#include "BrickLink/MinimumCostFinder.h"
-#include "BrickLink/StorePruner.h"
-#include "CombinationGenerator.h"
+#include "Benchmarks/AllocationCounter.h"
+#include "Source/Base/BrickLink/LotDataConsolidator.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
+#include "Source/Base/BrickLink/StorePruner.h"
+#include "Source/Base/Combinations/CombinationGenerator.h"
 
 namespace {
 

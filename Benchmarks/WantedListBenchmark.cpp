@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "BrickStore/XmlParser.h"
+#include "Source/Base/BrickStore/XmlParser.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 #include <boost/log/trivial.hpp>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "Corvalle.h"
+#include "Source/Base/Corvalle.h"
 
 #include <boost/log/trivial.hpp>
 #include <stdexcept>
 #include <utility>
 
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 namespace Corvalle {
 

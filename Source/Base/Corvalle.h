@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "BrickLink/ColorInformation.h"
-#include "BrickLink/PriceGuide.h"
+#include "Source/Base/BrickLink/ColorInformation.h"
+#include "Source/Base/BrickLink/PriceGuide.h"
 
 namespace Corvalle {
 

@@ -9,7 +9,7 @@
 // combination are lowered to its store count. Stores to avoid leave the table before stage 4;
 // stores to keep are checked against the table after each of its cuts.
 
-#include "CostFinder.h"
+#include "Source/Base/CostFinder.h"
 
 #include <boost/log/trivial.hpp>
 #include <algorithm>
@@ -23,28 +23,28 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "BrickLink/ColorInformationCache.h"
-#include "BrickLink/ColorInformationParser.h"
-#include "BrickLink/ColorInformationRetriever.h"
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "BrickLink/LotDataConsolidator.h"
-#include "BrickLink/MinimumCostFinder.h"
-#include "BrickLink/PlanRules.h"
-#include "BrickLink/PriceGuideCache.h"
-#include "BrickLink/PriceGuideParser.h"
-#include "BrickLink/PriceGuideRetriever.h"
-#include "BrickLink/StoreCombinationValidator.h"
-#include "BrickLink/StoreInformationParser.h"
-#include "BrickLink/StoreInformationRetriever.h"
-#include "BrickLink/StoreMetadataCache.h"
-#include "BrickLink/StoreMetadataPopulator.h"
-#include "BrickLink/StorePruner.h"
-#include "BrickStore/XmlParser.h"
-#include "FileDownloader/FileDownloader.h"
-#include "Formatting.h"
-#include "PriceFormatting.h"
-#include "WantedList.h"
+#include "Source/Base/BrickLink/ColorInformationCache.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
+#include "Source/Base/BrickLink/ColorInformationRetriever.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/BrickLink/LotDataConsolidator.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
+#include "Source/Base/BrickLink/PlanRules.h"
+#include "Source/Base/BrickLink/PriceGuideCache.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/PriceGuideRetriever.h"
+#include "Source/Base/BrickLink/StoreCombinationValidator.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
+#include "Source/Base/BrickLink/StoreInformationRetriever.h"
+#include "Source/Base/BrickLink/StoreMetadataCache.h"
+#include "Source/Base/BrickLink/StoreMetadataPopulator.h"
+#include "Source/Base/BrickLink/StorePruner.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/PriceFormatting.h"
+#include "Source/Base/WantedList.h"
 
 namespace Corvalle {
 

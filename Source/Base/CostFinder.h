@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/CombinationData.h"
-#include "BrickLink/MarketplaceHost.h"
-#include "FileDownloader/FileDownloader.h"
-#include "PreferencesManager.h"
-#include "StatusUpdate.h"
-#include "WantedList.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Source/Base/StatusUpdate.h"
+#include "Source/Base/WantedList.h"
 
 namespace Corvalle::BrickLink {
 struct Currency;

@@ -1,4 +1,4 @@
-#include "Formatting.h"
+#include "Source/Base/Formatting.h"
 
 #include <boost/log/trivial.hpp>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "Logging.h"
+#include "Source/Base/Logging.h"
 
 #include <atomic>
 #include <boost/core/null_deleter.hpp>
@@ -15,7 +15,7 @@
 #include <iostream>
 #include <string>
 
-#include "Formatting.h"
+#include "Source/Base/Formatting.h"
 
 namespace Utilities {
 

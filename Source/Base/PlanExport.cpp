@@ -1,4 +1,4 @@
-#include "PlanExport.h"
+#include "Source/Base/PlanExport.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/CombinationData.h"
 
 namespace Corvalle {
 

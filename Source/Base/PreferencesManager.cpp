@@ -1,4 +1,4 @@
-#include "PreferencesManager.h"
+#include "Source/Base/PreferencesManager.h"
 
 #include <algorithm>
 #include <boost/algorithm/string/split.hpp>
@@ -10,13 +10,13 @@
 #include <stdexcept>
 #include <utility>
 
-#include "Assert.h"
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "CacheDatabase.h"
-#include "Formatting.h"
-#include "SearchDefaults.h"
-#include "SqliteWrapper.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/SQLite/CacheDatabase.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/SearchDefaults.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 namespace Corvalle {
 

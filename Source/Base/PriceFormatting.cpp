@@ -1,4 +1,4 @@
-#include "PriceFormatting.h"
+#include "Source/Base/PriceFormatting.h"
 
 #include <cmath>
 #include <ios>
@@ -8,9 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "BrickLink/Currencies.h"
-#include "Formatting.h"
-#include "PreferencesManager.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/PreferencesManager.h"
 
 namespace Utilities {
 

@@ -1,4 +1,4 @@
-#include "StatusUpdate.h"
+#include "Source/Base/StatusUpdate.h"
 
 #include <utility>
 

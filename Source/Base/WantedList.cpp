@@ -1,4 +1,4 @@
-#include "WantedList.h"
+#include "Source/Base/WantedList.h"
 
 #include <algorithm>
 #include <boost/log/trivial.hpp>
@@ -8,7 +8,7 @@
 #include <string>
 #include <tuple>
 
-#include "BrickLink/PriceGuideRetriever.h"
+#include "Source/Base/BrickLink/PriceGuideRetriever.h"
 
 namespace Corvalle {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "BrickStore/XmlParser.h"
-#include "Corvalle.h"
-#include "RetrieverStatus.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/RetrieverStatus.h"
 
 namespace Corvalle {
 

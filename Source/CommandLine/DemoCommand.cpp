@@ -1,10 +1,10 @@
-#include "DemoCommand.h"
+#include "Source/CommandLine/DemoCommand.h"
 
 #include <filesystem>
 #include <ostream>
 
-#include "MarketplaceServer.h"
-#include "SQLite/SqliteWrapper.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 namespace Corvalle::CommandLine {
 

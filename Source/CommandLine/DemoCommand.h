@@ -4,7 +4,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "FindCommand.h"
+#include "Source/CommandLine/FindCommand.h"
 
 namespace Corvalle::CommandLine {
 

@@ -1,4 +1,4 @@
-#include "FindCommand.h"
+#include "Source/CommandLine/FindCommand.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,17 +8,17 @@
 #include <ostream>
 #include <utility>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "BrickLink/StoreInformation.h"
-#include "CostFinder.h"
-#include "Formatting.h"
-#include "PlanExport.h"
-#include "PlanReport.h"
-#include "PreferencesManager.h"
-#include "ProgressReporter.h"
-#include "SQLite/SqliteWrapper.h"
-#include "SearchDefaults.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/PlanExport.h"
+#include "Source/CommandLine/PlanReport.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Source/CommandLine/ProgressReporter.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Source/Base/SearchDefaults.h"
 
 namespace Corvalle::CommandLine {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "CostFinder.h"
+#include "Source/Base/CostFinder.h"
 
 namespace Corvalle::CommandLine {
 

@@ -1,4 +1,4 @@
-#include "ListCommand.h"
+#include "Source/CommandLine/ListCommand.h"
 
 #include <cstdint>
 #include <iomanip>
@@ -7,9 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "BrickStore/XmlParser.h"
-#include "Formatting.h"
-#include "WantedList.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/WantedList.h"
 
 namespace Corvalle::CommandLine {
 

@@ -1,4 +1,4 @@
-#include "PlanReport.h"
+#include "Source/CommandLine/PlanReport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,11 +7,11 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "Formatting.h"
-#include "PreferencesManager.h"
-#include "PriceFormatting.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Source/Base/PriceFormatting.h"
 
 namespace Corvalle::CommandLine {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/CombinationData.h"
-#include "CostFinder.h"
-#include "PreferencesManager.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Base/PreferencesManager.h"
 
 namespace Corvalle::CommandLine {
 

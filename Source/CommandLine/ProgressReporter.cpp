@@ -1,10 +1,10 @@
-#include "ProgressReporter.h"
+#include "Source/CommandLine/ProgressReporter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <ostream>
 
-#include "Formatting.h"
+#include "Source/Base/Formatting.h"
 
 namespace Corvalle::CommandLine {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "CostFinder.h"
-#include "StatusUpdate.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Base/StatusUpdate.h"
 
 namespace Corvalle::CommandLine {
 

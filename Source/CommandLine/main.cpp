@@ -5,14 +5,14 @@
 #include <iostream>
 #include <sstream>
 
-#include "BrickLink/MarketplaceHost.h"
-#include "DemoCommand.h"
-#include "FindCommand.h"
-#include "Formatting.h"
-#include "ListCommand.h"
-#include "Logging.h"
-#include "PlanReport.h"
-#include "SearchDefaults.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Source/CommandLine/DemoCommand.h"
+#include "Source/CommandLine/FindCommand.h"
+#include "Source/Base/Formatting.h"
+#include "Source/CommandLine/ListCommand.h"
+#include "Source/Base/Logging.h"
+#include "Source/CommandLine/PlanReport.h"
+#include "Source/Base/SearchDefaults.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Alert.h"
+#include "Source/Desktop/Alert.h"
 
 #include <QMessageBox>
 

@@ -1,6 +1,6 @@
-#include "AppDelegate.h"
+#include "Source/Desktop/AppDelegate.h"
 
-#include "CostFinderWindowController.h"
+#include "Source/Desktop/CostFinderWindowController.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,11 +1,11 @@
-#include "ApplicationRelauncher.h"
+#include "Source/Desktop/ApplicationRelauncher.h"
 
 #include <QProcess>
 #include <boost/log/core.hpp>
 #include <cstdio>
 #include <cstdlib>
 
-#include "Logging.h"
+#include "Source/Base/Logging.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,8 +1,8 @@
-#include "CombinationCostFormatter.h"
+#include "Source/Desktop/CombinationCostFormatter.h"
 
 #include <algorithm>
 
-#include "CombinationWrapper.h"
+#include "Source/Desktop/CombinationWrapper.h"
 
 namespace Corvalle::Desktop {
 

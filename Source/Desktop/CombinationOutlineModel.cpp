@@ -1,4 +1,4 @@
-#include "CombinationOutlineModel.h"
+#include "Source/Desktop/CombinationOutlineModel.h"
 
 namespace Corvalle::Desktop {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "CombinationCostFormatter.h"
-#include "CombinationWrapper.h"
+#include "Source/Desktop/CombinationCostFormatter.h"
+#include "Source/Desktop/CombinationWrapper.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,12 +1,12 @@
-#include "CombinationWrapper.h"
+#include "Source/Desktop/CombinationWrapper.h"
 
 #include <QFile>
 
-#include "BrickLink/CombinationData.h"
-#include "BrickLink/Currencies.h"
-#include "PlanExport.h"
-#include "PreferencesManager.h"
-#include "PriceFormatting.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/PlanExport.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Source/Base/PriceFormatting.h"
 
 namespace Corvalle::Desktop {
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "PriceFormatting.h"
-#include "StoreWrapper.h"
+#include "Source/Base/PriceFormatting.h"
+#include "Source/Desktop/StoreWrapper.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,4 +1,4 @@
-#include "CostFinderResultsViewController.h"
+#include "Source/Desktop/CostFinderResultsViewController.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,14 +19,14 @@
 #include <algorithm>
 #include <exception>
 
-#include "Alert.h"
-#include "CombinationOutlineModel.h"
-#include "HelpPage.h"
-#include "Logging.h"
-#include "PreferencesManager.h"
-#include "StoreTableCellView.h"
-#include "TipSheet.h"
-#include "WantedListXmlSheet.h"
+#include "Source/Desktop/Alert.h"
+#include "Source/Desktop/CombinationOutlineModel.h"
+#include "Source/Desktop/HelpPage.h"
+#include "Source/Base/Logging.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Source/Desktop/StoreTableCellView.h"
+#include "Source/Desktop/TipSheet.h"
+#include "Source/Desktop/WantedListXmlSheet.h"
 
 namespace Corvalle::Desktop {
 

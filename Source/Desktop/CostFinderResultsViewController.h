@@ -7,9 +7,9 @@
 #include <functional>
 #include <optional>
 
-#include "CombinationCostFormatter.h"
-#include "CombinationWrapper.h"
-#include "TipTargets.h"
+#include "Source/Desktop/CombinationCostFormatter.h"
+#include "Source/Desktop/CombinationWrapper.h"
+#include "Source/Desktop/TipTargets.h"
 
 class QLineEdit;
 class QPushButton;

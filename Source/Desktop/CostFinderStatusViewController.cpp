@@ -1,4 +1,4 @@
-#include "CostFinderStatusViewController.h"
+#include "Source/Desktop/CostFinderStatusViewController.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ApplicationRelauncher.h"
-#include "CostFinder.h"
-#include "ErrorHandler.h"
-#include "HelpPage.h"
-#include "Logging.h"
-#include "MainThread.h"
-#include "StatusUpdate.h"
+#include "Source/Desktop/ApplicationRelauncher.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Desktop/ErrorHandler.h"
+#include "Source/Desktop/HelpPage.h"
+#include "Source/Base/Logging.h"
+#include "Source/Desktop/MainThread.h"
+#include "Source/Base/StatusUpdate.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,4 +1,4 @@
-#include "CostFinderWindowController.h"
+#include "Source/Desktop/CostFinderWindowController.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -20,21 +20,21 @@
 #include <thread>
 #include <utility>
 
-#include "Alert.h"
-#include "ApplicationRelauncher.h"
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "CostFinderResultsViewController.h"
-#include "CostFinderStatusViewController.h"
-#include "Logging.h"
-#include "MainThread.h"
-#include "PreferencesManager.h"
-#include "SQLite/SqliteWrapper.h"
-#include "SearchDefaults.h"
-#include "SearchRunner.h"
-#include "StoreCountChart.h"
-#include "StoreListDialog.h"
-#include "TipTargets.h"
+#include "Source/Desktop/Alert.h"
+#include "Source/Desktop/ApplicationRelauncher.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Desktop/CostFinderResultsViewController.h"
+#include "Source/Desktop/CostFinderStatusViewController.h"
+#include "Source/Base/Logging.h"
+#include "Source/Desktop/MainThread.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Source/Base/SearchDefaults.h"
+#include "Source/Desktop/SearchRunner.h"
+#include "Source/Desktop/StoreCountChart.h"
+#include "Source/Desktop/StoreListDialog.h"
+#include "Source/Desktop/TipTargets.h"
 
 namespace Corvalle::Desktop {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "CombinationWrapper.h"
-#include "CostFinder.h"
-#include "ErrorHandler.h"
+#include "Source/Desktop/CombinationWrapper.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Desktop/ErrorHandler.h"
 
 class QAction;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "HelpPage.h"
+#include "Source/Desktop/HelpPage.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -6,8 +6,8 @@
 #include <QSaveFile>
 #include <exception>
 
-#include "Logging.h"
-#include "SQLite/SqliteWrapper.h"
+#include "Source/Base/Logging.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 // The page's resource sits in a static library, where nothing else would keep it linked in.
 // Outside any namespace, as Qt's resource registration requires.

@@ -1,4 +1,4 @@
-#include "HyperlinkTextField.h"
+#include "Source/Desktop/HyperlinkTextField.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

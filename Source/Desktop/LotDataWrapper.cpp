@@ -1,8 +1,8 @@
-#include "LotDataWrapper.h"
+#include "Source/Desktop/LotDataWrapper.h"
 
-#include "BrickLink/CombinationData.h"
-#include "Corvalle.h"
-#include "PriceFormatting.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/PriceFormatting.h"
 
 namespace Corvalle::Desktop {
 

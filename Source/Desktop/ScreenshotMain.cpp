@@ -18,11 +18,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "CombinationOutlineModel.h"
-#include "CostFinderResultsViewController.h"
-#include "CostFinderWindowController.h"
-#include "Logging.h"
-#include "MarketplaceServer.h"
+#include "Source/Desktop/CombinationOutlineModel.h"
+#include "Source/Desktop/CostFinderResultsViewController.h"
+#include "Source/Desktop/CostFinderWindowController.h"
+#include "Source/Base/Logging.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
 
 using Corvalle::Desktop::CostFinderWindowController;
 

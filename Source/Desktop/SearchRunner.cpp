@@ -1,12 +1,12 @@
-#include "SearchRunner.h"
+#include "Source/Desktop/SearchRunner.h"
 
 #include <exception>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "Formatting.h"
-#include "Logging.h"
-#include "MainThread.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/Logging.h"
+#include "Source/Desktop/MainThread.h"
 
 namespace Corvalle::Desktop {
 

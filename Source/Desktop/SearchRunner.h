@@ -12,9 +12,9 @@
 #include <QStringList>
 #include <vector>
 
-#include "CombinationWrapper.h"
-#include "CostFinder.h"
-#include "StoreCountChart.h"
+#include "Source/Desktop/CombinationWrapper.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Desktop/StoreCountChart.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,4 +1,4 @@
-#include "StoreCountChart.h"
+#include "Source/Desktop/StoreCountChart.h"
 
 #include <QMouseEvent>
 #include <QPainter>

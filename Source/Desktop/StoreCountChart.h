@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "CombinationWrapper.h"
+#include "Source/Desktop/CombinationWrapper.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,4 +1,4 @@
-#include "StoreListDialog.h"
+#include "Source/Desktop/StoreListDialog.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 namespace Corvalle::Desktop {
 

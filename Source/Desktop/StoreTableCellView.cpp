@@ -1,11 +1,11 @@
-#include "StoreTableCellView.h"
+#include "Source/Desktop/StoreTableCellView.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
 
-#include "HyperlinkTextField.h"
-#include "StoreWrapper.h"
+#include "Source/Desktop/HyperlinkTextField.h"
+#include "Source/Desktop/StoreWrapper.h"
 
 namespace Corvalle::Desktop {
 

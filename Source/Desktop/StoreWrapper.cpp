@@ -1,11 +1,11 @@
-#include "StoreWrapper.h"
+#include "Source/Desktop/StoreWrapper.h"
 
 #include <exception>
 
-#include "BrickLink/CombinationData.h"
-#include "BrickLink/Countries.h"
-#include "BrickLink/StoreInformation.h"
-#include "PriceFormatting.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
+#include "Source/Base/PriceFormatting.h"
 
 namespace Corvalle::Desktop {
 

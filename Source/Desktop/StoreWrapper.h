@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "LotDataWrapper.h"
+#include "Source/Desktop/LotDataWrapper.h"
 
 namespace Corvalle::BrickLink {
 class ICombinationData;

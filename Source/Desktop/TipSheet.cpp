@@ -1,4 +1,4 @@
-#include "TipSheet.h"
+#include "Source/Desktop/TipSheet.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "Alert.h"
+#include "Source/Desktop/Alert.h"
 
 namespace Corvalle::Desktop {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "TipTargets.h"
+#include "Source/Desktop/TipTargets.h"
 
 class QUrl;
 

@@ -1,4 +1,4 @@
-#include "TipTargets.h"
+#include "Source/Desktop/TipTargets.h"
 
 namespace Corvalle::Desktop {
 

@@ -1,4 +1,4 @@
-#include "WantedListXmlSheet.h"
+#include "Source/Desktop/WantedListXmlSheet.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "Formatting.h"
+#include "Source/Base/Formatting.h"
 
 namespace Corvalle::Desktop {
 

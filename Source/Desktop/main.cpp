@@ -2,9 +2,9 @@
 #include <QIcon>
 #include <QTimer>
 
-#include "AppDelegate.h"
-#include "BrickLink/MarketplaceHost.h"
-#include "Logging.h"
+#include "Source/Desktop/AppDelegate.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Source/Base/Logging.h"
 
 int main(int argc, char* argv[]) {
   Utilities::InitializeLogging(boost::log::trivial::info);

@@ -1,11 +1,11 @@
-#include "Corvalle.h"
+#include "Source/Base/Corvalle.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "LogCapture.h"
-#include "WriteWhileReading.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/WriteWhileReading.h"
 
 namespace Corvalle {
 namespace {

@@ -2,7 +2,7 @@
 // plan checked against a brute-force search written here, the caches on a second search, and
 // every way a search can end early.
 
-#include "CostFinder.h"
+#include "Source/Base/CostFinder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,12 @@
 #include <set>
 #include <tuple>
 
-#include "BrickLink/Countries.h"
-#include "Formatting.h"
-#include "LiveMarketplace.h"
-#include "LogCapture.h"
-#include "SQLite/SqliteWrapper.h"
-#include "TemporaryDirectory.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/Formatting.h"
+#include "Tests/Support/LiveMarketplace.h"
+#include "Tests/Support/LogCapture.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {

@@ -1,11 +1,11 @@
-#include "Formatting.h"
+#include "Source/Base/Formatting.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 
-#include "ScopedEnvironment.h"
+#include "Tests/Support/ScopedEnvironment.h"
 
 namespace Utilities {
 namespace {

@@ -1,8 +1,8 @@
-#include "Logging.h"
+#include "Source/Base/Logging.h"
 
 #include <gtest/gtest.h>
 
-#include "LogCapture.h"
+#include "Tests/Support/LogCapture.h"
 
 namespace Utilities {
 namespace {

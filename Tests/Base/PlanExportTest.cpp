@@ -1,13 +1,13 @@
-#include "PlanExport.h"
+#include "Source/Base/PlanExport.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "BrickStore/XmlParser.h"
-#include "ExceptionMessage.h"
-#include "ReadFile.h"
-#include "TemporaryDirectory.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Tests/Support/ExceptionMessage.h"
+#include "Tests/Support/ReadFile.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {

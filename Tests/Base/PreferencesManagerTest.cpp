@@ -1,4 +1,4 @@
-#include "PreferencesManager.h"
+#include "Source/Base/PreferencesManager.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,10 +16,10 @@
 #include <tuple>
 #include <vector>
 
-#include "ExceptionMessage.h"
-#include "LogCapture.h"
-#include "SqliteWrapper.h"
-#include "TemporaryDirectory.h"
+#include "Tests/Support/ExceptionMessage.h"
+#include "Tests/Support/LogCapture.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {

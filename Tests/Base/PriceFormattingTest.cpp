@@ -1,4 +1,4 @@
-#include "PriceFormatting.h"
+#include "Source/Base/PriceFormatting.h"
 
 #include <gtest/gtest.h>
 
@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/Currencies.h"
-#include "PreferencesManager.h"
-#include "ScopedEnvironment.h"
-#include "SqliteWrapper.h"
-#include "TemporaryDirectory.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Tests/Support/ScopedEnvironment.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Utilities {
 namespace {

@@ -1,19 +1,19 @@
-#include "WantedList.h"
+#include "Source/Base/WantedList.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
-#include "BrickLink/ColorInformation.h"
-#include "BrickLink/PriceGuideCache.h"
-#include "BrickLink/PriceGuideParser.h"
-#include "BrickLink/PriceGuideRetriever.h"
-#include "BrickStore/XmlParser.h"
-#include "FileDownloader/FileDownloader.h"
-#include "LiveMarketplace.h"
-#include "LogCapture.h"
-#include "TemporaryDirectory.h"
+#include "Source/Base/BrickLink/ColorInformation.h"
+#include "Source/Base/BrickLink/PriceGuideCache.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/PriceGuideRetriever.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
+#include "Tests/Support/LiveMarketplace.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {

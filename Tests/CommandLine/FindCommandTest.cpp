@@ -1,4 +1,4 @@
-#include "FindCommand.h"
+#include "Source/CommandLine/FindCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,17 @@
 #include <sstream>
 #include <tuple>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "FakeCostFinder.h"
-#include "Formatting.h"
-#include "LiveMarketplace.h"
-#include "PreferencesManager.h"
-#include "ProgramRunner.h"
-#include "ReadFile.h"
-#include "SQLite/SqliteWrapper.h"
-#include "ScopedEnvironment.h"
-#include "TemporaryDirectory.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Tests/Support/FakeCostFinder.h"
+#include "Source/Base/Formatting.h"
+#include "Tests/Support/LiveMarketplace.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Tests/Support/ProgramRunner.h"
+#include "Tests/Support/ReadFile.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/ScopedEnvironment.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle::CommandLine {
 namespace {

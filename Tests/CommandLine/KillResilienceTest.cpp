@@ -24,13 +24,13 @@
 #include <thread>
 #include <vector>
 
-#include "FindCommand.h"
-#include "LiveMarketplace.h"
-#include "ProgramRunner.h"
-#include "SQLite/SqliteWrapper.h"
-#include "ScopedEnvironment.h"
-#include "TemporaryDirectory.h"
-#include "WorldGenerator.h"
+#include "Source/CommandLine/FindCommand.h"
+#include "Tests/Support/LiveMarketplace.h"
+#include "Tests/Support/ProgramRunner.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/ScopedEnvironment.h"
+#include "Tests/Support/TemporaryDirectory.h"
+#include "Tools/Marketplace/WorldGenerator.h"
 
 namespace Corvalle::CommandLine {
 namespace {

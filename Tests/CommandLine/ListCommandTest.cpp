@@ -1,11 +1,11 @@
-#include "ListCommand.h"
+#include "Source/CommandLine/ListCommand.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
-#include "TemporaryDirectory.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle::CommandLine {
 namespace {

@@ -1,12 +1,12 @@
-#include "PlanReport.h"
+#include "Source/CommandLine/PlanReport.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "BrickLink/StoreInformation.h"
-#include "SQLite/SqliteWrapper.h"
-#include "TemporaryDirectory.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle::CommandLine {
 namespace {

@@ -1,4 +1,4 @@
-#include "ProgressReporter.h"
+#include "Source/CommandLine/ProgressReporter.h"
 
 #include <gtest/gtest.h>
 

@@ -21,22 +21,22 @@
 #include <set>
 #include <vector>
 
-#include "BrickLink/CombinationData.h"
-#include "BrickLink/StoreInformation.h"
-#include "CombinationCostFormatter.h"
-#include "CombinationOutlineModel.h"
-#include "CombinationWrapper.h"
-#include "CostFinderResultsViewController.h"
-#include "HyperlinkTextField.h"
-#include "PreferencesManager.h"
-#include "ReadFile.h"
-#include "SQLite/SqliteWrapper.h"
-#include "StoreTableCellView.h"
-#include "TemporaryDirectory.h"
-#include "TipSheet.h"
-#include "UrlRecorder.h"
-#include "VisibleAlert.h"
-#include "WantedListXmlSheet.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
+#include "Source/Desktop/CombinationCostFormatter.h"
+#include "Source/Desktop/CombinationOutlineModel.h"
+#include "Source/Desktop/CombinationWrapper.h"
+#include "Source/Desktop/CostFinderResultsViewController.h"
+#include "Source/Desktop/HyperlinkTextField.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Tests/Support/ReadFile.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Source/Desktop/StoreTableCellView.h"
+#include "Tests/Support/TemporaryDirectory.h"
+#include "Source/Desktop/TipSheet.h"
+#include "Tests/Support/UrlRecorder.h"
+#include "Tests/Support/VisibleAlert.h"
+#include "Source/Desktop/WantedListXmlSheet.h"
 
 using namespace Corvalle;
 using namespace Corvalle::Desktop;

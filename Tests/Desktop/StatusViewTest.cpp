@@ -12,14 +12,14 @@
 #include <cstdlib>
 #include <thread>
 
-#include "ApplicationRelauncher.h"
-#include "CostFinder.h"
-#include "CostFinderStatusViewController.h"
-#include "ErrorHandler.h"
-#include "LogCapture.h"
-#include "StatusUpdate.h"
-#include "TemporaryDirectory.h"
-#include "UrlRecorder.h"
+#include "Source/Desktop/ApplicationRelauncher.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Desktop/CostFinderStatusViewController.h"
+#include "Source/Desktop/ErrorHandler.h"
+#include "Tests/Support/LogCapture.h"
+#include "Source/Base/StatusUpdate.h"
+#include "Tests/Support/TemporaryDirectory.h"
+#include "Tests/Support/UrlRecorder.h"
 
 using namespace Corvalle::Desktop;
 using Utilities::StatusState;

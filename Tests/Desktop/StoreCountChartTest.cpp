@@ -1,7 +1,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "StoreCountChart.h"
+#include "Source/Desktop/StoreCountChart.h"
 
 namespace Corvalle::Desktop {
 

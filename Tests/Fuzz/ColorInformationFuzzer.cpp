@@ -1,7 +1,7 @@
 // The colour list page reader on arbitrary text.
 
-#include "BrickLink/ColorInformationParser.h"
-#include "FuzzSupport.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
+#include "Tests/Fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Corvalle::Fuzz::SilenceLogging();

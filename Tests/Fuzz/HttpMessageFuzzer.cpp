@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "FileDownloader/HttpMessage.h"
-#include "FuzzSupport.h"
+#include "Source/Base/FileDownloader/HttpMessage.h"
+#include "Tests/Fuzz/FuzzSupport.h"
 
 using namespace Corvalle::FileDownloader;
 

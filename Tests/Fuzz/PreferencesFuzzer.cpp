@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "FuzzSupport.h"
-#include "PreferencesManager.h"
-#include "SqliteWrapper.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Tests/Fuzz/FuzzSupport.h"
+#include "Source/Base/PreferencesManager.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstdlib>
 
-#include "BrickLink/PriceGuideParser.h"
-#include "FuzzSupport.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
+#include "Tests/Fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Corvalle::Fuzz::SilenceLogging();

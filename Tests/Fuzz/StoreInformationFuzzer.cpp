@@ -1,7 +1,7 @@
 // The store page reader on arbitrary text.
 
-#include "BrickLink/StoreInformationParser.h"
-#include "FuzzSupport.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
+#include "Tests/Fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Corvalle::Fuzz::SilenceLogging();

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "BrickStore/XmlParser.h"
-#include "FuzzSupport.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Tests/Fuzz/FuzzSupport.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/ColorInformation.h"
-#include "BrickLink/CombinationData.h"
-#include "BrickLink/StoreInformation.h"
-#include "CostFinder.h"
-#include "StatusUpdate.h"
+#include "Source/Base/BrickLink/ColorInformation.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
+#include "Source/Base/CostFinder.h"
+#include "Source/Base/StatusUpdate.h"
 
 namespace Testing {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "MarketplaceServer.h"
-#include "SQLite/SqliteWrapper.h"
-#include "ScopedEnvironment.h"
-#include "TemporaryDirectory.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/ScopedEnvironment.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Testing {
 

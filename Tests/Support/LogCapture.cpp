@@ -1,4 +1,4 @@
-#include "LogCapture.h"
+#include "Tests/Support/LogCapture.h"
 
 #include <algorithm>
 #include <boost/log/core.hpp>

@@ -1,4 +1,4 @@
-#include "ProgramRunner.h"
+#include "Tests/Support/ProgramRunner.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "ReadFile.h"
+#include "Tests/Support/ReadFile.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "ReadFile.h"
+#include "Tests/Support/ReadFile.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "SearchOracle.h"
+#include "Tests/Support/SearchOracle.h"
 
 #include <algorithm>
 #include <sstream>

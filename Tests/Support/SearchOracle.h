@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/CombinationData.h"
-#include "BrickLink/ConsolidatedLotData.h"
-#include "BrickLink/PlanRules.h"
-#include "Corvalle.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/BrickLink/PlanRules.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Testing {
 

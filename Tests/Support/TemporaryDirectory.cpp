@@ -1,4 +1,4 @@
-#include "TemporaryDirectory.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 #include <fstream>
 #include <random>

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "BrickStore/XmlParser.h"
-#include "Logging.h"
-#include "MarketplaceServer.h"
-#include "WorldGenerator.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Source/Base/Logging.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
+#include "Tools/Marketplace/WorldGenerator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "MarketplaceServer.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
 
 // Design: one Boost.Asio io_context run by a few threads. Every connection is a Session whose
 // socket and timer share one strand, so a session's handlers never run at the same time; the
@@ -23,7 +23,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "SiteRouter.h"
+#include "Tools/Marketplace/SiteRouter.h"
 
 namespace Corvalle::Marketplace {
 

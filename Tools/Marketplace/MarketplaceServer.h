@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "World.h"
+#include "Tools/Marketplace/World.h"
 
 namespace Corvalle::Marketplace {
 

@@ -1,4 +1,4 @@
-#include "PageRenderer.h"
+#include "Tools/Marketplace/PageRenderer.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
 
 namespace Corvalle::Marketplace {
 

@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "World.h"
+#include "Tools/Marketplace/World.h"
 
 namespace Corvalle::Marketplace {
 

@@ -1,9 +1,9 @@
-#include "SiteRouter.h"
+#include "Tools/Marketplace/SiteRouter.h"
 
 #include <charconv>
 #include <optional>
 
-#include "PageRenderer.h"
+#include "Tools/Marketplace/PageRenderer.h"
 
 namespace Corvalle::Marketplace {
 

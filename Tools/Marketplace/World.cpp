@@ -1,4 +1,4 @@
-#include "World.h"
+#include "Tools/Marketplace/World.h"
 
 #include <algorithm>
 
@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "BrickLink/MarketplaceHost.h"
-#include "ColorGuideData.h"
-#include "Corvalle.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Tools/Marketplace/ColorGuideData.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Corvalle::Marketplace {
 

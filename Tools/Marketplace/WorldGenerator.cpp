@@ -1,4 +1,4 @@
-#include "WorldGenerator.h"
+#include "Tools/Marketplace/WorldGenerator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/Currencies.h"
-#include "BrickLink/MarketplaceHost.h"
-#include "PageRenderer.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Currencies.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Tools/Marketplace/PageRenderer.h"
 
 namespace Corvalle::Marketplace {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "World.h"
+#include "Tools/Marketplace/World.h"
 
 namespace Corvalle::Marketplace {
 

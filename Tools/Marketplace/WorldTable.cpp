@@ -1,11 +1,11 @@
-#include "WorldTable.h"
+#include "Tools/Marketplace/WorldTable.h"
 
 #include <stdexcept>
 
-#include "BrickLink/LotDataConsolidator.h"
-#include "BrickLink/PriceGuide.h"
-#include "BrickLink/StoreInformation.h"
-#include "BrickLink/StorePruner.h"
+#include "Source/Base/BrickLink/LotDataConsolidator.h"
+#include "Source/Base/BrickLink/PriceGuide.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/StorePruner.h"
 
 namespace Corvalle::Marketplace {
 

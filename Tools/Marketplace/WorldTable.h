@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/ConsolidatedLotData.h"
-#include "BrickLink/PlanRules.h"
-#include "Corvalle.h"
-#include "World.h"
-#include "WorldGenerator.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/BrickLink/PlanRules.h"
+#include "Source/Base/Corvalle.h"
+#include "Tools/Marketplace/World.h"
+#include "Tools/Marketplace/WorldGenerator.h"
 
 namespace Corvalle::Marketplace {
 

@@ -41,7 +41,7 @@
 // start. Progress counts k-store combinations: a node stands for C(|candidates|, r) of them,
 // and whatever it cuts or drops is settled at once.
 
-#include "BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -51,14 +51,14 @@
 #include <thread>
 #include <utility>
 
-#include "Assert.h"
-#include "BoundedSearchBinomials.h"
-#include "BoundedSearchProgress.h"
-#include "BoundedSearchTable.h"
-#include "BoundedSearchTasks.h"
-#include "BoundedSearchTuning.h"
-#include "BoundedSearchWorker.h"
-#include "CheapestPlans.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/BrickLink/BoundedSearchBinomials.h"
+#include "Source/Base/BrickLink/BoundedSearchProgress.h"
+#include "Source/Base/BrickLink/BoundedSearchTable.h"
+#include "Source/Base/BrickLink/BoundedSearchTasks.h"
+#include "Source/Base/BrickLink/BoundedSearchTuning.h"
+#include "Source/Base/BrickLink/BoundedSearchWorker.h"
+#include "Source/Base/BrickLink/CheapestPlans.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,4 +1,4 @@
-#include "BoundedSearchBinomials.h"
+#include "Source/Base/BrickLink/BoundedSearchBinomials.h"
 
 #include <algorithm>
 

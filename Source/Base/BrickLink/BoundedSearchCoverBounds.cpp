@@ -1,7 +1,7 @@
 // The bounds that ask which stores can still supply the missing items, and the candidates
 // that would leave a chosen store idle.
 
-#include "BoundedSearchWorker.h"
+#include "Source/Base/BrickLink/BoundedSearchWorker.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "BoundedSearchTuning.h"
+#include "Source/Base/BrickLink/BoundedSearchTuning.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

@@ -1,11 +1,11 @@
 // The quick good plans that the search starts from, so that its threshold is tight early.
 
-#include "BoundedSearchWorker.h"
+#include "Source/Base/BrickLink/BoundedSearchWorker.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "BoundedSearchTuning.h"
+#include "Source/Base/BrickLink/BoundedSearchTuning.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

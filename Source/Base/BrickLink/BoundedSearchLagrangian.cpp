@@ -1,6 +1,6 @@
 // The Lagrangian bound on a node: item prices that make the stores' lots cheap or dear.
 
-#include "BoundedSearchWorker.h"
+#include "Source/Base/BrickLink/BoundedSearchWorker.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
 // Handing supplied store sets to the kept plans, under the plan rules.
 
-#include "BoundedSearchWorker.h"
+#include "Source/Base/BrickLink/BoundedSearchWorker.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "StoreCombination.h"
+#include "Source/Base/BrickLink/StoreCombination.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

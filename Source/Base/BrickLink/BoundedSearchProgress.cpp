@@ -1,9 +1,9 @@
-#include "BoundedSearchProgress.h"
+#include "Source/Base/BrickLink/BoundedSearchProgress.h"
 
 #include <algorithm>
 
-#include "BoundedSearchTasks.h"
-#include "Formatting.h"
+#include "Source/Base/BrickLink/BoundedSearchTasks.h"
+#include "Source/Base/Formatting.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

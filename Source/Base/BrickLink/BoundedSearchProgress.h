@@ -6,9 +6,9 @@
 #include <chrono>
 #include <mutex>
 
-#include "BoundedCombinationSearch.h"
-#include "CheapestPlans.h"
-#include "StoreCombinationValidator.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/CheapestPlans.h"
+#include "Source/Base/BrickLink/StoreCombinationValidator.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

@@ -1,6 +1,6 @@
 // What the chosen stores of a node buy under the purchase rule, kept up to date as stores join.
 
-#include "BoundedSearchWorker.h"
+#include "Source/Base/BrickLink/BoundedSearchWorker.h"
 
 #include <algorithm>
 #include <vector>

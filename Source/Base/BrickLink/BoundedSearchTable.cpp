@@ -1,4 +1,4 @@
-#include "BoundedSearchTable.h"
+#include "Source/Base/BrickLink/BoundedSearchTable.h"
 
 #include <algorithm>
 #include <functional>

@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

@@ -1,4 +1,4 @@
-#include "BoundedSearchTasks.h"
+#include "Source/Base/BrickLink/BoundedSearchTasks.h"
 
 #include <algorithm>
 #include <utility>

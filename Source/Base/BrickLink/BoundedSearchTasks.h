@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "CheapestPlans.h"
+#include "Source/Base/BrickLink/CheapestPlans.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

@@ -1,11 +1,11 @@
-#include "BoundedSearchWorker.h"
+#include "Source/Base/BrickLink/BoundedSearchWorker.h"
 
 #include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
 
-#include "BoundedSearchTuning.h"
+#include "Source/Base/BrickLink/BoundedSearchTuning.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

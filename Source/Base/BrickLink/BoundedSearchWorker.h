@@ -12,16 +12,16 @@
 #include <cstdint>
 #include <vector>
 
-#include "BoundedCombinationSearch.h"
-#include "BoundedSearchBinomials.h"
-#include "BoundedSearchProgress.h"
-#include "BoundedSearchTable.h"
-#include "BoundedSearchTasks.h"
-#include "CheapestPlans.h"
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
-#include "PlanRules.h"
-#include "SearchDefaults.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/BoundedSearchBinomials.h"
+#include "Source/Base/BrickLink/BoundedSearchProgress.h"
+#include "Source/Base/BrickLink/BoundedSearchTable.h"
+#include "Source/Base/BrickLink/BoundedSearchTasks.h"
+#include "Source/Base/BrickLink/CheapestPlans.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/BrickLink/PlanRules.h"
+#include "Source/Base/SearchDefaults.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "Assert.h"
-#include "StoreCombination.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/BrickLink/StoreCombination.h"
 
 namespace Corvalle::BrickLink {
 

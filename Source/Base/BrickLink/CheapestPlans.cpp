@@ -1,4 +1,4 @@
-#include "CheapestPlans.h"
+#include "Source/Base/BrickLink/CheapestPlans.h"
 
 #include <utility>
 

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-#include "StoreCombination.h"
+#include "Source/Base/BrickLink/StoreCombination.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
 

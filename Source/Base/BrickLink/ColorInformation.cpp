@@ -1,4 +1,4 @@
-#include "ColorInformation.h"
+#include "Source/Base/BrickLink/ColorInformation.h"
 
 #include <map>
 #include <mutex>

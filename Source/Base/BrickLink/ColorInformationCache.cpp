@@ -1,11 +1,11 @@
-#include "ColorInformationCache.h"
+#include "Source/Base/BrickLink/ColorInformationCache.h"
 
 #include <cstdint>
 #include <limits>
 
-#include "Assert.h"
-#include "CacheDatabase.h"
-#include "SqliteWrapper.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/SQLite/CacheDatabase.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 namespace Corvalle::BrickLink {
 

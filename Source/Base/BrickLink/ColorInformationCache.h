@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "BrickLink/ColorInformation.h"
+#include "Source/Base/BrickLink/ColorInformation.h"
 
 namespace Sqlite {
 class CacheDatabase;

@@ -1,10 +1,10 @@
-#include "ColorInformationParser.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
 
 #include <boost/log/trivial.hpp>
 #include <boost/regex.hpp>
 #include <stdexcept>
 
-#include "BrickLink/PageText.h"
+#include "Source/Base/BrickLink/PageText.h"
 
 namespace Corvalle::BrickLink {
 

@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "BrickLink/ColorInformation.h"
+#include "Source/Base/BrickLink/ColorInformation.h"
 
 namespace Corvalle::BrickLink {
 

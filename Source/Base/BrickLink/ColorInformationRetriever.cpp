@@ -1,8 +1,8 @@
-#include "ColorInformationRetriever.h"
+#include "Source/Base/BrickLink/ColorInformationRetriever.h"
 
-#include "BrickLink/ColorInformationCache.h"
-#include "BrickLink/ColorInformationParser.h"
-#include "BrickLink/PageRetrieval.h"
+#include "Source/Base/BrickLink/ColorInformationCache.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
+#include "Source/Base/BrickLink/PageRetrieval.h"
 
 namespace Corvalle::BrickLink {
 

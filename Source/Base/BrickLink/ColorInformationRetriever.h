@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "BrickLink/SlowPageNotice.h"
+#include "Source/Base/BrickLink/SlowPageNotice.h"
 
 namespace Corvalle::FileDownloader {
 class IFileDownloader;

@@ -1,4 +1,4 @@
-#include "CombinationData.h"
+#include "Source/Base/BrickLink/CombinationData.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <sstream>
 #include <utility>
 
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 namespace Corvalle::BrickLink {
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "CombinationPricing.h"
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
+#include "Source/Base/BrickLink/CombinationPricing.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Corvalle::BrickLink::Pricing {
 

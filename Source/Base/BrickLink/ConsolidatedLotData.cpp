@@ -1,10 +1,10 @@
-#include "ConsolidatedLotData.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
 
 #include <algorithm>
 #include <limits>
 #include <utility>
 
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 namespace Corvalle::BrickLink {
 

@@ -6,9 +6,9 @@
 #include <span>
 #include <vector>
 
-#include "Corvalle.h"
-#include "PriceGuide.h"
-#include "StoreInformation.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/BrickLink/PriceGuide.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,4 +1,4 @@
-#include "Countries.h"
+#include "Source/Base/BrickLink/Countries.h"
 
 #include <algorithm>
 #include <map>

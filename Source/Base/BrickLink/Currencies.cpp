@@ -1,4 +1,4 @@
-#include "Currencies.h"
+#include "Source/Base/BrickLink/Currencies.h"
 
 #include <algorithm>
 #include <stdexcept>

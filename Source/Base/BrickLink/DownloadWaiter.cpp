@@ -1,9 +1,9 @@
-#include "DownloadWaiter.h"
+#include "Source/Base/BrickLink/DownloadWaiter.h"
 
 #include <boost/log/trivial.hpp>
 #include <sstream>
 
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 namespace Corvalle::BrickLink {
 

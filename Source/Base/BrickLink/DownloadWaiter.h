@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "BrickLink/SlowPageNotice.h"
-#include "FileDownloader/FileDownloader.h"
-#include "StatusUpdate.h"
+#include "Source/Base/BrickLink/SlowPageNotice.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
+#include "Source/Base/StatusUpdate.h"
 
 namespace Corvalle::BrickLink {
 

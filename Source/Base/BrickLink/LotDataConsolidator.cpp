@@ -1,4 +1,4 @@
-#include "LotDataConsolidator.h"
+#include "Source/Base/BrickLink/LotDataConsolidator.h"
 
 #include <algorithm>
 #include <boost/log/trivial.hpp>
@@ -7,7 +7,7 @@
 #include <set>
 #include <span>
 
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 namespace Corvalle::BrickLink {
 

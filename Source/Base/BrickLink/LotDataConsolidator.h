@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,4 +1,4 @@
-#include "MarketplaceHost.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "MinimumCostFinder.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
 
 #include <algorithm>
 #include <functional>
@@ -7,8 +7,8 @@
 #include <thread>
 #include <utility>
 
-#include "Assert.h"
-#include "CombinationGenerator.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/Combinations/CombinationGenerator.h"
 
 namespace Corvalle::BrickLink {
 

@@ -7,13 +7,13 @@
 #include <memory>
 #include <vector>
 
-#include "BoundedCombinationSearch.h"
-#include "CombinationData.h"
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
-#include "PlanRules.h"
-#include "StoreCombination.h"
-#include "StoreCombinationValidator.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/BrickLink/PlanRules.h"
+#include "Source/Base/BrickLink/StoreCombination.h"
+#include "Source/Base/BrickLink/StoreCombinationValidator.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,4 +1,4 @@
-#include "PageRetrieval.h"
+#include "Source/Base/BrickLink/PageRetrieval.h"
 
 namespace Corvalle::BrickLink {
 

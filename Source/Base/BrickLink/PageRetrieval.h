@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "BrickLink/DownloadWaiter.h"
-#include "BrickLink/SlowPageNotice.h"
-#include "FileDownloader/FileDownloader.h"
+#include "Source/Base/BrickLink/DownloadWaiter.h"
+#include "Source/Base/BrickLink/SlowPageNotice.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,4 +1,4 @@
-#include "PageText.h"
+#include "Source/Base/BrickLink/PageText.h"
 
 #include <algorithm>
 #include <cctype>

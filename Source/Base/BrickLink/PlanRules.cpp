@@ -1,4 +1,4 @@
-#include "PlanRules.h"
+#include "Source/Base/BrickLink/PlanRules.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ConsolidatedLotData.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,10 +1,10 @@
-#include "PriceGuide.h"
+#include "Source/Base/BrickLink/PriceGuide.h"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 namespace Corvalle::BrickLink {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "StoreInformation.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,4 +1,4 @@
-#include "PriceGuideCache.h"
+#include "Source/Base/BrickLink/PriceGuideCache.h"
 
 #include <algorithm>
 #include <boost/log/trivial.hpp>
@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "CacheDatabase.h"
-#include "Corvalle.h"
-#include "Formatting.h"
-#include "SqliteWrapper.h"
+#include "Source/Base/SQLite/CacheDatabase.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 namespace Corvalle::BrickLink {
 

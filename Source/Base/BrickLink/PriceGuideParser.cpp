@@ -8,7 +8,7 @@
 // exhausts the stack on the long lines of a page with thousands of lots. With
 // match_not_dot_newline, "." stays off line breaks as it does in ECMAScript.
 
-#include "PriceGuideParser.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
 
 #include <boost/log/trivial.hpp>
 #include <boost/regex.hpp>
@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "BrickLink/PageText.h"
+#include "Source/Base/BrickLink/PageText.h"
 
 namespace Corvalle::BrickLink {
 

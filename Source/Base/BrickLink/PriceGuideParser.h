@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "BrickLink/PriceGuide.h"
+#include "Source/Base/BrickLink/PriceGuide.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,11 +1,11 @@
-#include "PriceGuideRetriever.h"
+#include "Source/Base/BrickLink/PriceGuideRetriever.h"
 
 #include <boost/log/trivial.hpp>
 #include <stdexcept>
 
-#include "BrickLink/PageRetrieval.h"
-#include "BrickLink/PriceGuideCache.h"
-#include "BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/PageRetrieval.h"
+#include "Source/Base/BrickLink/PriceGuideCache.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
 
 namespace Corvalle::BrickLink {
 

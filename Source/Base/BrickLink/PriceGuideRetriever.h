@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "BrickLink/SlowPageNotice.h"
-#include "Corvalle.h"
+#include "Source/Base/BrickLink/SlowPageNotice.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Corvalle::FileDownloader {
 class IFileDownloader;

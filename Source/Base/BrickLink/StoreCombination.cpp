@@ -1,12 +1,12 @@
-#include "StoreCombination.h"
+#include "Source/Base/BrickLink/StoreCombination.h"
 
 #include <algorithm>
 #include <array>
 #include <limits>
 #include <utility>
 
-#include "Assert.h"
-#include "CombinationPricing.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/BrickLink/CombinationPricing.h"
 
 namespace Corvalle::BrickLink {
 

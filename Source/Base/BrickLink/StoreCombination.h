@@ -4,10 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "CombinationData.h"
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
-#include "PlanRules.h"
+#include "Source/Base/BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/BrickLink/PlanRules.h"
 
 namespace Corvalle::BrickLink {
 

@@ -21,7 +21,7 @@
 // workers do not fight over one cache line; every multiple of the reporting interval that a
 // batch crosses is reported with exactly the figures it would have had otherwise.
 
-#include "StoreCombinationValidator.h"
+#include "Source/Base/BrickLink/StoreCombinationValidator.h"
 
 #include <algorithm>
 #include <atomic>
@@ -32,12 +32,12 @@
 #include <limits>
 #include <mutex>
 
-#include "Assert.h"
-#include "CheapestCombinations.h"
-#include "CombinationDigest.h"
-#include "CombinationGenerator.h"
-#include "CombinationPricing.h"
-#include "Formatting.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/BrickLink/CheapestCombinations.h"
+#include "Source/Base/BrickLink/CombinationDigest.h"
+#include "Source/Base/Combinations/CombinationGenerator.h"
+#include "Source/Base/BrickLink/CombinationPricing.h"
+#include "Source/Base/Formatting.h"
 
 namespace Corvalle::BrickLink {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
-#include "StoreCombination.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/BrickLink/StoreCombination.h"
 
 namespace Corvalle::BrickLink {
 

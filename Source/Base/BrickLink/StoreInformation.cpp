@@ -1,4 +1,4 @@
-#include "StoreInformation.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,9 +8,9 @@
 #include <shared_mutex>
 #include <stdexcept>
 
-#include "Countries.h"
-#include "Formatting.h"
-#include "MarketplaceHost.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/Formatting.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
 
 namespace Corvalle::BrickLink {
 

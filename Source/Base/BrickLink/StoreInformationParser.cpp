@@ -1,10 +1,10 @@
-#include "StoreInformationParser.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
 
 #include <boost/log/trivial.hpp>
 #include <boost/regex.hpp>
 
-#include "BrickLink/MarketplaceHost.h"
-#include "BrickLink/PageText.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Source/Base/BrickLink/PageText.h"
 
 namespace Corvalle::BrickLink {
 

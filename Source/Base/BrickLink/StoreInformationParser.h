@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,8 +1,8 @@
-#include "StoreInformationRetriever.h"
+#include "Source/Base/BrickLink/StoreInformationRetriever.h"
 
-#include "BrickLink/PageRetrieval.h"
-#include "BrickLink/StoreInformationParser.h"
-#include "BrickLink/StoreMetadataCache.h"
+#include "Source/Base/BrickLink/PageRetrieval.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
+#include "Source/Base/BrickLink/StoreMetadataCache.h"
 
 namespace Corvalle::BrickLink {
 

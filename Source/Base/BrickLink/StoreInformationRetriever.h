@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "BrickLink/SlowPageNotice.h"
-#include "BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/SlowPageNotice.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 namespace Corvalle::FileDownloader {
 class IFileDownloader;

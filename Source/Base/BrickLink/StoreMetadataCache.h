@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 namespace Sqlite {
 class CacheDatabase;

@@ -1,9 +1,9 @@
-#include "StoreMetadataPopulator.h"
+#include "Source/Base/BrickLink/StoreMetadataPopulator.h"
 
 #include <stdexcept>
 
-#include "BrickLink/ConsolidatedLotData.h"
-#include "BrickLink/StoreInformationRetriever.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/BrickLink/StoreInformationRetriever.h"
 
 namespace Corvalle::BrickLink {
 

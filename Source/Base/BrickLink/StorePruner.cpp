@@ -13,7 +13,7 @@
 // more than x's cheapest unit: then x never buys next to y (or buys at the same price), and in
 // any plan y can take x's place at no greater cost.
 
-#include "StorePruner.h"
+#include "Source/Base/BrickLink/StorePruner.h"
 
 #include <algorithm>
 #include <bit>
@@ -23,8 +23,8 @@
 #include <span>
 #include <stdexcept>
 
-#include "Assert.h"
-#include "CombinationGenerator.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/Combinations/CombinationGenerator.h"
 
 namespace Corvalle::BrickLink {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "ConsolidatedLotData.h"
-#include "Corvalle.h"
-#include "PlanRules.h"
-#include "Countries.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
+#include "Source/Base/BrickLink/PlanRules.h"
+#include "Source/Base/BrickLink/Countries.h"
 
 namespace Corvalle::BrickLink {
 

@@ -1,4 +1,4 @@
-#include "XmlParser.h"
+#include "Source/Base/BrickStore/XmlParser.h"
 
 #include <boost/log/trivial.hpp>
 #include <cerrno>

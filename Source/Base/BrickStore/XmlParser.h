@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Corvalle.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Corvalle::BrickStore {
 

@@ -11,7 +11,7 @@
 // is refilled with consecutive values. The step is amortised constant time, allocates nothing,
 // and the collector sees each combination in place, never a copy.
 
-#include "CombinationGenerator.h"
+#include "Source/Base/Combinations/CombinationGenerator.h"
 
 #include <algorithm>
 #include <boost/log/trivial.hpp>
@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "Assert.h"
-#include "SearchDefaults.h"
+#include "Source/Base/Assert.h"
+#include "Source/Base/SearchDefaults.h"
 
 namespace Combinations {
 

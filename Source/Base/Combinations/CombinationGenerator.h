@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "CombinationCollector.h"
+#include "Source/Base/Combinations/CombinationCollector.h"
 
 namespace Combinations {
 

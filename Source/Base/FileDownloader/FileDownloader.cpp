@@ -12,7 +12,7 @@
 // server dripping a byte now and then cannot hold the waiting retriever for hours either. The
 // page size limit keeps an endless body from eating the memory of the caller's stream.
 
-#include "FileDownloader.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
 
 #include <boost/asio.hpp>
 #include <boost/beast/http.hpp>

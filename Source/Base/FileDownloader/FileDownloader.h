@@ -5,9 +5,9 @@
 #include <iosfwd>
 #include <memory>
 
-#include "HttpMessage.h"
-#include "StatusUpdate.h"
-#include "Url.h"
+#include "Source/Base/FileDownloader/HttpMessage.h"
+#include "Source/Base/StatusUpdate.h"
+#include "Source/Base/FileDownloader/Url.h"
 
 namespace Corvalle::FileDownloader {
 

@@ -1,4 +1,4 @@
-#include "HttpMessage.h"
+#include "Source/Base/FileDownloader/HttpMessage.h"
 
 #include <strings.h>
 

@@ -1,4 +1,4 @@
-#include "CacheDatabase.h"
+#include "Source/Base/SQLite/CacheDatabase.h"
 
 #include <utility>
 

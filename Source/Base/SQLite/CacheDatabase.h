@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "SqliteWrapper.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 namespace Sqlite {
 

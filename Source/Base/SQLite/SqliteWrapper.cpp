@@ -1,4 +1,4 @@
-#include "SqliteWrapper.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -20,7 +20,7 @@
 #include <tuple>
 #include <utility>
 
-#include "Assert.h"
+#include "Source/Base/Assert.h"
 
 namespace Sqlite {
 

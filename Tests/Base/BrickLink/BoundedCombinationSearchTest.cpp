@@ -3,7 +3,7 @@
 // repeats dropped, as the cost finder reads them. Whatever the bounded search prunes, its
 // cheapest distinct plans must be those.
 
-#include "BrickLink/BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/MinimumCostFinder.h"
-#include "BrickLink/StoreCombinationValidator.h"
-#include "SearchTestSupport.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
+#include "Source/Base/BrickLink/StoreCombinationValidator.h"
+#include "Tests/Base/BrickLink/SearchTestSupport.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/ColorInformationCache.h"
-#include "BrickLink/PriceGuideCache.h"
-#include "BrickLink/StoreMetadataCache.h"
-#include "CacheTestDatabase.h"
-#include "Corvalle.h"
+#include "Source/Base/BrickLink/ColorInformationCache.h"
+#include "Source/Base/BrickLink/PriceGuideCache.h"
+#include "Source/Base/BrickLink/StoreMetadataCache.h"
+#include "Tests/Base/BrickLink/CacheTestDatabase.h"
+#include "Source/Base/Corvalle.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "ExceptionMessage.h"
-#include "SqliteWrapper.h"
-#include "TemporaryDirectory.h"
+#include "Tests/Support/ExceptionMessage.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Testing {
 

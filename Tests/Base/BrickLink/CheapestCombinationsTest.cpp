@@ -1,4 +1,4 @@
-#include "BrickLink/CheapestCombinations.h"
+#include "Source/Base/BrickLink/CheapestCombinations.h"
 
 #include <gtest/gtest.h>
 

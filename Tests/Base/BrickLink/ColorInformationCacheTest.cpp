@@ -1,8 +1,8 @@
-#include "BrickLink/ColorInformationCache.h"
+#include "Source/Base/BrickLink/ColorInformationCache.h"
 
 #include <gtest/gtest.h>
 
-#include "CacheTestDatabase.h"
+#include "Tests/Base/BrickLink/CacheTestDatabase.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -1,4 +1,4 @@
-#include "BrickLink/ColorInformationParser.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
 
 #include <gtest/gtest.h>
 

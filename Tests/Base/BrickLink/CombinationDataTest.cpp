@@ -1,16 +1,16 @@
-#include "BrickLink/CombinationData.h"
+#include "Source/Base/BrickLink/CombinationData.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <limits>
 
-#include "BrickLink/BoundedCombinationSearch.h"
-#include "BrickLink/MinimumCostFinder.h"
-#include "BrickLink/StoreCombination.h"
-#include "BrickLink/StoreCombinationValidator.h"
-#include "SearchOracle.h"
-#include "SearchTestSupport.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
+#include "Source/Base/BrickLink/StoreCombination.h"
+#include "Source/Base/BrickLink/StoreCombinationValidator.h"
+#include "Tests/Support/SearchOracle.h"
+#include "Tests/Base/BrickLink/SearchTestSupport.h"
 
 namespace Corvalle::BrickLink {
 namespace {

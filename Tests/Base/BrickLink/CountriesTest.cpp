@@ -1,4 +1,4 @@
-#include "BrickLink/Countries.h"
+#include "Source/Base/BrickLink/Countries.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "ExceptionMessage.h"
+#include "Tests/Support/ExceptionMessage.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -1,4 +1,4 @@
-#include "BrickLink/Currencies.h"
+#include "Source/Base/BrickLink/Currencies.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "ExceptionMessage.h"
+#include "Tests/Support/ExceptionMessage.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "BrickLink/ColorInformationParser.h"
-#include "BrickLink/PriceGuideParser.h"
-#include "BrickLink/StoreInformationParser.h"
-#include "LogCapture.h"
-#include "ReadFile.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/ReadFile.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -1,11 +1,11 @@
-#include "BrickLink/LotDataConsolidator.h"
+#include "Source/Base/BrickLink/LotDataConsolidator.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "LogCapture.h"
+#include "Tests/Support/LogCapture.h"
 
 namespace Corvalle::BrickLink {
 namespace {

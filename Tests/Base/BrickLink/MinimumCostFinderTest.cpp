@@ -1,8 +1,8 @@
-#include "BrickLink/MinimumCostFinder.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
 
 #include <gtest/gtest.h>
 
-#include "SearchTestSupport.h"
+#include "Tests/Base/BrickLink/SearchTestSupport.h"
 
 namespace Corvalle::BrickLink {
 namespace {

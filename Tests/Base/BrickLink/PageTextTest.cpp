@@ -1,4 +1,4 @@
-#include "BrickLink/PageText.h"
+#include "Source/Base/BrickLink/PageText.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // stores is priced by buying each item's units cheapest first across the stores' lots, and the
 // sets that make plans under the rules are ranked.
 
-#include "BrickLink/PlanRules.h"
+#include "Source/Base/BrickLink/PlanRules.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/BoundedCombinationSearch.h"
-#include "BrickLink/StoreInformation.h"
-#include "BrickLink/StorePruner.h"
-#include "SearchOracle.h"
-#include "SearchTestSupport.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/StorePruner.h"
+#include "Tests/Support/SearchOracle.h"
+#include "Tests/Base/BrickLink/SearchTestSupport.h"
 
 namespace Corvalle::BrickLink {
 namespace {

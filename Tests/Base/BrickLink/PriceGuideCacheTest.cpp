@@ -1,4 +1,4 @@
-#include "BrickLink/PriceGuideCache.h"
+#include "Source/Base/BrickLink/PriceGuideCache.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "CacheTestDatabase.h"
-#include "Corvalle.h"
-#include "LogCapture.h"
+#include "Tests/Base/BrickLink/CacheTestDatabase.h"
+#include "Source/Base/Corvalle.h"
+#include "Tests/Support/LogCapture.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -1,4 +1,4 @@
-#include "BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "LogCapture.h"
-#include "ReadFile.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/ReadFile.h"
 
 namespace Corvalle::BrickLink {
 namespace {

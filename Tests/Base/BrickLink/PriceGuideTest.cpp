@@ -1,4 +1,4 @@
-#include "BrickLink/PriceGuide.h"
+#include "Source/Base/BrickLink/PriceGuide.h"
 
 #include <gtest/gtest.h>
 

@@ -7,19 +7,19 @@
 #include <functional>
 #include <sstream>
 
-#include "BrickLink/ColorInformationCache.h"
-#include "BrickLink/ColorInformationParser.h"
-#include "BrickLink/ColorInformationRetriever.h"
-#include "BrickLink/PriceGuideCache.h"
-#include "BrickLink/PriceGuideParser.h"
-#include "BrickLink/PriceGuideRetriever.h"
-#include "BrickLink/StoreInformationParser.h"
-#include "BrickLink/StoreInformationRetriever.h"
-#include "BrickLink/StoreMetadataCache.h"
-#include "ExceptionMessage.h"
-#include "FileDownloader/FileDownloader.h"
-#include "LiveMarketplace.h"
-#include "LogCapture.h"
+#include "Source/Base/BrickLink/ColorInformationCache.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
+#include "Source/Base/BrickLink/ColorInformationRetriever.h"
+#include "Source/Base/BrickLink/PriceGuideCache.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/PriceGuideRetriever.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
+#include "Source/Base/BrickLink/StoreInformationRetriever.h"
+#include "Source/Base/BrickLink/StoreMetadataCache.h"
+#include "Tests/Support/ExceptionMessage.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
+#include "Tests/Support/LiveMarketplace.h"
+#include "Tests/Support/LogCapture.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -11,8 +11,8 @@
 #include <map>
 #include <random>
 
-#include "BrickLink/MinimumCostFinder.h"
-#include "SearchOracle.h"
+#include "Source/Base/BrickLink/MinimumCostFinder.h"
+#include "Tests/Support/SearchOracle.h"
 
 namespace Corvalle::BrickLink {
 namespace {

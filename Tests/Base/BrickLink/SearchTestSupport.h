@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/ConsolidatedLotData.h"
-#include "Corvalle.h"
-#include "SearchOracle.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/Corvalle.h"
+#include "Tests/Support/SearchOracle.h"
 
 namespace Testing {
 

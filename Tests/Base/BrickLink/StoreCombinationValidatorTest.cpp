@@ -1,4 +1,4 @@
-#include "BrickLink/StoreCombinationValidator.h"
+#include "Source/Base/BrickLink/StoreCombinationValidator.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "CombinationGenerator.h"
-#include "SearchTestSupport.h"
+#include "Source/Base/Combinations/CombinationGenerator.h"
+#include "Tests/Base/BrickLink/SearchTestSupport.h"
 
 namespace Corvalle::BrickLink {
 namespace {

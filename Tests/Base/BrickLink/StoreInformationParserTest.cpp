@@ -1,8 +1,8 @@
-#include "BrickLink/StoreInformationParser.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
 
 #include <gtest/gtest.h>
 
-#include "BrickLink/MarketplaceHost.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
 
 namespace Corvalle::BrickLink {
 namespace {

@@ -1,13 +1,13 @@
-#include "BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
-#include "BrickLink/Countries.h"
-#include "BrickLink/MarketplaceHost.h"
-#include "ScopedEnvironment.h"
-#include "WriteWhileReading.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Tests/Support/ScopedEnvironment.h"
+#include "Tests/Support/WriteWhileReading.h"
 
 namespace Corvalle::BrickLink {
 namespace {

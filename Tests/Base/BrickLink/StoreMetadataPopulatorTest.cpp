@@ -1,13 +1,13 @@
-#include "BrickLink/StoreMetadataPopulator.h"
+#include "Source/Base/BrickLink/StoreMetadataPopulator.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <stdexcept>
 
-#include "BrickLink/ConsolidatedLotData.h"
-#include "BrickLink/Countries.h"
-#include "BrickLink/StoreInformationRetriever.h"
+#include "Source/Base/BrickLink/ConsolidatedLotData.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickLink/StoreInformationRetriever.h"
 
 namespace Corvalle::BrickLink {
 namespace {

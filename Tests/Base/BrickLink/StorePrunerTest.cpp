@@ -1,12 +1,12 @@
-#include "BrickLink/StorePruner.h"
+#include "Source/Base/BrickLink/StorePruner.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "LogCapture.h"
-#include "SearchOracle.h"
-#include "SearchTestSupport.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/SearchOracle.h"
+#include "Tests/Base/BrickLink/SearchTestSupport.h"
 
 namespace Corvalle::BrickLink {
 namespace {

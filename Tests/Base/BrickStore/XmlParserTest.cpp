@@ -1,4 +1,4 @@
-#include "BrickStore/XmlParser.h"
+#include "Source/Base/BrickStore/XmlParser.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "ExceptionMessage.h"
-#include "LogCapture.h"
-#include "TemporaryDirectory.h"
+#include "Tests/Support/ExceptionMessage.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle::BrickStore {
 namespace {

@@ -1,4 +1,4 @@
-#include "CombinationGenerator.h"
+#include "Source/Base/Combinations/CombinationGenerator.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "LogCapture.h"
+#include "Tests/Support/LogCapture.h"
 
 namespace Combinations {
 namespace {

@@ -1,4 +1,4 @@
-#include "FileDownloader/FileDownloader.h"
+#include "Source/Base/FileDownloader/FileDownloader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "FileDownloader/HttpMessage.h"
+#include "Source/Base/FileDownloader/HttpMessage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "CacheDatabase.h"
+#include "Source/Base/SQLite/CacheDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "TemporaryDirectory.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Sqlite {
 namespace {

@@ -1,4 +1,4 @@
-#include "SqliteWrapper.h"
+#include "Source/Base/SQLite/SqliteWrapper.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "ExceptionMessage.h"
-#include "ScopedEnvironment.h"
-#include "TemporaryDirectory.h"
+#include "Tests/Support/ExceptionMessage.h"
+#include "Tests/Support/ScopedEnvironment.h"
+#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Sqlite {
 namespace {

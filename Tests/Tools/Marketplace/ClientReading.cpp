@@ -1,10 +1,10 @@
-#include "ClientReading.h"
+#include "Tests/Tools/Marketplace/ClientReading.h"
 
 #include <algorithm>
 
-#include "BrickLink/ColorInformationParser.h"
-#include "BrickLink/PriceGuideParser.h"
-#include "BrickLink/StoreInformationParser.h"
+#include "Source/Base/BrickLink/ColorInformationParser.h"
+#include "Source/Base/BrickLink/PriceGuideParser.h"
+#include "Source/Base/BrickLink/StoreInformationParser.h"
 
 namespace Testing {
 

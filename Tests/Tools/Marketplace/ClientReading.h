@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "BrickLink/ColorInformation.h"
-#include "BrickLink/PriceGuide.h"
-#include "BrickLink/StoreInformation.h"
+#include "Source/Base/BrickLink/ColorInformation.h"
+#include "Source/Base/BrickLink/PriceGuide.h"
+#include "Source/Base/BrickLink/StoreInformation.h"
 
 namespace Testing {
 

@@ -9,13 +9,13 @@
 #include <fstream>
 #include <sstream>
 
-#include "BrickStore/XmlParser.h"
-#include "ClientReading.h"
-#include "LogCapture.h"
-#include "ReadFile.h"
-#include "RawHttpClient.h"
-#include "TemporaryDirectory.h"
-#include "World.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Tests/Tools/Marketplace/ClientReading.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/ReadFile.h"
+#include "Tests/Tools/Marketplace/RawHttpClient.h"
+#include "Tests/Support/TemporaryDirectory.h"
+#include "Tools/Marketplace/World.h"
 
 extern char** environ;
 

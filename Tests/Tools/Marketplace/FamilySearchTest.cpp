@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "BrickLink/BoundedCombinationSearch.h"
-#include "LogCapture.h"
-#include "SearchOracle.h"
-#include "WorldTable.h"
+#include "Source/Base/BrickLink/BoundedCombinationSearch.h"
+#include "Tests/Support/LogCapture.h"
+#include "Tests/Support/SearchOracle.h"
+#include "Tools/Marketplace/WorldTable.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "MarketplaceServer.h"
+#include "Tools/Marketplace/MarketplaceServer.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <regex>
 #include <thread>
 
-#include "BrickLink/MarketplaceHost.h"
-#include "ClientReading.h"
-#include "RawHttpClient.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Tests/Tools/Marketplace/ClientReading.h"
+#include "Tests/Tools/Marketplace/RawHttpClient.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "RawHttpClient.h"
+#include "Tests/Tools/Marketplace/RawHttpClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

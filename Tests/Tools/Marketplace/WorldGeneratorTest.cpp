@@ -1,4 +1,4 @@
-#include "WorldGenerator.h"
+#include "Tools/Marketplace/WorldGenerator.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <map>
 #include <set>
 
-#include "BrickLink/Countries.h"
-#include "BrickStore/XmlParser.h"
-#include "LogCapture.h"
+#include "Source/Base/BrickLink/Countries.h"
+#include "Source/Base/BrickStore/XmlParser.h"
+#include "Tests/Support/LogCapture.h"
 
 namespace {
 

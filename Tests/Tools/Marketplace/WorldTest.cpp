@@ -1,10 +1,10 @@
-#include "World.h"
+#include "Tools/Marketplace/World.h"
 
 #include <gtest/gtest.h>
 
-#include "BrickLink/MarketplaceHost.h"
-#include "PageRenderer.h"
-#include "SiteRouter.h"
+#include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Tools/Marketplace/PageRenderer.h"
+#include "Tools/Marketplace/SiteRouter.h"
 
 namespace {
 
