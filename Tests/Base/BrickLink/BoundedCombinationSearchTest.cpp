@@ -63,6 +63,30 @@ std::vector<OraclePlan> ExhaustivePlans(
   }
 }
 
+// The share of the search settled, as the workers report it. In the order the reports come, each
+// lies within [0, 1] and none goes back; the last is the whole.
+class ProgressRecord {
+ public:
+  CombinationProgress Callback() {
+    return [this](double fraction, unsigned long long) {
+      const std::lock_guard lock(mutex);
+      fractions.push_back(fraction);
+    };
+  }
+
+  // After the search, whose workers have ended.
+  bool RisesToTheWhole() const {
+    return !fractions.empty() && fractions.back() == 1.0 &&
+           std::is_sorted(fractions.begin(), fractions.end()) &&
+           std::all_of(fractions.begin(), fractions.end(),
+                       [](double fraction) { return fraction >= 0.0 && fraction <= 1.0; });
+  }
+
+ private:
+  std::mutex mutex;
+  std::vector<double> fractions;
+};
+
 struct Mode {
   const char* name;
   Testing::RandomSearchShape shape;
@@ -87,8 +111,10 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
     std::vector<StoreCombination> byWorkers[2];
     for (const std::uint32_t workers : {1u, 2u}) {
       const auto search = CreateBoundedCombinationSearch(test.items);
+      ProgressRecord progress;
       byWorkers[workers - 1] = search->FindCheapestCombinations(
-          *test.table, test.k, test.maximumPlans, nullptr, workers, test.rules);
+          *test.table, test.k, test.maximumPlans, progress.Callback(), workers, test.rules);
+      ASSERT_TRUE(progress.RisesToTheWhole()) << "progress, " << workers << " workers";
       const double ruledOut = search->Statistics().combinationsRuledOut;
       ASSERT_TRUE(ruledOut >= 0.0 &&
                   ruledOut <= Testing::Choose(test.table->StoreCount(), test.k) * (1.0 + 1e-12))
@@ -307,8 +333,10 @@ TEST(BoundedCombinationSearchTest, RanksTablesBeyondSixtyFourBitCombinationCount
   std::vector<StoreCombination> byWorkers[2];
   for (const std::uint32_t workers : {1u, 2u}) {
     const auto search = CreateBoundedCombinationSearch(test.items);
-    ASSERT_NO_THROW(byWorkers[workers - 1] =
-                        search->FindCheapestCombinations(*test.table, 8, 25, nullptr, workers));
+    ProgressRecord progress;
+    ASSERT_NO_THROW(byWorkers[workers - 1] = search->FindCheapestCombinations(
+                        *test.table, 8, 25, progress.Callback(), workers));
+    EXPECT_TRUE(progress.RisesToTheWhole()) << workers << " workers";
     EXPECT_EQ(Testing::PlansMismatch(test, byWorkers[workers - 1], expected), "")
         << workers << " workers";
     const BoundedSearchStatistics statistics = search->Statistics();
@@ -317,37 +345,6 @@ TEST(BoundedCombinationSearchTest, RanksTablesBeyondSixtyFourBitCombinationCount
     EXPECT_LE(statistics.combinationsRuledOut, Testing::Choose(1000, 8) * (1.0 + 1e-12));
   }
   EXPECT_EQ(byWorkers[0], byWorkers[1]);
-}
-
-// Reports come from the workers; in the order they come, they must rise to the whole.
-TEST(BoundedCombinationSearchTest, ReportsProgressUpToTheWhole) {
-  std::vector<SearchCase> tests;
-  tests.push_back(std::move(MakeLargeTable().search));
-  std::mt19937 random(5);
-  for (int round = 0; round < 40; ++round) {
-    tests.push_back(Testing::MakeRandomSearch(
-        random, {.maximumK = 11, .maximumStores = 40, .maximumCombinations = 20000}));
-  }
-  for (const SearchCase& test : tests) {
-    for (const std::uint32_t workers : {1u, 2u}) {
-      std::mutex mutex;
-      std::vector<double> fractions;
-      CreateBoundedCombinationSearch(test.items)
-          ->FindCheapestCombinations(
-              *test.table, test.k, test.maximumPlans,
-              [&](double fraction, unsigned long long) {
-                const std::lock_guard lock(mutex);
-                fractions.push_back(fraction);
-              },
-              workers);
-      SCOPED_TRACE(std::to_string(workers) + " workers, " + Testing::DescribeSearch(test));
-      ASSERT_FALSE(fractions.empty());
-      EXPECT_TRUE(std::all_of(fractions.begin(), fractions.end(),
-                              [](double fraction) { return fraction >= 0.0 && fraction <= 1.0; }));
-      EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
-      EXPECT_EQ(fractions.back(), 1.0);
-    }
-  }
 }
 
 TEST(BoundedCombinationSearchTest, AcceptsOnlyFiniteNonNegativePrices) {
