@@ -1,6 +1,9 @@
 #include "Tests/Support/SearchOracle.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iomanip>
+#include <numeric>
 #include <sstream>
 
 namespace Testing {
@@ -8,8 +11,36 @@ namespace Testing {
 using Corvalle::Condition;
 using Corvalle::Item;
 using Corvalle::BrickLink::ConsolidatedLotData;
+using Corvalle::BrickLink::LotData;
 using Corvalle::BrickLink::PlanRules;
+using Corvalle::BrickLink::StoreCombination;
 using Corvalle::BrickLink::TableLot;
+
+std::vector<Columns> AllCombinations(std::uint32_t n, std::uint32_t k) {
+  std::vector<Columns> all;
+  Columns current;
+  const auto extend = [&](const auto& self, std::uint32_t from) -> void {
+    if (current.size() == k) {
+      all.push_back(current);
+      return;
+    }
+    for (std::uint32_t column = from; column < n; ++column) {
+      current.push_back(column);
+      self(self, column + 1);
+      current.pop_back();
+    }
+  };
+  extend(extend, 0);
+  return all;
+}
+
+double Choose(std::uint32_t n, std::uint32_t k) {
+  long double result = 1.0L;
+  for (std::uint32_t i = 0; i < k; ++i) {
+    result = result * static_cast<long double>(n - i) / static_cast<long double>(i + 1);
+  }
+  return static_cast<double>(result);
+}
 
 OraclePurchase OracleBuy(const std::vector<Item>& items, const ConsolidatedLotData& table,
                          const Columns& stores) {
@@ -66,55 +97,43 @@ OraclePurchase OracleBuy(const std::vector<Item>& items, const ConsolidatedLotDa
 std::vector<OraclePlan> OraclePlans(const std::vector<Item>& items,
                                     const ConsolidatedLotData& table, std::uint32_t k,
                                     const PlanRules& rules) {
+  // The rules read directly, not through their own helpers, which are part of what is checked.
+  const auto required = [&](std::uint32_t store) {
+    return std::find(rules.required.begin(), rules.required.end(), store) != rules.required.end();
+  };
   const std::uint32_t n = table.StoreCount();
   std::vector<OraclePlan> plans;
-  for (std::uint32_t mask = 0; mask < (1u << n); ++mask) {
-    Columns stores;
-    for (std::uint32_t store = 0; store < n; ++store) {
-      if ((mask >> store & 1u) != 0) {
-        stores.push_back(store);
-      }
-    }
-    if (stores.size() > k || !std::all_of(rules.required.begin(), rules.required.end(),
-                                          [&](std::uint32_t required) {
-                                            return (mask >> required & 1u) != 0;
-                                          })) {
-      continue;
-    }
-    const OraclePurchase purchase = OracleBuy(items, table, stores);
-    if (!purchase.supplies) {
-      continue;
-    }
-    bool everyStoreBuys = true;
-    for (std::size_t position = 0; position < stores.size(); ++position) {
-      everyStoreBuys =
-          everyStoreBuys && (purchase.buys[position] || rules.IsRequired(stores[position]));
-    }
-    if (!everyStoreBuys) {
-      continue;
-    }
-    if (!rules.ChargesShipping() && stores.size() < k) {
-      std::uint32_t idle = 0;
-      for (std::uint32_t other = 0; other < n; ++other) {
-        if ((mask >> other & 1u) != 0) {
-          continue;
-        }
-        Columns with = stores;
-        with.push_back(other);
-        std::sort(with.begin(), with.end());
-        const OraclePurchase beside = OracleBuy(items, table, with);
-        const auto at = std::find(with.begin(), with.end(), other) - with.begin();
-        idle += beside.buys[static_cast<std::size_t>(at)] ? 0 : 1;
-      }
-      if (idle < k - stores.size()) {
+  for (std::uint32_t size = 0; size <= std::min(k, n); ++size) {
+    for (const Columns& stores : AllCombinations(n, size)) {
+      if (!std::includes(stores.begin(), stores.end(), rules.required.begin(),
+                         rules.required.end())) {
         continue;
       }
+      const OraclePurchase purchase = OracleBuy(items, table, stores);
+      bool plan = purchase.supplies;
+      for (std::size_t position = 0; position < stores.size(); ++position) {
+        plan = plan && (purchase.buys[position] || required(stores[position]));
+      }
+      if (plan && rules.shipping.empty() && size < k) {
+        std::uint32_t idle = 0;
+        for (std::uint32_t other = 0; other < n; ++other) {
+          if (std::binary_search(stores.begin(), stores.end(), other)) {
+            continue;
+          }
+          Columns with = stores;
+          const auto at = with.insert(std::upper_bound(with.begin(), with.end(), other), other);
+          idle += OracleBuy(items, table, with).buys[at - with.begin()] ? 0 : 1;
+        }
+        plan = idle >= k - size;
+      }
+      if (plan) {
+        double shipping = 0.0;
+        for (const std::uint32_t store : stores) {
+          shipping += rules.shipping.empty() ? 0.0 : rules.shipping[store];
+        }
+        plans.push_back({stores, purchase.lots + shipping});
+      }
     }
-    double shipping = 0.0;
-    for (const std::uint32_t store : stores) {
-      shipping += rules.Shipping(store);
-    }
-    plans.push_back({stores, purchase.lots + shipping});
   }
   std::sort(plans.begin(), plans.end(), [](const OraclePlan& a, const OraclePlan& b) {
     return a.cost != b.cost ? a.cost < b.cost : a.stores < b.stores;
@@ -131,56 +150,6 @@ std::vector<OracleLine> LinesOf(const Corvalle::BrickLink::ICombinationData& pla
   return lines;
 }
 
-RandomSearch MakeRandomSearch(std::mt19937& random, const RandomSearchShape& shape) {
-  const std::uint32_t itemCount = 1 + random() % shape.maximumItems;
-  const std::uint32_t storeCount = 1 + random() % shape.maximumStores;
-  const std::uint32_t k = 1 + random() % std::min(storeCount, shape.maximumK);
-  const std::uint32_t density = 1 + random() % 4;  // of 4 cells offered
-  static constexpr double kPrices[] = {0.0, 0.05, 0.1, 0.25, 0.3, 1.0, 1.1, 2.5};
-  std::vector<Item> items;
-  for (std::uint32_t item = 0; item < itemCount; ++item) {
-    const Condition condition = random() % 2 == 0 ? Condition::New : Condition::Used;
-    const std::uint32_t quantity = random() % 8 == 0 ? 0 : 1 + random() % 7;
-    items.emplace_back(Corvalle::ItemType::Part, "item" + std::to_string(item),
-                       "Item " + std::to_string(item), 1, condition, quantity);
-  }
-  std::vector<std::vector<std::vector<TableLot>>> rows(
-      itemCount, std::vector<std::vector<TableLot>>(storeCount));
-  for (std::uint32_t store = 0; store < storeCount; ++store) {
-    const bool copy = shape.storesCopyOthers && store > 0 && random() % 8 == 0;
-    const std::uint32_t source = copy ? random() % store : store;
-    for (std::uint32_t item = 0; item < itemCount; ++item) {
-      if (copy) {
-        rows[item][store] = rows[item][source];
-        continue;
-      }
-      if (random() % 4 >= density) {
-        continue;
-      }
-      // Half the cells hold one lot, the others up to the most, with overlapping prices.
-      const std::uint32_t lots =
-          random() % 2 == 0 ? 1 : 1 + random() % std::max(1u, shape.maximumLots);
-      auto& cell = rows[item][store];
-      for (std::uint32_t lot = 0; lot < lots; ++lot) {
-        const Condition condition = items[item].GetCondition() == Condition::New || random() % 2 == 0
-                                        ? Condition::New
-                                        : Condition::Used;
-        cell.push_back({1 + static_cast<std::uint32_t>(random() % 5), kPrices[random() % 8],
-                        condition});
-      }
-      std::stable_sort(cell.begin(), cell.end(), Corvalle::BrickLink::CheaperLot);
-    }
-  }
-  // Ids in ascending column order, with gaps.
-  std::vector<std::uint32_t> ids;
-  std::uint32_t id = 1000;
-  for (std::uint32_t store = 0; store < storeCount; ++store) {
-    id += 1 + random() % 50;
-    ids.push_back(id);
-  }
-  return {std::move(items), MakeLotTable(rows, ids), k};
-}
-
 std::shared_ptr<const ConsolidatedLotData> MakeLotTable(
     const std::vector<std::vector<std::vector<TableLot>>>& rows,
     const std::vector<std::uint32_t>& storeIds) {
@@ -195,6 +164,170 @@ std::shared_ptr<const ConsolidatedLotData> MakeLotTable(
     }
   }
   return builder.Build();
+}
+
+std::shared_ptr<const ConsolidatedLotData> MakeTable(const std::vector<std::vector<LotData>>& rows,
+                                                     const std::vector<std::uint32_t>& storeIds) {
+  std::vector<std::vector<std::vector<TableLot>>> lotRows;
+  for (const auto& row : rows) {
+    auto& lotRow = lotRows.emplace_back();
+    for (std::size_t store = 0; store < storeIds.size(); ++store) {
+      auto& lots = lotRow.emplace_back();
+      if (row.at(store).quantity != 0) {
+        lots.push_back({row[store].quantity, row[store].price, Condition::New});
+      }
+    }
+  }
+  return MakeLotTable(lotRows, storeIds);
+}
+
+std::vector<Item> MakeItems(const std::vector<std::uint32_t>& quantities) {
+  std::vector<Item> items;
+  for (std::size_t index = 0; index < quantities.size(); ++index) {
+    items.emplace_back(Corvalle::ItemType::Part, "item" + std::to_string(index),
+                       "Item " + std::to_string(index), 1, Condition::New, quantities[index]);
+  }
+  return items;
+}
+
+std::vector<std::uint32_t> ConsecutiveIds(std::uint32_t first, std::uint32_t count) {
+  std::vector<std::uint32_t> ids(count);
+  std::iota(ids.begin(), ids.end(), first);
+  return ids;
+}
+
+bool SameCost(double first, double second) {
+  return first == second ||
+         std::abs(first - second) <= 1e-9 * std::max(std::abs(first), std::abs(second));
+}
+
+SearchCase MakeRandomSearch(std::mt19937& random, const RandomSearchShape& shape) {
+  SearchCase search;
+  search.k = 1 + random() % shape.maximumK;
+  const std::uint32_t k = search.k;
+  std::uint32_t mostStores = std::max(k, shape.maximumStores);
+  while (shape.maximumCombinations > 0.0 && mostStores > k &&
+         Choose(mostStores, k) > shape.maximumCombinations) {
+    --mostStores;
+  }
+  const std::uint32_t storeCount = random() % 2 == 0
+                                       ? k + random() % std::min(4u, mostStores - k + 1)
+                                       : k + random() % (mostStores - k + 1);
+  const std::uint32_t itemCount = 1 + random() % shape.maximumItems;
+
+  static constexpr double kPrices[] = {0.0, 0.05, 0.1, 0.25, 0.3, 1.0, 1.1, 2.5};
+  std::vector<double> prices(1 + random() % 6);
+  for (double& price : prices) {
+    price = kPrices[random() % 8];
+  }
+  const std::uint32_t mostWanted = 1 + 2 * std::min(k, 4u);
+  for (std::uint32_t item = 0; item < itemCount; ++item) {
+    const Condition condition = random() % 2 == 0 ? Condition::New : Condition::Used;
+    const std::uint32_t quantity = random() % 8 == 0 ? 0 : 1 + random() % mostWanted;
+    search.items.emplace_back(Corvalle::ItemType::Part, "item" + std::to_string(item),
+                              "Item " + std::to_string(item), 1, condition, quantity);
+  }
+
+  const std::uint32_t density = 1 + random() % 4;  // of 4 cells offered
+  using Cell = std::vector<TableLot>;
+  std::vector<std::vector<Cell>> rows(itemCount, std::vector<Cell>(storeCount));
+  for (std::uint32_t store = 0; store < storeCount; ++store) {
+    const std::uint32_t kind = random() % 16;
+    if (kind == 0) {
+      continue;  // offers nothing
+    }
+    const std::uint32_t copied = kind <= 3 && store > 0 ? random() % store : store;
+    for (std::uint32_t item = 0; item < itemCount; ++item) {
+      Cell& cell = rows[item][store];
+      if (copied != store) {
+        cell = rows[item][copied];
+        continue;
+      }
+      if (random() % 4 >= density) {
+        continue;
+      }
+      // Half the cells hold one lot, the others up to four with overlapping prices.
+      const std::uint32_t lots = random() % 2 == 0 ? 1 : 2 + random() % 3;
+      for (std::uint32_t lot = 0; lot < lots; ++lot) {
+        const bool used = search.items[item].GetCondition() == Condition::Used && random() % 2 == 0;
+        cell.push_back({1 + static_cast<std::uint32_t>(random() % 5),
+                        kind == 4 ? 5.0 + random() % 3 : prices[random() % prices.size()],
+                        used ? Condition::Used : Condition::New});
+      }
+      std::stable_sort(cell.begin(), cell.end(), Corvalle::BrickLink::CheaperLot);
+    }
+  }
+  // Ids in ascending column order, with gaps.
+  std::vector<std::uint32_t> ids;
+  std::uint32_t id = 1000;
+  for (std::uint32_t store = 0; store < storeCount; ++store) {
+    id += 1 + random() % 40;
+    ids.push_back(id);
+  }
+  search.table = MakeLotTable(rows, ids);
+  search.maximumPlans = random() % 4 == 0 ? 1 + random() % 5 : 25;
+
+  if (shape.shipping) {
+    static constexpr double kShipping[] = {0.0, 0.25, 0.5, 1.0, 2.5, 4.0};
+    const double domestic = kShipping[random() % 6];
+    const double international = kShipping[random() % 6];
+    for (std::uint32_t store = 0; store < storeCount; ++store) {
+      search.rules.shipping.push_back(random() % 2 == 0 ? domestic : international);
+    }
+  }
+  if (shape.required) {
+    Columns columns = ConsecutiveIds(0, storeCount);
+    std::shuffle(columns.begin(), columns.end(), random);
+    columns.resize(1 + random() % std::min(k, 3u));
+    std::sort(columns.begin(), columns.end());
+    search.rules.required = columns;
+  }
+  return search;
+}
+
+std::string PlansMismatch(const SearchCase& search, const std::vector<StoreCombination>& found,
+                          const std::vector<OraclePlan>& expected, bool complete) {
+  std::ostringstream problems;
+  problems.precision(17);
+  const std::size_t count = std::min(search.maximumPlans, expected.size());
+  if (complete ? found.size() != count : found.size() > search.maximumPlans) {
+    problems << count << " plans expected, " << found.size() << " found";
+    return problems.str();
+  }
+  for (std::size_t place = 0; place < found.size(); ++place) {
+    const Columns& stores = found[place].StoreIndices();
+    const double cost = found[place].Cost();
+    std::ostringstream wrong;
+    wrong.precision(17);
+    const auto match = std::find_if(expected.begin(), expected.end(),
+                                    [&](const OraclePlan& plan) { return plan.stores == stores; });
+    if (match == expected.end()) {
+      wrong << " not a plan;";
+    } else {
+      StoreCombination repriced{Columns(stores)};
+      repriced.CalculateMinimumCost(search.items, *search.table, search.rules);
+      if (repriced.Cost() != cost || !SameCost(match->cost, cost)) {
+        wrong << " the purchase rule gives " << repriced.Cost() << ", the model " << match->cost
+              << ';';
+      }
+    }
+    if (complete && !SameCost(cost, expected[place].cost)) {
+      wrong << " the " << place + 1 << ". cheapest plan costs " << expected[place].cost << ';';
+    }
+    if (place > 0 &&
+        (found[place - 1].Cost() > cost ||
+         (found[place - 1].Cost() == cost && found[place - 1].StoreIndices() >= stores))) {
+      wrong << " not after the place before by cost, then columns;";
+    }
+    if (!wrong.str().empty()) {
+      problems << "place " << place << " {";
+      for (const std::uint32_t store : stores) {
+        problems << ' ' << store;
+      }
+      problems << " } at " << cost << ':' << wrong.str() << '\n';
+    }
+  }
+  return problems.str();
 }
 
 std::string DescribeTable(const std::vector<Item>& items, const ConsolidatedLotData& table,
@@ -220,4 +353,25 @@ std::string DescribeTable(const std::vector<Item>& items, const ConsolidatedLotD
   return text.str();
 }
 
+std::string DescribeSearch(const SearchCase& search) {
+  std::ostringstream text;
+  text << "at most " << search.maximumPlans << " plans; required columns";
+  for (const std::uint32_t column : search.rules.required) {
+    text << ' ' << column;
+  }
+  text << "; shipping";
+  for (const double amount : search.rules.shipping) {
+    text << ' ' << amount;
+  }
+  return text.str() + "\n" + DescribeTable(search.items, *search.table, search.k);
+}
+
 }  // namespace Testing
+
+void Corvalle::BrickLink::PrintTo(const StoreCombination& combination, std::ostream* out) {
+  *out << '{';
+  for (const std::uint32_t column : combination.StoreIndices()) {
+    *out << ' ' << column;
+  }
+  *out << " } at " << std::setprecision(17) << combination.Cost();
+}

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Tests/Base/BrickLink/SearchTestSupport.h"
+#include "Tests/Support/SearchOracle.h"
 
 namespace Corvalle::BrickLink {
 namespace {
@@ -63,7 +63,8 @@ TEST(MinimumCostFinderTest, AnItemWithoutLotsOfItsConditionNeedsTheImpossible) {
   }
 }
 
-TEST(MinimumCostFinderTest, RanksTheValidCombinationsAndBuildsTheirPlans) {
+// The ranking itself is checked against the plain model in SearchModelTest.
+TEST(MinimumCostFinderTest, CountsTheCombinationsAndHasNoPlanOutsideTheRanking) {
   const auto items = Testing::MakeItems({2});
   const auto table = MakeTable({{{2, 3.0}, {2, 1.0}, {1, 0.5}, {2, 2.0}}}, {1, 2, 3, 4});
   const auto validator = CreateStoreCombinationValidator(items);
@@ -72,29 +73,9 @@ TEST(MinimumCostFinderTest, RanksTheValidCombinationsAndBuildsTheirPlans) {
   EXPECT_EQ(finder->CreateCombinationData(1), nullptr) << "before the search";
   EXPECT_EQ(finder->CollectValidCombinations(nullptr, 2), 6u);
   finder->CalculateCosts();
-  // Every pair is valid: {1,2} 0.5 + 1.0, {0,1} and {1,3} 2 x 1.0, {2,3} 0.5 + 2.0,
-  // {0,2} 0.5 + 3.0, {0,3} 2 x 2.0.
-  std::vector<double> costs;
-  for (std::uint32_t rank = 1;; ++rank) {
-    const auto plan = finder->CreateCombinationData(rank);
-    if (!plan) {
-      break;
-    }
-    costs.push_back(plan->Cost());
-  }
-  EXPECT_EQ(costs, (std::vector<double>{1.5, 2.0, 2.0, 2.5, 3.5, 4.0}));
   EXPECT_EQ(finder->CreateCombinationData(0), nullptr);
+  EXPECT_NE(finder->CreateCombinationData(6), nullptr);
   EXPECT_EQ(finder->CreateCombinationData(7), nullptr);
-  const auto cheapest = finder->CreateCombinationData(1);
-  ASSERT_EQ(cheapest->Stores().size(), 2u);
-  EXPECT_EQ(cheapest->Stores()[0].Id(), 2u);
-  EXPECT_EQ(cheapest->Stores()[1].Id(), 3u);
-  // {0,1} and {1,3} tie; both buy everything from store 2, so their plans are equal.
-  const auto second = finder->CreateCombinationData(2);
-  const auto third = finder->CreateCombinationData(3);
-  EXPECT_TRUE(*second == *third);
-  ASSERT_EQ(second->Stores().size(), 1u);
-  EXPECT_EQ(second->Stores()[0].Id(), 2u);
 
   const auto tooFew = CreateMinimumCostFinder(table, *validator, items, 5);
   EXPECT_THROW(tooFew->CountPossibleCombinations(), std::invalid_argument);

@@ -1,8 +1,7 @@
-// The exhaustive search against a plain model on hundreds of small random tables of several
-// lots per cell: every combination enumerated by nested recursion, validity, cost and plan
-// lines by the shared oracle, the ranking by cost (ties by columns), the first 25 distinct
-// plans, and the keep-the-cheapest rule (ties with the dearest kept up to twice the bound) with
-// a std::multimap.
+// The exhaustive search against a plain model on small random tables of several lots per cell:
+// every k-store combination in lexicographic order, validity, cost and plan lines by the oracle,
+// the ranking by cost (ties by columns), the first 25 distinct plans, and the keep-the-cheapest
+// rule (ties with the dearest kept up to twice the bound) with a std::multimap.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,12 @@
 namespace Corvalle::BrickLink {
 namespace {
 
-using Indices = std::vector<std::uint32_t>;
+using Testing::Columns;
+
+struct ModelCombination {
+  Columns indices;
+  double cost;
+};
 
 struct ModelPlan {
   double cost;
@@ -25,184 +29,105 @@ struct ModelPlan {
   std::vector<Testing::OracleLine> lines;
 };
 
-struct ModelCombination {
-  Indices indices;
-  double cost;
-};
-
-class Model {
- public:
-  Model(const std::vector<Item>& items_, const ConsolidatedLotData& table_, std::uint32_t k_)
-      : items(items_), table(table_), k(k_) {
-    Indices current;
-    Enumerate(current);
-  }
-
-  // Valid combinations in visit order, with their costs.
-  const std::vector<ModelCombination>& Valid() const { return valid; }
-
-  std::vector<ModelCombination> Ranked() const {
-    auto ranked = valid;
-    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
-      return a.cost != b.cost ? a.cost < b.cost : a.indices < b.indices;
-    });
-    return ranked;
-  }
-
-  // What one worker keeps with the bound, by the rule with a multimap, in hand-over order.
-  std::vector<ModelCombination> KeptByOneWorker(std::size_t bound) const {
-    std::multimap<double, Indices> best;
-    for (const auto& combination : valid) {
-      const double c = combination.cost;
-      if (best.size() <= bound - 1) {
-        best.emplace(c, combination.indices);
-      } else if (std::prev(best.end())->first == c && best.size() < 2 * bound) {
-        best.emplace(c, combination.indices);
-      } else if (std::prev(best.end())->first > c) {
-        best.emplace(c, combination.indices);
-        best.erase(std::prev(best.end()));
-      }
-    }
-    std::vector<ModelCombination> kept;
-    for (const auto& [cost, indices] : best) {
-      kept.push_back({indices, cost});
-    }
-    return kept;
-  }
-
-  ModelPlan Plan(const ModelCombination& combination) const {
-    const Testing::OraclePurchase purchase = Testing::OracleBuy(items, table, combination.indices);
-    ModelPlan plan{combination.cost, {}, purchase.lines};
-    for (std::size_t position = 0; position < combination.indices.size(); ++position) {
-      if (purchase.buys[position]) {
-        plan.storeIds.push_back(table.GetStore(combination.indices[position]).Id());
-      }
-    }
-    return plan;
-  }
-
- private:
-  void Enumerate(Indices& current) {
-    if (current.size() == k) {
-      Visit(current);
-      return;
-    }
-    for (std::uint32_t store = current.empty() ? 0 : current.back() + 1; store < table.StoreCount();
-         ++store) {
-      current.push_back(store);
-      Enumerate(current);
-      current.pop_back();
+// What one worker keeps with the bound, by the rule with a multimap, in hand-over order.
+std::vector<ModelCombination> KeptByOneWorker(const std::vector<ModelCombination>& valid,
+                                              std::size_t bound) {
+  std::multimap<double, Columns> best;
+  for (const auto& [indices, cost] : valid) {
+    if (best.size() < bound || (std::prev(best.end())->first == cost && best.size() < 2 * bound)) {
+      best.emplace(cost, indices);
+    } else if (std::prev(best.end())->first > cost) {
+      best.emplace(cost, indices);
+      best.erase(std::prev(best.end()));
     }
   }
-
-  void Visit(const Indices& combination) {
-    const Testing::OraclePurchase purchase = Testing::OracleBuy(items, table, combination);
-    if (purchase.supplies) {
-      valid.push_back({combination, purchase.lots});
-    }
+  std::vector<ModelCombination> kept;
+  for (const auto& [cost, indices] : best) {
+    kept.push_back({indices, cost});
   }
-
-  const std::vector<Item>& items;
-  const ConsolidatedLotData& table;
-  std::uint32_t k;
-  std::vector<ModelCombination> valid;
-};
-
-bool SamePlan(const ModelPlan& a, const ModelPlan& b) {
-  return a.lines == b.lines && std::abs(a.cost - b.cost) < 0.001;
+  return kept;
 }
 
-ModelPlan FromEngine(const ICombinationData& data) {
-  ModelPlan plan{data.Cost(), {}, Testing::LinesOf(data)};
-  for (const auto& store : data.Stores()) {
-    plan.storeIds.push_back(store.Id());
-  }
-  return plan;
-}
-
-TEST(SearchModelTest, EngineRanksAndPlansLikeThePlainModel) {
+TEST(SearchModelTest, EngineKeepsRanksAndPlansLikeThePlainModel) {
   std::mt19937 random(20261206);
   int casesWithResults = 0;
   for (int round = 0; round < 1500; ++round) {
-    const Testing::RandomSearch test = Testing::MakeRandomSearch(random, {});
-    const Model model(test.items, *test.table, test.k);
+    const Testing::SearchCase test = Testing::MakeRandomSearch(random, {});
     SCOPED_TRACE("round " + std::to_string(round) + "\n" + Testing::DescribeSearch(test));
+    std::vector<ModelCombination> valid;
+    for (const Columns& combination : Testing::AllCombinations(test.table->StoreCount(), test.k)) {
+      const auto purchase = Testing::OracleBuy(test.items, *test.table, combination);
+      if (purchase.supplies) {
+        valid.push_back({combination, purchase.lots});
+      }
+    }
 
-    // Costs computed during validation, bit for bit, in each worker's block order.
-    const auto validator = CreateStoreCombinationValidator(test.items);
-    const auto valid = validator->FindValidCombinations(*test.table, test.k, nullptr, 1);
-    const auto expectedKept = model.KeptByOneWorker(100000);
-    ASSERT_EQ(valid->size(), expectedKept.size());
-    for (std::size_t i = 0; i < valid->size(); ++i) {
-      ASSERT_EQ((*valid)[i].StoreIndices(), expectedKept[i].indices);
-      ASSERT_EQ((*valid)[i].Cost(), expectedKept[i].cost);
+    // Costs computed during validation, bit for bit, in the worker's visit order, with every
+    // combination kept and with a small bound.
+    for (const std::size_t bound : {kCombinationsKeptPerWorker, std::size_t{1 + random() % 6}}) {
+      const auto kept = CreateStoreCombinationValidator(test.items, bound)
+                            ->FindValidCombinations(*test.table, test.k, nullptr, 1);
+      const auto expected = KeptByOneWorker(valid, bound);
+      ASSERT_EQ(kept->size(), expected.size()) << "bound " << bound;
+      for (std::size_t i = 0; i < kept->size(); ++i) {
+        ASSERT_EQ((*kept)[i].StoreIndices(), expected[i].indices) << "bound " << bound << ", " << i;
+        ASSERT_EQ((*kept)[i].Cost(), expected[i].cost) << "bound " << bound << ", " << i;
+      }
     }
 
     // Ranked after CalculateCosts, then the first 25 distinct plans.
-    const auto ranked = model.Ranked();
+    std::vector<ModelCombination> ranked = valid;
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.cost < b.cost; });
     std::vector<ModelPlan> expectedPlans;
     for (const auto& combination : ranked) {
       if (expectedPlans.size() == 25) {
         break;
       }
-      const ModelPlan plan = model.Plan(combination);
-      if (std::none_of(expectedPlans.begin(), expectedPlans.end(),
-                       [&](const ModelPlan& kept) { return SamePlan(kept, plan); })) {
+      const auto purchase = Testing::OracleBuy(test.items, *test.table, combination.indices);
+      ModelPlan plan{combination.cost, {}, purchase.lines};
+      for (std::size_t position = 0; position < combination.indices.size(); ++position) {
+        if (purchase.buys[position]) {
+          plan.storeIds.push_back(test.table->GetStore(combination.indices[position]).Id());
+        }
+      }
+      if (std::none_of(expectedPlans.begin(), expectedPlans.end(), [&](const ModelPlan& kept) {
+            return kept.lines == plan.lines && std::abs(kept.cost - plan.cost) < 0.001;
+          })) {
         expectedPlans.push_back(plan);
       }
     }
     for (const std::uint32_t threads : {1u, 2u}) {
-      const auto searchValidator = CreateStoreCombinationValidator(test.items);
-      const auto finder = CreateMinimumCostFinder(test.table, *searchValidator, test.items, test.k);
+      const auto validator = CreateStoreCombinationValidator(test.items);
+      const auto finder = CreateMinimumCostFinder(test.table, *validator, test.items, test.k);
       ASSERT_EQ(finder->CollectValidCombinations(nullptr, threads), ranked.size());
       finder->CalculateCosts();
       std::vector<std::unique_ptr<ICombinationData>> plans;
-      std::vector<double> rankedCosts;
-      for (std::uint32_t rank = 1;; ++rank) {
+      for (std::uint32_t rank = 1; rank <= ranked.size(); ++rank) {
         auto plan = finder->CreateCombinationData(rank);
-        if (!plan) {
-          break;
-        }
-        rankedCosts.push_back(plan->Cost());
+        ASSERT_EQ(plan->Cost(), ranked[rank - 1].cost) << "rank " << rank << ", " << threads;
         if (plans.size() < 25 &&
             std::none_of(plans.begin(), plans.end(), [&](const auto& p) { return *p == *plan; })) {
           plans.push_back(std::move(plan));
         }
       }
-      ASSERT_EQ(rankedCosts.size(), ranked.size());
-      for (std::size_t i = 0; i < ranked.size(); ++i) {
-        ASSERT_EQ(rankedCosts[i], ranked[i].cost) << "rank " << i + 1 << ", " << threads;
-      }
+      ASSERT_EQ(finder->CreateCombinationData(ranked.size() + 1), nullptr);
       ASSERT_EQ(plans.size(), expectedPlans.size()) << threads << " workers";
       for (std::size_t i = 0; i < plans.size(); ++i) {
-        const ModelPlan plan = FromEngine(*plans[i]);
-        EXPECT_EQ(plan.cost, expectedPlans[i].cost);
-        EXPECT_EQ(plan.storeIds, expectedPlans[i].storeIds);
-        EXPECT_EQ(plan.lines, expectedPlans[i].lines) << "plan " << i << ", " << threads;
+        std::vector<std::uint32_t> storeIds;
+        for (const auto& store : plans[i]->Stores()) {
+          storeIds.push_back(store.Id());
+        }
+        EXPECT_EQ(plans[i]->Cost(), expectedPlans[i].cost);
+        EXPECT_EQ(storeIds, expectedPlans[i].storeIds);
+        EXPECT_EQ(Testing::LinesOf(*plans[i]), expectedPlans[i].lines)
+            << "plan " << i << ", " << threads;
       }
     }
     casesWithResults += ranked.empty() ? 0 : 1;
   }
   // The generator of cases must produce searches with results, not only empty ones.
   EXPECT_GT(casesWithResults, 600);
-}
-
-TEST(SearchModelTest, SmallBoundsKeepWhatTheMultimapRuleKeeps) {
-  std::mt19937 random(77);
-  for (int round = 0; round < 300; ++round) {
-    const Testing::RandomSearch test = Testing::MakeRandomSearch(random, {});
-    const Model model(test.items, *test.table, test.k);
-    const std::size_t bound = 1 + random() % 6;
-    SCOPED_TRACE("round " + std::to_string(round) + ", bound " + std::to_string(bound));
-    const auto valid = CreateStoreCombinationValidator(test.items, bound)
-                           ->FindValidCombinations(*test.table, test.k, nullptr, 1);
-    const auto expected = model.KeptByOneWorker(bound);
-    ASSERT_EQ(valid->size(), expected.size());
-    for (std::size_t i = 0; i < valid->size(); ++i) {
-      ASSERT_EQ((*valid)[i].StoreIndices(), expected[i].indices) << i;
-      ASSERT_EQ((*valid)[i].Cost(), expected[i].cost) << i;
-    }
-  }
 }
 
 }  // namespace

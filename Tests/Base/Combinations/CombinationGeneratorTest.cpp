@@ -4,43 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <limits>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "Tests/Support/ExceptionMessage.h"
 #include "Tests/Support/LogCapture.h"
+#include "Tests/Support/SearchOracle.h"
 
 namespace Combinations {
 namespace {
 
 using Combination = std::vector<std::uint32_t>;
 
-// Every k-of-n combination in lexicographic order, built by plain recursion.
-void AppendAllCombinations(std::uint32_t n, std::uint32_t k, Combination& current,
-                           std::vector<Combination>& all) {
-  if (current.size() == k) {
-    all.push_back(current);
-    return;
-  }
-  const std::uint32_t from = current.empty() ? 0 : current.back() + 1;
-  for (std::uint32_t index = from; index < n; ++index) {
-    current.push_back(index);
-    AppendAllCombinations(n, k, current, all);
-    current.pop_back();
-  }
-}
-
-std::vector<Combination> AllCombinations(std::uint32_t n, std::uint32_t k) {
-  std::vector<Combination> all;
-  Combination current;
-  AppendAllCombinations(n, k, current, all);
-  return all;
-}
+using Testing::AllCombinations;
+using Testing::MessageOf;
 
 // C(n, k) from Pascal's triangle; empty when it does not fit 64 bits.
 std::optional<std::uint64_t> PascalCount(std::uint32_t n, std::uint32_t k) {
@@ -68,10 +48,15 @@ struct WorkerLog {
   std::thread::id thread;
 };
 
+// Throws at the poisoned combination, if any.
 class RecordingCollector final : public IValidCombinationCollector {
  public:
-  explicit RecordingCollector(WorkerLog& log_) : log(log_) {}
+  explicit RecordingCollector(WorkerLog& log_, Combination poisoned_ = {})
+      : log(log_), poisoned(std::move(poisoned_)) {}
   void HandleCombination(const Iterator& begin, const Iterator& end) override {
+    if (!poisoned.empty() && Combination(begin, end) == poisoned) {
+      throw std::runtime_error("collector failed");
+    }
     log.thread = std::this_thread::get_id();
     if (log.finishCalls != 0) {
       log.sawCombinationAfterFinish = true;
@@ -82,13 +67,14 @@ class RecordingCollector final : public IValidCombinationCollector {
 
  private:
   WorkerLog& log;
+  const Combination poisoned;
 };
 
 class RecordingFactory final : public ICombinationCollectorFactory {
  public:
   std::unique_ptr<IValidCombinationCollector> CreateCollector() override {
     logs.push_back(std::make_unique<WorkerLog>());
-    return std::make_unique<RecordingCollector>(*logs.back());
+    return std::make_unique<RecordingCollector>(*logs.back(), poisoned);
   }
   // Every worker's combinations, worker after worker.
   std::vector<Combination> Concatenated() const {
@@ -100,6 +86,7 @@ class RecordingFactory final : public ICombinationCollectorFactory {
   }
 
   std::vector<std::unique_ptr<WorkerLog>> logs;
+  Combination poisoned;
 };
 
 TEST(CombinationCountTest, AgreesWithPascalsTriangleAndReportsOverflow) {
@@ -114,22 +101,15 @@ TEST(CombinationCountTest, AgreesWithPascalsTriangleAndReportsOverflow) {
       }
     }
   }
-  try {
-    count_each_combination(34, 34);  // C(68, 34) is just beyond 64 bits
-    FAIL() << "no overflow";
-  } catch (const std::overflow_error& error) {
-    EXPECT_STREQ(error.what(), "overflow in count_each_combination");
-  }
+  // C(68, 34) is just beyond 64 bits.
+  EXPECT_EQ(MessageOf<std::overflow_error>([] { count_each_combination(34, 34); }),
+            "overflow in count_each_combination");
   // The sum of the two arguments alone overflows.
   EXPECT_THROW(count_each_combination(std::numeric_limits<std::uint64_t>::max(), 1),
                std::overflow_error);
   EXPECT_EQ(count_each_combination(std::numeric_limits<std::uint64_t>::max(), 0), 1u);
-  try {
-    CountCombinations(2, 3);
-    FAIL() << "n < k accepted";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_STREQ(error.what(), "k must be less than or equal to n");
-  }
+  EXPECT_EQ(MessageOf<std::invalid_argument>([] { CountCombinations(2, 3); }),
+            "k must be less than or equal to n");
 }
 
 TEST(CombinationSplitTest, GivesTheDocumentedRanges) {
@@ -145,33 +125,15 @@ TEST(CombinationSplitTest, GivesTheDocumentedRanges) {
   EXPECT_THROW(SplitCombinations(5, 0, 1), std::invalid_argument);
 }
 
-TEST(ProcessCombinationsTest, VisitsItsRangeInLexicographicOrder) {
-  auto log = std::make_unique<WorkerLog>();
-  const std::shared_ptr<IValidCombinationCollector> collector =
-      std::make_shared<RecordingCollector>(*log);
-  ProcessCombinations(6, 3, 1, 3, collector);
-  const std::vector<Combination> expected{{1, 2, 3}, {1, 2, 4}, {1, 2, 5}, {1, 3, 4}, {1, 3, 5},
-                                          {1, 4, 5}, {2, 3, 4}, {2, 3, 5}, {2, 4, 5}, {3, 4, 5}};
-  EXPECT_EQ(log->combinations, expected);
-  EXPECT_EQ(log->finishCalls, 1);
-}
-
 TEST(ProcessCombinationsTest, RejectsImpossibleRequests) {
   WorkerLog log;
   const std::shared_ptr<IValidCombinationCollector> collector =
       std::make_shared<RecordingCollector>(log);
-  try {
-    ProcessCombinations(3, 4, 0, 0, collector);
-    FAIL() << "n < k accepted";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_STREQ(error.what(), "k must be less than or equal to n");
-  }
-  try {
-    ProcessCombinations(6, 3, 0, 4, collector);  // five smallest indices, only four exist
-    FAIL() << "range accepted";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_STREQ(error.what(), "requested index range exceeds number of indices");
-  }
+  EXPECT_EQ(MessageOf<std::invalid_argument>([&] { ProcessCombinations(3, 4, 0, 0, collector); }),
+            "k must be less than or equal to n");
+  // The five smallest indices, where only four exist.
+  EXPECT_EQ(MessageOf<std::invalid_argument>([&] { ProcessCombinations(6, 3, 0, 4, collector); }),
+            "requested index range exceeds number of indices");
   EXPECT_TRUE(log.combinations.empty());
   EXPECT_EQ(log.finishCalls, 0);
 }
@@ -252,12 +214,9 @@ TEST(CombinationGeneratorTest, RefusesTwelveStoresAndZeroStores) {
   }
   {
     RecordingFactory factory;
-    try {
-      generator->TryGenerateCombinations(5, 0, factory, 2);
-      FAIL() << "k = 0 accepted";
-    } catch (const std::invalid_argument& error) {
-      EXPECT_STREQ(error.what(), "k must be less than or equal to n");
-    }
+    EXPECT_EQ(MessageOf<std::invalid_argument>(
+                  [&] { generator->TryGenerateCombinations(5, 0, factory, 2); }),
+              "k must be less than or equal to n");
     EXPECT_TRUE(factory.logs.empty());
   }
   {
@@ -268,55 +227,27 @@ TEST(CombinationGeneratorTest, RefusesTwelveStoresAndZeroStores) {
   }
 }
 
-// A collector that throws at one combination; the others count what they see.
-class ThrowingFactory final : public ICombinationCollectorFactory {
- public:
-  explicit ThrowingFactory(Combination poisoned_) : poisoned(std::move(poisoned_)) {}
-
-  std::unique_ptr<IValidCombinationCollector> CreateCollector() override {
-    class Collector final : public IValidCombinationCollector {
-     public:
-      explicit Collector(ThrowingFactory& factory_) : factory(factory_) {}
-      void HandleCombination(const Iterator& begin, const Iterator& end) override {
-        if (Combination(begin, end) == factory.poisoned) {
-          throw std::runtime_error("collector failed");
-        }
-        ++factory.handled;
-      }
-      void Finish() override { ++factory.finished; }
-
-     private:
-      ThrowingFactory& factory;
-    };
-    return std::make_unique<Collector>(*this);
-  }
-
-  Combination poisoned;
-  std::atomic<int> handled{0};
-  std::atomic<int> finished{0};
-};
-
 TEST(CombinationGeneratorTest, AnExceptionOfAWorkerReachesTheCaller) {
   const auto generator = CreateCombinationGenerator();
   const std::uint32_t workers = std::min(2u, std::max(1u, std::thread::hardware_concurrency()));
   // {0, 1} is the first combination of the first worker: it ends at once, the other goes on.
-  ThrowingFactory factory({0, 1});
-  try {
-    generator->TryGenerateCombinations(20, 2, factory, 2);
-    FAIL() << "exception lost";
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "collector failed");
-  }
+  RecordingFactory factory;
+  factory.poisoned = {0, 1};
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] { generator->TryGenerateCombinations(20, 2, factory, 2); }),
+            "collector failed");
   if (workers == 2) {
-    EXPECT_EQ(factory.finished.load(), 1);  // the other worker ran to its end
-    EXPECT_GT(factory.handled.load(), 0);
+    ASSERT_EQ(factory.logs.size(), 2u);
+    EXPECT_EQ(factory.logs[0]->finishCalls, 0);
+    EXPECT_EQ(factory.logs[1]->finishCalls, 1);  // the other worker ran to its end
+    EXPECT_FALSE(factory.logs[1]->combinations.empty());
   }
   // The generator is still usable afterwards.
   RecordingFactory recording;
   EXPECT_TRUE(generator->TryGenerateCombinations(6, 2, recording, 2));
   EXPECT_EQ(recording.Concatenated(), AllCombinations(6, 2));
 
-  ThrowingFactory single({2, 3});
+  RecordingFactory single;
+  single.poisoned = {2, 3};
   EXPECT_THROW(generator->TryGenerateCombinations(6, 2, single), std::runtime_error);
 }
 
