@@ -91,6 +91,9 @@ struct Mode {
   const char* name;
   Testing::RandomSearchShape shape;
   int rounds;
+  // When above 0, the plans asked for: few, so that the threshold is finite from the first
+  // plans on and the bounds on what is still missing cut from the first levels.
+  std::size_t plans = 0;
 };
 
 void PrintTo(const Mode& mode, std::ostream* out) { *out << mode.name; }
@@ -106,7 +109,10 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
   int withFewerStoresThanK = 0;
   int withPlansOfManyStores = 0;
   for (int round = 0; round < mode.rounds; ++round) {
-    const SearchCase test = Testing::MakeRandomSearch(random, mode.shape);
+    SearchCase test = Testing::MakeRandomSearch(random, mode.shape);
+    if (mode.plans != 0) {
+      test.maximumPlans = mode.plans;
+    }
     SCOPED_TRACE("round " + std::to_string(round) + ", " + Testing::DescribeSearch(test));
     std::vector<StoreCombination> byWorkers[2];
     for (const std::uint32_t workers : {1u, 2u}) {
@@ -157,12 +163,17 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
 
 // Up to eleven stores among up to forty, checked against the exhaustive search and, on up to
 // twelve stores, the oracle; under rules, which the exhaustive search does not take, against the
-// oracle on up to twelve.
+// oracle on up to twelve. With three plans asked of lists of up to ten items, the bounds on the
+// stores that must cover what is missing cut before the greedy start has found every plan.
 INSTANTIATE_TEST_SUITE_P(
     Modes, BoundedSearchModelTest,
     testing::Values(
         Mode{"Plain", {.maximumK = 11, .maximumStores = 40, .maximumCombinations = 20000}, 3000},
         Mode{"Shipping", {.maximumK = 6, .maximumStores = 12, .shipping = true}, 1500},
+        Mode{"FewPlans",
+             {.maximumItems = 10, .maximumK = 6, .maximumStores = 25, .maximumCombinations = 50000},
+             400,
+             3},
         Mode{"Required", {.maximumK = 6, .maximumStores = 12, .required = true}, 800},
         Mode{"ShippingAndRequired",
              {.maximumK = 6, .maximumStores = 12, .shipping = true, .required = true},
