@@ -14,9 +14,10 @@
 // whatever order the workers happen to visit things in.
 //
 // - Supermodularity: for each item the cost of the cheapest wanted units among a store set's
-//   lots falls by no more when a store joins a larger set. So below a supplying C nothing costs less than
-//   cost(C) minus the r largest savings of single candidates next to C; and as children come in
-//   order of falling savings, once one child's bound exceeds the threshold so do all later ones.
+//   lots falls by no more when a store joins a larger set. So below a supplying C nothing costs
+//   less than cost(C) minus the r largest savings of single candidates next to C; and as
+//   children come in order of falling savings, once one child's bound exceeds the threshold so
+//   do all later ones.
 //   With shipping, a candidate's saving is net of its shipping and only positive ones count, as
 //   a plan below C need not fill its r places.
 // - A Lagrangian bound: for item prices u, a store's value v(u) = its shipping + the sum over
@@ -29,7 +30,10 @@
 // - Coverage: every missing item must be completed by the r candidates offering most of it.
 // - Per child of a missing item: the Lagrangian bound with that candidate in, plus what the
 //   items it leaves missing still cost: some other candidate must offer each of them, and with
-//   two stores to go a single one must complete them all. A candidate whose bound passes the
+//   two stores to go a single one must complete them all. With three or more to go, the others
+//   must together offer every such item: a small search over the offerers of the rarest one,
+//   best value first, finds the least their values can add, and that no such set exists at all
+//   (an infinite bound) cuts even while no plan is kept. A candidate whose bound passes the
 //   threshold is dropped from every child, and children come by value, best first.
 // - Purchases only move back as stores join: a store that buys nothing next to C buys nothing
 //   next to any larger set. Such a candidate is dropped, and a node where a chosen store buys
@@ -38,8 +42,9 @@
 //   wanted come before its cheapest lot). Required stores are chosen at the root and exempt.
 //
 // Before the tree, a greedy choice improved by swapping stores gives the threshold a tight
-// start. Progress counts k-store combinations: a node stands for C(|candidates|, r) of them,
-// and whatever it cuts or drops is settled at once.
+// start. A worker that waits is handed the later half of a busy worker's remaining children.
+// Progress counts k-store combinations: a node stands for C(|candidates|, r) of them, and
+// whatever it cuts or drops is settled at once.
 
 #include "Source/Base/BrickLink/BoundedCombinationSearch.h"
 
