@@ -53,12 +53,16 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
         if (marks[offer.other] != stamp) {
           continue;
         }
-        double value = 0.0;
-        for (const Lot& lot : table.LotsOf(offer)) {
-          if (!(lot.price < price)) {
-            break;
+        // Most offers are one lot, which the offer itself describes: the lots are not read.
+        double value = static_cast<double>(offer.quantity) * (offer.price - price);
+        if (offer.lotCount != 1) {
+          value = 0.0;
+          for (const Lot& lot : table.LotsOf(offer)) {
+            if (!(lot.price < price)) {
+              break;
+            }
+            value += static_cast<double>(lot.quantity) * (lot.price - price);
           }
-          value += static_cast<double>(lot.quantity) * (lot.price - price);
         }
         AddToStore(offer.other, value);
       }
