@@ -197,11 +197,11 @@ TEST_F(FindCommandTest, RefusalsComeBeforeAnySearch) {
       options.json = json;
       example.change(options);
       EXPECT_EQ(Run(options), example.status);
-      EXPECT_EQ(errors.str().rfind(example.message, 0), 0u) << errors.str();
+      EXPECT_TRUE(errors.str().starts_with(example.message)) << errors.str();
       if (json) {
         const auto document = Json();
         EXPECT_EQ(document["status"], "failed");
-        EXPECT_EQ((document["message"].get<std::string>() + "\n").rfind(example.message, 0), 0u);
+        EXPECT_TRUE((document["message"].get<std::string>() + "\n").starts_with(example.message));
         EXPECT_TRUE(document["plans"].empty());
       } else {
         EXPECT_EQ(output.str(), "");
@@ -254,11 +254,10 @@ TEST_F(FindCommandTest, TextShowsWhatTheSearchFound) {
   options.currency = "Euro";
   searches.next = {.plans = kTwoPlans};
   ASSERT_EQ(Run(options), kPlansFound) << errors.str();
-  EXPECT_EQ(output.str().rfind("Combination #1 - Total Cost: \xE2\x82\xAC"
-                               "5,00\n"
-                               "  Brick Palace (USA)  http://market.test/store.asp?sID=1001\n",
-                               0),
-            0u)
+  EXPECT_TRUE(output.str().starts_with(
+      "Combination #1 - Total Cost: \xE2\x82\xAC"
+      "5,00\n"
+      "  Brick Palace (USA)  http://market.test/store.asp?sID=1001\n"))
       << output.str();
   EXPECT_NE(output.str().find("\nCombination #2 - Total Cost: \xE2\x82\xAC"
                               "5,80\n"),
@@ -332,11 +331,10 @@ TEST_F(FindCommandTest, AStoppedSearchSaysWhatItProvedAndSucceeds) {
   FindOptions options = Options();
   options.timeLimit = 3.0;
   ASSERT_EQ(Run(options), kPlansFound) << errors.str();
-  EXPECT_EQ(output.str().rfind("Stopped after 3 s: not proven. The cheapest plan found costs "
-                               "$5.00; no plan costs less than $4.50 ($5.00 is at most 11.2 % "
-                               "above the best possible).\n\nCombination #1 - Total Cost: $5.00\n",
-                               0),
-            0u)
+  EXPECT_TRUE(output.str().starts_with(
+      "Stopped after 3 s: not proven. The cheapest plan found costs $5.00; no plan costs less "
+      "than $4.50 ($5.00 is at most 11.2 % above the best possible).\n\nCombination #1 - Total "
+      "Cost: $5.00\n"))
       << output.str();
   options.json = true;
   ASSERT_EQ(Run(options), kPlansFound) << errors.str();
@@ -380,7 +378,7 @@ TEST_F(FindCommandTest, AFailedSearchFailsTheCommand) {
     FindOptions options = Options();
     options.json = true;
     EXPECT_EQ(Run(options), kNoPlans);
-    EXPECT_EQ(errors.str().rfind("Retrieving color data...\n", 0), 0u) << errors.str();
+    EXPECT_TRUE(errors.str().starts_with("Retrieving color data...\n")) << errors.str();
     EXPECT_EQ(errors.str().substr(errors.str().size() - message.size() - 2), "\n" + message + "\n");
     const auto document = Json();
     EXPECT_EQ(document["status"], "failed");
@@ -474,7 +472,7 @@ TEST_F(FindCommandTest, ExportWritesThePlanOfTheRankAsked) {
     EXPECT_EQ(Run(options), kNoPlans);
     EXPECT_NE(errors.str().find(message), std::string::npos) << errors.str();
     EXPECT_EQ(Json()["status"], "failed");
-    EXPECT_EQ(Json()["message"].get<std::string>().rfind(message, 0), 0u);
+    EXPECT_TRUE(Json()["message"].get<std::string>().starts_with(message));
   }
   EXPECT_FALSE(std::filesystem::exists(data.Path() / "beyond"));
 }
@@ -763,7 +761,7 @@ TEST_F(FindProgramTest, EveryEndHasItsStatusAndItsJson) {
     EXPECT_EQ(RunProgram(example.arguments), example.status) << errors;
     const auto document = nlohmann::json::parse(output);
     EXPECT_EQ(document["status"], example.status == kPlansFound ? "succeeded" : "failed");
-    EXPECT_EQ(document["message"].get<std::string>().rfind(example.message, 0), 0u)
+    EXPECT_TRUE(document["message"].get<std::string>().starts_with(example.message))
         << document["message"];
     if (!example.message.empty()) {
       EXPECT_NE(errors.find(example.message), std::string::npos) << errors;
