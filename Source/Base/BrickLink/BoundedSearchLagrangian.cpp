@@ -54,9 +54,10 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
           continue;
         }
         // Most offers are one lot, which the offer itself describes: the lots are not read.
-        double value = static_cast<double>(offer.quantity) * (offer.price - price);
-        if (offer.lotCount != 1) {
-          value = 0.0;
+        double value = 0.0;
+        if (offer.lotCount == 1) {
+          value = static_cast<double>(offer.quantity) * (offer.price - price);
+        } else {
           for (const Lot& lot : table.LotsOf(offer)) {
             if (!(lot.price < price)) {
               break;
