@@ -113,6 +113,190 @@ bool Worker::Coverable(Level& level, std::uint32_t r) {
   return true;
 }
 
+bool Worker::Completable(const Level& level, std::uint32_t r) {
+  missingList.clear();
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    if (level.missing[item] != 0) {
+      missingList.push_back(item);
+    }
+  }
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  const std::uint32_t count = level.candidateCount;
+  completeWords = (count + 63) / 64;
+  ++stamp;
+  for (std::uint32_t position = 0; position < count; ++position) {
+    marks[level.candidates[position]] = stamp;
+    positionOf[level.candidates[position]] = position;
+  }
+  completeOfferBegin.assign(items + 1, 0);
+  completeOfferers.clear();
+  completeBits.assign(std::size_t{items} * completeWords, 0);
+  completeUnits.assign(std::size_t{count} * items, 0);
+  completeLargest.assign(std::size_t{items} * kMaximumStores, 0);
+  completeMasks.assign(count, 0);
+  for (std::uint32_t index = 0; index < items; ++index) {
+    const std::uint32_t item = missingList[index];
+    std::uint64_t* bits = completeBits.data() + std::size_t{index} * completeWords;
+    for (const Offer& offer : table.OffersOfItem(item)) {
+      if (marks[offer.other] != stamp) {
+        continue;
+      }
+      const std::uint32_t position = positionOf[offer.other];
+      completeOfferers.push_back(position);
+      bits[position / 64] |= std::uint64_t{1} << (position % 64);
+      if (items <= 64) {
+        completeMasks[position] |= std::uint64_t{1} << index;
+      }
+      completeUnits[std::size_t{position} * items + index] = offer.quantity;
+      // The r largest quantities, largest first.
+      std::uint32_t* largest = completeLargest.data() + std::size_t{index} * kMaximumStores;
+      if (offer.quantity > largest[r - 1]) {
+        std::uint32_t at = r - 1;
+        while (at > 0 && offer.quantity > largest[at - 1]) {
+          largest[at] = largest[at - 1];
+          --at;
+        }
+        largest[at] = offer.quantity;
+      }
+    }
+    completeOfferBegin[index + 1] = static_cast<std::uint32_t>(completeOfferers.size());
+  }
+  completeResidual.resize(std::size_t{r + 1} * items);
+  for (std::uint32_t index = 0; index < items; ++index) {
+    completeResidual[index] = level.missing[missingList[index]];
+  }
+  completeExcluded.assign(completeWords, 0);
+  return CompletableFrom(level, 0, r);
+}
+
+bool Worker::CompletableFrom(const Level& level, std::uint32_t slot, std::uint32_t slots) {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  const std::uint32_t* residual = completeResidual.data() + std::size_t{slot} * items;
+  // The item still short with the fewest offerers: one of them is in every completing set.
+  std::uint32_t rarest = items;
+  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+  for (std::uint32_t index = 0; index < items; ++index) {
+    const std::uint32_t offering = completeOfferBegin[index + 1] - completeOfferBegin[index];
+    if (residual[index] == 0) {
+      continue;
+    }
+    // The largest lots of the item's offerers are not enough.
+    const std::uint32_t* largest = completeLargest.data() + std::size_t{index} * kMaximumStores;
+    std::uint64_t most = 0;
+    for (std::uint32_t at = 0; at < slots; ++at) {
+      most += largest[at];
+    }
+    if (most < residual[index]) {
+      return false;
+    }
+    if (offering < fewest) {
+      fewest = offering;
+      rarest = index;
+    }
+  }
+  if (rarest == items) {
+    return true;
+  }
+  if (slots == 1) {
+    // One store must finish every item still short: it offers them all, with enough units.
+    std::uint64_t* acceptable = completeAcceptable.data();
+    const std::uint64_t* rarestBits = completeBits.data() + std::size_t{rarest} * completeWords;
+    std::uint64_t any = 0;
+    for (std::uint32_t word = 0; word < completeWords; ++word) {
+      acceptable[word] = rarestBits[word] & ~completeExcluded[word];
+      any |= acceptable[word];
+    }
+    for (std::uint32_t index = 0; index < items && any != 0; ++index) {
+      if (residual[index] == 0 || index == rarest) {
+        continue;
+      }
+      const std::uint64_t* bits = completeBits.data() + std::size_t{index} * completeWords;
+      any = 0;
+      for (std::uint32_t word = 0; word < completeWords; ++word) {
+        acceptable[word] &= bits[word];
+        any |= acceptable[word];
+      }
+    }
+    for (std::uint32_t word = 0; word < completeWords && any != 0; ++word) {
+      for (std::uint64_t bits = acceptable[word]; bits != 0; bits &= bits - 1) {
+        const std::uint32_t position =
+            word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
+        const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
+        bool completes = true;
+        for (std::uint32_t index = 0; index < items; ++index) {
+          if (units[index] < residual[index]) {
+            completes = false;
+            break;
+          }
+        }
+        if (completes) {
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+  // With few items short, count them: the stores that offer most of them must together offer
+  // them all, and a store leaving more than the others can offer is in no completing set.
+  std::uint32_t othersMost = items;
+  std::uint64_t shortMask = 0;
+  if (items <= 64) {
+    for (std::uint32_t index = 0; index < items; ++index) {
+      shortMask |= residual[index] != 0 ? std::uint64_t{1} << index : 0;
+    }
+    std::uint32_t most[kMaximumStores] = {0};
+    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+      const auto offered =
+          static_cast<std::uint32_t>(std::popcount(completeMasks[position] & shortMask));
+      if (offered > most[slots - 1] &&
+          (completeExcluded[position / 64] >> (position % 64) & 1) == 0) {
+        std::uint32_t at = slots - 1;
+        while (at > 0 && offered > most[at - 1]) {
+          most[at] = most[at - 1];
+          --at;
+        }
+        most[at] = offered;
+      }
+    }
+    othersMost = 0;
+    for (std::uint32_t at = 0; at + 1 < slots; ++at) {
+      othersMost += most[at];
+    }
+    if (othersMost + most[slots - 1] < static_cast<std::uint32_t>(std::popcount(shortMask))) {
+      return false;
+    }
+  }
+  // Each offerer of the rarest item in turn; the sets holding an earlier one were tried with it,
+  // so it is excluded from the later ones.
+  std::uint32_t* next = completeResidual.data() + std::size_t{slot + 1} * items;
+  bool found = false;
+  std::uint32_t tried = completeOfferBegin[rarest];
+  for (; tried < completeOfferBegin[rarest + 1]; ++tried) {
+    const std::uint32_t position = completeOfferers[tried];
+    if ((completeExcluded[position / 64] >> (position % 64) & 1) != 0 ||
+        (items <= 64 && static_cast<std::uint32_t>(
+                            std::popcount(shortMask & ~completeMasks[position])) > othersMost)) {
+      continue;
+    }
+    const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
+    for (std::uint32_t index = 0; index < items; ++index) {
+      next[index] = residual[index] > units[index] ? residual[index] - units[index] : 0;
+    }
+    completeExcluded[position / 64] |= std::uint64_t{1} << (position % 64);
+    if (CompletableFrom(level, slot + 1, slots - 1)) {
+      found = true;
+      ++tried;
+      break;
+    }
+  }
+  // Exclusions made here hold only for the sets below this level's choice.
+  for (std::uint32_t at = completeOfferBegin[rarest]; at < tried; ++at) {
+    const std::uint32_t position = completeOfferers[at];
+    completeExcluded[position / 64] &= ~(std::uint64_t{1} << (position % 64));
+  }
+  return found;
+}
+
 bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations) {
   std::vector<double>& weights = level.coverWeights;
   missingList.clear();

@@ -34,6 +34,11 @@ inline constexpr std::uint32_t kLeastStoresToShare = 3;
 // the uniform world at k = 5, 16384 leaves 2,884 nodes with three stores to go where 1024
 // leaves 4,765; the other families' node counts do not change.
 inline constexpr std::uint32_t kCoverVisits = 16384;
+// Up to this many stores to go, a node first asks whether any that many of its candidates can
+// supply what is missing, units counted: where covering binds, most such nodes have no set that
+// can, and the question costs a fraction of the bounds it spares. Beyond three stores the
+// question costs more than the bounds.
+inline constexpr std::uint32_t kMostStoresToComplete = 3;
 // Nodes a worker visits between two looks at the clock for progress.
 inline constexpr std::uint32_t kNodesPerProgressCheck = 256;
 

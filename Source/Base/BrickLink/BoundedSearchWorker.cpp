@@ -10,6 +10,7 @@
 namespace Corvalle::BrickLink::BoundedSearch {
 
 using Tuning::kLeastStoresToShare;
+using Tuning::kMostStoresToComplete;
 using Tuning::kNodeCoverIterations;
 using Tuning::kNodeIterations;
 using Tuning::kNodesPerProgressCheck;
@@ -225,9 +226,9 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
       return;
     }
     level.bound = std::max(level.bound, cost - largest);
-  } else if (!Coverable(level, r) ||
-             !FractionallyCoverable(level, r, depth == 0 ? kRootCoverIterations
-                                                         : kNodeCoverIterations * r)) {
+  } else if ((r <= kMostStoresToComplete && !Completable(level, r)) || !Coverable(level, r) ||
+             !FractionallyCoverable(level, r,
+                                    depth == 0 ? kRootCoverIterations : kNodeCoverIterations * r)) {
     return;
   }
 

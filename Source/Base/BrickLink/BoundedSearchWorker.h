@@ -206,6 +206,11 @@ class Worker {
   // Whether the r candidates offering most of each missing item can complete it; picks the
   // missing item with the fewest candidates for branching.
   bool Coverable(Level& level, std::uint32_t r);
+  // Whether some r candidates can supply every missing item together, units counted: a small
+  // search through the offerers of the item still short with the fewest offerers.
+  bool Completable(const Level& level, std::uint32_t r);
+  // The same for the units still short at a slot, with `slots` stores left to add.
+  bool CompletableFrom(const Level& level, std::uint32_t slot, std::uint32_t slots);
   // A bound on covering the missing items with r candidates, for item weights w: a store
   // completes the share min(1, offered / missing) of each missing item, and r stores that
   // complete every item together complete at least sum(w) of weighted shares. So when the r
@@ -288,6 +293,20 @@ class Worker {
   std::vector<std::uint32_t> coverBegin;
   std::vector<std::uint32_t> coverOfferers;
   std::vector<std::uint32_t> coverFill;
+  // The completion search's offerers per missing item (as positions and as bits), the units of
+  // each candidate position per missing item, the units still short per slot, and the
+  // positions out of its current branch.
+  std::vector<std::uint32_t> completeOfferBegin;
+  std::vector<std::uint32_t> completeOfferers;
+  std::vector<std::uint64_t> completeBits;
+  std::vector<std::uint32_t> completeUnits;
+  std::vector<std::uint32_t> completeResidual;
+  std::vector<std::uint64_t> completeMasks;    // per candidate position, with 64 items at most
+  std::vector<std::uint32_t> completeLargest;  // per missing item, its r largest offers' units
+  std::vector<std::uint64_t> completeExcluded;
+  std::vector<std::uint64_t> completeAcceptable =
+      std::vector<std::uint64_t>((table.storeCount + 63) / 64);
+  std::uint32_t completeWords = 0;
   const double* coverValues = nullptr;
   double coverPrefix[kMaximumStores + 1] = {0.0};
   std::uint32_t coverVisits = 0;
