@@ -315,7 +315,7 @@ bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations
   for (int iteration = 0; iteration < iterations; ++iteration) {
     double total = 0.0;
     ++touchStamp;
-    touched.clear();
+    touchedCount = 0;
     for (const std::uint32_t item : missingList) {
       total += weights[item];
       for (const Offer& offer : table.OffersOfItem(item)) {

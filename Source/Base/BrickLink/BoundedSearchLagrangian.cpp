@@ -41,16 +41,24 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
       bound += StoreValue(u, store) + shipping[store];
     }
     // Only offers below the item price count, and the items' offers come cheapest first: the
-    // candidates' values are gathered from the head of each item's offers.
-    ++touchStamp;
-    touched.clear();
+    // candidates' values are gathered from the head of each item's offers. This is the
+    // search's hottest loop: it reads its arrays through local pointers, which the compiler
+    // would otherwise load again after every store.
+    const std::uint32_t stampNow = ++touchStamp;
+    const std::uint32_t candidateStamp = stamp;
+    const std::uint32_t* const candidateMarks = marks.data();
+    std::uint32_t* const touchedStamps = touchedAt.data();
+    double* const values = storeShares.data();
+    std::uint32_t* const touchedStores = touched.data();
+    std::uint32_t touchedNow = 0;
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
       const double price = u[item];
       for (const Offer& offer : table.OffersOfItem(item)) {
         if (!(offer.price < price)) {
           break;
         }
-        if (marks[offer.other] != stamp) {
+        const std::uint32_t store = offer.other;
+        if (candidateMarks[store] != candidateStamp) {
           continue;
         }
         // Most offers are one lot, which the offer itself describes: the lots are not read.
@@ -65,12 +73,19 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
             value += static_cast<double>(lot.quantity) * (lot.price - price);
           }
         }
-        AddToStore(offer.other, value);
+        if (touchedStamps[store] != stampNow) {
+          touchedStamps[store] = stampNow;
+          values[store] = value;
+          touchedStores[touchedNow++] = store;
+        } else {
+          values[store] += value;
+        }
       }
     }
+    touchedCount = touchedNow;
     if (shared.rules.ChargesShipping()) {
-      for (const std::uint32_t store : touched) {
-        storeShares[store] += shipping[store];
+      for (std::uint32_t index = 0; index < touchedCount; ++index) {
+        storeShares[touched[index]] += shipping[touched[index]];
       }
     }
     // The r most negative candidate values.

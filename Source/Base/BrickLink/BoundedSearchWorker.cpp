@@ -63,7 +63,7 @@ Worker::Worker(const Shared& shared_)
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     scale[item] = std::max(1.0, static_cast<double>(table.wanted[item]));
   }
-  touched.reserve(table.storeCount);
+  touched.resize(table.storeCount);
   for (std::uint32_t depth = 0; depth <= k; ++depth) {
     levels.emplace_back(table, k);
   }

@@ -313,7 +313,8 @@ class Worker {
   std::vector<double> storeShares;  // per store, its weighted shares of the missing items
   std::vector<std::uint32_t> touchedAt;
   std::uint32_t touchStamp = 1;
-  std::vector<std::uint32_t> touched;
+  std::vector<std::uint32_t> touched;  // the first touchedCount of them
+  std::uint32_t touchedCount = 0;
   std::vector<double> bestMultipliers = std::vector<double>(table.itemCount, 0.0);
   std::vector<double> penalties;
   std::uint32_t splitDepth = 0;
@@ -372,7 +373,7 @@ inline void Worker::AddToStore(std::uint32_t store, double value) {
   if (touchedAt[store] != touchStamp) {
     touchedAt[store] = touchStamp;
     storeShares[store] = value;
-    touched.push_back(store);
+    touched[touchedCount++] = store;
   } else {
     storeShares[store] += value;
   }
@@ -381,7 +382,8 @@ inline void Worker::AddToStore(std::uint32_t store, double value) {
 template <typename Accept, typename Better>
 inline std::uint32_t Worker::SelectTouched(std::uint32_t r, Accept accept, Better better) {
   std::uint32_t selected = 0;
-  for (const std::uint32_t store : touched) {
+  for (std::uint32_t index = 0; index < touchedCount; ++index) {
+    const std::uint32_t store = touched[index];
     const double value = storeShares[store];
     if (accept(value) && r > 0 && (selected < r || better(value, selectedValues[selected - 1]))) {
       std::uint32_t at = selected < r ? selected++ : r - 1;
