@@ -132,11 +132,13 @@ bool Worker::Completable(const Level& level, std::uint32_t r) {
   completeOfferers.clear();
   completeBits.assign(std::size_t{items} * completeWords, 0);
   completeUnits.assign(std::size_t{count} * items, 0);
-  completeLargest.assign(std::size_t{items} * kMaximumStores, 0);
+  completeLargest.assign(std::size_t{items} * (kMaximumStores + 1), 0);
   completeMasks.assign(count, 0);
   for (std::uint32_t index = 0; index < items; ++index) {
     const std::uint32_t item = missingList[index];
     std::uint64_t* bits = completeBits.data() + std::size_t{index} * completeWords;
+    // The r largest quantities, largest first, from the second place on; then their sums.
+    std::uint32_t* largest = completeLargest.data() + std::size_t{index} * (kMaximumStores + 1);
     for (const Offer& offer : table.OffersOfItem(item)) {
       if (marks[offer.other] != stamp) {
         continue;
@@ -148,55 +150,69 @@ bool Worker::Completable(const Level& level, std::uint32_t r) {
         completeMasks[position] |= std::uint64_t{1} << index;
       }
       completeUnits[std::size_t{position} * items + index] = offer.quantity;
-      // The r largest quantities, largest first.
-      std::uint32_t* largest = completeLargest.data() + std::size_t{index} * kMaximumStores;
-      if (offer.quantity > largest[r - 1]) {
-        std::uint32_t at = r - 1;
-        while (at > 0 && offer.quantity > largest[at - 1]) {
+      if (offer.quantity > largest[r]) {
+        std::uint32_t at = r;
+        while (at > 1 && offer.quantity > largest[at - 1]) {
           largest[at] = largest[at - 1];
           --at;
         }
         largest[at] = offer.quantity;
       }
     }
+    for (std::uint32_t at = 1; at <= r; ++at) {
+      largest[at] += largest[at - 1];
+    }
     completeOfferBegin[index + 1] = static_cast<std::uint32_t>(completeOfferers.size());
   }
-  completeResidual.resize(std::size_t{r + 1} * items);
-  for (std::uint32_t index = 0; index < items; ++index) {
-    completeResidual[index] = level.missing[missingList[index]];
+  if (items <= 64) {
+    // Positions by the number of missing items they offer, most first, so that the counting
+    // below can stop at the first that offers too few of them in all.
+    completeCounts.resize(count);
+    std::uint32_t byCount[65] = {0};
+    for (std::uint32_t position = 0; position < count; ++position) {
+      completeCounts[position] = static_cast<std::uint32_t>(std::popcount(completeMasks[position]));
+      ++byCount[completeCounts[position]];
+    }
+    std::uint32_t start = 0;
+    for (std::uint32_t offered = 64; offered != std::numeric_limits<std::uint32_t>::max();
+         --offered) {
+      const std::uint32_t positions = byCount[offered];
+      byCount[offered] = start;
+      start += positions;
+    }
+    completeByCount.resize(count);
+    for (std::uint32_t position = 0; position < count; ++position) {
+      completeByCount[byCount[completeCounts[position]]++] = position;
+    }
   }
-  completeExcluded.assign(completeWords, 0);
-  return CompletableFrom(level, 0, r);
-}
-
-bool Worker::CompletableFrom(const Level& level, std::uint32_t slot, std::uint32_t slots) {
-  const auto items = static_cast<std::uint32_t>(missingList.size());
-  const std::uint32_t* residual = completeResidual.data() + std::size_t{slot} * items;
-  // The item still short with the fewest offerers: one of them is in every completing set.
+  completeResidual.resize(std::size_t{r + 1} * items);
+  completeShort.resize(std::size_t{r + 1} * items);
+  completeShortCount[0] = items;
   std::uint32_t rarest = items;
   std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
   for (std::uint32_t index = 0; index < items; ++index) {
+    const std::uint32_t missing = level.missing[missingList[index]];
+    completeResidual[index] = missing;
+    completeShort[index] = index;
+    if (completeLargest[std::size_t{index} * (kMaximumStores + 1) + r] < missing) {
+      return false;  // the r largest lots of the item's offerers are not enough
+    }
     const std::uint32_t offering = completeOfferBegin[index + 1] - completeOfferBegin[index];
-    if (residual[index] == 0) {
-      continue;
-    }
-    // The largest lots of the item's offerers are not enough.
-    const std::uint32_t* largest = completeLargest.data() + std::size_t{index} * kMaximumStores;
-    std::uint64_t most = 0;
-    for (std::uint32_t at = 0; at < slots; ++at) {
-      most += largest[at];
-    }
-    if (most < residual[index]) {
-      return false;
-    }
     if (offering < fewest) {
       fewest = offering;
       rarest = index;
     }
   }
-  if (rarest == items) {
-    return true;
-  }
+  completeExcluded.assign(completeWords, 0);
+  return rarest == items || CompletableFrom(0, r, rarest);
+}
+
+bool Worker::CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint32_t rarest) {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  const std::uint32_t* residual = completeResidual.data() + std::size_t{slot} * items;
+  // The items still short, by index; the residual of the others is not kept up.
+  const std::uint32_t* shortItems = completeShort.data() + std::size_t{slot} * items;
+  const std::uint32_t shortCount = completeShortCount[slot];
   if (slots == 1) {
     // One store must finish every item still short: it offers them all, with enough units.
     std::uint64_t* acceptable = completeAcceptable.data();
@@ -206,8 +222,9 @@ bool Worker::CompletableFrom(const Level& level, std::uint32_t slot, std::uint32
       acceptable[word] = rarestBits[word] & ~completeExcluded[word];
       any |= acceptable[word];
     }
-    for (std::uint32_t index = 0; index < items && any != 0; ++index) {
-      if (residual[index] == 0 || index == rarest) {
+    for (std::uint32_t at = 0; at < shortCount && any != 0; ++at) {
+      const std::uint32_t index = shortItems[at];
+      if (index == rarest) {
         continue;
       }
       const std::uint64_t* bits = completeBits.data() + std::size_t{index} * completeWords;
@@ -223,7 +240,8 @@ bool Worker::CompletableFrom(const Level& level, std::uint32_t slot, std::uint32
             word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
         const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
         bool completes = true;
-        for (std::uint32_t index = 0; index < items; ++index) {
+        for (std::uint32_t at = 0; at < shortCount; ++at) {
+          const std::uint32_t index = shortItems[at];
           if (units[index] < residual[index]) {
             completes = false;
             break;
@@ -241,11 +259,14 @@ bool Worker::CompletableFrom(const Level& level, std::uint32_t slot, std::uint32
   std::uint32_t othersMost = items;
   std::uint64_t shortMask = 0;
   if (items <= 64) {
-    for (std::uint32_t index = 0; index < items; ++index) {
-      shortMask |= residual[index] != 0 ? std::uint64_t{1} << index : 0;
+    for (std::uint32_t at = 0; at < shortCount; ++at) {
+      shortMask |= std::uint64_t{1} << shortItems[at];
     }
     std::uint32_t most[kMaximumStores] = {0};
-    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    for (const std::uint32_t position : completeByCount) {
+      if (completeCounts[position] <= most[slots - 1]) {
+        break;  // neither it nor any later one offers more of them
+      }
       const auto offered =
           static_cast<std::uint32_t>(std::popcount(completeMasks[position] & shortMask));
       if (offered > most[slots - 1] &&
@@ -269,25 +290,46 @@ bool Worker::CompletableFrom(const Level& level, std::uint32_t slot, std::uint32
   // Each offerer of the rarest item in turn; the sets holding an earlier one were tried with it,
   // so it is excluded from the later ones.
   std::uint32_t* next = completeResidual.data() + std::size_t{slot + 1} * items;
+  std::uint32_t* nextShort = completeShort.data() + std::size_t{slot + 1} * items;
+  const std::uint32_t* const offerBegin = completeOfferBegin.data();
+  const std::uint32_t* const largestSums = completeLargest.data() + (slots - 1);
   bool found = false;
   std::uint32_t tried = completeOfferBegin[rarest];
-  for (; tried < completeOfferBegin[rarest + 1]; ++tried) {
+  for (; tried < completeOfferBegin[rarest + 1] && !found; ++tried) {
     const std::uint32_t position = completeOfferers[tried];
     if ((completeExcluded[position / 64] >> (position % 64) & 1) != 0 ||
         (items <= 64 && static_cast<std::uint32_t>(
                             std::popcount(shortMask & ~completeMasks[position])) > othersMost)) {
       continue;
     }
-    const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
-    for (std::uint32_t index = 0; index < items; ++index) {
-      next[index] = residual[index] > units[index] ? residual[index] - units[index] : 0;
-    }
     completeExcluded[position / 64] |= std::uint64_t{1} << (position % 64);
-    if (CompletableFrom(level, slot + 1, slots - 1)) {
-      found = true;
-      ++tried;
-      break;
+    // What is still short with it, and of that the item with the fewest offerers, unless the
+    // largest lots of some item's offerers cannot finish it.
+    const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
+    std::uint32_t nextRarest = items;
+    std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+    std::uint32_t nextCount = 0;
+    bool hopeless = false;
+    for (std::uint32_t at = 0; at < shortCount; ++at) {
+      const std::uint32_t index = shortItems[at];
+      if (units[index] >= residual[index]) {
+        continue;
+      }
+      const std::uint32_t left = residual[index] - units[index];
+      if (largestSums[std::size_t{index} * (kMaximumStores + 1)] < left) {
+        hopeless = true;
+        break;
+      }
+      next[index] = left;
+      nextShort[nextCount++] = index;
+      const std::uint32_t offering = offerBegin[index + 1] - offerBegin[index];
+      if (offering < fewest) {
+        fewest = offering;
+        nextRarest = index;
+      }
     }
+    completeShortCount[slot + 1] = nextCount;
+    found = !hopeless && (nextRarest == items || CompletableFrom(slot + 1, slots - 1, nextRarest));
   }
   // Exclusions made here hold only for the sets below this level's choice.
   for (std::uint32_t at = completeOfferBegin[rarest]; at < tried; ++at) {

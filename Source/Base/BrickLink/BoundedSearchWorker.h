@@ -209,8 +209,10 @@ class Worker {
   // Whether some r candidates can supply every missing item together, units counted: a small
   // search through the offerers of the item still short with the fewest offerers.
   bool Completable(const Level& level, std::uint32_t r);
-  // The same for the units still short at a slot, with `slots` stores left to add.
-  bool CompletableFrom(const Level& level, std::uint32_t slot, std::uint32_t slots);
+  // The same for the units still short at a slot (none of them beyond what the `slots` largest
+  // lots of their offerers hold), with `slots` stores left to add; rarest is the item still short
+  // with the fewest offerers.
+  bool CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint32_t rarest);
   // A bound on covering the missing items with r candidates, for item weights w: a store
   // completes the share min(1, offered / missing) of each missing item, and r stores that
   // complete every item together complete at least sum(w) of weighted shares. So when the r
@@ -301,8 +303,13 @@ class Worker {
   std::vector<std::uint64_t> completeBits;
   std::vector<std::uint32_t> completeUnits;
   std::vector<std::uint32_t> completeResidual;
+  std::vector<std::uint32_t> completeShort;  // per slot, the items still short
+  std::uint32_t completeShortCount[kMaximumStores + 1] = {0};
   std::vector<std::uint64_t> completeMasks;    // per candidate position, with 64 items at most
-  std::vector<std::uint32_t> completeLargest;  // per missing item, its r largest offers' units
+  std::vector<std::uint32_t> completeCounts;   // the bits of each mask
+  std::vector<std::uint32_t> completeByCount;  // positions, most bits first
+  // Per missing item, the units of its m largest offers for m from 0 to r.
+  std::vector<std::uint32_t> completeLargest;
   std::vector<std::uint64_t> completeExcluded;
   std::vector<std::uint64_t> completeAcceptable =
       std::vector<std::uint64_t>((table.storeCount + 63) / 64);
