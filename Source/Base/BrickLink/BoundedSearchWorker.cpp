@@ -226,7 +226,13 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
       return;
     }
     level.bound = std::max(level.bound, cost - largest);
-  } else if ((r <= kMostStoresToComplete && !Completable(level, r)) || !Coverable(level, r) ||
+  } else if (r <= kMostStoresToComplete) {
+    // The exact answer: the coverage bounds below could only agree with it. Coverable still
+    // picks the item to branch on.
+    if (!Completable(level, r) || !Coverable(level, r)) {
+      return;
+    }
+  } else if (!Coverable(level, r) ||
              !FractionallyCoverable(level, r,
                                     depth == 0 ? kRootCoverIterations : kNodeCoverIterations * r)) {
     return;
