@@ -6,7 +6,11 @@
 #include <cmath>
 #include <vector>
 
+#include "Source/Base/BrickLink/BoundedSearchTuning.h"
+
 namespace Corvalle::BrickLink::BoundedSearch {
+
+using Tuning::kDeflection;
 
 double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const {
   double value = 0.0;
@@ -136,9 +140,22 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     for (std::uint32_t index = 0; index < selected; ++index) {
       subtract(selectedPositions[index]);
     }
+    // Where the subgradient turns against the last step's direction, part of that direction is
+    // added back, so that the prices do not zigzag across a valley (a deflected subgradient).
+    double beta = 0.0;
+    if (iteration > 0) {
+      double against = 0.0;
+      double lastLength = 0.0;
+      for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+        against += gradient[item] * direction[item] / scale[item];
+        lastLength += direction[item] * direction[item] / scale[item];
+      }
+      beta = against < 0.0 && lastLength > 0.0 ? -kDeflection * against / lastLength : 0.0;
+    }
     double norm = 0.0;
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      norm += gradient[item] * gradient[item] / scale[item];
+      direction[item] = gradient[item] + beta * direction[item];
+      norm += direction[item] * direction[item] / scale[item];
     }
     if (norm == 0.0) {
       break;  // the prices are optimal
@@ -149,7 +166,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     const double length =
         step * std::max(target - bound, 1e-9 * std::max(1.0, std::abs(bound))) / norm;
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      u[item] = std::max(0.0, u[item] + length * gradient[item] / scale[item]);
+      u[item] = std::max(0.0, u[item] + length * direction[item] / scale[item]);
     }
   }
   std::copy(bestMultipliers.begin(), bestMultipliers.end(), u.begin());

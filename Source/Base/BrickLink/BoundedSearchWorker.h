@@ -260,6 +260,7 @@ class Worker {
   std::vector<double> selectedValues;
   std::vector<std::uint32_t> selectedPositions;
   std::vector<double> gradient;
+  std::vector<double> direction = std::vector<double>(table.itemCount, 0.0);  // of the last step
   std::vector<double> scale;  // per item, what its subgradient step is divided by
   std::vector<double> shares;  // per missing item, 1 / missing units
   std::vector<std::uint32_t> missingList;
