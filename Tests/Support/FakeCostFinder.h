@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -197,18 +199,13 @@ class FakeCostFinder : public Corvalle::ICostFinder {
         lines->emplace_back(FakeItem(line.item), StoreInformation(line.store),
                             Corvalle::BrickLink::LotData{line.quantity, line.price});
         charges.subtotal += line.quantity * line.price;
-        bool known = false;
-        for (const StoreInformation& store : stores) {
-          known = known || store.Id() == line.store;
-        }
-        if (!known) {
+        if (std::none_of(stores.begin(), stores.end(),
+                         [&](const StoreInformation& store) { return store.Id() == line.store; })) {
           stores.emplace_back(line.store);
         }
       }
-      double cost = charges.subtotal;
-      for (const double amount : sketch.shipping) {
-        cost += amount;
-      }
+      const double cost =
+          std::accumulate(sketch.shipping.begin(), sketch.shipping.end(), charges.subtotal);
       charges.shipping = sketch.shipping;
       made.push_back(Corvalle::BrickLink::CreateCombinationData(stores, cost, std::move(lines),
                                                                 std::move(charges)));
