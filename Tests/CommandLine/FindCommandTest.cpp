@@ -538,9 +538,6 @@ TEST_F(SharedCacheProgramTest, TwoSearchesAtOnceBothFindTheSamePlans) {
   EXPECT_EQ(errors.find("UNIQUE constraint"), std::string::npos) << errors;
   EXPECT_EQ(output.find("[Error retrieving color name]"), std::string::npos);
   EXPECT_EQ(firstPlans.find("[Error retrieving color name]"), std::string::npos);
-  // And a search after them, from the caches they filled, finds the same.
-  ASSERT_EQ(RunProgram(arguments), kPlansFound) << errors;
-  EXPECT_EQ(output, firstPlans);
 }
 
 // One search whose pages bring trouble: colours that cannot be had and a store nowhere (an error

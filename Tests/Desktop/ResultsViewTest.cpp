@@ -193,8 +193,6 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
   QCOMPARE(lines, (QStringList{"8|$100.5000|New|3001|Red|Brick 2 x 4",
                                "2|$117.0000|New|3001|Red|Brick 2 x 4",
                                "4|$0.2500|Used|3622|N/A|Brick 1 x 3"}));
-  QCOMPARE(CombinationOutlineModel::columnIdentifier(CombinationOutlineModel::PartNumberColumn),
-           QStringLiteral("partNumber"));
 
   const StoreWrapper& palace = *model.combinations()[0]->storeData()[0];
   QCOMPARE(palace.storeUrl(), QStringLiteral("http://127.0.0.1:8123/store.asp?sID=1001"));
@@ -547,7 +545,6 @@ void ResultsViewTest::exportPlanWritesOneFilePerStore() {
   QCOMPARE(FileNames(second),
            (std::set<std::string>{"plan-2-store-1001.xml", "plan-2-store-2002.xml",
                                   "plan-2-store-3003.xml"}));
-  QCOMPARE(exported.first().first().toStringList().size(), 3);
   QMessageBox* alert = VisibleAlert(controller, QStringLiteral("exportAlert"));
   QVERIFY(alert != nullptr);
   QCOMPARE(alert->text(), QStringLiteral("Wrote 3 wanted-list files of combination #2 to %1.")

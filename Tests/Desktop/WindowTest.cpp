@@ -315,6 +315,7 @@ void WindowTest::firstStartOnAFreshDatabase() {
   }
 
   QCOMPARE(window.currentViewController(), window.statusViewController());
+  QVERIFY(window.statusViewController()->isVisibleTo(&window));
   QVERIFY(!Control<QPushButton>(window, "findCombinations")->isEnabled());
   QCOMPARE(window.maximumHeight(), window.height());
   window.show();
@@ -563,6 +564,12 @@ void WindowTest::theControlsAndTheSavedStoresMakeTheRequest() {
   QVERIFY(!asked.options.skipUnavailable);
   QCOMPARE(asked.options.timeLimitSeconds, 0.0);
   QCOMPARE(SavedSettings(), QStringLiteral("5|Germany|Euro|Europe,North America|4|9"));
+
+  // A store of a plan shown is listed by its dialog with its name.
+  StoreListDialog* avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
+  AddStore(*avoid, QString::number(kAbroadStore));
+  QCOMPARE(Entries(*avoid), (QStringList{"77", "2002 (Steine Kontor)"}));
+  avoid->reject();
 }
 
 void WindowTest::costByStoresShowsEachNumbersPlans() {
