@@ -31,6 +31,7 @@
 #include "Source/Base/PreferencesManager.h"
 #include "Source/Base/SQLite/SqliteWrapper.h"
 #include "Source/Desktop/StoreTableCellView.h"
+#include "Tests/Support/FakeCostFinder.h"
 #include "Tests/Support/TemporaryDirectory.h"
 #include "Source/Desktop/TipSheet.h"
 #include "Tests/Support/UrlRecorder.h"
@@ -45,9 +46,15 @@ namespace {
 // The host of the plans' store addresses.
 constexpr const char* kHost = "127.0.0.1:8123";
 
-constexpr std::uint32_t kPalace = 1001;    // a store in the USA
-constexpr std::uint32_t kKontor = 2002;    // a store in Germany
-constexpr std::uint32_t kNameless = 3003;  // a store without metadata
+constexpr std::uint32_t kPalace = Testing::kHomeStore;    // a store in the USA
+constexpr std::uint32_t kKontor = Testing::kAbroadStore;  // a store in Germany
+constexpr std::uint32_t kNameless = 3003;                 // a store without metadata
+
+// Two plans of the same stores: 8 red bricks from the palace and 2 from the kontor, and 4 used
+// bricks from a store the metadata table does not know; $315.40, then $335.00.
+const std::vector<Testing::FakePlan> kPlans = {
+    {{{0, kPalace, 8, 10.05}, {0, kKontor, 2, 117.0}, {1, kNameless, 4, 0.25, Condition::Used}}},
+    {{{0, kPalace, 8, 12.5}, {0, kKontor, 2, 117.0}, {1, kNameless, 4, 0.25, Condition::Used}}}};
 
 std::set<std::string> FileNames(const std::filesystem::path& directory) {
   std::set<std::string> names;
@@ -90,60 +97,21 @@ class ResultsViewTest : public QObject {
   void exportPlanWritesOneFilePerStore();
 
  private:
-  std::unique_ptr<BrickLink::ICombinationData> MakePlan(double cost) const;
-  // The plan of MakePlan at other prices, charged 4.00 shipping for the palace and 9.00 for
-  // each of the other two stores.
-  std::unique_ptr<BrickLink::ICombinationData> MakeShippedPlan() const;
   Combinations MakeCombinations() const;
 
   Testing::TemporaryDirectory dataDirectory;
-  std::vector<Item> items;
   std::vector<std::unique_ptr<BrickLink::ICombinationData>> plans;
   Testing::UrlRecorder recorder;
 };
 
 void ResultsViewTest::initTestCase() {
   Sqlite::SetDataDirectory(dataDirectory.Path().c_str());
-  BrickLink::ColorInformation::SetColorData(5, "Red", 0xC91A09);
-  BrickLink::StoreInformation::SetStoreMetadata(kPalace, {"Brick Palace", "US"});
-  BrickLink::StoreInformation::SetStoreMetadata(kKontor, {"Steine Kontor", "DE"});
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 10);
-  items.emplace_back(ItemType::Part, "3622", "Brick 1 x 3", 0, Condition::Used, 4);
-  plans.push_back(MakePlan(234.5));
-  plans.push_back(MakePlan(300.25));
+  plans = Testing::MakePlans(kPlans);
 }
 
 void ResultsViewTest::init() {
   // The prices are written in the saved currency; some tests change the stores to keep.
   CreatePreferencesManager()->SetPreferences({3, "USA", "US Dollar", {"North America"}});
-}
-
-// Buys 8 of the red brick from the palace and 2 from the kontor, and 4 used bricks from a
-// store the metadata table does not know.
-std::unique_ptr<BrickLink::ICombinationData> ResultsViewTest::MakePlan(double cost) const {
-  auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
-  lots->emplace_back(items[0], BrickLink::StoreInformation(kPalace), BrickLink::LotData{8, 100.5});
-  lots->emplace_back(items[0], BrickLink::StoreInformation(kKontor), BrickLink::LotData{2, 117.0});
-  lots->emplace_back(items[1], BrickLink::StoreInformation(kNameless), BrickLink::LotData{4, 0.25},
-                     Condition::Used);
-  return BrickLink::CreateCombinationData(
-      {BrickLink::StoreInformation(kPalace), BrickLink::StoreInformation(kKontor),
-       BrickLink::StoreInformation(kNameless)},
-      cost, std::move(lots));
-}
-
-std::unique_ptr<BrickLink::ICombinationData> ResultsViewTest::MakeShippedPlan() const {
-  auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
-  lots->emplace_back(items[0], BrickLink::StoreInformation(kPalace), BrickLink::LotData{8, 1.5});
-  lots->emplace_back(items[0], BrickLink::StoreInformation(kKontor), BrickLink::LotData{2, 3.06});
-  lots->emplace_back(items[1], BrickLink::StoreInformation(kNameless), BrickLink::LotData{4, 0.25});
-  BrickLink::PlanCharges charges;
-  charges.shipping = {4.0, 9.0, 9.0};
-  charges.subtotal = 19.12;
-  return BrickLink::CreateCombinationData(
-      {BrickLink::StoreInformation(kPalace), BrickLink::StoreInformation(kKontor),
-       BrickLink::StoreInformation(kNameless)},
-      41.12, std::move(lots), std::move(charges));
 }
 
 Combinations ResultsViewTest::MakeCombinations() const {
@@ -164,9 +132,9 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
   QCOMPARE(model.rowCount(), 2);
   QCOMPARE(model.columnCount(), 6);
   const QModelIndex first = model.index(0, 0);
-  QCOMPARE(model.data(first).toString(), QStringLiteral("Combination #1 - Total Cost: $234.50"));
+  QCOMPARE(model.data(first).toString(), QStringLiteral("Combination #1 - Total Cost: $315.40"));
   QCOMPARE(model.data(model.index(1, 0)).toString(),
-           QStringLiteral("Combination #2 - Total Cost: $300.25"));
+           QStringLiteral("Combination #2 - Total Cost: $335.00"));
   // Only column 0 of a group row has children.
   QCOMPARE(model.rowCount(model.index(0, 1)), 0);
 
@@ -190,7 +158,7 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
   QCOMPARE(stores, (QStringList{"Brick Palace (USA)", "Steine Kontor (Germany)",
                                 QString::fromLatin1(BrickLink::StoreInformation::kUnknownStoreName) +
                                     " (Unknown country)"}));
-  QCOMPARE(lines, (QStringList{"8|$100.5000|New|3001|Red|Brick 2 x 4",
+  QCOMPARE(lines, (QStringList{"8|$10.0500|New|3001|Red|Brick 2 x 4",
                                "2|$117.0000|New|3001|Red|Brick 2 x 4",
                                "4|$0.2500|Used|3622|N/A|Brick 1 x 3"}));
 
@@ -205,23 +173,17 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
 }
 
 void ResultsViewTest::shippingShowsOnlyWhenCharged() {
-  const auto shippedPlan = MakeShippedPlan();
-  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *shippedPlan, kHost),
+  // The first plan's stores at other prices, charged 4.00 shipping for the palace and 9.00 for
+  // each of the other two; then lots of $1.025 and $4.00 shipping: $5.03 in all, so the lots
+  // show as $1.03, not as the $1.02 that rounding them by themselves gives, which would not add
+  // up.
+  const auto charged = Testing::MakePlans(
+      {{{{0, kPalace, 8, 1.5}, {0, kKontor, 2, 3.06}, {1, kNameless, 4, 0.25}}, {4.0, 9.0, 9.0}},
+       {{{0, kPalace, 1, 1.025}}, {4.0}}});
+  Combinations combinations{std::make_shared<const CombinationWrapper>(1, *charged[0], kHost),
                             std::make_shared<const CombinationWrapper>(2, *plans[0], kHost)};
   const CombinationWrapper& shipped = *combinations[0];
-
-  // Lots of $1.025 and $4.00 shipping: $5.03 in all, so the lots show as $1.03, not as the
-  // $1.02 that rounding them by themselves gives, which would not add up.
-  auto oddLots = std::make_unique<BrickLink::ICombinationData::LotsData>();
-  oddLots->emplace_back(items[0], BrickLink::StoreInformation(kPalace),
-                        BrickLink::LotData{1, 1.025});
-  BrickLink::PlanCharges oddCharges;
-  oddCharges.shipping = {4.0};
-  oddCharges.subtotal = 1.025;
-  const auto oddPlan =
-      BrickLink::CreateCombinationData({BrickLink::StoreInformation(kPalace)}, 1.025 + 4.0,
-                                       std::move(oddLots), std::move(oddCharges));
-  const CombinationWrapper odd(3, *oddPlan, kHost);
+  const CombinationWrapper odd(3, *charged[1], kHost);
   QCOMPARE(CombinationCostFormatter().stringForObjectValue(&odd),
            QStringLiteral("Combination #3 - Total Cost: $5.03 (lots $1.03 + shipping $4.00)"));
 
@@ -265,7 +227,7 @@ void ResultsViewTest::shippingShowsOnlyWhenCharged() {
   // Without shipping charged, a row shows the total alone.
   QCOMPARE(qobject_cast<QLabel*>(outline->indexWidget(plainRow))->text(),
            QStringLiteral("<span style=\"font-size:12px\">Combination #2 - Total Cost: "
-                          "<b>$234.50</b></span>"));
+                          "<b>$315.40</b></span>"));
   QCOMPARE(model->data(model->index(0, 0, plainRow)).toString(),
            QStringLiteral("Brick Palace (USA)"));
   StoreTableCellView* plainCell = controller.storeCellView(model->index(0, 0, plainRow));
