@@ -392,7 +392,6 @@ TEST_F(FindCommandTest, RefusedSettingsAreNotSavedAndSavedOnesAreNamed) {
     std::string hint;
   };
   const Case cases[] = {
-      {{RefusedSetting::RequiredStores}, [](FindOptions&) {}, keepHint},
       {{RefusedSetting::Shipping}, [](FindOptions&) {}, shippingHint},
       {{RefusedSetting::ExcludedStores, RefusedSetting::RequiredStores},
        [](FindOptions&) {},
@@ -485,14 +484,8 @@ class FindProgramTest : public ::testing::Test {
   explicit FindProgramTest(const std::string& world = kWorldWithAStoreNowhere)
       : marketplace(world), cache("XDG_CACHE_HOME", marketplace.Directory().Path().c_str()) {}
 
-  // Starts the program with its two streams going to files named after name; -1 when it could
-  // not be started.
-  pid_t StartProgram(std::vector<std::string> arguments, const std::string& name) {
-    return runner.Start(std::move(arguments), name);
-  }
-
-  // Waits for a started program and reads its streams into output and errors; the exit status,
-  // or -1 when it did not exit normally.
+  // Waits for a program the runner started and reads its streams into output and errors; the
+  // exit status, or -1 when it was not started or did not exit normally.
   int WaitForProgram(pid_t pid, const std::string& name) {
     if (pid == -1) {
       return -1;
@@ -505,7 +498,7 @@ class FindProgramTest : public ::testing::Test {
 
   // The exit status, or -1 when the program could not be started or did not exit normally.
   int RunProgram(std::vector<std::string> arguments) {
-    return WaitForProgram(StartProgram(std::move(arguments), "run"), "run");
+    return WaitForProgram(runner.Start(std::move(arguments), "run"), "run");
   }
 
   Testing::LiveMarketplace marketplace;
@@ -529,8 +522,8 @@ TEST_F(SharedCacheProgramTest, TwoSearchesAtOnceBothFindTheSamePlans) {
   const std::vector<std::string> arguments = {"find",      list,    "--stores", "2",
                                               "--threads", "1",     "--region", "North America",
                                               "--region",  "Europe"};
-  const pid_t first = StartProgram(arguments, "first");
-  const pid_t second = StartProgram(arguments, "second");
+  const pid_t first = runner.Start(arguments, "first");
+  const pid_t second = runner.Start(arguments, "second");
   ASSERT_EQ(WaitForProgram(first, "first"), kPlansFound) << errors;
   const std::string firstPlans = output;
   ASSERT_EQ(WaitForProgram(second, "second"), kPlansFound) << errors;
@@ -678,8 +671,7 @@ TEST_F(FindProgramTest, ARefusedCommandLineHasItsStatusAndItsJson) {
     EXPECT_EQ(RunProgram(arguments), kUsageError) << errors;
     const auto document = nlohmann::json::parse(output);
     EXPECT_EQ(document["status"], "failed");
-    EXPECT_TRUE(document["message"].get<std::string>().starts_with(message))
-        << document["message"];
+    EXPECT_TRUE(document["message"].get<std::string>().starts_with(message)) << document["message"];
     EXPECT_NE(errors.find(message), std::string::npos) << errors;
   }
   EXPECT_EQ(marketplace.Server().RequestCount(), 0u);

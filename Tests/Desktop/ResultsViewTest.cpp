@@ -155,9 +155,10 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
     }
     lines << texts.join(QLatin1Char('|'));
   }
-  QCOMPARE(stores, (QStringList{"Brick Palace (USA)", "Steine Kontor (Germany)",
-                                QString::fromLatin1(BrickLink::StoreInformation::kUnknownStoreName) +
-                                    " (Unknown country)"}));
+  QCOMPARE(stores,
+           (QStringList{"Brick Palace (USA)", "Steine Kontor (Germany)",
+                        QString::fromLatin1(BrickLink::StoreInformation::kUnknownStoreName) +
+                            " (Unknown country)"}));
   QCOMPARE(lines, (QStringList{"8|$10.0500|New|3001|Red|Brick 2 x 4",
                                "2|$117.0000|New|3001|Red|Brick 2 x 4",
                                "4|$0.2500|Used|3622|N/A|Brick 1 x 3"}));

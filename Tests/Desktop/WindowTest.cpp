@@ -122,10 +122,10 @@ QString SavedSettings() {
   for (const std::string& region : saved.regions) {
     regions << QString::fromStdString(region);
   }
-  return QStringList{QString::number(saved.storesPerCombination),
-                     QString::fromStdString(saved.country), QString::fromStdString(saved.currency),
-                     regions.join(QLatin1Char(',')), QString::number(saved.shippingDomestic),
-                     QString::number(saved.shippingInternational)}
+  return QStringList{
+      QString::number(saved.storesPerCombination), QString::fromStdString(saved.country),
+      QString::fromStdString(saved.currency),      regions.join(QLatin1Char(',')),
+      QString::number(saved.shippingDomestic),     QString::number(saved.shippingInternational)}
       .join(QLatin1Char('|'));
 }
 
