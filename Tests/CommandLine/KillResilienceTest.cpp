@@ -96,60 +96,55 @@ bool HasTable(const Sqlite::IDatabase& database, const std::string& table) {
                  .c_str()) > 0;
 }
 
-// The rows of the query, each as its columns' texts.
-std::vector<std::vector<std::string>> Rows(const Sqlite::IDatabase& database, const char* sql,
-                                           int columns) {
-  std::vector<std::vector<std::string>> rows;
+// The rows of the query, each as its first keyColumns' texts and the other columns' texts, the
+// texts of each part joined by "|": an entry's name and one of its lines.
+std::vector<std::pair<std::string, std::string>> Rows(const Sqlite::IDatabase& database,
+                                                      const char* sql, int keyColumns,
+                                                      int columns) {
+  std::vector<std::pair<std::string, std::string>> rows;
   const auto statement = database.CreateReadStatement(sql);
   while (const Sqlite::IRow* row = statement->AdvanceRow()) {
-    std::vector<std::string>& texts = rows.emplace_back();
+    auto& [key, rest] = rows.emplace_back();
     for (int column = 0; column < columns; ++column) {
-      texts.push_back(row->GetText(column));
+      std::string& text = column < keyColumns ? key : rest;
+      if (column != 0 && column != keyColumns) {
+        text += '|';
+      }
+      text += row->GetText(column);
     }
   }
   return rows;
 }
 
-// The texts from first to last (exclusive), separated by "|".
-std::string Joined(const std::vector<std::string>& texts, std::size_t first, std::size_t last) {
-  std::string joined;
-  for (std::size_t index = first; index < last; ++index) {
-    joined += (index == first ? "" : "|") + texts[index];
-  }
-  return joined;
-}
-
 void ReadEntries(const Sqlite::IDatabase& database, CacheState& state) {
   if (HasTable(database, "ColorInformation")) {
-    std::string colors;
-    for (const auto& row : Rows(database, "SELECT * FROM ColorInformation ORDER BY ColorID", 3)) {
-      colors += Joined(row, 0, 3) + '\n';
+    for (const auto& [colour, none] :
+         Rows(database, "SELECT * FROM ColorInformation ORDER BY ColorID", 3, 3)) {
+      state.entries["colours"] += colour + '\n';
       ++state.colors;
-    }
-    if (!colors.empty()) {
-      state.entries["colours"] = colors;
     }
   }
   if (HasTable(database, "PriceGuideItems") && HasTable(database, "PriceGuideData")) {
-    for (const auto& key : Rows(database,
-                                "SELECT ItemType, ItemID, Color, Country, Currency FROM "
-                                "PriceGuideItems",
-                                5)) {
-      state.entries["price guide " + Joined(key, 0, 5)];
+    for (const auto& [key, none] : Rows(database,
+                                        "SELECT ItemType, ItemID, Color, Country, Currency FROM "
+                                        "PriceGuideItems",
+                                        5, 5)) {
+      state.entries["price guide " + key];
       ++state.priceGuides;
     }
     // In the order stored, which is the page's.
-    for (const auto& row : Rows(database,
-                                "SELECT ItemType, ItemID, Color, Country, Currency, Condition, "
-                                "StoreID, Quantity, Price FROM PriceGuideData ORDER BY rowid",
-                                9)) {
-      state.entries["price guide " + Joined(row, 0, 5)] += Joined(row, 5, 9) + '\n';
+    for (const auto& [key, lot] : Rows(database,
+                                       "SELECT ItemType, ItemID, Color, Country, Currency, "
+                                       "Condition, StoreID, Quantity, Price FROM PriceGuideData "
+                                       "ORDER BY rowid",
+                                       5, 9)) {
+      state.entries["price guide " + key] += lot + '\n';
     }
   }
   if (HasTable(database, "StoreInformation")) {
-    for (const auto& row :
-         Rows(database, "SELECT StoreID, Name, CountryID FROM StoreInformation", 3)) {
-      state.entries["store " + row[0]] = Joined(row, 0, 3);
+    for (const auto& [store, rest] :
+         Rows(database, "SELECT StoreID, Name, CountryID FROM StoreInformation", 1, 3)) {
+      state.entries["store " + store] = rest;
       ++state.stores;
     }
   }
