@@ -26,27 +26,20 @@
 namespace Corvalle::CommandLine {
 namespace {
 
-using Testing::FakePlan;
 using Testing::kAbroadStore;
 using Testing::kHomeStore;
+using Testing::kTwoPlans;
 using Testing::ReadFile;
 
 std::string Sample(const std::string& name) {
   return std::string(CORVALLE_SAMPLES_DIR) + "/" + name;
 }
 
-// $5.00: eight red bricks at home, four grey ones abroad; then $5.80, all at home.
-const std::vector<FakePlan> kTwoPlans = {{{{0, kHomeStore, 8, 0.5}, {1, kAbroadStore, 4, 0.25}}},
-                                         {{{0, kHomeStore, 8, 0.6}, {1, kHomeStore, 4, 0.25}}}};
-
 // The find command on fake cost finders, in a data directory of its own; the fakes find
 // kTwoPlans unless a test cans another search.
 class FindCommandTest : public ::testing::Test {
  protected:
-  FindCommandTest() {
-    Sqlite::SetDataDirectory(data.Path().c_str());
-    searches.next.plans = kTwoPlans;
-  }
+  FindCommandTest() { Sqlite::SetDataDirectory(data.Path().c_str()); }
 
   static FindOptions Options() {
     FindOptions options;
@@ -237,7 +230,7 @@ TEST_F(FindCommandTest, TextShowsWhatTheSearchFound) {
   // Without shipping a total stands alone; prices are written in the currency searched.
   options = Options();
   options.currency = "Euro";
-  searches.next = {.plans = kTwoPlans};
+  searches.next = {};
   ASSERT_EQ(Run(options), kPlansFound) << errors.str();
   EXPECT_TRUE(output.str().starts_with(
       "Combination #1 - Total Cost: \xE2\x82\xAC"
@@ -359,7 +352,7 @@ TEST_F(FindCommandTest, AFailedSearchFailsTheCommand) {
       {"", "No combinations found :("}};
   for (const auto& [failure, message] : ends) {
     SCOPED_TRACE(message);
-    searches.next = {.failure = failure};
+    searches.next = {.failure = failure, .plans = {}};
     FindOptions options = Options();
     options.json = true;
     EXPECT_EQ(Run(options), kNoPlans);

@@ -42,7 +42,6 @@
 
 using namespace Corvalle;
 using namespace Corvalle::Desktop;
-using Testing::FakePlan;
 using Testing::kAbroadStore;
 using Testing::kHomeStore;
 using Testing::ReadFile;
@@ -52,10 +51,6 @@ namespace {
 
 // For windows whose searches never reach a marketplace.
 constexpr const char* kUnusedHost = "marketplace.invalid";
-
-// $5.00: eight red bricks at home, four grey ones abroad; then $5.80, all at home.
-const std::vector<FakePlan> kTwoPlans = {{{{0, kHomeStore, 8, 0.5}, {1, kAbroadStore, 4, 0.25}}},
-                                         {{{0, kHomeStore, 8, 0.6}, {1, kHomeStore, 4, 0.25}}}};
 
 QString Sample(const char* name) {
   return QStringLiteral(CORVALLE_SAMPLES_DIR "/") + QString::fromLatin1(name);
@@ -190,8 +185,9 @@ void SelectEntry(StoreListDialog& dialog, const QString& text) {
 
 Preferences SavedPreferences() { return CreatePreferencesManager()->GetPreferences(); }
 
-// A shown window on a fresh cache. Its searches run on fake cost finders, which find kTwoPlans
-// unless a test cans another search, or search the marketplace that the window is given.
+// A shown window on a fresh cache. Its searches run on fake cost finders, which find the fake's
+// two plans unless a test cans another search, or search the marketplace that the window is
+// given.
 class ShownWindow {
  public:
   explicit ShownWindow(const std::string& marketplaceHost = {})
@@ -200,7 +196,6 @@ class ShownWindow {
                          kUnusedHost, Testing::FakeCostFinder::Factory(searches))
                    : std::make_unique<CostFinderWindowController>(marketplaceHost)),
         finished(window.get(), &CostFinderWindowController::searchFinished) {
-    searches.next.plans = kTwoPlans;
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) {
       qFatal("the window did not appear");
@@ -519,7 +514,7 @@ void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
 
   // A second successful search reuses the results view with new plans, expanded.
   const auto firstWrapper = results->combinations().empty() ? nullptr : results->combinations()[0];
-  window.searches.next = {.plans = {kTwoPlans[1]}};
+  window.searches.next = {.plans = {Testing::kTwoPlans[1]}};
   QVERIFY(window.Search());
   QCOMPARE(window->resultsViewController(), results);
   QCOMPARE(model->rowCount(), 1);
@@ -663,7 +658,7 @@ void WindowTest::aRefusedSearchSavesNothingAndNamesTheSavedSetting() {
   QCOMPARE(SavedPreferences().requiredStores, std::vector<std::uint32_t>{72});
 
   // A search that takes them saves them.
-  window.searches.next = {.plans = kTwoPlans};
+  window.searches.next = {};
   QVERIFY(window.Search());
   QCOMPARE(SavedSettings(), QStringLiteral("3|Germany|US Dollar|North America|4|0"));
 }
@@ -731,7 +726,7 @@ void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
   QVERIFY(!stop->isEnabled());
 
   // Plans proven the cheapest need no such words.
-  window.searches.next = {.plans = kTwoPlans};
+  window.searches.next = {};
   QVERIFY(window.Search());
   QVERIFY(!window->proofLabel()->isVisible());
 }

@@ -82,6 +82,11 @@ inline std::vector<std::unique_ptr<Corvalle::BrickLink::ICombinationData>> MakeP
   return made;
 }
 
+// $5.00: eight red bricks at home, four grey ones abroad; then $5.80, all at home.
+inline const std::vector<FakePlan> kTwoPlans = {
+    {{{0, kHomeStore, 8, 0.5}, {1, kAbroadStore, 4, 0.25}}},
+    {{{0, kHomeStore, 8, 0.6}, {1, kHomeStore, 4, 0.25}}}};
+
 // What a front end asked of its cost finder: the arguments it was created with, and the threads
 // its search was run on.
 struct CostFinderRequest {
@@ -101,7 +106,7 @@ struct CannedSearch {
   // When not empty, the search fails with it, as its last high-level update, and has no plans.
   std::string failure{};
   std::vector<std::string> statistics{};
-  std::vector<FakePlan> plans{};
+  std::vector<FakePlan> plans = kTwoPlans;  // the plans of the k stores asked for
   // The rows of the cost by number of stores; the row of k has the plans above, other rows
   // those of plansByStores.
   std::vector<Corvalle::StoreCountCost> byStores{};
