@@ -42,7 +42,6 @@
 
 using namespace Corvalle;
 using namespace Corvalle::Desktop;
-using Testing::FakePlan;
 using Testing::kAbroadStore;
 using Testing::kHomeStore;
 using Testing::ReadFile;
@@ -52,10 +51,6 @@ namespace {
 
 // For windows whose searches never reach a marketplace.
 constexpr const char* kUnusedHost = "marketplace.invalid";
-
-// $5.00: eight red bricks at home, four grey ones abroad; then $5.80, all at home.
-const std::vector<FakePlan> kTwoPlans = {{{{0, kHomeStore, 8, 0.5}, {1, kAbroadStore, 4, 0.25}}},
-                                         {{{0, kHomeStore, 8, 0.6}, {1, kHomeStore, 4, 0.25}}}};
 
 QString Sample(const char* name) {
   return QStringLiteral(CORVALLE_SAMPLES_DIR "/") + QString::fromLatin1(name);
@@ -102,6 +97,34 @@ QStringList CheckedRegions(const QWidget& window) {
   }
   return names;
 }
+
+// The settings a window shows, or that are saved, as one line to compare: stores, country,
+// currency, regions, domestic and international shipping.
+QString ShownSettings(const QWidget& window) {
+  return QStringList{
+      Control<QComboBox>(window, "storesPerCombination")->currentText(),
+      Control<QComboBox>(window, "country")->currentText(),
+      Control<QComboBox>(window, "currency")->currentText(),
+      CheckedRegions(window).join(QLatin1Char(',')),
+      QString::number(Control<QDoubleSpinBox>(window, "shippingDomestic")->value()),
+      QString::number(Control<QDoubleSpinBox>(window, "shippingInternational")->value())}
+      .join(QLatin1Char('|'));
+}
+
+QString SavedSettings() {
+  const Preferences saved = CreatePreferencesManager()->GetPreferences();
+  QStringList regions;
+  for (const std::string& region : saved.regions) {
+    regions << QString::fromStdString(region);
+  }
+  return QStringList{
+      QString::number(saved.storesPerCombination), QString::fromStdString(saved.country),
+      QString::fromStdString(saved.currency),      regions.join(QLatin1Char(',')),
+      QString::number(saved.shippingDomestic),     QString::number(saved.shippingInternational)}
+      .join(QLatin1Char('|'));
+}
+
+const QString kFirstStart = QStringLiteral("3|USA|US Dollar|North America|0|0");
 
 // Chooses a file through the window's own open panel.
 void ChooseWantedList(QWidget& window, const QString& path) {
@@ -162,8 +185,9 @@ void SelectEntry(StoreListDialog& dialog, const QString& text) {
 
 Preferences SavedPreferences() { return CreatePreferencesManager()->GetPreferences(); }
 
-// A shown window on a fresh cache. Its searches run on fake cost finders, which find kTwoPlans
-// unless a test cans another search, or search the marketplace that the window is given.
+// A shown window on a fresh cache. Its searches run on fake cost finders, which find the fake's
+// two plans unless a test cans another search, or search the marketplace that the window is
+// given.
 class ShownWindow {
  public:
   explicit ShownWindow(const std::string& marketplaceHost = {})
@@ -172,7 +196,6 @@ class ShownWindow {
                          kUnusedHost, Testing::FakeCostFinder::Factory(searches))
                    : std::make_unique<CostFinderWindowController>(marketplaceHost)),
         finished(window.get(), &CostFinderWindowController::searchFinished) {
-    searches.next.plans = kTwoPlans;
     window->show();
     if (!QTest::qWaitForWindowExposed(window.get())) {
       qFatal("the window did not appear");
@@ -182,10 +205,18 @@ class ShownWindow {
   CostFinderWindowController& operator*() const { return *window; }
   CostFinderWindowController* operator->() const { return window.get(); }
 
+  // Starts a search of the sample castle wall, unless another list was chosen.
+  void Start() {
+    if (Control<QLineEdit>(*window, "filenameTextField")->text().isEmpty()) {
+      ChooseWantedList(*window, Sample("castle-wall.xml"));
+    }
+    Control<QPushButton>(*window, "findCombinations")->click();
+  }
+
   // Starts a search, waits for its end, and tells whether its plans are shown.
   bool Search() {
     const int before = finished.count();
-    Control<QPushButton>(*window, "findCombinations")->click();
+    Start();
     return QTest::qWaitFor([&] { return finished.count() > before; }, 60000) &&
            window->resultsViewController() != nullptr &&
            window->currentViewController() == window->resultsViewController();
@@ -227,18 +258,6 @@ class ShownWindow {
   QSignalSpy finished;
 };
 
-// The outline row of the store in the first plan shown.
-QModelIndex StoreRow(const CostFinderResultsViewController& results, std::uint32_t store) {
-  const QModelIndex plan = results.model()->index(0, 0);
-  for (int row = 0; row < results.model()->rowCount(plan); ++row) {
-    const QModelIndex index = results.model()->index(row, 0, plan);
-    if (results.model()->storeAt(index)->storeID() == store) {
-      return index;
-    }
-  }
-  qFatal("store %u is not in the first plan", store);
-}
-
 }  // namespace
 
 class WindowTest : public QObject {
@@ -246,7 +265,7 @@ class WindowTest : public QObject {
 
  private slots:
   void firstStartOnAFreshDatabase();
-  void storedValuesThatNoEntryShowsFallBack();
+  void storedValuesShowAndAnUnreadableDatabaseFallsBack();
   void aDataDirectoryThatCannotBeMadeIsToldInAnAlert();
   void lastCheckedRegionStaysChecked();
   void choosingAFileEnablesTheSearch();
@@ -267,15 +286,11 @@ class WindowTest : public QObject {
 void WindowTest::firstStartOnAFreshDatabase() {
   const FreshCache cache;
   CostFinderWindowController window(kUnusedHost);
-  QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(), QStringLiteral("3"));
+  QCOMPARE(ShownSettings(window), kFirstStart);
   QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->itemText(0), QStringLiteral("1"));
-  QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
-  QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
-  QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
   QCOMPARE(RegionEntries(window).size(), 9);
   for (const char* name : {"shippingDomestic", "shippingInternational"}) {
     auto* shipping = Control<QDoubleSpinBox>(window, name);
-    QCOMPARE(shipping->value(), 0.0);
     QCOMPARE(shipping->decimals(), 2);
     QCOMPARE(shipping->minimum(), 0.0);
     QCOMPARE(shipping->maximum(), kMostShipping);
@@ -293,7 +308,6 @@ void WindowTest::firstStartOnAFreshDatabase() {
     QVERIFY(countries->itemText(index - 1).toStdString() <
             countries->itemText(index).toStdString());
   }
-  QCOMPARE(Control<QComboBox>(window, "currency")->itemText(0).isEmpty(), false);
 
   QCOMPARE(window.currentViewController(), window.statusViewController());
   QVERIFY(window.statusViewController()->isVisibleTo(&window));
@@ -305,47 +319,23 @@ void WindowTest::firstStartOnAFreshDatabase() {
           window.statusViewController()->minimumSizeHint().height());
 
   // The defaults were written for the next start.
-  const Preferences saved = SavedPreferences();
-  QCOMPARE(saved.country, std::string("USA"));
-  QCOMPARE(saved.storesPerCombination, 3u);
+  QCOMPARE(SavedSettings(), kFirstStart);
 }
 
-void WindowTest::storedValuesThatNoEntryShowsFallBack() {
+void WindowTest::storedValuesShowAndAnUnreadableDatabaseFallsBack() {
   const FreshCache cache;
   {
     CostFinderWindowController first(kUnusedHost);  // fixes the data directory
   }
   CreatePreferencesManager()->SetPreferences(
       {5, "Germany", "Euro", {"Europe", "Asia"}, 4.5, 12.25, {}, {}});
-  {
-    CostFinderWindowController window(kUnusedHost);
-    QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
-             QStringLiteral("5"));
-    QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("Germany"));
-    QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("Euro"));
-    QCOMPARE(CheckedRegions(window), (QStringList{"Asia", "Europe"}));
-    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingDomestic")->value(), 4.5);
-    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingInternational")->value(), 12.25);
-  }
-  // Values from elsewhere that no entry shows, where a search started with them could not run,
-  // and a database that cannot be read at all: the first start's values, not each list's first
-  // entry (1 store, Argentina, Argentine Peso).
-  const std::function<void()> unusable[] = {
-      [] {
-        CreatePreferencesManager()->SetPreferences({40, "Atlantis", "Doubloon", {"Lemuria"}});
-      },
-      [] { std::ofstream(Sqlite::GetDatabasePath(), std::ios::trunc) << std::string(8192, 'x'); }};
-  for (const auto& spoil : unusable) {
-    spoil();
-    CostFinderWindowController window(kUnusedHost);
-    QCOMPARE(Control<QComboBox>(window, "storesPerCombination")->currentText(),
-             QStringLiteral("3"));
-    QCOMPARE(Control<QComboBox>(window, "country")->currentText(), QStringLiteral("USA"));
-    QCOMPARE(Control<QComboBox>(window, "currency")->currentText(), QStringLiteral("US Dollar"));
-    QCOMPARE(CheckedRegions(window), QStringList{QStringLiteral("North America")});
-    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingDomestic")->value(), 0.0);
-    QCOMPARE(Control<QDoubleSpinBox>(window, "shippingInternational")->value(), 0.0);
-  }
+  QCOMPARE(ShownSettings(CostFinderWindowController(kUnusedHost)),
+           QStringLiteral("5|Germany|Euro|Asia,Europe|4.5|12.25"));
+  // A database that cannot be read at all: the first start's values, not each list's first entry
+  // (1 store, Argentina, Argentine Peso). Saved values that cannot be used are
+  // PreferencesManagerTest's.
+  std::ofstream(Sqlite::GetDatabasePath(), std::ios::trunc) << std::string(8192, 'x');
+  QCOMPARE(ShownSettings(CostFinderWindowController(kUnusedHost)), kFirstStart);
 }
 
 void WindowTest::aDataDirectoryThatCannotBeMadeIsToldInAnAlert() {
@@ -391,21 +381,18 @@ void WindowTest::choosingAFileEnablesTheSearch() {
   QVERIFY(Control<QPushButton>(*window, "findCombinations")->isEnabled());
 }
 
+// The number itself is read as a wanted list's id is (ResultsViewTest has those cases); here, the
+// page addresses, and 0, which no store has.
 void WindowTest::storeNumberParsing_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<bool>("accepted");
   QTest::addColumn<uint>("value");
   QTest::newRow("plain") << "1234" << true << 1234u;
   QTest::newRow("blanks around") << "  77\n" << true << 77u;
-  QTest::newRow("largest") << "4294967295" << true << 4294967295u;
   QTest::newRow("page address") << "https://www.example.test/store.asp?sID=5150" << true << 5150u;
   QTest::newRow("address with more after") << " http://host/store.asp?sID=42&p=2 " << true << 42u;
   QTest::newRow("lower-case key") << "store.asp?sid=9" << true << 9u;
   QTest::newRow("zero") << "0" << false << 0u;
-  QTest::newRow("too large") << "4294967296" << false << 0u;
-  QTest::newRow("negative") << "-5" << false << 0u;
-  QTest::newRow("letters after") << "12a" << false << 0u;
-  QTest::newRow("nothing") << "" << false << 0u;
   QTest::newRow("address without number") << "http://host/store.asp?sID=" << false << 0u;
   QTest::newRow("address with letters") << "http://host/store.asp?sID=12x" << false << 0u;
   QTest::newRow("other address") << "http://host/catalog.asp?P=3001" << false << 0u;
@@ -422,6 +409,7 @@ void WindowTest::storeNumberParsing() {
   }
 }
 
+// The dialogs change the saved lists on OK only; a store is on one list at most.
 void WindowTest::storeListDialogsEditTheSavedLists() {
   const ShownWindow window;
   CreatePreferencesManager()->SetPreferences(
@@ -429,7 +417,6 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
 
   StoreListDialog* avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
   QCOMPARE(avoid->windowTitle(), QStringLiteral("Stores to Avoid"));
-  QCOMPARE(avoid->storeList()->count(), 0);
   QVERIFY(!avoid->removeButton()->isEnabled());
   AddStore(*avoid, QStringLiteral("1234"));
   // Return in the field adds the store and keeps the dialog open.
@@ -445,32 +432,23 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
   AddStore(*avoid, QStringLiteral("1234"));
   QCOMPARE(rejected.count(), 1);
   QCOMPARE(Entries(*avoid), (QStringList{"1234", "77"}));
-  QCOMPARE(avoid->storeList()->selectedItems().size(), 1);
   QCOMPARE(avoid->storeList()->selectedItems().front()->text(), QStringLiteral("1234"));
   avoid->accept();
   Preferences saved = SavedPreferences();
   QCOMPARE(saved.excludedStores, (std::vector<std::uint32_t>{1234, 77}));
   // A store to avoid leaves the stores to keep; the other settings stay as they were.
   QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{9});
-  QCOMPARE(saved.country, std::string("Germany"));
-  QCOMPARE(saved.shippingInternational, 8.5);
+  QCOMPARE(SavedSettings(), QStringLiteral("4|Germany|Euro|Europe|3|8.5"));
 
   // Cancel leaves the saved list alone.
   avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
-  QCOMPARE(Entries(*avoid), (QStringList{"1234", "77"}));
   SelectEntry(*avoid, QStringLiteral("1234"));
-  avoid->removeButton()->click();
-  QCOMPARE(Entries(*avoid), QStringList{QStringLiteral("77")});
-  avoid->reject();
-  QCOMPARE(SavedPreferences().excludedStores, (std::vector<std::uint32_t>{1234, 77}));
-
-  avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
-  SelectEntry(*avoid, QStringLiteral("77"));
   QVERIFY(avoid->removeButton()->isEnabled());
   avoid->removeButton()->click();
+  QCOMPARE(Entries(*avoid), QStringList{QStringLiteral("77")});
   QVERIFY(!avoid->removeButton()->isEnabled());
-  avoid->accept();
-  QCOMPARE(SavedPreferences().excludedStores, std::vector<std::uint32_t>{1234});
+  avoid->reject();
+  QCOMPARE(SavedPreferences().excludedStores, (std::vector<std::uint32_t>{1234, 77}));
 
   // The stores to keep: listed, one removed, one added that was to be avoided.
   StoreListDialog* keep = OpenStoreListDialog(*window, "storesToKeep", "storesToKeepDialog");
@@ -482,7 +460,7 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
   keep->accept();
   saved = SavedPreferences();
   QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{1234});
-  QVERIFY(saved.excludedStores.empty());
+  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{77});
 }
 
 // The window's flow around a search: the controls are taken while it runs, its plans are shown
@@ -491,8 +469,7 @@ void WindowTest::storeListDialogsEditTheSavedLists() {
 void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
   ShownWindow window;
   const int statusHeight = window->height();
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
-  Control<QPushButton>(*window, "findCombinations")->click();
+  window.Start();
   QVERIFY(ControlsEnabled(*window, false));
   QVERIFY(window->isSearching());
   QVERIFY(Control<QPushButton>(*window->statusViewController(), "cancelButton")->isEnabled());
@@ -510,15 +487,14 @@ void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
   QCOMPARE(model->rowCount(), 2);
   QCOMPARE(model->data(model->index(1, 0)).toString(),
            QStringLiteral("Combination #2 - Total Cost: $5.80"));
-  StoreTableCellView* cell = results->storeCellView(StoreRow(*results, kAbroadStore));
+  StoreTableCellView* cell = results->storeCellView(model->index(1, 0, model->index(0, 0)));
   QVERIFY(cell != nullptr);
-  QCOMPARE(cell->storeLink()->text(), QStringLiteral("Steine Kontor"));
   QCOMPARE(cell->storeLink()->url().toString(),
            QStringLiteral("http://%1/store.asp?sID=2002").arg(QLatin1String(kUnusedHost)));
 
   // A failed search: its alert, then "No combinations found :(", each enabling the controls.
   window.searches.next.failure = "Unable to read items from file :(";
-  Control<QPushButton>(*window, "findCombinations")->click();
+  window.Start();
   QCOMPARE(window->currentViewController(), window->statusViewController());
   QVERIFY(!results->isVisible());
   QMessageBox* alert = nullptr;
@@ -536,24 +512,25 @@ void WindowTest::aSearchShowsItsPlansAndAFailureItsAlerts() {
   QCOMPARE(Control<QLabel>(*window->statusViewController(), "highLevelStatus")->text(), QString());
   QVERIFY(!Control<QPushButton>(*window->statusViewController(), "cancelButton")->isEnabled());
 
-  // A second successful search reuses the results view with new plans.
+  // A second successful search reuses the results view with new plans, expanded.
   const auto firstWrapper = results->combinations().empty() ? nullptr : results->combinations()[0];
-  window.searches.next.failure.clear();
+  window.searches.next = {.plans = {Testing::kTwoPlans[1]}};
   QVERIFY(window.Search());
   QCOMPARE(window->resultsViewController(), results);
-  QCOMPARE(model->rowCount(), 2);
+  QCOMPARE(model->rowCount(), 1);
   QVERIFY(results->combinations()[0] != firstWrapper);
   QCOMPARE(model->data(model->index(0, 0)).toString(),
-           QStringLiteral("Combination #1 - Total Cost: $5.00"));
+           QStringLiteral("Combination #1 - Total Cost: $5.80"));
+  QTRY_VERIFY(results->outLineView()->isExpanded(model->index(0, 0)));
+  QVERIFY(results->storeCellView(model->index(0, 0, model->index(0, 0))) != nullptr);
 }
 
-// A search asks for what the controls show, with the saved stores to avoid and to keep, which
-// their dialogs and a plan's store menu change; what it asked for is saved.
+// A search asks for what the controls show, with the stores to avoid and to keep saved when it
+// starts; what it asked for is saved.
 void WindowTest::theControlsAndTheSavedStoresMakeTheRequest() {
   ShownWindow window;
   CreatePreferencesManager()->SetPreferences(
       {3, "USA", "US Dollar", {"North America"}, 0.0, 0.0, {77}, {9}});
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
   Control<QComboBox>(*window, "storesPerCombination")->setCurrentText(QStringLiteral("5"));
   Control<QComboBox>(*window, "numberOfThreads")->setCurrentIndex(0);
   Control<QComboBox>(*window, "country")->setCurrentText(QStringLiteral("Germany"));
@@ -581,33 +558,13 @@ void WindowTest::theControlsAndTheSavedStoresMakeTheRequest() {
   QVERIFY(asked.options.byStores);
   QVERIFY(!asked.options.skipUnavailable);
   QCOMPARE(asked.options.timeLimitSeconds, 0.0);
-  Preferences saved = SavedPreferences();
-  QCOMPARE(saved.storesPerCombination, 5u);
-  QCOMPARE(saved.country, std::string("Germany"));
-  QCOMPARE(saved.currency, std::string("Euro"));
-  QCOMPARE(saved.regions, asked.regions);
-  QCOMPARE(saved.shippingDomestic, 4.0);
-  QCOMPARE(saved.shippingInternational, 9.0);
+  QCOMPARE(SavedSettings(), QStringLiteral("5|Germany|Euro|Europe,North America|4|9"));
 
-  // A store of a plan shown, avoided through its dialog, which names it now; another kept
-  // through its menu in the plan.
+  // A store of a plan shown is listed by its dialog with its name.
   StoreListDialog* avoid = OpenStoreListDialog(*window, "storesToAvoid", "storesToAvoidDialog");
-  SelectEntry(*avoid, QStringLiteral("77"));
-  avoid->removeButton()->click();
   AddStore(*avoid, QString::number(kAbroadStore));
-  QCOMPARE(Entries(*avoid), QStringList{QStringLiteral("2002 (Steine Kontor)")});
-  avoid->accept();
-  CostFinderResultsViewController* results = window->resultsViewController();
-  results->createContextMenu(StoreRow(*results, kHomeStore));
-  results->contextMenu()
-      ->findChild<QAction*>(QStringLiteral("alwaysIncludeStoreAction"))
-      ->trigger();
-  QVERIFY(window.Search());
-  QCOMPARE(window.Request().options.excludedStores, std::vector<std::uint32_t>{kAbroadStore});
-  QCOMPARE(window.Request().options.requiredStores, (std::vector<std::uint32_t>{9, kHomeStore}));
-  saved = SavedPreferences();
-  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{kAbroadStore});
-  QCOMPARE(saved.requiredStores, (std::vector<std::uint32_t>{9, kHomeStore}));
+  QCOMPARE(Entries(*avoid), (QStringList{"77", "2002 (Steine Kontor)"}));
+  avoid->reject();
 }
 
 void WindowTest::costByStoresShowsEachNumbersPlans() {
@@ -615,7 +572,6 @@ void WindowTest::costByStoresShowsEachNumbersPlans() {
   window.searches.next.byStores = {{1, 9.0, 9.0, 0.0}, {2, 7.0, 7.0, 0.0}, {3, 5.0, 5.0, 0.0}};
   window.searches.next.plansByStores = {
       {2, {{{{0, kHomeStore, 8, 0.75}, {1, kHomeStore, 4, 0.25}}}}}};
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
   QVERIFY(window.Search());
   CostFinderResultsViewController* results = window->resultsViewController();
 
@@ -641,7 +597,6 @@ void WindowTest::costByStoresShowsEachNumbersPlans() {
   QCOMPARE(results->model()->rowCount(), 1);
   QCOMPARE(results->model()->data(results->model()->index(0, 0)).toString(),
            QStringLiteral("Combination #1 - Total Cost: $7.00"));
-  QVERIFY(ControlsEnabled(*window));
 }
 
 void WindowTest::leavingOutWhatCannotBeBought() {
@@ -651,10 +606,9 @@ void WindowTest::leavingOutWhatCannotBeBought() {
       "accepted regions offers it";
   window.searches.next.failure = failure;
   window.searches.next.unavailable = {{1, "no store in the accepted regions offers it"}};
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
 
   // The failure names the part, and the alert after it offers to search without it.
-  Control<QPushButton>(*window, "findCombinations")->click();
+  window.Start();
   QMessageBox* alert = nullptr;
   QTRY_VERIFY((alert = VisibleAlert(*window)) != nullptr);
   QCOMPARE(alert->text(), QString::fromStdString(failure));
@@ -690,7 +644,6 @@ void WindowTest::aRefusedSearchSavesNothingAndNamesTheSavedSetting() {
       "Store 72, which is to be kept in every plan, does not ship to Germany.";
   window.searches.next.failure = failure;
   window.searches.next.refused = {RefusedSetting::ExcludedStores, RefusedSetting::RequiredStores};
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
   Control<QComboBox>(*window, "country")->setCurrentText(QStringLiteral("Germany"));
   Control<QDoubleSpinBox>(*window, "shippingDomestic")->setValue(4.0);
   QVERIFY(!window.Search());
@@ -700,25 +653,20 @@ void WindowTest::aRefusedSearchSavesNothingAndNamesTheSavedSetting() {
                             "to Avoid dialog.\nThe stores to keep are a saved setting: clear them "
                             "in the Stores to Keep dialog.",
                         "No combinations found :("}));
-  Preferences saved = SavedPreferences();
-  QCOMPARE(saved.country, std::string("USA"));
-  QCOMPARE(saved.shippingDomestic, 0.0);
-  QCOMPARE(saved.excludedStores, std::vector<std::uint32_t>{71});
-  QCOMPARE(saved.requiredStores, std::vector<std::uint32_t>{72});
+  QCOMPARE(SavedSettings(), kFirstStart);
+  QCOMPARE(SavedPreferences().excludedStores, std::vector<std::uint32_t>{71});
+  QCOMPARE(SavedPreferences().requiredStores, std::vector<std::uint32_t>{72});
 
   // A search that takes them saves them.
-  window.searches.next = {.plans = kTwoPlans};
+  window.searches.next = {};
   QVERIFY(window.Search());
-  saved = SavedPreferences();
-  QCOMPARE(saved.country, std::string("Germany"));
-  QCOMPARE(saved.shippingDomestic, 4.0);
+  QCOMPARE(SavedSettings(), QStringLiteral("3|Germany|US Dollar|North America|4|0"));
 }
 
 // A line the format leaves out on purpose stays named in sight; the next search clears it.
 void WindowTest::skippedLinesAreNamedInTheStatusBar() {
   ShownWindow window;
   window.searches.next.skippedLines = {{1, "3001", "MINQTY is 0"}, {2, "3002", "no MINQTY"}};
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
   QVERIFY(window.Search());
   QCOMPARE(window->statusBar()->currentMessage(),
            QStringLiteral("2 lines of the wanted list skipped: Line 1 (item 3001) skipped: MINQTY "
@@ -729,9 +677,7 @@ void WindowTest::skippedLinesAreNamedInTheStatusBar() {
            QStringLiteral("1 line of the wanted list skipped: Line 4 (item 3003) skipped: no "
                           "MINQTY"));
   window.searches.next.skippedLines.clear();
-  Control<QPushButton>(*window, "findCombinations")->click();
-  QCOMPARE(window->statusBar()->currentMessage(), QString());
-  QTRY_COMPARE(window.finished.count(), 3);
+  QVERIFY(window.Search());
   QCOMPARE(window->statusBar()->currentMessage(), QString());
 }
 
@@ -759,15 +705,11 @@ void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
   window.searches.next.proof = {false, 4.5, 3.2};
   window.searches.next.byStores = {
       {1, 0.0, 0.0, 0.0, false, false}, {2, 7.0, 7.0, 0.0, false, true}, {3, 5.0, 5.0, 0.0, false}};
-  window.searches.next.plansByStores = {
-      {2, {{{{0, kHomeStore, 8, 0.75}, {1, kHomeStore, 4, 0.25}}}}}};
   auto* stop = Control<QPushButton>(*window->statusViewController(), "stopButton");
   QVERIFY(!stop->isEnabled());
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
-  Control<QPushButton>(*window, "findCombinations")->click();
+  window.Start();
   QVERIFY(!stop->isEnabled());
   QTRY_VERIFY(stop->isEnabled());
-  QVERIFY(Control<QPushButton>(*window->statusViewController(), "cancelButton")->isEnabled());
   stop->click();
   QVERIFY(!stop->isEnabled());
   QTRY_COMPARE(window.finished.count(), 1);
@@ -784,7 +726,7 @@ void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
   QVERIFY(!stop->isEnabled());
 
   // Plans proven the cheapest need no such words.
-  window.searches.next = {.plans = kTwoPlans};
+  window.searches.next = {};
   QVERIFY(window.Search());
   QVERIFY(!window->proofLabel()->isVisible());
 }
@@ -794,7 +736,6 @@ void WindowTest::stopShowsThePlansFoundSoFarAsNotProven() {
 void WindowTest::aSearchOnTheLiveMarketplace() {
   Testing::LiveMarketplace marketplace(ReadFile(Sample("world.json").toStdString()));
   ShownWindow window(marketplace.Host());
-  ChooseWantedList(*window, Sample("castle-wall.xml"));
   RegionEntry(*window, QStringLiteral("Europe"))->trigger();
   QVERIFY(window.Search());
   CostFinderResultsViewController* results = window->resultsViewController();
@@ -813,7 +754,7 @@ void WindowTest::aSearchOnTheLiveMarketplace() {
                .toString()
                .startsWith(QLatin1Char('[')));
   QCOMPARE(window->storeCountChart()->bars().back().stores, 3u);
-  QCOMPARE(SavedPreferences().regions, (std::vector<std::string>{"Europe", "North America"}));
+  QCOMPARE(SavedSettings(), QStringLiteral("3|USA|US Dollar|Europe,North America|0|0"));
 }
 
 QTEST_MAIN(WindowTest)

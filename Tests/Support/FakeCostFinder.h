@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,7 +20,7 @@
 namespace Testing {
 
 // The stores and items that canned plans are made of. The stores' names and countries, and the
-// red colour, are entered into the process's tables by the fake.
+// red colour, are entered into the process's tables when plans are made of them.
 inline constexpr std::uint32_t kHomeStore = 1001;    // "Brick Palace", in the USA
 inline constexpr std::uint32_t kAbroadStore = 2002;  // "Steine Kontor", in Germany
 // 0: 3001 "Brick 2 x 4" in red, wanted new; 1: 3622 "Brick 1 x 3" without colour, any condition.
@@ -40,6 +42,7 @@ struct FakeLine {
   std::uint32_t store;
   std::uint32_t quantity;
   double price;
+  Corvalle::Condition condition = Corvalle::Condition::New;
 };
 
 // A canned plan: its stores are those of its lines, in order; with shipping (one amount per
@@ -48,6 +51,41 @@ struct FakePlan {
   std::vector<FakeLine> lines;
   std::vector<double> shipping{};
 };
+
+// The plans the sketches stand for, as a search makes them.
+inline std::vector<std::unique_ptr<Corvalle::BrickLink::ICombinationData>> MakePlans(
+    const std::vector<FakePlan>& sketches) {
+  using Corvalle::BrickLink::StoreInformation;
+  StoreInformation::SetStoreMetadata(kHomeStore, {"Brick Palace", "US"});
+  StoreInformation::SetStoreMetadata(kAbroadStore, {"Steine Kontor", "DE"});
+  Corvalle::BrickLink::ColorInformation::SetColorData(5, "Red", 0xC91A09);
+  std::vector<std::unique_ptr<Corvalle::BrickLink::ICombinationData>> made;
+  for (const FakePlan& sketch : sketches) {
+    auto lines = std::make_unique<Corvalle::BrickLink::ICombinationData::LotsData>();
+    std::vector<StoreInformation> stores;
+    Corvalle::BrickLink::PlanCharges charges;
+    for (const FakeLine& line : sketch.lines) {
+      lines->emplace_back(FakeItem(line.item), StoreInformation(line.store),
+                          Corvalle::BrickLink::LotData{line.quantity, line.price}, line.condition);
+      charges.subtotal += line.quantity * line.price;
+      if (std::none_of(stores.begin(), stores.end(),
+                       [&](const StoreInformation& store) { return store.Id() == line.store; })) {
+        stores.emplace_back(line.store);
+      }
+    }
+    const double cost =
+        std::accumulate(sketch.shipping.begin(), sketch.shipping.end(), charges.subtotal);
+    charges.shipping = sketch.shipping;
+    made.push_back(Corvalle::BrickLink::CreateCombinationData(stores, cost, std::move(lines),
+                                                              std::move(charges)));
+  }
+  return made;
+}
+
+// $5.00: eight red bricks at home, four grey ones abroad; then $5.80, all at home.
+inline const std::vector<FakePlan> kTwoPlans = {
+    {{{0, kHomeStore, 8, 0.5}, {1, kAbroadStore, 4, 0.25}}},
+    {{{0, kHomeStore, 8, 0.6}, {1, kHomeStore, 4, 0.25}}}};
 
 // What a front end asked of its cost finder: the arguments it was created with, and the threads
 // its search was run on.
@@ -68,7 +106,7 @@ struct CannedSearch {
   // When not empty, the search fails with it, as its last high-level update, and has no plans.
   std::string failure{};
   std::vector<std::string> statistics{};
-  std::vector<FakePlan> plans{};
+  std::vector<FakePlan> plans = kTwoPlans;  // the plans of the k stores asked for
   // The rows of the cost by number of stores; the row of k has the plans above, other rows
   // those of plansByStores.
   std::vector<Corvalle::StoreCountCost> byStores{};
@@ -120,9 +158,6 @@ class FakeCostFinder : public Corvalle::ICostFinder {
         canned(searches_.next),
         callbacks(std::move(callbacks_)),
         k(searches_.requests.back().storesPerCombination) {
-    Corvalle::BrickLink::StoreInformation::SetStoreMetadata(kHomeStore, {"Brick Palace", "US"});
-    Corvalle::BrickLink::StoreInformation::SetStoreMetadata(kAbroadStore, {"Steine Kontor", "DE"});
-    Corvalle::BrickLink::ColorInformation::SetColorData(5, "Red", 0xC91A09);
     for (const auto& [item, reason] : canned.unavailable) {
       unavailable.push_back({&FakeItem(item), FakeItem(item).Quantity(), reason});
     }
@@ -149,9 +184,9 @@ class FakeCostFinder : public Corvalle::ICostFinder {
       std::unique_lock<std::mutex> lock(mutex);
       stopped.wait(lock, [this] { return stopRequested; });
     }
-    plans = Made(canned.plans);
+    plans = MakePlans(canned.plans);
     for (const auto& [stores, sketches] : canned.plansByStores) {
-      plansByStores[stores] = Made(sketches);
+      plansByStores[stores] = MakePlans(sketches);
     }
     if (callbacks.bounds) {
       callbacks.bounds({});
@@ -186,36 +221,6 @@ class FakeCostFinder : public Corvalle::ICostFinder {
   }
 
  private:
-  static Plans Made(const std::vector<FakePlan>& sketches) {
-    using Corvalle::BrickLink::StoreInformation;
-    Plans made;
-    for (const FakePlan& sketch : sketches) {
-      auto lines = std::make_unique<Corvalle::BrickLink::ICombinationData::LotsData>();
-      std::vector<StoreInformation> stores;
-      Corvalle::BrickLink::PlanCharges charges;
-      for (const FakeLine& line : sketch.lines) {
-        lines->emplace_back(FakeItem(line.item), StoreInformation(line.store),
-                            Corvalle::BrickLink::LotData{line.quantity, line.price});
-        charges.subtotal += line.quantity * line.price;
-        bool known = false;
-        for (const StoreInformation& store : stores) {
-          known = known || store.Id() == line.store;
-        }
-        if (!known) {
-          stores.emplace_back(line.store);
-        }
-      }
-      double cost = charges.subtotal;
-      for (const double amount : sketch.shipping) {
-        cost += amount;
-      }
-      charges.shipping = sketch.shipping;
-      made.push_back(Corvalle::BrickLink::CreateCombinationData(stores, cost, std::move(lines),
-                                                                std::move(charges)));
-    }
-    return made;
-  }
-
   FakeSearches& searches;
   const CannedSearch canned;
   const Corvalle::CostFinderCallbacks callbacks;
