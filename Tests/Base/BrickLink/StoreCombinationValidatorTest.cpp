@@ -67,30 +67,6 @@ TEST(StoreCombinationValidatorTest, KeepsTheCheapestWithTiesAtTheBound) {
   EXPECT_EQ(costs, (std::vector<double>{5.0, 7.0, 9.0, 10.0, 10.0}));
 }
 
-TEST(StoreCombinationValidatorTest, DefaultBoundIsOneHundredThousandPerWorker) {
-  // 100000 stores, the first at 10.00 and the others cheaper, then one more at 10.00 (kept:
-  // 100001 entries), one at 9.00 (replaces the last 10.00) and one at 11.00 (dropped).
-  std::vector<double> prices{10.0};
-  for (std::uint32_t store = 1; store < 100000; ++store) {
-    prices.push_back(1.0 + store % 8);
-  }
-  prices.insert(prices.end(), {10.0, 9.0, 11.0});
-  const auto items = MakeItems({1});
-  const auto table = OneUnitPerStore(prices);
-  const auto kept =
-      CreateStoreCombinationValidator(items)->FindValidCombinations(*table, 1, nullptr, 1);
-  ASSERT_EQ(kept->size(), 100001u);
-  EXPECT_EQ(kept->back().StoreIndices(), Indices{0});
-  EXPECT_EQ((*kept)[kept->size() - 2].Cost(), 9.0);
-  EXPECT_EQ((*kept)[kept->size() - 2].StoreIndices(), Indices{100001});
-  const auto contains = [&](std::uint32_t store) {
-    return std::any_of(kept->begin(), kept->end(),
-                       [&](const StoreCombination& c) { return c.StoreIndices()[0] == store; });
-  };
-  EXPECT_FALSE(contains(100000));
-  EXPECT_FALSE(contains(100002));
-}
-
 TEST(StoreCombinationValidatorTest, ReportsProgressEveryFiveMillionCombinations) {
   // One item wanted 1000 times, every store has one: no combination is valid, all are counted.
   const auto items = MakeItems({1000});

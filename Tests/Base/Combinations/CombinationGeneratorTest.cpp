@@ -176,17 +176,12 @@ TEST(CombinationGeneratorTest, WorkersTogetherVisitEveryCombinationOnce) {
       ASSERT_TRUE(generator->TryGenerateCombinations(n, k, factory, requested));
       const std::uint32_t workers = std::max(1u, std::min({n - k, hardware, requested}));
       ASSERT_EQ(factory.logs.size(), workers) << n << " " << k << " " << requested;
+      // Collectors are made in worker order, so the whole sequence comes in its order; that
+      // each worker keeps to its share is ProcessCombinationsTest's part.
       EXPECT_EQ(factory.Concatenated(), AllCombinations(n, k));
-      // Collectors are made in worker order; each worker keeps to its share of the split.
-      const auto ranges = SplitCombinations(n, k, workers);
-      for (std::size_t t = 0; t < factory.logs.size(); ++t) {
-        const WorkerLog& log = *factory.logs[t];
-        EXPECT_EQ(log.finishCalls, 1);
-        EXPECT_FALSE(log.sawCombinationAfterFinish);
-        for (const Combination& combination : log.combinations) {
-          ASSERT_GE(combination.front(), ranges[t].startIndex);
-          ASSERT_LE(combination.front(), ranges[t].endIndex);
-        }
+      for (const auto& log : factory.logs) {
+        EXPECT_EQ(log->finishCalls, 1);
+        EXPECT_FALSE(log->sawCombinationAfterFinish);
       }
     }
   }
