@@ -263,33 +263,6 @@ TEST_F(CostFinderTest, StoresToKeepThatCannotBeInAPlanEndTheSearchNamingThem) {
   }
 }
 
-// The list's filled quantities and price limits reach the search unless they are to be
-// ignored. (How they are read and applied is WantedListTest's and LotDataConsolidatorTest's.)
-TEST_F(CostFinderTest, TheWantedListsFilledQuantitiesAndPriceLimitsCanBeIgnored) {
-  TestWorld limits;
-  limits.stores = {{1, "US"}, {2, "US"}, {3, "US"}};
-  limits.items = {
-      {"3001", 11, false, 10, {{1, false, 5, 0.04}, {2, false, 5, 0.05}, {3, false, 5, 0.06}}}};
-  Serve(limits);
-  // Wanted 10 with 4 filled, at most 0.05 each.
-  const std::string list =
-      marketplace->Directory()
-          .WriteFile("limits.xml",
-                     "<INVENTORY><ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11"
-                     "</COLOR><MAXPRICE>0.0300</MAXPRICE><MINQTY>10</MINQTY><QTYFILLED>4"
-                     "</QTYFILLED><CONDITION>N</CONDITION></ITEM></INVENTORY>")
-          .string();
-  EXPECT_EQ(Search(3, {"North America"}, {}, 1, list).failure.rfind("No possible combinations.", 0),
-            0u);
-
-  // Ignored, the list is read as written: 10 units at any price.
-  SearchOptions ignore;
-  ignore.listLimits = ListLimits::Ignore;
-  const Recorded recorded = Search(3, {"North America"}, ignore, 1, list);
-  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
-  EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), 5 * 0.04 + 5 * 0.05, 1e-9);
-}
-
 TEST_F(CostFinderTest, OneProcessSearchesTwoMarketplacesEachOnItsOwnHost) {
   // The same part at 1.00 in one world and 2.00 in another, each served on its own port.
   TestWorld cheap;
@@ -642,7 +615,7 @@ TEST_F(CostFinderTest, AStopKeepsThePlansFoundWithAnHonestBound) {
 
 // Each reason a list cannot be bought names its items: none offered anywhere, none in the
 // accepted regions, too few there, every lot above the price limit; and the search can leave
-// them out instead.
+// them out instead, or ignore the limit.
 TEST_F(CostFinderTest, AListThatCannotBeBoughtNamesWhatAndWhy) {
   TestWorld lacking;
   lacking.stores = {{1, "US"}, {2, "US"}, {3, "DE"}, {4, "JP"}};
@@ -669,6 +642,15 @@ TEST_F(CostFinderTest, AListThatCannotBeBoughtNamesWhatAndWhy) {
             "3003 3003 (Black, new, 1 wanted): every lot costs more than its limit of $0.0100\n"
             "3004 3004 (Black, new, 1 wanted): no store offers it\n"
             "Try removing rare parts from the wanted list or selecting more regions to ship from.");
+
+  // The list's price limits reach the search unless they are to be ignored. (How the list's
+  // limits and filled quantities are read and applied is WantedListTest's and
+  // LotDataConsolidatorTest's.)
+  SearchOptions ignore;
+  ignore.listLimits = ListLimits::Ignore;
+  const std::string withoutLimits = Search(2, {"North America"}, ignore, 2, path.string()).failure;
+  EXPECT_EQ(withoutLimits.find("3003"), std::string::npos) << withoutLimits;
+  EXPECT_NE(withoutLimits.find("3004 3004"), std::string::npos) << withoutLimits;
 
   SearchOptions skip;
   skip.skipUnavailable = true;

@@ -75,30 +75,6 @@ TEST_F(SqliteWrapperTest, OpenFailuresCarrySqlitesText) {
             "database disk image is malformed");
 }
 
-// Where the moved file goes and its name are CacheDatabaseTest's part.
-TEST_F(SqliteWrapperTest, ADamagedCacheIsMovedAsideOnceAndTold) {
-  const std::string previous = GetDataDirectory();
-  const Testing::TemporaryDirectory data;
-  SetDataDirectory(data.Path().string().c_str());
-  TakeDatabaseNotice();
-  const std::string cache = GetDatabasePath();
-  OpenCacheDatabase()->Execute("CREATE TABLE T (A); INSERT INTO T VALUES (1)");
-  std::filesystem::resize_file(cache, 100);  // the header survives, the pages do not
-  const auto fresh = OpenCacheDatabase();
-  fresh->Execute("CREATE TABLE Fresh (A)");
-  EXPECT_EQ(fresh->GetRowCount("Fresh"), 0);
-  const std::string notice = TakeDatabaseNotice();
-  EXPECT_EQ(notice.rfind("The cache " + cache + " was damaged (", 0), 0u) << notice;
-  EXPECT_TRUE(TakeDatabaseNotice().empty());
-  // A sound cache is opened as it is, and other failures are not taken for damage.
-  OpenCacheDatabase();
-  EXPECT_TRUE(TakeDatabaseNotice().empty());
-  SetDataDirectory((data.Path() / "missing").string().c_str());
-  EXPECT_EQ(RuntimeErrorOf([] { OpenCacheDatabase(); }), "unable to open database file");
-  EXPECT_TRUE(TakeDatabaseNotice().empty());
-  SetDataDirectory(previous.c_str());
-}
-
 TEST_F(SqliteWrapperTest, PrepareBindAndStepFailuresCarrySqlitesText) {
   EXPECT_THAT(RuntimeErrorOf([&] { database->CreateReadStatement("SELECT FROM Numbers"); }),
               HasSubstr("syntax error"));
