@@ -16,7 +16,6 @@
 #include "Source/Base/BrickLink/Countries.h"
 #include "Source/Base/Formatting.h"
 #include "Tests/Support/LiveMarketplace.h"
-#include "Tests/Support/LogCapture.h"
 #include "Source/Base/SQLite/SqliteWrapper.h"
 #include "Tests/Support/TemporaryDirectory.h"
 
@@ -407,31 +406,6 @@ TEST_F(CostFinderTest, PartsSoldInOneConditionAreServedFromTheCacheWithinTheHour
   EXPECT_EQ(marketplace->Server().RequestCount(), requests);
   ASSERT_FALSE(costFinder->GetCombinationData().empty());
   EXPECT_NEAR(costFinder->GetCombinationData()[0]->Cost(), cost, 1e-9);
-}
-
-// That nothing of the guide is stored is PriceGuideCacheTest's part.
-TEST_F(CostFinderTest, ALotPriceBeyondTheStoredRangeEndsTheSearch) {
-  // Just below int64 max / 10000 + 1, where the units in ten-thousandths already pass 2^63,
-  // and far above it.
-  for (const double price : {922337203685477.6, 1.0e15}) {
-    TestWorld costly;
-    costly.stores = {{1, "US"}, {2, "US"}};
-    costly.items = {{"3001", 11, false, 1, {{1, false, 5, 1.0}}},
-                    {"3002", 11, true, 1, {{1, false, 1, 0.5}, {2, true, 1, price}}}};
-    Serve(costly);
-    Testing::LogCapture log;
-    const Recorded recorded = Search(2, {"North America"});
-    EXPECT_FALSE(recorded.succeeded) << price;
-    EXPECT_EQ(
-        recorded.failure,
-        "Unable to retrieve price guide data for all items!  Aborting.\nThe price guide page " +
-            marketplace->Server().HostAndPort() +
-            "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3002&"
-            "colorID=11 could not be read")
-        << price;
-    EXPECT_TRUE(costFinder->GetCombinationData().empty()) << price;
-    EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 3002")) << price;
-  }
 }
 
 TEST_F(CostFinderTest, ATricklingPriceGuideIsNamedWhileSlowAndEndsTheSearchAtItsDeadline) {

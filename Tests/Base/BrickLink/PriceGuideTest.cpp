@@ -66,24 +66,5 @@ TEST(PriceGuideRecordsTest, EqualityComparesEveryField) {
   EXPECT_EQ(PriceGuideStatistics{}, (PriceGuideStatistics{0, 0, 0.0, 0.0, 0.0, 0.0}));
 }
 
-TEST(PriceGuideRecordsTest, GuideKeepsLotsInPageOrder) {
-  PriceGuide::Lots lots;
-  lots.emplace_back(3, 1, 0.3);
-  lots.emplace_back(1, 2, 0.1);
-  lots.emplace_back(2, 3, 0.2);
-  const PriceGuideStatistics current{3, 6, 0.1, 0.2, 0.2, 0.3};
-  const PriceGuideStatistics sales{10, 40, 0.05, 0.15, 0.12, 0.5};
-  const PriceGuide guide(std::move(lots), current, sales);
-  EXPECT_FALSE(guide.IsEmpty());
-  std::vector<std::uint32_t> stores;
-  for (const PriceGuideDatum& datum : guide) {
-    stores.push_back(datum.store.Id());
-  }
-  EXPECT_EQ(stores, (std::vector<std::uint32_t>{3, 1, 2}));
-  EXPECT_EQ(guide.CurrentStatistics(), current);
-  EXPECT_EQ(guide.SalesStatistics(), sales);
-  EXPECT_TRUE(PriceGuide().IsEmpty());
-}
-
 }  // namespace
 }  // namespace Corvalle::BrickLink
