@@ -259,27 +259,8 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
   }
 }
 
-// Neither subtracted nor applied here: the wanted list decides, and the list command shows the
-// file as it is.
-TEST_F(XmlParserTest, MarketplaceListKeepsFilledQuantitiesAndPriceLimitsAsWritten) {
-  const std::string path =
-      std::string(CORVALLE_TEST_DATA_DIR) + "/Marketplace/wanted-list-limits.xml";
-  const auto items = parser->ParseItems(path.c_str());
-  ASSERT_NE(items, nullptr);
-  ASSERT_EQ(items->size(), 6u);
-  EXPECT_EQ((*items)[0], Item(ItemType::Part, "3001", "3001 (walls)", 5, Condition::New, 10, 4,
-                              0.05));
-  EXPECT_EQ((*items)[1], Item(ItemType::Part, "3003", "3003", 11, Condition::New, 8, 8, -1.0));
-  EXPECT_EQ((*items)[2], Item(ItemType::Part, "3666", "3666", 1, Condition::Used, 4, 0, -1.0));
-  EXPECT_EQ((*items)[3], Item(ItemType::Part, "970c00", "970c00", 0, Condition::Used, 2, 5, 0.0));
-  EXPECT_EQ((*items)[4], Item(ItemType::Part, "3001", "3001 (roof)", 5, Condition::New, 3, 0,
-                              0.04));
-  EXPECT_EQ((*items)[5], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 1, 0, 25.0));
-  EXPECT_FALSE((*items)[1].HasMaximumPrice());
-  EXPECT_FALSE((*items)[3].HasMaximumPrice());
-  EXPECT_TRUE((*items)[5].HasMaximumPrice());
-}
-
+// Neither subtracted nor applied here: the wanted list decides (WantedListTest reads a whole
+// marketplace file of them), and the list command shows the file as it is.
 TEST_F(XmlParserTest, FilledQuantitiesAndPriceLimitsReadWhole) {
   const auto list = [](const std::string& fields, const std::string& quantity = "6") {
     return Marketplace(
