@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "Source/Base/Combinations/CombinationGenerator.h"
-#include "Tests/Base/BrickLink/SearchTestSupport.h"
+#include "Tests/Support/SearchOracle.h"
 
 namespace Corvalle::BrickLink {
 namespace {
@@ -26,6 +26,9 @@ std::vector<Indices> IndicesOf(const std::vector<StoreCombination>& combinations
   return indices;
 }
 
+// Which combinations are valid, their costs and which a worker keeps under its bound are checked
+// against the plain model in SearchModelTest, on one worker and, through the ranking, on two.
+
 // One item wanted once; store s offers one unit at prices[s]. With k = 1 every store is a
 // combination whose cost is its price, visited in column order.
 std::shared_ptr<const ConsolidatedLotData> OneUnitPerStore(const std::vector<double>& prices) {
@@ -34,37 +37,6 @@ std::shared_ptr<const ConsolidatedLotData> OneUnitPerStore(const std::vector<dou
     row.push_back({1, price});
   }
   return MakeTable({row}, Testing::ConsecutiveIds(1, static_cast<std::uint32_t>(prices.size())));
-}
-
-TEST(StoreCombinationValidatorTest, AcceptsExactlyTheCombinationsThatCoverEveryItem) {
-  const auto items = MakeItems({5, 1});
-  // Item 0: 3 + 2 is exactly enough, 3 + 1 and 2 + 1 are short; item 1 only C lacks.
-  const auto table =
-      MakeTable({{{3, 1.0}, {2, 1.0}, {1, 1.0}}, {{1, 4.0}, {1, 2.0}, {0, 0.0}}}, {1, 2, 3});
-  const auto validator = CreateStoreCombinationValidator(items);
-  const auto valid = validator->FindValidCombinations(*table, 2, nullptr, 1);
-  ASSERT_EQ(valid->size(), 1u);
-  EXPECT_EQ((*valid)[0].StoreIndices(), (Indices{0, 1}));
-  EXPECT_DOUBLE_EQ((*valid)[0].Cost(), 5.0 + 2.0);
-  // All three together are valid as well.
-  const std::vector<Indices> all{{0, 1, 2}};
-  EXPECT_EQ(IndicesOf(*validator->FindValidCombinations(*table, 3, nullptr, 1)), all);
-}
-
-TEST(StoreCombinationValidatorTest, KeepsTheCheapestWithTiesAtTheBound) {
-  // A bound of 4: stores 0 to 3 fill it (most expensive 10.0); store 4 ties with 10.0 and is
-  // kept too; store 5 (9.0) replaces the most expensive kept, of the two at 10.0 the one
-  // visited last (store 4); store 6 (11.0) is dropped.
-  const auto items = MakeItems({1});
-  const auto table = OneUnitPerStore({10.0, 5.0, 7.0, 10.0, 10.0, 9.0, 11.0});
-  const auto validator = CreateStoreCombinationValidator(items, 4);
-  const auto kept = validator->FindValidCombinations(*table, 1, nullptr, 1);
-  EXPECT_EQ(IndicesOf(*kept), (std::vector<Indices>{{1}, {2}, {5}, {0}, {3}}));
-  std::vector<double> costs;
-  for (const auto& combination : *kept) {
-    costs.push_back(combination.Cost());
-  }
-  EXPECT_EQ(costs, (std::vector<double>{5.0, 7.0, 9.0, 10.0, 10.0}));
 }
 
 TEST(StoreCombinationValidatorTest, ReportsProgressEveryFiveMillionCombinations) {
@@ -99,26 +71,6 @@ TEST(StoreCombinationValidatorTest, ReportsProgressEveryFiveMillionCombinations)
       *OneUnitPerStore(std::vector<double>(300, 1.0)), 3,
       [&](double, unsigned long long) { ++calls; }, 2);
   EXPECT_EQ(calls, 0u);
-}
-
-TEST(StoreCombinationValidatorTest, GathersTheKeptCombinationsOfEveryWorker) {
-  const auto items = MakeItems({2, 1});
-  std::vector<LotData> first;
-  std::vector<LotData> second;
-  for (std::uint32_t store = 0; store < 12; ++store) {
-    first.push_back({1 + store % 2, 1.0 + (store * 7) % 5});
-    second.push_back({store % 3 == 0 ? 0u : 1u, 0.5 * (store % 4)});
-  }
-  const auto table = MakeTable({first, second}, Testing::ConsecutiveIds(1, 12));
-  auto one = CreateStoreCombinationValidator(items)->FindValidCombinations(*table, 3, nullptr, 1);
-  auto two = CreateStoreCombinationValidator(items)->FindValidCombinations(*table, 3, nullptr, 2);
-  const auto byIndices = [](const StoreCombination& a, const StoreCombination& b) {
-    return a.StoreIndices() < b.StoreIndices();
-  };
-  std::sort(one->begin(), one->end(), byIndices);
-  std::sort(two->begin(), two->end(), byIndices);
-  EXPECT_FALSE(one->empty());
-  EXPECT_EQ(*one, *two);
 }
 
 TEST(StoreCombinationValidatorTest, TwelveStoresGiveNothingAndHugeCountsThrow) {
