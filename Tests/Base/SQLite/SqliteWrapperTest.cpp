@@ -259,19 +259,6 @@ TEST_F(SqliteWrapperTest, TransactionsCommitRollBackAndDoNotNest) {
   EXPECT_NO_THROW(database->BeginTransaction()->Commit());
 }
 
-TEST_F(SqliteWrapperTest, ForeignKeysAreEnforcedOnEveryConnection) {
-  EXPECT_EQ(database->ReadSingleInteger("SELECT * FROM pragma_foreign_keys"), 1);
-  database->Execute(
-      "CREATE TABLE Parent (Id INTEGER PRIMARY KEY); CREATE TABLE Child (ParentId INTEGER "
-      "REFERENCES Parent(Id) ON DELETE CASCADE)");
-  database->Execute("INSERT INTO Parent VALUES (1); INSERT INTO Child VALUES (1)");
-  EXPECT_EQ(RuntimeErrorOf([&] { database->Execute("INSERT INTO Child VALUES (2)"); }),
-            "FOREIGN KEY constraint failed");
-  const auto second = OpenMutableDatabase(path.c_str());
-  second->Execute("DELETE FROM Parent");
-  EXPECT_EQ(database->GetRowCount("Child"), 0);
-}
-
 TEST_F(SqliteWrapperTest, StatementsKeepTheirConnectionOpen) {
   Insert(1, "one");
   const auto statement = database->CreateReadStatement("SELECT Name FROM Numbers");

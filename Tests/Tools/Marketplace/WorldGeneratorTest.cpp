@@ -184,88 +184,6 @@ TEST(WorldGeneratorTest, IncludedItemsAreOfferedOnlyByListedStores) {
   EXPECT_GE(largest, 120U);
 }
 
-// A list of 60 common parts, as a wanted list would hold them: colours among the most offered
-// ones, quantities 1 to 12, every third lot wanted used.
-std::vector<Corvalle::Item> CommonParts() {
-  static const std::uint32_t colors[] = {11, 86, 85, 5, 1, 7, 3, 2};
-  std::vector<Corvalle::Item> items;
-  for (std::uint32_t index = 0; index < 60; ++index) {
-    items.emplace_back(
-        Corvalle::ItemType::Part, std::to_string(3001 + index * 7), "", colors[index % 8],
-        index % 3 == 0 ? Corvalle::Condition::Used : Corvalle::Condition::New, 1 + index % 12);
-  }
-  return items;
-}
-
-GeneratorOptions SizedOptions(const std::vector<Corvalle::Item>& items) {
-  GeneratorOptions options;
-  options.seed = 7;
-  options.stores = 1500;
-  options.items = 150;
-  options.storeSizes = true;
-  for (const Corvalle::Item& item : items) {
-    options.include.push_back({'P', item.Id(), item.Color().Id(), item.Quantity(), ""});
-  }
-  return options;
-}
-
-TEST(WorldGeneratorTest, StoreSizesMakeAFewLargeStoresAndCommonWantedItems) {
-  const std::vector<Corvalle::Item> items = CommonParts();
-  const World world = GenerateWorld(SizedOptions(items));
-  ASSERT_EQ(world.Stores().size(), 1500U);
-
-  std::map<std::uint32_t, std::size_t> lotsOfStore;
-  for (const WorldStore& store : world.Stores()) {
-    lotsOfStore[store.id] = 0;
-  }
-  std::vector<std::size_t> offeringIncluded;
-  for (std::size_t index = 0; index < world.PriceGuides().size(); ++index) {
-    const WorldPriceGuide& guide = world.PriceGuides()[index];
-    std::set<std::uint32_t> offering;
-    for (const auto* list : {&guide.newLots, &guide.usedLots}) {
-      for (const WorldLot& lot : *list) {
-        ++lotsOfStore.at(lot.storeId);
-        offering.insert(lot.storeId);
-        if (index < items.size()) {
-          EXPECT_TRUE(InCountryTable(world.FindStore(lot.storeId)->countryId));
-        }
-      }
-    }
-    if (index < items.size()) {
-      EXPECT_FALSE(guide.newLots.empty()) << guide.id;
-      EXPECT_FALSE(guide.usedLots.empty()) << guide.id;
-      offeringIncluded.push_back(offering.size());
-    }
-  }
-  std::vector<std::size_t> sizes;
-  for (const auto& [store, lots] : lotsOfStore) {
-    sizes.push_back(lots);
-  }
-  std::sort(sizes.begin(), sizes.end());
-  const std::size_t median = sizes[sizes.size() / 2];
-  // A heavy tail: the largest stores offer tens of times the median store's lots, and they are
-  // few, where uniformly drawn stores all come out near the mean.
-  EXPECT_GE(median, 1U);
-  EXPECT_GE(sizes.back(), 20 * median);
-  const auto large = std::count_if(sizes.begin(), sizes.end(),
-                                   [&](std::size_t lots) { return lots >= 10 * median; });
-  EXPECT_GE(large, 5);
-  EXPECT_LE(large, 150);
-
-  // Wanted items are common: a few hundred stores each at the median.
-  std::sort(offeringIncluded.begin(), offeringIncluded.end());
-  EXPECT_GE(offeringIncluded[offeringIncluded.size() / 2], 200U);
-  EXPECT_LE(offeringIncluded[offeringIncluded.size() / 2], 600U);
-  EXPECT_GE(offeringIncluded.front(), 50U);
-
-  // No store carries the whole list, but a few of the large ones of North America and Europe
-  // do between them, for a buyer on either side of the Atlantic.
-  for (const char* buyer : {"US", "DE"}) {
-    EXPECT_FALSE(BuyableFrom(1, world, AsIncluded(items), buyer)) << buyer;
-    EXPECT_TRUE(BuyableFrom(6, world, AsIncluded(items), buyer)) << buyer;
-  }
-}
-
 // Every family at its usual sizes: the same seed gives the same world and list, another seed
 // another world, and the world has the shape that makes the family what it is.
 class WorldFamilyTest : public testing::TestWithParam<WorldFamily> {
@@ -354,8 +272,44 @@ TEST_P(WorldFamilyTest, IsDeterministicAndHasItsShape) {
       break;
     }
     case WorldFamily::Lognormal: {
-      // The world that the benchmarks measure, from the options they use.
-      EXPECT_EQ(json, GenerateWorld(SizedOptions(CommonParts())).ToJson());
+      // A heavy tail: the largest stores offer tens of times the median store's lots, and they
+      // are few, where uniformly drawn stores all come out near the mean.
+      std::map<std::uint32_t, std::size_t> lotsOfStore;
+      for (const WorldStore& store : world.Stores()) {
+        lotsOfStore[store.id] = 0;
+      }
+      for (const WorldPriceGuide& guide : guides) {
+        for (const WorldLot* lot : LotsOf(guide)) {
+          ++lotsOfStore.at(lot->storeId);
+        }
+      }
+      std::vector<std::size_t> sizes;
+      for (const auto& [store, lots] : lotsOfStore) {
+        sizes.push_back(lots);
+      }
+      std::sort(sizes.begin(), sizes.end());
+      const std::size_t median = sizes[sizes.size() / 2];
+      EXPECT_GE(median, 1U);
+      EXPECT_GE(sizes.back(), 20 * median);
+      const auto large = std::count_if(sizes.begin(), sizes.end(),
+                                       [&](std::size_t lots) { return lots >= 10 * median; });
+      EXPECT_GE(large, 5);
+      EXPECT_LE(large, 150);
+      // The wanted items are common: a few hundred stores each at the median.
+      std::vector<std::size_t> offering;
+      for (std::size_t index = 0; index < list.size(); ++index) {
+        offering.push_back(StoresOffering(guides[index]));
+      }
+      std::sort(offering.begin(), offering.end());
+      EXPECT_GE(offering[offering.size() / 2], 200U);
+      EXPECT_LE(offering[offering.size() / 2], 600U);
+      EXPECT_GE(offering.front(), 50U);
+      // No store carries the whole list, but a few of the large ones of North America and
+      // Europe do between them, for a buyer on either side of the Atlantic.
+      for (const char* buyer : {"US", "DE"}) {
+        EXPECT_FALSE(BuyableFrom(1, world, list, buyer)) << buyer;
+        EXPECT_TRUE(BuyableFrom(6, world, list, buyer)) << buyer;
+      }
       EXPECT_EQ(list.at(3).quantity, 4U);
       EXPECT_EQ(list.at(3).condition, 'U');
       break;

@@ -138,20 +138,6 @@ TEST(PageRendererTest, FormatsDecimalsRoundedHalfAwayFromZeroWithGrouping) {
   EXPECT_EQ(FormatAmount(2.0, DisplayCurrency{}, false), "US&nbsp;$2.0000");
 }
 
-TEST(PageRendererTest, CurrencyPrefixesHoldNoDigitOrDot) {
-  World world("Site", {{1, 1.0}, {2, 0.9}, {136, 0.95}, {74, 120.0}, {999, 2.0}}, {}, {}, {});
-  for (const std::uint32_t id : {1U, 2U, 136U, 74U}) {
-    const auto currency = FindDisplayCurrency(world, id);
-    ASSERT_TRUE(currency) << id;
-    EXPECT_EQ(currency->prefix.find_first_of("0123456789."), std::string::npos);
-    EXPECT_NE(currency->prefix.find("&nbsp;"), std::string::npos);
-  }
-  EXPECT_EQ(FindDisplayCurrency(world, 1)->prefix, "US&nbsp;$");
-  EXPECT_EQ(FindDisplayCurrency(world, 136)->prefix, "CHF&nbsp;");
-  EXPECT_FALSE(FindDisplayCurrency(world, 999));  // not in the currency table
-  EXPECT_FALSE(FindDisplayCurrency(world, 27));   // no rate
-}
-
 TEST(PageRendererTest, EscapedTextsStayOnTheirLine) {
   EXPECT_EQ(EscapeHtml("A & B <C> \"D\" O'Neil"), "A &amp; B &lt;C&gt; &quot;D&quot; O'Neil");
   EXPECT_EQ(EscapeHtml("two\nlines\r\ttab"), "two lines  tab");
