@@ -165,10 +165,6 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
       // Beyond 32 bits a value is refused, not cut to another quantity or colour.
       {second("<MINQTY>4294967296</MINQTY>"), line2 + "MINQTY \"4294967296\" does not fit 32 bits",
        Error::OutOfRange},
-      {second("<MINQTY>99999999999999999999999</MINQTY>"),
-       line2 + "MINQTY \"99999999999999999999999\" does not fit 32 bits", Error::OutOfRange},
-      {second("<COLOR>4294967296</COLOR><MINQTY>1</MINQTY>"),
-       line2 + "COLOR \"4294967296\" does not fit 32 bits", Error::OutOfRange},
       {second("<MINQTY>-5</MINQTY>"), line2 + "MINQTY \"-5\" is below 0", Error::OutOfRange},
       {second("<MINQTY>3</MINQTY><MINQTY>5</MINQTY>"), line2 + "MINQTY is given twice"},
       {second("<MINQTY>3</MINQTY><COLOR>1</COLOR><COLOR>2</COLOR>"),
@@ -176,8 +172,6 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
       {second("<MINQTY>3<b>0</b></MINQTY>"), line2 + "MINQTY holds the element <b>"},
       {second("<MINQTY>1</MINQTY><CONDITION>New</CONDITION>"),
        line2 + "CONDITION \"New\" is not N (new), U (used) or X (any)"},
-      {second("<MINQTY>1</MINQTY><CONDITION>B</CONDITION>"),
-       line2 + "CONDITION \"B\" is not N (new), U (used) or X (any)"},
       {Marketplace(good + itemLine("<ITEMTYPE>P</ITEMTYPE><ITEMID> </ITEMID><MINQTY>4</MINQTY>")),
        "Line 2 (no item id): no item id (ITEMID)"},
       // Letters are upper case; the whole text is shown, not only the letter read.
@@ -186,14 +180,10 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
        "Line 3 (item 3001): unknown item type \"Q\""},
       {Marketplace(itemLine("<ITEMTYPE>part</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY>")),
        "Line 1 (item 3001): unknown item type \"part\""},
-      {Marketplace(good + itemLine("<ITEMTYPE>X</ITEMTYPE><MINQTY>1</MINQTY>")),
-       "Line 2 (no item id): unknown item type \"X\""},
       // An item without type could not be priced: the search would end at the price guides
       // with no word of the line to mend.
       {Marketplace(good + itemLine("<ITEMID>777</ITEMID><MINQTY>1</MINQTY>")),
        "Line 2 (item 777): no item type (ITEMTYPE)"},
-      {Marketplace(itemLine("<MINQTY>1</MINQTY>")),
-       "Line 1 (no item id): no item type (ITEMTYPE)"},
       {Marketplace(good + "<item><ITEMTYPE>P</ITEMTYPE><ITEMID>3003</ITEMID></item>"),
        "Line 2 (item 3003): <item> is not a <ITEM> element"},
       {Marketplace(good + "<INVENTORY>" + good + "</INVENTORY>"),
@@ -211,16 +201,8 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
       {BrickStore(BrickStoreItem("<ItemID>3666</ItemID><ColorID>1</ColorID><Qty>1</Qty>"
                                  "<Condition>N</Condition>")),
        "Line 1 (item 3666): no item type (ItemTypeID)"},
-      {BrickStore(BrickStoreItem("<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>1"
-                                 "</ColorID><Qty>1</Qty><Condition>N</Condition>") +
-                      BrickStoreItem("<ItemID>x</ItemID><ItemTypeID>Q</ItemTypeID><ColorID>1"
-                                     "</ColorID><Qty>1</Qty><Condition>N</Condition>"),
-                  "BrickStockXML"),
-       "Line 2 (item x): unknown item type \"Q\""},
       {brickStoreSecond("<Qty>1</Qty><Condition>N</Condition>"), brickStoreLine2 + "no ColorID"},
       {brickStoreSecond("<ColorID>1</ColorID><Condition>N</Condition>"), brickStoreLine2 + "no Qty"},
-      {brickStoreSecond("<ColorID>red</ColorID><Qty>1</Qty><Condition>N</Condition>"),
-       brickStoreLine2 + "ColorID \"red\" is not a whole number"},
       {brickStoreSecond("<ColorID>1</ColorID><Qty>10000000000</Qty><Condition>N</Condition>"),
        brickStoreLine2 + "Qty \"10000000000\" does not fit 32 bits", Error::OutOfRange},
       {brickStoreSecond("<ColorID>1</ColorID><Qty>1</Qty>"), brickStoreLine2 + "no condition"},
@@ -228,15 +210,11 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
            BrickStoreItem("<ItemID>1</ItemID><ItemTypeID>P</ItemTypeID>") +
            "</Inventory></BrickStoreXML>",
        "The file holds more than one list: a second <Inventory>"},
-      {"<BrickStoreXML><Inventory><item><ItemID>7</ItemID></item></Inventory></BrickStoreXML>",
-       "Line 1 (item 7): <item> is not a <Item> element"},
   };
   // Filled quantities and price limits are refused even on a line skipped for its quantity, as
   // a colour that does not read is.
   const std::vector<std::pair<std::string, Refused>> limits{
       {"<QTYFILLED>some</QTYFILLED>", {"", "QTYFILLED \"some\" is not a whole number"}},
-      {"<QTYFILLED>4294967296</QTYFILLED>",
-       {"", "QTYFILLED \"4294967296\" does not fit 32 bits", Error::OutOfRange}},
       {"<QTYFILLED>-2</QTYFILLED>", {"", "QTYFILLED \"-2\" is below 0", Error::OutOfRange}},
       {"<MAXPRICE>cheap</MAXPRICE>", {"", "MAXPRICE \"cheap\" is not a number"}},
       // Read as far as it goes these would be a limit of 0 or 1, not the one meant.
