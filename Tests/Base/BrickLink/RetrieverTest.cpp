@@ -1,5 +1,7 @@
 // The retrievers against the local marketplace server, with the caches in a temporary data
-// directory: what they ask for, what they make of the answers, and when they ask nothing.
+// directory: what they ask for, what they make of the answers, and when they ask nothing. That
+// a second search asks nothing at all, colours and stores included, is CostFinderTest's; how
+// each page reads is its parser's test's.
 
 #include <gtest/gtest.h>
 
@@ -59,28 +61,6 @@ class RetrieverTest : public ::testing::Test {
   std::unique_ptr<FileDownloader::IFileDownloader> downloader =
       FileDownloader::CreateFileDownloader({2000ms, 2000ms});
 };
-
-TEST_F(RetrieverTest, ColoursComeFromThePageOnceAndFromTheCacheAfter) {
-  const auto parser = CreateColorInformationParser();
-  {
-    ColorInformationCache cache;
-    const auto retriever =
-        CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
-    EXPECT_TRUE(retriever->TryPopulateColorInformation());
-    ASSERT_EQ(Requests(), 1u);
-    EXPECT_EQ(server.RequestLog()[0].target, "/catalogColors.asp");
-    EXPECT_EQ(ColorInformation(5).Name(), "Red");
-    EXPECT_EQ(ColorInformation(11).Rgb(), 0x212121u);
-  }
-  ColorInformation::SetColorData(5, "changed in memory", 0);
-  ColorInformationCache cache;
-  const auto retriever =
-      CreateColorInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
-  EXPECT_TRUE(retriever->TryPopulateColorInformation());
-  EXPECT_TRUE(retriever->TryPopulateColorInformation());
-  EXPECT_EQ(Requests(), 1u) << "the cached list must be used";
-  EXPECT_EQ(ColorInformation(5).Name(), "Red");
-}
 
 TEST_F(RetrieverTest, PriceGuidesAreRequestedWithCookiesAndCached) {
   const auto parser = CreatePriceGuideParser();
@@ -241,27 +221,6 @@ TEST_F(RetrieverTest, ItemIdsCannotAddParametersOrHeaders) {
   EXPECT_EQ(request.Query("itemNo"), "30 01&colorID=5\r\nX: y");
   EXPECT_EQ(request.Query("colorID"), "11");
   EXPECT_EQ(request.Header("X"), "");
-}
-
-TEST_F(RetrieverTest, StoresComeFromTheirPageOnceAndFromTheCacheAfter) {
-  const auto parser = CreateStoreInformationParser();
-  StoreMetadataCache cache;
-  const auto retriever = CreateStoreInformationRetriever(*downloader, cache, *parser, server.HostAndPort());
-  const auto bricks = retriever->TryRetrieveStoreInformation(1001);
-  ASSERT_TRUE(bricks);
-  EXPECT_EQ(*bricks, (StoreMetadata{"Bricks & More", "DE"}));
-  const auto joe = retriever->TryRetrieveStoreInformation(1002);
-  ASSERT_TRUE(joe);
-  EXPECT_EQ(*joe, (StoreMetadata{"Joe's <Bricks>", "US"}));
-  EXPECT_EQ(server.RequestLog()[0].target, "/store.asp?sID=1001");
-  ASSERT_EQ(Requests(), 2u);
-
-  StoreMetadataCache laterCache;
-  const auto later = CreateStoreInformationRetriever(*downloader, laterCache, *parser, server.HostAndPort());
-  const auto cached = later->TryRetrieveStoreInformation(1001);
-  ASSERT_TRUE(cached);
-  EXPECT_EQ(*cached, *bricks);
-  EXPECT_EQ(Requests(), 2u);
 }
 
 }  // namespace

@@ -186,12 +186,5 @@ TEST_F(RegionPruningTest, AStoreOfAnUnknownCountryLiesInNoRegion) {
                            "no region and is filtered out"));
 }
 
-TEST_F(RegionPruningTest, KeepsTheStoresOfOneCountry) {
-  const auto pruner = CreateStorePruner();
-  EXPECT_EQ(StoreIds(*pruner->PruneStoresByCountry(*Table(), GetCountryByName("Spain"))),
-            std::vector<std::uint32_t>{7005});
-  EXPECT_EQ(pruner->PruneStoresByCountry(*Table(), GetCountryByName("France"))->StoreCount(), 0u);
-}
-
 }  // namespace
 }  // namespace Corvalle::BrickLink
