@@ -27,86 +27,19 @@ bool InCountryTable(const std::string& id) {
   return false;
 }
 
-// That a seed gives one world is WorldFamilyTest's part.
-TEST(WorldGeneratorTest, RequestedSizes) {
+// The default generator's world is fixed byte for byte by the sample world's recipe in
+// CommandLineTest, and a seed's world by WorldFamilyTest; here, the sizes at their edges.
+TEST(WorldGeneratorTest, RequestedSizesAtTheirEdges) {
   GeneratorOptions options;
   options.seed = 7;
-  options.stores = 400;
-  options.items = 60;
-  const World world = World::FromJson(GenerateWorld(options).ToJson());  // a valid world file
-  EXPECT_EQ(world.Stores().size(), 400U);
-  EXPECT_EQ(world.PriceGuides().size(), 60U);
-  EXPECT_EQ(world.Rates().size(), 40U);
-
   options.stores = 3;
   options.items = 0;
-  const World tiny = GenerateWorld(options);
+  const World tiny = World::FromJson(GenerateWorld(options).ToJson());  // a valid world file
   EXPECT_EQ(tiny.Stores().size(), 3U);
   EXPECT_TRUE(tiny.PriceGuides().empty());
   options.stores = 0;
   options.items = 1;
   EXPECT_THROW(GenerateWorld(options), std::invalid_argument);
-}
-
-TEST(WorldGeneratorTest, WorldLooksLikeTheMarketplace) {
-  GeneratorOptions options;
-  options.seed = 7;
-  options.stores = 2000;
-  options.items = 150;
-  const World world = GenerateWorld(options);
-
-  std::map<std::string, int> countries;
-  int unlisted = 0;
-  int restricted = 0;
-  for (const WorldStore& store : world.Stores()) {
-    ++countries[store.countryId];
-    unlisted += InCountryTable(store.countryId) ? 0 : 1;
-    restricted += store.shipsTo ? 1 : 0;
-  }
-  // Mostly the USA, then Germany; a few outside the country table; some stores ship only nearby.
-  std::vector<std::pair<int, std::string>> ranking;
-  for (const auto& [country, count] : countries) {
-    ranking.emplace_back(count, country);
-  }
-  std::sort(ranking.rbegin(), ranking.rend());
-  EXPECT_EQ(ranking.at(0).second, "US");
-  EXPECT_EQ(ranking.at(1).second, "DE");
-  EXPECT_GT(countries.size(), 40U);
-  EXPECT_GE(unlisted, 2);
-  EXPECT_LE(unlisted, 40);
-  EXPECT_GT(restricted, 200);
-  EXPECT_LT(restricted, 1000);
-
-  std::size_t lots = 0;
-  std::size_t small = 0;
-  std::size_t large = 0;
-  std::size_t fewest = world.Stores().size();
-  std::size_t most = 0;
-  bool severalLotsOfOneStore = false;
-  std::set<char> types;
-  for (const WorldPriceGuide& guide : world.PriceGuides()) {
-    types.insert(guide.type);
-    std::set<std::uint32_t> offering;
-    for (const auto* list : {&guide.newLots, &guide.usedLots}) {
-      std::set<std::uint32_t> seen;
-      for (const WorldLot& lot : *list) {
-        ++lots;
-        small += lot.quantity >= 1 && lot.quantity <= 5 ? 1 : 0;
-        large += lot.quantity >= 500 ? 1 : 0;
-        EXPECT_GT(lot.price, 0.0);
-        severalLotsOfOneStore |= !seen.insert(lot.storeId).second;
-        offering.insert(lot.storeId);
-      }
-    }
-    fewest = std::min(fewest, offering.size());
-    most = std::max(most, offering.size());
-  }
-  EXPECT_GT(small, lots / 2);  // most lots hold 1 to 5 pieces
-  EXPECT_GT(large, 0U);        // with a long tail
-  EXPECT_LE(fewest, 10U);      // a handful of stores for some items,
-  EXPECT_GE(most, 1000U);      // a thousand and more for others
-  EXPECT_TRUE(severalLotsOfOneStore);
-  EXPECT_TRUE(types.count('P') != 0 && types.size() >= 3);
 }
 
 // Whether the search finds a plan of at most k stores for a buyer in the country, from the
