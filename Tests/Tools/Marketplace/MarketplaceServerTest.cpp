@@ -425,26 +425,6 @@ TEST_F(MarketplaceServerTest, StalledConnectionStaysOpenUntilTheServerStops) {
   server.Stop();  // idempotent
 }
 
-TEST_F(MarketplaceServerTest, ConcurrentClientsAllGetWholePages) {
-  const std::string expected = Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;").body;
-  std::vector<std::future<int>> clients;
-  for (int client = 0; client < 8; ++client) {
-    clients.push_back(std::async(std::launch::async, [&] {
-      int whole = 0;
-      for (int request = 0; request < 20; ++request) {
-        whole += Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;").body == expected ? 1 : 0;
-      }
-      return whole;
-    }));
-  }
-  int whole = 0;
-  for (auto& client : clients) {
-    whole += client.get();
-  }
-  EXPECT_EQ(whole, 160);
-  EXPECT_EQ(server.RequestCount(), 161U);
-}
-
 TEST(MarketplaceServerLifetimeTest, StartReportsPortAndRefusesSecondStart) {
   MarketplaceServer server(World::FromJson(kWorld), 1);
   EXPECT_EQ(server.Port(), 0U);
