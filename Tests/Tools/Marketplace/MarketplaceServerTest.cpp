@@ -269,16 +269,13 @@ TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
 
   server.SetFault("itemNo=3001", Fault::EmptyBody());
   response = Get(kBlack3001, "viewCurrencyID=1");
-  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
   EXPECT_EQ(response.Header("Content-Length"), "0");
   EXPECT_TRUE(response.body.empty());
   EXPECT_TRUE(response.closedByServer);
 
   server.SetFault("itemNo=3001", Fault::GarbagePage());
   response = Get(kBlack3001, "viewCurrencyID=1");
-  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
   EXPECT_EQ(response.body.size(), 4096U);
-  EXPECT_EQ(response.Header("Content-Length"), "4096");
   EXPECT_FALSE(Testing::ReadPriceGuidePage(response.body));
   EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=1").body, response.body);
 
