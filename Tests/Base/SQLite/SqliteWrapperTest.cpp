@@ -110,50 +110,21 @@ TEST_F(SqliteWrapperTest, PrepareBindAndStepFailuresCarrySqlitesText) {
   EXPECT_TRUE(database->TryExecute("INSERT INTO Numbers VALUES (9, NULL)"));
 }
 
-TEST_F(SqliteWrapperTest, StatementKindIsCheckedByItsFirstCharacters) {
-  for (const char* sql : {"select * FROM Numbers", " SELECT * FROM Numbers",
-                          "INSERT INTO Numbers VALUES (1, 'a')", ""}) {
-    EXPECT_EQ(
-        Testing::MessageOf<std::invalid_argument>([&] { database->CreateReadStatement(sql); }),
-        "SQLite read statement is invalid!")
-        << sql;
-  }
-  for (const char* sql : {"SELECT * FROM Numbers", "SELECTION"}) {
-    EXPECT_EQ(
-        Testing::MessageOf<std::invalid_argument>([&] { database->CreateWriteStatement(sql); }),
-        "SQLite write statement is invalid!")
-        << sql;
-  }
-  EXPECT_NO_THROW(database->CreateWriteStatement("INSERT INTO Numbers VALUES (1, 'a')"));
-  EXPECT_NO_THROW(database->CreateWriteStatement("DELETE FROM Numbers"));
-  EXPECT_NO_THROW(database->CreateWriteStatement("select * FROM Numbers"));
-}
-
-TEST_F(SqliteWrapperTest, RowCountAndColumnValuesOnMissingTablesAndColumns) {
+TEST_F(SqliteWrapperTest, RowCountOfMissingAndPresentTables) {
   EXPECT_EQ(database->GetRowCount("Missing"), 0);
   EXPECT_EQ(database->GetRowCount("Numbers"), 0);
-  EXPECT_FALSE(database->ColumnHasValues("Missing", "Value"));
-  EXPECT_FALSE(database->ColumnHasValues("Numbers", "Missing"));
-  EXPECT_FALSE(database->ColumnHasValues("Numbers", "Value"));
-
   Insert(1, "one");
   Insert(2, nullptr);
   EXPECT_EQ(database->GetRowCount("Numbers"), 2);
-  EXPECT_TRUE(database->ColumnHasValues("Numbers", "Value"));
-  // A NULL is a value of the row: the column exists and the table has rows.
-  database->Execute("DELETE FROM Numbers WHERE Value = 1");
-  EXPECT_TRUE(database->ColumnHasValues("Numbers", "Name"));
 }
 
 // A table that is there but cannot be read has no row count: taking the failure for 0 rows made
 // a locked or damaged file look fresh.
-TEST_F(SqliteWrapperTest, RowCountAndColumnValuesOfATableThatCannotBeReadThrow) {
+TEST_F(SqliteWrapperTest, RowCountOfATableThatCannotBeReadThrows) {
   database->Execute(
       "CREATE TABLE Gone (Value); CREATE VIEW Broken AS SELECT Value FROM Gone; "
       "DROP TABLE Gone");
   EXPECT_EQ(RuntimeErrorOf([&] { database->GetRowCount("Broken"); }), "no such table: main.Gone");
-  EXPECT_EQ(RuntimeErrorOf([&] { database->ColumnHasValues("Broken", "Value"); }),
-            "no such table: main.Gone");
 }
 
 TEST_F(SqliteWrapperTest, SingleValueQueries) {
