@@ -15,8 +15,8 @@
 
 #include "Source/Base/BrickLink/Countries.h"
 #include "Source/Base/Formatting.h"
-#include "Tests/Support/LiveMarketplace.h"
 #include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Support/LiveMarketplace.h"
 #include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle {

@@ -175,7 +175,8 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
       {Marketplace(good + itemLine("<ITEMTYPE>P</ITEMTYPE><ITEMID> </ITEMID><MINQTY>4</MINQTY>")),
        "Line 2 (no item id): no item id (ITEMID)"},
       // Letters are upper case; the whole text is shown, not only the letter read.
-      {Marketplace(good + itemLine("<ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><MINQTY>0</MINQTY>") +
+      {Marketplace(good +
+                   itemLine("<ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><MINQTY>0</MINQTY>") +
                    itemLine("<ITEMTYPE>Q</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY>")),
        "Line 3 (item 3001): unknown item type \"Q\""},
       {Marketplace(itemLine("<ITEMTYPE>part</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY>")),
@@ -202,7 +203,8 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
                                  "<Condition>N</Condition>")),
        "Line 1 (item 3666): no item type (ItemTypeID)"},
       {brickStoreSecond("<Qty>1</Qty><Condition>N</Condition>"), brickStoreLine2 + "no ColorID"},
-      {brickStoreSecond("<ColorID>1</ColorID><Condition>N</Condition>"), brickStoreLine2 + "no Qty"},
+      {brickStoreSecond("<ColorID>1</ColorID><Condition>N</Condition>"),
+       brickStoreLine2 + "no Qty"},
       {brickStoreSecond("<ColorID>1</ColorID><Qty>10000000000</Qty><Condition>N</Condition>"),
        brickStoreLine2 + "Qty \"10000000000\" does not fit 32 bits", Error::OutOfRange},
       {brickStoreSecond("<ColorID>1</ColorID><Qty>1</Qty>"), brickStoreLine2 + "no condition"},
