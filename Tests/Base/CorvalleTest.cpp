@@ -52,33 +52,6 @@ TEST(ItemTest, DescribeItemGivesLetterAndId) {
   EXPECT_TRUE(log.Contains("error", "Unknown item type"));
 }
 
-TEST(ItemTest, SetPriceGuidesReplaceTheirOwnConditionOnly) {
-  Item item(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
-  PriceGuide::Lots lots;
-  lots.emplace_back(1001, 10, 0.25);
-  lots.emplace_back(1002, 3, 0.5);
-  const PriceGuideStatistics current{2, 13, 0.25, 0.375, 0.3077, 0.5};
-  item.SetPriceGuideNew(
-      std::make_unique<PriceGuide>(std::move(lots), current, PriceGuideStatistics{}));
-  // A new item's guides are empty; the lots of a guide are read in page order by the parser's
-  // and the caches' tests.
-  ASSERT_FALSE(item.PriceGuideNew().IsEmpty());
-  EXPECT_TRUE(item.PriceGuideUsed().IsEmpty());
-  EXPECT_EQ(item.PriceGuideNew().CurrentStatistics(), current);
-
-  item.SetPriceGuideNew(std::make_unique<PriceGuide>());
-  EXPECT_TRUE(item.PriceGuideNew().IsEmpty());
-
-  // A move takes both guides along.
-  PriceGuide::Lots usedLots;
-  usedLots.emplace_back(7, 1, 1.0);
-  item.SetPriceGuideUsed(
-      std::make_unique<PriceGuide>(std::move(usedLots), PriceGuideStatistics{}, current));
-  const Item moved(std::move(item));
-  EXPECT_FALSE(moved.PriceGuideUsed().IsEmpty());
-  EXPECT_EQ(moved.PriceGuideUsed().SalesStatistics(), current);
-}
-
 TEST(ItemTest, EqualityIgnoresPriceGuidesButNotOtherFields) {
   const Item base(ItemType::Part, "3001", "3001", 11, Condition::New, 4);
   Item withGuide(ItemType::Part, "3001", "3001", 11, Condition::New, 4);

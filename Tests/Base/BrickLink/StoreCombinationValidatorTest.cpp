@@ -73,17 +73,8 @@ TEST(StoreCombinationValidatorTest, ReportsProgressEveryFiveMillionCombinations)
   EXPECT_EQ(calls, 0u);
 }
 
-TEST(StoreCombinationValidatorTest, TwelveStoresGiveNothingAndHugeCountsThrow) {
-  const auto items = MakeItems({1});
-  const auto table = OneUnitPerStore(std::vector<double>(13, 1.0));
-  EXPECT_TRUE(CreateStoreCombinationValidator(items)
-                  ->FindValidCombinations(*table, 12, nullptr, 1)
-                  ->empty());
-  const auto wide = OneUnitPerStore(std::vector<double>(5000, 1.0));
-  EXPECT_THROW(CreateStoreCombinationValidator(items)->FindValidCombinations(*wide, 11, nullptr, 2),
-               std::overflow_error);
-}
-
+// Thrown on a worker, it is rethrown once every worker has ended. (The generator's refusals of
+// twelve stores and of counts beyond 64 bits are CombinationGeneratorTest's.)
 TEST(StoreCombinationValidatorTest, AnExceptionOfTheProgressCallbackReachesTheCaller) {
   const auto items = MakeItems({1000});
   const auto table = OneUnitPerStore(std::vector<double>(400, 1.0));
