@@ -166,7 +166,7 @@ void ExpectLines(const std::vector<std::string>& lines, const std::vector<std::s
   }
 }
 
-// A bounded search, then an exhaustive one, which finds plans of the same costs.
+// A bounded search, then an exhaustive one, which finds the same cheapest plan.
 TEST_F(CostFinderTest, StagesStatisticsAndResultsOfASearch) {
   std::mt19937 random(7);
   Serve(RandomWorld(random, 10, 5));
