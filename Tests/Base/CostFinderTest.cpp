@@ -262,6 +262,26 @@ TEST_F(CostFinderTest, StoresToKeepThatCannotBeInAPlanEndTheSearchNamingThem) {
   }
 }
 
+// The buyer, in the USA, pays the domestic amount for a store there and the international one for
+// any other. (How a plan tells its parts is PlanRulesTest's; the front ends' tests use a fake.)
+TEST_F(CostFinderTest, ShippingIsChargedByTheStoresCountry) {
+  TestWorld twoCountries;
+  twoCountries.stores = {{1, "US"}, {2, "DE"}};
+  twoCountries.items = {{"3001", 11, false, 1, {{1, false, 1, 1.0}}},
+                        {"3003", 11, false, 1, {{2, false, 1, 1.0}}}};
+  Serve(twoCountries);
+  SearchOptions options;
+  options.domesticShipping = 1.5;
+  options.internationalShipping = 6.0;
+  const Recorded recorded = Search(2, {"North America", "Europe"}, options);
+  ASSERT_TRUE(recorded.succeeded) << recorded.failure;
+  const auto& plans = costFinder->GetCombinationData();
+  ASSERT_EQ(plans.size(), 1u);
+  EXPECT_EQ(plans[0]->StoreShipping(1), 1.5);
+  EXPECT_EQ(plans[0]->StoreShipping(2), 6.0);
+  EXPECT_NEAR(plans[0]->Cost(), 2.0 + 7.5, 1e-9);
+}
+
 TEST_F(CostFinderTest, OneProcessSearchesTwoMarketplacesEachOnItsOwnHost) {
   // The same part at 1.00 in one world and 2.00 in another, each served on its own port.
   TestWorld cheap;

@@ -263,11 +263,17 @@ TEST_F(PreferencesManagerTest, SmallThingsOfSavedValues) {
   EXPECT_EQ(Row("ShippingInternational"), "0");
   EXPECT_FALSE(std::signbit(CreatePreferencesManager()->GetPreferences().shippingDomestic));
 
-  // A currency that writes a decimal comma lets the amount be typed with it (the find command's
-  // tests type "4,50" in euros and in dollars).
+  // A currency that writes a decimal comma lets the amount be typed with it.
   const std::tuple<const char*, char, std::optional<double>> amounts[] = {
-      {"4.50", ',', 4.5}, {" 1", '.', std::nullopt}, {"4,5,0", ',', std::nullopt},
-      {",5", ',', 0.5},   {"-0", '.', 0.0},          {"-0,01", ',', std::nullopt},
+      {"4,50", ',', 4.5},
+      {"4.50", ',', 4.5},
+      {"4,50", '.', std::nullopt},
+      {"1.004,50", ',', std::nullopt},
+      {" 1", '.', std::nullopt},
+      {"4,5,0", ',', std::nullopt},
+      {",5", ',', 0.5},
+      {"-0", '.', 0.0},
+      {"-0,01", ',', std::nullopt},
   };
   for (const auto& [text, separator, expected] : amounts) {
     EXPECT_EQ(ParseShippingAmount(text, separator), expected) << text << " " << separator;
