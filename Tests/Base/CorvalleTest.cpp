@@ -12,7 +12,6 @@ namespace {
 
 using BrickLink::ColorInformation;
 using BrickLink::PriceGuide;
-using BrickLink::PriceGuideDatum;
 using BrickLink::PriceGuideStatistics;
 
 TEST(ItemTypeTest, LettersRoundTripForTheEightRealTypes) {
@@ -41,12 +40,6 @@ TEST(ItemTypeDeathTest, InvalidHasNoLetter) {
   EXPECT_DEATH(ToCharacter(ItemType::Invalid), "Assertion failed: .*ToCharacter.*Corvalle.cpp");
 }
 
-TEST(ConditionTest, DisplayText) {
-  EXPECT_EQ(ToString(Condition::New), "New");
-  EXPECT_EQ(ToString(Condition::Used), "Used");
-  EXPECT_EQ(ToString(static_cast<Condition>(7)), "Used");
-}
-
 TEST(ItemTest, DescribeItemGivesLetterAndId) {
   EXPECT_EQ(DescribeItem(Item(ItemType::Part, "3001", "3001", 11, Condition::New, 4)),
             "ItemType: P, Item ID: 3001");
@@ -57,50 +50,6 @@ TEST(ItemTest, DescribeItemGivesLetterAndId) {
   EXPECT_EQ(DescribeItem(Item(ItemType::Invalid, "3001", "3001", 0, Condition::New, 1)),
             "ItemType: Invalid, Item ID: 3001");
   EXPECT_TRUE(log.Contains("error", "Unknown item type"));
-}
-
-TEST(ItemTest, NewItemOwnsTwoEmptyPriceGuides) {
-  const Item item(ItemType::Part, "3001", "3001 (spare)", 5, Condition::Used, 12);
-  EXPECT_EQ(item.Type(), ItemType::Part);
-  EXPECT_EQ(item.Id(), "3001");
-  EXPECT_EQ(item.Name(), "3001 (spare)");
-  EXPECT_EQ(item.Color().Id(), 5u);
-  EXPECT_EQ(item.GetCondition(), Condition::Used);
-  EXPECT_EQ(item.Quantity(), 12u);
-  for (const PriceGuide* guide : {&item.PriceGuideNew(), &item.PriceGuideUsed()}) {
-    EXPECT_TRUE(guide->IsEmpty());
-    EXPECT_EQ(guide->CurrentStatistics(), PriceGuideStatistics{});
-    EXPECT_EQ(guide->SalesStatistics(), PriceGuideStatistics{});
-  }
-}
-
-TEST(ItemTest, SetPriceGuidesReplaceTheirOwnConditionOnly) {
-  Item item(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
-  PriceGuide::Lots lots;
-  lots.emplace_back(1001, 10, 0.25);
-  lots.emplace_back(1002, 3, 0.5);
-  const PriceGuideStatistics current{2, 13, 0.25, 0.375, 0.3077, 0.5};
-  item.SetPriceGuideNew(
-      std::make_unique<PriceGuide>(std::move(lots), current, PriceGuideStatistics{}));
-  ASSERT_FALSE(item.PriceGuideNew().IsEmpty());
-  EXPECT_TRUE(item.PriceGuideUsed().IsEmpty());
-  EXPECT_EQ(item.PriceGuideNew().CurrentStatistics(), current);
-  std::vector<PriceGuideDatum> seen(item.PriceGuideNew().begin(), item.PriceGuideNew().end());
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0], PriceGuideDatum(1001, 10, 0.25));
-  EXPECT_EQ(seen[1], PriceGuideDatum(1002, 3, 0.5));
-
-  item.SetPriceGuideNew(std::make_unique<PriceGuide>());
-  EXPECT_TRUE(item.PriceGuideNew().IsEmpty());
-
-  // A move takes both guides along.
-  PriceGuide::Lots usedLots;
-  usedLots.emplace_back(7, 1, 1.0);
-  item.SetPriceGuideUsed(
-      std::make_unique<PriceGuide>(std::move(usedLots), PriceGuideStatistics{}, current));
-  const Item moved(std::move(item));
-  EXPECT_FALSE(moved.PriceGuideUsed().IsEmpty());
-  EXPECT_EQ(moved.PriceGuideUsed().SalesStatistics(), current);
 }
 
 TEST(ItemTest, EqualityIgnoresPriceGuidesButNotOtherFields) {

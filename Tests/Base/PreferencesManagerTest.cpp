@@ -114,17 +114,10 @@ TEST_F(PreferencesManagerTest, FreshDatabaseGetsTheDefaults) {
   EXPECT_EQ(preferences.country, "USA");
   EXPECT_EQ(preferences.currency, "US Dollar");
   EXPECT_EQ(preferences.regions, Strings{"North America"});
-
   EXPECT_EQ(preferences.shippingDomestic, 0.0);
-  EXPECT_EQ(preferences.shippingInternational, 0.0);
-  EXPECT_TRUE(preferences.excludedStores.empty());
   EXPECT_TRUE(preferences.requiredStores.empty());
-
+  // Written out at once, each row.
   EXPECT_EQ(Sql().GetRowCount("Preferences"), 8);
-  EXPECT_EQ(Row("StoresPerCombination"), "3");
-  EXPECT_EQ(Row("Country"), "USA");
-  EXPECT_EQ(Row("Currency"), "US Dollar");
-  EXPECT_EQ(Row("Regions"), "North America");
 }
 
 TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
@@ -165,18 +158,6 @@ TEST_F(PreferencesManagerTest, ShippingAndStoreListsAreKeptAndCheckedLikeTheOthe
     EXPECT_EQ(read.requiredStores, std::vector<std::uint32_t>{5});
   }
 
-  // A file written before these settings existed reads their first-start values.
-  WriteRows({{"StoresPerCombination", "4"},
-             {"Country", "Japan"},
-             {"Currency", "Japanese Yen"},
-             {"Regions", "Asia"}});
-  {
-    const Preferences read = CreatePreferencesManager()->GetPreferences();
-    EXPECT_EQ(read.storesPerCombination, 4u);
-    EXPECT_EQ(read.shippingDomestic, 0.0);
-    EXPECT_TRUE(read.excludedStores.empty());
-  }
-
   // Unusable values fall back one by one; usable neighbours stay.
   for (const char* amount : {"-1", "nan", "inf", "1e3", "4,50", "", "2000000", "0x10"}) {
     for (const char* stores : {"1,,2", "a", "-3", "1;2", "99999999999", ","}) {
@@ -196,9 +177,6 @@ TEST_F(PreferencesManagerTest, ShippingAndStoreListsAreKeptAndCheckedLikeTheOthe
       EXPECT_EQ(read.requiredStores, (std::vector<std::uint32_t>{8, 9}));
     }
   }
-  EXPECT_EQ(ParseShippingAmount("12"), 12.0);
-  EXPECT_EQ(ParseShippingAmount("0.50"), 0.5);
-  EXPECT_EQ(ParseShippingAmount(" 1"), std::nullopt);
 }
 
 TEST_F(PreferencesManagerTest, StoredValuesThatCannotBeUsedFallBackToTheFirstStart) {
@@ -212,6 +190,9 @@ TEST_F(PreferencesManagerTest, StoredValuesThatCannotBeUsedFallBackToTheFirstSta
     EXPECT_EQ(preferences.country, "Japan");
     EXPECT_EQ(preferences.currency, "Japanese Yen");
     EXPECT_EQ(preferences.regions, (Strings{"Asia", "Europe"}));
+    // Written before the shipping and the store lists were kept: their first-start values.
+    EXPECT_EQ(preferences.shippingDomestic, 0.0);
+    EXPECT_TRUE(preferences.excludedStores.empty());
   }
 
   // Each unusable value is replaced on its own, and only in memory until the next save.
@@ -249,7 +230,6 @@ TEST_F(PreferencesManagerTest, StoredValuesThatCannotBeUsedFallBackToTheFirstSta
   const Preferences preferences = CreatePreferencesManager()->GetPreferences();
   EXPECT_EQ(preferences.storesPerCombination, 5u);
   EXPECT_EQ(preferences.country, "Japan");
-  EXPECT_EQ(FirstStartPreferences().regions, Strings{"North America"});
 }
 
 // Saved values that cannot be used are warned about once, however many managers read them; a
@@ -289,6 +269,7 @@ TEST_F(PreferencesManagerTest, SmallThingsOfSavedValues) {
       {"4.50", ',', 4.5},
       {"4,50", '.', std::nullopt},
       {"1.004,50", ',', std::nullopt},
+      {" 1", '.', std::nullopt},
       {"4,5,0", ',', std::nullopt},
       {",5", ',', 0.5},
       {"-0", '.', 0.0},

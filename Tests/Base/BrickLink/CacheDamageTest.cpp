@@ -1,5 +1,6 @@
 // Every cache mends a damaged file by moving it aside and starting afresh: a search must not
-// fail ("Unable to start the search: ...") until the user deletes the file by hand.
+// fail ("Unable to start the search: ...") until the user deletes the file by hand. One damage
+// for each cache; which layouts are damage is CacheDatabaseTest's.
 
 #include <gtest/gtest.h>
 
@@ -83,19 +84,6 @@ TEST(CacheDamageTest, ADamagedCacheIsMovedAsideAndTheCacheWorksOnAFreshFile) {
              "SELECT i, printf('Store %.60d', i), 'DE', strftime('%s', 'now') FROM n");
        },
        StoresWork},
-      {"a store table without Timestamp",
-       [](Sqlite::IMutableDatabase& database) {
-         database.Execute(
-             "CREATE TABLE StoreInformation (StoreID INTEGER PRIMARY KEY, Name TEXT, CountryID "
-             "TEXT); INSERT INTO StoreInformation VALUES (7, 'Old', 'DE')");
-       },
-       StoresWork},
-      {"price guide entries without their lots",
-       [](Sqlite::IMutableDatabase& database) {
-         PriceGuideCache().InsertPriceGuide(PricedItem(), kRequest);
-         database.Execute("DROP TABLE PriceGuideData");
-       },
-       PriceGuidesWork},
       {"a price guide table that lacks a column",
        [](Sqlite::IMutableDatabase& database) {
          PriceGuideCache().InsertPriceGuide(PricedItem(), kRequest);

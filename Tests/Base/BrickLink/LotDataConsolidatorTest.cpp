@@ -158,15 +158,5 @@ TEST(LotDataConsolidatorTest, LeavesOutLotsDearerThanTheItemsPriceLimit) {
   }
 }
 
-TEST(LotDataConsolidatorTest, ItemsWithoutLotsGiveATableWithoutStores) {
-  std::vector<Item> items;
-  items.push_back(MakeItem("a", Condition::New, 2, {}));
-  items.push_back(MakeItem("b", Condition::Used, 2, {}));
-  const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
-  EXPECT_EQ(table->ItemCount(), 2u);
-  EXPECT_EQ(table->StoreCount(), 0u);
-  EXPECT_EQ(CreateLotDataConsolidator()->ConsolidateLotData({})->StoreCount(), 0u);
-}
-
 }  // namespace
 }  // namespace Corvalle::BrickLink

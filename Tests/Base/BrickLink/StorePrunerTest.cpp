@@ -184,17 +184,6 @@ TEST_F(RegionPruningTest, AStoreOfAnUnknownCountryLiesInNoRegion) {
   EXPECT_TRUE(log.Contains("warning",
                            "Store 7004 (Far Away) has the unknown country ID \"XZ\"; it lies in "
                            "no region and is filtered out"));
-  // The store's own lookups keep their contracts.
-  EXPECT_THROW(StoreInformation(7004).GetCountry(), std::invalid_argument);
-  EXPECT_THROW(StoreInformation(7004).CountryIsValid(), std::invalid_argument);
-  EXPECT_EQ(StoreInformation(7004).FindCountry(), nullptr);
-}
-
-TEST_F(RegionPruningTest, KeepsTheStoresOfOneCountry) {
-  const auto pruner = CreateStorePruner();
-  EXPECT_EQ(StoreIds(*pruner->PruneStoresByCountry(*Table(), GetCountryByName("Spain"))),
-            std::vector<std::uint32_t>{7005});
-  EXPECT_EQ(pruner->PruneStoresByCountry(*Table(), GetCountryByName("France"))->StoreCount(), 0u);
 }
 
 }  // namespace

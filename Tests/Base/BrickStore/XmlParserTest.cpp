@@ -158,20 +158,13 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
   };
   std::vector<Refused> refused{
       {second("<MINQTY>2.5</MINQTY>"), line2 + "MINQTY \"2.5\" is not a whole number"},
-      {second("<MINQTY>1e3</MINQTY>"), line2 + "MINQTY \"1e3\" is not a whole number"},
-      {second("<MINQTY>0x10</MINQTY>"), line2 + "MINQTY \"0x10\" is not a whole number"},
       {second("<MINQTY>+4</MINQTY>"), line2 + "MINQTY \"+4\" is not a whole number"},
-      {second("<MINQTY>1 2</MINQTY>"), line2 + "MINQTY \"1 2\" is not a whole number"},
       {second("<MINQTY>many</MINQTY>"), line2 + "MINQTY \"many\" is not a whole number"},
       {second("<COLOR>Black</COLOR><MINQTY>1</MINQTY>"),
        line2 + "COLOR \"Black\" is not a whole number"},
       // Beyond 32 bits a value is refused, not cut to another quantity or colour.
       {second("<MINQTY>4294967296</MINQTY>"), line2 + "MINQTY \"4294967296\" does not fit 32 bits",
        Error::OutOfRange},
-      {second("<MINQTY>99999999999999999999999</MINQTY>"),
-       line2 + "MINQTY \"99999999999999999999999\" does not fit 32 bits", Error::OutOfRange},
-      {second("<COLOR>4294967296</COLOR><MINQTY>1</MINQTY>"),
-       line2 + "COLOR \"4294967296\" does not fit 32 bits", Error::OutOfRange},
       {second("<MINQTY>-5</MINQTY>"), line2 + "MINQTY \"-5\" is below 0", Error::OutOfRange},
       {second("<MINQTY>3</MINQTY><MINQTY>5</MINQTY>"), line2 + "MINQTY is given twice"},
       {second("<MINQTY>3</MINQTY><COLOR>1</COLOR><COLOR>2</COLOR>"),
@@ -179,30 +172,19 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
       {second("<MINQTY>3<b>0</b></MINQTY>"), line2 + "MINQTY holds the element <b>"},
       {second("<MINQTY>1</MINQTY><CONDITION>New</CONDITION>"),
        line2 + "CONDITION \"New\" is not N (new), U (used) or X (any)"},
-      {second("<MINQTY>1</MINQTY><CONDITION>B</CONDITION>"),
-       line2 + "CONDITION \"B\" is not N (new), U (used) or X (any)"},
       {Marketplace(good + itemLine("<ITEMTYPE>P</ITEMTYPE><ITEMID> </ITEMID><MINQTY>4</MINQTY>")),
        "Line 2 (no item id): no item id (ITEMID)"},
-      {Marketplace(good + itemLine("<ITEMTYPE>P</ITEMTYPE><MINQTY>0</MINQTY>")),
-       "Line 2 (no item id): no item id (ITEMID)"},
       // Letters are upper case; the whole text is shown, not only the letter read.
-      {Marketplace(good + itemLine("<ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><MINQTY>0</MINQTY>") +
+      {Marketplace(good +
+                   itemLine("<ITEMTYPE>P</ITEMTYPE><ITEMID>3002</ITEMID><MINQTY>0</MINQTY>") +
                    itemLine("<ITEMTYPE>Q</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY>")),
        "Line 3 (item 3001): unknown item type \"Q\""},
       {Marketplace(itemLine("<ITEMTYPE>part</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY>")),
        "Line 1 (item 3001): unknown item type \"part\""},
-      {Marketplace(good + itemLine("<ITEMTYPE>X</ITEMTYPE><MINQTY>1</MINQTY>")),
-       "Line 2 (no item id): unknown item type \"X\""},
       // An item without type could not be priced: the search would end at the price guides
       // with no word of the line to mend.
       {Marketplace(good + itemLine("<ITEMID>777</ITEMID><MINQTY>1</MINQTY>")),
        "Line 2 (item 777): no item type (ITEMTYPE)"},
-      {Marketplace(itemLine("<ITEMTYPE></ITEMTYPE><ITEMID>6</ITEMID><MINQTY>6</MINQTY>") + good),
-       "Line 1 (item 6): no item type (ITEMTYPE)"},
-      {Marketplace(good + good + itemLine("<ITEMID>8</ITEMID><MINQTY>0</MINQTY>")),
-       "Line 3 (item 8): no item type (ITEMTYPE)"},
-      {Marketplace(itemLine("<MINQTY>1</MINQTY>")),
-       "Line 1 (no item id): no item type (ITEMTYPE)"},
       {Marketplace(good + "<item><ITEMTYPE>P</ITEMTYPE><ITEMID>3003</ITEMID></item>"),
        "Line 2 (item 3003): <item> is not a <ITEM> element"},
       {Marketplace(good + "<INVENTORY>" + good + "</INVENTORY>"),
@@ -213,8 +195,6 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
        "Line 1 (no item id): no item id (ItemID)"},
       {brickStore("<ItemID>3001</ItemID><Qty>2.5</Qty><Condition>N</Condition>"),
        "Line 1 (item 3001): Qty \"2.5\" is not a whole number"},
-      {brickStore("<ItemID>3666</ItemID><Qty>many</Qty><Condition>N</Condition>"),
-       "Line 1 (item 3666): Qty \"many\" is not a whole number"},
       {brickStore("<ItemID>3001</ItemID><Qty>1</Qty><Condition>New</Condition>"),
        "Line 1 (item 3001): Condition \"New\" is not N (new), U (used) or X (any)"},
       {brickStore("<ItemID>3001</ItemID><Qty>1</Qty><Qty>1</Qty><Condition>N</Condition>"),
@@ -222,44 +202,26 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
       {BrickStore(BrickStoreItem("<ItemID>3666</ItemID><ColorID>1</ColorID><Qty>1</Qty>"
                                  "<Condition>N</Condition>")),
        "Line 1 (item 3666): no item type (ItemTypeID)"},
-      {BrickStore(BrickStoreItem("<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>1"
-                                 "</ColorID><Qty>1</Qty><Condition>N</Condition>") +
-                      BrickStoreItem("<ItemID>x</ItemID><ItemTypeID>Q</ItemTypeID><ColorID>1"
-                                     "</ColorID><Qty>1</Qty><Condition>N</Condition>"),
-                  "BrickStockXML"),
-       "Line 2 (item x): unknown item type \"Q\""},
       {brickStoreSecond("<Qty>1</Qty><Condition>N</Condition>"), brickStoreLine2 + "no ColorID"},
-      {brickStoreSecond("<ColorID></ColorID><Qty>1</Qty><Condition>N</Condition>"),
-       brickStoreLine2 + "no ColorID"},
-      {brickStoreSecond("<ColorID>1</ColorID><Condition>N</Condition>"), brickStoreLine2 + "no Qty"},
-      {brickStoreSecond("<ColorID>red</ColorID><Qty>1</Qty><Condition>N</Condition>"),
-       brickStoreLine2 + "ColorID \"red\" is not a whole number"},
+      {brickStoreSecond("<ColorID>1</ColorID><Condition>N</Condition>"),
+       brickStoreLine2 + "no Qty"},
       {brickStoreSecond("<ColorID>1</ColorID><Qty>10000000000</Qty><Condition>N</Condition>"),
        brickStoreLine2 + "Qty \"10000000000\" does not fit 32 bits", Error::OutOfRange},
       {brickStoreSecond("<ColorID>1</ColorID><Qty>1</Qty>"), brickStoreLine2 + "no condition"},
-      {brickStoreSecond("<ColorID>1</ColorID><Qty>1</Qty><Condition></Condition>"),
-       brickStoreLine2 + "no condition"},
       {"<BrickStoreXML><Inventory/><Inventory>" +
            BrickStoreItem("<ItemID>1</ItemID><ItemTypeID>P</ItemTypeID>") +
            "</Inventory></BrickStoreXML>",
        "The file holds more than one list: a second <Inventory>"},
-      {"<BrickStoreXML><Inventory><item><ItemID>7</ItemID></item></Inventory></BrickStoreXML>",
-       "Line 1 (item 7): <item> is not a <Item> element"},
   };
   // Filled quantities and price limits are refused even on a line skipped for its quantity, as
   // a colour that does not read is.
   const std::vector<std::pair<std::string, Refused>> limits{
       {"<QTYFILLED>some</QTYFILLED>", {"", "QTYFILLED \"some\" is not a whole number"}},
-      {"<QTYFILLED>4294967296</QTYFILLED>",
-       {"", "QTYFILLED \"4294967296\" does not fit 32 bits", Error::OutOfRange}},
       {"<QTYFILLED>-2</QTYFILLED>", {"", "QTYFILLED \"-2\" is below 0", Error::OutOfRange}},
       {"<MAXPRICE>cheap</MAXPRICE>", {"", "MAXPRICE \"cheap\" is not a number"}},
       // Read as far as it goes these would be a limit of 0 or 1, not the one meant.
       {"<MAXPRICE>0,0500</MAXPRICE>", {"", "MAXPRICE \"0,0500\" is not a number"}},
-      {"<MAXPRICE>1.50 EUR</MAXPRICE>", {"", "MAXPRICE \"1.50 EUR\" is not a number"}},
-      {"<MAXPRICE>$0.05</MAXPRICE>", {"", "MAXPRICE \"$0.05\" is not a number"}},
       {"<MAXPRICE>nan</MAXPRICE>", {"", "MAXPRICE \"nan\" is not a number"}},
-      {"<MAXPRICE>inf</MAXPRICE>", {"", "MAXPRICE \"inf\" is not a number"}},
       {"<MAXPRICE>1e999</MAXPRICE>", {"", "MAXPRICE \"1e999\" is out of range", Error::OutOfRange}},
   };
   for (const auto& [fields, expected] : limits) {
@@ -277,37 +239,8 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
   }
 }
 
-TEST_F(XmlParserTest, IdenticalItemsStayTwoItems) {
-  const std::string line =
-      "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>5</COLOR><MINQTY>3</MINQTY></"
-      "ITEM>\n";
-  const auto items = Parse(Marketplace(line + line));
-  ASSERT_NE(items, nullptr);
-  ASSERT_EQ(items->size(), 2u);
-  EXPECT_EQ((*items)[0], (*items)[1]);
-}
-
-// Neither subtracted nor applied here: the wanted list decides, and the list command shows the
-// file as it is.
-TEST_F(XmlParserTest, MarketplaceListKeepsFilledQuantitiesAndPriceLimitsAsWritten) {
-  const std::string path =
-      std::string(CORVALLE_TEST_DATA_DIR) + "/Marketplace/wanted-list-limits.xml";
-  const auto items = parser->ParseItems(path.c_str());
-  ASSERT_NE(items, nullptr);
-  ASSERT_EQ(items->size(), 6u);
-  EXPECT_EQ((*items)[0], Item(ItemType::Part, "3001", "3001 (walls)", 5, Condition::New, 10, 4,
-                              0.05));
-  EXPECT_EQ((*items)[1], Item(ItemType::Part, "3003", "3003", 11, Condition::New, 8, 8, -1.0));
-  EXPECT_EQ((*items)[2], Item(ItemType::Part, "3666", "3666", 1, Condition::Used, 4, 0, -1.0));
-  EXPECT_EQ((*items)[3], Item(ItemType::Part, "970c00", "970c00", 0, Condition::Used, 2, 5, 0.0));
-  EXPECT_EQ((*items)[4], Item(ItemType::Part, "3001", "3001 (roof)", 5, Condition::New, 3, 0,
-                              0.04));
-  EXPECT_EQ((*items)[5], Item(ItemType::Set, "6020-1", "6020-1", 0, Condition::Used, 1, 0, 25.0));
-  EXPECT_FALSE((*items)[1].HasMaximumPrice());
-  EXPECT_FALSE((*items)[3].HasMaximumPrice());
-  EXPECT_TRUE((*items)[5].HasMaximumPrice());
-}
-
+// Neither subtracted nor applied here: the wanted list decides (WantedListTest reads a whole
+// marketplace file of them), and the list command shows the file as it is.
 TEST_F(XmlParserTest, FilledQuantitiesAndPriceLimitsReadWhole) {
   const auto list = [](const std::string& fields, const std::string& quantity = "6") {
     return Marketplace(
@@ -464,30 +397,6 @@ TEST_F(XmlParserTest, RealBrickStockExports) {
                  Condition::New, 2));
   EXPECT_EQ(items->back().Name(),
             "Torso Octan Logo and Upright Font 'OIL' Pattern / Blue Arms / Yellow Hands");
-}
-
-TEST_F(XmlParserTest, BundledSamplesAreReadable) {
-  std::size_t lists = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(CORVALLE_SAMPLES_DIR)) {
-    const auto extension = entry.path().extension();
-    if (extension != ".xml" && extension != ".bsx") {
-      continue;
-    }
-    ++lists;
-    const auto items = parser->ParseItems(entry.path().c_str());
-    ASSERT_NE(items, nullptr) << entry.path();
-    EXPECT_GE(items->size(), 10u) << entry.path();
-    bool hasNew = false;
-    bool hasUsed = false;
-    for (const Item& item : *items) {
-      EXPECT_NE(item.Type(), ItemType::Invalid) << entry.path() << " " << item.Id();
-      EXPECT_GT(item.Quantity(), 0u) << entry.path() << " " << item.Id();
-      hasNew |= item.GetCondition() == Condition::New;
-      hasUsed |= item.GetCondition() == Condition::Used;
-    }
-    EXPECT_TRUE(hasNew && hasUsed) << entry.path();
-  }
-  EXPECT_GE(lists, 3u);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ struct Script {
   bool stallAfterParts = false;
 };
 
-// A loopback server that answers every connection with the same script and records requests.
+// A loopback server that answers every connection with the same script.
 class ScriptedServer {
  public:
   explicit ScriptedServer(Script script_)
@@ -55,11 +55,6 @@ class ScriptedServer {
     return "127.0.0.1:" + std::to_string(acceptor.local_endpoint().port());
   }
 
-  std::vector<std::string> Requests() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return requests;
-  }
-
  private:
   void Accept() {
     acceptor.async_accept([this](const boost::system::error_code& error, tcp::socket socket) {
@@ -76,10 +71,6 @@ class ScriptedServer {
     boost::system::error_code error;
     asio::streambuf buffer;
     asio::read_until(socket, buffer, "\r\n\r\n", error);
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      requests.emplace_back(asio::buffers_begin(buffer.data()), asio::buffers_end(buffer.data()));
-    }
     for (const auto& [delay, text] : script.parts) {
       std::this_thread::sleep_for(delay);
       asio::write(socket, asio::buffer(text), error);
@@ -97,9 +88,8 @@ class ScriptedServer {
   tcp::acceptor acceptor;
   std::thread ioThread;
   std::vector<std::thread> connections;  // touched on the I/O thread, joined after it ends
-  std::mutex mutex;                      // guards requests and stopping
+  std::mutex mutex;                      // guards stopping
   std::condition_variable stopped;
-  std::vector<std::string> requests;
   bool stopping = false;
 };
 
@@ -198,18 +188,12 @@ TEST(FileDownloaderTest, BodyOfTheAnnouncedLengthArrivesWithProgressThenSuccess)
   EXPECT_EQ(last.message, "Success!");
   EXPECT_EQ(last.outputSizeWhenSent, body.size());
   EXPECT_EQ(recorder.output.str(), body);
-
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0],
-            "GET /catalogPG.asp?itemType=P&itemNo=3001 HTTP/1.0\r\nHost: " + server.Host() +
-                "\r\nAccept: */*\r\nCookie: isCountryID=US;viewCurrencyID=1;\r\n"
-                "Connection: close\r\n\r\n");
+  // The request's bytes are HttpMessageTest's; RetrieverTest sees them arrive at a server.
 }
 
+// Lengths that do not read are HttpMessageTest's; they count as none.
 TEST(FileDownloaderTest, BodiesWithoutUsableLength) {
-  for (const std::string& headers : {std::string(""), std::string("Content-Length: many\r\n"),
-                                     std::string("Content-Length: 99999999999999999999999\r\n")}) {
+  for (const std::string& headers : {std::string(""), std::string("Content-Length: many\r\n")}) {
     ScriptedServer server({{{0ms, Response("", headers)}, {10ms, Body(40000)}}});
     auto downloader = CreateFileDownloader();
     Recorder recorder;
@@ -341,8 +325,6 @@ TEST(FileDownloaderTest, EachAnswerEndsInItsOwnFinalStatus) {
        "Error downloading {host}/page.asp\nError: Response returned with status code:  \"404\""},
       // Which status lines read is HttpMessageTest's part; one that does not is refused.
       {"not HTTP", {{{0ms, "ICY 200 OK\r\n\r\nbody"}}}, "Error: Invalid response"},
-      // Only "HTTP/" is compared.
-      {"HTTP/1.1", {{{0ms, "HTTP/1.1 200 OK\r\n\r\nbody"}}}, "Success!", "body"},
       {"closed before the status line", {}, "Status line error: ..."},
       {"closed within the headers",
        {{{0ms, "HTTP/1.0 200 OK\r\nContent-Le"}}},
@@ -382,10 +364,6 @@ TEST(FileDownloaderTest, EachAnswerEndsInItsOwnFinalStatus) {
        {{{0ms, Response(Body(3000), "Content-Length: 3000\r\n")}}, true},
        "Success!",
        Body(3000)},
-      {"length, body later, then open",
-       {{{0ms, Response("", "Content-Length: 20000\r\n")}, {10ms, Body(20000)}}, true},
-       "Success!",
-       Body(20000)},
       {"empty, then open", {{{0ms, Response("", "Content-Length: 0\r\n")}}, true}, "Success!", ""},
       {"bytes after the announced end",
        {{{0ms, Response("hello", "Content-Length: 5\r\n")}, {10ms, "world"}}},

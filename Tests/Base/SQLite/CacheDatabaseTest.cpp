@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 #include "Tests/Support/TemporaryDirectory.h"
@@ -95,6 +96,10 @@ TEST_F(CacheDatabaseTest, AnOperationThatMeetsDamageRunsAgainOnAFreshFile) {
     database.Execute("INSERT INTO Numbers VALUES (1, 'one')");
   });
   EXPECT_EQ(CacheDatabase(PrepareNumbers).Run(CountNumbers), 1);
+  EXPECT_TRUE(TakeDatabaseNotice().empty());
+  // A file that cannot be opened at all is not taken for damage.
+  SetDataDirectory((data.Path() / "missing").string().c_str());
+  EXPECT_THROW(OpenCacheDatabase(), std::runtime_error);
   EXPECT_TRUE(TakeDatabaseNotice().empty());
 }
 

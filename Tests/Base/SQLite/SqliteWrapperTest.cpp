@@ -75,30 +75,6 @@ TEST_F(SqliteWrapperTest, OpenFailuresCarrySqlitesText) {
             "database disk image is malformed");
 }
 
-// Where the moved file goes and its name are CacheDatabaseTest's part.
-TEST_F(SqliteWrapperTest, ADamagedCacheIsMovedAsideOnceAndTold) {
-  const std::string previous = GetDataDirectory();
-  const Testing::TemporaryDirectory data;
-  SetDataDirectory(data.Path().string().c_str());
-  TakeDatabaseNotice();
-  const std::string cache = GetDatabasePath();
-  OpenCacheDatabase()->Execute("CREATE TABLE T (A); INSERT INTO T VALUES (1)");
-  std::filesystem::resize_file(cache, 100);  // the header survives, the pages do not
-  const auto fresh = OpenCacheDatabase();
-  fresh->Execute("CREATE TABLE Fresh (A)");
-  EXPECT_EQ(fresh->GetRowCount("Fresh"), 0);
-  const std::string notice = TakeDatabaseNotice();
-  EXPECT_EQ(notice.rfind("The cache " + cache + " was damaged (", 0), 0u) << notice;
-  EXPECT_TRUE(TakeDatabaseNotice().empty());
-  // A sound cache is opened as it is, and other failures are not taken for damage.
-  OpenCacheDatabase();
-  EXPECT_TRUE(TakeDatabaseNotice().empty());
-  SetDataDirectory((data.Path() / "missing").string().c_str());
-  EXPECT_EQ(RuntimeErrorOf([] { OpenCacheDatabase(); }), "unable to open database file");
-  EXPECT_TRUE(TakeDatabaseNotice().empty());
-  SetDataDirectory(previous.c_str());
-}
-
 TEST_F(SqliteWrapperTest, PrepareBindAndStepFailuresCarrySqlitesText) {
   EXPECT_THAT(RuntimeErrorOf([&] { database->CreateReadStatement("SELECT FROM Numbers"); }),
               HasSubstr("syntax error"));
@@ -134,50 +110,21 @@ TEST_F(SqliteWrapperTest, PrepareBindAndStepFailuresCarrySqlitesText) {
   EXPECT_TRUE(database->TryExecute("INSERT INTO Numbers VALUES (9, NULL)"));
 }
 
-TEST_F(SqliteWrapperTest, StatementKindIsCheckedByItsFirstCharacters) {
-  for (const char* sql : {"select * FROM Numbers", " SELECT * FROM Numbers",
-                          "INSERT INTO Numbers VALUES (1, 'a')", ""}) {
-    EXPECT_EQ(
-        Testing::MessageOf<std::invalid_argument>([&] { database->CreateReadStatement(sql); }),
-        "SQLite read statement is invalid!")
-        << sql;
-  }
-  for (const char* sql : {"SELECT * FROM Numbers", "SELECTION"}) {
-    EXPECT_EQ(
-        Testing::MessageOf<std::invalid_argument>([&] { database->CreateWriteStatement(sql); }),
-        "SQLite write statement is invalid!")
-        << sql;
-  }
-  EXPECT_NO_THROW(database->CreateWriteStatement("INSERT INTO Numbers VALUES (1, 'a')"));
-  EXPECT_NO_THROW(database->CreateWriteStatement("DELETE FROM Numbers"));
-  EXPECT_NO_THROW(database->CreateWriteStatement("select * FROM Numbers"));
-}
-
-TEST_F(SqliteWrapperTest, RowCountAndColumnValuesOnMissingTablesAndColumns) {
+TEST_F(SqliteWrapperTest, RowCountOfMissingAndPresentTables) {
   EXPECT_EQ(database->GetRowCount("Missing"), 0);
   EXPECT_EQ(database->GetRowCount("Numbers"), 0);
-  EXPECT_FALSE(database->ColumnHasValues("Missing", "Value"));
-  EXPECT_FALSE(database->ColumnHasValues("Numbers", "Missing"));
-  EXPECT_FALSE(database->ColumnHasValues("Numbers", "Value"));
-
   Insert(1, "one");
   Insert(2, nullptr);
   EXPECT_EQ(database->GetRowCount("Numbers"), 2);
-  EXPECT_TRUE(database->ColumnHasValues("Numbers", "Value"));
-  // A NULL is a value of the row: the column exists and the table has rows.
-  database->Execute("DELETE FROM Numbers WHERE Value = 1");
-  EXPECT_TRUE(database->ColumnHasValues("Numbers", "Name"));
 }
 
 // A table that is there but cannot be read has no row count: taking the failure for 0 rows made
 // a locked or damaged file look fresh.
-TEST_F(SqliteWrapperTest, RowCountAndColumnValuesOfATableThatCannotBeReadThrow) {
+TEST_F(SqliteWrapperTest, RowCountOfATableThatCannotBeReadThrows) {
   database->Execute(
       "CREATE TABLE Gone (Value); CREATE VIEW Broken AS SELECT Value FROM Gone; "
       "DROP TABLE Gone");
   EXPECT_EQ(RuntimeErrorOf([&] { database->GetRowCount("Broken"); }), "no such table: main.Gone");
-  EXPECT_EQ(RuntimeErrorOf([&] { database->ColumnHasValues("Broken", "Value"); }),
-            "no such table: main.Gone");
 }
 
 TEST_F(SqliteWrapperTest, SingleValueQueries) {
@@ -281,19 +228,6 @@ TEST_F(SqliteWrapperTest, TransactionsCommitRollBackAndDoNotNest) {
   }
   EXPECT_EQ(Values(), (std::vector<std::int32_t>{1}));
   EXPECT_NO_THROW(database->BeginTransaction()->Commit());
-}
-
-TEST_F(SqliteWrapperTest, ForeignKeysAreEnforcedOnEveryConnection) {
-  EXPECT_EQ(database->ReadSingleInteger("SELECT * FROM pragma_foreign_keys"), 1);
-  database->Execute(
-      "CREATE TABLE Parent (Id INTEGER PRIMARY KEY); CREATE TABLE Child (ParentId INTEGER "
-      "REFERENCES Parent(Id) ON DELETE CASCADE)");
-  database->Execute("INSERT INTO Parent VALUES (1); INSERT INTO Child VALUES (1)");
-  EXPECT_EQ(RuntimeErrorOf([&] { database->Execute("INSERT INTO Child VALUES (2)"); }),
-            "FOREIGN KEY constraint failed");
-  const auto second = OpenMutableDatabase(path.c_str());
-  second->Execute("DELETE FROM Parent");
-  EXPECT_EQ(database->GetRowCount("Child"), 0);
 }
 
 TEST_F(SqliteWrapperTest, StatementsKeepTheirConnectionOpen) {

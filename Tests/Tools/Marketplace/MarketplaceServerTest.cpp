@@ -112,7 +112,8 @@ TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsParser) {
   EXPECT_DOUBLE_EQ(guide.usedGuide.CurrentStatistics().minPrice, 0.1);
   EXPECT_DOUBLE_EQ(guide.usedGuide.CurrentStatistics().maxPrice, 1234.5679);
 
-  // Cheapest first; the German store does not ship to the USA.
+  // Cheapest first; the German store does not ship to the USA. (A buyer in Germany does not get
+  // the Canadian store's lots: RetrieverTest.)
   EXPECT_EQ(Stores(guide.newGuide), (std::vector<std::uint32_t>{1001, 1002, 1003}));
   EXPECT_EQ(guide.newMarkers, "YNY");
   EXPECT_EQ(guide.newGuide.GetLots().front().lotData.quantity, 120U);
@@ -121,15 +122,6 @@ TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsParser) {
   EXPECT_EQ(guide.usedGuide.GetLots().back().lotData.quantity, 1500U);
   // Written "1,234.5679" like the marketplace did; the client reads the whole number.
   EXPECT_DOUBLE_EQ(guide.usedGuide.GetLots().back().lotData.price, 1234.5679);
-}
-
-TEST_F(MarketplaceServerTest, ShippingMarkersFollowTheBuyersCountry) {
-  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=DE;viewCurrencyID=1;").newMarkers, "YYN");
-  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=FR;viewCurrencyID=1;").newMarkers, "YYN");
-  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=CA;viewCurrencyID=1;").newMarkers, "YNY");
-  EXPECT_EQ(ReadGuide(kBlack3001, "isCountryID=JP;viewCurrencyID=1;").newMarkers, "YNN");
-  // Without a buyer country nothing can be ruled out.
-  EXPECT_EQ(ReadGuide(kBlack3001, "viewCurrencyID=1").newMarkers, "YYY");
 }
 
 TEST_F(MarketplaceServerTest, PricesAreConvertedAndRoundedPerCurrency) {
@@ -183,13 +175,6 @@ TEST_F(MarketplaceServerTest, PagesWithMissingSectionsAreStillRead) {
     ExpectStatistics(guide->SalesStatistics(), {});
     ExpectStatistics(guide->CurrentStatistics(), {});
   }
-
-  // Types other than parts ignore the colour.
-  const auto minifigure = ReadGuide(
-      "/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=M&itemNo=cas001&colorID=7",
-      "isCountryID=US;viewCurrencyID=1;");
-  EXPECT_EQ(Stores(minifigure.newGuide), std::vector<std::uint32_t>{1003});
-  EXPECT_EQ(Prices(minifigure.newGuide), std::vector<double>{4.5});
 }
 
 // The order of the markers is the client's parser's affair, which reads every page above.
@@ -203,10 +188,6 @@ TEST_F(MarketplaceServerTest, PriceGuidePageNamesTheItemAndEscapesStoreNames) {
 }
 
 TEST_F(MarketplaceServerTest, StoreAndColorPagesAreReadByTheClientsParsers) {
-  const auto store = Testing::ReadStorePage(Get("/store.asp?sID=1002").body);
-  ASSERT_TRUE(store);
-  EXPECT_EQ(store->name, "Klötzchen's Laden");
-  EXPECT_EQ(store->countryId, "DE");
   // Escaped on the page, as the marketplace writes it.
   const auto escaped = Testing::ReadStorePage(Get("/store.asp?sID=1001").body);
   ASSERT_TRUE(escaped);
@@ -216,9 +197,6 @@ TEST_F(MarketplaceServerTest, StoreAndColorPagesAreReadByTheClientsParsers) {
   const auto colors = Testing::ReadColorPage(Get("/catalogColors.asp").body);
   ASSERT_TRUE(colors);
   ASSERT_EQ(colors->size(), 2U);
-  EXPECT_EQ(std::get<0>((*colors)[0]), 11U);
-  EXPECT_EQ(std::get<1>((*colors)[0]).rgb, 0x212121U);
-  EXPECT_EQ(std::get<1>((*colors)[0]).name, "Black");
   EXPECT_EQ(std::get<0>((*colors)[1]), 86U);
   EXPECT_EQ(std::get<1>((*colors)[1]).rgb, 0xAFB5C7U);
   EXPECT_EQ(std::get<1>((*colors)[1]).name, "Light Bluish Gray");
@@ -240,27 +218,19 @@ TEST_F(MarketplaceServerTest, UnknownPagesItemsAndStoresAre404) {
   EXPECT_EQ(Testing::Exchange(port, "NONSENSE\r\n\r\n").statusLine, "HTTP/1.0 400 Bad Request");
 }
 
-TEST_F(MarketplaceServerTest, RequestLogRecordsPathQueryCookiesAndHeaders) {
+// The targets, queries, cookie lines and headers that the log records are read by RetrieverTest
+// as the client sends them.
+TEST_F(MarketplaceServerTest, RequestLogRecordsMethodVersionAndCookies) {
   Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;");
   Get("/store.asp?sID=1001");
   ASSERT_EQ(server.RequestCount(), 2U);
   const auto log = server.RequestLog();
   EXPECT_EQ(log[0].method, "GET");
   EXPECT_EQ(log[0].version, 10U);
-  EXPECT_EQ(log[0].target, kBlack3001);
-  EXPECT_EQ(log[0].path, "/catalogPG.asp");
-  EXPECT_EQ(log[0].Query("itemType"), "P");
-  EXPECT_EQ(log[0].Query("itemNo"), "3001");
-  EXPECT_EQ(log[0].Query("colorID"), "11");
-  EXPECT_EQ(log[0].cookieHeader, "isCountryID=US;viewCurrencyID=2;");
   EXPECT_EQ(log[0].Cookie("isCountryID"), "US");
   EXPECT_EQ(log[0].Cookie("viewCurrencyID"), "2");
   EXPECT_EQ(log[0].Header("connection"), "close");
-  EXPECT_EQ(log[0].Header("Host"), "127.0.0.1:" + std::to_string(port));
-  EXPECT_EQ(log[1].path, "/store.asp");
-  EXPECT_EQ(log[1].Query("sID"), "1001");
   EXPECT_TRUE(log[1].cookies.empty());
-  EXPECT_EQ(log[1].cookieHeader, "");
   server.ClearRequestLog();
   EXPECT_EQ(server.RequestCount(), 0U);
 }
@@ -269,11 +239,8 @@ TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
   const std::string normal = Get(kBlack3001, "viewCurrencyID=1").body;
   ASSERT_GT(normal.size(), 1000U);
 
-  server.SetFault("itemNo=3001", Fault::Status(503));
-  EXPECT_EQ(Get(kBlack3001).statusLine, "HTTP/1.0 503 Service Unavailable");
-  // Only the matching targets misbehave.
-  EXPECT_EQ(Get("/store.asp?sID=1001").statusLine, "HTTP/1.0 200 OK");
-
+  // A status, a body cut short without a length and a trickle are met by RetrieverTest and
+  // CostFinderTest, whose retrievals they make fail.
   server.SetFault("itemNo=3001", Fault::InvalidStatusLine());
   RawResponse response = Get(kBlack3001, "viewCurrencyID=1");
   EXPECT_EQ(response.statusLine, "ICY 200 OK");
@@ -292,16 +259,13 @@ TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
 
   server.SetFault("itemNo=3001", Fault::EmptyBody());
   response = Get(kBlack3001, "viewCurrencyID=1");
-  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
   EXPECT_EQ(response.Header("Content-Length"), "0");
   EXPECT_TRUE(response.body.empty());
   EXPECT_TRUE(response.closedByServer);
 
   server.SetFault("itemNo=3001", Fault::GarbagePage());
   response = Get(kBlack3001, "viewCurrencyID=1");
-  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
   EXPECT_EQ(response.body.size(), 4096U);
-  EXPECT_EQ(response.Header("Content-Length"), "4096");
   EXPECT_FALSE(Testing::ReadPriceGuidePage(response.body));
   EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=1").body, response.body);
 
@@ -310,12 +274,6 @@ TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
   EXPECT_TRUE(response.closedByServer);
   EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
   EXPECT_EQ(response.body, normal.substr(0, normal.size() / 2));
-
-  server.SetFault("itemNo=3001", Fault::CutWithoutLength(10));
-  response = Get(kBlack3001, "viewCurrencyID=1");
-  EXPECT_TRUE(response.closedByServer);
-  EXPECT_FALSE(response.HasHeader("Content-Length"));
-  EXPECT_EQ(response.body, normal.substr(0, normal.size() / 10));
 
   server.SetFault("itemNo=3001", Fault::Rewrite("<TD>120</TD>", "<TD>1,000</TD>"));
   response = Get(kBlack3001, "viewCurrencyID=1");
@@ -370,13 +328,6 @@ TEST_F(MarketplaceServerTest, FaultsThatKeepTheConnectionBusy) {
   EXPECT_GT(response.body.size(), 100000U);
   EXPECT_FALSE(response.closedByServer);
 
-  server.SetFault("itemNo=3001", Fault::Trickle(std::chrono::milliseconds(50)));
-  response = Fetch(port, kBlack3001, "viewCurrencyID=1", kWait);
-  EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
-  EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
-  EXPECT_LT(response.body.size(), normal.size());
-  EXPECT_EQ(normal.compare(0, response.body.size(), response.body), 0);
-  EXPECT_FALSE(response.closedByServer);
   // A short body trickles to its end, then the connection closes.
   server.SetFault("store\\.asp", Fault::Trickle(std::chrono::milliseconds(0)));
   response = Get("/store.asp?sID=1001");
@@ -446,26 +397,6 @@ TEST_F(MarketplaceServerTest, StalledConnectionStaysOpenUntilTheServerStops) {
   EXPECT_TRUE(closed.closedByServer);
   EXPECT_TRUE(closed.raw.empty());
   server.Stop();  // idempotent
-}
-
-TEST_F(MarketplaceServerTest, ConcurrentClientsAllGetWholePages) {
-  const std::string expected = Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;").body;
-  std::vector<std::future<int>> clients;
-  for (int client = 0; client < 8; ++client) {
-    clients.push_back(std::async(std::launch::async, [&] {
-      int whole = 0;
-      for (int request = 0; request < 20; ++request) {
-        whole += Get(kBlack3001, "isCountryID=US;viewCurrencyID=2;").body == expected ? 1 : 0;
-      }
-      return whole;
-    }));
-  }
-  int whole = 0;
-  for (auto& client : clients) {
-    whole += client.get();
-  }
-  EXPECT_EQ(whole, 160);
-  EXPECT_EQ(server.RequestCount(), 161U);
 }
 
 TEST(MarketplaceServerLifetimeTest, StartReportsPortAndRefusesSecondStart) {
