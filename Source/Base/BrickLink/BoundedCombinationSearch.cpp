@@ -31,6 +31,8 @@
 //   With three or fewer stores to go, the node first asks whether any r candidates can supply
 //   every missing item together, units counted, by a small search through the offerers of the
 //   item still short with the fewest; where covering binds, most such nodes have no such set.
+//   With two to go, a candidate in no pair that supplies everything is dropped (unless some
+//   candidate supplies it alone).
 // - Per child of a missing item: the Lagrangian bound with that candidate in, plus what the
 //   items it leaves missing still cost: some other candidate must offer each of them, and with
 //   two stores to go a single one must complete them all. With three or more to go, the others

@@ -339,6 +339,87 @@ bool Worker::CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint3
   return found;
 }
 
+void Worker::KeepCompletingPairs(Level& level) {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  const std::uint32_t* residual = completeResidual.data();
+  const std::uint32_t* shortItems = completeShort.data();
+  const std::uint32_t shortCount = completeShortCount[0];
+  std::uint32_t rarest = items;
+  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+  for (std::uint32_t at = 0; at < shortCount; ++at) {
+    const std::uint32_t index = shortItems[at];
+    const std::uint32_t offering = completeOfferBegin[index + 1] - completeOfferBegin[index];
+    if (offering < fewest) {
+      fewest = offering;
+      rarest = index;
+    }
+  }
+  ++stamp;  // the candidates of some completing pair get it
+  std::uint32_t* next = completeResidual.data() + items;
+  std::uint32_t* nextShort = completeShort.data() + items;
+  std::uint64_t* acceptable = completeAcceptable.data();
+  std::fill_n(completeExcluded.begin(), completeWords, 0);
+  for (std::uint32_t tried = completeOfferBegin[rarest]; tried < completeOfferBegin[rarest + 1];
+       ++tried) {
+    const std::uint32_t first = completeOfferers[tried];
+    completeExcluded[first / 64] |= std::uint64_t{1} << (first % 64);
+    const std::uint32_t* units = completeUnits.data() + std::size_t{first} * items;
+    std::uint32_t nextCount = 0;
+    bool hopeless = false;
+    for (std::uint32_t at = 0; at < shortCount; ++at) {
+      const std::uint32_t index = shortItems[at];
+      if (units[index] >= residual[index]) {
+        continue;
+      }
+      const std::uint32_t left = residual[index] - units[index];
+      if (completeLargest[std::size_t{index} * (kMaximumStores + 1) + 1] < left) {
+        hopeless = true;
+        break;
+      }
+      next[index] = left;
+      nextShort[nextCount++] = index;
+    }
+    if (hopeless) {
+      continue;
+    }
+    if (nextCount == 0) {
+      return;  // it completes alone: with it, any other candidate makes a plan
+    }
+    std::uint64_t any = 0;
+    for (std::uint32_t word = 0; word < completeWords; ++word) {
+      std::uint64_t bits = ~completeExcluded[word];
+      for (std::uint32_t at = 0; at < nextCount && bits != 0; ++at) {
+        bits &= completeBits[std::size_t{nextShort[at]} * completeWords + word];
+      }
+      acceptable[word] = bits;
+      any |= bits;
+    }
+    for (std::uint32_t word = 0; word < completeWords && any != 0; ++word) {
+      for (std::uint64_t bits = acceptable[word]; bits != 0; bits &= bits - 1) {
+        const std::uint32_t second = word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
+        const std::uint32_t* secondUnits = completeUnits.data() + std::size_t{second} * items;
+        bool completes = true;
+        for (std::uint32_t at = 0; at < nextCount && completes; ++at) {
+          completes = secondUnits[nextShort[at]] >= next[nextShort[at]];
+        }
+        if (completes) {
+          marks[level.candidates[first]] = stamp;
+          marks[level.candidates[second]] = stamp;
+        }
+      }
+    }
+  }
+  std::uint32_t kept = 0;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    if (marks[level.candidates[position]] == stamp) {
+      level.candidates[kept] = level.candidates[position];
+      level.savings[kept] = level.savings[position];
+      ++kept;
+    }
+  }
+  level.candidateCount = kept;
+}
+
 bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations) {
   std::vector<double>& weights = level.coverWeights;
   missingList.clear();

@@ -229,7 +229,13 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   } else if (r <= kMostStoresToComplete) {
     // The exact answer: the coverage bounds below could only agree with it. Coverable still
     // picks the item to branch on.
-    if (!Completable(level, r) || !Coverable(level, r)) {
+    if (!Completable(level, r)) {
+      return;
+    }
+    if (r == 2) {
+      KeepCompletingPairs(level);
+    }
+    if (!Coverable(level, r)) {
       return;
     }
   } else if (!Coverable(level, r) ||

@@ -209,6 +209,9 @@ class Worker {
   // Whether some r candidates can supply every missing item together, units counted: a small
   // search through the offerers of the item still short with the fewest offerers.
   bool Completable(const Level& level, std::uint32_t r);
+  // With two stores to go, after Completable: drops the candidates that are in no pair that
+  // supplies what is missing, unless one supplies it alone.
+  void KeepCompletingPairs(Level& level);
   // The same for the units still short at a slot (none of them beyond what the `slots` largest
   // lots of their offerers hold), with `slots` stores left to add; rarest is the item still short
   // with the fewest offerers.
