@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "Tests/Support/SearchOracle.h"
+
 namespace Corvalle::BrickLink {
 namespace {
 
