@@ -1,14 +1,15 @@
 // The exhaustive search against a plain model on small random tables of several lots per cell:
 // every k-store combination in lexicographic order, validity, cost and plan lines by the oracle,
-// the ranking by cost (ties by columns) with each rank's plan, and the keep-the-cheapest rule
-// (ties with the dearest kept up to twice the bound) with a std::multimap.
+// the ranking by cost (ties by columns) with each rank's plan, and what a worker keeps of them
+// with its bound, the oracle's combinations offered in the same order to the heap, whose rule
+// CheapestCombinationsTest checks.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <random>
 
+#include "Source/Base/BrickLink/CheapestCombinations.h"
 #include "Source/Base/BrickLink/MinimumCostFinder.h"
 #include "Tests/Support/SearchOracle.h"
 
@@ -17,37 +18,13 @@ namespace {
 
 using Testing::Columns;
 
-struct ModelCombination {
-  Columns indices;
-  double cost;
-};
-
-// What one worker keeps with the bound, by the rule with a multimap, in hand-over order.
-std::vector<ModelCombination> KeptByOneWorker(const std::vector<ModelCombination>& valid,
-                                              std::size_t bound) {
-  std::multimap<double, Columns> best;
-  for (const auto& [indices, cost] : valid) {
-    if (best.size() < bound || (std::prev(best.end())->first == cost && best.size() < 2 * bound)) {
-      best.emplace(cost, indices);
-    } else if (std::prev(best.end())->first > cost) {
-      best.emplace(cost, indices);
-      best.erase(std::prev(best.end()));
-    }
-  }
-  std::vector<ModelCombination> kept;
-  for (const auto& [cost, indices] : best) {
-    kept.push_back({indices, cost});
-  }
-  return kept;
-}
-
 TEST(SearchModelTest, EngineKeepsRanksAndPlansLikeThePlainModel) {
   std::mt19937 random(20261206);
   int casesWithResults = 0;
   for (int round = 0; round < 1500; ++round) {
     const Testing::SearchCase test = Testing::MakeRandomSearch(random, {});
     SCOPED_TRACE("round " + std::to_string(round) + "\n" + Testing::DescribeSearch(test));
-    std::vector<ModelCombination> valid;
+    std::vector<Testing::OraclePlan> valid;
     for (const Columns& combination : Testing::AllCombinations(test.table->StoreCount(), test.k)) {
       const auto purchase = Testing::OracleBuy(test.items, *test.table, combination);
       if (purchase.supplies) {
@@ -56,21 +33,21 @@ TEST(SearchModelTest, EngineKeepsRanksAndPlansLikeThePlainModel) {
     }
 
     // Costs computed during validation, bit for bit, in the worker's visit order, with every
-    // combination kept and with a small bound.
+    // combination kept and with a small bound, below which pricing stops early.
     for (const std::size_t bound : {kCombinationsKeptPerWorker, std::size_t{1 + random() % 6}}) {
-      const auto kept = CreateStoreCombinationValidator(test.items, bound)
-                            ->FindValidCombinations(*test.table, test.k, nullptr, 1);
-      const auto expected = KeptByOneWorker(valid, bound);
-      ASSERT_EQ(kept->size(), expected.size()) << "bound " << bound;
-      for (std::size_t i = 0; i < kept->size(); ++i) {
-        ASSERT_EQ((*kept)[i].StoreIndices(), expected[i].indices) << "bound " << bound << ", " << i;
-        ASSERT_EQ((*kept)[i].Cost(), expected[i].cost) << "bound " << bound << ", " << i;
+      CheapestCombinations expected(test.k, bound);
+      for (const auto& [stores, cost] : valid) {
+        expected.Offer(cost, stores.data());
       }
+      EXPECT_EQ(*CreateStoreCombinationValidator(test.items, bound)
+                     ->FindValidCombinations(*test.table, test.k, nullptr, 1),
+                expected.Drain())
+          << "bound " << bound;
     }
 
     // Ranked after CalculateCosts (ties by columns, the order visited), each rank's plan buying
     // from the stores and by the lines the oracle buys by.
-    std::vector<ModelCombination> ranked = valid;
+    std::vector<Testing::OraclePlan> ranked = valid;
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.cost < b.cost; });
     for (const std::uint32_t threads : {1u, 2u}) {
@@ -81,7 +58,7 @@ TEST(SearchModelTest, EngineKeepsRanksAndPlansLikeThePlainModel) {
       for (std::uint32_t rank = 1; rank <= ranked.size(); ++rank) {
         SCOPED_TRACE("rank " + std::to_string(rank) + ", " + std::to_string(threads) + " workers");
         const auto plan = finder->CreateCombinationData(rank);
-        const Columns& columns = ranked[rank - 1].indices;
+        const Columns& columns = ranked[rank - 1].stores;
         const auto purchase = Testing::OracleBuy(test.items, *test.table, columns);
         std::vector<std::uint32_t> storeIds;
         for (std::size_t position = 0; position < columns.size(); ++position) {
