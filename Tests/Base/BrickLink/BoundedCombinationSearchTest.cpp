@@ -108,7 +108,6 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
   const Mode& mode = GetParam();
   std::mt19937 random(4401);
   int withPlans = 0;
-  int withoutPlans = 0;
   int tiedAtTheLastPlace = 0;
   int withFewerStoresThanK = 0;
   int withPlansOfManyStores = 0;
@@ -165,7 +164,6 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
           << "against the exhaustive search";
     }
     withPlans += expected.empty() ? 0 : 1;
-    withoutPlans += expected.empty() ? 1 : 0;
     tiedAtTheLastPlace += expected.size() > test.maximumPlans &&
                                   Testing::SameCost(expected[test.maximumPlans].cost,
                                                     expected[test.maximumPlans - 1].cost)
@@ -180,7 +178,7 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
   }
   // The generator must reach the hard cases, not only tables without plans.
   EXPECT_GT(withPlans, mode.rounds / 2);
-  EXPECT_GT(withoutPlans, mode.rounds / 20);
+  EXPECT_LT(withPlans, mode.rounds - mode.rounds / 20);
   EXPECT_GT(tiedAtTheLastPlace, mode.rounds / 25);
   EXPECT_GT(withFewerStoresThanK, mode.rounds / 4);
   if (mode.shape.maximumK >= 7) {
