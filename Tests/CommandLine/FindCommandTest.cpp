@@ -537,12 +537,9 @@ TEST_F(FindProgramTest, LogRecordsAndOutsideTextLeaveBothStreamsClean) {
                                                             "2"));
   const auto list = WantedBricks(15);
   const auto raw = [](const std::string& text) {
-    for (const char* hidden : {"\xE2\x80\xAE", "\xE2\x81\xA6", "\xFF", "\x1B"}) {
-      if (text.find(hidden) != std::string::npos) {
-        return true;
-      }
-    }
-    return false;
+    return std::ranges::any_of(
+        std::vector<std::string>{"\xE2\x80\xAE", "\xE2\x81\xA6", "\xFF", "\x1B"},
+        [&](const std::string& hidden) { return text.find(hidden) != std::string::npos; });
   };
   ASSERT_EQ(RunProgram({"find", list.string(), "--stores", "2", "--threads", "1", "--region",
                         "North America", "--json"}),

@@ -90,22 +90,13 @@ struct CacheState {
   std::int64_t stores = 0;
 };
 
-// The rows of the query, each as its first keyColumns' texts and the other columns' texts, the
-// texts of each part joined by "|": an entry's name and one of its lines.
+// The rows of a query of two texts: an entry's name and one of its lines.
 std::vector<std::pair<std::string, std::string>> Rows(const Sqlite::IDatabase& database,
-                                                      const char* sql, int keyColumns,
-                                                      int columns) {
+                                                      const std::string& sql) {
   std::vector<std::pair<std::string, std::string>> rows;
-  const auto statement = database.CreateReadStatement(sql);
+  const auto statement = database.CreateReadStatement(sql.c_str());
   while (const Sqlite::IRow* row = statement->AdvanceRow()) {
-    auto& [key, rest] = rows.emplace_back();
-    for (int column = 0; column < columns; ++column) {
-      std::string& text = column < keyColumns ? key : rest;
-      if (column != 0 && column != keyColumns) {
-        text += '|';
-      }
-      text += row->GetText(column);
-    }
+    rows.emplace_back(row->GetText(0), row->GetText(1));
   }
   return rows;
 }
@@ -113,32 +104,30 @@ std::vector<std::pair<std::string, std::string>> Rows(const Sqlite::IDatabase& d
 void ReadEntries(const Sqlite::IDatabase& database, CacheState& state) {
   // A table that is missing, as before the stage that makes it, counts no rows.
   if (database.GetRowCount("ColorInformation") > 0) {
-    for (const auto& [colour, none] :
-         Rows(database, "SELECT * FROM ColorInformation ORDER BY ColorID", 3, 3)) {
+    for (const auto& [colour, none] : Rows(database,
+                                           "SELECT printf('%s|%s|%s', ColorID, Name, RgbValue), "
+                                           "'' FROM ColorInformation ORDER BY ColorID")) {
       state.entries["colours"] += colour + '\n';
       ++state.colors;
     }
   }
   if (database.GetRowCount("PriceGuideItems") > 0) {
-    for (const auto& [key, none] : Rows(database,
-                                        "SELECT ItemType, ItemID, Color, Country, Currency FROM "
-                                        "PriceGuideItems",
-                                        5, 5)) {
+    const std::string guide =
+        "SELECT printf('%s|%s|%s|%s|%s', ItemType, ItemID, Color, Country, Currency), ";
+    for (const auto& [key, none] : Rows(database, guide + "'' FROM PriceGuideItems")) {
       state.entries["price guide " + key];
       ++state.priceGuides;
     }
     // In the order stored, which is the page's.
-    for (const auto& [key, lot] : Rows(database,
-                                       "SELECT ItemType, ItemID, Color, Country, Currency, "
-                                       "Condition, StoreID, Quantity, Price FROM PriceGuideData "
-                                       "ORDER BY rowid",
-                                       5, 9)) {
+    for (const auto& [key, lot] :
+         Rows(database, guide + "printf('%s|%s|%s|%s', Condition, StoreID, Quantity, Price) FROM "
+                                "PriceGuideData ORDER BY rowid")) {
       state.entries["price guide " + key] += lot + '\n';
     }
   }
   if (database.GetRowCount("StoreInformation") > 0) {
     for (const auto& [store, rest] :
-         Rows(database, "SELECT StoreID, Name, CountryID FROM StoreInformation", 1, 3)) {
+         Rows(database, "SELECT StoreID, printf('%s|%s', Name, CountryID) FROM StoreInformation")) {
       state.entries["store " + store] = rest;
       ++state.stores;
     }

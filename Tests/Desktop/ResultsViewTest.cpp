@@ -264,7 +264,6 @@ void ResultsViewTest::hyperlinkHoversAndOpensItsAddress() {
   link->assignStoreName(QStringLiteral("Brick Palace"), QStringLiteral("http://example.test/s"));
   QCOMPARE(link->geometry().topLeft(), QPoint(10, 5));
   QCOMPARE(link->height(), 19);
-  QCOMPARE(link->width(), link->sizeHint().width());
   parent.show();
   QVERIFY(QTest::qWaitForWindowExposed(&parent));
 

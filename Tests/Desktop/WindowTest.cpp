@@ -169,7 +169,6 @@ QStringList Entries(const StoreListDialog& dialog) {
   return texts;
 }
 
-// Types into the dialog's field and presses its Add button.
 void AddStore(StoreListDialog& dialog, const QString& text) {
   dialog.storeNumberField()->setText(text);
   dialog.addButton()->click();

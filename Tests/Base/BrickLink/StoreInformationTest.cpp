@@ -6,6 +6,7 @@
 
 #include "Source/Base/BrickLink/Countries.h"
 #include "Source/Base/BrickLink/MarketplaceHost.h"
+#include "Tests/Support/ExceptionMessage.h"
 #include "Tests/Support/ScopedEnvironment.h"
 #include "Tests/Support/WriteWhileReading.h"
 
@@ -17,12 +18,7 @@ TEST(StoreInformationTest, StoreWithoutEntry) {
   EXPECT_EQ(store.Name(), "[Error retrieving store name]");
   EXPECT_FALSE(store.CountryIsValid());
   EXPECT_EQ(store.FindCountry(), nullptr);
-  try {
-    store.GetCountry();
-    ADD_FAILURE() << "no exception";
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Unknown country!");
-  }
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] { store.GetCountry(); }), "Unknown country!");
 }
 
 TEST(StoreInformationTest, StoreWithEntry) {

@@ -373,16 +373,14 @@ TEST_F(XmlParserTest, RealBrickStockExports) {
       EXPECT_EQ(item.GetCondition(), Condition::New);
     }
     EXPECT_EQ(pieces, expected.pieces) << expected.file;
+    if (expected.lots == 101) {
+      EXPECT_EQ(items->front(),
+                Item(ItemType::Part, "52501", "Slope, Inverted 45 6 x 1 Double with 1 x 4 Cutout",
+                     85, Condition::New, 2));
+      EXPECT_EQ(items->back().Name(),
+                "Torso Octan Logo and Upright Font 'OIL' Pattern / Blue Arms / Yellow Hands");
+    }
   }
-
-  const std::string truck = std::string(CORVALLE_TEST_DATA_DIR) + "/real/bsx_3180_tank_truck.bsx";
-  const auto items = parser->ParseItems(truck.c_str());
-  ASSERT_NE(items, nullptr);
-  EXPECT_EQ(items->front(),
-            Item(ItemType::Part, "52501", "Slope, Inverted 45 6 x 1 Double with 1 x 4 Cutout", 85,
-                 Condition::New, 2));
-  EXPECT_EQ(items->back().Name(),
-            "Torso Octan Logo and Upright Font 'OIL' Pattern / Blue Arms / Yellow Hands");
 }
 
 }  // namespace
