@@ -491,7 +491,8 @@ class FindProgramTest : public ::testing::Test {
 
   // A wanted list of new bricks 3001 in colour 11, which the stores of the world sell.
   std::filesystem::path WantedBricks(std::uint32_t quantity) {
-    return files.WriteFile("wanted.xml", Marketplace::WantedListXml({{'P', "3001", 11, quantity}}));
+    return files.WriteFile("wanted.xml",
+                           Marketplace::WantedListXml({{'P', "3001", 11, quantity, "", 'N'}}));
   }
 
   Testing::LiveMarketplace marketplace{kWorldWithAStoreNowhere};
