@@ -18,6 +18,7 @@
 #include "Source/Base/SQLite/SqliteWrapper.h"
 #include "Tests/Support/LiveMarketplace.h"
 #include "Tests/Support/TemporaryDirectory.h"
+#include "Tools/Marketplace/WorldGenerator.h"
 
 namespace Corvalle {
 namespace {
@@ -65,13 +66,11 @@ struct TestWorld {
   }
 
   std::string WantedList() const {
-    std::string text = "<INVENTORY>";
+    std::vector<Marketplace::IncludedItem> lines;
     for (const WantedItem& item : items) {
-      text += "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>" + item.id + "</ITEMID><COLOR>" +
-              std::to_string(item.color) + "</COLOR><MINQTY>" + std::to_string(item.quantity) +
-              "</MINQTY><CONDITION>" + (item.used ? "U" : "N") + "</CONDITION></ITEM>";
+      lines.push_back({'P', item.id, item.color, item.quantity, "", item.used ? 'U' : 'N'});
     }
-    return text + "</INVENTORY>";
+    return Marketplace::WantedListXml(lines);
   }
 };
 

@@ -51,11 +51,9 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
   }
   EXPECT_EQ(written, expected);
   ASSERT_EQ(written.size(), 3u);
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(directory)) {
-    ++count;
-  }
-  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory),
+                          std::filesystem::directory_iterator()),
+            3);
   // The store that sells nothing of the plan gets a list without items; the others get theirs.
   EXPECT_EQ(ReadFile(directory / "plan-4-store-7.xml"), "<INVENTORY>\n</INVENTORY>\n");
   EXPECT_NE(ReadFile(directory / "plan-4-store-42.xml").find("<ITEMID>cas001</ITEMID>"),
@@ -89,44 +87,22 @@ TEST_F(PlanExportTest, ExportedListsReadBackAsThePlansShareOfEachStore) {
       {BrickLink::StoreInformation(42), BrickLink::StoreInformation(11)}, 0.0, std::move(lots));
   ExportWantedLists(*mixed, 1, files.Path().string(), 5);
 
-  struct Read {
-    std::string id;
-    ItemType type;
-    std::uint32_t color;
-    std::uint32_t quantity;
-    Condition condition;  // Used: any condition, as the reader takes a list without N
-    double maximumPrice;
-  };
   const auto readBack = [&](std::uint32_t storeId) {
     const auto path = files.Path() / ("plan-1-store-" + std::to_string(storeId) + ".xml");
-    std::vector<Read> read;
-    const auto parsed = BrickStore::CreateXmlParser()->ParseItems(path.c_str());
-    for (const Item& item : *parsed) {
-      read.push_back({item.Id(), item.Type(), item.Color().Id(), item.Quantity(),
-                      item.GetCondition(), item.MaximumPrice()});
-    }
-    return read;
+    return std::move(*BrickStore::CreateXmlParser()->ParseItems(path.c_str()));
   };
-  const auto expectRead = [](const std::vector<Read>& read, const std::vector<Read>& expected) {
-    ASSERT_EQ(read.size(), expected.size());
-    for (std::size_t index = 0; index < read.size(); ++index) {
-      SCOPED_TRACE(expected[index].id);
-      EXPECT_EQ(read[index].id, expected[index].id);
-      EXPECT_EQ(read[index].type, expected[index].type);
-      EXPECT_EQ(read[index].color, expected[index].color);
-      EXPECT_EQ(read[index].quantity, expected[index].quantity);
-      EXPECT_EQ(read[index].condition, expected[index].condition);
-      EXPECT_DOUBLE_EQ(read[index].maximumPrice, expected[index].maximumPrice);
-    }
-  };
-  // Store 42: 7 new bricks up to 0.3125; 5 any-condition ones, both conditions bought.
-  expectRead(readBack(42), {{"3001", ItemType::Part, 5, 7, Condition::New, 0.3125},
-                            {"3004", ItemType::Part, 11, 5, Condition::Used, 0.07}});
+  // Store 42: 7 new bricks up to 0.3125; 5 any-condition ones (read as Used), both conditions
+  // bought.
+  std::vector<Item> expected;
+  expected.emplace_back(ItemType::Part, "3001", "3001", 5, Condition::New, 7, 0, 0.3125);
+  expected.emplace_back(ItemType::Part, "3004", "3004", 11, Condition::Used, 5, 0, 0.07);
+  EXPECT_EQ(readBack(42), expected);
   // Store 11: the any-condition lines bought in one condition are held to it.
-  const auto eleven = readBack(11);
-  expectRead(eleven, {{"3001", ItemType::Part, 5, 3, Condition::New, 0.30},
-                      {"3004", ItemType::Part, 11, 2, Condition::Used, 0.04},
-                      {"cas001", ItemType::Minifigure, 0, 2, Condition::New, 7.0}});
+  expected.clear();
+  expected.emplace_back(ItemType::Part, "3001", "3001", 5, Condition::New, 3, 0, 0.30);
+  expected.emplace_back(ItemType::Part, "3004", "3004", 11, Condition::Used, 2, 0, 0.04);
+  expected.emplace_back(ItemType::Minifigure, "cas001", "cas001", 0, Condition::New, 2, 0, 7.0);
+  EXPECT_EQ(readBack(11), expected);
   EXPECT_NE(ReadFile(files.Path() / "plan-1-store-11.xml").find("<CONDITION>U</CONDITION>"),
             std::string::npos);
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -90,13 +89,6 @@ TEST_F(FormatPriceTest, GroupingFollowsTheEnvironment) {
   SaveCurrency("Euro");
   Testing::ScopedEnvironment plain("LC_ALL", "C");
   EXPECT_EQ(FormatPrice(1234.5), "\u20AC1234,50");
-}
-
-TEST_F(FormatPriceTest, AnUnknownSavedCurrencyGivesWayToTheFirstStartOne) {
-  SaveCurrency("Dollar");
-  EXPECT_EQ(FormatPrice(1.0), "$1.00");
-  // Asked for a currency outside the table, the lookup still refuses it.
-  EXPECT_THROW(Corvalle::BrickLink::GetCurrencyByName("Dollar"), std::invalid_argument);
 }
 
 }  // namespace

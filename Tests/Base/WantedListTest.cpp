@@ -28,6 +28,13 @@ class UnusedRetriever final : public BrickLink::IPriceGuideRetriever {
   std::string LastFailure() const override { return {}; }
 };
 
+std::string Line(const std::string& id, std::uint32_t color, const char* condition,
+                 const std::string& quantity, const std::string& type = "P") {
+  return "<ITEM><ITEMTYPE>" + type + "</ITEMTYPE><ITEMID>" + id + "</ITEMID><COLOR>" +
+         std::to_string(color) + "</COLOR><MINQTY>" + quantity + "</MINQTY><CONDITION>" +
+         condition + "</CONDITION></ITEM>";
+}
+
 class WantedListTest : public ::testing::Test {
  protected:
   bool Read(const std::string& itemsXml) { return Read(wantedList, itemsXml); }
@@ -36,13 +43,6 @@ class WantedListTest : public ::testing::Test {
     const auto path = directory.WriteFile("list-" + std::to_string(fileCount++) + ".xml",
                                           "<INVENTORY>" + itemsXml + "</INVENTORY>");
     return list.ReadItems(path.c_str());
-  }
-
-  static std::string Line(const std::string& id, std::uint32_t color, const char* condition,
-                          const std::string& quantity, const std::string& type = "P") {
-    return "<ITEM><ITEMTYPE>" + type + "</ITEMTYPE><ITEMID>" + id + "</ITEMID><COLOR>" +
-           std::to_string(color) + "</COLOR><MINQTY>" + quantity + "</MINQTY><CONDITION>" +
-           condition + "</CONDITION></ITEM>";
   }
 
   // A line of brick 3001 in colour 11, New, with what the buyer already has and the price limit.
@@ -106,7 +106,8 @@ TEST_F(WantedListTest, ReadingMergesAndTellsWhyAListIsRefused) {
   EXPECT_FALSE(wantedList.ReadItems((directory.Path() / "missing.xml").c_str()));
   EXPECT_EQ(wantedList.ReadFailure(), "");
 
-  // A path that names no file is a reason the user is told, with the path.
+  // A path that names no file is a reason the user is told, with the path: pugixml's own text
+  // for a directory ("Could not allocate memory") would send the user looking in the wrong place.
   const std::string folder = directory.Path().string();
   EXPECT_FALSE(wantedList.ReadItems(folder.c_str()));
   EXPECT_EQ(wantedList.ReadFailure(), "\"" + folder + "\" is a directory, not a file");
@@ -278,8 +279,7 @@ TEST_F(WantedListRetrievalTest, ReportsEachItemAndStopsAtTheFirstFailure) {
         .string();
   };
   ASSERT_TRUE(wantedList.ReadItems(
-      write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></"
-            "ITEM>"
+      write(Line("3001", 11, "N", "3") +
             "<ITEM><ITEMTYPE>S</ITEMTYPE><ITEMID>6020-1</ITEMID><MINQTY>1</MINQTY></ITEM>")
           .c_str()));
   EXPECT_EQ(wantedList.TotalQuantity(), 4u);
@@ -296,11 +296,8 @@ TEST_F(WantedListRetrievalTest, ReportsEachItemAndStopsAtTheFirstFailure) {
   EXPECT_EQ(statuses[2].name, "Done!");
 
   // The first item that fails ends the loop; the next is neither requested nor reported.
-  ASSERT_TRUE(wantedList.ReadItems(write("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>404</"
-                                         "ITEMID><COLOR>11</COLOR><MINQTY>3</MINQTY></ITEM>"
-                                         "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</"
-                                         "ITEMID><COLOR>5</COLOR><MINQTY>1</MINQTY></ITEM>")
-                                       .c_str()));
+  ASSERT_TRUE(
+      wantedList.ReadItems(write(Line("404", 11, "N", "3") + Line("3001", 5, "N", "1")).c_str()));
   statuses.clear();
   const std::size_t before = marketplace.Server().RequestCount();
   Testing::LogCapture log;

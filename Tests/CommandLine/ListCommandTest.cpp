@@ -31,58 +31,46 @@ TEST(ListCommandTest, ShowsTheFilledQuantityAndPriceLimitOfEveryLine) {
             "6 lots, 28 pieces, 2 already filled\n");
 }
 
-// A limit no buyer means is written short, not in 309 digits.
-TEST(ListCommandTest, AHugePriceLimitIsWrittenShort) {
-  Testing::TemporaryDirectory directory;
-  std::string lines;
-  for (const char* limit : {"1e308", "999999999.99", "1000000000"}) {
-    lines += std::string("<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>3001</ITEMID><MINQTY>1</MINQTY>") +
-             "<MAXPRICE>" + limit + "</MAXPRICE></ITEM>";
-  }
-  const auto path = directory.WriteFile("huge.xml", "<INVENTORY>" + lines + "</INVENTORY>");
-  std::ostringstream output;
-  std::ostringstream errors;
-  ASSERT_EQ(ListWantedList(path.string(), output, errors), 0) << errors.str();
-  EXPECT_EQ(output.str(),
-            "     1 filled      0 max    1e+308  P  Used 3001         colour 0    3001\n"
-            "     1 filled      0 max 999999999.9900  P  Used 3001         colour 0    3001\n"
-            "     1 filled      0 max     1e+09  P  Used 3001         colour 0    3001\n"
-            "3 lots, 3 pieces\n");
-}
-
-TEST(ListCommandTest, ABrickStoreListHasNothingFilledAndNoLimit) {
-  Testing::TemporaryDirectory directory;
-  const auto path = directory.WriteFile(
-      "list.bsx",
-      "<BrickStoreXML><Inventory><Item><ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID>"
-      "<ItemName>Brick 2 x 4</ItemName><ColorID>11</ColorID><Qty>12</Qty>"
-      "<Condition>N</Condition></Item></Inventory></BrickStoreXML>");
-  std::ostringstream output;
-  std::ostringstream errors;
-  ASSERT_EQ(ListWantedList(path.string(), output, errors), 0) << errors.str();
-  EXPECT_EQ(output.str(),
-            "    12 filled      0 max         -  P  New  3001         colour 11   Brick 2 x 4\n"
-            "1 lots, 12 pieces\n");
-}
-
-TEST(ListCommandTest, NamesTheLinesSkippedAndRefusesALineThatCannotBeUsed) {
-  Testing::TemporaryDirectory directory;
+// Lists as they are: a limit no buyer means is written short, not in 309 digits; a BrickStore
+// list has nothing filled and no limit; the lines a search leaves out are named.
+TEST(ListCommandTest, ShowsEachKindOfListOrRefusesIt) {
   const auto line = [](const std::string& id, const std::string& fields) {
     return "<ITEM><ITEMTYPE>P</ITEMTYPE><ITEMID>" + id + "</ITEMID>" + fields + "</ITEM>";
   };
+  std::string huge;
+  for (const char* limit : {"1e308", "999999999.99", "1000000000"}) {
+    huge += line("3001", std::string("<MINQTY>1</MINQTY><MAXPRICE>") + limit + "</MAXPRICE>");
+  }
+  const std::pair<std::string, std::string> lists[] = {
+      {"<INVENTORY>" + huge + "</INVENTORY>",
+       "     1 filled      0 max    1e+308  P  Used 3001         colour 0    3001\n"
+       "     1 filled      0 max 999999999.9900  P  Used 3001         colour 0    3001\n"
+       "     1 filled      0 max     1e+09  P  Used 3001         colour 0    3001\n"
+       "3 lots, 3 pieces\n"},
+      {"<BrickStoreXML><Inventory><Item><ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID>"
+       "<ItemName>Brick 2 x 4</ItemName><ColorID>11</ColorID><Qty>12</Qty>"
+       "<Condition>N</Condition></Item></Inventory></BrickStoreXML>",
+       "    12 filled      0 max         -  P  New  3001         colour 11   Brick 2 x 4\n"
+       "1 lots, 12 pieces\n"},
+      {"<INVENTORY>" + line("3001", "<MINQTY>2</MINQTY><CONDITION> n</CONDITION>") +
+           line("3002", "<MINQTY>0</MINQTY>") + line("3003", "") + "</INVENTORY>",
+       "     2 filled      0 max         -  P  New  3001         colour 0    3001\n"
+       "Line 2 (item 3002) skipped: MINQTY is 0\n"
+       "Line 3 (item 3003) skipped: no MINQTY\n"
+       "1 lots, 2 pieces, 2 lines skipped\n"},
+  };
+  const Testing::TemporaryDirectory directory;
+  for (const auto& [text, expected] : lists) {
+    std::ostringstream output;
+    std::ostringstream errors;
+    ASSERT_EQ(ListWantedList(directory.WriteFile("list", text).string(), output, errors), 0)
+        << errors.str();
+    EXPECT_EQ(output.str(), expected);
+  }
+
+  // A line that cannot be used refuses the list, on standard error only.
   std::ostringstream output;
   std::ostringstream errors;
-  const auto skipping = directory.WriteFile(
-      "skipping.xml", "<INVENTORY>" + line("3001", "<MINQTY>2</MINQTY><CONDITION> n</CONDITION>") +
-                          line("3002", "<MINQTY>0</MINQTY>") + line("3003", "") + "</INVENTORY>");
-  ASSERT_EQ(ListWantedList(skipping.string(), output, errors), 0) << errors.str();
-  EXPECT_EQ(output.str(),
-            "     2 filled      0 max         -  P  New  3001         colour 0    3001\n"
-            "Line 2 (item 3002) skipped: MINQTY is 0\n"
-            "Line 3 (item 3003) skipped: no MINQTY\n"
-            "1 lots, 2 pieces, 2 lines skipped\n");
-
-  output.str("");
   const auto refused = directory.WriteFile(
       "refused.bsx",
       "<BrickStoreXML><Inventory><Item><ItemID></ItemID><ItemTypeID>P</ItemTypeID>"

@@ -25,15 +25,12 @@ inline constexpr std::uint32_t kHomeStore = 1001;    // "Brick Palace", in the U
 inline constexpr std::uint32_t kAbroadStore = 2002;  // "Steine Kontor", in Germany
 // 0: 3001 "Brick 2 x 4" in red, wanted new; 1: 3622 "Brick 1 x 3" without colour, any condition.
 inline const Corvalle::Item& FakeItem(std::size_t index) {
-  static const std::vector<Corvalle::Item> items = [] {
-    std::vector<Corvalle::Item> made;
-    made.emplace_back(Corvalle::ItemType::Part, "3001", "Brick 2 x 4", 5, Corvalle::Condition::New,
-                      10);
-    made.emplace_back(Corvalle::ItemType::Part, "3622", "Brick 1 x 3", 0, Corvalle::Condition::Used,
-                      4);
-    return made;
-  }();
-  return items.at(index);
+  using Corvalle::Condition;
+  using Corvalle::ItemType;
+  static const Corvalle::Item items[] = {
+      {ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 10},
+      {ItemType::Part, "3622", "Brick 1 x 3", 0, Condition::Used, 4}};
+  return items[index];
 }
 
 // One line of a canned plan: quantity units of FakeItem(item) from the store at price each.

@@ -7,7 +7,6 @@
 namespace Corvalle::BrickLink {
 namespace {
 
-
 // Colour ids of their own, so that entries left in the process-wide table by other tests do not
 // make a check pass.
 const ColorList kColors = {
@@ -48,7 +47,7 @@ TEST_F(ColorInformationCacheTest, StoredListFillsTheColorTableOfALaterCache) {
   EXPECT_EQ(ColorInformation(70099).Rgb(), 0xFCFCFDu);
 }
 
-TEST_F(ColorInformationCacheTest, ListExpiresAfterOneMonth) {
+TEST_F(ColorInformationCacheTest, ListExpiresAfterOneMonthOrWithoutATimestamp) {
   ColorInformationCache{}.InsertColorData(kColors);
 
   database.BackDate("ColorInformationTimestamp", "-27 days");
@@ -61,9 +60,8 @@ TEST_F(ColorInformationCacheTest, ListExpiresAfterOneMonth) {
   EXPECT_EQ(ColorRows(), 0);
   EXPECT_EQ(TimestampRows(), 0);
   EXPECT_FALSE(expired.TryRetrieveColorInformation());
-}
 
-TEST_F(ColorInformationCacheTest, ColorsWithoutTimestampAreDiscarded) {
+  // Colours without a timestamp are as old.
   ColorInformationCache{}.InsertColorData(kColors);
   database.Sql().Execute("DELETE FROM ColorInformationTimestamp");
   EXPECT_FALSE(ColorInformationCache{}.TryRetrieveColorInformation());

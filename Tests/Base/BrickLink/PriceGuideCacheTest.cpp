@@ -211,43 +211,36 @@ TEST_F(PriceGuideCacheTest, EntriesExpireAfterOneHourWithTheirLots) {
   EXPECT_EQ(recentUsed.PriceGuideUsed().GetLots().size(), 2u);
 }
 
+// After a currency switch the guide in the old currency is not served; after a country switch
+// neither, as which stores ship there decides the lots. A set and a part of the same number, and
+// the part in another colour, are other entries.
 TEST_F(PriceGuideCacheTest, CountryCurrencyTypeAndColorEachKeepTheirOwnEntry) {
+  struct Entry {
+    ItemType type;
+    std::uint32_t color;
+    PriceGuideRequest request;
+  };
+  const Entry entries[] = {{ItemType::Part, 11, kUsDollar},
+                           {ItemType::Part, 11, kEuro},
+                           {ItemType::Part, 11, kUsDollarInGermany},
+                           {ItemType::Set, 0, kUsDollar},
+                           {ItemType::Part, 5, kUsDollar}};
+  const auto lots = [](std::uint32_t entry) { return PriceGuide::Lots{{1001 + entry, 1, 0.5}}; };
   PriceGuideCache cache;
-  const PriceGuide::Lots dollars = {{1001, 1, 1.0}};
-  const PriceGuide::Lots euros = {{1001, 1, 0.92}};
-  cache.InsertPriceGuide(MakeItem("3001", dollars, dollars), kUsDollar);
-
-  // After a currency switch the guide in the old currency is not served.
-  Item item = Blank("3001");
-  EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kEuro));
-  cache.InsertPriceGuide(MakeItem("3001", euros, euros), kEuro);
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kEuro));
-  EXPECT_EQ(item.PriceGuideNew().GetLots(), euros);
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
-  EXPECT_EQ(item.PriceGuideNew().GetLots(), dollars);
-
-  // After a country switch neither is served: which stores ship there decides the lots.
-  EXPECT_FALSE(cache.TryRetrievePriceGuide(item, kUsDollarInGermany));
-  const PriceGuide::Lots shippingToGermany = {{2002, 4, 1.5}};
-  cache.InsertPriceGuide(MakeItem("3001", shippingToGermany, shippingToGermany),
-                         kUsDollarInGermany);
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollarInGermany));
-  EXPECT_EQ(item.PriceGuideNew().GetLots(), shippingToGermany);
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
-  EXPECT_EQ(item.PriceGuideNew().GetLots(), dollars);
-
-  // A set and a part with the same number, and the part in another colour, are other entries.
-  Item set = Blank("3001", ItemType::Set, 0);
-  EXPECT_FALSE(cache.TryRetrievePriceGuide(set, kUsDollar));
-  Item otherColor = Blank("3001", ItemType::Part, 5);
-  EXPECT_FALSE(cache.TryRetrievePriceGuide(otherColor, kUsDollar));
-  const PriceGuide::Lots setLots = {{5001, 1, 99.99}};
-  cache.InsertPriceGuide(MakeItem("3001", setLots, setLots, ItemType::Set, 0), kUsDollar);
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(set, kUsDollar));
-  EXPECT_EQ(set.PriceGuideUsed().GetLots(), setLots);
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
-  EXPECT_EQ(item.PriceGuideUsed().GetLots(), dollars);
-  EXPECT_EQ(Entries(), 4);
+  for (std::uint32_t entry = 0; entry < std::size(entries); ++entry) {
+    const auto& [type, color, request] = entries[entry];
+    Item item = Blank("3001", type, color);
+    EXPECT_FALSE(cache.TryRetrievePriceGuide(item, request)) << entry;
+    cache.InsertPriceGuide(MakeItem("3001", lots(entry), lots(entry), type, color), request);
+  }
+  for (std::uint32_t entry = 0; entry < std::size(entries); ++entry) {
+    const auto& [type, color, request] = entries[entry];
+    Item item = Blank("3001", type, color);
+    ASSERT_TRUE(cache.TryRetrievePriceGuide(item, request)) << entry;
+    EXPECT_EQ(item.PriceGuideNew().GetLots(), lots(entry)) << entry;
+    EXPECT_EQ(item.PriceGuideUsed().GetLots(), lots(entry)) << entry;
+  }
+  EXPECT_EQ(Entries(), 5);
 }
 
 TEST_F(PriceGuideCacheTest, ItemNumbersWithQuotesAndSqlStayData) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 
 namespace Corvalle::BrickLink {
 namespace {
@@ -25,23 +24,6 @@ TEST(StoredPriceTest, RoundsToTenThousandthsHalfUp) {
   // Large prices below the limit keep their whole part.
   EXPECT_EQ(ToStoredPrice(9.0e11), 9000000000000000);
   EXPECT_EQ(ToStoredPrice(922337203685477.0), 9223372036854769664);
-}
-
-TEST(PriceGuideRecordsTest, EqualityComparesEveryField) {
-  EXPECT_EQ(LotData{}, (LotData{0, 0.0}));
-  EXPECT_NE((LotData{1, 0.5}), (LotData{1, 0.50001}));
-  EXPECT_NE((LotData{2, 0.5}), (LotData{1, 0.5}));
-
-  EXPECT_EQ(PriceGuideDatum(1001, 3, 0.25), PriceGuideDatum(1001, 3, 0.25));
-  EXPECT_NE(PriceGuideDatum(1001, 3, 0.25), PriceGuideDatum(1002, 3, 0.25));
-  EXPECT_NE(PriceGuideDatum(1001, 3, 0.25), PriceGuideDatum(1001, 4, 0.25));
-  EXPECT_NE(PriceGuideDatum(1001, 3, 0.25), PriceGuideDatum(1001, 3, 0.26));
-
-  const PriceGuideStatistics statistics{5, 20, 0.1, 0.2, 0.15, 0.4};
-  EXPECT_EQ(statistics, (PriceGuideStatistics{5, 20, 0.1, 0.2, 0.15, 0.4}));
-  EXPECT_NE(statistics, (PriceGuideStatistics{5, 21, 0.1, 0.2, 0.15, 0.4}));
-  EXPECT_NE(statistics, (PriceGuideStatistics{5, 20, 0.1, 0.2, 0.15, 0.41}));
-  EXPECT_EQ(PriceGuideStatistics{}, (PriceGuideStatistics{0, 0, 0.0, 0.0, 0.0, 0.0}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "Source/Base/BrickLink/ConsolidatedLotData.h"
 #include "Source/Base/BrickLink/Countries.h"
 #include "Source/Base/BrickLink/StoreInformationRetriever.h"
+#include "Tests/Support/ExceptionMessage.h"
 
 namespace Corvalle::BrickLink {
 namespace {
@@ -67,13 +68,11 @@ TEST(StoreMetadataPopulatorTest, ProgressAfterEveryThirdStoreAndTheLast) {
 TEST(StoreMetadataPopulatorTest, StopsAtTheFirstStoreThatCannotBeHad) {
   FakeStoreInformationRetriever retriever({{811, {"First", "US"}}, {813, {"Third", "US"}}});
   std::vector<double> progress;
-  try {
-    CreateStoreMetadataPopulator(retriever)->PopulateStoreMetadata(
-        TableOf({811, 812, 813}), [&progress](double fraction) { progress.push_back(fraction); });
-    ADD_FAILURE() << "no exception";
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Unable to retrieve store information for store 812:\npage of 812");
-  }
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] {
+              CreateStoreMetadataPopulator(retriever)->PopulateStoreMetadata(
+                  TableOf({811, 812, 813}), [&](double fraction) { progress.push_back(fraction); });
+            }),
+            "Unable to retrieve store information for store 812:\npage of 812");
   EXPECT_EQ(retriever.asked, (std::vector<std::uint32_t>{811, 812}));
   EXPECT_TRUE(progress.empty());
   // The stores before the failing one keep their entries.

@@ -34,8 +34,7 @@ std::optional<ReadPriceGuide> ReadPriceGuidePage(const std::string& page) {
   if (!newGuide || !usedGuide || !newShipping || !usedShipping) {
     return std::nullopt;
   }
-  return ReadPriceGuide{*newGuide, *usedGuide, Markers(*newGuide, *newShipping),
-                        Markers(*usedGuide, *usedShipping)};
+  return ReadPriceGuide{*newGuide, *usedGuide, Markers(*newGuide, *newShipping)};
 }
 
 std::optional<ColorList> ReadColorPage(const std::string& page) {

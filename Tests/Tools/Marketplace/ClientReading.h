@@ -15,9 +15,8 @@ namespace Testing {
 struct ReadPriceGuide {
   Corvalle::BrickLink::PriceGuide newGuide;  // every lot, those marked "N" too
   Corvalle::BrickLink::PriceGuide usedGuide;
-  // One letter a lot, in page order: "N" for a lot whose store does not ship to the buyer.
+  // One letter a new lot, in page order: "N" for a lot whose store does not ship to the buyer.
   std::string newMarkers;
-  std::string usedMarkers;
 };
 
 // Empty when the client finds the page unreadable.
