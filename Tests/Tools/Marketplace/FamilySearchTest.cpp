@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,13 @@
 #include "Tests/Support/LogCapture.h"
 #include "Tests/Support/SearchOracle.h"
 #include "Tools/Marketplace/WorldTable.h"
+
+namespace Corvalle::Marketplace {
+
+// So that the test's parameter reads as its family, not as bytes.
+void PrintTo(WorldFamily family, std::ostream* out) { *out << FamilyName(family); }
+
+}  // namespace Corvalle::Marketplace
 
 namespace {
 
