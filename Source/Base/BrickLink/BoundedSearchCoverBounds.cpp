@@ -209,45 +209,17 @@ bool Worker::Completable(const Level& level, std::uint32_t r) {
 
 bool Worker::CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint32_t rarest) {
   const auto items = static_cast<std::uint32_t>(missingList.size());
-  const std::uint32_t* residual = completeResidual.data() + std::size_t{slot} * items;
   // The items still short, by index; the residual of the others is not kept up.
   const std::uint32_t* shortItems = completeShort.data() + std::size_t{slot} * items;
   const std::uint32_t shortCount = completeShortCount[slot];
   if (slots == 1) {
     // One store must finish every item still short: it offers them all, with enough units.
-    std::uint64_t* acceptable = completeAcceptable.data();
-    const std::uint64_t* rarestBits = completeBits.data() + std::size_t{rarest} * completeWords;
-    std::uint64_t any = 0;
+    if (!OfferAllShort(slot, rarest)) {
+      return false;
+    }
     for (std::uint32_t word = 0; word < completeWords; ++word) {
-      acceptable[word] = rarestBits[word] & ~completeExcluded[word];
-      any |= acceptable[word];
-    }
-    for (std::uint32_t at = 0; at < shortCount && any != 0; ++at) {
-      const std::uint32_t index = shortItems[at];
-      if (index == rarest) {
-        continue;
-      }
-      const std::uint64_t* bits = completeBits.data() + std::size_t{index} * completeWords;
-      any = 0;
-      for (std::uint32_t word = 0; word < completeWords; ++word) {
-        acceptable[word] &= bits[word];
-        any |= acceptable[word];
-      }
-    }
-    for (std::uint32_t word = 0; word < completeWords && any != 0; ++word) {
-      for (std::uint64_t bits = acceptable[word]; bits != 0; bits &= bits - 1) {
-        const std::uint32_t position =
-            word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
-        const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
-        bool completes = true;
-        for (std::uint32_t at = 0; at < shortCount; ++at) {
-          const std::uint32_t index = shortItems[at];
-          if (units[index] < residual[index]) {
-            completes = false;
-            break;
-          }
-        }
-        if (completes) {
+      for (std::uint64_t bits = completeAcceptable[word]; bits != 0; bits &= bits - 1) {
+        if (FinishesAlone(word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits)), slot)) {
           return true;
         }
       }
@@ -289,10 +261,6 @@ bool Worker::CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint3
   }
   // Each offerer of the rarest item in turn; the sets holding an earlier one were tried with it,
   // so it is excluded from the later ones.
-  std::uint32_t* next = completeResidual.data() + std::size_t{slot + 1} * items;
-  std::uint32_t* nextShort = completeShort.data() + std::size_t{slot + 1} * items;
-  const std::uint32_t* const offerBegin = completeOfferBegin.data();
-  const std::uint32_t* const largestSums = completeLargest.data() + (slots - 1);
   bool found = false;
   std::uint32_t tried = completeOfferBegin[rarest];
   for (; tried < completeOfferBegin[rarest + 1] && !found; ++tried) {
@@ -303,33 +271,9 @@ bool Worker::CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint3
       continue;
     }
     completeExcluded[position / 64] |= std::uint64_t{1} << (position % 64);
-    // What is still short with it, and of that the item with the fewest offerers, unless the
-    // largest lots of some item's offerers cannot finish it.
-    const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
     std::uint32_t nextRarest = items;
-    std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
-    std::uint32_t nextCount = 0;
-    bool hopeless = false;
-    for (std::uint32_t at = 0; at < shortCount; ++at) {
-      const std::uint32_t index = shortItems[at];
-      if (units[index] >= residual[index]) {
-        continue;
-      }
-      const std::uint32_t left = residual[index] - units[index];
-      if (largestSums[std::size_t{index} * (kMaximumStores + 1)] < left) {
-        hopeless = true;
-        break;
-      }
-      next[index] = left;
-      nextShort[nextCount++] = index;
-      const std::uint32_t offering = offerBegin[index + 1] - offerBegin[index];
-      if (offering < fewest) {
-        fewest = offering;
-        nextRarest = index;
-      }
-    }
-    completeShortCount[slot + 1] = nextCount;
-    found = !hopeless && (nextRarest == items || CompletableFrom(slot + 1, slots - 1, nextRarest));
+    found = ShortAfter(position, slot, slots, nextRarest) &&
+            (nextRarest == items || CompletableFrom(slot + 1, slots - 1, nextRarest));
   }
   // Exclusions made here hold only for the sets below this level's choice.
   for (std::uint32_t at = completeOfferBegin[rarest]; at < tried; ++at) {
@@ -341,7 +285,6 @@ bool Worker::CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint3
 
 void Worker::KeepCompletingPairs(Level& level) {
   const auto items = static_cast<std::uint32_t>(missingList.size());
-  const std::uint32_t* residual = completeResidual.data();
   const std::uint32_t* shortItems = completeShort.data();
   const std::uint32_t shortCount = completeShortCount[0];
   std::uint32_t rarest = items;
@@ -355,54 +298,25 @@ void Worker::KeepCompletingPairs(Level& level) {
     }
   }
   ++stamp;  // the candidates of some completing pair get it
-  std::uint32_t* next = completeResidual.data() + items;
-  std::uint32_t* nextShort = completeShort.data() + items;
-  std::uint64_t* acceptable = completeAcceptable.data();
   std::fill_n(completeExcluded.begin(), completeWords, 0);
   for (std::uint32_t tried = completeOfferBegin[rarest]; tried < completeOfferBegin[rarest + 1];
        ++tried) {
     const std::uint32_t first = completeOfferers[tried];
     completeExcluded[first / 64] |= std::uint64_t{1} << (first % 64);
-    const std::uint32_t* units = completeUnits.data() + std::size_t{first} * items;
-    std::uint32_t nextCount = 0;
-    bool hopeless = false;
-    for (std::uint32_t at = 0; at < shortCount; ++at) {
-      const std::uint32_t index = shortItems[at];
-      if (units[index] >= residual[index]) {
-        continue;
-      }
-      const std::uint32_t left = residual[index] - units[index];
-      if (completeLargest[std::size_t{index} * (kMaximumStores + 1) + 1] < left) {
-        hopeless = true;
-        break;
-      }
-      next[index] = left;
-      nextShort[nextCount++] = index;
-    }
-    if (hopeless) {
+    std::uint32_t nextRarest = items;
+    if (!ShortAfter(first, 0, 2, nextRarest)) {
       continue;
     }
-    if (nextCount == 0) {
+    if (nextRarest == items) {
       return;  // it completes alone: with it, any other candidate makes a plan
     }
-    std::uint64_t any = 0;
-    for (std::uint32_t word = 0; word < completeWords; ++word) {
-      std::uint64_t bits = ~completeExcluded[word];
-      for (std::uint32_t at = 0; at < nextCount && bits != 0; ++at) {
-        bits &= completeBits[std::size_t{nextShort[at]} * completeWords + word];
-      }
-      acceptable[word] = bits;
-      any |= bits;
+    if (!OfferAllShort(1, nextRarest)) {
+      continue;
     }
-    for (std::uint32_t word = 0; word < completeWords && any != 0; ++word) {
-      for (std::uint64_t bits = acceptable[word]; bits != 0; bits &= bits - 1) {
+    for (std::uint32_t word = 0; word < completeWords; ++word) {
+      for (std::uint64_t bits = completeAcceptable[word]; bits != 0; bits &= bits - 1) {
         const std::uint32_t second = word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
-        const std::uint32_t* secondUnits = completeUnits.data() + std::size_t{second} * items;
-        bool completes = true;
-        for (std::uint32_t at = 0; at < nextCount && completes; ++at) {
-          completes = secondUnits[nextShort[at]] >= next[nextShort[at]];
-        }
-        if (completes) {
+        if (FinishesAlone(second, 1)) {
           marks[level.candidates[first]] = stamp;
           marks[level.candidates[second]] = stamp;
         }
@@ -418,6 +332,71 @@ void Worker::KeepCompletingPairs(Level& level) {
     }
   }
   level.candidateCount = kept;
+}
+
+bool Worker::ShortAfter(std::uint32_t position, std::uint32_t slot, std::uint32_t slots,
+                        std::uint32_t& nextRarest) {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  const std::uint32_t* residual = completeResidual.data() + std::size_t{slot} * items;
+  const std::uint32_t* shortItems = completeShort.data() + std::size_t{slot} * items;
+  const std::uint32_t shortCount = completeShortCount[slot];
+  std::uint32_t* next = completeResidual.data() + std::size_t{slot + 1} * items;
+  std::uint32_t* nextShort = completeShort.data() + std::size_t{slot + 1} * items;
+  const std::uint32_t* const offerBegin = completeOfferBegin.data();
+  const std::uint32_t* const largestSums = completeLargest.data() + (slots - 1);
+  const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
+  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
+  std::uint32_t nextCount = 0;
+  nextRarest = items;
+  for (std::uint32_t at = 0; at < shortCount; ++at) {
+    const std::uint32_t index = shortItems[at];
+    if (units[index] >= residual[index]) {
+      continue;
+    }
+    const std::uint32_t left = residual[index] - units[index];
+    if (largestSums[std::size_t{index} * (kMaximumStores + 1)] < left) {
+      return false;
+    }
+    next[index] = left;
+    nextShort[nextCount++] = index;
+    const std::uint32_t offering = offerBegin[index + 1] - offerBegin[index];
+    if (offering < fewest) {
+      fewest = offering;
+      nextRarest = index;
+    }
+  }
+  completeShortCount[slot + 1] = nextCount;
+  return true;
+}
+
+bool Worker::OfferAllShort(std::uint32_t slot, std::uint32_t first) {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  const std::uint32_t* shortItems = completeShort.data() + std::size_t{slot} * items;
+  const std::uint32_t shortCount = completeShortCount[slot];
+  const std::uint64_t* firstBits = completeBits.data() + std::size_t{first} * completeWords;
+  std::uint64_t any = 0;
+  for (std::uint32_t word = 0; word < completeWords; ++word) {
+    std::uint64_t bits = firstBits[word] & ~completeExcluded[word];
+    for (std::uint32_t at = 0; at < shortCount && bits != 0; ++at) {
+      bits &= completeBits[std::size_t{shortItems[at]} * completeWords + word];
+    }
+    completeAcceptable[word] = bits;
+    any |= bits;
+  }
+  return any != 0;
+}
+
+bool Worker::FinishesAlone(std::uint32_t position, std::uint32_t slot) const {
+  const auto items = static_cast<std::uint32_t>(missingList.size());
+  const std::uint32_t* residual = completeResidual.data() + std::size_t{slot} * items;
+  const std::uint32_t* shortItems = completeShort.data() + std::size_t{slot} * items;
+  const std::uint32_t* units = completeUnits.data() + std::size_t{position} * items;
+  for (std::uint32_t at = 0; at < completeShortCount[slot]; ++at) {
+    if (units[shortItems[at]] < residual[shortItems[at]]) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations) {

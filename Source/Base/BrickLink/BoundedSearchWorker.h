@@ -216,6 +216,17 @@ class Worker {
   // lots of their offerers hold), with `slots` stores left to add; rarest is the item still short
   // with the fewest offerers.
   bool CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint32_t rarest);
+  // Works out the next slot's units and items still short once the candidate at a position
+  // joins a slot's; false when some item is beyond what the largest lots of its offerers can
+  // finish with the stores left. nextRarest: the item then short with the fewest offerers
+  // (missingList.size() when none is short).
+  bool ShortAfter(std::uint32_t position, std::uint32_t slot, std::uint32_t slots,
+                  std::uint32_t& nextRarest);
+  // Marks in completeAcceptable the candidates not excluded that offer every item short at a
+  // slot (first among them, as it has few offerers); whether there are any.
+  bool OfferAllShort(std::uint32_t slot, std::uint32_t first);
+  // Whether the candidate at a position has every unit still short at a slot.
+  bool FinishesAlone(std::uint32_t position, std::uint32_t slot) const;
   // A bound on covering the missing items with r candidates, for item weights w: a store
   // completes the share min(1, offered / missing) of each missing item, and r stores that
   // complete every item together complete at least sum(w) of weighted shares. So when the r
