@@ -416,18 +416,18 @@ bool Worker::FractionallyCoverable(Level& level, std::uint32_t r, int iterations
   }
   for (int iteration = 0; iteration < iterations; ++iteration) {
     double total = 0.0;
-    ++touchStamp;
-    touchedCount = 0;
+    StoreSums sums = BeginStoreSums();
     for (const std::uint32_t item : missingList) {
       total += weights[item];
       for (const Offer& offer : table.OffersOfItem(item)) {
         if (marks[offer.other] != stamp) {
           continue;
         }
-        AddToStore(offer.other, weights[item] * std::min(1.0, static_cast<double>(offer.quantity) *
-                                                                  shares[item]));
+        sums.Add(offer.other,
+                 weights[item] * std::min(1.0, static_cast<double>(offer.quantity) * shares[item]));
       }
     }
+    EndStoreSums(sums);
     // The r largest weighted shares.
     const std::uint32_t selected = SelectTouched(
         r, [](double) { return true; }, [](double value, double other) { return value > other; });

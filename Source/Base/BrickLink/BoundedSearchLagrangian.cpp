@@ -46,15 +46,10 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     }
     // Only offers below the item price count, and the items' offers come cheapest first: the
     // candidates' values are gathered from the head of each item's offers. This is the
-    // search's hottest loop: it reads its arrays through local pointers, which the compiler
-    // would otherwise load again after every store.
-    const std::uint32_t stampNow = ++touchStamp;
+    // search's hottest loop, so it reads the marks through a local pointer as well.
+    StoreSums sums = BeginStoreSums();
     const std::uint32_t candidateStamp = stamp;
     const std::uint32_t* const candidateMarks = marks.data();
-    std::uint32_t* const touchedStamps = touchedAt.data();
-    double* const values = storeShares.data();
-    std::uint32_t* const touchedStores = touched.data();
-    std::uint32_t touchedNow = 0;
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
       const double price = u[item];
       for (const Offer& offer : table.OffersOfItem(item)) {
@@ -77,16 +72,10 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
             value += static_cast<double>(lot.quantity) * (lot.price - price);
           }
         }
-        if (touchedStamps[store] != stampNow) {
-          touchedStamps[store] = stampNow;
-          values[store] = value;
-          touchedStores[touchedNow++] = store;
-        } else {
-          values[store] += value;
-        }
+        sums.Add(store, value);
       }
     }
-    touchedCount = touchedNow;
+    EndStoreSums(sums);
     if (shared.rules.ChargesShipping()) {
       for (std::uint32_t index = 0; index < touchedCount; ++index) {
         storeShares[touched[index]] += shipping[touched[index]];

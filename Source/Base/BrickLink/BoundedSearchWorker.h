@@ -192,8 +192,30 @@ class Worker {
   // in level.base, and selectedWorst is the r-th most negative of them (0 when fewer are
   // negative).
   double LagrangianBound(Level& level, std::uint32_t r, int iterations, double& selectedWorst);
-  // Adds to a store's value of this pass (touchStamp), listing it in touched on its first.
-  inline void AddToStore(std::uint32_t store, double value);
+  // Sums per store of one pass over the offers, each store listed in touched on its first
+  // value. The arrays are held through local pointers: in an inner loop the compiler would
+  // otherwise load the worker's arrays again after every store.
+  struct StoreSums {
+    std::uint32_t* stamps;
+    double* values;
+    std::uint32_t* stores;
+    std::uint32_t stamp;
+    std::uint32_t count = 0;
+    void Add(std::uint32_t store, double value) {
+      if (stamps[store] != stamp) {
+        stamps[store] = stamp;
+        values[store] = value;
+        stores[count++] = store;
+      } else {
+        values[store] += value;
+      }
+    }
+  };
+  // A new pass (touchStamp); the sums are the touched stores' storeShares once it ends.
+  StoreSums BeginStoreSums() {
+    return {touchedAt.data(), storeShares.data(), touched.data(), ++touchStamp};
+  }
+  void EndStoreSums(const StoreSums& sums) { touchedCount = sums.count; }
   // The r best of the touched stores' values that accept takes, best first by better, into
   // selectedValues and selectedPositions (store ids); returns how many.
   template <typename Accept, typename Better>
@@ -389,16 +411,6 @@ inline std::uint32_t Worker::UnitsBefore(const Offer& offer, std::uint32_t offer
     units += lot.quantity;
   }
   return units;
-}
-
-inline void Worker::AddToStore(std::uint32_t store, double value) {
-  if (touchedAt[store] != touchStamp) {
-    touchedAt[store] = touchStamp;
-    storeShares[store] = value;
-    touched[touchedCount++] = store;
-  } else {
-    storeShares[store] += value;
-  }
 }
 
 template <typename Accept, typename Better>
