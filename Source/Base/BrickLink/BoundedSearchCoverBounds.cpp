@@ -204,6 +204,7 @@ bool Worker::Completable(const Level& level, std::uint32_t r) {
     }
   }
   completeExcluded.assign(completeWords, 0);
+  completeRarest = rarest;
   return rarest == items || CompletableFrom(0, r, rarest);
 }
 
@@ -285,18 +286,7 @@ bool Worker::CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint3
 
 void Worker::KeepCompletingPairs(Level& level) {
   const auto items = static_cast<std::uint32_t>(missingList.size());
-  const std::uint32_t* shortItems = completeShort.data();
-  const std::uint32_t shortCount = completeShortCount[0];
-  std::uint32_t rarest = items;
-  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
-  for (std::uint32_t at = 0; at < shortCount; ++at) {
-    const std::uint32_t index = shortItems[at];
-    const std::uint32_t offering = completeOfferBegin[index + 1] - completeOfferBegin[index];
-    if (offering < fewest) {
-      fewest = offering;
-      rarest = index;
-    }
-  }
+  const std::uint32_t rarest = completeRarest;
   ++stamp;  // the candidates of some completing pair get it
   std::fill_n(completeExcluded.begin(), completeWords, 0);
   for (std::uint32_t tried = completeOfferBegin[rarest]; tried < completeOfferBegin[rarest + 1];

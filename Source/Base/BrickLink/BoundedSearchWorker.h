@@ -351,6 +351,7 @@ class Worker {
   std::vector<std::uint64_t> completeAcceptable =
       std::vector<std::uint64_t>((table.storeCount + 63) / 64);
   std::uint32_t completeWords = 0;
+  std::uint32_t completeRarest = 0;  // the missing item with the fewest candidate offerers
   const double* coverValues = nullptr;
   double coverPrefix[kMaximumStores + 1] = {0.0};
   std::uint32_t coverVisits = 0;
