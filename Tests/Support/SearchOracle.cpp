@@ -136,7 +136,9 @@ std::vector<OraclePlan> OraclePlans(const std::vector<Item>& items,
     }
   }
   std::sort(plans.begin(), plans.end(), [](const OraclePlan& a, const OraclePlan& b) {
-    return a.cost != b.cost ? a.cost < b.cost : a.stores < b.stores;
+    const double first = Corvalle::BrickLink::RankingCost(a.cost);
+    const double second = Corvalle::BrickLink::RankingCost(b.cost);
+    return first != second ? first < second : a.stores < b.stores;
   });
   return plans;
 }
@@ -314,9 +316,7 @@ std::string PlansMismatch(const SearchCase& search, const std::vector<StoreCombi
     if (complete && !SameCost(cost, expected[place].cost)) {
       wrong << " the " << place + 1 << ". cheapest plan costs " << expected[place].cost << ';';
     }
-    if (place > 0 &&
-        (found[place - 1].Cost() > cost ||
-         (found[place - 1].Cost() == cost && found[place - 1].StoreIndices() >= stores))) {
+    if (place > 0 && !Corvalle::BrickLink::RanksBefore(found[place - 1], found[place])) {
       wrong << " not after the place before by cost, then columns;";
     }
     if (!wrong.str().empty()) {

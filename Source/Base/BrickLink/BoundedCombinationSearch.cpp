@@ -10,8 +10,15 @@
 // Every rule that cuts the tree is a lower bound on the cost of each plan below a node, compared
 // with the cost of the current last kept plan (shared by all workers); only a subtree whose
 // bound exceeds it, with a margin far above rounding error, is cut. So the kept plans end up
-// being exactly the cheapest ones, in (cost, columns) order, whatever the worker count and
-// whatever order the workers happen to visit things in.
+// being exactly the first ones by RanksBefore (cost in millionths, then columns), whatever the
+// worker count and whatever order the workers happen to visit things in.
+//
+// Ties: a subtree whose bound reaches the last kept plan's cost holds no cheaper plan, and its
+// plans can only come first by their columns. The earliest columns below a node are its chosen
+// stores with the r smallest candidates below the largest of them; when even those come no
+// earlier than the last kept plan's, the subtree is cut. There, children come by column, so
+// that the earliest tied plans are found first. Where many store sets cost exactly the same,
+// this settles them instead of visiting each.
 //
 // - Supermodularity: for each item the cost of the cheapest wanted units among a store set's
 //   lots falls by no more when a store joins a larger set. So below a supplying C nothing costs
@@ -23,7 +30,9 @@
 // - A Lagrangian bound: for item prices u, a store's value v(u) = its shipping + the sum over
 //   its lots of quantity x min(0, price - u) (a store's lots of an item capped together at the
 //   wanted quantity, cheapest first), and any plan below the node costs at
-//   least sum(u x wanted) + the values of C + the r most negative values of the candidates. A
+//   least sum(u x wanted) + the values of C + the r most negative values of the candidates.
+//   A chosen store that is not required sells at least one unit in every plan below: when none
+//   of its lots is below u, its value is that of one unit of its lot nearest above. A
 //   few subgradient steps per node improve u, starting from the parent's. A candidate whose
 //   forced inclusion already lifts the bound above the threshold is dropped for the whole
 //   subtree.

@@ -12,10 +12,16 @@ namespace Corvalle::BrickLink::BoundedSearch {
 
 using Tuning::kDeflection;
 
-double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const {
+double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t store,
+                          std::uint32_t& leastItem) const {
   double value = 0.0;
+  double least = Infinity();
   for (const Offer& offer : table.OffersOfStore(store)) {
     const double price = multipliers[offer.other];
+    if (offer.price - price < least) {
+      least = offer.price - price;
+      leastItem = offer.other;
+    }
     for (const Lot& lot : table.LotsOf(offer)) {
       if (!(lot.price < price)) {
         break;
@@ -23,6 +29,12 @@ double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t 
       value += static_cast<double>(lot.quantity) * (lot.price - price);
     }
   }
+  // A chosen store that sells nothing below the item prices still sells a unit in every plan
+  // below the node (else the node is cut): at least its lot nearest to its item's price.
+  if (least >= 0.0 && required[store] == 0 && least != Infinity()) {
+    return least;
+  }
+  leastItem = table.itemCount;
   return value;
 }
 
@@ -41,8 +53,13 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
       bound += u[item] * static_cast<double>(table.wanted[item]);
     }
+    chosenUnits.clear();
     for (const std::uint32_t store : level.chosen) {
-      bound += StoreValue(u, store) + shipping[store];
+      std::uint32_t leastItem = table.itemCount;
+      bound += StoreValue(u, store, leastItem) + shipping[store];
+      if (leastItem != table.itemCount) {
+        chosenUnits.push_back(leastItem);
+      }
     }
     // Only offers below the item price count, and the items' offers come cheapest first: the
     // candidates' values are gathered from the head of each item's offers. This is the
@@ -125,6 +142,9 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     };
     for (const std::uint32_t store : level.chosen) {
       subtract(store);
+    }
+    for (const std::uint32_t item : chosenUnits) {
+      gradient[item] -= 1.0;
     }
     for (std::uint32_t index = 0; index < selected; ++index) {
       subtract(selectedPositions[index]);

@@ -165,6 +165,9 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
       return; //  its plans are those of the sets without it
     }
   }
+  if (SettledByColumns(level, r, level.bound)) {
+    return;
+  }
   const bool supplied = level.missingItems == 0;
   double cost = Infinity();
   if (supplied) {
@@ -211,6 +214,9 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
     return;
   }
 
+  if (SettledByColumns(level, r, level.bound)) {
+    return;
+  }
   double threshold = shared.plans.Threshold();
   if (supplied) {
     // No plan below costs less than cost minus the r largest single savings.
@@ -222,7 +228,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
     for (std::uint32_t index = 0; index < top; ++index) {
       largest += std::max(0.0, level.values[index]);
     }
-    if (Exceeds(cost - largest, threshold)) {
+    if (Exceeds(cost - largest, threshold) || SettledByColumns(level, r, cost - largest)) {
       return;
     }
     level.bound = std::max(level.bound, cost - largest);
@@ -248,7 +254,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   const double bound =
       LagrangianBound(level, r, depth == 0 ? kRootIterations : kNodeIterations, selectedWorst);
   threshold = shared.plans.Threshold();
-  if (Exceeds(bound, threshold)) {
+  if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
     return;
   }
   level.bound = std::max(level.bound, bound);
@@ -313,6 +319,15 @@ void Worker::CompleteWithOneStore(std::uint32_t depth, Level& level, double& han
     if (Exceeds(cost, shared.plans.Threshold())) {
       continue;
     }
+    if (Reaches(cost, shared.plans.TieFloor())) {
+      // A tie: the plan counts only if its columns come before the last kept plan's.
+      leastColumns.assign(level.chosen.begin(), level.chosen.end());
+      leastColumns.push_back(offer.other);
+      std::sort(leastColumns.begin(), leastColumns.end());
+      if (shared.plans.Outlasts(cost, leastColumns)) {
+        continue;
+      }
+    }
     MakeChild(depth, offer.other);
     levels[depth + 1].candidateCount = 0;
     handedOn += 1.0;
@@ -344,12 +359,21 @@ void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_
   }
   // The most promising first, by value: their plans make the threshold tight for the others.
   // (By the children's bounds instead, the one-item table took three times the nodes.)
-  std::sort(level.order.begin(), level.order.begin() + count,
-            [&](std::uint32_t first, std::uint32_t second) {
-              return level.bestValues[first] != level.bestValues[second]
-                         ? level.bestValues[first] < level.bestValues[second]
-                         : first < second;
-            });
+  if (Reaches(level.bound, shared.plans.TieFloor())) {
+    // Below, plans can only tie the last kept one, and the earliest columns win: the smallest
+    // stores first.
+    std::sort(level.order.begin(), level.order.begin() + count,
+              [&](std::uint32_t first, std::uint32_t second) {
+                return level.candidates[first] < level.candidates[second];
+              });
+  } else {
+    std::sort(level.order.begin(), level.order.begin() + count,
+              [&](std::uint32_t first, std::uint32_t second) {
+                return level.bestValues[first] != level.bestValues[second]
+                           ? level.bestValues[first] < level.bestValues[second]
+                           : first < second;
+              });
+  }
   std::uint32_t end = count;
   for (std::uint32_t child = 0; child < end; ++child) {
     if (ShouldShare(r, end - child)) {
@@ -378,7 +402,9 @@ void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_
     --remaining;
     const double combinations = shared.binomials(remaining, r - 1);
     threshold = shared.plans.Threshold();
-    if (Exceeds(level.childBounds[position], threshold)) {
+    if (Exceeds(level.childBounds[position], threshold) ||
+        SettledByColumns(level, r - 1, std::max(level.bound, level.childBounds[position]), store,
+                         true)) {
       continue;  // settled with the node
     }
     MakeChild(depth, store);
@@ -448,6 +474,38 @@ void Worker::BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r,
     handedOn += combinations;
     Descend(depth + 1, combinations);
   }
+}
+
+bool Worker::SettledByColumns(const Level& level, std::uint32_t r, double bound,
+                              std::uint32_t added, bool skipDropped) {
+  if ((level.chosen.empty() && added == kNoStore) || !Reaches(bound, shared.plans.TieFloor())) {
+    return false;
+  }
+  std::uint32_t largest = added == kNoStore ? 0 : added;
+  for (const std::uint32_t store : level.chosen) {
+    largest = std::max(largest, store);
+  }
+  std::uint32_t smallest[kMaximumStores];
+  std::uint32_t held = 0;
+  for (std::uint32_t position = 0; r > 0 && position < level.candidateCount; ++position) {
+    const std::uint32_t store = level.candidates[position];
+    if (store < largest && (held < r || store < smallest[held - 1]) &&
+        !(skipDropped && level.dropped[position] != 0)) {
+      std::uint32_t at = held < r ? held++ : r - 1;
+      while (at > 0 && store < smallest[at - 1]) {
+        smallest[at] = smallest[at - 1];
+        --at;
+      }
+      smallest[at] = store;
+    }
+  }
+  leastColumns.assign(level.chosen.begin(), level.chosen.end());
+  if (added != kNoStore) {
+    leastColumns.push_back(added);
+  }
+  leastColumns.insert(leastColumns.end(), smallest, smallest + held);
+  std::sort(leastColumns.begin(), leastColumns.end());
+  return shared.plans.Outlasts(bound, leastColumns);
 }
 
 bool Worker::ShouldShare(std::uint32_t r, std::uint32_t siblingsLeft) const {

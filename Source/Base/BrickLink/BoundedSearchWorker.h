@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <span>
 #include <cstdint>
@@ -138,6 +139,15 @@ class Worker {
   void BranchOnSavings(std::uint32_t depth, Level& level, std::uint32_t r, double cost,
                        double& handedOn);
   void Descend(std::uint32_t depth, double combinations);
+  // Whether a node whose bound only ties the threshold holds no plan whose columns come before
+  // the last kept plan's: the earliest columns below it are the chosen stores with the r
+  // smallest candidates below the largest of them. Where many store sets cost the same, the
+  // ties are settled by columns instead of being explored one by one.
+  // With a store added to the chosen ones, the node's dropped candidates are skipped: that
+  // child's columns are asked before it is made.
+  bool SettledByColumns(const Level& level, std::uint32_t r, double bound,
+                        std::uint32_t added = kNoStore, bool skipDropped = false);
+  static constexpr std::uint32_t kNoStore = std::numeric_limits<std::uint32_t>::max();
   // Whether a worker waits for work while this one still has siblings to explore at a depth
   // where they are worth a task: then the later half of them goes to the pool.
   bool ShouldShare(std::uint32_t r, std::uint32_t siblingsLeft) const;
@@ -186,7 +196,10 @@ class Worker {
   inline double ChosenShipping(const Level& level) const;
 
   // The Lagrangian bound (BoundedSearchLagrangian.cpp).
-  double StoreValue(const std::vector<double>& multipliers, std::uint32_t store) const;
+  // A chosen store's value at the item prices; leastItem is the item of the one unit it is held
+  // to sell when nothing of it is below them (itemCount when something is).
+  double StoreValue(const std::vector<double>& multipliers, std::uint32_t store,
+                    std::uint32_t& leastItem) const;
   // Improves the level's item prices by a few subgradient steps and returns the best bound
   // found; the candidates' values at the best prices are in bestValues, the bound without them
   // in level.base, and selectedWorst is the r-th most negative of them (0 when fewer are
@@ -300,6 +313,8 @@ class Worker {
   std::vector<double> scale;  // per item, what its subgradient step is divided by
   std::vector<double> shares;  // per missing item, 1 / missing units
   std::vector<std::uint32_t> missingList;
+  std::vector<std::uint32_t> leastColumns;
+  std::vector<std::uint32_t> chosenUnits;  // items of the chosen stores' single units
   struct BuyingOffer {
     const Offer* offer;
     std::uint32_t ahead;  // units of the other chosen stores before its cheapest lot

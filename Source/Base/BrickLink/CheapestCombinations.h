@@ -3,6 +3,7 @@
 // The combinations that one worker of the enumeration keeps. Internal to the validator.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -17,7 +18,7 @@ namespace Corvalle::BrickLink {
 // The kept combinations of one enumeration worker: the cheapest, ordered by cost and then by
 // the order in which they were offered (their visit).
 //
-// A 4-ary max-heap of 16-byte (cost, visit) keys: a replacement walks about half as many levels
+// A 4-ary max-heap of 16-byte (ranking cost, visit) keys: a replacement walks about half as many levels
 // as in a binary heap, each level's four children share one cache line, and ties (frequent:
 // prices are in cents) are broken without leaving it. Where each entry's k indices lie (its
 // slot) moves along in a parallel array.
@@ -30,28 +31,35 @@ class CheapestCombinations {
   // The cost above which a new combination would surely be dropped; infinite while there is
   // still room.
   double DropThreshold() const {
-    return keys.size() < capacity ? std::numeric_limits<double>::infinity() : keys.front().cost;
+    if (keys.size() < capacity) {
+      return std::numeric_limits<double>::infinity();
+    }
+    // The top of the most expensive kept cost's millionth, with room for the rounding of a sum.
+    const double top = (keys.front().cost + 0.5) / kRankingUnitsPerCost;
+    return top + std::abs(top) * 1e-12;
   }
 
-  // The keep-the-cheapest rule: below the capacity everything is kept; at or above it, a cost
-  // equal to the most expensive kept one is kept as well, but only up to twice the capacity in
+  // The keep-the-cheapest rule, by ranking cost: below the capacity everything is kept; at or
+  // above it, a cost equal to the most expensive kept one is kept as well, but only up to twice the capacity in
   // all, a cheaper one replaces the most expensive kept one (of equal ones, the one visited
   // last), and anything else is dropped. Ties need the bound: a plan plus any choice of stores
   // that buy nothing beside it ties with itself bit for bit, C(n - m, k - m) times.
   void Offer(double cost, const std::uint32_t* combination) {
+    const double ranking = RankingCost(cost);
     if (keys.size() <= capacity - 1) {
-      Insert(cost, combination);
+      Insert(ranking, cost, combination);
       return;
     }
     const double topCost = keys.front().cost;
-    if (topCost == cost) {
+    if (topCost == ranking) {
       if (keys.size() - capacity < capacity) {
-        Insert(cost, combination);
+        Insert(ranking, cost, combination);
       }
-    } else if (topCost > cost) {
+    } else if (topCost > ranking) {
       // The most expensive entry gives its slot to the new one, which then sinks into place.
       std::copy_n(combination, k, indices.data() + static_cast<std::size_t>(slots.front()) * k);
-      SiftDown(Key{cost, nextVisit++}, slots.front());
+      costs[slots.front()] = cost;
+      SiftDown(Key{ranking, nextVisit++}, slots.front());
     }
   }
 
@@ -69,17 +77,18 @@ class CheapestCombinations {
     block.reserve(entries.size());
     for (const auto& [key, slot] : entries) {
       const auto first = indices.begin() + static_cast<std::ptrdiff_t>(slot) * k;
-      block.emplace_back(std::vector<std::uint32_t>(first, first + k), key.cost);
+      block.emplace_back(std::vector<std::uint32_t>(first, first + k), costs[slot]);
     }
     keys.clear();
     slots.clear();
     indices.clear();
+    costs.clear();
     return block;
   }
 
  private:
   struct Key {
-    double cost;
+    double cost;  // ranking cost
     std::uint64_t visit;
 
     // Cheaper first; of equal costs, the one visited first.
@@ -88,13 +97,14 @@ class CheapestCombinations {
     }
   };
 
-  void Insert(double cost, const std::uint32_t* combination) {
+  void Insert(double ranking, double cost, const std::uint32_t* combination) {
     CORVALLE_ASSERT(keys.size() < std::numeric_limits<std::uint32_t>::max());
     const auto slot = static_cast<std::uint32_t>(keys.size());
     indices.insert(indices.end(), combination, combination + k);
+    costs.push_back(cost);
     keys.emplace_back();
     slots.emplace_back();
-    SiftUp(keys.size() - 1, Key{cost, nextVisit++}, slot);
+    SiftUp(keys.size() - 1, Key{ranking, nextVisit++}, slot);
   }
 
   // Places (key, slot) at position or above it.
@@ -147,6 +157,7 @@ class CheapestCombinations {
   std::vector<Key> keys;               // max-heap by (cost, visit)
   std::vector<std::uint32_t> slots;    // the slot of the entry at each heap position
   std::vector<std::uint32_t> indices;  // k per slot; slots are reused on replacement
+  std::vector<double> costs;           // per slot
 };
 
 }  // namespace Corvalle::BrickLink

@@ -6,12 +6,8 @@ namespace Corvalle::BrickLink::BoundedSearch {
 
 void CheapestPlans::Offer(std::vector<std::uint32_t>&& columns, double cost) {
   std::lock_guard<std::mutex> lock(mutex);
-  const auto before = [](const StoreCombination& first, const StoreCombination& second) {
-    return first.Cost() != second.Cost() ? first.Cost() < second.Cost()
-                                         : first.StoreIndices() < second.StoreIndices();
-  };
   StoreCombination combination(std::move(columns), cost);
-  if (plans.size() == capacity && !before(combination, plans.back())) {
+  if (plans.size() == capacity && !RanksBefore(combination, plans.back())) {
     return;
   }
   for (const StoreCombination& kept : plans) {
@@ -19,15 +15,24 @@ void CheapestPlans::Offer(std::vector<std::uint32_t>&& columns, double cost) {
       return;
     }
   }
-  plans.insert(std::upper_bound(plans.begin(), plans.end(), combination, before),
+  plans.insert(std::upper_bound(plans.begin(), plans.end(), combination, RanksBefore),
                std::move(combination));
   cheapest.store(plans.front().Cost(), std::memory_order_relaxed);
   if (plans.size() > capacity) {
     plans.pop_back();
   }
   if (plans.size() == capacity) {
-    threshold.store(plans.back().Cost(), std::memory_order_relaxed);
+    const double ranking = RankingCost(plans.back().Cost());
+    threshold.store((ranking + 0.5) / kRankingUnitsPerCost, std::memory_order_relaxed);
+    tieFloor.store((ranking - 0.5) / kRankingUnitsPerCost, std::memory_order_relaxed);
   }
+}
+
+bool CheapestPlans::Outlasts(double bound, const std::vector<std::uint32_t>& leastColumns) {
+  std::lock_guard<std::mutex> lock(mutex);
+  return plans.size() == capacity &&
+         Reaches(bound, (RankingCost(plans.back().Cost()) - 0.5) / kRankingUnitsPerCost) &&
+         !(leastColumns < plans.back().StoreIndices());
 }
 
 std::vector<StoreCombination> CheapestPlans::Take() {

@@ -29,17 +29,31 @@ inline bool Exceeds(double bound, double threshold) {
          bound > threshold + kRelativeTolerance * std::max(1.0, std::abs(threshold));
 }
 
-// The kept plans of all workers: the cheapest by (cost, columns), at most a capacity of them.
+// Whether a lower bound reaches a floor up to the same margin: no plan below ranks before a plan
+// whose cost is in the millionth that starts there.
+inline bool Reaches(double bound, double floor) {
+  return bound >= floor + kRelativeTolerance * std::max(1.0, std::abs(floor));
+}
+
+// The kept plans of all workers: the first by RanksBefore, at most a capacity of them.
 class CheapestPlans {
  public:
   explicit CheapestPlans(std::size_t capacity_) : capacity(capacity_) {}
 
-  // The cost of the last kept plan once the capacity is reached; infinite before.
+  // Once the capacity is reached, the top of the last kept plan's ranking cost (a plan dearer
+  // than this ranks after it); infinite before.
   double Threshold() const { return threshold.load(std::memory_order_relaxed); }
+  // The bottom of the same ranking cost (a plan at least this dear ranks after it, unless its
+  // columns come first); infinite before.
+  double TieFloor() const { return tieFloor.load(std::memory_order_relaxed); }
   // The cost of the first kept plan; infinite before there is one.
   double Cheapest() const { return cheapest.load(std::memory_order_relaxed); }
 
   void Offer(std::vector<std::uint32_t>&& columns, double cost);
+  // Whether no plan costing at least bound, with columns that come no earlier than the given
+  // ones, can displace the last kept plan: all of them are kept, the bound reaches the bottom
+  // of the last one's ranking cost and its columns come no later.
+  bool Outlasts(double bound, const std::vector<std::uint32_t>& leastColumns);
 
   std::vector<StoreCombination> Take();
 
@@ -48,6 +62,7 @@ class CheapestPlans {
   std::mutex mutex;
   std::vector<StoreCombination> plans;  // by (cost, columns)
   std::atomic<double> threshold{Infinity()};
+  std::atomic<double> tieFloor{Infinity()};
   std::atomic<double> cheapest{Infinity()};
 };
 

@@ -155,12 +155,7 @@ void MinimumCostFinder::CalculateCosts() {
   // however the workers split the search. Each worker's block already arrives in this order
   // (ascending cost, ties in visit order, which is column order), so merging the runs
   // suffices; anything else is sorted outright.
-  const auto byCostThenColumns = [](const StoreCombination& first, const StoreCombination& second) {
-    if (first.Cost() != second.Cost()) {
-      return first.Cost() < second.Cost();
-    }
-    return first.StoreIndices() < second.StoreIndices();
-  };
+  const auto byCostThenColumns = RanksBefore;
   std::vector<std::size_t> runEnds;
   for (auto runBegin = combinations.begin(); runBegin != combinations.end();) {
     const auto runEnd = std::is_sorted_until(runBegin, combinations.end(), byCostThenColumns);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -49,5 +50,18 @@ class StoreCombination {
   std::vector<std::uint32_t> storeIndices;
   double cost;
 };
+
+// Plans rank by cost, counted in millionths of the currency, and equal costs by their columns.
+// Two sums of the same prices added in another order differ in their last bits: those bits must
+// not decide which of two equally dear plans comes first, or which of them is kept.
+inline constexpr double kRankingUnitsPerCost = 1e6;
+// The cost in whole millionths (a whole number, as a double).
+inline double RankingCost(double cost) { return std::round(cost * kRankingUnitsPerCost); }
+inline bool RanksBefore(const StoreCombination& first, const StoreCombination& second) {
+  const double firstCost = RankingCost(first.Cost());
+  const double secondCost = RankingCost(second.Cost());
+  return firstCost != secondCost ? firstCost < secondCost
+                                 : first.StoreIndices() < second.StoreIndices();
+}
 
 }  // namespace Corvalle::BrickLink

@@ -134,9 +134,7 @@ TEST(MinimumCostFinderTest, RankingDoesNotDependOnTheWorkersOrTheOrderHandedOver
   for (std::size_t rank = 1; rank < expected.size(); ++rank) {
     const auto& before = expected[rank - 1];
     const auto& after = expected[rank];
-    ASSERT_TRUE(before.Cost() < after.Cost() ||
-                (before.Cost() == after.Cost() && before.StoreIndices() < after.StoreIndices()))
-        << "rank " << rank;
+    ASSERT_TRUE(RanksBefore(before, after)) << "rank " << rank;
   }
 
   // A list in no order at all, with wrong costs that pricing again must put right.

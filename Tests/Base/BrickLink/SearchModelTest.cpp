@@ -48,8 +48,9 @@ TEST(SearchModelTest, EngineKeepsRanksAndPlansLikeThePlainModel) {
     // Ranked after CalculateCosts (ties by columns, the order visited), each rank's plan buying
     // from the stores and by the lines the oracle buys by.
     std::vector<Testing::OraclePlan> ranked = valid;
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.cost < b.cost; });
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+      return RankingCost(a.cost) < RankingCost(b.cost);
+    });
     for (const std::uint32_t threads : {1u, 2u}) {
       const auto validator = CreateStoreCombinationValidator(test.items);
       const auto finder = CreateMinimumCostFinder(test.table, *validator, test.items, test.k);
