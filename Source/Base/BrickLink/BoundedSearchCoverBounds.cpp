@@ -203,6 +203,13 @@ bool Worker::Completable(const Level& level, std::uint32_t r) {
       rarest = index;
     }
   }
+  // The items short, those with the fewest offerers first: the intersections of their offerers
+  // that find the last store of a completing set then empty soonest.
+  std::sort(completeShort.begin(), completeShort.begin() + items,
+            [&](std::uint32_t first, std::uint32_t second) {
+              return completeOfferBegin[first + 1] - completeOfferBegin[first] <
+                     completeOfferBegin[second + 1] - completeOfferBegin[second];
+            });
   completeExcluded.assign(completeWords, 0);
   completeRarest = rarest;
   return rarest == items || CompletableFrom(0, r, rarest);
