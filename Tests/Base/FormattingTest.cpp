@@ -62,12 +62,6 @@ TEST(FormatCountTest, UninstalledLocaleFallsBackToTheSameGrouping) {
   EXPECT_EQ(FormatCount(1234567), "1,234,567");
 }
 
-}  // namespace
-}  // namespace Utilities
-
-namespace Utilities {
-namespace {
-
 TEST(FormatApproximateCountTest, ExactBelowTwoToTheFiftyThirdThenThreeDigits) {
   ScopedEnvironment locale("LC_ALL", "C");
   EXPECT_EQ(FormatApproximateCount(0.0), "0");

@@ -12,26 +12,33 @@
 namespace Corvalle {
 namespace {
 
+using BrickLink::LotData;
+using BrickLink::StoreInformation;
 using Testing::ReadFile;
 
 class PlanExportTest : public ::testing::Test {
  protected:
-  // Buys from stores 11 and 42; store 7 is kept in the plan though it sells nothing of it.
+  // Buys from stores 42 and 11, of the items wanted in any condition in one condition or both;
+  // store 7 is kept in the plan though it sells nothing of it.
   PlanExportTest() {
     items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 10);
-    items.emplace_back(ItemType::Minifigure, "cas001", "Knight", 0, Condition::Used, 1);
+    items.emplace_back(ItemType::Part, "3004", "Brick 1 x 2", 11, Condition::Used, 7);
+    items.emplace_back(ItemType::Minifigure, "cas001", "Knight", 0, Condition::Used, 2);
     auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
-    lots->emplace_back(items[0], BrickLink::StoreInformation(42), BrickLink::LotData{6, 0.25});
-    lots->emplace_back(items[0], BrickLink::StoreInformation(11), BrickLink::LotData{4, 0.30});
-    lots->emplace_back(items[1], BrickLink::StoreInformation(42), BrickLink::LotData{1, 7.0});
+    lots->emplace_back(items[0], StoreInformation(42), LotData{6, 0.25});
+    lots->emplace_back(items[0], StoreInformation(42), LotData{1, 0.3125});
+    lots->emplace_back(items[1], StoreInformation(42), LotData{3, 0.05}, Condition::Used);
+    lots->emplace_back(items[1], StoreInformation(42), LotData{2, 0.07}, Condition::New);
+    lots->emplace_back(items[0], StoreInformation(11), LotData{3, 0.30});
+    lots->emplace_back(items[1], StoreInformation(11), LotData{2, 0.04}, Condition::Used);
+    lots->emplace_back(items[2], StoreInformation(11), LotData{2, 7.0}, Condition::New);
     BrickLink::PlanCharges charges;
     charges.shipping = {4.0, 4.0, 9.0};
-    charges.subtotal = 9.70;
+    charges.subtotal = 17.0825;
     charges.keptStores = {7};
     plan = BrickLink::CreateCombinationData(
-        {BrickLink::StoreInformation(42), BrickLink::StoreInformation(11),
-         BrickLink::StoreInformation(7)},
-        26.70, std::move(lots), std::move(charges));
+        {StoreInformation(42), StoreInformation(11), StoreInformation(7)}, 34.0825, std::move(lots),
+        std::move(charges));
   }
 
   std::vector<Item> items;
@@ -44,7 +51,7 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
   const std::vector<std::string> written = ExportWantedLists(*plan, 4, directory.string(), 12345);
 
   std::vector<std::string> expected;
-  for (const BrickLink::StoreInformation& store : plan->Stores()) {
+  for (const StoreInformation& store : plan->Stores()) {
     const auto path = directory / ("plan-4-store-" + std::to_string(store.Id()) + ".xml");
     expected.push_back(path.string());
     EXPECT_EQ(ReadFile(path), plan->CreateWantedListXml(store.Id(), 12345) + "\n") << path;
@@ -56,7 +63,7 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
             3);
   // The store that sells nothing of the plan gets a list without items; the others get theirs.
   EXPECT_EQ(ReadFile(directory / "plan-4-store-7.xml"), "<INVENTORY>\n</INVENTORY>\n");
-  EXPECT_NE(ReadFile(directory / "plan-4-store-42.xml").find("<ITEMID>cas001</ITEMID>"),
+  EXPECT_NE(ReadFile(directory / "plan-4-store-11.xml").find("<ITEMID>cas001</ITEMID>"),
             std::string::npos);
 
   // Exporting again replaces the files instead of adding to them.
@@ -67,25 +74,7 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
 // What the exported list asks for, read back by this program's own reader: each store's part
 // of each item, in the condition the plan buys there and no dearer than the plan pays.
 TEST_F(PlanExportTest, ExportedListsReadBackAsThePlansShareOfEachStore) {
-  std::vector<Item> wanted;
-  wanted.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 10);
-  wanted.emplace_back(ItemType::Part, "3004", "Brick 1 x 2", 11, Condition::Used, 7);
-  wanted.emplace_back(ItemType::Minifigure, "cas001", "Knight", 0, Condition::Used, 2);
-  auto lots = std::make_unique<BrickLink::ICombinationData::LotsData>();
-  lots->emplace_back(wanted[0], BrickLink::StoreInformation(42), BrickLink::LotData{6, 0.25});
-  lots->emplace_back(wanted[0], BrickLink::StoreInformation(42), BrickLink::LotData{1, 0.3125});
-  lots->emplace_back(wanted[1], BrickLink::StoreInformation(42), BrickLink::LotData{3, 0.05},
-                     Condition::Used);
-  lots->emplace_back(wanted[1], BrickLink::StoreInformation(42), BrickLink::LotData{2, 0.07},
-                     Condition::New);
-  lots->emplace_back(wanted[0], BrickLink::StoreInformation(11), BrickLink::LotData{3, 0.30});
-  lots->emplace_back(wanted[1], BrickLink::StoreInformation(11), BrickLink::LotData{2, 0.04},
-                     Condition::Used);
-  lots->emplace_back(wanted[2], BrickLink::StoreInformation(11), BrickLink::LotData{2, 7.0},
-                     Condition::New);
-  const auto mixed = BrickLink::CreateCombinationData(
-      {BrickLink::StoreInformation(42), BrickLink::StoreInformation(11)}, 0.0, std::move(lots));
-  ExportWantedLists(*mixed, 1, files.Path().string(), 5);
+  ExportWantedLists(*plan, 1, files.Path().string(), 5);
 
   const auto readBack = [&](std::uint32_t storeId) {
     const auto path = files.Path() / ("plan-1-store-" + std::to_string(storeId) + ".xml");

@@ -183,11 +183,11 @@ std::shared_ptr<const ConsolidatedLotData> MakeTable(const std::vector<std::vect
   return MakeLotTable(lotRows, storeIds);
 }
 
-std::vector<Item> MakeItems(const std::vector<std::uint32_t>& quantities) {
+std::vector<Item> MakeItems(const std::vector<std::uint32_t>& quantities, Condition condition) {
   std::vector<Item> items;
   for (std::size_t index = 0; index < quantities.size(); ++index) {
     items.emplace_back(Corvalle::ItemType::Part, "item" + std::to_string(index),
-                       "Item " + std::to_string(index), 1, Condition::New, quantities[index]);
+                       "Item " + std::to_string(index), 1, condition, quantities[index]);
   }
   return items;
 }

@@ -79,8 +79,9 @@ std::shared_ptr<const Corvalle::BrickLink::ConsolidatedLotData> MakeTable(
     const std::vector<std::vector<Corvalle::BrickLink::LotData>>& rows,
     const std::vector<std::uint32_t>& storeIds);
 
-// Parts "item0", "item1", ... in colour 1, wanted New, with the given quantities.
-std::vector<Corvalle::Item> MakeItems(const std::vector<std::uint32_t>& quantities);
+// Parts "item0", "item1", ... in colour 1, wanted in one condition, with the given quantities.
+std::vector<Corvalle::Item> MakeItems(const std::vector<std::uint32_t>& quantities,
+                                      Corvalle::Condition condition = Corvalle::Condition::New);
 
 std::vector<std::uint32_t> ConsecutiveIds(std::uint32_t first, std::uint32_t count);
 

@@ -154,8 +154,8 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
         if (!found.empty()) {
           ASSERT_LE(statistics.lowerBound, found.front().Cost());
         }
-        stopped += statistics.proven ? 0 : 1;
-        boundAboveZero += !statistics.proven && statistics.lowerBound > 0.0 ? 1 : 0;
+        stopped += !statistics.proven;
+        boundAboveZero += !statistics.proven && statistics.lowerBound > 0.0;
       }
     }
     if (!test.rules.ChargesShipping() && test.rules.required.empty()) {
@@ -163,18 +163,14 @@ TEST_P(BoundedSearchModelTest, FindsTheCheapestDistinctPlansOfTheModels) {
       ASSERT_EQ(Testing::PlansMismatch(test, byWorkers[0], expected), "")
           << "against the exhaustive search";
     }
-    withPlans += expected.empty() ? 0 : 1;
-    tiedAtTheLastPlace += expected.size() > test.maximumPlans &&
-                                  Testing::SameCost(expected[test.maximumPlans].cost,
-                                                    expected[test.maximumPlans - 1].cost)
-                              ? 1
-                              : 0;
+    withPlans += !expected.empty();
+    tiedAtTheLastPlace +=
+        expected.size() > test.maximumPlans &&
+        Testing::SameCost(expected[test.maximumPlans].cost, expected[test.maximumPlans - 1].cost);
     withFewerStoresThanK +=
         std::any_of(byWorkers[0].begin(), byWorkers[0].end(),
-                    [&](const auto& plan) { return plan.StoreIndices().size() < test.k; })
-            ? 1
-            : 0;
-    withPlansOfManyStores += test.k >= 7 && !expected.empty() ? 1 : 0;
+                    [&](const auto& plan) { return plan.StoreIndices().size() < test.k; });
+    withPlansOfManyStores += test.k >= 7 && !expected.empty();
   }
   // The generator must reach the hard cases, not only tables without plans.
   EXPECT_GT(withPlans, mode.rounds / 2);

@@ -23,8 +23,9 @@ Lots CellLots(const ConsolidatedLotData& table, std::uint32_t item, std::uint32_
 }
 
 Item MakeItem(const std::string& id, Condition condition, std::uint32_t quantity,
-              std::list<PriceGuideDatum> newLots, std::list<PriceGuideDatum> usedLots = {}) {
-  Item item(ItemType::Part, id, id, 5, condition, quantity);
+              std::list<PriceGuideDatum> newLots, std::list<PriceGuideDatum> usedLots = {},
+              double maximumPrice = 0.0) {
+  Item item(ItemType::Part, id, id, 5, condition, quantity, 0, maximumPrice);
   item.SetPriceGuideNew(Guide(std::move(newLots)));
   item.SetPriceGuideUsed(Guide(std::move(usedLots)));
   return item;
@@ -78,9 +79,8 @@ TEST(LotDataConsolidatorTest, KeepsEachLotOfAStoreInPurchaseOrder) {
   ASSERT_EQ(table->StoreCount(), 1u);
   EXPECT_EQ(CellLots(*table, 0, 0), (Lots{{3, 1.0, Condition::New}, {10, 2.0, Condition::New}}));
   EXPECT_EQ(table->OfferedQuantity(0, 0), 13u);
-  EXPECT_EQ(CellLots(*table, 1, 0), (Lots{{6, 0.5, Condition::New},
-                                          {5, 0.5, Condition::Used},
-                                          {2, 3.0, Condition::New}}));
+  EXPECT_EQ(CellLots(*table, 1, 0),
+            (Lots{{6, 0.5, Condition::New}, {5, 0.5, Condition::Used}, {2, 3.0, Condition::New}}));
   EXPECT_EQ(table->OfferedQuantity(1, 0), 13u);
   // Wanted zero times: the store still offers the item, with its cheapest lot.
   EXPECT_EQ(CellLots(*table, 2, 0), (Lots{{1, 1.0, Condition::New}}));
@@ -110,29 +110,22 @@ TEST(LotDataConsolidatorTest, ResultDoesNotDependOnTheOrderOfDifferentlyPricedLo
 }
 
 TEST(LotDataConsolidatorTest, LeavesOutLotsDearerThanTheItemsPriceLimit) {
-  const auto limited = [](const std::string& id, Condition condition, std::uint32_t quantity,
-                          double maximumPrice, std::list<PriceGuideDatum> newLots,
-                          std::list<PriceGuideDatum> usedLots = {}) {
-    Item item(ItemType::Part, id, id, 5, condition, quantity, 0, maximumPrice);
-    item.SetPriceGuideNew(Guide(std::move(newLots)));
-    item.SetPriceGuideUsed(Guide(std::move(usedLots)));
-    return item;
-  };
   std::vector<Item> items;
   // Store 1's lot at the limit is kept; its dearer second lot is not.
-  items.push_back(limited("a", Condition::New, 6, 0.05,
-                          {{1, 3, 0.05}, {2, 10, 0.0501}, {3, 2, 0.02}, {1, 5, 0.06}}));
+  items.push_back(MakeItem("a", Condition::New, 6,
+                           {{1, 3, 0.05}, {2, 10, 0.0501}, {3, 2, 0.02}, {1, 5, 0.06}}, {}, 0.05));
   // Used lots are held to the limit too. 0.1 + 0.2 is a hair above 0.3 in binary, yet at the
   // limit in the four decimals of the marketplace and the cache.
-  items.push_back(limited("b", Condition::Used, 4, 0.30, {{4, 1, 0.1 + 0.2}},
-                          {{4, 2, 0.31}, {5, 3, 0.25}}));
+  items.push_back(
+      MakeItem("b", Condition::Used, 4, {{4, 1, 0.1 + 0.2}}, {{4, 2, 0.31}, {5, 3, 0.25}}, 0.30));
   // Every lot dearer: an empty row, as for an item nobody offers, and store 6, which offers
   // nothing else, is no column.
-  items.push_back(limited("c", Condition::New, 2, 0.01, {{6, 5, 0.02}}));
+  items.push_back(MakeItem("c", Condition::New, 2, {{6, 5, 0.02}}, {}, 0.01));
   // No limit, as the marketplace writes it.
-  items.push_back(limited("d", Condition::New, 2, -1.0, {{2, 1, 9.0}}));
+  items.push_back(MakeItem("d", Condition::New, 2, {{2, 1, 9.0}}, {}, -1.0));
   // Of several lots of one store, only those within the limit.
-  items.push_back(limited("e", Condition::New, 10, 1.0, {{7, 2, 0.5}, {7, 2, 1.0}, {7, 4, 1.5}}));
+  items.push_back(
+      MakeItem("e", Condition::New, 10, {{7, 2, 0.5}, {7, 2, 1.0}, {7, 4, 1.5}}, {}, 1.0));
 
   const auto table = CreateLotDataConsolidator()->ConsolidateLotData(items);
   ASSERT_EQ(table->ItemCount(), 5u);

@@ -12,14 +12,15 @@ using Testing::MakeTable;
 // An item whose price guides say whether it has new and used lots at all.
 Item MakeItem(Condition condition, std::uint32_t quantity, bool hasNewLots, bool hasUsedLots) {
   Item item(ItemType::Part, "3001", "Brick", 1, condition, quantity);
-  PriceGuide::Lots lots{{1, 1, 1.0}};
+  const auto guide = [] {
+    return std::make_unique<PriceGuide>(PriceGuide::Lots{{1, 1, 1.0}}, PriceGuideStatistics{},
+                                        PriceGuideStatistics{});
+  };
   if (hasNewLots) {
-    item.SetPriceGuideNew(
-        std::make_unique<PriceGuide>(lots, PriceGuideStatistics{}, PriceGuideStatistics{}));
+    item.SetPriceGuideNew(guide());
   }
   if (hasUsedLots) {
-    item.SetPriceGuideUsed(
-        std::make_unique<PriceGuide>(lots, PriceGuideStatistics{}, PriceGuideStatistics{}));
+    item.SetPriceGuideUsed(guide());
   }
   return item;
 }
@@ -27,7 +28,7 @@ Item MakeItem(Condition condition, std::uint32_t quantity, bool hasNewLots, bool
 TEST(MinimumCostFinderTest, FindsTheFewestStoresTheNeediestItemRequires) {
   std::vector<Item> items;
   items.push_back(MakeItem(Condition::New, 12, true, false));  // 5 + 4 + 4: three stores
-  items.push_back(MakeItem(Condition::New, 6, true, false));   // 5 + 1... no: 4 + 4: two
+  items.push_back(MakeItem(Condition::New, 6, true, false));   // 4 + 4: two
   items.push_back(MakeItem(Condition::New, 0, false, false));  // wanted 0 times: no matter
   const auto table = MakeTable({{{5, 1.0}, {4, 1.0}, {4, 1.0}, {1, 1.0}},
                                 {{0, 0.0}, {4, 1.0}, {4, 1.0}, {1, 1.0}},
@@ -63,7 +64,7 @@ TEST(MinimumCostFinderTest, AnItemWithoutLotsOfItsConditionNeedsTheImpossible) {
   }
 }
 
-// The ranking itself is checked against the plain model in SearchModelTest.
+// The ranking itself, cost then columns, is checked against the plain model in SearchModelTest.
 TEST(MinimumCostFinderTest, CountsTheCombinationsAndHasNoPlanOutsideTheRanking) {
   const auto items = Testing::MakeItems({2});
   const auto table = MakeTable({{{2, 3.0}, {2, 1.0}, {1, 0.5}, {2, 2.0}}}, {1, 2, 3, 4});
@@ -131,11 +132,6 @@ TEST(MinimumCostFinderTest, RankingDoesNotDependOnTheWorkersOrTheOrderHandedOver
   two->CalculateCosts();
   const auto expected = Ranked(*one, 90000);
   EXPECT_EQ(Ranked(*two, 90000), expected);
-  for (std::size_t rank = 1; rank < expected.size(); ++rank) {
-    const auto& before = expected[rank - 1];
-    const auto& after = expected[rank];
-    ASSERT_TRUE(RanksBefore(before, after)) << "rank " << rank;
-  }
 
   // A list in no order at all, with wrong costs that pricing again must put right.
   std::vector<StoreCombination> shuffled;

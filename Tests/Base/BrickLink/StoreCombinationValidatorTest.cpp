@@ -16,16 +16,6 @@ namespace {
 using Testing::MakeItems;
 using Testing::MakeTable;
 
-using Indices = std::vector<std::uint32_t>;
-
-std::vector<Indices> IndicesOf(const std::vector<StoreCombination>& combinations) {
-  std::vector<Indices> indices;
-  for (const auto& combination : combinations) {
-    indices.push_back(combination.StoreIndices());
-  }
-  return indices;
-}
-
 // Which combinations are valid, their costs and which a worker keeps under its bound are checked
 // against the plain model in SearchModelTest, on one worker and, through the ranking, on two.
 
@@ -87,7 +77,7 @@ TEST(StoreCombinationValidatorTest, AnExceptionOfTheProgressCallbackReachesTheCa
   // The validator stays usable, and nothing of the failed search leaks into the next one.
   const auto small = MakeTable({{{1000, 2.0}, {1000, 1.0}}}, {1, 2});
   const auto valid = validator->FindValidCombinations(*small, 1, nullptr, 1);
-  EXPECT_EQ(IndicesOf(*valid), (std::vector<Indices>{{1}, {0}}));
+  EXPECT_EQ(*valid, (std::vector<StoreCombination>{{{1}, 1000.0}, {{0}, 2000.0}}));
 }
 
 }  // namespace

@@ -117,7 +117,8 @@ TEST(CombinationSplitTest, GivesTheDocumentedRanges) {
               ::testing::ElementsAre(IndexRange{0, 0}, IndexRange{1, 1}, IndexRange{2, 2},
                                      IndexRange{3, 7}));
   EXPECT_THAT(SplitCombinations(5, 5, 1), ::testing::ElementsAre(IndexRange{0, 0}));
-  EXPECT_THROW(SplitCombinations(5, 0, 1), std::invalid_argument);
+  EXPECT_EQ(MessageOf<std::invalid_argument>([] { SplitCombinations(5, 0, 1); }),
+            "k must be less than or equal to n");
 }
 
 TEST(ProcessCombinationsTest, RejectsImpossibleRequests) {
@@ -188,7 +189,8 @@ TEST(CombinationGeneratorTest, WorkersTogetherVisitEveryCombinationOnce) {
   EXPECT_EQ(factory.Concatenated(), AllCombinations(8, 3));
 }
 
-TEST(CombinationGeneratorTest, RefusesTwelveStoresAndZeroStores) {
+// Zero stores are refused by the split, as counts past 64 bits are, before any collector is made.
+TEST(CombinationGeneratorTest, RefusesTwelveStoresAndCountsBeyondSixtyFourBits) {
   const auto generator = CreateCombinationGenerator();
   {
     Testing::LogCapture log;
@@ -196,13 +198,6 @@ TEST(CombinationGeneratorTest, RefusesTwelveStoresAndZeroStores) {
     EXPECT_FALSE(generator->TryGenerateCombinations(14, 12, factory, 2));
     EXPECT_TRUE(factory.logs.empty());
     EXPECT_TRUE(log.Contains("warning", "K only goes to 11!"));
-  }
-  {
-    RecordingFactory factory;
-    EXPECT_EQ(MessageOf<std::invalid_argument>(
-                  [&] { generator->TryGenerateCombinations(5, 0, factory, 2); }),
-              "k must be less than or equal to n");
-    EXPECT_TRUE(factory.logs.empty());
   }
   {
     RecordingFactory factory;
