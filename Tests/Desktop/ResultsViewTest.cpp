@@ -123,12 +123,12 @@ Combinations ResultsViewTest::MakeCombinations() const {
 
 // The outline's rows show the wrappers' texts: unit prices to four decimals, totals to two, and
 // a store missing from the store table by the fixed name, without a country lookup that throws.
+// How rows and their parents fit together is the tester's to check.
 void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
   CombinationOutlineModel model;
   QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
   model.setCombinations(MakeCombinations());
   QCOMPARE(model.rowCount(), 2);
-  QCOMPARE(model.columnCount(), 6);
   const QModelIndex first = model.index(0, 0);
   QCOMPARE(model.data(first).toString(), QStringLiteral("Combination #1 - Total Cost: $315.40"));
   QCOMPARE(model.data(model.index(1, 0)).toString(),
@@ -141,11 +141,9 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
   for (int row = 0; row < model.rowCount(first); ++row) {
     const QModelIndex store = model.index(row, 0, first);
     QCOMPARE(model.kindOf(store), CombinationOutlineModel::RowKind::Store);
-    QCOMPARE(model.parent(store), first);
     QCOMPARE(model.rowCount(store), 1);
     stores << model.data(store).toString();
     const QModelIndex line = model.index(0, 0, store);
-    QCOMPARE(model.parent(line), store);
     QVERIFY(model.flags(line).testFlag(Qt::ItemNeverHasChildren));
     QStringList texts;
     for (int column = 0; column < model.columnCount(); ++column) {
@@ -163,7 +161,6 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
 
   model.setCombinations({});
   QCOMPARE(model.rowCount(), 0);
-  QVERIFY(!model.index(0, 0).isValid());
 }
 
 void ResultsViewTest::shippingShowsOnlyWhenCharged() {
