@@ -85,8 +85,7 @@ class ResultsViewTest : public QObject {
   void initTestCase();
   void init();
   void modelShowsEveryRowWithTheWrappersTexts();
-  void shippingShowsOnlyWhenCharged();
-  void viewExpandsCombinationsAndShowsStoreCells();
+  void viewExpandsThePlansAndShowsShippingOnlyWhenCharged();
   void hyperlinkHoversAndOpensItsAddress();
   void wantedListIdParsing();
   void xmlSheetCopiesOrRefuses();
@@ -163,7 +162,9 @@ void ResultsViewTest::modelShowsEveryRowWithTheWrappersTexts() {
   QCOMPARE(model.rowCount(), 0);
 }
 
-void ResultsViewTest::shippingShowsOnlyWhenCharged() {
+// The plans are expanded once loaded; each store row is a cell of the store's link, its country,
+// its shipping when charged and the XML button, one after the other.
+void ResultsViewTest::viewExpandsThePlansAndShowsShippingOnlyWhenCharged() {
   // The first plan's stores at other prices, charged 4.00 shipping for the palace and 9.00 for
   // each of the other two; then lots of $1.025 and $4.00 shipping: $5.03 in all, so the lots
   // show as $1.03, not as the $1.02 that rounding them by themselves gives, which would not add
@@ -187,11 +188,14 @@ void ResultsViewTest::shippingShowsOnlyWhenCharged() {
 
   CostFinderResultsViewController controller(combinations, TipTargets{});
   controller.show();
-  controller.expandCombinations();
   CombinationOutlineModel* model = controller.model();
   QTreeView* outline = controller.outLineView();
   const QModelIndex shippedRow = model->index(0, 0);
   const QModelIndex plainRow = model->index(1, 0);
+  // Expansion happens after the first load, on the event loop.
+  QTRY_VERIFY(outline->isExpanded(shippedRow));
+  QVERIFY(outline->isExpanded(plainRow));
+  QVERIFY(!outline->isExpanded(model->index(0, 0, shippedRow)));
   QCOMPARE(model->data(shippedRow).toString(), shippedText);
   QCOMPARE(qobject_cast<QLabel*>(outline->indexWidget(shippedRow))->text(), shippedHtml);
   QCOMPARE(model->data(model->index(0, 0, shippedRow)).toString(),
@@ -214,35 +218,20 @@ void ResultsViewTest::shippingShowsOnlyWhenCharged() {
                           "<b>$315.40</b></span>"));
   QCOMPARE(model->data(model->index(0, 0, plainRow)).toString(),
            QStringLiteral("Brick Palace (USA)"));
-  StoreTableCellView* plainCell = controller.storeCellView(model->index(0, 0, plainRow));
+  const QModelIndex palace = model->index(0, 0, plainRow);
+  StoreTableCellView* plainCell = controller.storeCellView(palace);
   QVERIFY(plainCell != nullptr);
   QVERIFY(plainCell->shippingLabel()->isHidden());
+  QCOMPARE(plainCell->storeLink()->text(), QStringLiteral("Brick Palace"));
+  QCOMPARE(plainCell->countryLabel()->text(), QStringLiteral(" (USA)"));
+  QVERIFY(plainCell->storeLink()->font().underline());
+  // The link is as wide as its name; the country follows it directly.
+  QCOMPARE(plainCell->storeLink()->width(), plainCell->storeLink()->sizeHint().width());
+  QCOMPARE(plainCell->countryLabel()->x(), plainCell->storeLink()->width());
   QCOMPARE(plainCell->xmlButton()->x(),
            plainCell->countryLabel()->x() + plainCell->countryLabel()->width() + 12);
-}
-
-void ResultsViewTest::viewExpandsCombinationsAndShowsStoreCells() {
-  CostFinderResultsViewController controller(MakeCombinations(), TipTargets{});
-  controller.show();
-  QTreeView* outline = controller.outLineView();
-  CombinationOutlineModel* model = controller.model();
-  // Expansion happens after the first load, on the event loop.
-  QTRY_VERIFY(outline->isExpanded(model->index(0, 0)));
-  QVERIFY(outline->isExpanded(model->index(1, 0)));
-  QVERIFY(!outline->isExpanded(model->index(0, 0, model->index(0, 0))));
-
-  const QModelIndex palace = model->index(0, 0, model->index(0, 0));
-  StoreTableCellView* cell = controller.storeCellView(palace);
-  QVERIFY(cell != nullptr);
-  QCOMPARE(cell->storeLink()->text(), QStringLiteral("Brick Palace"));
-  QCOMPARE(cell->countryLabel()->text(), QStringLiteral(" (USA)"));
-  // The country follows the link directly.
-  QCOMPARE(cell->countryLabel()->x(), cell->storeLink()->width());
-  QCOMPARE(cell->storeLink()->width(), cell->storeLink()->sizeHint().width());
-  QVERIFY(cell->storeLink()->font().underline());
   QCOMPARE(outline->visualRect(palace).height(), 19);
-  QCOMPARE(outline->visualRect(model->index(0, 0)).height(), 19);
-
+  QCOMPARE(outline->visualRect(plainRow).height(), 19);
   outline->expand(palace);
   QCOMPARE(outline->visualRect(model->index(0, 2, palace)).height(), 15);
 }
