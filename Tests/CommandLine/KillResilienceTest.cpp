@@ -19,7 +19,7 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <system_error>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -57,6 +57,20 @@ constexpr StageLine kStageLines[] = {
     {Stage::Searching, "Pruning stores..."},
 };
 
+// The stages that store what they fetch: the start of the names of the entries each stores, and
+// the stage that follows it.
+struct StoringStage {
+  Stage stage;
+  const char* entries;
+  Stage next;
+};
+
+constexpr StoringStage kStoringStages[] = {
+    {Stage::Colors, "colours", Stage::WantedList},
+    {Stage::PriceGuides, "price guide ", Stage::Consolidating},
+    {Stage::Stores, "store ", Stage::Searching},
+};
+
 const char* StageName(Stage stage) {
   static constexpr const char* kNames[] = {
       "starting", "colours", "wanted list", "price guides", "consolidating", "stores", "searching"};
@@ -85,51 +99,41 @@ struct CacheState {
   std::string integrity;  // the rows of integrity_check, "ok" for a sound file
   std::int64_t brokenReferences = 0;
   std::map<std::string, std::string> entries;
-  std::int64_t colors = 0;
-  std::int64_t priceGuides = 0;
-  std::int64_t stores = 0;
+
+  // The share of a storing stage's entries in a full cache that this one lacks.
+  double LeftToStore(const StoringStage& storing, const CacheState& full) const {
+    return 1.0 - static_cast<double>(Count(storing.entries)) / full.Count(storing.entries);
+  }
+  std::int64_t Count(std::string_view names) const {
+    return std::ranges::count_if(
+        entries, [names](const auto& entry) { return entry.first.starts_with(names); });
+  }
 };
 
-// The rows of a query of two texts: an entry's name and one of its lines.
-std::vector<std::pair<std::string, std::string>> Rows(const Sqlite::IDatabase& database,
-                                                      const std::string& sql) {
-  std::vector<std::pair<std::string, std::string>> rows;
-  const auto statement = database.CreateReadStatement(sql.c_str());
-  while (const Sqlite::IRow* row = statement->AdvanceRow()) {
-    rows.emplace_back(row->GetText(0), row->GetText(1));
-  }
-  return rows;
-}
-
 void ReadEntries(const Sqlite::IDatabase& database, CacheState& state) {
-  // A table that is missing, as before the stage that makes it, counts no rows.
-  if (database.GetRowCount("ColorInformation") > 0) {
-    for (const auto& [colour, none] : Rows(database,
-                                           "SELECT printf('%s|%s|%s', ColorID, Name, RgbValue), "
-                                           "'' FROM ColorInformation ORDER BY ColorID")) {
-      state.entries["colours"] += colour + '\n';
-      ++state.colors;
+  const std::string guide =
+      "'price guide ' || printf('%s|%s|%s|%s|%s', ItemType, ItemID, Color, Country, Currency)";
+  // Each query gives an entry's name and one of its lines; a guide's lots in the order stored,
+  // which is the page's.
+  const std::pair<const char*, std::string> queries[] = {
+      {"ColorInformation",
+       "SELECT 'colours', printf('%s|%s|%s', ColorID, Name, RgbValue) FROM ColorInformation "
+       "ORDER BY ColorID"},
+      {"PriceGuideItems", "SELECT " + guide + ", '' FROM PriceGuideItems"},
+      {"PriceGuideData", "SELECT " + guide +
+                             ", printf('%s|%s|%s|%s', Condition, StoreID, Quantity, Price) FROM "
+                             "PriceGuideData ORDER BY rowid"},
+      {"StoreInformation",
+       "SELECT 'store ' || StoreID, printf('%s|%s', Name, CountryID) FROM StoreInformation"},
+  };
+  for (const auto& [table, query] : queries) {
+    // A table that is missing, as before the stage that makes it, counts no rows.
+    if (database.GetRowCount(table) == 0) {
+      continue;
     }
-  }
-  if (database.GetRowCount("PriceGuideItems") > 0) {
-    const std::string guide =
-        "SELECT printf('%s|%s|%s|%s|%s', ItemType, ItemID, Color, Country, Currency), ";
-    for (const auto& [key, none] : Rows(database, guide + "'' FROM PriceGuideItems")) {
-      state.entries["price guide " + key];
-      ++state.priceGuides;
-    }
-    // In the order stored, which is the page's.
-    for (const auto& [key, lot] :
-         Rows(database, guide + "printf('%s|%s|%s|%s', Condition, StoreID, Quantity, Price) FROM "
-                                "PriceGuideData ORDER BY rowid")) {
-      state.entries["price guide " + key] += lot + '\n';
-    }
-  }
-  if (database.GetRowCount("StoreInformation") > 0) {
-    for (const auto& [store, rest] :
-         Rows(database, "SELECT StoreID, printf('%s|%s', Name, CountryID) FROM StoreInformation")) {
-      state.entries["store " + store] = rest;
-      ++state.stores;
+    const auto rows = database.CreateReadStatement(query.c_str());
+    while (const Sqlite::IRow* row = rows->AdvanceRow()) {
+      state.entries[row->GetText(0)] += row->GetText(1) + '\n';
     }
   }
 }
@@ -184,18 +188,11 @@ CacheState ReadCacheCopy(const fs::path& cacheDirectory, const fs::path& scratch
   return ReadCache(scratch / Sqlite::kDatabaseFileName);
 }
 
-// The files a damaged cache is moved aside as.
-std::vector<std::string> FilesMovedAside(const fs::path& cacheDirectory) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (fs::directory_iterator entry(cacheDirectory, error), end; !error && entry != end;
-       entry.increment(error)) {
-    const std::string name = entry->path().filename().string();
-    if (name.find(".damaged-") != std::string::npos) {
-      names.push_back(name);
-    }
-  }
-  return names;
+// How many files a damaged cache was moved aside as.
+std::ptrdiff_t FilesMovedAside(const fs::path& cacheDirectory) {
+  return std::ranges::count_if(fs::directory_iterator(cacheDirectory), [](const auto& entry) {
+    return entry.path().filename().string().find(".damaged-") != std::string::npos;
+  });
 }
 
 struct KillAim {
@@ -324,20 +321,13 @@ TEST_F(KillResilienceTest, ACacheKilledWhileBeingWrittenServesTheNextSearchWhole
   const CacheState full = ReadCache(cleanHome.Path() / "corvalle" / Sqlite::kDatabaseFileName);
   ASSERT_EQ(full.integrity, "ok");
   ASSERT_EQ(full.brokenReferences, 0);
-  ASSERT_GT(full.colors, 0);
-  ASSERT_GT(full.priceGuides, 0);
-  ASSERT_GT(full.stores, 0);
-  const auto window = [&clean](Stage from, Stage to) {
-    return std::chrono::duration_cast<microseconds>(clean.reached.at(to) - clean.reached.at(from));
-  };
-  for (const Stage stage : {Stage::Colors, Stage::WantedList, Stage::PriceGuides,
-                            Stage::Consolidating, Stage::Stores, Stage::Searching}) {
-    ASSERT_EQ(clean.reached.count(stage), 1u) << StageName(stage) << '\n' << clean.errors;
+  ASSERT_EQ(clean.reached.size(), std::size(kStageLines)) << clean.errors;
+  std::map<Stage, microseconds> windows;
+  for (const StoringStage& storing : kStoringStages) {
+    ASSERT_GT(full.Count(storing.entries), 0) << storing.entries;
+    windows[storing.stage] = std::chrono::duration_cast<microseconds>(
+        clean.reached.at(storing.next) - clean.reached.at(storing.stage));
   }
-  const std::map<Stage, microseconds> windows = {
-      {Stage::Colors, window(Stage::Colors, Stage::WantedList)},
-      {Stage::PriceGuides, window(Stage::PriceGuides, Stage::Consolidating)},
-      {Stage::Stores, window(Stage::Stores, Stage::Searching)}};
 
   // Kills come in groups on one cache: the first of a group on a fresh cache, the others on
   // what the kills before left, each aimed at a stage that still has pages to store, at a
@@ -358,15 +348,12 @@ TEST_F(KillResilienceTest, ACacheKilledWhileBeingWrittenServesTheNextSearchWhole
       const double when = unit(random);
       // The storing stages take turns, a stage with nothing left to store passing its turn on;
       // a stage with part of its pages stored is over sooner.
-      const std::pair<Stage, double> left[] = {
-          {Stage::Colors, before.colors == 0 ? 1.0 : 0.0},
-          {Stage::PriceGuides, 1.0 - static_cast<double>(before.priceGuides) / full.priceGuides},
-          {Stage::Stores, 1.0 - static_cast<double>(before.stores) / full.stores}};
       std::optional<std::pair<Stage, double>> aimed;
-      for (std::size_t turn = 0; turn < std::size(left) && !aimed; ++turn) {
-        const auto& candidate = left[(static_cast<std::size_t>(moment) + turn) % std::size(left)];
-        if (candidate.second > 0.0) {
-          aimed = candidate;
+      for (std::size_t turn = 0; turn < std::size(kStoringStages) && !aimed; ++turn) {
+        const StoringStage& candidate =
+            kStoringStages[(static_cast<std::size_t>(moment) + turn) % std::size(kStoringStages)];
+        if (const double share = before.LeftToStore(candidate, full); share > 0.0) {
+          aimed = {candidate.stage, share};
         }
       }
       if (!aimed) {
@@ -384,7 +371,7 @@ TEST_F(KillResilienceTest, ACacheKilledWhileBeingWrittenServesTheNextSearchWhole
       const CacheState state = ReadCacheCopy(cacheDirectory, files.Path() / "copy");
       EXPECT_EQ(state.integrity, "ok");
       EXPECT_EQ(state.brokenReferences, 0);
-      EXPECT_EQ(FilesMovedAside(cacheDirectory), std::vector<std::string>{});
+      EXPECT_EQ(FilesMovedAside(cacheDirectory), 0);
       // Each colour table, price guide and store is stored whole or not at all.
       EXPECT_EQ(FirstPartialEntry(state, full), "");
       if (!run.killed) {
@@ -394,10 +381,9 @@ TEST_F(KillResilienceTest, ACacheKilledWhileBeingWrittenServesTheNextSearchWhole
       }
 
       // A kill counts for a stage only when that stage still had pages to store.
-      const bool hadWork =
-          (run.lastStage == Stage::Colors && before.colors == 0) ||
-          (run.lastStage == Stage::PriceGuides && before.priceGuides < full.priceGuides) ||
-          (run.lastStage == Stage::Stores && before.stores < full.stores);
+      const bool hadWork = std::ranges::any_of(kStoringStages, [&](const StoringStage& storing) {
+        return storing.stage == run.lastStage && before.LeftToStore(storing, full) > 0.0;
+      });
       if (run.killed && hadWork) {
         writingStagesHit.insert(run.lastStage);
       }
