@@ -1,12 +1,10 @@
 #include "Source/Base/PreferencesManager.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <future>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -15,10 +13,10 @@
 #include <tuple>
 #include <vector>
 
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Base/BrickLink/CacheTestDatabase.h"
 #include "Tests/Support/ExceptionMessage.h"
 #include "Tests/Support/LogCapture.h"
-#include "Source/Base/SQLite/SqliteWrapper.h"
-#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {
@@ -75,14 +73,7 @@ class FailingReads final : public Sqlite::IMutableDatabase {
 
 class PreferencesManagerTest : public ::testing::Test {
  protected:
-  PreferencesManagerTest() { Sqlite::SetDataDirectory(directory.Path().string().c_str()); }
-
-  Sqlite::IMutableDatabase& Sql() {
-    if (!connection) {
-      connection = Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str());
-    }
-    return *connection;
-  }
+  Sqlite::IMutableDatabase& Sql() { return database.Sql(); }
 
   std::string Row(const std::string& key) {
     return Sql().ReadSingleString(
@@ -102,8 +93,7 @@ class PreferencesManagerTest : public ::testing::Test {
     }
   }
 
-  Testing::TemporaryDirectory directory;
-  std::shared_ptr<Sqlite::IMutableDatabase> connection;
+  Testing::CacheTestDatabase database;
 };
 
 TEST_F(PreferencesManagerTest, FreshDatabaseGetsTheDefaults) {
@@ -312,8 +302,8 @@ TEST_F(PreferencesManagerTest, AReadThatFailsIsAnErrorAndKeepsTheSettings) {
 // A view under the table's name reads as settings but fails every save, and with it every
 // search, until the user deletes the file by hand.
 TEST_F(PreferencesManagerTest, AViewInPlaceOfTheTableIsMovedAsideWithItsFile) {
-  Sql().Execute("CREATE VIEW Preferences AS SELECT 'Country' AS Key, 'Germany' AS Value");
-  connection.reset();
+  Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str())
+      ->Execute("CREATE VIEW Preferences AS SELECT 'Country' AS Key, 'Germany' AS Value");
   Sqlite::TakeDatabaseNotice();
   EXPECT_EQ(CreatePreferencesManager()->GetPreferences().country, "USA");
   const std::string notice = Sqlite::TakeDatabaseNotice();
@@ -332,32 +322,21 @@ TEST_F(PreferencesManagerTest, SavingWhileASearchWritesItsCacheDoesNotFail) {
   cache->Execute(
       "CREATE TABLE IF NOT EXISTS Written (Value INTEGER); BEGIN IMMEDIATE; "
       "INSERT INTO Written VALUES (1)");
-  std::promise<void> saveStarted;
   std::atomic<bool> committed{false};
   std::thread search([&] {
-    saveStarted.get_future().wait();
     // Time for the save to reach the lock; a save that came later would find it free, which
     // the order checked below would not tell apart, but the lock is what it must not fail on.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     committed = true;
     cache->Execute("COMMIT");
   });
-  std::string saveFailure;
-  bool savedAfterCommit = false;
-  try {
-    saveStarted.set_value();
-    Preferences preferences = FirstStartPreferences();
-    preferences.storesPerCombination = 7;
-    manager->SetPreferences(preferences);
-    savedAfterCommit = committed;
-  } catch (const std::exception& error) {
-    saveFailure = error.what();
-  }
-  search.join();
-
-  EXPECT_EQ(saveFailure, "");
+  Preferences preferences = FirstStartPreferences();
+  preferences.storesPerCombination = 7;
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] { manager->SetPreferences(preferences); }),
+            "no exception");
   // Could the save have written while the cache held the lock, this would be false.
-  EXPECT_TRUE(savedAfterCommit);
+  EXPECT_TRUE(committed);
+  search.join();
   EXPECT_EQ(Row("StoresPerCombination"), "7");
   EXPECT_EQ(Sql().GetRowCount("Written"), 1);
 }
