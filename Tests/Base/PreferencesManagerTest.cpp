@@ -96,23 +96,18 @@ class PreferencesManagerTest : public ::testing::Test {
   Testing::CacheTestDatabase database;
 };
 
-TEST_F(PreferencesManagerTest, FreshDatabaseGetsTheDefaults) {
-  const auto manager = CreatePreferencesManager();
-  const Preferences& preferences = manager->GetPreferences();
-  EXPECT_EQ(preferences.storesPerCombination, 3u);
-  EXPECT_EQ(preferences.country, "USA");
-  EXPECT_EQ(preferences.currency, "US Dollar");
-  EXPECT_EQ(preferences.regions, Strings{"North America"});
-  EXPECT_EQ(preferences.shippingDomestic, 0.0);
-  EXPECT_TRUE(preferences.requiredStores.empty());
-  // Written out at once, each row.
-  EXPECT_EQ(Sql().GetRowCount("Preferences"), 8);
-}
-
+// A fresh database's first-start rows are those that AFailedSaveRollsBackEveryRow finds, and its
+// values those that unusable saved ones fall back to below.
 TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
-  CreatePreferencesManager()->SetPreferences({2, "Germany", "Euro", {"Europe", "European Union"}});
+  Preferences saved{2, "Germany", "Euro", {"Europe", "European Union"}};
+  saved.shippingDomestic = 4.5;
+  saved.shippingInternational = 0.1;
+  saved.excludedStores = {17, 4000000000u};
+  saved.requiredStores = {5};
+  CreatePreferencesManager()->SetPreferences(saved);
   EXPECT_EQ(Row("Regions"), "Europe,European Union");
   EXPECT_EQ(Row("StoresPerCombination"), "2");
+  EXPECT_EQ(Row("ExcludedStores"), "17,4000000000");
 
   const auto manager = CreatePreferencesManager();
   const Preferences& preferences = manager->GetPreferences();
@@ -120,6 +115,11 @@ TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
   EXPECT_EQ(preferences.country, "Germany");
   EXPECT_EQ(preferences.currency, "Euro");
   EXPECT_EQ(preferences.regions, (Strings{"Europe", "European Union"}));
+  // Amounts come back to the bit: a search with the saved settings ranks as the last one did.
+  EXPECT_EQ(preferences.shippingDomestic, 4.5);
+  EXPECT_EQ(preferences.shippingInternational, 0.1);
+  EXPECT_EQ(preferences.excludedStores, (std::vector<std::uint32_t>{17, 4000000000u}));
+  EXPECT_EQ(preferences.requiredStores, std::vector<std::uint32_t>{5});
 
   // The order chosen is kept, and the last writer wins.
   manager->SetPreferences({11, "Switzerland", "Swiss Franc", {"European Union", "Asia", "Europe"}});
@@ -130,24 +130,8 @@ TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
   EXPECT_EQ(Sql().GetRowCount("Preferences"), 8);
 }
 
-TEST_F(PreferencesManagerTest, ShippingAndStoreListsAreKeptAndCheckedLikeTheOthers) {
-  Preferences saved = FirstStartPreferences();
-  saved.shippingDomestic = 4.5;
-  saved.shippingInternational = 0.1;
-  saved.excludedStores = {17, 4000000000u};
-  saved.requiredStores = {5};
-  CreatePreferencesManager()->SetPreferences(saved);
-  EXPECT_EQ(Row("ExcludedStores"), "17,4000000000");
-  {
-    const Preferences read = CreatePreferencesManager()->GetPreferences();
-    // Amounts come back to the bit: a search with the saved settings ranks as the last one did.
-    EXPECT_EQ(read.shippingDomestic, 4.5);
-    EXPECT_EQ(read.shippingInternational, 0.1);
-    EXPECT_EQ(read.excludedStores, (std::vector<std::uint32_t>{17, 4000000000u}));
-    EXPECT_EQ(read.requiredStores, std::vector<std::uint32_t>{5});
-  }
-
-  // Unusable values fall back one by one; usable neighbours stay.
+// Unusable values fall back one by one; usable neighbours stay.
+TEST_F(PreferencesManagerTest, ShippingAndStoreListsAreCheckedLikeTheOthers) {
   for (const char* amount : {"-1", "nan", "inf", "1e3", "4,50", "", "2000000", "0x10"}) {
     for (const char* stores : {"1,,2", "a", "-3", "1;2", "99999999999", ","}) {
       SCOPED_TRACE(std::string(amount) + " / " + stores);
