@@ -61,27 +61,6 @@ class WantedListTest : public ::testing::Test {
   WantedList wantedList{*xmlParser, retriever};
 };
 
-TEST_F(WantedListTest, RepeatedLinesBecomeTheFirstOfThemWithTheQuantitiesAddedUp) {
-  std::vector<Item> items;
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::New, 10);
-  items.emplace_back(ItemType::Part, "3003", "Brick 2 x 2", 11, Condition::New, 4);
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4 (again)", 11, Condition::New, 10);
-  // Another colour, condition or type is another line.
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 1);
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::Used, 2);
-  items.emplace_back(ItemType::Set, "3001", "Set 3001", 11, Condition::New, 3);
-  items.emplace_back(ItemType::Part, "3003", "Brick 2 x 2", 11, Condition::New, 6);
-  items.emplace_back(ItemType::Part, "3001", "third", 11, Condition::New, 1);
-
-  const std::vector<Item> merged = MergeRepeatedItems(std::move(items));
-  ASSERT_EQ(merged.size(), 5u);
-  EXPECT_EQ(merged[0], Item(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::New, 21));
-  EXPECT_EQ(merged[1], Item(ItemType::Part, "3003", "Brick 2 x 2", 11, Condition::New, 10));
-  EXPECT_EQ(merged[2], Item(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 1));
-  EXPECT_EQ(merged[3], Item(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::Used, 2));
-  EXPECT_EQ(merged[4], Item(ItemType::Set, "3001", "Set 3001", 11, Condition::New, 3));
-}
-
 TEST_F(WantedListTest, ReadingMergesAndTellsWhyAListIsRefused) {
   ASSERT_TRUE(Read(Line("3001", 11, "N", "10") + Line("3001", 11, "N", "10")));
   ASSERT_EQ(wantedList.Items().size(), 1u);
@@ -114,7 +93,9 @@ TEST_F(WantedListTest, ReadingMergesAndTellsWhyAListIsRefused) {
   EXPECT_EQ(wantedList.Items()[0].Quantity(), 4294967295u);
 }
 
-TEST_F(WantedListTest, RepeatedLinesAddUpWhatIsFilledAndKeepTheStrictestPriceLimit) {
+// Lines of one item, colour, condition and type become the first of them, with what is wanted
+// and what is filled added up and the strictest price limit.
+TEST_F(WantedListTest, RepeatedLinesAddUpAndKeepTheStrictestPriceLimit) {
   struct Case {
     double first;
     double second;
@@ -128,12 +109,19 @@ TEST_F(WantedListTest, RepeatedLinesAddUpWhatIsFilledAndKeepTheStrictestPriceLim
     std::vector<Item> items;
     items.emplace_back(ItemType::Part, "3001", "walls", 11, Condition::New, 10, 4, limits.first);
     items.emplace_back(ItemType::Part, "3003", "other", 11, Condition::New, 2, 1, 9.0);
+    // Another colour, condition or type is another line.
+    items.emplace_back(ItemType::Part, "3001", "red", 5, Condition::New, 1);
+    items.emplace_back(ItemType::Part, "3001", "used", 11, Condition::Used, 2);
+    items.emplace_back(ItemType::Set, "3001", "set", 11, Condition::New, 3);
     items.emplace_back(ItemType::Part, "3001", "roof", 11, Condition::New, 3, 5, limits.second);
     const std::vector<Item> merged = MergeRepeatedItems(std::move(items));
-    ASSERT_EQ(merged.size(), 2u);
+    ASSERT_EQ(merged.size(), 5u);
     EXPECT_EQ(merged[0], Item(ItemType::Part, "3001", "walls", 11, Condition::New, 13, 9,
                               limits.merged));
     EXPECT_EQ(merged[1], Item(ItemType::Part, "3003", "other", 11, Condition::New, 2, 1, 9.0));
+    EXPECT_EQ(merged[2], Item(ItemType::Part, "3001", "red", 5, Condition::New, 1));
+    EXPECT_EQ(merged[3], Item(ItemType::Part, "3001", "used", 11, Condition::Used, 2));
+    EXPECT_EQ(merged[4], Item(ItemType::Set, "3001", "set", 11, Condition::New, 3));
   }
 
   // Filled quantities beyond 32 bits in all are no reason to refuse the list: they cover any
