@@ -115,6 +115,7 @@ TEST_F(RetrieverTest, PagesThatDoNotComeOrDoNotReadAreNeitherUsedNorCached) {
       CreatePriceGuideRetriever(*downloader, guideCache, *guideParser, "US", 1, host);
   const auto stores = CreateStoreInformationRetriever(*downloader, storeCache, *storeParser, host);
   Item part(ItemType::Part, "3001", "3001", 11, Condition::New, 1);
+  const PriceGuideRequest dollars{"US", 1};
   StoreMetadata metadata;
   struct Retriever {
     std::function<bool()> retrieve;
@@ -125,7 +126,7 @@ TEST_F(RetrieverTest, PagesThatDoNotComeOrDoNotReadAreNeitherUsedNorCached) {
                                  [&] { return colorCache.TryRetrieveColorInformation(); },
                                  {}};
   const Retriever guideRetriever{[&] { return guides->TryPopulatePriceGuides(part); },
-                                 [&] { return guideCache.TryRetrievePriceGuide(part, {"US", 1}); },
+                                 [&] { return guideCache.TryRetrievePriceGuide(part, dollars); },
                                  [&] { return guides->LastFailure(); }};
   const Retriever storeRetriever{
       [&] { return stores->TryRetrieveStoreInformation(1001) != nullptr; },
