@@ -316,8 +316,7 @@ TEST_F(PreferencesManagerTest, SavingWhileASearchWritesItsCacheDoesNotFail) {
   });
   Preferences preferences = FirstStartPreferences();
   preferences.storesPerCombination = 7;
-  EXPECT_EQ(Testing::RuntimeErrorOf([&] { manager->SetPreferences(preferences); }),
-            "no exception");
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] { manager->SetPreferences(preferences); }), "no exception");
   // Could the save have written while the cache held the lock, this would be false.
   EXPECT_TRUE(committed);
   search.join();

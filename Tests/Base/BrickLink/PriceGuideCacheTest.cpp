@@ -108,11 +108,9 @@ TEST_F(PriceGuideCacheTest, StoresNotShippingAreKeptAndEarlierEntriesStayWithout
   {
     PriceGuideCache cache;
     Item item = MakeItem("3001", kNewLots, kUsedLots);
-    item.SetPriceGuideNew([] {
-      auto guide = Guide(kNewLots);
-      guide->SetStoresNotShipping(std::vector<std::uint32_t>{9, 5});
-      return guide;
-    }());
+    auto notShipping = Guide(kNewLots);
+    notShipping->SetStoresNotShipping(std::vector<std::uint32_t>{9, 5});
+    item.SetPriceGuideNew(std::move(notShipping));
     cache.InsertPriceGuide(item, kUsDollar);
     Item read = Blank("3001");
     ASSERT_TRUE(cache.TryRetrievePriceGuide(read, kUsDollar));
