@@ -119,11 +119,11 @@ TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsParser) {
 
   // Cheapest first; the German store does not ship to the USA. (A buyer in Germany does not get
   // the Canadian store's lots: RetrieverTest.)
-  EXPECT_EQ(Stores(guide.newGuide), (std::vector<std::uint32_t>{1001, 1002, 1003}));
+  ASSERT_EQ(Stores(guide.newGuide), (std::vector<std::uint32_t>{1001, 1002, 1003}));
   EXPECT_EQ(guide.newNotShipping, std::vector<std::uint32_t>{1002});
   EXPECT_EQ(guide.newGuide.GetLots().front().lotData.quantity, 120U);
   EXPECT_EQ(Prices(guide.newGuide), (std::vector<double>{0.1235, 0.25, 0.3}));
-  EXPECT_EQ(Stores(guide.usedGuide), (std::vector<std::uint32_t>{1001, 1003}));
+  ASSERT_EQ(Stores(guide.usedGuide), (std::vector<std::uint32_t>{1001, 1003}));
   EXPECT_EQ(guide.usedGuide.GetLots().back().lotData.quantity, 1500U);
   // Written "1,234.5679" like the marketplace did; the client reads the whole number.
   EXPECT_DOUBLE_EQ(guide.usedGuide.GetLots().back().lotData.price, 1234.5679);
