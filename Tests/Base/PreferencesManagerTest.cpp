@@ -1,12 +1,10 @@
 #include "Source/Base/PreferencesManager.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <future>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -15,10 +13,10 @@
 #include <tuple>
 #include <vector>
 
+#include "Source/Base/SQLite/SqliteWrapper.h"
+#include "Tests/Base/BrickLink/CacheTestDatabase.h"
 #include "Tests/Support/ExceptionMessage.h"
 #include "Tests/Support/LogCapture.h"
-#include "Source/Base/SQLite/SqliteWrapper.h"
-#include "Tests/Support/TemporaryDirectory.h"
 
 namespace Corvalle {
 namespace {
@@ -75,14 +73,7 @@ class FailingReads final : public Sqlite::IMutableDatabase {
 
 class PreferencesManagerTest : public ::testing::Test {
  protected:
-  PreferencesManagerTest() { Sqlite::SetDataDirectory(directory.Path().string().c_str()); }
-
-  Sqlite::IMutableDatabase& Sql() {
-    if (!connection) {
-      connection = Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str());
-    }
-    return *connection;
-  }
+  Sqlite::IMutableDatabase& Sql() { return database.Sql(); }
 
   std::string Row(const std::string& key) {
     return Sql().ReadSingleString(
@@ -102,27 +93,21 @@ class PreferencesManagerTest : public ::testing::Test {
     }
   }
 
-  Testing::TemporaryDirectory directory;
-  std::shared_ptr<Sqlite::IMutableDatabase> connection;
+  Testing::CacheTestDatabase database;
 };
 
-TEST_F(PreferencesManagerTest, FreshDatabaseGetsTheDefaults) {
-  const auto manager = CreatePreferencesManager();
-  const Preferences& preferences = manager->GetPreferences();
-  EXPECT_EQ(preferences.storesPerCombination, 3u);
-  EXPECT_EQ(preferences.country, "USA");
-  EXPECT_EQ(preferences.currency, "US Dollar");
-  EXPECT_EQ(preferences.regions, Strings{"North America"});
-  EXPECT_EQ(preferences.shippingDomestic, 0.0);
-  EXPECT_TRUE(preferences.requiredStores.empty());
-  // Written out at once, each row.
-  EXPECT_EQ(Sql().GetRowCount("Preferences"), 8);
-}
-
+// A fresh database's first-start rows are those that AFailedSaveRollsBackEveryRow finds, and its
+// values those that unusable saved ones fall back to below.
 TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
-  CreatePreferencesManager()->SetPreferences({2, "Germany", "Euro", {"Europe", "European Union"}});
+  Preferences saved{2, "Germany", "Euro", {"Europe", "European Union"}};
+  saved.shippingDomestic = 4.5;
+  saved.shippingInternational = 0.1;
+  saved.excludedStores = {17, 4000000000u};
+  saved.requiredStores = {5};
+  CreatePreferencesManager()->SetPreferences(saved);
   EXPECT_EQ(Row("Regions"), "Europe,European Union");
   EXPECT_EQ(Row("StoresPerCombination"), "2");
+  EXPECT_EQ(Row("ExcludedStores"), "17,4000000000");
 
   const auto manager = CreatePreferencesManager();
   const Preferences& preferences = manager->GetPreferences();
@@ -130,6 +115,11 @@ TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
   EXPECT_EQ(preferences.country, "Germany");
   EXPECT_EQ(preferences.currency, "Euro");
   EXPECT_EQ(preferences.regions, (Strings{"Europe", "European Union"}));
+  // Amounts come back to the bit: a search with the saved settings ranks as the last one did.
+  EXPECT_EQ(preferences.shippingDomestic, 4.5);
+  EXPECT_EQ(preferences.shippingInternational, 0.1);
+  EXPECT_EQ(preferences.excludedStores, (std::vector<std::uint32_t>{17, 4000000000u}));
+  EXPECT_EQ(preferences.requiredStores, std::vector<std::uint32_t>{5});
 
   // The order chosen is kept, and the last writer wins.
   manager->SetPreferences({11, "Switzerland", "Swiss Franc", {"European Union", "Asia", "Europe"}});
@@ -140,24 +130,8 @@ TEST_F(PreferencesManagerTest, SavedPreferencesReachTheNextManager) {
   EXPECT_EQ(Sql().GetRowCount("Preferences"), 8);
 }
 
-TEST_F(PreferencesManagerTest, ShippingAndStoreListsAreKeptAndCheckedLikeTheOthers) {
-  Preferences saved = FirstStartPreferences();
-  saved.shippingDomestic = 4.5;
-  saved.shippingInternational = 0.1;
-  saved.excludedStores = {17, 4000000000u};
-  saved.requiredStores = {5};
-  CreatePreferencesManager()->SetPreferences(saved);
-  EXPECT_EQ(Row("ExcludedStores"), "17,4000000000");
-  {
-    const Preferences read = CreatePreferencesManager()->GetPreferences();
-    // Amounts come back to the bit: a search with the saved settings ranks as the last one did.
-    EXPECT_EQ(read.shippingDomestic, 4.5);
-    EXPECT_EQ(read.shippingInternational, 0.1);
-    EXPECT_EQ(read.excludedStores, (std::vector<std::uint32_t>{17, 4000000000u}));
-    EXPECT_EQ(read.requiredStores, std::vector<std::uint32_t>{5});
-  }
-
-  // Unusable values fall back one by one; usable neighbours stay.
+// Unusable values fall back one by one; usable neighbours stay.
+TEST_F(PreferencesManagerTest, ShippingAndStoreListsAreCheckedLikeTheOthers) {
   for (const char* amount : {"-1", "nan", "inf", "1e3", "4,50", "", "2000000", "0x10"}) {
     for (const char* stores : {"1,,2", "a", "-3", "1;2", "99999999999", ","}) {
       SCOPED_TRACE(std::string(amount) + " / " + stores);
@@ -312,8 +286,8 @@ TEST_F(PreferencesManagerTest, AReadThatFailsIsAnErrorAndKeepsTheSettings) {
 // A view under the table's name reads as settings but fails every save, and with it every
 // search, until the user deletes the file by hand.
 TEST_F(PreferencesManagerTest, AViewInPlaceOfTheTableIsMovedAsideWithItsFile) {
-  Sql().Execute("CREATE VIEW Preferences AS SELECT 'Country' AS Key, 'Germany' AS Value");
-  connection.reset();
+  Sqlite::OpenMutableDatabase(Sqlite::GetDatabasePath().c_str())
+      ->Execute("CREATE VIEW Preferences AS SELECT 'Country' AS Key, 'Germany' AS Value");
   Sqlite::TakeDatabaseNotice();
   EXPECT_EQ(CreatePreferencesManager()->GetPreferences().country, "USA");
   const std::string notice = Sqlite::TakeDatabaseNotice();
@@ -332,32 +306,20 @@ TEST_F(PreferencesManagerTest, SavingWhileASearchWritesItsCacheDoesNotFail) {
   cache->Execute(
       "CREATE TABLE IF NOT EXISTS Written (Value INTEGER); BEGIN IMMEDIATE; "
       "INSERT INTO Written VALUES (1)");
-  std::promise<void> saveStarted;
   std::atomic<bool> committed{false};
   std::thread search([&] {
-    saveStarted.get_future().wait();
     // Time for the save to reach the lock; a save that came later would find it free, which
     // the order checked below would not tell apart, but the lock is what it must not fail on.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     committed = true;
     cache->Execute("COMMIT");
   });
-  std::string saveFailure;
-  bool savedAfterCommit = false;
-  try {
-    saveStarted.set_value();
-    Preferences preferences = FirstStartPreferences();
-    preferences.storesPerCombination = 7;
-    manager->SetPreferences(preferences);
-    savedAfterCommit = committed;
-  } catch (const std::exception& error) {
-    saveFailure = error.what();
-  }
-  search.join();
-
-  EXPECT_EQ(saveFailure, "");
+  Preferences preferences = FirstStartPreferences();
+  preferences.storesPerCombination = 7;
+  EXPECT_EQ(Testing::RuntimeErrorOf([&] { manager->SetPreferences(preferences); }), "no exception");
   // Could the save have written while the cache held the lock, this would be false.
-  EXPECT_TRUE(savedAfterCommit);
+  EXPECT_TRUE(committed);
+  search.join();
   EXPECT_EQ(Row("StoresPerCombination"), "7");
   EXPECT_EQ(Sql().GetRowCount("Written"), 1);
 }

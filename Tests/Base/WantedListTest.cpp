@@ -61,27 +61,6 @@ class WantedListTest : public ::testing::Test {
   WantedList wantedList{*xmlParser, retriever};
 };
 
-TEST_F(WantedListTest, RepeatedLinesBecomeTheFirstOfThemWithTheQuantitiesAddedUp) {
-  std::vector<Item> items;
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::New, 10);
-  items.emplace_back(ItemType::Part, "3003", "Brick 2 x 2", 11, Condition::New, 4);
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4 (again)", 11, Condition::New, 10);
-  // Another colour, condition or type is another line.
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 1);
-  items.emplace_back(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::Used, 2);
-  items.emplace_back(ItemType::Set, "3001", "Set 3001", 11, Condition::New, 3);
-  items.emplace_back(ItemType::Part, "3003", "Brick 2 x 2", 11, Condition::New, 6);
-  items.emplace_back(ItemType::Part, "3001", "third", 11, Condition::New, 1);
-
-  const std::vector<Item> merged = MergeRepeatedItems(std::move(items));
-  ASSERT_EQ(merged.size(), 5u);
-  EXPECT_EQ(merged[0], Item(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::New, 21));
-  EXPECT_EQ(merged[1], Item(ItemType::Part, "3003", "Brick 2 x 2", 11, Condition::New, 10));
-  EXPECT_EQ(merged[2], Item(ItemType::Part, "3001", "Brick 2 x 4", 5, Condition::New, 1));
-  EXPECT_EQ(merged[3], Item(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::Used, 2));
-  EXPECT_EQ(merged[4], Item(ItemType::Set, "3001", "Set 3001", 11, Condition::New, 3));
-}
-
 TEST_F(WantedListTest, ReadingMergesAndTellsWhyAListIsRefused) {
   ASSERT_TRUE(Read(Line("3001", 11, "N", "10") + Line("3001", 11, "N", "10")));
   ASSERT_EQ(wantedList.Items().size(), 1u);
@@ -114,7 +93,9 @@ TEST_F(WantedListTest, ReadingMergesAndTellsWhyAListIsRefused) {
   EXPECT_EQ(wantedList.Items()[0].Quantity(), 4294967295u);
 }
 
-TEST_F(WantedListTest, RepeatedLinesAddUpWhatIsFilledAndKeepTheStrictestPriceLimit) {
+// Lines of one item, colour, condition and type become the first of them, with what is wanted
+// and what is filled added up and the strictest price limit.
+TEST_F(WantedListTest, RepeatedLinesAddUpAndKeepTheStrictestPriceLimit) {
   struct Case {
     double first;
     double second;
@@ -128,12 +109,19 @@ TEST_F(WantedListTest, RepeatedLinesAddUpWhatIsFilledAndKeepTheStrictestPriceLim
     std::vector<Item> items;
     items.emplace_back(ItemType::Part, "3001", "walls", 11, Condition::New, 10, 4, limits.first);
     items.emplace_back(ItemType::Part, "3003", "other", 11, Condition::New, 2, 1, 9.0);
+    // Another colour, condition or type is another line.
+    items.emplace_back(ItemType::Part, "3001", "red", 5, Condition::New, 1);
+    items.emplace_back(ItemType::Part, "3001", "used", 11, Condition::Used, 2);
+    items.emplace_back(ItemType::Set, "3001", "set", 11, Condition::New, 3);
     items.emplace_back(ItemType::Part, "3001", "roof", 11, Condition::New, 3, 5, limits.second);
     const std::vector<Item> merged = MergeRepeatedItems(std::move(items));
-    ASSERT_EQ(merged.size(), 2u);
+    ASSERT_EQ(merged.size(), 5u);
     EXPECT_EQ(merged[0], Item(ItemType::Part, "3001", "walls", 11, Condition::New, 13, 9,
                               limits.merged));
     EXPECT_EQ(merged[1], Item(ItemType::Part, "3003", "other", 11, Condition::New, 2, 1, 9.0));
+    EXPECT_EQ(merged[2], Item(ItemType::Part, "3001", "red", 5, Condition::New, 1));
+    EXPECT_EQ(merged[3], Item(ItemType::Part, "3001", "used", 11, Condition::Used, 2));
+    EXPECT_EQ(merged[4], Item(ItemType::Set, "3001", "set", 11, Condition::New, 3));
   }
 
   // Filled quantities beyond 32 bits in all are no reason to refuse the list: they cover any
@@ -246,10 +234,8 @@ TEST_F(WantedListTest, FilledQuantitiesAreTakenFromTheMergedLine) {
 }
 
 // The price guides of a list, fetched from a local marketplace.
-class WantedListRetrievalTest : public ::testing::Test {
- protected:
+TEST_F(WantedListTest, RetrievalReportsEachItemAndStopsAtTheFirstFailure) {
   Testing::LiveMarketplace marketplace{R"({
-    "colors": [{"id": 11, "name": "Black", "rgb": "212121"}, {"id": 5, "name": "Red", "rgb": "C91A09"}],
     "stores": [{"id": 1001, "name": "Bricks & More", "countryId": "DE"}],
     "priceGuides": [
       {"type": "P", "id": "3001", "color": 11,
@@ -260,32 +246,19 @@ class WantedListRetrievalTest : public ::testing::Test {
        "new": [], "used": [{"store": 1001, "quantity": 1, "price": 15.0}]}
     ]
   })"};
-  std::unique_ptr<FileDownloader::IFileDownloader> downloader =
-      FileDownloader::CreateFileDownloader();
-};
-
-TEST_F(WantedListRetrievalTest, ReportsEachItemAndStopsAtTheFirstFailure) {
   BrickLink::ColorInformation::SetColorData(11, "Black", 0x212121);
-  const auto xmlParser = BrickStore::CreateXmlParser();
+  const auto downloader = FileDownloader::CreateFileDownloader();
   const auto parser = BrickLink::CreatePriceGuideParser();
   BrickLink::PriceGuideCache cache;
-  const auto retriever = BrickLink::CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1,
-                                                             marketplace.Server().HostAndPort());
-  WantedList wantedList(*xmlParser, *retriever);
+  const auto guides = BrickLink::CreatePriceGuideRetriever(*downloader, cache, *parser, "US", 1,
+                                                           marketplace.Host());
+  WantedList retrieving(*xmlParser, *guides);
 
-  const auto write = [&](const std::string& items) {
-    return marketplace.Directory()
-        .WriteFile("list.xml", "<INVENTORY>" + items + "</INVENTORY>")
-        .string();
-  };
-  ASSERT_TRUE(wantedList.ReadItems(
-      write(Line("3001", 11, "N", "3") +
-            "<ITEM><ITEMTYPE>S</ITEMTYPE><ITEMID>6020-1</ITEMID><MINQTY>1</MINQTY></ITEM>")
-          .c_str()));
-  EXPECT_EQ(wantedList.TotalQuantity(), 4u);
+  ASSERT_TRUE(Read(retrieving, Line("3001", 11, "N", "3") + Line("6020-1", 0, "U", "1", "S")));
+  EXPECT_EQ(retrieving.TotalQuantity(), 4u);
   std::vector<RetrieverStatus> statuses;
   const auto record = [&](RetrieverStatus status) { statuses.push_back(status); };
-  ASSERT_TRUE(wantedList.RetrievePriceGuides(record));
+  ASSERT_TRUE(retrieving.RetrievePriceGuides(record));
   ASSERT_EQ(statuses.size(), 3u);
   EXPECT_EQ(statuses[0].current, 0u);
   EXPECT_EQ(statuses[0].total, 2u);
@@ -296,12 +269,11 @@ TEST_F(WantedListRetrievalTest, ReportsEachItemAndStopsAtTheFirstFailure) {
   EXPECT_EQ(statuses[2].name, "Done!");
 
   // The first item that fails ends the loop; the next is neither requested nor reported.
-  ASSERT_TRUE(
-      wantedList.ReadItems(write(Line("404", 11, "N", "3") + Line("3001", 5, "N", "1")).c_str()));
+  ASSERT_TRUE(Read(retrieving, Line("404", 11, "N", "3") + Line("3001", 5, "N", "1")));
   statuses.clear();
   const std::size_t before = marketplace.Server().RequestCount();
   Testing::LogCapture log;
-  EXPECT_FALSE(wantedList.RetrievePriceGuides(record));
+  EXPECT_FALSE(retrieving.RetrievePriceGuides(record));
   EXPECT_EQ(statuses.size(), 1u);
   EXPECT_EQ(marketplace.Server().RequestCount(), before + 1);
   EXPECT_TRUE(log.Contains("error", "Failed to retrieve data for 404"));

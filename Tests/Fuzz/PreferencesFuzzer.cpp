@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <stdexcept>
 
 #include "Source/Base/BrickLink/Countries.h"
 #include "Source/Base/BrickLink/Currencies.h"
@@ -26,13 +25,8 @@ bool Usable(const Corvalle::Preferences& preferences) {
       return false;
     }
   }
-  try {
-    Corvalle::BrickLink::GetCountryByName(preferences.country);
-    Corvalle::BrickLink::GetCurrencyByName(preferences.currency);
-  } catch (const std::invalid_argument&) {
-    return false;
-  }
-  return true;
+  return Corvalle::BrickLink::FindCountryByName(preferences.country) != nullptr &&
+         Corvalle::BrickLink::FindCurrencyByName(preferences.currency) != nullptr;
 }
 
 bool Same(const Corvalle::Preferences& a, const Corvalle::Preferences& b) {

@@ -108,11 +108,9 @@ TEST_F(PriceGuideCacheTest, StoresNotShippingAreKeptAndEarlierEntriesStayWithout
   {
     PriceGuideCache cache;
     Item item = MakeItem("3001", kNewLots, kUsedLots);
-    item.SetPriceGuideNew([] {
-      auto guide = Guide(kNewLots);
-      guide->SetStoresNotShipping(std::vector<std::uint32_t>{9, 5});
-      return guide;
-    }());
+    auto notShipping = Guide(kNewLots);
+    notShipping->SetStoresNotShipping(std::vector<std::uint32_t>{9, 5});
+    item.SetPriceGuideNew(std::move(notShipping));
     cache.InsertPriceGuide(item, kUsDollar);
     Item read = Blank("3001");
     ASSERT_TRUE(cache.TryRetrievePriceGuide(read, kUsDollar));
@@ -150,12 +148,9 @@ TEST_F(PriceGuideCacheTest, APriceBeyondTheStoredRangeIsRefusedBeforeAnythingIsW
                  std::invalid_argument)
         << price;
   }
+  // The earlier entry's lots are all still there.
   EXPECT_EQ(Entries(), 1);
   EXPECT_EQ(Lots(), 5);
-  Item item = Blank("3001");
-  ASSERT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar));
-  EXPECT_EQ(item.PriceGuideUsed().GetLots(),
-            (PriceGuide::Lots{{4001, 1, 0.07}, {1001, 2, 1234.5679}}));
 
   // The largest whole price that fits: its units, rounded to a double, read back as the price.
   cache.InsertPriceGuide(MakeItem("3002", {{9001, 1, largest}}, {}), kUsDollar);
@@ -314,10 +309,6 @@ TEST_F(PriceGuideCacheTest, TablesOfEarlierLayoutsAreReplaced) {
     cache.InsertPriceGuide(MakeItem("3001", kNewLots, kUsedLots), kUsDollar);
     EXPECT_TRUE(cache.TryRetrievePriceGuide(item, kUsDollar)) << withRows;
   }
-  // A table of the current layout is kept as it is.
-  PriceGuideCache again;
-  Item item = Blank("3001");
-  EXPECT_TRUE(again.TryRetrievePriceGuide(item, kUsDollar));
 }
 
 }  // namespace

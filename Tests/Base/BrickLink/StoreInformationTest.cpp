@@ -72,17 +72,10 @@ TEST(StoreInformationTest, StoreUrlUsesTheMarketplaceHostGiven) {
 }
 
 TEST(StoreInformationTest, TheProgramsEdgeReadsTheHostFromTheEnvironment) {
-  {
-    Testing::ScopedEnvironment host("CORVALLE_MARKETPLACE_HOST", "127.0.0.1:8123");
-    EXPECT_EQ(GetMarketplaceHost(), "127.0.0.1:8123");
-  }
-  {
-    Testing::ScopedEnvironment host("CORVALLE_MARKETPLACE_HOST", nullptr);
-    EXPECT_EQ(GetMarketplaceHost(), kPublicMarketplaceHost);
-  }
-  {
-    Testing::ScopedEnvironment host("CORVALLE_MARKETPLACE_HOST", "");
-    EXPECT_EQ(GetMarketplaceHost(), kPublicMarketplaceHost);
+  // Unset and empty both mean the public marketplace.
+  for (const char* value : {"127.0.0.1:8123", static_cast<const char*>(nullptr), ""}) {
+    Testing::ScopedEnvironment host("CORVALLE_MARKETPLACE_HOST", value);
+    EXPECT_EQ(GetMarketplaceHost(), value && *value ? value : kPublicMarketplaceHost);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Source/Base/BrickLink/ColorInformation.h"
 #include "Source/Base/BrickLink/PriceGuide.h"
@@ -15,8 +16,8 @@ namespace Testing {
 struct ReadPriceGuide {
   Corvalle::BrickLink::PriceGuide newGuide;  // every lot, those marked "N" too
   Corvalle::BrickLink::PriceGuide usedGuide;
-  // One letter a new lot, in page order: "N" for a lot whose store does not ship to the buyer.
-  std::string newMarkers;
+  // The stores of the new lots marked "N", which do not ship to the buyer.
+  std::vector<std::uint32_t> newNotShipping;
 };
 
 // Empty when the client finds the page unreadable.

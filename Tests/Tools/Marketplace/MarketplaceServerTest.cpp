@@ -58,6 +58,13 @@ class MarketplaceServerTest : public testing::Test {
     return Fetch(port, target, cookies);
   }
 
+  // The black brick's guide in dollars, answered with the fault.
+  RawResponse GetWithFault(Fault fault,
+                           std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    server.SetFault("itemNo=3001", std::move(fault));
+    return Fetch(port, kBlack3001, "viewCurrencyID=1", limit);
+  }
+
   Testing::ReadPriceGuide ReadGuide(const std::string& target, const std::string& cookies) {
     const RawResponse response = Get(target, cookies);
     EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
@@ -103,22 +110,20 @@ TEST_F(MarketplaceServerTest, PriceGuidePageIsReadByTheClientsParser) {
 
   // Sold new: 2 sales, 40 pieces, mean 0.15, weighted (10*0.2 + 30*0.1) / 40 = 0.125.
   ExpectStatistics(guide.newGuide.SalesStatistics(), {2, 40, 0.1, 0.15, 0.125, 0.2});
-  ExpectStatistics(guide.usedGuide.SalesStatistics(), {});
   // Current new: mean (0.25 + 0.12345 + 0.3) / 3 = 0.224483..., weighted 25.714 / 163.
   ExpectStatistics(guide.newGuide.CurrentStatistics(), {3, 163, 0.1235, 0.2245, 0.1578, 0.3});
-  // Current used: the maximum is written "1,234.5679", grouped by thousands.
-  EXPECT_EQ(guide.usedGuide.CurrentStatistics().lotCount, 2U);
-  EXPECT_EQ(guide.usedGuide.CurrentStatistics().totalQuantity, 1502U);
-  EXPECT_DOUBLE_EQ(guide.usedGuide.CurrentStatistics().minPrice, 0.1);
-  EXPECT_DOUBLE_EQ(guide.usedGuide.CurrentStatistics().maxPrice, 1234.5679);
+  // Current used: mean (1234.56785 + 0.1) / 2, weighted (1500 * 1234.56785 + 2 * 0.1) / 1502; the
+  // maximum is written "1,234.5679", grouped by thousands.
+  ExpectStatistics(guide.usedGuide.CurrentStatistics(),
+                   {2, 1502, 0.1, 617.3339, 1232.9241, 1234.5679});
 
   // Cheapest first; the German store does not ship to the USA. (A buyer in Germany does not get
   // the Canadian store's lots: RetrieverTest.)
-  EXPECT_EQ(Stores(guide.newGuide), (std::vector<std::uint32_t>{1001, 1002, 1003}));
-  EXPECT_EQ(guide.newMarkers, "YNY");
+  ASSERT_EQ(Stores(guide.newGuide), (std::vector<std::uint32_t>{1001, 1002, 1003}));
+  EXPECT_EQ(guide.newNotShipping, std::vector<std::uint32_t>{1002});
   EXPECT_EQ(guide.newGuide.GetLots().front().lotData.quantity, 120U);
   EXPECT_EQ(Prices(guide.newGuide), (std::vector<double>{0.1235, 0.25, 0.3}));
-  EXPECT_EQ(Stores(guide.usedGuide), (std::vector<std::uint32_t>{1001, 1003}));
+  ASSERT_EQ(Stores(guide.usedGuide), (std::vector<std::uint32_t>{1001, 1003}));
   EXPECT_EQ(guide.usedGuide.GetLots().back().lotData.quantity, 1500U);
   // Written "1,234.5679" like the marketplace did; the client reads the whole number.
   EXPECT_DOUBLE_EQ(guide.usedGuide.GetLots().back().lotData.price, 1234.5679);
@@ -161,10 +166,8 @@ TEST_F(MarketplaceServerTest, PagesWithMissingSectionsAreStillRead) {
       "isCountryID=DE;viewCurrencyID=1;");
   EXPECT_TRUE(usedOnly.newGuide.IsEmpty());
   EXPECT_EQ(Stores(usedOnly.usedGuide), std::vector<std::uint32_t>{1002});
-  ExpectStatistics(usedOnly.newGuide.SalesStatistics(), {});
-  ExpectStatistics(usedOnly.newGuide.CurrentStatistics(), {});
 
-  // No lots at all: four unavailable boxes and no section.
+  // No lots at all: four unavailable boxes, which read as empty statistics, and no section.
   const RawResponse empty =
       Get("/catalogPG.asp?itemSeq=1&v=P&priceGroup=Y&prDec=2&itemType=P&itemNo=3003&colorID=5", "");
   EXPECT_EQ(empty.body.find("Currently Available"), std::string::npos);
@@ -182,9 +185,8 @@ TEST_F(MarketplaceServerTest, PriceGuidePageNamesTheItemAndEscapesStoreNames) {
   const std::string page = Get(kBlack3001, "isCountryID=US;viewCurrencyID=1;").body;
   EXPECT_NE(page.find("<TITLE>BrickLink Price Guide - Part 3001 - BrickLink Reference Catalog"),
             std::string::npos);
-  // As the marketplace wrote them.
+  // As the marketplace wrote them; the store links are read above.
   EXPECT_NE(page.find("TITLE=\"Store: Bricks &amp; Pieces\""), std::string::npos);
-  EXPECT_NE(page.find("/store.asp?sID=1001&itemID=1\""), std::string::npos);
 }
 
 TEST_F(MarketplaceServerTest, StoreAndColorPagesAreReadByTheClientsParsers) {
@@ -231,8 +233,6 @@ TEST_F(MarketplaceServerTest, RequestLogRecordsMethodVersionAndCookies) {
   EXPECT_EQ(log[0].Cookie("viewCurrencyID"), "2");
   EXPECT_EQ(log[0].Header("connection"), "close");
   EXPECT_TRUE(log[1].cookies.empty());
-  server.ClearRequestLog();
-  EXPECT_EQ(server.RequestCount(), 0U);
 }
 
 TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
@@ -241,42 +241,35 @@ TEST_F(MarketplaceServerTest, FaultsThatChangeTheAnswer) {
 
   // A status, a body cut short without a length and a trickle are met by RetrieverTest and
   // CostFinderTest, whose retrievals they make fail.
-  server.SetFault("itemNo=3001", Fault::InvalidStatusLine());
-  RawResponse response = Get(kBlack3001, "viewCurrencyID=1");
+  RawResponse response = GetWithFault(Fault::InvalidStatusLine());
   EXPECT_EQ(response.statusLine, "ICY 200 OK");
   EXPECT_EQ(response.body, normal);
 
-  server.SetFault("itemNo=3001", Fault::WrongContentLength("99999999"));
-  response = Get(kBlack3001, "viewCurrencyID=1");
+  response = GetWithFault(Fault::WrongContentLength("99999999"));
   EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
   EXPECT_EQ(response.Header("Content-Length"), "99999999");
   EXPECT_EQ(response.body, normal);
 
-  server.SetFault("itemNo=3001", Fault::NoContentLength());
-  response = Get(kBlack3001, "viewCurrencyID=1");
+  response = GetWithFault(Fault::NoContentLength());
   EXPECT_FALSE(response.HasHeader("Content-Length"));
   EXPECT_EQ(response.body, normal);
 
-  server.SetFault("itemNo=3001", Fault::EmptyBody());
-  response = Get(kBlack3001, "viewCurrencyID=1");
+  response = GetWithFault(Fault::EmptyBody());
   EXPECT_EQ(response.Header("Content-Length"), "0");
   EXPECT_TRUE(response.body.empty());
   EXPECT_TRUE(response.closedByServer);
 
-  server.SetFault("itemNo=3001", Fault::GarbagePage());
-  response = Get(kBlack3001, "viewCurrencyID=1");
+  response = GetWithFault(Fault::GarbagePage());
   EXPECT_EQ(response.body.size(), 4096U);
   EXPECT_FALSE(Testing::ReadPriceGuidePage(response.body));
   EXPECT_EQ(Get(kBlack3001, "viewCurrencyID=1").body, response.body);
 
-  server.SetFault("itemNo=3001", Fault::CloseMidBody());
-  response = Get(kBlack3001, "viewCurrencyID=1");
+  response = GetWithFault(Fault::CloseMidBody());
   EXPECT_TRUE(response.closedByServer);
   EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
   EXPECT_EQ(response.body, normal.substr(0, normal.size() / 2));
 
-  server.SetFault("itemNo=3001", Fault::Rewrite("<TD>120</TD>", "<TD>1,000</TD>"));
-  response = Get(kBlack3001, "viewCurrencyID=1");
+  response = GetWithFault(Fault::Rewrite("<TD>120</TD>", "<TD>1,000</TD>"));
   std::string rewritten = normal;
   rewritten.replace(rewritten.find("<TD>120</TD>"), 12, "<TD>1,000</TD>");
   EXPECT_EQ(response.body, rewritten);
@@ -314,15 +307,13 @@ TEST_F(MarketplaceServerTest, FaultsThatKeepTheConnectionBusy) {
   ASSERT_GT(normal.size(), 1000U);
   constexpr std::chrono::milliseconds kWait(500);
 
-  server.SetFault("itemNo=3001", Fault::KeepOpen());
-  RawResponse response = Fetch(port, kBlack3001, "viewCurrencyID=1", kWait);
+  RawResponse response = GetWithFault(Fault::KeepOpen(), kWait);
   EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
   EXPECT_EQ(response.Header("Content-Length"), std::to_string(normal.size()));
   EXPECT_EQ(response.body, normal);
   EXPECT_FALSE(response.closedByServer);
 
-  server.SetFault("itemNo=3001", Fault::EndlessBody());
-  response = Fetch(port, kBlack3001, "viewCurrencyID=1", kWait);
+  response = GetWithFault(Fault::EndlessBody(), kWait);
   EXPECT_EQ(response.statusLine, "HTTP/1.0 200 OK");
   EXPECT_FALSE(response.HasHeader("Content-Length"));
   EXPECT_GT(response.body.size(), 100000U);
@@ -335,8 +326,7 @@ TEST_F(MarketplaceServerTest, FaultsThatKeepTheConnectionBusy) {
   EXPECT_NE(response.body.find("<TITLE>Bricks &amp; Pieces - "), std::string::npos);
   EXPECT_EQ(response.Header("Content-Length"), std::to_string(response.body.size()));
 
-  server.SetFault("itemNo=3001", Fault::Chunked());
-  response = Get(kBlack3001, "viewCurrencyID=1");
+  response = GetWithFault(Fault::Chunked());
   EXPECT_EQ(response.statusLine, "HTTP/1.1 200 OK");
   EXPECT_EQ(response.Header("Transfer-Encoding"), "chunked");
   EXPECT_FALSE(response.HasHeader("Content-Length"));

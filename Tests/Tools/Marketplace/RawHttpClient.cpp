@@ -29,18 +29,14 @@ void Split(RawResponse& response) {
 }  // namespace
 
 std::string RawResponse::Header(const std::string& name) const {
-  const std::string prefix = name + ": ";
-  std::size_t start = 0;
-  const std::string all = headers + "\r\n";
-  while (start < all.size()) {
-    const std::size_t end = all.find("\r\n", start);
-    const std::string line = all.substr(start, end - start);
-    if (line.rfind(prefix, 0) == 0) {
-      return line.substr(prefix.size());
-    }
-    start = end + 2;
+  const std::string all = "\r\n" + headers + "\r\n";
+  const std::string prefix = "\r\n" + name + ": ";
+  const std::size_t at = all.find(prefix);
+  if (at == std::string::npos) {
+    return "";
   }
-  return "";
+  const std::size_t value = at + prefix.size();
+  return all.substr(value, all.find("\r\n", value) - value);
 }
 
 bool RawResponse::HasHeader(const std::string& name) const {

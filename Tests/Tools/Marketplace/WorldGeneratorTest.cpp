@@ -19,12 +19,7 @@ using namespace Corvalle::Marketplace;
 using Corvalle::BrickLink::Region;
 
 bool InCountryTable(const std::string& id) {
-  for (const auto& country : Corvalle::BrickLink::GetCountries()) {
-    if (id == country.id) {
-      return true;
-    }
-  }
-  return false;
+  return Corvalle::BrickLink::FindCountryByID(id) != nullptr;
 }
 
 // The default generator's world is fixed byte for byte by the sample world's recipe in
