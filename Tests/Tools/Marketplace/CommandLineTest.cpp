@@ -50,6 +50,7 @@ TEST_F(CommandLineTest, ServePrintsThePortAndServesUntilTerminated) {
     const auto port = static_cast<std::uint16_t>(std::stoul(portLine));
     const Testing::RawResponse colors = Testing::Fetch(port, "/catalogColors.asp");
     EXPECT_EQ(colors.statusLine, "HTTP/1.0 200 OK");
+    // The bundled guide's 155 lines but colour 0, which has no RGB value and is left out.
     EXPECT_EQ(Testing::ReadColorPage(colors.body).value_or(Corvalle::BrickLink::ColorList()).size(),
               154U);
     const Testing::RawResponse guide = Testing::Fetch(
