@@ -56,11 +56,8 @@ TEST_F(PlanExportTest, WritesOneFilePerStoreNamedByRankAndStore) {
     expected.push_back(path.string());
     EXPECT_EQ(ReadFile(path), plan->CreateWantedListXml(store.Id(), 12345) + "\n") << path;
   }
+  // The three stores' files, and no more: ALinkAtATargetIsReplacedNotWrittenThrough counts them.
   EXPECT_EQ(written, expected);
-  ASSERT_EQ(written.size(), 3u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory),
-                          std::filesystem::directory_iterator()),
-            3);
   // The store that sells nothing of the plan gets a list without items; the others get theirs.
   EXPECT_EQ(ReadFile(directory / "plan-4-store-7.xml"), "<INVENTORY>\n</INVENTORY>\n");
   EXPECT_NE(ReadFile(directory / "plan-4-store-11.xml").find("<ITEMID>cas001</ITEMID>"),
@@ -120,7 +117,8 @@ TEST_F(PlanExportTest, ALinkAtATargetIsReplacedNotWrittenThrough) {
 }
 
 TEST_F(PlanExportTest, FailuresNameWhatCouldNotBeWritten) {
-  // A file, or a link to one, where the folder is to be.
+  // A file, or a link to one, where the folder is to be. (A folder that cannot be made under a
+  // file is ResultsViewTest's failed export.)
   const auto file = files.WriteFile("plain", "x");
   std::filesystem::create_symlink(file, files.Path() / "link");
   for (const auto& target : {file, files.Path() / "link"}) {
@@ -128,10 +126,6 @@ TEST_F(PlanExportTest, FailuresNameWhatCouldNotBeWritten) {
               target.string() + " is not a folder");
     EXPECT_EQ(ReadFile(file), "x");
   }
-
-  const auto blocker = files.WriteFile("a-file", "x");
-  EXPECT_THROW(ExportWantedLists(*plan, 1, (blocker / "lists").string(), 0),
-               std::filesystem::filesystem_error);
 
   // A folder where a file is to go.
   std::filesystem::create_directories(files.Path() / "lists" / "plan-1-store-11.xml");

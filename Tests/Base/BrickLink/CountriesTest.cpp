@@ -84,19 +84,5 @@ TEST(CountryTest, RegionMembership) {
   }
 }
 
-TEST(CountryTest, SortByNameIsBytewise) {
-  // Byte by byte, not letter by letter: "USA" before "Ukraine".
-  EXPECT_TRUE(CompareCountriesByName(GetCountryByName("USA"), GetCountryByName("Ukraine")));
-  // On a common prefix the shorter name sorts first; equal names are not "before".
-  const Country a{"Ab", "XA", Region::Asia, Region::None};
-  const Country b{"Abc", "XB", Region::Asia, Region::None};
-  const Country high{"\xC3\x85land", "XC", Region::Europe, Region::None};
-  EXPECT_TRUE(CompareCountriesByName(a, b));
-  EXPECT_FALSE(CompareCountriesByName(b, a));
-  EXPECT_FALSE(CompareCountriesByName(a, a));
-  // Bytes above 0x7F sort after ASCII letters, as unsigned bytes.
-  EXPECT_TRUE(CompareCountriesByName(b, high));
-}
-
 }  // namespace
 }  // namespace Corvalle::BrickLink

@@ -64,13 +64,6 @@ TEST(StoreInformationTest, LookupsWhileASearchWritesTheTableAreWhole) {
   EXPECT_EQ(failures, 0u);
 }
 
-TEST(StoreInformationTest, StoreUrlUsesTheMarketplaceHostGiven) {
-  EXPECT_EQ(StoreInformation(123).StoreUrl("127.0.0.1:8123"),
-            "http://127.0.0.1:8123/store.asp?sID=123");
-  EXPECT_EQ(StoreInformation(4294967295u).StoreUrl(kPublicMarketplaceHost),
-            std::string("http://") + kPublicMarketplaceHost + "/store.asp?sID=4294967295");
-}
-
 TEST(StoreInformationTest, TheProgramsEdgeReadsTheHostFromTheEnvironment) {
   // Unset and empty both mean the public marketplace.
   for (const char* value : {"127.0.0.1:8123", static_cast<const char*>(nullptr), ""}) {

@@ -4,7 +4,6 @@
 
 #include <random>
 
-#include "Tests/Support/LogCapture.h"
 #include "Tests/Support/SearchOracle.h"
 
 namespace Corvalle::BrickLink {
@@ -107,6 +106,8 @@ class RegionPruningTest : public ::testing::Test {
   }
 };
 
+// A store of a country outside the table lies in no region, with a warning that names it:
+// FindProgramTest's store in "XX".
 TEST_F(RegionPruningTest, KeepsStoresOfTheChosenRegionsOnce) {
   const auto pruner = CreateStorePruner();
   const auto table = Table();
@@ -122,16 +123,6 @@ TEST_F(RegionPruningTest, KeepsStoresOfTheChosenRegionsOnce) {
   EXPECT_EQ(CellLots(*american, 0, 0), (std::vector<TableLot>{{3, 3.0}}));
   EXPECT_EQ(pruner->PruneStoresByRegions(*table, {"Africa"})->StoreCount(), 0u);
   EXPECT_EQ(pruner->PruneStoresByRegions(*table, {})->StoreCount(), 0u);
-}
-
-TEST_F(RegionPruningTest, AStoreOfAnUnknownCountryLiesInNoRegion) {
-  const auto pruner = CreateStorePruner();
-  Testing::LogCapture log;
-  const auto all = pruner->PruneStoresByRegions(*Table(), GetRegionNames());
-  EXPECT_EQ(StoreIds(*all), (std::vector<std::uint32_t>{7001, 7002, 7003, 7005}));
-  EXPECT_TRUE(log.Contains("warning",
-                           "Store 7004 (Far Away) has the unknown country ID \"XZ\"; it lies in "
-                           "no region and is filtered out"));
 }
 
 }  // namespace

@@ -26,9 +26,9 @@ class XmlParserTest : public ::testing::Test {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<INVENTORY>\n" + items + "</INVENTORY>\n";
   }
 
-  static std::string BrickStore(const std::string& items, const char* root = "BrickStoreXML") {
-    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<") + root +
-           ">\n <Inventory>\n" + items + " </Inventory>\n</" + root + ">\n";
+  static std::string BrickStore(const std::string& items) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BrickStoreXML>\n <Inventory>\n" + items +
+           " </Inventory>\n</BrickStoreXML>\n";
   }
 
   static std::string BrickStoreItem(const std::string& fields) {
@@ -230,7 +230,8 @@ TEST_F(XmlParserTest, LinesThatCannotBeUsedRefuseTheList) {
 }
 
 // Neither subtracted nor applied here: the wanted list decides (WantedListTest reads a whole
-// marketplace file of them), and the list command shows the file as it is.
+// marketplace file of them), and the list command shows the file as it is (ListCommandTest, with
+// whole and exponent limits).
 TEST_F(XmlParserTest, FilledQuantitiesAndPriceLimitsReadWhole) {
   const auto list = [](const std::string& fields) {
     return Marketplace(
@@ -248,8 +249,6 @@ TEST_F(XmlParserTest, FilledQuantitiesAndPriceLimitsReadWhole) {
       {"<QTYFILLED></QTYFILLED><MAXPRICE></MAXPRICE>", 0, 0.0},
       {"<QTYFILLED>7</QTYFILLED><MAXPRICE>-1.0000</MAXPRICE>", 7, -1.0},
       {"<MAXPRICE> 0.0512 </MAXPRICE>", 0, 0.0512},
-      {"<MAXPRICE>3</MAXPRICE><QTYFILLED>2</QTYFILLED>", 2, 3.0},
-      {"<MAXPRICE>1.5e-2</MAXPRICE>", 0, 0.015},
   };
   for (const Read& expected : read) {
     SCOPED_TRACE(expected.fields);
@@ -259,28 +258,6 @@ TEST_F(XmlParserTest, FilledQuantitiesAndPriceLimitsReadWhole) {
     EXPECT_EQ((*items)[1].Quantity(), 6u);
     EXPECT_EQ((*items)[1].QuantityFilled(), expected.filled);
     EXPECT_DOUBLE_EQ((*items)[1].MaximumPrice(), expected.maximumPrice);
-  }
-}
-
-TEST_F(XmlParserTest, BrickStoreAndBrickStockExportsReadAlike) {
-  const std::string items =
-      BrickStoreItem(
-          "<ItemID>3001</ItemID><ItemTypeID>P</ItemTypeID><ColorID>11</ColorID>"
-          "<ItemName>Brick 2 x 4</ItemName><Qty>8</Qty><Condition>N</Condition>") +
-      BrickStoreItem(
-          "<ItemID>970c00</ItemID><ItemTypeID>P</ItemTypeID><ColorID>0</ColorID>"
-          "<ItemName>Hips &amp; Legs</ItemName><Qty>0</Qty><Condition>U</Condition>") +
-      BrickStoreItem(
-          "<ItemTypeID>P</ItemTypeID><ItemID>3004</ItemID><ColorID>1</ColorID><Qty>2</Qty>"
-          "<Condition>n</Condition>");
-  for (const char* root : {"BrickStoreXML", "BrickStockXML"}) {
-    const auto result = Parse(BrickStore(items, root));
-    ASSERT_NE(result, nullptr) << root;
-    ASSERT_EQ(result->size(), 3u) << root;
-    EXPECT_EQ((*result)[0], Item(ItemType::Part, "3001", "Brick 2 x 4", 11, Condition::New, 8));
-    // A quantity of 0 is kept in this format.
-    EXPECT_EQ((*result)[1], Item(ItemType::Part, "970c00", "Hips & Legs", 0, Condition::Used, 0));
-    EXPECT_EQ((*result)[2], Item(ItemType::Part, "3004", "", 1, Condition::New, 2));
   }
 }
 
@@ -341,6 +318,8 @@ TEST_F(XmlParserTest, BytesThatAreNotUtf8DoNotBreakTheRead) {
   EXPECT_EQ((*items)[0].Name().rfind("3001 (caf", 0), 0u);
 }
 
+// BrickStock's exports; BrickStore's, of the same layout under another root, are read by
+// ListCommandTest, and their lines of Qty 0 kept by WantedListTest.
 TEST_F(XmlParserTest, RealBrickStockExports) {
   struct Expected {
     const char* file;
