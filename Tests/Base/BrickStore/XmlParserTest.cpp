@@ -261,7 +261,8 @@ TEST_F(XmlParserTest, FilledQuantitiesAndPriceLimitsReadWhole) {
   }
 }
 
-// A file that is no list gives null; a list without items, in either format, an empty list.
+// A file that is no list gives null (bytes that are no XML at all: CostFinderTest's garbage list);
+// a list without items, in either format, an empty list.
 TEST_F(XmlParserTest, UnreadableFilesGiveNullAndEmptyListsAreEmpty) {
   {
     Testing::LogCapture log;
@@ -270,7 +271,6 @@ TEST_F(XmlParserTest, UnreadableFilesGiveNullAndEmptyListsAreEmpty) {
     EXPECT_TRUE(log.Contains("error", "Error parsing XML: File was not found"));
   }
   EXPECT_EQ(Parse(""), nullptr);
-  EXPECT_EQ(Parse(std::string("\x00\x01\xff\xfe\x89PNG\r\n\x1a\n garbage", 20)), nullptr);
   {
     Testing::LogCapture log;
     EXPECT_EQ(Parse("<WANTEDLIST><ITEM><ITEMID>1</ITEMID></ITEM></WANTEDLIST>"), nullptr);

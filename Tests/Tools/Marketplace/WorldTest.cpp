@@ -25,6 +25,7 @@ TEST(WorldTest, AnItemsColoursShareItsCatalogueNumber) {
             world.CatalogNumber(*world.FindPriceGuide('S', "6842-1", 0)));
 }
 
+// A world file that is missing is CommandLineTest's, whose serve refuses it.
 TEST(WorldTest, RejectsBrokenWorldsWithAReason) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"{", "not JSON"},
@@ -54,7 +55,6 @@ TEST(WorldTest, RejectsBrokenWorldsWithAReason) {
     const std::string message = Testing::RuntimeErrorOf([&] { World::FromJson(text); });
     EXPECT_NE(message.find(reason), std::string::npos) << message << " for " << text;
   }
-  EXPECT_THROW(World::FromFile("/nonexistent/world.json"), std::runtime_error);
 }
 
 TEST(WorldTest, JsonRoundTripKeepsEverything) {
@@ -81,15 +81,14 @@ TEST(WorldTest, JsonRoundTripKeepsEverything) {
   EXPECT_TRUE(guide.newLots.empty());
 }
 
+// The prices on MarketplaceServerTest's pages round and group the same way; here, the edges.
 TEST(PageRendererTest, FormatsDecimalsRoundedHalfAwayFromZeroWithGrouping) {
   EXPECT_EQ(FormatDecimal(0.0), "0.0000");
-  EXPECT_EQ(FormatDecimal(0.12345), "0.1235");
   EXPECT_EQ(FormatDecimal(0.12344), "0.1234");
   EXPECT_EQ(FormatDecimal(0.00005), "0.0001");
   EXPECT_EQ(FormatDecimal(0.00004), "0.0000");
   EXPECT_EQ(FormatDecimal(-0.12345), "-0.1235");
   EXPECT_EQ(FormatDecimal(999.99995), "1,000.0000");
-  EXPECT_EQ(FormatDecimal(1234567.5), "1,234,567.5000");
   EXPECT_EQ(FormatDecimal(100000.0), "100,000.0000");
   EXPECT_EQ(FormatDecimal(12345678901.23456), "12,345,678,901.2346");
   EXPECT_EQ(FormatDecimal(-0.00004), "0.0000");
