@@ -319,14 +319,8 @@ void Worker::CompleteWithOneStore(std::uint32_t depth, Level& level, double& han
     if (Exceeds(cost, shared.plans.Threshold())) {
       continue;
     }
-    if (Reaches(cost, shared.plans.TieFloor())) {
-      // A tie: the plan counts only if its columns come before the last kept plan's.
-      leastColumns.assign(level.chosen.begin(), level.chosen.end());
-      leastColumns.push_back(offer.other);
-      std::sort(leastColumns.begin(), leastColumns.end());
-      if (shared.plans.Outlasts(cost, leastColumns)) {
-        continue;
-      }
+    if (SettledByColumns(level, 0, cost, offer.other)) {
+      continue;  // a tie whose columns come no earlier than the last kept plan's
     }
     MakeChild(depth, offer.other);
     levels[depth + 1].candidateCount = 0;

@@ -18,10 +18,10 @@ namespace Corvalle::BrickLink {
 // The kept combinations of one enumeration worker: the cheapest, ordered by cost and then by
 // the order in which they were offered (their visit).
 //
-// A 4-ary max-heap of 16-byte (ranking cost, visit) keys: a replacement walks about half as many levels
-// as in a binary heap, each level's four children share one cache line, and ties (frequent:
-// prices are in cents) are broken without leaving it. Where each entry's k indices lie (its
-// slot) moves along in a parallel array.
+// A 4-ary max-heap of 16-byte (ranking cost, visit) keys: a replacement walks about half as
+// many levels as in a binary heap, each level's four children share one cache line, and ties
+// (frequent: prices are in cents) are broken without leaving it. Where each entry's k indices
+// and exact cost lie (its slot) moves along in a parallel array.
 class CheapestCombinations {
  public:
   CheapestCombinations(std::uint32_t k_, std::size_t capacity_) : k(k_), capacity(capacity_) {
@@ -35,13 +35,13 @@ class CheapestCombinations {
       return std::numeric_limits<double>::infinity();
     }
     // The top of the most expensive kept cost's millionth, with room for the rounding of a sum.
-    const double top = (keys.front().cost + 0.5) / kRankingUnitsPerCost;
+    const double top = RankingCeiling(keys.front().cost);
     return top + std::abs(top) * 1e-12;
   }
 
   // The keep-the-cheapest rule, by ranking cost: below the capacity everything is kept; at or
-  // above it, a cost equal to the most expensive kept one is kept as well, but only up to twice the capacity in
-  // all, a cheaper one replaces the most expensive kept one (of equal ones, the one visited
+  // above it, a cost equal to the most expensive kept one is kept as well, but only up to twice
+  // the capacity in all, a cheaper one replaces the most expensive kept one (of equal ones, the one visited
   // last), and anything else is dropped. Ties need the bound: a plan plus any choice of stores
   // that buy nothing beside it ties with itself bit for bit, C(n - m, k - m) times.
   void Offer(double cost, const std::uint32_t* combination) {

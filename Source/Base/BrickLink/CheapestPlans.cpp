@@ -23,15 +23,14 @@ void CheapestPlans::Offer(std::vector<std::uint32_t>&& columns, double cost) {
   }
   if (plans.size() == capacity) {
     const double ranking = RankingCost(plans.back().Cost());
-    threshold.store((ranking + 0.5) / kRankingUnitsPerCost, std::memory_order_relaxed);
-    tieFloor.store((ranking - 0.5) / kRankingUnitsPerCost, std::memory_order_relaxed);
+    threshold.store(RankingCeiling(ranking), std::memory_order_relaxed);
+    tieFloor.store(RankingFloor(ranking), std::memory_order_relaxed);
   }
 }
 
 bool CheapestPlans::Outlasts(double bound, const std::vector<std::uint32_t>& leastColumns) {
   std::lock_guard<std::mutex> lock(mutex);
-  return plans.size() == capacity &&
-         Reaches(bound, (RankingCost(plans.back().Cost()) - 0.5) / kRankingUnitsPerCost) &&
+  return plans.size() == capacity && Reaches(bound, TieFloor()) &&
          !(leastColumns < plans.back().StoreIndices());
 }
 

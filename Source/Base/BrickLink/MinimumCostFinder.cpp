@@ -155,10 +155,9 @@ void MinimumCostFinder::CalculateCosts() {
   // however the workers split the search. Each worker's block already arrives in this order
   // (ascending cost, ties in visit order, which is column order), so merging the runs
   // suffices; anything else is sorted outright.
-  const auto byCostThenColumns = RanksBefore;
   std::vector<std::size_t> runEnds;
   for (auto runBegin = combinations.begin(); runBegin != combinations.end();) {
-    const auto runEnd = std::is_sorted_until(runBegin, combinations.end(), byCostThenColumns);
+    const auto runEnd = std::is_sorted_until(runBegin, combinations.end(), RanksBefore);
     runEnds.push_back(static_cast<std::size_t>(runEnd - combinations.begin()));
     runBegin = runEnd;
     if (runEnds.size() > kMostRunsToMerge) {
@@ -166,13 +165,13 @@ void MinimumCostFinder::CalculateCosts() {
     }
   }
   if (runEnds.size() > kMostRunsToMerge) {
-    std::sort(combinations.begin(), combinations.end(), byCostThenColumns);
+    std::sort(combinations.begin(), combinations.end(), RanksBefore);
     return;
   }
   for (std::size_t run = 1; run < runEnds.size(); ++run) {
     std::inplace_merge(
         combinations.begin(), combinations.begin() + static_cast<std::ptrdiff_t>(runEnds[run - 1]),
-        combinations.begin() + static_cast<std::ptrdiff_t>(runEnds[run]), byCostThenColumns);
+        combinations.begin() + static_cast<std::ptrdiff_t>(runEnds[run]), RanksBefore);
   }
 }
 

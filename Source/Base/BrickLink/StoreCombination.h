@@ -57,6 +57,9 @@ class StoreCombination {
 inline constexpr double kRankingUnitsPerCost = 1e6;
 // The cost in whole millionths (a whole number, as a double).
 inline double RankingCost(double cost) { return std::round(cost * kRankingUnitsPerCost); }
+// The costs that rank as a ranking cost lie between these two.
+inline double RankingFloor(double ranking) { return (ranking - 0.5) / kRankingUnitsPerCost; }
+inline double RankingCeiling(double ranking) { return (ranking + 0.5) / kRankingUnitsPerCost; }
 inline bool RanksBefore(const StoreCombination& first, const StoreCombination& second) {
   const double firstCost = RankingCost(first.Cost());
   const double secondCost = RankingCost(second.Cost());
