@@ -38,16 +38,44 @@ double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t 
   return value;
 }
 
+void Worker::SiftCandidateOffers(Level& level) {
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+  }
+  const Level* parent = nullptr;
+  if (level.madeFromParent && &level != levels.data() && (&level - 1)->offersSifted) {
+    parent = &level - 1;
+  }
+  std::vector<Offer>& sifted = level.candidateOffers;
+  sifted.clear();
+  // Once per level at most as many as its source holds: no growing while the tree is walked.
+  sifted.reserve(parent == nullptr ? table.OfferCount() : parent->candidateOffers.size());
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    level.candidateOfferBegin[item] = static_cast<std::uint32_t>(sifted.size());
+    const std::span<const Offer> offers =
+        parent == nullptr
+            ? table.OffersOfItem(item)
+            : std::span<const Offer>(
+                  parent->candidateOffers.data() + parent->candidateOfferBegin[item],
+                  parent->candidateOffers.data() + parent->candidateOfferBegin[item + 1]);
+    for (const Offer& offer : offers) {
+      if (marks[offer.other] == stamp) {
+        sifted.push_back(offer);
+      }
+    }
+  }
+  level.candidateOfferBegin[table.itemCount] = static_cast<std::uint32_t>(sifted.size());
+  level.offersSifted = true;
+}
+
 double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
                                double& selectedWorst) {
   std::vector<double>& u = level.multipliers;
   double best = -Infinity();
   double step = 1.0;
   int sinceImprovement = 0;
-  ++stamp;
-  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-    marks[level.candidates[position]] = stamp;
-  }
+  SiftCandidateOffers(level);
   for (int iteration = 0; iteration < iterations; ++iteration) {
     double bound = 0.0;
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
@@ -65,24 +93,22 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     // candidates' values are gathered from the head of each item's offers. This is the
     // search's hottest loop, so it reads the marks through a local pointer as well.
     StoreSums sums = BeginStoreSums();
-    const std::uint32_t candidateStamp = stamp;
-    const std::uint32_t* const candidateMarks = marks.data();
+    const Offer* const candidateOffers = level.candidateOffers.data();
+    const std::uint32_t* const offerBegin = level.candidateOfferBegin.data();
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
       const double price = u[item];
-      for (const Offer& offer : table.OffersOfItem(item)) {
-        if (!(offer.price < price)) {
+      for (const Offer* offer = candidateOffers + offerBegin[item];
+           offer != candidateOffers + offerBegin[item + 1]; ++offer) {
+        if (!(offer->price < price)) {
           break;
         }
-        const std::uint32_t store = offer.other;
-        if (candidateMarks[store] != candidateStamp) {
-          continue;
-        }
+        const std::uint32_t store = offer->other;
         // Most offers are one lot, which the offer itself describes: the lots are not read.
         double value = 0.0;
-        if (offer.lotCount == 1) {
-          value = static_cast<double>(offer.quantity) * (offer.price - price);
+        if (offer->lotCount == 1) {
+          value = static_cast<double>(offer->quantity) * (offer->price - price);
         } else {
-          for (const Lot& lot : table.LotsOf(offer)) {
+          for (const Lot& lot : table.LotsOf(*offer)) {
             if (!(lot.price < price)) {
               break;
             }

@@ -9,6 +9,7 @@ namespace Corvalle::BrickLink::BoundedSearch {
 
 void Worker::Load(Level& level, const std::vector<std::uint32_t>& stores) {
   level.chosen.clear();
+  level.madeFromParent = false;
   std::fill(level.cellCount.begin(), level.cellCount.end(), 0);
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     level.missing[item] = table.wanted[item];
@@ -77,6 +78,7 @@ void Worker::MakeChild(std::uint32_t depth, std::uint32_t store) {
   child.multipliers = parent.multipliers;
   child.coverWeights = parent.coverWeights;
   child.bound = parent.bound;
+  child.madeFromParent = true;
   AddStore(child, store);
 }
 

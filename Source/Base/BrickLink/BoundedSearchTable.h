@@ -47,6 +47,7 @@ class SearchTable {
   std::span<const Offer> OffersOfItem(std::uint32_t item) const {
     return {itemOffers.data() + itemBegin[item], itemOffers.data() + itemBegin[item + 1]};
   }
+  std::size_t OfferCount() const { return itemOffers.size(); }
   std::span<const Lot> LotsOf(const Offer& offer) const {
     return {lots.data() + offer.firstLot, offer.lotCount};
   }

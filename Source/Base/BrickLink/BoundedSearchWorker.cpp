@@ -33,7 +33,8 @@ Level::Level(const SearchTable& table, std::uint32_t k)
       coverWeights(table.itemCount, 1.0),
       bestValues(table.storeCount),
       byValue(table.storeCount),
-      childBounds(table.storeCount) {
+      childBounds(table.storeCount),
+      candidateOfferBegin(table.itemCount + 1, 0) {
   chosen.reserve(k);
 }
 
@@ -160,6 +161,7 @@ void Worker::Explore(std::uint32_t depth, double combinations) {
 }
 
 void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, double& handedOn) {
+  level.offersSifted = false;
   for (const std::uint32_t store : level.chosen) {
     if (required[store] == 0 && !StoreBuys(level, store)) {
       return; //  its plans are those of the sets without it

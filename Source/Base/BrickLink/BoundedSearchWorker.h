@@ -69,6 +69,14 @@ struct Level {
   // The Lagrangian bound at the best item prices without the candidates' values.
   double base = 0.0;
   double bound = 0.0;  // no plan below the node costs less
+  // The candidates' offers of each item, in the item's order, as the Lagrangian bound read them
+  // last: [candidateOfferBegin[item], candidateOfferBegin[item + 1]). A child's candidates are
+  // some of its parent's, so it sifts its own from its parent's when it was made from them
+  // (madeFromParent) and they are the parent node's (offersSifted).
+  std::vector<Offer> candidateOffers;
+  std::vector<std::uint32_t> candidateOfferBegin;
+  bool madeFromParent = false;
+  bool offersSifted = false;
 };
 
 // What every worker of one search reads, and the kept plans and progress they all add to.
@@ -205,6 +213,8 @@ class Worker {
   // in level.base, and selectedWorst is the r-th most negative of them (0 when fewer are
   // negative).
   double LagrangianBound(Level& level, std::uint32_t r, int iterations, double& selectedWorst);
+  // Fills the level's candidateOffers: of its parent's when it can, else of the table's.
+  void SiftCandidateOffers(Level& level);
   // Sums per store of one pass over the offers, each store listed in touched on its first
   // value. The arrays are held through local pointers: in an inner loop the compiler would
   // otherwise load the worker's arrays again after every store.
