@@ -1,5 +1,6 @@
 #include "Benchmarks/MarketplaceTable.h"
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -24,8 +25,13 @@ const MarketplaceTable& SharedFamilyTable(WorldFamily family) {
   static std::map<WorldFamily, std::unique_ptr<const MarketplaceTable>> tables;
   auto& table = tables[family];
   if (!table) {
+    Corvalle::Marketplace::GeneratorOptions options = Corvalle::Marketplace::FamilyOptions(family);
+    // Another world of the same family, so that what is tuned on one is checked on others.
+    if (const char* seed = std::getenv("CORVALLE_SWEEP_SEED"); seed != nullptr && *seed != '\0') {
+      options.seed = std::strtoull(seed, nullptr, 10);
+    }
     table = std::make_unique<const MarketplaceTable>(
-        Corvalle::Marketplace::BuildFamilyTable(Corvalle::Marketplace::FamilyOptions(family)));
+        Corvalle::Marketplace::BuildFamilyTable(options));
   }
   return *table;
 }

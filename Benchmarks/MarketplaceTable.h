@@ -29,7 +29,8 @@ const std::vector<std::string>& MarketplaceRegions();
 
 // The family's table at its usual sizes, for the family's buyer and terms. Built on first use
 // and kept for the rest of the process, so that a benchmark's timed loop never pays for it and
-// a filtered run builds only the families it times. Not for concurrent first uses.
+// a filtered run builds only the families it times. Not for concurrent first uses. The world's
+// seed is the family's usual one unless CORVALLE_SWEEP_SEED gives another.
 const MarketplaceTable& SharedFamilyTable(Corvalle::Marketplace::WorldFamily family);
 // The lognormal family's.
 const MarketplaceTable& SharedMarketplaceTable();

@@ -9,6 +9,8 @@
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
+using Tuning::kCoverIterations;
+using Tuning::kLeastStoresToCoverInBound;
 using Tuning::kLeastStoresToShare;
 using Tuning::kMostStoresToComplete;
 using Tuning::kNodeCoverIterations;
@@ -253,17 +255,27 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   }
 
   double selectedWorst = 0.0;
-  const double bound =
+  double bound =
       LagrangianBound(level, r, depth == 0 ? kRootIterations : kNodeIterations, selectedWorst);
   threshold = shared.plans.Threshold();
   if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
     return;
   }
+  if (!supplied && r >= kLeastStoresToCoverInBound && level.missingItems <= 64) {
+    // From the prices found, a few more steps that take only candidates offering every missing
+    // item: the r best of them rarely do, and the bound rises most where covering binds.
+    bound = std::max(bound, LagrangianBound(level, r, kCoverIterations, selectedWorst, true));
+    threshold = shared.plans.Threshold();
+    if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
+      return;
+    }
+  }
   level.bound = std::max(level.bound, bound);
-  // A candidate whose inclusion alone lifts the bound above the threshold is dropped.
+  // A candidate whose inclusion alone lifts the bound above the threshold is dropped (by the
+  // bound without the cover: with the candidate in, the cover may cost less).
   kept = 0;
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-    if (!Exceeds(bound + level.bestValues[position] - selectedWorst, threshold)) {
+    if (!Exceeds(level.unconstrained + level.bestValues[position] - selectedWorst, threshold)) {
       level.candidates[kept] = level.candidates[position];
       level.savings[kept] = level.savings[position];
       level.bestValues[kept] = level.bestValues[position];
