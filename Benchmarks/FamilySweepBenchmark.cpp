@@ -4,6 +4,7 @@
 // 9.00 elsewhere). Some families take the search minutes or longer at some k, so every run
 // stops at a deadline, CORVALLE_SWEEP_SECONDS seconds after it starts (default 60): `proven`
 // says whether it settled every combination before, `lowerBound` under what no plan can cost.
+// CORVALLE_SWEEP_SEED draws other worlds of the families than their usual ones.
 // Counters also give the tree's nodes, the cheapest plan's cost, the table's stores and the
 // stores left to the buyer before the redundant ones go (inRegions).
 // Names read BM_FamilySweep/FAMILY/k:K/workers:W, so one family is run with
