@@ -77,6 +77,7 @@ bool Worker::Coverable(Level& level, std::uint32_t r) {
   }
   std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
   std::uint32_t largest[kMaximumStores];
+  needsSeveral = false;
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     if (level.missing[item] == 0) {
       continue;
@@ -105,6 +106,7 @@ bool Worker::Coverable(Level& level, std::uint32_t r) {
     if (most < level.missing[item]) {
       return false;
     }
+    needsSeveral = needsSeveral || (held > 0 && largest[0] < level.missing[item]);
     if (count < fewest) {
       fewest = count;
       branchItem = item;

@@ -249,8 +249,13 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
       return;
     }
   } else if (!Coverable(level, r) ||
-             !FractionallyCoverable(level, r,
-                                    depth == 0 ? kRootCoverIterations : kNodeCoverIterations * r)) {
+             // Where one candidate's units can finish each missing item, the fractional cover is
+             // a set cover, which the Lagrangian bound's steps with the cover bound better: on
+             // the uniform, log-normal and tied worlds it cut no node that they did not, and took
+             // up to a fifth of the time.
+             (needsSeveral && !FractionallyCoverable(level, r,
+                                                     depth == 0 ? kRootCoverIterations
+                                                                : kNodeCoverIterations * r))) {
     return;
   }
 

@@ -268,7 +268,7 @@ class Worker {
   // they are in no plan below the node.
   void MarkIdlingCandidates(Level& level);
   // Whether the r candidates offering most of each missing item can complete it; picks the
-  // missing item with the fewest candidates for branching.
+  // missing item with the fewest candidates for branching, and tells needsSeveral.
   bool Coverable(Level& level, std::uint32_t r);
   // Whether some r candidates can supply every missing item together, units counted: a small
   // search through the offerers of the item still short with the fewest offerers.
@@ -335,6 +335,8 @@ class Worker {
   std::vector<std::uint32_t> marks;
   std::uint32_t stamp = 0;
   std::uint32_t branchItem = 0;
+  // Set by Coverable: some missing item needs the units of more than one candidate.
+  bool needsSeveral = false;
   std::vector<double> selectedValues;
   std::vector<std::uint32_t> selectedPositions;
   std::vector<double> gradient;
