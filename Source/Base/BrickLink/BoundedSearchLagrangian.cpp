@@ -50,21 +50,30 @@ void Worker::SiftCandidateOffers(Level& level) {
   if (level.madeFromParent && &level != levels.data() && (&level - 1)->offersSifted) {
     parent = &level - 1;
   }
-  std::vector<Offer>& sifted = level.candidateOffers;
+  std::vector<SiftedOffer>& sifted = level.candidateOffers;
   sifted.clear();
   // Once per level at most as many as its source holds: no growing while the tree is walked.
   sifted.reserve(parent == nullptr ? table.OfferCount() : parent->candidateOffers.size());
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     level.candidateOfferBegin[item] = static_cast<std::uint32_t>(sifted.size());
-    const std::span<const Offer> offers =
-        parent == nullptr
-            ? table.OffersOfItem(item)
-            : std::span<const Offer>(
-                  parent->candidateOffers.data() + parent->candidateOfferBegin[item],
-                  parent->candidateOffers.data() + parent->candidateOfferBegin[item + 1]);
-    for (const Offer& offer : offers) {
-      if (marks[offer.other] == stamp) {
-        sifted.push_back(offer);
+    if (parent == nullptr) {
+      for (const Offer& offer : table.OffersOfItem(item)) {
+        if (marks[offer.other] == stamp) {
+          sifted.push_back(offer.lotCount == 1
+                               ? SiftedOffer{offer.price, offer.other, offer.quantity}
+                               : SiftedOffer{offer.price, offer.other | kSeveralLots,
+                                             table.ItemOfferIndex(offer)});
+        }
+      }
+      continue;
+    }
+    const SiftedOffer* const begin =
+        parent->candidateOffers.data() + parent->candidateOfferBegin[item];
+    const SiftedOffer* const end =
+        parent->candidateOffers.data() + parent->candidateOfferBegin[item + 1];
+    for (const SiftedOffer* offer = begin; offer != end; ++offer) {
+      if (marks[offer->store & ~kSeveralLots] == stamp) {
+        sifted.push_back(*offer);
       }
     }
   }
@@ -97,29 +106,29 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
     // candidates' values are gathered from the head of each item's offers. This is the
     // search's hottest loop, so it reads the marks through a local pointer as well.
     StoreSums sums = BeginStoreSums();
-    const Offer* const candidateOffers = level.candidateOffers.data();
+    const SiftedOffer* const candidateOffers = level.candidateOffers.data();
     const std::uint32_t* const offerBegin = level.candidateOfferBegin.data();
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
       const double price = u[item];
-      for (const Offer* offer = candidateOffers + offerBegin[item];
+      for (const SiftedOffer* offer = candidateOffers + offerBegin[item];
            offer != candidateOffers + offerBegin[item + 1]; ++offer) {
         if (!(offer->price < price)) {
           break;
         }
-        const std::uint32_t store = offer->other;
-        // Most offers are one lot, which the offer itself describes: the lots are not read.
-        double value = 0.0;
-        if (offer->lotCount == 1) {
-          value = static_cast<double>(offer->quantity) * (offer->price - price);
-        } else {
-          for (const Lot& lot : table.LotsOf(*offer)) {
-            if (!(lot.price < price)) {
-              break;
-            }
-            value += static_cast<double>(lot.quantity) * (lot.price - price);
-          }
+        // Most offers are one lot, which the sifted offer itself describes: the lots are not
+        // read.
+        if ((offer->store & kSeveralLots) == 0) {
+          sums.Add(offer->store, static_cast<double>(offer->units) * (offer->price - price));
+          continue;
         }
-        sums.Add(store, value);
+        double value = 0.0;
+        for (const Lot& lot : table.LotsOf(table.ItemOfferAt(offer->units))) {
+          if (!(lot.price < price)) {
+            break;
+          }
+          value += static_cast<double>(lot.quantity) * (lot.price - price);
+        }
+        sums.Add(offer->store & ~kSeveralLots, value);
       }
     }
     EndStoreSums(sums);

@@ -48,6 +48,11 @@ class SearchTable {
     return {itemOffers.data() + itemBegin[item], itemOffers.data() + itemBegin[item + 1]};
   }
   std::size_t OfferCount() const { return itemOffers.size(); }
+  // An offer by its place among all items' offers, and that place.
+  const Offer& ItemOfferAt(std::uint32_t index) const { return itemOffers[index]; }
+  std::uint32_t ItemOfferIndex(const Offer& offer) const {
+    return static_cast<std::uint32_t>(&offer - itemOffers.data());
+  }
   std::span<const Lot> LotsOf(const Offer& offer) const {
     return {lots.data() + offer.firstLot, offer.lotCount};
   }

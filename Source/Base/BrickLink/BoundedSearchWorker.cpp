@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "Source/Base/Assert.h"
 #include "Source/Base/BrickLink/BoundedSearchTuning.h"
 
 namespace Corvalle::BrickLink::BoundedSearch {
@@ -53,6 +54,8 @@ Worker::Worker(const Shared& shared_)
       shares(table.itemCount, 0.0),
       storeShares(table.storeCount, 0.0),
       touchedAt(table.storeCount, 0) {
+  // The sifted offers keep a flag in the store's top bit; a table that wide could not be held.
+  CORVALLE_ASSERT(table.storeCount < kSeveralLots);
   for (std::uint32_t store = 0; store < table.storeCount; ++store) {
     shipping[store] = shared.rules.Shipping(store);
   }
