@@ -47,7 +47,7 @@ inline constexpr std::uint32_t kCoverVisits = 16384;
 inline constexpr std::uint32_t kMostStoresToComplete = 3;
 // From this many stores to go on, a node missing items takes kCoverIterations more subgradient
 // steps in which the stores it adds must offer every missing item. On the uniform world at
-// k = 6 the nodes fell from 66,790 to 37,832 and the CPU time by 15 %; with three to go as well,
+// k = 6 the nodes fell from 66,790 to 37,832 and the CPU time by 19 %; with three to go as well,
 // to 28,144 nodes, but the steps cost more than they cut there (k = 5 and the shipping world
 // slower); 12 or 32 steps instead of 24 left more nodes, and all steps taking the cover from
 // the start far more.
