@@ -42,6 +42,9 @@ double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t 
 }
 
 void Worker::SiftCandidateOffers(Level& level) {
+  if (level.offersSifted) {
+    return;  // a second bound at the same node, on the same candidates
+  }
   ++stamp;
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
     marks[level.candidates[position]] = stamp;
@@ -87,7 +90,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
   double best = -Infinity();
   double step = 1.0;
   int sinceImprovement = 0;
-  const bool cover = coverMissing && PrepareBoundCover(level, r);
+  const bool cover = coverMissing && PrepareBoundCover(level);
   SiftCandidateOffers(level);
   for (int iteration = 0; iteration < iterations; ++iteration) {
     double bound = 0.0;
@@ -103,8 +106,8 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
       }
     }
     // Only offers below the item price count, and the items' offers come cheapest first: the
-    // candidates' values are gathered from the head of each item's offers. This is the
-    // search's hottest loop, so it reads the marks through a local pointer as well.
+    // candidates' values are gathered from the head of each item's sifted offers. This is the
+    // search's hottest loop.
     StoreSums sums = BeginStoreSums();
     const SiftedOffer* const candidateOffers = level.candidateOffers.data();
     const std::uint32_t* const offerBegin = level.candidateOfferBegin.data();
@@ -159,11 +162,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
       const double cap = std::isinf(limit)
                              ? Infinity()
                              : limit + 1e-6 * std::max(1.0, std::abs(limit)) - base;
-      const std::uint64_t all = boundItems.size() == 64
-                                    ? ~std::uint64_t{0}
-                                    : (std::uint64_t{1} << boundItems.size()) - 1;
-      if (offered != all &&
-          CheapestCover(level, r, cap, least, count)) {
+      if (offered != boundAll && CheapestCover(level, r, cap, least, count)) {
         bound = base + least;
         selected = count;
       }
@@ -176,7 +175,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
       for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
         const std::uint32_t store = level.candidates[position];
         level.bestValues[position] =
-            touchedAt[store] == touchStamp ? storeShares[store] : shipping[store];
+            StepValue(store);
       }
       std::copy(u.begin(), u.end(), bestMultipliers.begin());
       selectedWorst = worst;
@@ -245,7 +244,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
   return best;
 }
 
-bool Worker::PrepareBoundCover(const Level& level, std::uint32_t r) {
+bool Worker::PrepareBoundCover(const Level& level) {
   boundItems.clear();
   for (std::uint32_t item = 0; item < table.itemCount; ++item) {
     if (level.missing[item] != 0) {
@@ -253,9 +252,10 @@ bool Worker::PrepareBoundCover(const Level& level, std::uint32_t r) {
     }
   }
   const auto items = static_cast<std::uint32_t>(boundItems.size());
-  if (items == 0 || items > 64 || r > kMaximumStores) {
+  if (items == 0 || items > 64) {
     return false;
   }
+  boundAll = items == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << items) - 1;
   const std::uint32_t count = level.candidateCount;
   ++stamp;
   for (std::uint32_t position = 0; position < count; ++position) {
@@ -304,7 +304,7 @@ bool Worker::CheapestCover(const Level& level, std::uint32_t r, double cap, doub
   boundSorted.clear();
   for (const std::uint32_t position : boundCovering) {
     const std::uint32_t store = level.candidates[position];
-    const double value = touchedAt[store] == touchStamp ? storeShares[store] : shipping[store];
+    const double value = StepValue(store);
     boundValues[position] = value;
     if (value < cutoff) {
       boundSorted.push_back({value, position});
@@ -321,11 +321,10 @@ bool Worker::CheapestCover(const Level& level, std::uint32_t r, double cap, doub
           entry.position;
     }
   }
-  const auto items = static_cast<std::uint32_t>(boundItems.size());
   boundBest = Infinity();
   boundBestCount = 0;
   boundVisits = 0;
-  CoverFrom(items == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << items) - 1, r, 0, 0.0);
+  CoverFrom(boundAll, r, 0, 0.0);
   if (boundVisits > kBoundCoverVisits) {
     return false;
   }

@@ -227,13 +227,14 @@ class Worker {
   // negative).
   double LagrangianBound(Level& level, std::uint32_t r, int iterations, double& selectedWorst,
                          bool coverMissing = false);
-  // Fills the level's candidateOffers: of its parent's when it can, else of the table's.
+  // Fills the level's candidateOffers, once per node: of its parent's when it can, else of the
+  // table's.
   void SiftCandidateOffers(Level& level);
   // While items are missing, the stores added below a node must offer each of them: the bound
   // then takes the least values of at most r candidates that do, instead of the r least values
   // of any. Prepares the candidates' offers of the missing items; false when the bound cannot
   // ask it (nothing missing, or more than 64 items).
-  bool PrepareBoundCover(const Level& level, std::uint32_t r);
+  bool PrepareBoundCover(const Level& level);
   // The least sum of the candidates' values (in boundValues) over sets of at most r of them
   // that offer every missing item, or cap when that is less (sets reaching it are not looked
   // for); infinite when no such set exists. Takes the r best values of the step in
@@ -268,6 +269,11 @@ class Worker {
     return {touchedAt.data(), storeShares.data(), touched.data(), ++touchStamp};
   }
   void EndStoreSums(const StoreSums& sums) { touchedCount = sums.count; }
+  // A candidate's value at the last pass's item prices: its sum if it was touched, else its
+  // shipping alone.
+  double StepValue(std::uint32_t store) const {
+    return touchedAt[store] == touchStamp ? storeShares[store] : shipping[store];
+  }
   // The r best of the touched stores' values that accept takes, best first by better, into
   // selectedValues and selectedPositions (store ids); returns how many.
   template <typename Accept, typename Better>
@@ -416,6 +422,7 @@ class Worker {
   // step's cutoff, best first; the positions' values, the cheap ones sorted, the step's r best,
   // their prefix sums, and the search's current and best sets.
   std::vector<std::uint32_t> boundItems;
+  std::uint64_t boundAll = 0;  // every missing item's bit
   std::vector<std::uint64_t> boundMasks;
   std::vector<std::uint32_t> boundOfferBegin;
   std::vector<std::uint32_t> boundOfferers;
