@@ -509,13 +509,21 @@ void Worker::ChildBounds(Level& level, std::uint32_t r) {
     maskWords = static_cast<std::uint32_t>((missingList.size() + 63) / 64);
     offeredMasks.assign(std::size_t{count} * maskWords, 0);
     neededMask.assign(maskWords, 0);
-    for (std::uint32_t index = 0; index < missingList.size(); ++index) {
+    const auto items = static_cast<std::uint32_t>(missingList.size());
+    if (searchCovers) {
+      fullMasks.assign(count, 0);
+    }
+    for (std::uint32_t index = 0; index < items; ++index) {
       const std::uint32_t item = missingList[index];
       missingIndex[item] = index;
       for (const Offer& offer : table.OffersOfItem(item)) {
         if (marks[offer.other] == stamp) {
-          offeredMasks[std::size_t{positionOf[offer.other]} * maskWords + index / 64] |=
+          const std::uint32_t position = positionOf[offer.other];
+          offeredMasks[std::size_t{position} * maskWords + index / 64] |=
               std::uint64_t{1} << (index % 64);
+          if (searchCovers && offer.quantity >= level.missing[item]) {
+            fullMasks[position] |= std::uint64_t{1} << index;
+          }
         }
       }
     }
@@ -617,12 +625,16 @@ void Worker::ChildBounds(Level& level, std::uint32_t r) {
     } else if (searchCovers && !Exceeds(bound + others, threshold) &&
                FindOffer(store, branchItem) != nullptr) {
       // Only for the children: the other candidates' bounds cut less than the search costs.
+      // An item the candidate offers too few units of needs one more offerer at least, any
+      // other at least one that has all its units or two that do not.
       std::uint64_t needed = 0;
+      std::uint64_t half = 0;
       for (const Need& need : needs) {
-        needed |= std::uint64_t{1} << missingIndex[need.item];
+        const std::uint64_t bit = std::uint64_t{1} << missingIndex[need.item];
+        (need.units < level.missing[need.item] ? half : needed) |= bit;
       }
       coverVisits = 0;
-      others = std::max(others, LeastCover(needed, r - 1, 0.0, threshold - bound));
+      others = std::max(others, LeastCover(needed, half, r - 1, 0.0, threshold - bound));
     }
     level.childBounds[position] = bound + others;
   }
@@ -658,9 +670,9 @@ void Worker::PrepareCoverSearch(const Level& level) {
   }
 }
 
-double Worker::LeastCover(std::uint64_t needed, std::uint32_t slots, double spent,
-                          double limit) {
-  if (needed == 0) {
+double Worker::LeastCover(std::uint64_t needed, std::uint64_t half, std::uint32_t slots,
+                          double spent, double limit) {
+  if ((needed | half) == 0) {
     return spent + coverPrefix[slots];
   }
   if (slots == 0) {
@@ -670,7 +682,7 @@ double Worker::LeastCover(std::uint64_t needed, std::uint32_t slots, double spen
   std::uint32_t item = 0;
   std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
   double worstBest = -Infinity();
-  for (std::uint64_t mask = needed; mask != 0; mask &= mask - 1) {
+  for (std::uint64_t mask = needed | half; mask != 0; mask &= mask - 1) {
     const auto index = static_cast<std::uint32_t>(std::countr_zero(mask));
     const std::uint32_t count = coverBegin[index + 1] - coverBegin[index];
     if (count == 0) {
@@ -689,10 +701,10 @@ double Worker::LeastCover(std::uint64_t needed, std::uint32_t slots, double spen
   }
   double least = Infinity();
   if (slots == 1) {
-    // The best offerer of the rarest item that offers every other needed item too.
+    // The best offerer of the rarest item that finishes every other item too.
     for (std::uint32_t at = coverBegin[item]; at < coverBegin[item + 1]; ++at) {
       const std::uint32_t position = coverOfferers[at];
-      if ((needed & ~offeredMasks[position]) == 0) {
+      if ((needed & ~fullMasks[position]) == 0 && (half & ~offeredMasks[position]) == 0) {
         return spent + coverValues[position];
       }
     }
@@ -706,8 +718,10 @@ double Worker::LeastCover(std::uint64_t needed, std::uint32_t slots, double spen
       // The later offerers' values are no smaller.
       return std::min(least, branch);
     }
-    least = std::min(least, LeastCover(needed & ~offeredMasks[position], slots - 1,
-                                       spent + value, limit));
+    const std::uint64_t offered = offeredMasks[position];
+    const std::uint64_t nextHalf = (half & ~offered) | (needed & offered & ~fullMasks[position]);
+    least = std::min(least, LeastCover(needed & ~offered, nextHalf, slots - 1, spent + value,
+                                       limit));
     if (!std::isinf(least) && !Exceeds(least, limit)) {
       return relaxed;  // some cover fits: only the relaxed bound is known
     }

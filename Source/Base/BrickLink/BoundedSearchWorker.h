@@ -320,9 +320,13 @@ class Worker {
   // candidate must together offer every item it leaves missing: the least sum of their values
   // is found by a small search over the offerers of the rarest item first.
   void PrepareCoverSearch(const Level& level);
-  // A lower bound on the values of at most `slots` candidates that offer the needed items
-  // (bits of missingList), beyond `spent`; it exceeds `limit` only when every such set does.
-  double LeastCover(std::uint64_t needed, std::uint32_t slots, double spent, double limit);
+  // A lower bound on the values of at most `slots` candidates that finish the items still
+  // missing (bits of missingList), beyond `spent`; it exceeds `limit` only when every such set
+  // does. An item is finished by a store with all its missing units, or by two that offer it:
+  // `needed` are the items none of the stores so far offers, `half` those only stores with
+  // too few units do.
+  double LeastCover(std::uint64_t needed, std::uint64_t half, std::uint32_t slots, double spent,
+                    double limit);
 
   // The greedy start (BoundedSearchGreedyStart.cpp).
   // Cost of the level with unsupplied units at a penalty.
@@ -394,6 +398,8 @@ class Worker {
   std::vector<std::uint32_t> coverBegin;
   std::vector<std::uint32_t> coverOfferers;
   std::vector<std::uint32_t> coverFill;
+  // Per candidate position, the missing items of which it has every unit missing.
+  std::vector<std::uint64_t> fullMasks;
   // The completion search's offerers per missing item (as positions and as bits), the units of
   // each candidate position per missing item, the units still short per slot, and the
   // positions out of its current branch.
