@@ -14,7 +14,6 @@
 namespace Corvalle::BrickLink::BoundedSearch {
 
 using Tuning::kCoverVisits;
-using Tuning::kTriplesKeptShare;
 
 void Worker::MarkIdlingCandidates(Level& level) {
   ++stamp;
@@ -323,68 +322,6 @@ void Worker::KeepCompletingPairs(Level& level) {
       }
     }
   }
-  KeepMarkedCandidates(level);
-}
-
-void Worker::KeepCompletingTriples(Level& level) {
-  const auto items = static_cast<std::uint32_t>(missingList.size());
-  const std::uint32_t rarest = completeRarest;
-  ++stamp;  // the candidates of some completing triple get it
-  std::uint32_t members = 0;
-  std::fill_n(completeExcluded.begin(), completeWords, 0);
-  for (std::uint32_t tried = completeOfferBegin[rarest]; tried < completeOfferBegin[rarest + 1];
-       ++tried) {
-    const std::uint32_t first = completeOfferers[tried];
-    completeExcluded[first / 64] |= std::uint64_t{1} << (first % 64);
-    std::uint32_t secondRarest = items;
-    if (!ShortAfter(first, 0, 3, secondRarest)) {
-      continue;
-    }
-    if (secondRarest == items) {
-      return;  // it completes alone: with it, any other candidates make a plan
-    }
-    // The seconds are out of the later seconds' pairs only for this first.
-    std::copy_n(completeExcluded.begin(), completeWords, firstsExcluded.begin());
-    for (std::uint32_t at = completeOfferBegin[secondRarest];
-         at < completeOfferBegin[secondRarest + 1]; ++at) {
-      const std::uint32_t second = completeOfferers[at];
-      if ((completeExcluded[second / 64] >> (second % 64) & 1) != 0) {
-        continue;
-      }
-      completeExcluded[second / 64] |= std::uint64_t{1} << (second % 64);
-      std::uint32_t thirdRarest = items;
-      if (!ShortAfter(second, 1, 2, thirdRarest)) {
-        continue;
-      }
-      if (thirdRarest == items) {
-        return;  // a pair completes: with it, any other candidate makes a plan
-      }
-      if (!OfferAllShort(2, thirdRarest)) {
-        continue;
-      }
-      for (std::uint32_t word = 0; word < completeWords; ++word) {
-        for (std::uint64_t bits = completeAcceptable[word]; bits != 0; bits &= bits - 1) {
-          const std::uint32_t third = word * 64 + static_cast<std::uint32_t>(std::countr_zero(bits));
-          if (FinishesAlone(third, 2)) {
-            for (const std::uint32_t member : {first, second, third}) {
-              if (marks[level.candidates[member]] != stamp) {
-                marks[level.candidates[member]] = stamp;
-                ++members;
-              }
-            }
-          }
-        }
-      }
-    }
-    std::copy_n(firstsExcluded.begin(), completeWords, completeExcluded.begin());
-    if (members * kTriplesKeptShare > level.candidateCount) {
-      return;  // too many are kept for the rest of the search to pay
-    }
-  }
-  KeepMarkedCandidates(level);
-}
-
-void Worker::KeepMarkedCandidates(Level& level) const {
   std::uint32_t kept = 0;
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
     if (marks[level.candidates[position]] == stamp) {

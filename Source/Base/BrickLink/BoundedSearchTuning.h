@@ -45,12 +45,6 @@ inline constexpr std::uint32_t kCoverVisits = 16384;
 // it cut almost nothing more (uniform at k = 5: 5,451 nodes against 5,463) and cost more time on
 // the uniform, shipping and dense worlds.
 inline constexpr std::uint32_t kMostStoresToComplete = 3;
-// With three stores to go, the candidates in no triple that supplies what is missing are dropped,
-// unless more than one in this many are in one: finding every such triple costs about what the
-// bounds of the node's candidates do. On the uniform and shipping worlds at k = 5 the nodes fell
-// from 1,644 to 1,221 and the CPU time by 8 %; dropping them however many are kept took 35 %
-// more time at k = 6.
-inline constexpr std::uint32_t kTriplesKeptShare = 2;
 // From this many stores to go on, a node missing items takes kCoverIterations more subgradient
 // steps in which the stores it adds must offer every missing item. On the uniform world at
 // k = 6 the nodes fell from 66,790 to 37,832 and the CPU time by 19 %; with three to go as well,

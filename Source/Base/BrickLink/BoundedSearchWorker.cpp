@@ -247,8 +247,6 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
     }
     if (r == 2) {
       KeepCompletingPairs(level);
-    } else if (r == 3) {
-      KeepCompletingTriples(level);
     }
     if (!Coverable(level, r)) {
       return;

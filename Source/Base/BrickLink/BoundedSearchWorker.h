@@ -296,12 +296,6 @@ class Worker {
   // lots of their offerers hold), with `slots` stores left to add; rarest is the item still short
   // with the fewest offerers.
   bool CompletableFrom(std::uint32_t slot, std::uint32_t slots, std::uint32_t rarest);
-  // With three stores to go, after Completable: drops the candidates that are in no triple that
-  // supplies what is missing, unless a pair or one alone supplies it, or more than one in
-  // kTriplesKeptShare of them are in such a triple.
-  void KeepCompletingTriples(Level& level);
-  // Keeps the candidates marked with the current stamp.
-  void KeepMarkedCandidates(Level& level) const;
   // Works out the next slot's units and items still short once the candidate at a position
   // joins a slot's; false when some item is beyond what the largest lots of its offerers can
   // finish with the stores left. nextRarest: the item then short with the fewest offerers
@@ -422,9 +416,6 @@ class Worker {
   // Per missing item, the units of its m largest offers for m from 0 to r.
   std::vector<std::uint32_t> completeLargest;
   std::vector<std::uint64_t> completeExcluded;
-  // The exclusions of the first stores alone, while the second stores' are added to them.
-  std::vector<std::uint64_t> firstsExcluded =
-      std::vector<std::uint64_t>((table.storeCount + 63) / 64);
   std::vector<std::uint64_t> completeAcceptable =
       std::vector<std::uint64_t>((table.storeCount + 63) / 64);
   std::uint32_t completeWords = 0;
