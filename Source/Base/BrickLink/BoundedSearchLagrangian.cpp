@@ -84,11 +84,11 @@ void Worker::SiftCandidateOffers(Level& level) {
   level.offersSifted = true;
 }
 
-double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations,
+double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, double firstStep,
                                double& selectedWorst, bool coverMissing) {
   std::vector<double>& u = level.multipliers;
   double best = -Infinity();
-  double step = 1.0;
+  double step = firstStep;
   int sinceImprovement = 0;
   const bool cover = coverMissing && PrepareBoundCover(level);
   SiftCandidateOffers(level);

@@ -16,6 +16,7 @@ using Tuning::kLeastStoresToShare;
 using Tuning::kMostStoresToComplete;
 using Tuning::kNodeCoverIterations;
 using Tuning::kNodeIterations;
+using Tuning::kNodeStep;
 using Tuning::kNodesPerProgressCheck;
 using Tuning::kRootCoverIterations;
 using Tuning::kRootIterations;
@@ -264,7 +265,8 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
 
   double selectedWorst = 0.0;
   double bound =
-      LagrangianBound(level, r, depth == 0 ? kRootIterations : kNodeIterations, selectedWorst);
+      depth == 0 ? LagrangianBound(level, r, kRootIterations, 1.0, selectedWorst)
+                 : LagrangianBound(level, r, kNodeIterations, kNodeStep, selectedWorst);
   threshold = shared.plans.Threshold();
   if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
     return;
@@ -272,7 +274,8 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   if (!supplied && r >= kLeastStoresToCoverInBound && level.missingItems <= 64) {
     // From the prices found, a few more steps that take only candidates offering every missing
     // item: the r best of them rarely do, and the bound rises most where covering binds.
-    bound = std::max(bound, LagrangianBound(level, r, kCoverIterations, selectedWorst, true));
+    bound = std::max(bound,
+                     LagrangianBound(level, r, kCoverIterations, kNodeStep, selectedWorst, true));
     threshold = shared.plans.Threshold();
     if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
       return;

@@ -221,12 +221,12 @@ class Worker {
   // to sell when nothing of it is below them (itemCount when something is).
   double StoreValue(const std::vector<double>& multipliers, std::uint32_t store,
                     std::uint32_t& leastItem) const;
-  // Improves the level's item prices by a few subgradient steps and returns the best bound
-  // found; the candidates' values at the best prices are in bestValues, the bound without them
-  // in level.base, and selectedWorst is the r-th most negative of them (0 when fewer are
-  // negative).
-  double LagrangianBound(Level& level, std::uint32_t r, int iterations, double& selectedWorst,
-                         bool coverMissing = false);
+  // Improves the level's item prices by a few subgradient steps, the first firstStep times the
+  // Polyak step, and returns the best bound found; the candidates' values at the best prices are
+  // in bestValues, the bound without them in level.base, and selectedWorst is the r-th most
+  // negative of them (0 when fewer are negative).
+  double LagrangianBound(Level& level, std::uint32_t r, int iterations, double firstStep,
+                         double& selectedWorst, bool coverMissing = false);
   // Fills the level's candidateOffers, once per node: of its parent's when it can, else of the
   // table's.
   void SiftCandidateOffers(Level& level);
