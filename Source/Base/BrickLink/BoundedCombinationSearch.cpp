@@ -48,8 +48,9 @@
 //   must together finish every such item: one of them with all its missing units, or two that
 //   offer it (one where the candidate has some of its units). A small search over the offerers
 //   of the rarest one, best value first, finds the least their values can add, and that no such
-//   set exists at all (an infinite bound) cuts even while no plan is kept. A candidate whose bound passes the
-//   threshold is dropped from every child, and children come by value, best first.
+//   set exists at all (an infinite bound) cuts even while no plan is kept. A candidate whose
+//   bound passes the threshold is dropped from every child, and children come by value, best
+//   first.
 // - Purchases only move back as stores join: a store that buys nothing next to C buys nothing
 //   next to any larger set. Such a candidate is dropped, and a node where a chosen store buys
 //   nothing is cut, as its plans are those of sets without that store; so is a candidate that

@@ -317,7 +317,7 @@ class Worker {
   // with the candidate in, and with the fewest other stores the items it leaves missing need.
   void ChildBounds(Level& level, std::uint32_t r);
   // With three or more stores to go and at most 64 items missing, the stores completing a
-  // candidate must together offer every item it leaves missing: the least sum of their values
+  // candidate must together finish every item it leaves missing: the least sum of their values
   // is found by a small search over the offerers of the rarest item first.
   void PrepareCoverSearch(const Level& level);
   // A lower bound on the values of at most `slots` candidates that finish the items still
@@ -398,7 +398,7 @@ class Worker {
   std::vector<std::uint32_t> coverBegin;
   std::vector<std::uint32_t> coverOfferers;
   std::vector<std::uint32_t> coverFill;
-  // Per candidate position, the missing items of which it has every unit missing.
+  // Per candidate position, the missing items it has all the missing units of.
   std::vector<std::uint64_t> fullMasks;
   // The completion search's offerers per missing item (as positions and as bits), the units of
   // each candidate position per missing item, the units still short per slot, and the
