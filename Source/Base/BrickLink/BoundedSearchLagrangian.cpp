@@ -173,9 +173,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
       level.unconstrained = unconstrained;
       sinceImprovement = 0;
       for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-        const std::uint32_t store = level.candidates[position];
-        level.bestValues[position] =
-            StepValue(store);
+        level.bestValues[position] = StepValue(level.candidates[position]);
       }
       std::copy(u.begin(), u.end(), bestMultipliers.begin());
       selectedWorst = worst;
