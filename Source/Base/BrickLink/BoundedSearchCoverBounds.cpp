@@ -638,7 +638,10 @@ void Worker::ChildBounds(Level& level, std::uint32_t r) {
         (need.units < level.missing[need.item] ? half : needed) |= bit;
       }
       coverVisits = 0;
-      others = std::max(others, LeastCover(needed, half, r - 1, 0.0, threshold - bound));
+      const double limit = threshold - bound;
+      others = std::max(
+          others, LeastCover(needed, half, r - 1, 0.0,
+                             limit + kRelativeTolerance * std::max(1.0, std::abs(limit))));
     }
     level.childBounds[position] = bound + others;
   }
@@ -664,6 +667,22 @@ void Worker::PrepareCoverSearch(const Level& level) {
       coverOfferers[coverFill[static_cast<std::uint32_t>(std::countr_zero(mask))]++] = position;
     }
   }
+  const std::uint32_t count = level.candidateCount;
+  rankWords = (count + 63) / 64;
+  offeredByRank.assign(std::size_t{items} * rankWords, 0);
+  fullByRank.assign(std::size_t{items} * rankWords, 0);
+  rankTogether.assign(rankWords, 0);
+  for (std::uint32_t rank = 0; rank < count; ++rank) {
+    const std::uint32_t position = level.byValue[rank];
+    const std::uint64_t bit = std::uint64_t{1} << (rank % 64);
+    for (std::uint64_t mask = offeredMasks[position]; mask != 0; mask &= mask - 1) {
+      offeredByRank[std::countr_zero(mask) * std::size_t{rankWords} + rank / 64] |= bit;
+    }
+    for (std::uint64_t mask = fullMasks[position]; mask != 0; mask &= mask - 1) {
+      fullByRank[std::countr_zero(mask) * std::size_t{rankWords} + rank / 64] |= bit;
+    }
+  }
+  coverByValue = level.byValue.data();
   coverValues = level.bestValues.data();
   coverPrefix[0] = 0.0;
   for (std::uint32_t index = 0; index < kMaximumStores; ++index) {
@@ -675,7 +694,8 @@ void Worker::PrepareCoverSearch(const Level& level) {
 }
 
 double Worker::LeastCover(std::uint64_t needed, std::uint64_t half, std::uint32_t slots,
-                          double spent, double limit) {
+                          double spent, double cut) {
+  const auto over = [cut](double value) { return value > cut || value == Infinity(); };
   if ((needed | half) == 0) {
     return spent + coverPrefix[slots];
   }
@@ -700,16 +720,40 @@ double Worker::LeastCover(std::uint64_t needed, std::uint64_t half, std::uint32_
   }
   const double rest = coverPrefix[slots - 1];
   const double relaxed = spent + std::max(coverPrefix[slots], worstBest + rest);
-  if (Exceeds(relaxed, limit) || ++coverVisits > kCoverVisits) {
+  if (over(relaxed) || ++coverVisits > kCoverVisits) {
     return relaxed;
   }
   double least = Infinity();
   if (slots == 1) {
-    // The best offerer of the rarest item that finishes every other item too.
-    for (std::uint32_t at = coverBegin[item]; at < coverBegin[item + 1]; ++at) {
-      const std::uint32_t position = coverOfferers[at];
-      if ((needed & ~fullMasks[position]) == 0 && (half & ~offeredMasks[position]) == 0) {
-        return spent + coverValues[position];
+    // The best candidate that finishes every item: the rows of the items together, the rarest
+    // item's first, so that most end empty after a few.
+    const std::uint64_t rarest = std::uint64_t{1} << item;
+    std::uint64_t* const together = rankTogether.data();
+    std::copy_n(((needed & rarest) != 0 ? fullByRank : offeredByRank).data() +
+                    std::size_t{item} * rankWords,
+                rankWords, together);
+    const auto narrow = [&](const std::vector<std::uint64_t>& rows, std::uint64_t mask) {
+      for (; mask != 0; mask &= mask - 1) {
+        const std::uint64_t* const row =
+            rows.data() + std::countr_zero(mask) * std::size_t{rankWords};
+        std::uint64_t any = 0;
+        for (std::uint32_t word = 0; word < rankWords; ++word) {
+          together[word] &= row[word];
+          any |= together[word];
+        }
+        if (any == 0) {
+          return false;
+        }
+      }
+      return true;
+    };
+    if (!narrow(fullByRank, needed & ~rarest) || !narrow(offeredByRank, half & ~rarest)) {
+      return Infinity();
+    }
+    for (std::uint32_t word = 0; word < rankWords; ++word) {
+      if (together[word] != 0) {
+        return spent + coverValues[coverByValue[word * 64 + static_cast<std::uint32_t>(
+                                                            std::countr_zero(together[word]))]];
       }
     }
     return Infinity();
@@ -718,15 +762,15 @@ double Worker::LeastCover(std::uint64_t needed, std::uint64_t half, std::uint32_
     const std::uint32_t position = coverOfferers[at];
     const double value = coverValues[position];
     const double branch = spent + value + rest;
-    if (Exceeds(branch, limit) || coverVisits > kCoverVisits) {
+    if (over(branch) || coverVisits > kCoverVisits) {
       // The later offerers' values are no smaller.
       return std::min(least, branch);
     }
     const std::uint64_t offered = offeredMasks[position];
     const std::uint64_t nextHalf = (half & ~offered) | (needed & offered & ~fullMasks[position]);
-    least = std::min(least, LeastCover(needed & ~offered, nextHalf, slots - 1, spent + value,
-                                       limit));
-    if (!std::isinf(least) && !Exceeds(least, limit)) {
+    least = std::min(least,
+                     LeastCover(needed & ~offered, nextHalf, slots - 1, spent + value, cut));
+    if (!over(least)) {
       return relaxed;  // some cover fits: only the relaxed bound is known
     }
   }

@@ -321,12 +321,13 @@ class Worker {
   // is found by a small search over the offerers of the rarest item first.
   void PrepareCoverSearch(const Level& level);
   // A lower bound on the values of at most `slots` candidates that finish the items still
-  // missing (bits of missingList), beyond `spent`; it exceeds `limit` only when every such set
-  // does. An item is finished by a store with all its missing units, or by two that offer it:
+  // missing (bits of missingList), beyond `spent`; it is above `cut` only when every such set
+  // is. An item is finished by a store with all its missing units, or by two that offer it:
   // `needed` are the items none of the stores so far offers, `half` those only stores with
-  // too few units do.
+  // too few units do. The cut is the limit with the tolerance of Exceeds added once: the
+  // search compares against it at every step.
   double LeastCover(std::uint64_t needed, std::uint64_t half, std::uint32_t slots, double spent,
-                    double limit);
+                    double cut);
 
   // The greedy start (BoundedSearchGreedyStart.cpp).
   // Cost of the level with unsupplied units at a penalty.
@@ -400,6 +401,13 @@ class Worker {
   std::vector<std::uint32_t> coverFill;
   // Per candidate position, the missing items it has all the missing units of.
   std::vector<std::uint64_t> fullMasks;
+  // The same by item, as bits of the candidates ranked by value, best first: the last store of
+  // a cover is the first bit of its items' rows together.
+  std::vector<std::uint64_t> offeredByRank;
+  std::vector<std::uint64_t> fullByRank;
+  std::vector<std::uint64_t> rankTogether;
+  std::uint32_t rankWords = 0;
+  const std::uint32_t* coverByValue = nullptr;
   // The completion search's offerers per missing item (as positions and as bits), the units of
   // each candidate position per missing item, the units still short per slot, and the
   // positions out of its current branch.
