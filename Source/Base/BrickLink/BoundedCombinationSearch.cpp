@@ -27,15 +27,19 @@
 //   do all later ones.
 //   With shipping, a candidate's saving is net of its shipping and only positive ones count, as
 //   a plan below C need not fill its r places.
-// - A Lagrangian bound: for item prices u, a store's value v(u) = its shipping + the sum over
-//   its lots of quantity x min(0, price - u) (a store's lots of an item capped together at the
-//   wanted quantity, cheapest first), and any plan below the node costs at
-//   least sum(u x wanted) + the values of C + the r most negative values of the candidates.
-//   A chosen store that is not required sells at least one unit in every plan below: when none
-//   of its lots is below u, its value is that of one unit of its lot nearest above. A
-//   few subgradient steps per node improve u, starting from the parent's. A candidate whose
-//   forced inclusion already lifts the bound above the threshold is dropped for the whole
-//   subtree.
+// - A Lagrangian bound: for item prices u, no plan below the node buys more than the wanted
+//   quantity of an item, so it costs at least sum(u x wanted) + the shipping of its stores +
+//   the least sum of quantity x (price - u) over at most the wanted units of each item from
+//   their lots. For C that sum is taken exactly: C's lots below u, cheapest first, up to the
+//   wanted quantity. A candidate's value is its shipping + what its lots below u would add to
+//   C's: its units fill the room C leaves at (price - u), and beyond it each takes the place of
+//   a dearer unit of C. What several candidates add together is no more than the sum of what
+//   each adds alone next to C (the cheapest units of a union save at most the sum of the
+//   savings), so the bound adds the r most negative values. A chosen store that is not
+//   required sells at least one unit in every plan below: when none of its lots is below u, one
+//   unit of its lot nearest above is added. A few subgradient steps per node improve u,
+//   starting from the parent's. A candidate whose forced inclusion already lifts the bound
+//   above the threshold is dropped for the whole subtree.
 // - Coverage: every missing item must be completed by the r candidates offering most of it.
 //   With three or fewer stores to go, the node first asks whether any r candidates can supply
 //   every missing item together, units counted, by a small search through the offerers of the

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "Source/Base/BrickLink/BoundedSearchTuning.h"
@@ -15,21 +16,13 @@ namespace Corvalle::BrickLink::BoundedSearch {
 using Tuning::kBoundCoverVisits;
 using Tuning::kDeflection;
 
-double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t store,
-                          std::uint32_t& leastItem) const {
-  double value = 0.0;
+double Worker::ChosenLeast(const std::vector<double>& multipliers, std::uint32_t store,
+                           std::uint32_t& leastItem) const {
   double least = Infinity();
   for (const Offer& offer : table.OffersOfStore(store)) {
-    const double price = multipliers[offer.other];
-    if (offer.price - price < least) {
-      least = offer.price - price;
+    if (offer.price - multipliers[offer.other] < least) {
+      least = offer.price - multipliers[offer.other];
       leastItem = offer.other;
-    }
-    for (const Lot& lot : table.LotsOf(offer)) {
-      if (!(lot.price < price)) {
-        break;
-      }
-      value += static_cast<double>(lot.quantity) * (lot.price - price);
     }
   }
   // A chosen store that sells nothing below the item prices still sells a unit in every plan
@@ -38,6 +31,74 @@ double Worker::StoreValue(const std::vector<double>& multipliers, std::uint32_t 
     return least;
   }
   leastItem = table.itemCount;
+  return 0.0;
+}
+
+void Worker::TakeChosenUnits(const Level& level, const std::vector<double>& multipliers,
+                             double& bound) {
+  chosenUnits.clear();
+  for (const std::uint32_t store : level.chosen) {
+    std::uint32_t leastItem = table.itemCount;
+    bound += ChosenLeast(multipliers, store, leastItem) + shipping[store];
+    if (leastItem != table.itemCount) {
+      chosenUnits.push_back(leastItem);
+    }
+  }
+  // The chosen stores' lots below the item prices, cheapest first, up to the wanted quantity
+  // together: no plan buys more. What they leave is each item's room; the units they take are
+  // kept dearest first, for a candidate's cheaper lots to displace.
+  takenUnits.clear();
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    const double price = multipliers[item];
+    const ChosenCell* cells = CellsOf(level, item);
+    const std::uint32_t wanted = table.wanted[item];
+    std::uint32_t taken = 0;
+    std::uint32_t used = 0;
+    std::uint32_t last = 0;
+    for (; used < level.cellCount[item] && cells[used].price < price && taken < wanted; ++used) {
+      last = std::min(cells[used].quantity, wanted - taken);
+      taken += last;
+      bound += static_cast<double>(last) * (cells[used].price - price);
+    }
+    room[item] = wanted - taken;
+    takenBegin[item] = static_cast<std::uint32_t>(takenUnits.size());
+    for (std::uint32_t at = used; at-- > 0;) {
+      takenUnits.push_back({cells[at].price, at + 1 == used ? last : cells[at].quantity});
+    }
+  }
+  takenBegin[table.itemCount] = static_cast<std::uint32_t>(takenUnits.size());
+}
+
+double Worker::Marginal(std::uint32_t item, double price, std::span<const Lot> lots) const {
+  // The candidate's lots below the price, cheapest first, fill the room; beyond it each unit
+  // takes the place of the dearest unit taken from the chosen stores that costs more.
+  std::uint32_t left = room[item];
+  const TakenUnits* displaced = takenUnits.data() + takenBegin[item];
+  const TakenUnits* const end = takenUnits.data() + takenBegin[item + 1];
+  std::uint32_t displacedLeft = displaced != end ? displaced->units : 0;
+  double value = 0.0;
+  for (const Lot& lot : lots) {
+    if (!(lot.price < price)) {
+      break;
+    }
+    std::uint32_t units = lot.quantity;
+    const std::uint32_t filling = std::min(units, left);
+    value += static_cast<double>(filling) * (lot.price - price);
+    left -= filling;
+    units -= filling;
+    while (units > 0 && displaced != end && displaced->price > lot.price) {
+      const std::uint32_t moved = std::min(units, displacedLeft);
+      value += static_cast<double>(moved) * (lot.price - displaced->price);
+      units -= moved;
+      displacedLeft -= moved;
+      if (displacedLeft == 0 && ++displaced != end) {
+        displacedLeft = displaced->units;
+      }
+    }
+    if (units > 0) {
+      break;  // the later lots are dearer still: nothing more for them to displace
+    }
+  }
   return value;
 }
 
@@ -97,14 +158,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
       bound += u[item] * static_cast<double>(table.wanted[item]);
     }
-    chosenUnits.clear();
-    for (const std::uint32_t store : level.chosen) {
-      std::uint32_t leastItem = table.itemCount;
-      bound += StoreValue(u, store, leastItem) + shipping[store];
-      if (leastItem != table.itemCount) {
-        chosenUnits.push_back(leastItem);
-      }
-    }
+    TakeChosenUnits(level, u, bound);
     // Only offers below the item price count, and the items' offers come cheapest first: the
     // candidates' values are gathered from the head of each item's sifted offers. This is the
     // search's hottest loop.
@@ -113,25 +167,63 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
     const std::uint32_t* const offerBegin = level.candidateOfferBegin.data();
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
       const double price = u[item];
-      for (const SiftedOffer* offer = candidateOffers + offerBegin[item];
-           offer != candidateOffers + offerBegin[item + 1]; ++offer) {
-        if (!(offer->price < price)) {
-          break;
-        }
-        // Most offers are one lot, which the sifted offer itself describes: the lots are not
-        // read.
-        if ((offer->store & kSeveralLots) == 0) {
-          sums.Add(offer->store, static_cast<double>(offer->units) * (offer->price - price));
+      const std::uint32_t free = room[item];
+      // A lot's units fill the room the chosen stores leave first; beyond, each takes the place
+      // of the dearest unit they take that costs more. Their units taken count as two parts,
+      // the dearest lot's and all others at the next price (exact where they take two lots at
+      // most, saving a little more where they take more), so that the item's offers, cheapest
+      // first, fall into three runs: below both prices, below the dearest, and the rest.
+      const TakenUnits* const taken = takenUnits.data() + takenBegin[item];
+      const TakenUnits* const takenEnd = takenUnits.data() + takenBegin[item + 1];
+      const double dearest = taken != takenEnd ? taken->price : -Infinity();
+      const double next = taken + 1 < takenEnd ? taken[1].price : -Infinity();
+      const std::uint32_t dearestUnits = taken != takenEnd ? taken->units : 0;
+      const std::uint32_t otherUnits = table.wanted[item] - free - dearestUnits;
+      // Where the chosen stores fill the wanted quantity, only lots below their dearest unit
+      // add anything.
+      const double cutoff = free == 0 ? std::min(price, dearest) : price;
+      const SiftedOffer* offer = candidateOffers + offerBegin[item];
+      const SiftedOffer* const end = candidateOffers + offerBegin[item + 1];
+      // Offers of several lots are worked out in full.
+      const auto severalLots = [&](const SiftedOffer& several) {
+        sums.Add(several.store & ~kSeveralLots,
+                 Marginal(item, price, table.LotsOf(table.ItemOfferAt(several.units))));
+      };
+      for (const double below = std::min(next, cutoff); offer != end && offer->price < below;
+           ++offer) {
+        if ((offer->store & kSeveralLots) != 0) {
+          severalLots(*offer);
           continue;
         }
-        double value = 0.0;
-        for (const Lot& lot : table.LotsOf(table.ItemOfferAt(offer->units))) {
-          if (!(lot.price < price)) {
-            break;
-          }
-          value += static_cast<double>(lot.quantity) * (lot.price - price);
+        const std::uint32_t filling = std::min(offer->units, free);
+        const std::uint32_t beyond = offer->units - filling;
+        const std::uint32_t first = std::min(beyond, dearestUnits);
+        sums.Add(offer->store, static_cast<double>(filling) * (offer->price - price) +
+                                   static_cast<double>(first) * (offer->price - dearest) +
+                                   static_cast<double>(std::min(beyond - first, otherUnits)) *
+                                       (offer->price - next));
+      }
+      for (const double below = std::min(dearest, cutoff); offer != end && offer->price < below;
+           ++offer) {
+        if ((offer->store & kSeveralLots) != 0) {
+          severalLots(*offer);
+          continue;
         }
-        sums.Add(offer->store & ~kSeveralLots, value);
+        const std::uint32_t filling = std::min(offer->units, free);
+        sums.Add(offer->store,
+                 static_cast<double>(filling) * (offer->price - price) +
+                     static_cast<double>(std::min(offer->units - filling, dearestUnits)) *
+                         (offer->price - dearest));
+      }
+      // This is the search's hottest loop: most offers are one lot, which the sifted offer
+      // itself describes, so that the lots are not read.
+      for (; offer != end && offer->price < cutoff; ++offer) {
+        if ((offer->store & kSeveralLots) != 0) {
+          severalLots(*offer);
+          continue;
+        }
+        sums.Add(offer->store,
+                 static_cast<double>(std::min(offer->units, free)) * (offer->price - price));
       }
     }
     EndStoreSums(sums);
@@ -185,29 +277,25 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
     if (Exceeds(best, threshold) || iteration + 1 == iterations) {
       break;
     }
-    // The subgradient: wanted units less those that the chosen and selected stores would
-    // supply below the item prices.
+    // The subgradient: the room the chosen stores leave, less the units that the selected
+    // stores would put in it below the item prices.
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-      gradient[item] = static_cast<double>(table.wanted[item]);
-    }
-    const auto subtract = [&](std::uint32_t store) {
-      for (const Offer& offer : table.OffersOfStore(store)) {
-        for (const Lot& lot : table.LotsOf(offer)) {
-          if (!(lot.price < u[offer.other])) {
-            break;
-          }
-          gradient[offer.other] -= static_cast<double>(lot.quantity);
-        }
-      }
-    };
-    for (const std::uint32_t store : level.chosen) {
-      subtract(store);
+      gradient[item] = static_cast<double>(room[item]);
     }
     for (const std::uint32_t item : chosenUnits) {
       gradient[item] -= 1.0;
     }
     for (std::uint32_t index = 0; index < selected; ++index) {
-      subtract(selectedPositions[index]);
+      for (const Offer& offer : table.OffersOfStore(selectedPositions[index])) {
+        std::uint32_t below = 0;
+        for (const Lot& lot : table.LotsOf(offer)) {
+          if (!(lot.price < u[offer.other])) {
+            break;
+          }
+          below += lot.quantity;
+        }
+        gradient[offer.other] -= static_cast<double>(std::min(below, room[offer.other]));
+      }
     }
     // Where the subgradient turns against the last step's direction, part of that direction is
     // added back, so that the prices do not zigzag across a valley (a deflected subgradient).

@@ -217,10 +217,19 @@ class Worker {
   inline double ChosenShipping(const Level& level) const;
 
   // The Lagrangian bound (BoundedSearchLagrangian.cpp).
-  // A chosen store's value at the item prices; leastItem is the item of the one unit it is held
-  // to sell when nothing of it is below them (itemCount when something is).
-  double StoreValue(const std::vector<double>& multipliers, std::uint32_t store,
-                    std::uint32_t& leastItem) const;
+  // What a chosen store adds to the bound when nothing of it is below the item prices: the unit
+  // it is held to sell, of item leastItem (itemCount, and 0, when something is).
+  double ChosenLeast(const std::vector<double>& multipliers, std::uint32_t store,
+                     std::uint32_t& leastItem) const;
+  // Adds the chosen stores to a step's bound: their shipping, their least units, and their lots
+  // below the item prices up to the wanted quantities together; sets room and takenUnits.
+  void TakeChosenUnits(const Level& level, const std::vector<double>& multipliers,
+                       double& bound);
+  // A candidate's value in one item next to the chosen stores: what its lots below the price
+  // add to theirs, up to the wanted quantity (not the sum of all its lots there). Worked out
+  // each next to the chosen stores alone, the values of several candidates add up to no more
+  // than they add together (what the cheapest units save is submodular), so the bound holds.
+  double Marginal(std::uint32_t item, double price, std::span<const Lot> lots) const;
   // Improves the level's item prices by a few subgradient steps, the first firstStep times the
   // Polyak step, and returns the best bound found; the candidates' values at the best prices are
   // in bestValues, the bound without them in level.base, and selectedWorst is the r-th most
@@ -367,6 +376,15 @@ class Worker {
   std::vector<std::uint32_t> missingList;
   std::vector<std::uint32_t> leastColumns;
   std::vector<std::uint32_t> chosenUnits;  // items of the chosen stores' single units
+  // Per item at the step's prices: the units the chosen stores leave of the wanted quantity, and
+  // from takenBegin[item] to takenBegin[item + 1] the units they supply, dearest first.
+  std::vector<std::uint32_t> room = std::vector<std::uint32_t>(table.itemCount, 0);
+  struct TakenUnits {
+    double price;
+    std::uint32_t units;
+  };
+  std::vector<TakenUnits> takenUnits;
+  std::vector<std::uint32_t> takenBegin = std::vector<std::uint32_t>(table.itemCount + 1, 0);
   struct BuyingOffer {
     const Offer* offer;
     std::uint32_t ahead;  // units of the other chosen stores before its cheapest lot
