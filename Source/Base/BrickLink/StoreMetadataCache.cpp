@@ -35,17 +35,32 @@ StoreMetadataCache::~StoreMetadataCache() = default;
 
 bool StoreMetadataCache::TryRetrieveStoreMetadata(std::uint32_t id, StoreMetadata& metadata) {
   return database->Run([&](Sqlite::IMutableDatabase& connection) {
-    const auto readStatement =
-        connection.CreateReadStatement("SELECT * FROM StoreInformation WHERE StoreID = ?");
-    readStatement->BindInteger64(0, static_cast<std::int64_t>(id));
-    const Sqlite::IRow* row = readStatement->AdvanceRow();
-    if (row == nullptr) {
-      return false;
+    // A search looks up every store of its table: the statement is made once per connection.
+    // (It keeps its connection alive, so a replacement is never taken for it.)
+    if (readConnection != &connection) {
+      readStatement.reset();
+      readStatement =
+          connection.CreateReadStatement("SELECT * FROM StoreInformation WHERE StoreID = ?");
+      readConnection = &connection;
     }
-    metadata.name = row->GetText(1);
-    metadata.countryId = row->GetText(2);
-    CORVALLE_ASSERT(readStatement->AdvanceRow() == nullptr);
-    return true;
+    try {
+      readStatement->BindInteger64(0, static_cast<std::int64_t>(id));
+      const Sqlite::IRow* row = readStatement->AdvanceRow();
+      if (row == nullptr) {
+        return false;
+      }
+      metadata.name = row->GetText(1);
+      metadata.countryId = row->GetText(2);
+      // Run to its end, which resets it: a statement left on a row would hold the file's read
+      // lock until the next lookup.
+      CORVALLE_ASSERT(readStatement->AdvanceRow() == nullptr);
+      return true;
+    } catch (...) {
+      // Left on a row by a failure: made afresh next time.
+      readStatement.reset();
+      readConnection = nullptr;
+      throw;
+    }
   });
 }
 

@@ -14,6 +14,8 @@
 
 namespace Sqlite {
 class CacheDatabase;
+class IMutableDatabase;
+class IReadStatement;
 }
 
 namespace Corvalle::BrickLink {
@@ -49,6 +51,8 @@ class StoreMetadataCache : public IStoreMetadataCache {
 
  private:
   std::unique_ptr<Sqlite::CacheDatabase> database;
+  std::unique_ptr<Sqlite::IReadStatement> readStatement;
+  const Sqlite::IMutableDatabase* readConnection = nullptr;
 };
 
 }  // namespace Corvalle::BrickLink
