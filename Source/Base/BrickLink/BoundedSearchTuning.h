@@ -16,12 +16,14 @@ namespace Corvalle::BrickLink::BoundedSearch::Tuning {
 inline constexpr int kRootIterations = 250;
 inline constexpr int kNodeIterations = 32;
 // The first steps' length below the root, as a share of the Polyak step towards the threshold
-// (halved after every 5 steps that bring no better bound). A node starts from its parent's prices,
-// close to its own: 2 instead of 1 cut the nodes of uniform k = 8 from 75,593 to 47,614, of
-// shipping k = 8 from 41,432 to 27,791 and of uniform k = 11 from 21,698 to 11,457, and fewer or
-// as many on every other family; 2.5 was no better, 4 and more diverged (27,085 and 186,532 nodes
-// at uniform k = 6). At the root, 2 helped the shipping world and hurt the uniform one.
-inline constexpr double kNodeStep = 2.0;
+// (halved after every 5 steps that bring no better bound). While candidates were valued by all
+// their lots below the prices, 2 instead of 1 cut the nodes of uniform k = 8 from 75,593 to
+// 47,614. Valued by what they add to the chosen stores, 1 leaves the fewest nodes on most worlds
+// (against 2: uniform k = 6 13,212 against 14,325, k = 8 32,301 against 34,735, k = 11 7,990
+// against 9,546, shipping k = 8 14,576 against 16,662, log-normal k = 8 552 against 1,687,
+// dense k = 5 on two workers 40,305 against 48,259; uniform k = 5, tied, one-item and dense
+// k = 4 alike); 1.5 left fewer only at uniform k = 8 (29,281), 3 far more everywhere.
+inline constexpr double kNodeStep = 1.0;
 // How much of its last direction a subgradient step takes back when the new subgradient turns
 // against it: more damps the zigzag of many items (the uniform world at k = 11 went from 43,800
 // nodes to 25,300 at 0.5), but with one item there is no zigzag, only a slower approach (at
