@@ -21,9 +21,14 @@ inline constexpr int kNodeIterations = 32;
 // 47,614. Valued by what they add to the chosen stores, 1 leaves the fewest nodes on most worlds
 // (against 2: uniform k = 6 13,212 against 14,325, k = 8 32,301 against 34,735, k = 11 7,990
 // against 9,546, shipping k = 8 14,576 against 16,662, log-normal k = 8 552 against 1,687,
-// dense k = 5 on two workers 40,305 against 48,259; uniform k = 5, tied, one-item and dense
-// k = 4 alike); 1.5 left fewer only at uniform k = 8 (29,281), 3 far more everywhere.
+// dense k = 5 on two workers 40,305 against 48,259; tied, one-item and dense k = 4 alike); 1.5
+// left fewer only at uniform k = 8 (29,281), 3 far more everywhere. The nodes one store below
+// the root take 2: at uniform k = 5 their children's cover searches then end sooner (19.8 G
+// instructions against 23.0 G, and 20.2 G against 22.8 G on another world of the family, with
+// the same nodes or fewer), for a few more nodes elsewhere (uniform k = 6 13,691, k = 8 34,159,
+// log-normal k = 8 827; uniform k = 11 7,490 and shipping k = 6 fewer).
 inline constexpr double kNodeStep = 1.0;
+inline constexpr double kFirstLevelStep = 2.0;
 // How much of its last direction a subgradient step takes back when the new subgradient turns
 // against it: more damps the zigzag of many items (the uniform world at k = 11 went from 43,800
 // nodes to 25,300 at 0.5), but with one item there is no zigzag, only a slower approach (at

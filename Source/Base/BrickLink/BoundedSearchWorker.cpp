@@ -11,6 +11,7 @@
 namespace Corvalle::BrickLink::BoundedSearch {
 
 using Tuning::kCoverIterations;
+using Tuning::kFirstLevelStep;
 using Tuning::kLeastStoresToCoverInBound;
 using Tuning::kLeastStoresToShare;
 using Tuning::kMostStoresToComplete;
@@ -264,9 +265,10 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   }
 
   double selectedWorst = 0.0;
+  const double firstStep = depth == 1 ? kFirstLevelStep : kNodeStep;
   double bound =
       depth == 0 ? LagrangianBound(level, r, kRootIterations, 1.0, selectedWorst)
-                 : LagrangianBound(level, r, kNodeIterations, kNodeStep, selectedWorst);
+                 : LagrangianBound(level, r, kNodeIterations, firstStep, selectedWorst);
   threshold = shared.plans.Threshold();
   if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
     return;
@@ -275,7 +277,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
     // From the prices found, a few more steps that take only candidates offering every missing
     // item: the r best of them rarely do, and the bound rises most where covering binds.
     bound = std::max(bound,
-                     LagrangianBound(level, r, kCoverIterations, kNodeStep, selectedWorst, true));
+                     LagrangianBound(level, r, kCoverIterations, firstStep, selectedWorst, true));
     threshold = shared.plans.Threshold();
     if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
       return;
