@@ -160,8 +160,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
     }
     TakeChosenUnits(level, u, bound);
     // Only offers below the item price count, and the items' offers come cheapest first: the
-    // candidates' values are gathered from the head of each item's sifted offers. This is the
-    // search's hottest loop.
+    // candidates' values are gathered from the head of each item's sifted offers.
     StoreSums sums = BeginStoreSums();
     const SiftedOffer* const candidateOffers = level.candidateOffers.data();
     const std::uint32_t* const offerBegin = level.candidateOfferBegin.data();
@@ -215,8 +214,8 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
                      static_cast<double>(std::min(offer->units - filling, dearestUnits)) *
                          (offer->price - dearest));
       }
-      // This is the search's hottest loop: most offers are one lot, which the sifted offer
-      // itself describes, so that the lots are not read.
+      // The search's hottest loop. Most offers are one lot, which the sifted offer itself
+      // describes, so that the lots are not read.
       for (; offer != end && offer->price < cutoff; ++offer) {
         if ((offer->store & kSeveralLots) != 0) {
           severalLots(*offer);
