@@ -265,7 +265,9 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   }
 
   double selectedWorst = 0.0;
-  const double firstStep = depth == 1 ? kFirstLevelStep : kNodeStep;
+  // One store below the root, which holds the required stores.
+  const double firstStep =
+      depth == shared.rules.required.size() + 1 ? kFirstLevelStep : kNodeStep;
   double bound =
       depth == 0 ? LagrangianBound(level, r, kRootIterations, 1.0, selectedWorst)
                  : LagrangianBound(level, r, kNodeIterations, firstStep, selectedWorst);
