@@ -638,10 +638,8 @@ void Worker::ChildBounds(Level& level, std::uint32_t r) {
         (need.units < level.missing[need.item] ? half : needed) |= bit;
       }
       coverVisits = 0;
-      const double limit = threshold - bound;
-      others = std::max(
-          others, LeastCover(needed, half, r - 1, 0.0,
-                             limit + kRelativeTolerance * std::max(1.0, std::abs(limit))));
+      others = std::max(others,
+                        LeastCover(needed, half, r - 1, 0.0, WithTolerance(threshold - bound)));
     }
     level.childBounds[position] = bound + others;
   }

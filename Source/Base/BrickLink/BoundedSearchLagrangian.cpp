@@ -183,47 +183,36 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
       const double cutoff = free == 0 ? std::min(price, dearest) : price;
       const SiftedOffer* offer = candidateOffers + offerBegin[item];
       const SiftedOffer* const end = candidateOffers + offerBegin[item + 1];
-      // Offers of several lots are worked out in full.
-      const auto severalLots = [&](const SiftedOffer& several) {
-        sums.Add(several.store & ~kSeveralLots,
-                 Marginal(item, price, table.LotsOf(table.ItemOfferAt(several.units))));
+      // Offers of several lots are worked out in full; most offers are one lot, which the
+      // sifted offer itself describes, so that the lots are not read.
+      const auto run = [&](double below, auto oneLot) {
+        for (; offer != end && offer->price < below; ++offer) {
+          if ((offer->store & kSeveralLots) != 0) {
+            sums.Add(offer->store & ~kSeveralLots,
+                     Marginal(item, price, table.LotsOf(table.ItemOfferAt(offer->units))));
+          } else {
+            sums.Add(offer->store, oneLot(*offer));
+          }
+        }
       };
-      for (const double below = std::min(next, cutoff); offer != end && offer->price < below;
-           ++offer) {
-        if ((offer->store & kSeveralLots) != 0) {
-          severalLots(*offer);
-          continue;
-        }
-        const std::uint32_t filling = std::min(offer->units, free);
-        const std::uint32_t beyond = offer->units - filling;
+      run(std::min(next, cutoff), [&](const SiftedOffer& one) {
+        const std::uint32_t filling = std::min(one.units, free);
+        const std::uint32_t beyond = one.units - filling;
         const std::uint32_t first = std::min(beyond, dearestUnits);
-        sums.Add(offer->store, static_cast<double>(filling) * (offer->price - price) +
-                                   static_cast<double>(first) * (offer->price - dearest) +
-                                   static_cast<double>(std::min(beyond - first, otherUnits)) *
-                                       (offer->price - next));
-      }
-      for (const double below = std::min(dearest, cutoff); offer != end && offer->price < below;
-           ++offer) {
-        if ((offer->store & kSeveralLots) != 0) {
-          severalLots(*offer);
-          continue;
-        }
-        const std::uint32_t filling = std::min(offer->units, free);
-        sums.Add(offer->store,
-                 static_cast<double>(filling) * (offer->price - price) +
-                     static_cast<double>(std::min(offer->units - filling, dearestUnits)) *
-                         (offer->price - dearest));
-      }
-      // The search's hottest loop. Most offers are one lot, which the sifted offer itself
-      // describes, so that the lots are not read.
-      for (; offer != end && offer->price < cutoff; ++offer) {
-        if ((offer->store & kSeveralLots) != 0) {
-          severalLots(*offer);
-          continue;
-        }
-        sums.Add(offer->store,
-                 static_cast<double>(std::min(offer->units, free)) * (offer->price - price));
-      }
+        return static_cast<double>(filling) * (one.price - price) +
+               static_cast<double>(first) * (one.price - dearest) +
+               static_cast<double>(std::min(beyond - first, otherUnits)) * (one.price - next);
+      });
+      run(std::min(dearest, cutoff), [&](const SiftedOffer& one) {
+        const std::uint32_t filling = std::min(one.units, free);
+        return static_cast<double>(filling) * (one.price - price) +
+               static_cast<double>(std::min(one.units - filling, dearestUnits)) *
+                   (one.price - dearest);
+      });
+      // The search's hottest run.
+      run(cutoff, [&](const SiftedOffer& one) {
+        return static_cast<double>(std::min(one.units, free)) * (one.price - price);
+      });
     }
     EndStoreSums(sums);
     if (shared.rules.ChargesShipping()) {

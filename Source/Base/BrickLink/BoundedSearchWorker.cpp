@@ -265,12 +265,13 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   }
 
   double selectedWorst = 0.0;
-  // One store below the root, which holds the required stores.
-  const double firstStep =
-      depth == shared.rules.required.size() + 1 ? kFirstLevelStep : kNodeStep;
-  double bound =
-      depth == 0 ? LagrangianBound(level, r, kRootIterations, 1.0, selectedWorst)
-                 : LagrangianBound(level, r, kNodeIterations, firstStep, selectedWorst);
+  // The root starts from its own prices; one store below it (the root holds the required
+  // stores), the nodes take longer first steps.
+  const double firstStep = depth == 0                                     ? 1.0
+                           : depth == shared.rules.required.size() + 1 ? kFirstLevelStep
+                                                                           : kNodeStep;
+  double bound = LagrangianBound(level, r, depth == 0 ? kRootIterations : kNodeIterations,
+                                 firstStep, selectedWorst);
   threshold = shared.plans.Threshold();
   if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
     return;

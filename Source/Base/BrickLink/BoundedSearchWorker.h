@@ -333,8 +333,8 @@ class Worker {
   // missing (bits of missingList), beyond `spent`; it is above `cut` only when every such set
   // is. An item is finished by a store with all its missing units, or by two that offer it:
   // `needed` are the items none of the stores so far offers, `half` those only stores with
-  // too few units do. The cut is the limit with the tolerance of Exceeds added once: the
-  // search compares against it at every step.
+  // too few units do. The cut is the limit WithTolerance: the search compares against it at
+  // every step.
   double LeastCover(std::uint64_t needed, std::uint64_t half, std::uint32_t slots, double spent,
                     double cut);
 

@@ -22,18 +22,21 @@ inline constexpr double kRelativeTolerance = 1e-9;
 
 inline double Infinity() { return std::numeric_limits<double>::infinity(); }
 
+// A cost with the tolerance added: bounds up to it count as equal to the cost. A search that
+// compares many bounds against one cost adds it once.
+inline double WithTolerance(double cost) {
+  return cost + kRelativeTolerance * std::max(1.0, std::abs(cost));
+}
+
 // Whether a lower bound proves a subtree dearer than the threshold. An infinite bound says the
 // subtree holds no plan at all, which cuts it even while no plan is kept.
 inline bool Exceeds(double bound, double threshold) {
-  return bound == Infinity() ||
-         bound > threshold + kRelativeTolerance * std::max(1.0, std::abs(threshold));
+  return bound == Infinity() || bound > WithTolerance(threshold);
 }
 
 // Whether a lower bound reaches a floor up to the same margin: no plan below ranks before a plan
 // whose cost is in the millionth that starts there.
-inline bool Reaches(double bound, double floor) {
-  return bound >= floor + kRelativeTolerance * std::max(1.0, std::abs(floor));
-}
+inline bool Reaches(double bound, double floor) { return bound >= WithTolerance(floor); }
 
 // The kept plans of all workers: the first by RanksBefore, at most a capacity of them.
 class CheapestPlans {
