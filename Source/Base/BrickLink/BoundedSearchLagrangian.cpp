@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "Source/Base/BrickLink/BoundedSearchTuning.h"
@@ -107,12 +108,23 @@ void Worker::SiftCandidateOffers(Level& level) {
     return;  // a second bound at the same node, on the same candidates
   }
   ++stamp;
-  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-    marks[level.candidates[position]] = stamp;
+  const std::uint32_t count = level.candidateCount;
+  level.siftedStores.assign(level.candidates.begin(), level.candidates.begin() + count);
+  level.siftedShipping.resize(count);
+  for (std::uint32_t position = 0; position < count; ++position) {
+    const std::uint32_t store = level.candidates[position];
+    marks[store] = stamp;
+    siftPosition[store] = position;
+    level.siftedShipping[position] = shipping[store];
   }
   const Level* parent = nullptr;
   if (level.madeFromParent && &level != levels.data() && (&level - 1)->offersSifted) {
     parent = &level - 1;
+    fromParent.resize(parent->siftedStores.size());
+    for (std::uint32_t position = 0; position < fromParent.size(); ++position) {
+      const std::uint32_t store = parent->siftedStores[position];
+      fromParent[position] = marks[store] == stamp ? siftPosition[store] : kNoStore;
+    }
   }
   std::vector<SiftedOffer>& sifted = level.candidateOffers;
   sifted.clear();
@@ -123,9 +135,10 @@ void Worker::SiftCandidateOffers(Level& level) {
     if (parent == nullptr) {
       for (const Offer& offer : table.OffersOfItem(item)) {
         if (marks[offer.other] == stamp) {
+          const std::uint32_t position = siftPosition[offer.other];
           sifted.push_back(offer.lotCount == 1
-                               ? SiftedOffer{offer.price, offer.other, offer.quantity}
-                               : SiftedOffer{offer.price, offer.other | kSeveralLots,
+                               ? SiftedOffer{offer.price, position, offer.quantity}
+                               : SiftedOffer{offer.price, position | kSeveralLots,
                                              table.ItemOfferIndex(offer)});
         }
       }
@@ -136,8 +149,9 @@ void Worker::SiftCandidateOffers(Level& level) {
     const SiftedOffer* const end =
         parent->candidateOffers.data() + parent->candidateOfferBegin[item + 1];
     for (const SiftedOffer* offer = begin; offer != end; ++offer) {
-      if (marks[offer->store & ~kSeveralLots] == stamp) {
-        sifted.push_back(*offer);
+      const std::uint32_t position = fromParent[offer->position & ~kSeveralLots];
+      if (position != kNoStore) {
+        sifted.push_back({offer->price, position | (offer->position & kSeveralLots), offer->units});
       }
     }
   }
@@ -161,7 +175,10 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
     TakeChosenUnits(level, u, bound);
     // Only offers below the item price count, and the items' offers come cheapest first: the
     // candidates' values are gathered from the head of each item's sifted offers.
-    StoreSums sums = BeginStoreSums();
+    // Every candidate starts from its shipping, which it costs whatever it buys.
+    double* const values = positionValues.data();
+    const auto sifted = static_cast<std::uint32_t>(level.siftedStores.size());
+    std::copy_n(level.siftedShipping.begin(), sifted, values);
     const SiftedOffer* const candidateOffers = level.candidateOffers.data();
     const std::uint32_t* const offerBegin = level.candidateOfferBegin.data();
     for (std::uint32_t item = 0; item < table.itemCount; ++item) {
@@ -187,11 +204,11 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
       // sifted offer itself describes, so that the lots are not read.
       const auto run = [&](double below, auto oneLot) {
         for (; offer != end && offer->price < below; ++offer) {
-          if ((offer->store & kSeveralLots) != 0) {
-            sums.Add(offer->store & ~kSeveralLots,
-                     Marginal(item, price, table.LotsOf(table.ItemOfferAt(offer->units))));
+          if ((offer->position & kSeveralLots) != 0) {
+            values[offer->position & ~kSeveralLots] +=
+                Marginal(item, price, table.LotsOf(table.ItemOfferAt(offer->units)));
           } else {
-            sums.Add(offer->store, oneLot(*offer));
+            values[offer->position] += oneLot(*offer);
           }
         }
       };
@@ -214,14 +231,12 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
         return static_cast<double>(std::min(one.units, free)) * (one.price - price);
       });
     }
-    EndStoreSums(sums);
-    if (shared.rules.ChargesShipping()) {
-      for (std::uint32_t index = 0; index < touchedCount; ++index) {
-        storeShares[touched[index]] += shipping[touched[index]];
-      }
-    }
     // The r most negative candidate values.
-    std::uint32_t selected = SelectTouched(
+    std::uint32_t selected = SelectBest(
+        sifted,
+        [&](std::uint32_t position) {
+          return std::pair{level.siftedStores[position], values[position]};
+        },
         r, [](double value) { return value < 0.0; },
         [](double value, double other) { return value < other; });
     const double base = bound;
@@ -252,9 +267,8 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
       level.base = base;
       level.unconstrained = unconstrained;
       sinceImprovement = 0;
-      for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-        level.bestValues[position] = StepValue(level.candidates[position]);
-      }
+      // The candidates are those sifted for until the node has its bound.
+      std::copy_n(values, sifted, level.bestValues.begin());
       std::copy(u.begin(), u.end(), bestMultipliers.begin());
       selectedWorst = worst;
     } else if (++sinceImprovement >= 5) {
@@ -377,8 +391,7 @@ bool Worker::CheapestCover(const Level& level, std::uint32_t r, double cap, doub
   const double cutoff = cap - boundPrefix[r - 1];
   boundSorted.clear();
   for (const std::uint32_t position : boundCovering) {
-    const std::uint32_t store = level.candidates[position];
-    const double value = StepValue(store);
+    const double value = positionValues[position];
     boundValues[position] = value;
     if (value < cutoff) {
       boundSorted.push_back({value, position});

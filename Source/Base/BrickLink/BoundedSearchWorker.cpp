@@ -54,6 +54,7 @@ Worker::Worker(const Shared& shared_)
       selectedPositions(kMaximumStores + 1),
       gradient(table.itemCount, 0.0),
       shares(table.itemCount, 0.0),
+      positionValues(table.storeCount, 0.0),
       storeShares(table.storeCount, 0.0),
       touchedAt(table.storeCount, 0) {
   // The sifted offers keep a flag in the store's top bit; a table that wide could not be held.

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "Source/Base/BrickLink/BoundedCombinationSearch.h"
@@ -37,11 +38,13 @@ struct ChosenCell {
 };
 
 // An offer as the Lagrangian bound's steps read it, in 16 bytes where the table's take 24: the
-// price of its cheapest lot, its store, and its units when it is one lot; an offer of several
-// lots has kSeveralLots set in store and its place among the table's offers of items in units.
+// price of its cheapest lot, its store's place among the candidates it was sifted for, and its
+// units when it is one lot; an offer of several lots has kSeveralLots set in position and its
+// place among the table's offers of items in units. By place, a step sums the candidates'
+// values in a dense array, with no check of which were touched.
 struct SiftedOffer {
   double price;
-  std::uint32_t store;
+  std::uint32_t position;
   std::uint32_t units;
 };
 inline constexpr std::uint32_t kSeveralLots = std::uint32_t{1} << 31;
@@ -88,6 +91,10 @@ struct Level {
   // (madeFromParent) and they are the parent node's (offersSifted).
   std::vector<SiftedOffer> candidateOffers;
   std::vector<std::uint32_t> candidateOfferBegin;
+  // The candidates the offers were sifted for, by the positions the offers hold (the candidates
+  // themselves are thinned out afterwards), and their shipping.
+  std::vector<std::uint32_t> siftedStores;
+  std::vector<double> siftedShipping;
   bool madeFromParent = false;
   bool offersSifted = false;
 };
@@ -278,13 +285,12 @@ class Worker {
     return {touchedAt.data(), storeShares.data(), touched.data(), ++touchStamp};
   }
   void EndStoreSums(const StoreSums& sums) { touchedCount = sums.count; }
-  // A candidate's value at the last pass's item prices: its sum if it was touched, else its
-  // shipping alone.
-  double StepValue(std::uint32_t store) const {
-    return touchedAt[store] == touchStamp ? storeShares[store] : shipping[store];
-  }
-  // The r best of the touched stores' values that accept takes, best first by better, into
-  // selectedValues and selectedPositions (store ids); returns how many.
+  // The r best of count values that accept takes, best first by better, into selectedValues and
+  // selectedPositions (the store ids that entry(index) gives with each value); returns how many.
+  template <typename Entry, typename Accept, typename Better>
+  inline std::uint32_t SelectBest(std::uint32_t count, Entry entry, std::uint32_t r,
+                                  Accept accept, Better better);
+  // The same over the touched stores' sums.
   template <typename Accept, typename Better>
   inline std::uint32_t SelectTouched(std::uint32_t r, Accept accept, Better better);
 
@@ -475,6 +481,12 @@ class Worker {
   std::uint32_t boundBestCount = 0;
   double boundBest = 0.0;
   std::uint32_t boundVisits = 0;
+  // Per sifted position, the candidate's value at a step's prices.
+  std::vector<double> positionValues;
+  // Where the candidates of the level being sifted stand, per store, and per position of its
+  // parent's sifted candidates (kNoStore where one is not a candidate any more).
+  std::vector<std::uint32_t> siftPosition = std::vector<std::uint32_t>(table.storeCount, 0);
+  std::vector<std::uint32_t> fromParent;
   std::vector<double> storeShares;  // per store, its weighted shares of the missing items
   std::vector<std::uint32_t> touchedAt;
   std::uint32_t touchStamp = 1;
@@ -534,12 +546,12 @@ inline std::uint32_t Worker::UnitsBefore(const Offer& offer, std::uint32_t offer
   return units;
 }
 
-template <typename Accept, typename Better>
-inline std::uint32_t Worker::SelectTouched(std::uint32_t r, Accept accept, Better better) {
+template <typename Entry, typename Accept, typename Better>
+inline std::uint32_t Worker::SelectBest(std::uint32_t count, Entry entry, std::uint32_t r,
+                                        Accept accept, Better better) {
   std::uint32_t selected = 0;
-  for (std::uint32_t index = 0; index < touchedCount; ++index) {
-    const std::uint32_t store = touched[index];
-    const double value = storeShares[store];
+  for (std::uint32_t index = 0; index < count; ++index) {
+    const auto [store, value] = entry(index);
     if (accept(value) && r > 0 && (selected < r || better(value, selectedValues[selected - 1]))) {
       std::uint32_t at = selected < r ? selected++ : r - 1;
       while (at > 0 && better(value, selectedValues[at - 1])) {
@@ -552,6 +564,16 @@ inline std::uint32_t Worker::SelectTouched(std::uint32_t r, Accept accept, Bette
     }
   }
   return selected;
+}
+
+template <typename Accept, typename Better>
+inline std::uint32_t Worker::SelectTouched(std::uint32_t r, Accept accept, Better better) {
+  return SelectBest(
+      touchedCount,
+      [&](std::uint32_t index) {
+        return std::pair{touched[index], storeShares[touched[index]]};
+      },
+      r, accept, better);
 }
 
 }  // namespace Corvalle::BrickLink::BoundedSearch
