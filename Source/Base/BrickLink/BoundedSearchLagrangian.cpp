@@ -14,7 +14,6 @@
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
-using Tuning::kBoundCoverVisits;
 using Tuning::kDeflection;
 
 double Worker::ChosenLeast(const std::vector<double>& multipliers, std::uint32_t store,
@@ -160,12 +159,11 @@ void Worker::SiftCandidateOffers(Level& level) {
 }
 
 double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, double firstStep,
-                               double& selectedWorst, bool coverMissing) {
+                               double& selectedWorst) {
   std::vector<double>& u = level.multipliers;
   double best = -Infinity();
   double step = firstStep;
   int sinceImprovement = 0;
-  const bool cover = coverMissing && PrepareBoundCover(level);
   SiftCandidateOffers(level);
   for (int iteration = 0; iteration < iterations; ++iteration) {
     double bound = 0.0;
@@ -232,7 +230,7 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
       });
     }
     // The r most negative candidate values.
-    std::uint32_t selected = SelectBest(
+    const std::uint32_t selected = SelectBest(
         sifted,
         [&](std::uint32_t position) {
           return std::pair{level.siftedStores[position], values[position]};
@@ -243,29 +241,10 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
     for (std::uint32_t index = 0; index < selected; ++index) {
       bound += selectedValues[index];
     }
-    const double unconstrained = bound;
     const double worst = selected == r ? selectedValues[r - 1] : 0.0;
-    if (cover) {
-      std::uint64_t offered = 0;
-      for (std::uint32_t index = 0; index < selected; ++index) {
-        offered |= boundMasks[positionOf[selectedPositions[index]]];
-      }
-      double least = 0.0;
-      std::uint32_t count = selected;
-      // Just above the threshold: no cover needs to be known beyond it.
-      const double limit = shared.plans.Threshold();
-      const double cap = std::isinf(limit)
-                             ? Infinity()
-                             : limit + 1e-6 * std::max(1.0, std::abs(limit)) - base;
-      if (offered != boundAll && CheapestCover(level, r, cap, least, count)) {
-        bound = base + least;
-        selected = count;
-      }
-    }
     if (bound > best) {
       best = bound;
       level.base = base;
-      level.unconstrained = unconstrained;
       sinceImprovement = 0;
       // The candidates are those sifted for until the node has its bound.
       std::copy_n(values, sifted, level.bestValues.begin());
@@ -330,175 +309,6 @@ double Worker::LagrangianBound(Level& level, std::uint32_t r, int iterations, do
   }
   std::copy(bestMultipliers.begin(), bestMultipliers.end(), u.begin());
   return best;
-}
-
-bool Worker::PrepareBoundCover(const Level& level) {
-  boundItems.clear();
-  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
-    if (level.missing[item] != 0) {
-      boundItems.push_back(item);
-    }
-  }
-  const auto items = static_cast<std::uint32_t>(boundItems.size());
-  if (items == 0 || items > 64) {
-    return false;
-  }
-  boundAll = items == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << items) - 1;
-  const std::uint32_t count = level.candidateCount;
-  ++stamp;
-  for (std::uint32_t position = 0; position < count; ++position) {
-    marks[level.candidates[position]] = stamp;
-    positionOf[level.candidates[position]] = position;
-  }
-  boundMasks.assign(count, 0);
-  boundOfferBegin.assign(items + 1, 0);
-  for (std::uint32_t index = 0; index < items; ++index) {
-    for (const Offer& offer : table.OffersOfItem(boundItems[index])) {
-      if (marks[offer.other] == stamp) {
-        boundMasks[positionOf[offer.other]] |= std::uint64_t{1} << index;
-        ++boundOfferBegin[index + 1];
-      }
-    }
-  }
-  for (std::uint32_t index = 0; index < items; ++index) {
-    boundOfferBegin[index + 1] += boundOfferBegin[index];
-  }
-  boundOfferers.resize(boundOfferBegin[items]);
-  boundValues.resize(count);
-  boundCovering.clear();
-  for (std::uint32_t position = 0; position < count; ++position) {
-    if (boundMasks[position] != 0) {
-      boundCovering.push_back(position);
-    }
-  }
-  return true;
-}
-
-bool Worker::CheapestCover(const Level& level, std::uint32_t r, double cap, double& least,
-                           std::uint32_t& selected) {
-  // The slots a cover leaves free take the most negative values: those of the r best.
-  boundTopCount = selected;
-  for (std::uint32_t index = 0; index < selected; ++index) {
-    boundTop[index] = positionOf[selectedPositions[index]];
-    boundTopValues[index] = selectedValues[index];
-  }
-  boundPrefix[0] = 0.0;
-  for (std::uint32_t index = 0; index < r; ++index) {
-    boundPrefix[index + 1] = boundPrefix[index] + (index < selected ? selectedValues[index] : 0.0);
-  }
-  // A store whose value is at least the cutoff can be in a cover only if the cover reaches the
-  // cap; those covers need not be searched, and the cover's bound is then at most the cap.
-  const double cutoff = cap - boundPrefix[r - 1];
-  boundSorted.clear();
-  for (const std::uint32_t position : boundCovering) {
-    const double value = positionValues[position];
-    boundValues[position] = value;
-    if (value < cutoff) {
-      boundSorted.push_back({value, position});
-    }
-  }
-  std::sort(boundSorted.begin(), boundSorted.end(),
-            [](const ValuedPosition& first, const ValuedPosition& second) {
-              return first.value < second.value;
-            });
-  boundFill.assign(boundOfferBegin.begin(), boundOfferBegin.end() - 1);
-  for (const ValuedPosition& entry : boundSorted) {
-    for (std::uint64_t mask = boundMasks[entry.position]; mask != 0; mask &= mask - 1) {
-      boundOfferers[boundFill[static_cast<std::uint32_t>(std::countr_zero(mask))]++] =
-          entry.position;
-    }
-  }
-  boundBest = Infinity();
-  boundBestCount = 0;
-  boundVisits = 0;
-  CoverFrom(boundAll, r, 0, 0.0);
-  if (boundVisits > kBoundCoverVisits) {
-    return false;
-  }
-  least = std::min(boundBest, cap);
-  if (boundBestCount == 0) {
-    return true;  // the r best stay the step's direction
-  }
-  selected = boundBestCount;
-  for (std::uint32_t index = 0; index < boundBestCount; ++index) {
-    selectedPositions[index] = level.candidates[boundBestSet[index]];
-  }
-  return true;
-}
-
-void Worker::CoverFrom(std::uint64_t needed, std::uint32_t slots, std::uint32_t used,
-                       double spent) {
-  if (needed == 0) {
-    // The slots left take the most negative values of the others.
-    std::uint32_t held = used;
-    double total = spent;
-    for (std::uint32_t index = 0; slots > 0 && index < boundTopCount; ++index) {
-      const std::uint32_t position = boundTop[index];
-      if (std::find(boundChosen, boundChosen + used, position) != boundChosen + used) {
-        continue;
-      }
-      total += boundTopValues[index];
-      boundChosen[held++] = position;
-      --slots;
-    }
-    if (total < boundBest) {
-      boundBest = total;
-      boundBestCount = held;
-      std::copy_n(boundChosen, held, boundBestSet);
-    }
-    return;
-  }
-  if (slots == 0 || ++boundVisits > kBoundCoverVisits) {
-    return;
-  }
-  // The item with the fewest offerers is branched on; every needed item's best offerer is in
-  // the cover.
-  std::uint32_t item = 0;
-  std::uint32_t fewest = std::numeric_limits<std::uint32_t>::max();
-  double worstBest = -Infinity();
-  for (std::uint64_t mask = needed; mask != 0; mask &= mask - 1) {
-    const auto index = static_cast<std::uint32_t>(std::countr_zero(mask));
-    const std::uint32_t offered = boundFill[index] - boundOfferBegin[index];
-    if (offered == 0) {
-      return;
-    }
-    worstBest = std::max(worstBest, boundValues[boundOfferers[boundOfferBegin[index]]]);
-    if (offered < fewest) {
-      fewest = offered;
-      item = index;
-    }
-  }
-  if (spent + worstBest + boundPrefix[slots - 1] >= boundBest) {
-    return;
-  }
-  if (slots == 1) {
-    // The best offerer of the rarest item that offers every other needed item as well.
-    for (std::uint32_t at = boundOfferBegin[item]; at < boundFill[item]; ++at) {
-      const std::uint32_t position = boundOfferers[at];
-      if (spent + boundValues[position] >= boundBest) {
-        return;
-      }
-      if ((needed & ~boundMasks[position]) == 0) {
-        boundChosen[used] = position;
-        CoverFrom(0, 0, used + 1, spent + boundValues[position]);
-        return;
-      }
-    }
-    return;
-  }
-  const double rest = boundPrefix[slots - 1];
-  for (std::uint32_t at = boundOfferBegin[item]; at < boundFill[item]; ++at) {
-    const std::uint32_t position = boundOfferers[at];
-    const double value = boundValues[position];
-    if (spent + value + rest >= boundBest) {
-      break;  // the later offerers' values are no smaller
-    }
-    boundChosen[used] = position;
-    CoverFrom(needed & ~boundMasks[position], slots - 1, used + 1, spent + value);
-    if (boundVisits > kBoundCoverVisits) {
-      return;
-    }
-  }
 }
 
 }  // namespace Corvalle::BrickLink::BoundedSearch

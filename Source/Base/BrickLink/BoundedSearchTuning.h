@@ -59,16 +59,6 @@ inline constexpr std::uint32_t kCoverVisits = 16384;
 // it cut almost nothing more (uniform at k = 5: 5,451 nodes against 5,463) and cost more time on
 // the uniform, shipping and dense worlds.
 inline constexpr std::uint32_t kMostStoresToComplete = 3;
-// From this many stores to go on, a node missing items takes kCoverIterations more subgradient
-// steps in which the stores it adds must offer every missing item. On the uniform world at
-// k = 6 the nodes fell from 66,790 to 37,832 and the CPU time by 19 %; with three to go as well,
-// to 28,144 nodes, but the steps cost more than they cut there (k = 5 and the shipping world
-// slower); 12 or 32 steps instead of 24 left more nodes, and all steps taking the cover from
-// the start far more.
-inline constexpr std::uint32_t kLeastStoresToCoverInBound = 4;
-inline constexpr int kCoverIterations = 24;
-// Nodes of that cover search per subgradient step; beyond, the step takes the bound without it.
-inline constexpr std::uint32_t kBoundCoverVisits = 2048;
 // Nodes a worker visits between two looks at the clock for progress.
 inline constexpr std::uint32_t kNodesPerProgressCheck = 256;
 

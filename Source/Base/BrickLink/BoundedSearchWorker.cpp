@@ -10,9 +10,7 @@
 
 namespace Corvalle::BrickLink::BoundedSearch {
 
-using Tuning::kCoverIterations;
 using Tuning::kFirstLevelStep;
-using Tuning::kLeastStoresToCoverInBound;
 using Tuning::kLeastStoresToShare;
 using Tuning::kMostStoresToComplete;
 using Tuning::kNodeCoverIterations;
@@ -277,22 +275,11 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
     return;
   }
-  if (!supplied && r >= kLeastStoresToCoverInBound && level.missingItems <= 64) {
-    // From the prices found, a few more steps that take only candidates offering every missing
-    // item: the r best of them rarely do, and the bound rises most where covering binds.
-    bound = std::max(bound,
-                     LagrangianBound(level, r, kCoverIterations, firstStep, selectedWorst, true));
-    threshold = shared.plans.Threshold();
-    if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
-      return;
-    }
-  }
   level.bound = std::max(level.bound, bound);
-  // A candidate whose inclusion alone lifts the bound above the threshold is dropped (by the
-  // bound without the cover: with the candidate in, the cover may cost less).
+  // A candidate whose inclusion alone lifts the bound above the threshold is dropped.
   kept = 0;
   for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-    if (!Exceeds(level.unconstrained + level.bestValues[position] - selectedWorst, threshold)) {
+    if (!Exceeds(bound + level.bestValues[position] - selectedWorst, threshold)) {
       level.candidates[kept] = level.candidates[position];
       level.savings[kept] = level.savings[position];
       level.bestValues[kept] = level.bestValues[position];

@@ -81,9 +81,6 @@ struct Level {
   std::vector<double> childBounds;
   // The Lagrangian bound at the best item prices without the candidates' values.
   double base = 0.0;
-  // The Lagrangian bound at the best item prices with the r most negative candidate values,
-  // whether or not those candidates offer every missing item.
-  double unconstrained = 0.0;
   double bound = 0.0;  // no plan below the node costs less
   // The candidates' offers of each item, in the item's order, as the Lagrangian bound read them
   // last: [candidateOfferBegin[item], candidateOfferBegin[item + 1]). A child's candidates are
@@ -242,25 +239,10 @@ class Worker {
   // in bestValues, the bound without them in level.base, and selectedWorst is the r-th most
   // negative of them (0 when fewer are negative).
   double LagrangianBound(Level& level, std::uint32_t r, int iterations, double firstStep,
-                         double& selectedWorst, bool coverMissing = false);
+                         double& selectedWorst);
   // Fills the level's candidateOffers, once per node: of its parent's when it can, else of the
   // table's.
   void SiftCandidateOffers(Level& level);
-  // While items are missing, the stores added below a node must offer each of them: the bound
-  // then takes the least values of at most r candidates that do, instead of the r least values
-  // of any. Prepares the candidates' offers of the missing items; false when the bound cannot
-  // ask it (nothing missing, or more than 64 items).
-  bool PrepareBoundCover(const Level& level);
-  // The least sum of the candidates' values (in boundValues) over sets of at most r of them
-  // that offer every missing item, or cap when that is less (sets reaching it are not looked
-  // for); infinite when no such set exists. Takes the r best values of the step in
-  // selectedValues and selectedPositions (selected of them) and leaves there the set found, if
-  // any. False when the search gave up before it was sure, and then nothing is changed.
-  bool CheapestCover(const Level& level, std::uint32_t r, double cap, double& least,
-                     std::uint32_t& selected);
-  // One step of that search: `used` stores chosen in boundChosen at `spent`, `slots` left, the
-  // missing items still to offer as bits of boundItems.
-  void CoverFrom(std::uint64_t needed, std::uint32_t slots, std::uint32_t used, double spent);
   // Sums per store of one pass over the offers, each store listed in touched on its first
   // value. The arrays are held through local pointers: in an inner loop the compiler would
   // otherwise load the worker's arrays again after every store.
@@ -455,32 +437,6 @@ class Worker {
   const double* coverValues = nullptr;
   double coverPrefix[kMaximumStores + 1] = {0.0};
   std::uint32_t coverVisits = 0;
-  // The Lagrangian bound's cover: per candidate position the missing items it offers (bits of
-  // boundItems); per missing item, from boundOfferBegin to boundFill, its offerers below the
-  // step's cutoff, best first; the positions' values, the cheap ones sorted, the step's r best,
-  // their prefix sums, and the search's current and best sets.
-  std::vector<std::uint32_t> boundItems;
-  std::uint64_t boundAll = 0;  // every missing item's bit
-  std::vector<std::uint64_t> boundMasks;
-  std::vector<std::uint32_t> boundOfferBegin;
-  std::vector<std::uint32_t> boundOfferers;
-  std::vector<std::uint32_t> boundFill;
-  std::vector<double> boundValues;
-  std::vector<std::uint32_t> boundCovering;  // the positions that offer a missing item
-  struct ValuedPosition {
-    double value;
-    std::uint32_t position;
-  };
-  std::vector<ValuedPosition> boundSorted;
-  std::uint32_t boundTop[kMaximumStores + 1] = {0};
-  double boundTopValues[kMaximumStores + 1] = {0.0};
-  std::uint32_t boundTopCount = 0;
-  double boundPrefix[kMaximumStores + 1] = {0.0};
-  std::uint32_t boundChosen[kMaximumStores] = {0};
-  std::uint32_t boundBestSet[kMaximumStores] = {0};
-  std::uint32_t boundBestCount = 0;
-  double boundBest = 0.0;
-  std::uint32_t boundVisits = 0;
   // Per sifted position, the candidate's value at a step's prices.
   std::vector<double> positionValues;
   // Where the candidates of the level being sifted stand, per store, and per position of its
