@@ -106,24 +106,12 @@ void Worker::SiftCandidateOffers(Level& level) {
   if (level.offersSifted) {
     return;  // a second bound at the same node, on the same candidates
   }
-  ++stamp;
-  const std::uint32_t count = level.candidateCount;
-  level.siftedStores.assign(level.candidates.begin(), level.candidates.begin() + count);
-  level.siftedShipping.resize(count);
-  for (std::uint32_t position = 0; position < count; ++position) {
-    const std::uint32_t store = level.candidates[position];
-    marks[store] = stamp;
-    siftPosition[store] = position;
-    level.siftedShipping[position] = shipping[store];
-  }
   const Level* parent = nullptr;
   if (level.madeFromParent && &level != levels.data() && (&level - 1)->offersSifted) {
     parent = &level - 1;
-    fromParent.resize(parent->siftedStores.size());
-    for (std::uint32_t position = 0; position < fromParent.size(); ++position) {
-      const std::uint32_t store = parent->siftedStores[position];
-      fromParent[position] = marks[store] == stamp ? siftPosition[store] : kNoStore;
-    }
+    MapSiftedPositions(*parent, level);
+  } else {
+    MarkCandidatePositions(level);
   }
   std::vector<SiftedOffer>& sifted = level.candidateOffers;
   sifted.clear();
@@ -155,6 +143,66 @@ void Worker::SiftCandidateOffers(Level& level) {
     }
   }
   level.candidateOfferBegin[table.itemCount] = static_cast<std::uint32_t>(sifted.size());
+  KeepSiftedCandidates(level);
+}
+
+void Worker::ThinSiftedOffers(Level& level, std::span<const std::uint32_t> stores) {
+  ++stamp;
+  for (std::uint32_t position = 0; position < stores.size(); ++position) {
+    marks[stores[position]] = stamp;
+    siftPosition[stores[position]] = position;
+  }
+  fromParent.resize(level.siftedStores.size());
+  for (std::uint32_t position = 0; position < fromParent.size(); ++position) {
+    const std::uint32_t store = level.siftedStores[position];
+    fromParent[position] = marks[store] == stamp ? siftPosition[store] : kNoStore;
+  }
+  // In place: an offer is only ever moved to an earlier place, and each item's range is read
+  // before it is written.
+  SiftedOffer* const offers = level.candidateOffers.data();
+  std::uint32_t kept = 0;
+  std::uint32_t begin = level.candidateOfferBegin[0];
+  for (std::uint32_t item = 0; item < table.itemCount; ++item) {
+    const std::uint32_t end = level.candidateOfferBegin[item + 1];
+    level.candidateOfferBegin[item] = kept;
+    for (std::uint32_t at = begin; at < end; ++at) {
+      const SiftedOffer offer = offers[at];
+      const std::uint32_t position = fromParent[offer.position & ~kSeveralLots];
+      if (position != kNoStore) {
+        offers[kept++] = {offer.price, position | (offer.position & kSeveralLots), offer.units};
+      }
+    }
+    begin = end;
+  }
+  level.candidateOfferBegin[table.itemCount] = kept;
+  level.candidateOffers.resize(kept);
+  level.siftedStores.assign(stores.begin(), stores.end());
+}
+
+void Worker::MarkCandidatePositions(const Level& level) {
+  ++stamp;
+  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+    marks[level.candidates[position]] = stamp;
+    siftPosition[level.candidates[position]] = position;
+  }
+}
+
+void Worker::MapSiftedPositions(const Level& source, const Level& level) {
+  MarkCandidatePositions(level);
+  fromParent.resize(source.siftedStores.size());
+  for (std::uint32_t position = 0; position < fromParent.size(); ++position) {
+    const std::uint32_t store = source.siftedStores[position];
+    fromParent[position] = marks[store] == stamp ? siftPosition[store] : kNoStore;
+  }
+}
+
+void Worker::KeepSiftedCandidates(Level& level) const {
+  const std::uint32_t count = level.candidateCount;
+  level.siftedStores.assign(level.candidates.begin(), level.candidates.begin() + count);
+  level.siftedShipping.resize(count);
+  for (std::uint32_t position = 0; position < count; ++position) {
+    level.siftedShipping[position] = shipping[level.candidates[position]];
+  }
   level.offersSifted = true;
 }
 

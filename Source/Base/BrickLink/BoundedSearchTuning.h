@@ -59,6 +59,11 @@ inline constexpr std::uint32_t kCoverVisits = 16384;
 // it cut almost nothing more (uniform at k = 5: 5,451 nodes against 5,463) and cost more time on
 // the uniform, shipping and dense worlds.
 inline constexpr std::uint32_t kMostStoresToComplete = 3;
+// A node branching on a missing item keeps the offers of its candidates left alone once fewer
+// than this share of those it sifted for are left: one pass over its offers, where each child
+// would read past the dropped ones. On the uniform world at k = 6 the sifting fell from 12.9 %
+// of the time to 6.7 % with the pass; it pays wherever a node has one child.
+inline constexpr double kThinnedShare = 0.9;
 // Nodes a worker visits between two looks at the clock for progress.
 inline constexpr std::uint32_t kNodesPerProgressCheck = 256;
 

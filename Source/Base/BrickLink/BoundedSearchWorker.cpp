@@ -19,6 +19,7 @@ using Tuning::kNodeStep;
 using Tuning::kNodesPerProgressCheck;
 using Tuning::kRootCoverIterations;
 using Tuning::kRootIterations;
+using Tuning::kThinnedShare;
 
 Level::Level(const SearchTable& table, std::uint32_t k)
     : cells(table.CellBegin(table.itemCount)),
@@ -368,6 +369,17 @@ void Worker::BranchOnMissingItem(std::uint32_t depth, Level& level, std::uint32_
     } else if (marks[level.candidates[position]] == stamp) {
       level.order[count++] = position;
     }
+  }
+  // The children's candidates are among those left: they sift their offers from these alone.
+  if (static_cast<double>(remaining) <
+      kThinnedShare * static_cast<double>(level.siftedStores.size())) {
+    thinStores.clear();
+    for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
+      if (level.dropped[position] == 0) {
+        thinStores.push_back(level.candidates[position]);
+      }
+    }
+    ThinSiftedOffers(level, thinStores);
   }
   // The most promising first, by value: their plans make the threshold tight for the others.
   // (By the children's bounds instead, the one-item table took three times the nodes.)

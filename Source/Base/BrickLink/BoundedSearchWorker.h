@@ -243,6 +243,16 @@ class Worker {
   // Fills the level's candidateOffers, once per node: of its parent's when it can, else of the
   // table's.
   void SiftCandidateOffers(Level& level);
+  // Keeps of a node's sifted offers those of the given stores, once its bounds have dropped most
+  // of its candidates: its children then sift theirs from the few. The bound of the node is not
+  // asked again (its shipping per position is left as it was).
+  void ThinSiftedOffers(Level& level, std::span<const std::uint32_t> stores);
+  // Marks the level's candidates (stamp) with their positions (siftPosition).
+  void MarkCandidatePositions(const Level& level);
+  // Marks them, and maps the positions of source's sifted candidates to theirs (fromParent).
+  void MapSiftedPositions(const Level& source, const Level& level);
+  // Notes the candidates the level's offers are now sifted for.
+  void KeepSiftedCandidates(Level& level) const;
   // Sums per store of one pass over the offers, each store listed in touched on its first
   // value. The arrays are held through local pointers: in an inner loop the compiler would
   // otherwise load the worker's arrays again after every store.
@@ -443,6 +453,7 @@ class Worker {
   // parent's sifted candidates (kNoStore where one is not a candidate any more).
   std::vector<std::uint32_t> siftPosition = std::vector<std::uint32_t>(table.storeCount, 0);
   std::vector<std::uint32_t> fromParent;
+  std::vector<std::uint32_t> thinStores;
   std::vector<double> storeShares;  // per store, its weighted shares of the missing items
   std::vector<std::uint32_t> touchedAt;
   std::uint32_t touchStamp = 1;
