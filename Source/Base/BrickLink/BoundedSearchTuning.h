@@ -15,6 +15,14 @@ namespace Corvalle::BrickLink::BoundedSearch::Tuning {
 // on the log-normal world at k = 8).
 inline constexpr int kRootIterations = 250;
 inline constexpr int kNodeIterations = 32;
+// With three stores to go, a node's steps cut fewer nodes than they cost: its children with two
+// to go are settled by cheaper rules (which pairs can complete what is missing, and the best
+// store completing each candidate). Instructions counted on one worker, 32 steps against 4 (and
+// 1): uniform k = 6 51.8 G against 39.2 G (37.8 G), with 18,893 nodes against 23,248 (25,639);
+// k = 5 16.8 G against 14.4 G (14.2 G); shipping k = 6 33.8 G against 26.6 G (25.7 G); uniform
+// k = 8 and 11 and shipping k = 8 within 2 % with one step. The dense world wants them: at k = 8, on two workers, 7.0 s against
+// 7.7 s (8.5 s with one step), and at k = 5 15.2 s against 15.5 s with one step.
+inline constexpr int kThreeToGoIterations = 4;
 // The first steps' length below the root, as a share of the Polyak step towards the threshold
 // (halved after every 5 steps that bring no better bound). While candidates were valued by all
 // their lots below the prices, 2 instead of 1 cut the nodes of uniform k = 8 from 75,593 to

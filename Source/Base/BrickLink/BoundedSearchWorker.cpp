@@ -20,6 +20,7 @@ using Tuning::kNodesPerProgressCheck;
 using Tuning::kRootCoverIterations;
 using Tuning::kRootIterations;
 using Tuning::kThinnedShare;
+using Tuning::kThreeToGoIterations;
 
 Level::Level(const SearchTable& table, std::uint32_t k)
     : cells(table.CellBegin(table.itemCount)),
@@ -270,8 +271,10 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   const double firstStep = depth == 0                                     ? 1.0
                            : depth == shared.rules.required.size() + 1 ? kFirstLevelStep
                                                                            : kNodeStep;
-  double bound = LagrangianBound(level, r, depth == 0 ? kRootIterations : kNodeIterations,
-                                 firstStep, selectedWorst);
+  const int iterations = depth == 0 ? kRootIterations
+                         : r == 3   ? kThreeToGoIterations
+                                    : kNodeIterations;
+  double bound = LagrangianBound(level, r, iterations, firstStep, selectedWorst);
   threshold = shared.plans.Threshold();
   if (Exceeds(bound, threshold) || SettledByColumns(level, r, bound)) {
     return;
