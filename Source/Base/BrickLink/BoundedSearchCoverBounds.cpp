@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "Source/Base/BrickLink/BoundedSearchTuning.h"
@@ -43,12 +44,25 @@ void Worker::MarkIdlingCandidates(Level& level) {
       continue;
     }
     // Only a candidate with a lot before the store's in each of those items can idle it; the
-    // item's offers come in the order of their cheapest lots.
-    const Offer& first = *buyingOffers.front().offer;
-    for (const Offer& offer : table.OffersOfItem(first.other)) {
-      if (!Before(offer.price, offer.other, first.price, chosen)) {
-        break;
+    // items' offers come in the order of their cheapest lots, so the item with the fewest offers
+    // before the store's is read (none when the store sells one of its items cheapest).
+    const Offer* rarest = nullptr;
+    std::size_t fewest = std::numeric_limits<std::size_t>::max();
+    for (const BuyingOffer& own : buyingOffers) {
+      const std::span<const Offer> offers = table.OffersOfItem(own.offer->other);
+      const auto before = static_cast<std::size_t>(
+          std::partition_point(offers.begin(), offers.end(),
+                               [&](const Offer& offer) {
+                                 return Before(offer.price, offer.other, own.offer->price, chosen);
+                               }) -
+          offers.begin());
+      if (before < fewest) {
+        fewest = before;
+        rarest = own.offer;
       }
+    }
+    const Offer& first = *rarest;
+    for (const Offer& offer : table.OffersOfItem(first.other).first(fewest)) {
       const std::uint32_t candidate = offer.other;
       if (marks[candidate] != candidateStamp) {
         continue;
