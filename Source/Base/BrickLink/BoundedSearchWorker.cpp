@@ -11,6 +11,8 @@
 namespace Corvalle::BrickLink::BoundedSearch {
 
 using Tuning::kFirstLevelStep;
+using Tuning::kMostStoresForNearStep;
+using Tuning::kNearStep;
 using Tuning::kLeastStoresToShare;
 using Tuning::kMostStoresToComplete;
 using Tuning::kNodeCoverIterations;
@@ -270,6 +272,7 @@ void Worker::ExploreNode(std::uint32_t depth, Level& level, std::uint32_t r, dou
   // stores), the nodes take longer first steps.
   const double firstStep = depth == 0                                     ? 1.0
                            : depth == shared.rules.required.size() + 1 ? kFirstLevelStep
+                           : r <= kMostStoresForNearStep                ? kNearStep
                                                                            : kNodeStep;
   const int iterations = depth == 0 ? kRootIterations
                          : r == 3   ? kThreeToGoIterations
