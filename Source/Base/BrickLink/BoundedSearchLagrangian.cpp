@@ -106,12 +106,13 @@ void Worker::SiftCandidateOffers(Level& level) {
   if (level.offersSifted) {
     return;  // a second bound at the same node, on the same candidates
   }
+  const std::span<const std::uint32_t> candidates(level.candidates.data(), level.candidateCount);
   const Level* parent = nullptr;
   if (level.madeFromParent && &level != levels.data() && (&level - 1)->offersSifted) {
     parent = &level - 1;
-    MapSiftedPositions(*parent, level);
+    MapSiftedPositions(*parent, candidates);
   } else {
-    MarkCandidatePositions(level);
+    MarkPositions(candidates);
   }
   std::vector<SiftedOffer>& sifted = level.candidateOffers;
   sifted.clear();
@@ -147,16 +148,7 @@ void Worker::SiftCandidateOffers(Level& level) {
 }
 
 void Worker::ThinSiftedOffers(Level& level, std::span<const std::uint32_t> stores) {
-  ++stamp;
-  for (std::uint32_t position = 0; position < stores.size(); ++position) {
-    marks[stores[position]] = stamp;
-    siftPosition[stores[position]] = position;
-  }
-  fromParent.resize(level.siftedStores.size());
-  for (std::uint32_t position = 0; position < fromParent.size(); ++position) {
-    const std::uint32_t store = level.siftedStores[position];
-    fromParent[position] = marks[store] == stamp ? siftPosition[store] : kNoStore;
-  }
+  MapSiftedPositions(level, stores);
   // In place: an offer is only ever moved to an earlier place, and each item's range is read
   // before it is written.
   SiftedOffer* const offers = level.candidateOffers.data();
@@ -179,16 +171,16 @@ void Worker::ThinSiftedOffers(Level& level, std::span<const std::uint32_t> store
   level.siftedStores.assign(stores.begin(), stores.end());
 }
 
-void Worker::MarkCandidatePositions(const Level& level) {
+void Worker::MarkPositions(std::span<const std::uint32_t> stores) {
   ++stamp;
-  for (std::uint32_t position = 0; position < level.candidateCount; ++position) {
-    marks[level.candidates[position]] = stamp;
-    siftPosition[level.candidates[position]] = position;
+  for (std::uint32_t position = 0; position < stores.size(); ++position) {
+    marks[stores[position]] = stamp;
+    siftPosition[stores[position]] = position;
   }
 }
 
-void Worker::MapSiftedPositions(const Level& source, const Level& level) {
-  MarkCandidatePositions(level);
+void Worker::MapSiftedPositions(const Level& source, std::span<const std::uint32_t> stores) {
+  MarkPositions(stores);
   fromParent.resize(source.siftedStores.size());
   for (std::uint32_t position = 0; position < fromParent.size(); ++position) {
     const std::uint32_t store = source.siftedStores[position];

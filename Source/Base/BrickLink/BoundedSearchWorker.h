@@ -247,10 +247,10 @@ class Worker {
   // of its candidates: its children then sift theirs from the few. The bound of the node is not
   // asked again (its shipping per position is left as it was).
   void ThinSiftedOffers(Level& level, std::span<const std::uint32_t> stores);
-  // Marks the level's candidates (stamp) with their positions (siftPosition).
-  void MarkCandidatePositions(const Level& level);
+  // Marks the stores (stamp) with their places among them (siftPosition).
+  void MarkPositions(std::span<const std::uint32_t> stores);
   // Marks them, and maps the positions of source's sifted candidates to theirs (fromParent).
-  void MapSiftedPositions(const Level& source, const Level& level);
+  void MapSiftedPositions(const Level& source, std::span<const std::uint32_t> stores);
   // Notes the candidates the level's offers are now sifted for.
   void KeepSiftedCandidates(Level& level) const;
   // Sums per store of one pass over the offers, each store listed in touched on its first
